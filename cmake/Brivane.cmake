@@ -1,0 +1,17 @@
+# brivane_library(<target> [DEPS <targets>...] [LIBS <libraries>...])
+# Builds every .cpp file of the calling folder into one static library. A folder without
+# sources yet becomes an interface library so that dependants still link.
+function(brivane_library target)
+  cmake_parse_arguments(ARG "" "" "DEPS;LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS} ${ARG_LIBS})
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+    target_link_libraries(${target} INTERFACE ${ARG_DEPS} ${ARG_LIBS})
+  endif()
+endfunction()

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
-#include "script/compiler/ScriptCompiler.h"
-TEST(Smoke, Parses) {
-  ScriptCompiler c;
-  ScriptNode* n = c.Parse("x = 1;");
-  ASSERT_NE(n, nullptr) << c.GetErrorMessage();
-  n->Release();
+#include <fstream>
+#include <iostream>
+#include "ScriptTestSupport.h"
+TEST(Explore, Print) {
+  std::ifstream in("/tmp/explore.txt");
+  std::string line;
+  while (std::getline(in, line)) std::cout << line << "\n   => " << scripttest::ParseDirect(line) << "\n";
 }

@@ -24,7 +24,7 @@ ActionScriptParser::NestingGuard::~NestingGuard() { --parser_.nesting_; }
 
 void ActionScriptParser::TooDeep() {
   antlr::RefToken token = LT(1);
-  throw antlr::RecognitionException("Script nested too deeply", getFilename(), token->getLine(),
+  throw NestingTooDeepException("Script nested too deeply", getFilename(), token->getLine(),
                                     token->getColumn());
 }
 
@@ -109,7 +109,9 @@ bool ActionScriptParser::BlockAhead() {
     try {
       match(kLeftCurly);
       statement();
-    } catch (antlr::RecognitionException&) {
+    } catch (const NestingTooDeepException&) {
+      throw;
+    } catch (const antlr::RecognitionException&) {
       matched = false;
     }
   }

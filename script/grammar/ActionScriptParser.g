@@ -8,12 +8,20 @@ header "pre_include_hpp" {
 #include <string>
 
 #include "script/compiler/ScriptNode.h"
+#include <antlr/RecognitionException.hpp>
 }
 
 header "post_include_hpp" {
 // A subtree under construction together with its height (0 for a leaf). The parser holds
 // every node in one of these until it is attached to its parent, so that a syntax error
 // frees what was built, and it knows how deep the tree has grown without walking it.
+// Raised when a script nests deeper than the parser follows. A trial parse passes it on
+// instead of taking it for a failed alternative.
+class NestingTooDeepException : public ANTLR_USE_NAMESPACE(antlr)RecognitionException {
+ public:
+  using RecognitionException::RecognitionException;
+};
+
 struct ParsedNode {
   std::unique_ptr<ScriptNode> node;
   uint32_t height = 0;

@@ -52,7 +52,7 @@ public:
   // Deepest nesting of statements and expressions that the parser follows, and the
   // tallest tree it builds; beyond them the script is refused rather than risking the
   // stack here or in the passes that walk the tree.
-  static constexpr int kMaxNesting = 400;
+  static constexpr int kMaxNesting = 256;
   static constexpr uint32_t kMaxTreeHeight = 1000;
 
   // Parses one script; the root belongs to the caller.

@@ -56,7 +56,7 @@ TEST(Benchmark, TenThousandLines) {
 }
 
 TEST(Benchmark, NestedBlocksParseInLinearTime) {
-  const int depth = 150;
+  const int depth = 100;
   std::string script;
   for (int i = 0; i < depth; ++i) script += "if (a) {\n";
   script += "x = 1;\n";

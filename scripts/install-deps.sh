@@ -12,7 +12,7 @@ PACKAGES=(
   libcurl4-openssl-dev libfontconfig-dev libfreetype-dev
   libgtk-3-dev
   python3 libxml2-utils
-  ffmpeg lame sox
+  ffmpeg lame sox flvmeta
   locales
   chromium
 )

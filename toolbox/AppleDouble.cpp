@@ -181,14 +181,17 @@ SidecarContents ReadSidecar(const std::string& path) {
 bool RemoveSidecar(const std::string& path) {
   const std::string sidecar = SidecarPathFor(path);
   if (sidecar.empty()) return true;
-  return unlink(sidecar.c_str()) == 0 || errno == ENOENT;
+  // A name too long for its sidecar cannot have one.
+  return unlink(sidecar.c_str()) == 0 || errno == ENOENT || errno == ENAMETOOLONG;
 }
 
 bool WriteSidecar(const std::string& path, const SidecarContents& contents) {
   if (contents.IsEmpty()) return RemoveSidecar(path);
   const std::string sidecar = SidecarPathFor(path);
   if (sidecar.empty() || contents.resourceFork.size() > kMaxSidecarSize - 4096) return false;
-  std::string temp = sidecar + ".XXXXXX";
+  // The temporary name is short (so that the longest names still get a sidecar) and
+  // itself a sidecar name (so that listings never show it).
+  std::string temp = sidecar.substr(0, sidecar.rfind('/') + 1) + "._sidecar-XXXXXX";
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
   int fd = mkostemp(name.data(), O_CLOEXEC);

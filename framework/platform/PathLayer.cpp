@@ -351,9 +351,10 @@ bool PathToFSSpec(const PathString& path, toolbox::FileSpec& out) {
   toolbox::FileRef ref;
   if (ExactRef(path, ref)) return toolbox::MakeFileSpec(ref, out);
   toolbox::FileRef parent;
-  PathString name;
+  PathString name, folder;
   GetPathFileName(name, path, false);
-  if (!GetParentFSRef(path, parent) || !IsFolder(FromNative(parent.path))) return false;
+  GetParentFolder(folder, MakeAbsolutePath(path), true);
+  if (!IsFolder(folder) || !ExactRef(folder, parent)) return false;
   return toolbox::MakeFileSpec(parent, Native(name), out);
 }
 

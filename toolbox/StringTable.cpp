@@ -66,12 +66,12 @@ class Reader {
     return false;
   }
 
-  // After an error: continue after the next ';' or line end.
-  void Recover() {
-    while (pos_ < text_.size()) {
-      const char c = text_[pos_++];
-      if (c == ';' || c == '\n') return;
-    }
+  size_t Position() const { return pos_; }
+
+  // After an error in the entry that began at `start`: continue on the following line.
+  void Recover(size_t start) {
+    const size_t end = text_.find('\n', start);
+    pos_ = end == std::string_view::npos ? text_.size() : end + 1;
   }
 
  private:
@@ -89,11 +89,12 @@ bool StringTable::Parse(std::string_view text) {
   while (true) {
     if (!r.SkipSpace()) return false;
     if (r.AtEnd()) break;
+    const size_t start = r.Position();
     const bool ok = r.Quoted(key) && r.SkipSpace() && r.Expect('=') && r.SkipSpace() &&
                     r.Quoted(value) && r.SkipSpace() && r.Expect(';');
     if (!ok) {
       clean = false;
-      r.Recover();
+      r.Recover(start);
       continue;
     }
     entries_[Utf8ToWide(key)] = Utf8ToWide(value);

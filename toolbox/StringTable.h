@@ -17,7 +17,7 @@ class StringTable {
  public:
   // Adds the entries of a strings file's text; a later entry replaces an earlier one of the
   // same key. Returns false when some part is malformed; the well-formed entries are kept
-  // and reading resumes after the next ';' or line end.
+  // and reading resumes on the line after the one where the bad entry began.
   bool Parse(std::string_view text);
 
   // Reads and parses a file; false when it cannot be read or is malformed.

@@ -68,7 +68,7 @@ TEST(MacRomanOracle, AllCharactersEncodeAsPythonDoes) {
 TEST(MacRomanOracle, UnmappableCharactersBecomeQuestionMarks) {
   SKIP_WITHOUT_PYTHON();
   const std::wstring texts[] = {
-      L"a\u20ACb\u2713",                      // the example: 61 DB 62 3F
+      L"a\u20ACb\u2713",                      // euro and check mark: 61 DB 62 3F
       L"\u4E2D\u6587 caf\u00E9 \U0001F600",   // CJK, accented, emoji
       L"\u0100\u00E9\u00FF\uFFFD",            // near the table's edges
   };

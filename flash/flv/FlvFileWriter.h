@@ -4,10 +4,11 @@
 // over the target only by a successful Close; a failed run leaves the target as it was.
 #include <cstdint>
 #include <memory>
-#include <string>
+
+#include "framework/platform/PathString.h"
 
 class FlvTag;
-class FlvOutputFile;
+class SafeFileWriter;
 
 class FlvFileWriter {
  public:
@@ -18,9 +19,9 @@ class FlvFileWriter {
 
   void SetHeader(bool hasVideo, bool hasAudio, uint8_t version);
 
-  // Starts a new file for `path` (UTF-32 path text). With replaceExisting false an existing
-  // file is refused. Writes the header and the first previous-tag size.
-  bool Open(const std::wstring& path, bool replaceExisting);
+  // Starts a new file of type 'MFL2' and creator 'FLV2' for `path`. With replaceExisting
+  // false an existing file is refused. Writes the header and the first previous-tag size.
+  bool Open(const PathString& path, bool replaceExisting);
 
   // Writes the tag with its size behind it and deletes the tag unless keep is true. A null
   // tag does nothing. A tag that cannot be framed (no body, body too large) or a failed
@@ -40,6 +41,7 @@ class FlvFileWriter {
   };
 
   Header header_;
-  std::unique_ptr<FlvOutputFile> stream_;
+  std::unique_ptr<SafeFileWriter> stream_;
+  uint64_t position_ = 0;
   bool failed_ = false;
 };

@@ -13,6 +13,7 @@
 #include "support/TestSupport.h"
 #include "flash/flv/AmfValue.h"
 #include "flash/flv/FlvTag.h"
+#include "framework/platform/FileOps.h"
 #include "toolbox/Utf8.h"
 
 namespace {
@@ -21,7 +22,7 @@ using testsupport::ReadFile;
 using testsupport::ScratchDir;
 using testsupport::WriteFile;
 
-std::wstring Wide(const std::filesystem::path& p) { return toolbox::Utf8ToWide(p.string()); }
+PathString Wide(const std::filesystem::path& p) { return toolbox::Utf8ToWide(p.string()); }
 
 std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
   std::vector<std::string> names;
@@ -140,7 +141,14 @@ TEST(FlvFileWriter, TagsFollowEachOtherWithTheirSizes) {
   ASSERT_EQ(f.error, "");
   EXPECT_EQ(f.types, (std::vector<uint8_t>{18, 8, 8}));
   EXPECT_EQ(f.timestamps, (std::vector<uint32_t>{0, 0, 17000000}));
-  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{"run.flv"});
+  // The file's type and creator sit in its sidecar.
+  EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"._run.flv", "run.flv"}));
+  ForkFile fork;
+  ASSERT_TRUE(fork.SetPath(Wide(path)));
+  FinderInfoRecord info;
+  fork.GetFinderInfo(info);
+  EXPECT_EQ(info.type, toolbox::MakeOSType("MFL2"));
+  EXPECT_EQ(info.creator, toolbox::MakeOSType("FLV2"));
 }
 
 TEST(FlvFileWriter, NothingOpen) {
@@ -167,7 +175,7 @@ TEST(FlvFileWriter, DestructorCompletesTheFile) {
   Framing f = WalkFlv(ReadFile(dir / "d.flv"));
   EXPECT_EQ(f.error, "");
   EXPECT_EQ(f.types.size(), 1u);
-  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{"d.flv"});
+  EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"._d.flv", "d.flv"}));
 }
 
 TEST(FlvFileWriter, UnicodeFileName) {
@@ -175,7 +183,9 @@ TEST(FlvFileWriter, UnicodeFileName) {
   FlvFileWriter writer;
   ASSERT_TRUE(writer.Open(Wide(dir.path()) + L"/\u00E9t\u00E9 \u263A.flv", true));
   EXPECT_EQ(writer.Close(), 13u);
-  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{"\xC3\xA9t\xC3\xA9 \xE2\x98\xBA.flv"});
+  EXPECT_EQ(FolderNames(dir.path()),
+            (std::vector<std::string>{"._\xC3\xA9t\xC3\xA9 \xE2\x98\xBA.flv",
+                                      "\xC3\xA9t\xC3\xA9 \xE2\x98\xBA.flv"}));
 }
 
 TEST(FlvFileWriter, ExistingTargetIsKeptWhenReplacingIsNotAllowed) {
@@ -234,6 +244,7 @@ TEST(FlvFileWriter, FailedRunLeavesTheTargetAsItWas) {
     EXPECT_EQ(writer.Close(), 13u + 20 * (11 + 418 + 4));
   }
   EXPECT_EQ(WalkFlv(ReadFile(target)).types.size(), 20u);
+  EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"._movie.flv", "movie.flv"}));
 }
 
 // dummy.flv comes from another tool; its header and tag framing obey the same rules as

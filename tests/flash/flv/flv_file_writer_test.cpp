@@ -178,16 +178,6 @@ TEST(FlvFileWriter, DestructorCompletesTheFile) {
   EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"._d.flv", "d.flv"}));
 }
 
-TEST(FlvFileWriter, UnicodeFileName) {
-  ScratchDir dir;
-  FlvFileWriter writer;
-  ASSERT_TRUE(writer.Open(Wide(dir.path()) + L"/\u00E9t\u00E9 \u263A.flv", true));
-  EXPECT_EQ(writer.Close(), 13u);
-  EXPECT_EQ(FolderNames(dir.path()),
-            (std::vector<std::string>{"._\xC3\xA9t\xC3\xA9 \xE2\x98\xBA.flv",
-                                      "\xC3\xA9t\xC3\xA9 \xE2\x98\xBA.flv"}));
-}
-
 TEST(FlvFileWriter, ExistingTargetIsKeptWhenReplacingIsNotAllowed) {
   ScratchDir dir;
   WriteFile(dir / "old.flv", "precious");

@@ -1,0 +1,55 @@
+// Describe: every field of a SWF object as text, for comparing objects in the round-trip
+// tables with readable failure messages.
+#include <sstream>
+
+#include "SwfTestSupport.h"
+#include "flash/swf/SwfHeaderRecord.h"
+#include "flash/swf/SwfRecords.h"
+
+namespace swftest {
+namespace {
+
+template <class T>
+const T* As(const SwfObject& o) {
+  return dynamic_cast<const T*>(&o);
+}
+
+std::string Str(const SwfString& s, uint8_t version) { return "'" + ToHex(s.Encode(version)) + "'"; }
+
+}  // namespace
+
+std::string Describe(const SwfObject& o, uint8_t version) {
+  std::ostringstream d;
+  (void)version;
+  if (auto* x = As<SwfRgba>(o)) {
+    d << "rgba " << +x->r << "," << +x->g << "," << +x->b << "," << +x->a;
+  } else if (auto* x = As<SwfRgb>(o)) {
+    d << "rgb " << +x->r << "," << +x->g << "," << +x->b;
+  } else if (auto* x = As<SwfRect>(o)) {
+    d << "rect " << x->xmin << "," << x->xmax << "," << x->ymin << "," << x->ymax;
+  } else if (auto* x = As<SwfMatrix>(o)) {
+    d << "matrix";
+    if (x->hasScale) d << " scale " << x->scaleX << "," << x->scaleY;
+    if (x->hasRotate) d << " rotate " << x->rotateSkew0 << "," << x->rotateSkew1;
+    d << " translate " << x->translateX << "," << x->translateY;
+  } else if (auto* x = As<SwfCxformWithAlpha>(o)) {
+    d << "cxforma";
+    if (x->hasMult) d << " mult " << x->redMult << "," << x->greenMult << "," << x->blueMult << "," << x->alphaMult;
+    if (x->hasAdd) d << " add " << x->redAdd << "," << x->greenAdd << "," << x->blueAdd << "," << x->alphaAdd;
+  } else if (auto* x = As<SwfCxform>(o)) {
+    d << "cxform";
+    if (x->hasMult) d << " mult " << x->redMult << "," << x->greenMult << "," << x->blueMult;
+    if (x->hasAdd) d << " add " << x->redAdd << "," << x->greenAdd << "," << x->blueAdd;
+  } else if (auto* x = As<SwfHeaderRecord>(o)) {
+    d << "header v" << +x->version << " len " << x->fileLength << " " << Describe(x->frameRect, version)
+      << " rate " << x->frameRate << " frames " << x->frameCount;
+  } else if (auto* x = As<RawTag>(o)) {
+    d << "raw " << x->code << " [" << ToHex(x->body) << "]";
+  } else {
+    d << "? " << typeid(o).name();
+  }
+  (void)Str;
+  return d.str();
+}
+
+}  // namespace swftest

@@ -3,6 +3,8 @@
 #include <sstream>
 
 #include "SwfTestSupport.h"
+#include "flash/swf/ControlTags.h"
+#include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfHeaderRecord.h"
 #include "flash/swf/SwfRecords.h"
 
@@ -43,6 +45,36 @@ std::string Describe(const SwfObject& o, uint8_t version) {
   } else if (auto* x = As<SwfHeaderRecord>(o)) {
     d << "header v" << +x->version << " len " << x->fileLength << " " << Describe(x->frameRect, version)
       << " rate " << x->frameRate << " frames " << x->frameCount;
+  } else if (As<EndTag>(o)) {
+    d << "end";
+  } else if (auto* x = As<SetBackgroundColorTag>(o)) {
+    d << "background " << Describe(x->color, version);
+  } else if (auto* x = As<FrameLabelTag>(o)) {
+    d << "label " << Str(x->name, version) << " anchor " << +x->anchor;
+  } else if (As<ProtectTag>(o)) {
+    d << "protect";
+  } else if (auto* x = As<ExportAssetsTag>(o)) {
+    d << (As<ImportAssetsTag>(o) ? "import " + Str(As<ImportAssetsTag>(o)->url, version) : "export");
+    for (auto& a : x->assets) d << " " << a->characterId << "=" << Str(a->name, version);
+  } else if (auto* x = As<EnableDebuggerTag>(o)) {
+    d << "debugger" << (As<EnableDebugger2Tag>(o) ? "2 " + std::to_string(As<EnableDebugger2Tag>(o)->reserved) : "")
+      << " " << Str(x->password, version);
+  } else if (auto* x = As<SoundStreamHeadTag>(o)) {
+    d << "streamhead" << x->GetTagCode() << " id " << x->characterId << " play " << +x->playbackFormat
+      << " format " << +x->streamFormat << " samples " << x->sampleCount;
+  } else if (auto* x = As<SoundStreamBlockTag>(o)) {
+    d << "streamblock [" << ToHex(x->data) << "]";
+  } else if (auto* x = As<DefineSoundTag>(o)) {
+    d << "sound " << x->characterId << " format " << +x->soundFormat << " samples " << x->sampleCount << " ["
+      << ToHex(x->data) << "]";
+  } else if (auto* x = As<StartSoundTag>(o)) {
+    const auto& i = x->soundInfo;
+    d << "startsound " << x->soundId << " flags " << +i.flags;
+    if (i.flags & 1) d << " in " << i.inPoint;
+    if (i.flags & 2) d << " out " << i.outPoint;
+    if (i.flags & 4) d << " loops " << i.loopCount;
+    if (i.flags & 8)
+      for (auto& p : i.envelope) d << " env " << p.position << "/" << p.leftLevel << "/" << p.rightLevel;
   } else if (auto* x = As<RawTag>(o)) {
     d << "raw " << x->code << " [" << ToHex(x->body) << "]";
   } else {

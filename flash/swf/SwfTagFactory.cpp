@@ -2,6 +2,7 @@
 // its own becomes a RawTag and is written back byte for byte; a new tag class is added here
 // with one case.
 #include "flash/swf/ControlTags.h"
+#include "flash/swf/DoActionTag.h"
 #include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfObject.h"
 #include "flash/swf/SwfReader.h"
@@ -11,6 +12,7 @@ SwfTag* CreateTagForCode(SwfReader& reader, uint16_t code, uint32_t length) {
     case 0: return new EndTag();
     case 1: ++reader.frameCount; break;
     case 9: return new SetBackgroundColorTag(0, 0, 0);
+    case 12: return new DoActionTag(reader.GetVersion());
     case 14: return new DefineSoundTag();
     case 15: return new StartSoundTag();
     case 18: return new SoundStreamHeadTag();
@@ -21,6 +23,7 @@ SwfTag* CreateTagForCode(SwfReader& reader, uint16_t code, uint32_t length) {
     case 56: return new ExportAssetsTag();
     case 57: return new ImportAssetsTag();
     case 58: return new EnableDebuggerTag();
+    case 59: return new DoInitActionTag();
     case 64: return new EnableDebugger2Tag();
     default: break;
   }

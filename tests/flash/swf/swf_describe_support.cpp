@@ -4,6 +4,8 @@
 
 #include "SwfTestSupport.h"
 #include "flash/swf/ControlTags.h"
+#include "flash/swf/DoActionTag.h"
+#include "flash/swf/SwfActions.h"
 #include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfHeaderRecord.h"
 #include "flash/swf/SwfRecords.h"
@@ -17,6 +19,51 @@ const T* As(const SwfObject& o) {
 }
 
 std::string Str(const SwfString& s, uint8_t version) { return "'" + ToHex(s.Encode(version)) + "'"; }
+
+std::string DescribeAction(const SwfAction& a) {
+  std::ostringstream d;
+  char code[8];
+  snprintf(code, sizeof code, "a%02X", a.GetActionCode());
+  d << code;
+  const uint8_t v = a.version;
+  if (auto* x = As<ActionGeneric>(a)) {
+    if (x->code >= 0x80) d << " [" << ToHex(x->payload) << "]";
+  } else if (auto* x = As<ActionGotoFrame>(a)) {
+    d << " " << x->frame;
+  } else if (auto* x = As<ActionGetUrl>(a)) {
+    d << " " << Str(x->url, v) << " " << Str(x->target, v);
+  } else if (auto* x = As<ActionStoreRegister>(a)) {
+    d << " " << +x->registerNumber;
+  } else if (auto* x = As<ActionConstantPool>(a)) {
+    for (auto& c : x->constants) d << " " << Str(c, v);
+  } else if (auto* x = As<ActionWaitForFrame>(a)) {
+    d << " " << x->frame << " skip " << +x->skipCount;
+  } else if (auto* x = As<ActionSetTarget>(a)) {
+    d << " " << Str(x->target, v);
+  } else if (auto* x = As<ActionGotoLabel>(a)) {
+    d << " " << Str(x->label, v);
+  } else if (auto* x = As<ActionWaitForFrame2>(a)) {
+    d << " skip " << +x->skipCount;
+  } else if (auto* x = As<ActionWith>(a)) {
+    d << " block " << x->blockSize << " " << Str(x->name, v);
+  } else if (auto* x = As<ActionPush>(a)) {
+    for (auto& p : x->values) {
+      d << " t" << +p.type;
+      if (p.type == SwfPushValue::kString) d << "=" << Str(p.text, v);
+      else if (p.type == SwfPushValue::kDouble) d << "=" << p.real;
+      else if (p.type != SwfPushValue::kNull && p.type != SwfPushValue::kUndefined) d << "=" << p.number;
+    }
+  } else if (auto* x = As<SwfBranchAction>(a)) {
+    d << " " << x->offset;
+  } else if (auto* x = As<ActionGetUrl2>(a)) {
+    d << " " << +x->method;
+  } else if (auto* x = As<ActionGotoFrame2>(a)) {
+    d << " flags " << +x->flags;
+    if (x->flags & 2) d << " bias " << x->sceneBias;
+    if (x->pad) d << " pad";
+  }
+  return d.str();
+}
 
 }  // namespace
 
@@ -75,6 +122,14 @@ std::string Describe(const SwfObject& o, uint8_t version) {
     if (i.flags & 4) d << " loops " << i.loopCount;
     if (i.flags & 8)
       for (auto& p : i.envelope) d << " env " << p.position << "/" << p.leftLevel << "/" << p.rightLevel;
+  } else if (auto* x = As<SwfAction>(o)) {
+    d << DescribeAction(*x);
+  } else if (auto* x = As<DoActionTag>(o)) {
+    d << "doaction";
+    for (auto& a : x->actions) d << " {" << DescribeAction(*a) << "}";
+  } else if (auto* x = As<DoInitActionTag>(o)) {
+    d << "doinitaction " << x->spriteId;
+    for (auto& a : x->actions) d << " {" << DescribeAction(*a) << "}";
   } else if (auto* x = As<RawTag>(o)) {
     d << "raw " << x->code << " [" << ToHex(x->body) << "]";
   } else {

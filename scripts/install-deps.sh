@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev libexpat1-dev
   antlr libantlr-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev

@@ -467,6 +467,10 @@ bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, 
       targetNative_ = resolved.path;
       target_ = PathString(toolbox::Utf8ToWide(resolved.path));
     }
+    // Only a regular file is ever replaced: renaming over a device node or a socket would
+    // destroy it, not save into it.
+    struct stat real;
+    if (stat(targetNative_.c_str(), &real) == 0 && !S_ISREG(real.st_mode)) return false;
   }
   toolbox::FileRef folder;
   if (!ParentFolderRef(target_, folder) || targetNative_.size() >= PATH_MAX) return false;

@@ -140,6 +140,39 @@ std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& o
   return std::make_unique<HeadlessBackend>(inputFd, out);
 }
 
+namespace {
+bool& AppearanceClient() {
+  static bool registered = false;
+  return registered;
+}
+bool& FontPanelVisible() {
+  static bool visible = false;
+  return visible;
+}
+}  // namespace
+
+void RegisterAppearanceClient() { AppearanceClient() = true; }
+void UnregisterAppearanceClient() { AppearanceClient() = false; }
+bool IsAppearanceClient() { return AppearanceClient(); }
+
+std::uint32_t TickCount() {
+  static const auto start = std::chrono::steady_clock::now();
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  return static_cast<std::uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() * 60 / 1000);
+}
+
+OSStatus ShowHideFontPanel() {
+  FontPanelVisible() = !FontPanelVisible();
+  return kNoErr;
+}
+
+bool IsFontPanelVisible() { return FontPanelVisible(); }
+
+OSStatus SetFontInfoForSelection(std::uint32_t, double size) {
+  return size > 0 ? kNoErr : kParamErr;
+}
+
 std::string DescribeWindow(WindowRef window) {
   if (!IsValidWindowRef(window)) return "a window that no longer exists";
   std::ostringstream s;

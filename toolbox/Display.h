@@ -4,6 +4,7 @@
 //
 // Without a back end set, the toolbox has no input at all: a loop that waits for an event
 // with no limit ends at once, as after the end of input.
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -37,6 +38,20 @@ DisplayBackend* GetDisplayBackend();
 // line (for example "quit"). Each line is chosen from the menu bar as a user would; an
 // unknown command is reported and ignored. The end of the input chooses Quit once.
 std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& out);
+
+// Registration as a client of the appearance (theme) services, kept for the start and end
+// of the program; the model only records it.
+void RegisterAppearanceClient();
+void UnregisterAppearanceClient();
+bool IsAppearanceClient();
+
+// Ticks (sixtieths of a second) since the process started.
+std::uint32_t TickCount();
+
+// The system font panel: shown or hidden, and the style of the selection it shows.
+OSStatus ShowHideFontPanel();
+bool IsFontPanelVisible();
+OSStatus SetFontInfoForSelection(std::uint32_t fontId, double size);
 
 // One line describing a window, as the headless back end reports it.
 std::string DescribeWindow(WindowRef window);

@@ -274,9 +274,11 @@ struct NibRegistry {
   std::string lastError;
 };
 
+// Never destroyed: nib references held by static objects are released after the end of
+// main.
 NibRegistry& Registry() {
-  static NibRegistry registry;
-  return registry;
+  static NibRegistry* registry = new NibRegistry;
+  return *registry;
 }
 
 const NibDescription* FindNib(NibRefHandle nib) {

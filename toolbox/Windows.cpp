@@ -26,6 +26,7 @@ struct ControlData {
   std::int32_t maximum = 1;
   void* reference = nullptr;
   EventTargetRef target;
+  std::map<std::pair<OSType, OSType>, std::vector<unsigned char>> properties;
 };
 
 struct WindowData {
@@ -528,6 +529,27 @@ ControlRef GetSuperControl(ControlRef control) {
 std::vector<ControlRef> GetWindowControls(WindowRef window) {
   WindowData* w = Find(window);
   return w ? w->controls : std::vector<ControlRef>{};
+}
+
+OSStatus SetControlProperty(ControlRef control, OSType creator, OSType tag, const void* data,
+                            std::size_t size) {
+  ControlData* c = Find(control);
+  if (!c) return kInvalidControlErr;
+  if (!data && size) return kParamErr;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  c->properties[{creator, tag}] = std::vector<unsigned char>(bytes, bytes + size);
+  return kNoErr;
+}
+
+OSStatus GetControlProperty(ControlRef control, OSType creator, OSType tag, void* data,
+                            std::size_t size) {
+  ControlData* c = Find(control);
+  if (!c) return kInvalidControlErr;
+  auto it = c->properties.find({creator, tag});
+  if (it == c->properties.end()) return kNotFoundErr;
+  if (it->second.size() != size) return kParamErr;
+  if (size) std::memcpy(data, it->second.data(), size);
+  return kNoErr;
 }
 
 OSStatus SetControlTitle(ControlRef control, const std::wstring& title) {

@@ -121,6 +121,11 @@ OSStatus EmbedControl(ControlRef control, ControlRef container);
 ControlRef GetSuperControl(ControlRef control);
 std::vector<ControlRef> GetWindowControls(WindowRef window);
 
+OSStatus SetControlProperty(ControlRef control, OSType creator, OSType tag, const void* data,
+                            std::size_t size);
+OSStatus GetControlProperty(ControlRef control, OSType creator, OSType tag, void* data,
+                            std::size_t size);
+
 OSStatus SetControlTitle(ControlRef control, const std::wstring& title);
 std::wstring GetControlTitle(ControlRef control);
 OSStatus GetControlBounds(ControlRef control, Rect* outBounds);

@@ -20,9 +20,11 @@ constexpr OSType FourCC(const char (&s)[5]) {
 // shown as '?'.
 std::string FourCCText(OSType code);
 
-// Statuses.
-inline constexpr OSStatus kNoErr = 0;
-inline constexpr OSStatus kParamErr = -50;
+// Statuses. kNoErr and kParamErr are shared with the file services, which report the
+// 16-bit kind.
+using OSErr = std::int16_t;
+inline constexpr OSErr kNoErr = 0;
+inline constexpr OSErr kParamErr = -50;
 inline constexpr OSStatus kNotFoundErr = -43;
 inline constexpr OSStatus kMemoryErr = -108;
 inline constexpr OSStatus kEventParameterNotFoundErr = -9870;

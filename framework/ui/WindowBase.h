@@ -8,14 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/platform/PathString.h"
 #include "toolbox/DragDrop.h"
 #include "toolbox/Events.h"
 #include "toolbox/Windows.h"
 
 class NibRef;
-
-// A path as wide text (stands in until the path layer's own type is shared).
-using PathString = std::wstring;
 
 // Creation flags of WindowBase::CreateWindow.
 inline constexpr std::uint32_t kWindowFlagMovableModal = 0x1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "framework/platform/PathLayer.h"
 #include "framework/ui/WindowBase.h"
 #include "toolbox/Display.h"
 #include "toolbox/Utf8.h"
@@ -208,7 +209,7 @@ OSStatus WindowBase::OnDragReceive(DragRef drag) {
   GetDragModifiers(drag, &modifiers);
   CountDragItems(drag, &count);
 
-  std::vector<PathString> paths;
+  PathList paths;
   for (std::uint16_t item = 1; item <= count; ++item) {
     std::string list;
     if (GetFlavorData(drag, item, kFlavorUriList, &list) != kNoErr) continue;
@@ -217,17 +218,17 @@ OSStatus WindowBase::OnDragReceive(DragRef drag) {
     while (std::getline(lines, line)) {
       if (line.empty() || line[0] == '#') continue;
       std::string path;
-      if (FilePathFromURI(line, &path)) paths.push_back(Utf8ToWide(path));
+      if (FilePathFromURI(line, &path)) paths.push_back(std::make_unique<PathString>(Utf8ToWide(path)));
     }
   }
-  std::sort(paths.begin(), paths.end());
+  paths.Sort();
 
   for (std::size_t i = 0; i < paths.size(); ++i) {
     Point far;
     far.h = 32767;
     far.v = 32767;
     Point where = i == 0 ? mouse : far;
-    OnDropFile(paths[i], &where);
+    OnDropFile(*paths[i], &where);
   }
   return kNoErr;
 }

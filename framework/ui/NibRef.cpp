@@ -12,7 +12,3 @@ bool NibRef::OpenMain(const void* bundle) {
   nib = opened;
   return true;
 }
-
-bool InstallMenuBar() {
-  return toolbox::SetMenuBarFromNib(GetMainNib().Get(), "IDR_MENU") == toolbox::kNoErr;
-}

@@ -58,5 +58,6 @@ bool OnAppExit() {
   AppStartSteps& steps = StartSteps();
   if (preferencesLoaded && steps.savePreferences) steps.savePreferences();
   preferencesLoaded = false;
+  if (steps.cleanUp) steps.cleanUp();
   return true;
 }

@@ -10,6 +10,8 @@ struct AppStartSteps {
   std::function<bool()> checkRequirements;
   std::function<bool()> loadPreferences;
   std::function<bool()> savePreferences;
+  // What the exit hook does in every case after the preferences (leftovers, registries).
+  std::function<void()> cleanUp;
 };
 
 // The steps in use; empty steps are skipped (and count as done).

@@ -501,6 +501,20 @@ bool SafeFileWriter::Write(const void* bytes, size_t count) {
   return !failed_;
 }
 
+bool SafeFileWriter::WriteAt(uint64_t offset, const void* bytes, size_t count) {
+  if (fd_ < 0 || failed_) return false;
+  const char* p = static_cast<const char*>(bytes);
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = pwrite(fd_, p + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done < count) failed_ = true;
+  return !failed_;
+}
+
 bool SafeFileWriter::Commit() {
   if (fd_ < 0) return false;
   if (failed_) {

@@ -9,16 +9,16 @@
 #include <fstream>
 #include <memory>
 
+#include "framework/platform/PathLayer.h"
+#include "framework/platform/TextEncoding.h"
 #include "script/grammar/ActionScriptLexer.hpp"
 #include "script/grammar/ActionScriptParser.hpp"
 #include "script/grammar/PreprocessorLexer.hpp"
 
 namespace {
 
-// Script text, and so an include name, is narrow text; file names at the operating system
-// are UTF-8. Include names are passed through unchanged until the path layer offers the
-// conversion.
-std::string IncludePathToNative(const std::string& path) { return path; }
+// Script text, and so an include name, is Mac Roman; the path layer takes wide paths.
+PathString IncludePath(const std::string& path) { return PathString(MacRomanToWide(path)); }
 
 }  // namespace
 
@@ -43,7 +43,7 @@ std::string ScriptCompiler::FindIncludeFile(std::string name) {
   for (const std::string& directory : includePaths_) {
     std::string candidate = directory + "/" + name;
     std::replace(candidate.begin(), candidate.end(), '\\', '/');
-    if (std::FILE* file = std::fopen(IncludePathToNative(candidate).c_str(), "rb")) {
+    if (std::FILE* file = OpenFilePath(IncludePath(candidate), "rb")) {
       std::fclose(file);
       return candidate;
     }
@@ -128,7 +128,8 @@ void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
                                           token->getLine(), token->getColumn());
       }
       {
-        std::ifstream included(IncludePathToNative(path), std::ios::in | std::ios::binary);
+        std::ifstream included;
+        OpenStreamPath(IncludePath(path), included, std::ios::in | std::ios::binary);
         struct Nesting {
           int& depth;
           explicit Nesting(int& d) : depth(d) { ++depth; }

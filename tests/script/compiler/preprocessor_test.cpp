@@ -194,6 +194,16 @@ TEST_F(PreprocessorIncludes, SearchOrderAndSeparators) {
   EXPECT_EQ(out.text, "\n\ninner;\n\n\n\n");
 }
 
+// Script text is Mac Roman; the file's name on disk is UTF-8.
+TEST_F(PreprocessorIncludes, NonAsciiNameReachesTheFileSystemAsUtf8) {
+  Write("\xC3\xA9t\xC3\xA9.as", "accented;");  // "été.as"
+  ScriptCompiler compiler;
+  compiler.AddIncludePath(dir_.str().c_str());
+  Output out = Preprocess(compiler, "#include \"\x8Et\x8E.as\"\n");
+  EXPECT_EQ(out.text, "accented;\n\n");
+  EXPECT_EQ(out.lines.front(), Path("\x8Et\x8E.as") + ":1:accented;");
+}
+
 // A file that includes itself stops at the nesting limit with a syntax error at its
 // "#include".
 TEST_F(PreprocessorIncludes, SelfIncludeIsRefused) {

@@ -89,7 +89,7 @@ TEST(ActionScriptLexer, TokenStreams) {
       // Bytes 128 to 255 only inside strings; 0 to 2 nowhere.
       {"\"\xE9\xFF\"", "70:\"\xE9\xFF\""},
       {"\xE9", "!NoViable"},
-      {std::string("\"a\x01\"").c_str(), "!Mismatched"},
+      {"\"a\x01\"", "!Mismatched"},
       {"@", "!NoViable"},
       {"#", "!NoViable"},
       {"`", "!NoViable"},

@@ -25,6 +25,7 @@ PathString IncludePath(const std::string& path) { return PathString(MacRomanToWi
 ScriptCompiler::ScriptCompiler()
     : scriptText_(std::ios::in | std::ios::out | std::ios::binary) {
   includePaths_.push_back(".");
+  FillNameTables();
 }
 
 ScriptCompiler::~ScriptCompiler() = default;

@@ -1,0 +1,29 @@
+#pragma once
+// Helpers for the code generation tests: a script compiled by Parse and Generate, as bytes
+// or as spaced hexadecimal text.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace codegentest {
+
+struct Compiled {
+  bool parsed = false;
+  std::vector<uint8_t> code;
+  int errorCode = 0;
+  std::string errorMessage;
+  std::string errorFile;
+  int errorLine = -1;
+  std::string errorLineText;
+};
+
+Compiled Compile(const std::string& script, int version = 5);
+
+// "96 02 00 ..." for the code, or "error: <message>" when parsing or generation failed.
+std::string CompileHex(const std::string& script, int version = 5);
+
+std::string Hex(const std::vector<uint8_t>& bytes);
+// Spaces removed and letters upper-cased, so that expected texts may be written freely.
+std::string Normalize(const std::string& hex);
+
+}  // namespace codegentest

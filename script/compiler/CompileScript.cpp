@@ -53,6 +53,7 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
   // The script's text becomes the bytes of the movie's strings: UTF-8 from SWF 6 on,
   // Latin-1 below (a character outside Latin-1 becomes "?"). The conversion never fails.
   const std::string text = EncodeSwfText(script, versionByte);
+  compiler->SetTextEncoding(versionByte >= 6 ? ScriptTextEncoding::kUtf8 : ScriptTextEncoding::kLatin1);
   if (text.empty()) return nullptr;
 
   std::unique_ptr<ScriptNode, TreeRelease> root(compiler->Parse(text.c_str()));

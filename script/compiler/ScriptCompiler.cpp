@@ -10,17 +10,25 @@
 #include <memory>
 
 #include "framework/platform/PathLayer.h"
+#include "flash/swf/SwfText.h"
 #include "framework/platform/TextEncoding.h"
 #include "script/grammar/ActionScriptLexer.hpp"
 #include "script/grammar/ActionScriptParser.hpp"
 #include "script/grammar/PreprocessorLexer.hpp"
+#include "toolbox/Utf8.h"
 
 namespace {
 
-// Script text, and so an include name, is Mac Roman; the path layer takes wide paths.
-PathString IncludePath(const std::string& path) { return PathString(MacRomanToWide(path)); }
-
 }  // namespace
+
+// An include name is script text; the path layer takes wide paths.
+PathString ScriptCompiler::IncludePath(const std::string& path) const {
+  switch (textEncoding_) {
+    case ScriptTextEncoding::kUtf8: return PathString(toolbox::Utf8ToWide(path));
+    case ScriptTextEncoding::kLatin1: return PathString(DecodeSwfText(path, 5));
+    default: return PathString(MacRomanToWide(path));
+  }
+}
 
 ScriptCompiler::ScriptCompiler()
     : scriptText_(std::ios::in | std::ios::out | std::ios::binary) {

@@ -43,6 +43,11 @@ class ScriptCompilerBase : public ScriptCompilerInterface {
   virtual void Release() { delete this; }
 };
 
+// How the bytes of the script text encode characters; include names are read with it.
+enum class ScriptTextEncoding { kMacRoman, kUtf8, kLatin1 };
+
+class PathString;
+
 class ScriptCompiler : public ScriptCompilerBase {
  public:
   // Deepest chain of files including one another below the script itself.
@@ -146,6 +151,8 @@ class ScriptCompiler : public ScriptCompilerBase {
 
   bool IsDefined(const std::string& name) const;
 
+  void SetTextEncoding(ScriptTextEncoding encoding) { textEncoding_ = encoding; }
+
   // The preprocessed text and, for each of its lines, the source file, line and text.
   std::string GetScriptText() const { return scriptText_.str(); }
   const std::vector<std::string>& GetLineFiles() const { return lineFiles_; }
@@ -153,6 +160,7 @@ class ScriptCompiler : public ScriptCompilerBase {
   const std::vector<std::string>& GetLineTexts() const { return lineTexts_; }
 
  private:
+  PathString IncludePath(const std::string& path) const;
   void AppendLine(const std::string& file, int32_t line, const std::string& text);
   void FillNameTables();
   void EmitDefineFunctionCommon(ScriptNode* node, const std::string& name, bool markBody,
@@ -180,4 +188,5 @@ class ScriptCompiler : public ScriptCompilerBase {
   std::vector<std::string> lineTexts_;
   std::list<std::string> includePaths_;
   int includeDepth_ = 0;
+  ScriptTextEncoding textEncoding_ = ScriptTextEncoding::kMacRoman;
 };

@@ -96,19 +96,26 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
     }
     if (read) AppendAction(records, kActionGetVariable);
   } else if (name == "fscommand") {
-    need(2);
+    // fscommand("quit") is common: a missing argument is the empty string.
+    need(1);
     const bool command = IsKind(arg(0), kNodeString);
-    if (command && IsKind(arg(1), kNodeString)) {
-      AppendRecord(records, new StringOperandRecord(kActionGetURL, text(0), text(1)));
+    const bool argumentText = n < 2 || IsKind(arg(1), kNodeString);
+    const std::string argument = n < 2 ? std::string() : text(1);
+    auto compileArgument = [&] {
+      if (n < 2) pushText(argument);
+      else compile(1);
+    };
+    if (command && argumentText) {
+      AppendRecord(records, new StringOperandRecord(kActionGetURL, text(0), argument));
     } else if (command) {
       pushText(text(0));
-      compile(1);
+      compileArgument();
       AppendOperand(records, kActionGetURL2, 0);
     } else {
       pushText("FSCommand:");
       compile(0);
       AppendAction(records, kActionStringAdd);
-      compile(1);
+      compileArgument();
       AppendOperand(records, kActionGetURL2, 0);
     }
   } else if (name == "getProperty") {

@@ -33,7 +33,12 @@ void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& con
   }
 
   const int32_t kind = node->GetKind();
-  if (kind == kNodeValue) {
+  if (kind == kNodeString) {
+    // A string literal stands for the characters its escapes denote, not for the escapes.
+    const std::string text = node->GetText();
+    const std::string translated = TranslateEscapes(text, context.version);
+    if (translated != text) node->SetText(translated.c_str());
+  } else if (kind == kNodeValue) {
     // Only a chain of exactly a name and one member is a constant: in Key.UP.toString()
     // the rest of the chain still has to run.
     if (node->ChildCount() == 2) {

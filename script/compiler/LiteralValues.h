@@ -18,3 +18,8 @@ PushValue* IntegerLiteralValue(const std::string& text, bool negate);
 // The value of a literal where an integer is needed (frame numbers, depths): integers are
 // read with ParseInteger, fractional literals through the double conversion, truncated.
 int64_t LiteralAsInteger(const std::string& text);
+
+// A string literal's text with its escape sequences (\n, \t, \", \\, \u00E9, octal \101 and
+// the others the lexer accepts) turned into the characters they stand for, encoded as the
+// movie's strings are: UTF-8 from SWF 6 on, Latin-1 below ("?" for a character beyond it).
+std::string TranslateEscapes(const std::string& text, int version);

@@ -27,3 +27,19 @@ std::string Hex(const std::vector<uint8_t>& bytes);
 std::string Normalize(const std::string& hex);
 
 }  // namespace codegentest
+
+namespace codegentest {
+
+// A one-frame movie of the version whose DoAction holds `actions` (the End byte included),
+// stage 550 x 400, 12 frames per second.
+std::string ScriptMovie(const std::vector<uint8_t>& actions, int version);
+
+// The actions of the DoAction compiled from `script` with the End byte, or empty with the
+// error message in `error` when it does not compile.
+std::vector<uint8_t> CompiledActions(const std::string& script, int version, std::string* error = nullptr);
+
+// An uncompressed movie ("FWS") with the body of its first DoAction tag replaced by
+// `actions`; empty when the movie has no DoAction before its first ShowFrame.
+std::string ReplaceFirstDoAction(const std::string& movie, const std::vector<uint8_t>& actions);
+
+}  // namespace codegentest

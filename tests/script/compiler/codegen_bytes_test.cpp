@@ -51,6 +51,11 @@ TEST(CodegenBytes, LiteralsAndPool) {
       {"if (c) function f() {} else fscommand(\"quit\", \"\");",
        "9B 06 00 66 00 00 00 00 00 96 03 00 00 63 00 1C 12 9D 02 00 05 00 99 02 00 13 00 "
        "83 10 00 46 53 43 6F 6D 6D 61 6E 64 3A 71 75 69 74 00 00"},
+      {"fscommand(\"quit\");", "83 10 00 46 53 43 6F 6D 6D 61 6E 64 3A 71 75 69 74 00 00"},
+      // Escapes stand for their characters.
+      {"trace(\"a\\nb\\t\\\"\\\\\\101\");", "96 09 00 00 61 0A 62 09 22 5C 41 00 26"},
+      {"trace(\"\\u00e9\");", "96 04 00 00 C3 A9 00 26", 6},
+      {"trace(\"\\u00e9\\u4E2D\");", "96 04 00 00 E9 3F 00 26", 5},
       {"print(mc, \"bframe\");",
        "96 13 00 00 70 72 69 6E 74 3A 23 62 66 72 61 6D 65 00 00 6D 63 00 1C 9A 01 00 00"},
   };

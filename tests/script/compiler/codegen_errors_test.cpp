@@ -101,7 +101,7 @@ TEST(CodegenErrors, TooFewBuiltinArguments) {
       {"removeMovieClip();", "too few arguments to removeMovieClip"},
       {"set(\"a\");", "too few arguments to set"},
       {"setProperty(mc, _x);", "too few arguments to setProperty"},
-      {"fscommand(\"quit\");", "too few arguments to fscommand"},
+      {"fscommand();", "too few arguments to fscommand"},
       {"print(mc);", "too few arguments to print"},
       {"x = eval();", "too few arguments to eval"},
       {"unloadMovie();", "too few arguments to unloadMovie"},

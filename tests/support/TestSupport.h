@@ -18,11 +18,20 @@ inline std::filesystem::path EnvPath(const char* name, const char* fallback) {
   return std::filesystem::path(v && *v ? v : fallback);
 }
 
-inline std::filesystem::path SourceDir() { return EnvPath("BRIVANE_SOURCE_DIR", "."); }
+#ifndef BRIVANE_SOURCE_DIR_DEFAULT
+#define BRIVANE_SOURCE_DIR_DEFAULT "."
+#endif
+#ifndef BRIVANE_CORPUS_DIR_DEFAULT
+#define BRIVANE_CORPUS_DIR_DEFAULT "../shared/corpus"
+#endif
+
+inline std::filesystem::path SourceDir() {
+  return EnvPath("BRIVANE_SOURCE_DIR", BRIVANE_SOURCE_DIR_DEFAULT);
+}
 
 // The corpus of real files; empty when it is not there.
 inline std::filesystem::path CorpusDir() {
-  auto p = EnvPath("BRIVANE_CORPUS_DIR", "../shared/corpus");
+  auto p = EnvPath("BRIVANE_CORPUS_DIR", BRIVANE_CORPUS_DIR_DEFAULT);
   std::error_code ec;
   return std::filesystem::is_directory(p, ec) ? p : std::filesystem::path();
 }

@@ -1,0 +1,109 @@
+#pragma once
+// Runs written SWF movies in the browser Flash player (tests/player/run-swf.mjs: Ruffle in
+// headless Chromium) and returns what each movie traced.
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace testsupport {
+
+struct PlayerOptions {
+  int timeMs = 8000;    // longest time a movie may play
+  int quietMs = 1500;   // stop this long after the last trace
+  std::string until;    // stop as soon as this line is traced (empty: not used)
+  int jobs = 4;         // movies played side by side
+};
+
+struct PlayerResult {
+  std::string movie;
+  std::map<std::string, std::string> meta;  // width, height, frameRate, numFrames, swfVersion
+  std::vector<std::string> traces;
+  std::vector<std::string> errors;
+};
+
+inline std::filesystem::path PlayerDir() {
+  return EnvPath("BRIVANE_PLAYER_DIR", (SourceDir() / "tests/player").c_str());
+}
+
+// Empty when the player can run here; otherwise why it cannot.
+inline std::string PlayerUnavailableReason() {
+  const auto dir = PlayerDir();
+  if (!std::filesystem::exists(dir / "node_modules/@ruffle-rs/ruffle/ruffle.js"))
+    return "the browser player's npm packages are not installed (scripts/install-deps.sh)";
+  if (!HaveTool("node")) return "node is not installed";
+  const char* chromium = std::getenv("CHROMIUM");
+  if (!std::filesystem::exists(chromium ? chromium : "/usr/bin/chromium"))
+    return "chromium is not installed";
+  return std::string();
+}
+
+#define SKIP_WITHOUT_PLAYER()                                             \
+  do {                                                                    \
+    std::string why__ = ::testsupport::PlayerUnavailableReason();         \
+    if (!why__.empty()) GTEST_SKIP() << why__;                            \
+  } while (0)
+
+inline std::string UnescapeTrace(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 1 < s.size()) {
+      char c = s[++i];
+      out.push_back(c == 'n' ? '\n' : c == 'r' ? '\r' : c);
+    } else {
+      out.push_back(s[i]);
+    }
+  }
+  return out;
+}
+
+inline std::vector<PlayerResult> RunInPlayer(const std::vector<std::filesystem::path>& movies,
+                                             const PlayerOptions& options = {}) {
+  std::ostringstream cmd;
+  cmd << "node '" << (PlayerDir() / "run-swf.mjs").string() << "' --time " << options.timeMs
+      << " --quiet " << options.quietMs << " --jobs " << options.jobs;
+  if (!options.until.empty()) cmd << " --until '" << options.until << "'";
+  for (const auto& m : movies) cmd << " '" << std::filesystem::absolute(m).string() << "'";
+  cmd << " 2>&1";
+  const std::string out = Run(cmd.str());
+
+  std::vector<PlayerResult> results;
+  std::istringstream lines(out);
+  std::string line;
+  PlayerResult* cur = nullptr;
+  while (std::getline(lines, line)) {
+    auto rest = [&](size_t n) { return line.size() > n ? line.substr(n) : std::string(); };
+    if (line.rfind("#movie ", 0) == 0) {
+      results.push_back(PlayerResult{rest(7), {}, {}, {}});
+      cur = &results.back();
+    } else if (!cur) {
+      continue;
+    } else if (line.rfind("#meta ", 0) == 0) {
+      std::istringstream kv(rest(6));
+      std::string item;
+      while (kv >> item) {
+        auto eq = item.find('=');
+        if (eq != std::string::npos) cur->meta[item.substr(0, eq)] = item.substr(eq + 1);
+      }
+    } else if (line.rfind("#trace", 0) == 0) {
+      cur->traces.push_back(UnescapeTrace(rest(7)));
+    } else if (line.rfind("#error ", 0) == 0) {
+      cur->errors.push_back(UnescapeTrace(rest(7)));
+    } else if (line == "#end") {
+      cur = nullptr;
+    }
+  }
+  if (results.size() != movies.size()) {
+    // The harness itself failed: report its output against every movie.
+    results.assign(movies.size(), PlayerResult{});
+    for (size_t i = 0; i < movies.size(); ++i) {
+      results[i].movie = movies[i].string();
+      results[i].errors.push_back("player harness failed: " + out);
+    }
+  }
+  return results;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,564 @@
+#include "framework/platform/FileOps.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "toolbox/Folders.h"
+#include "toolbox/ResourceFork.h"
+#include "toolbox/Utf8.h"
+
+namespace {
+
+std::string Native(const std::wstring& text) { return toolbox::WideToUtf8(text); }
+
+// The exact item a path names (no parent fallback).
+bool ItemRef(const PathString& path, toolbox::FileRef& ref) {
+  if (path.empty()) return false;
+  const toolbox::PathStyle style = PathStyleOf(path);
+  const PathString p = style == toolbox::PathStyle::Hfs ? path : MakeAbsolutePath(path);
+  return toolbox::GetFileRef(toolbox::MakeFileUrl(Native(p), style, false), ref);
+}
+
+// The existing folder that contains the item a path names; false when it is missing.
+bool ParentFolderRef(const PathString& path, toolbox::FileRef& ref) {
+  PathString parent;
+  GetParentFolder(parent, MakeAbsolutePath(path), true);
+  return !parent.empty() && ItemRef(parent, ref) && IsFolder(parent);
+}
+
+bool IsFolderRef(const toolbox::FileRef& ref) {
+  struct stat st;
+  return !ref.IsNull() && stat(ref.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Deletes a folder's contents depth first, unlocking locked items, then the folder itself.
+OSErr DeleteTreeUnlocked(const toolbox::FileRef& folder) {
+  std::vector<std::string> names;
+  {
+    toolbox::FolderReader reader;
+    if (!reader.Open(folder.path)) return toolbox::kFolderNotFoundErr;
+    std::string name;
+    bool isFolder = false;
+    while (reader.Next(name, isFolder)) names.push_back(name);
+  }
+  for (const std::string& name : names) {
+    toolbox::FileRef child;
+    if (!toolbox::GetFileRef(folder.path + "/" + name, child)) continue;
+    struct stat st;
+    if (lstat(child.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      if (OSErr err = DeleteTreeUnlocked(child)) return err;
+      continue;
+    }
+    toolbox::CatalogInfo info;
+    if (toolbox::GetCatalogInfo(child, info) == toolbox::kNoErr && (info.nodeFlags & toolbox::kNodeLocked))
+      toolbox::SetLocked(child, false);
+    if (OSErr err = toolbox::DeleteObject(child)) return err;
+  }
+  return toolbox::DeleteObject(folder);
+}
+
+PathString RenamedPath(const PathString& path, const PathString& newName) {
+  PathString p = MakeAbsolutePath(path);
+  const bool folderForm = p.size() > 1 && p.back() == L'/';
+  while (p.size() > 1 && p.back() == L'/') p.pop_back();
+  SetLastPathComponent(p, newName);
+  if (folderForm) p.push_back(L'/');
+  return p;
+}
+
+bool IsAcceptableNewName(const PathString& name) {
+  return toolbox::IsValidItemName(Native(name));
+}
+
+}  // namespace
+
+// ---- ForkFile ----
+
+ForkFile::~ForkFile() {
+  if (fork_ != 0) CloseFork();
+}
+
+bool ForkFile::SetPath(const PathString& path) {
+  url_ = PathToCFURL(path);
+  return true;
+}
+
+bool ForkFile::OpenFork(toolbox::ForkKind kind, int permission) {
+  int access = 0;
+  if (permission & kForkPermissionRead)
+    access = toolbox::kForkRead;
+  else if (permission & kForkPermissionWrite)
+    access = toolbox::kForkWrite;
+  else if (permission & kForkPermissionReadWrite)
+    access = toolbox::kForkReadWrite;
+  if (access == 0) {
+    lastError_ = toolbox::kParamErr;
+    return false;
+  }
+  if (fork_ != 0) CloseFork();
+  toolbox::FileRef ref;
+  if (!MakeFSRefForURL(ref, url_)) {
+    lastError_ = toolbox::kFileNotFoundErr;
+    return false;
+  }
+  lastError_ = toolbox::OpenFork(ref, kind, access, fork_);
+  return lastError_ == toolbox::kNoErr;
+}
+
+bool ForkFile::OpenDataFork(int permission) { return OpenFork(toolbox::ForkKind::Data, permission); }
+
+bool ForkFile::OpenResourceFork(int permission) {
+  return OpenFork(toolbox::ForkKind::Resource, permission);
+}
+
+size_t ForkFile::Write(const void* bytes, size_t count) {
+  size_t done = 0;
+  lastError_ = toolbox::WriteFork(fork_, bytes, count, &done);
+  return done;
+}
+
+bool ForkFile::CloseFork() {
+  if (fork_ == 0) return false;
+  lastError_ = toolbox::CloseFork(fork_);
+  fork_ = 0;
+  return lastError_ == toolbox::kNoErr;
+}
+
+bool ForkFile::ReadInfo(toolbox::FinderInfo& info, toolbox::FileRef& ref) {
+  if (!MakeFSRefForURL(ref, url_)) {
+    lastError_ = toolbox::kFileNotFoundErr;
+    return false;
+  }
+  lastError_ = toolbox::GetFinderInfo(ref, info);
+  return lastError_ == toolbox::kNoErr;
+}
+
+void ForkFile::GetFinderInfo(FinderInfoRecord& record) {
+  toolbox::FinderInfo info;
+  toolbox::FileRef ref;
+  if (!ReadInfo(info, ref)) return;
+  record.type = info.type;
+  record.creator = info.creator;
+  record.finderFlags = info.flags;
+  record.location = {info.locationV, info.locationH};
+  record.reserved = info.reserved;
+}
+
+void ForkFile::GetFinderInfoAlt(FinderInfoRecordAlt& record) {
+  toolbox::FinderInfo info;
+  toolbox::FileRef ref;
+  if (!ReadInfo(info, ref)) return;
+  record.finderFlags = info.flags;
+  record.type = info.type;
+  record.creator = info.creator;
+  record.location = {info.locationV, info.locationH};
+  record.reserved = info.reserved;
+}
+
+bool ForkFile::SetFinderInfo(const FinderInfoRecord& record) {
+  toolbox::FinderInfo info;
+  toolbox::FileRef ref;
+  if (!ReadInfo(info, ref)) return false;
+  if (record.mask & kFinderInfoType) info.type = record.type;
+  if (record.mask & kFinderInfoCreator) info.creator = record.creator;
+  if (record.mask & kFinderInfoFlags) info.flags = record.finderFlags;
+  if (record.mask & kFinderInfoLocation) {
+    info.locationV = record.location.v;
+    info.locationH = record.location.h;
+  }
+  if (record.mask & kFinderInfoReserved) info.reserved = record.reserved;
+  lastError_ = toolbox::SetFinderInfo(ref, info);
+  return lastError_ == toolbox::kNoErr;
+}
+
+bool ForkFile::SetFinderInfoAlt(const FinderInfoRecordAlt& record) {
+  toolbox::FinderInfo info;
+  toolbox::FileRef ref;
+  if (!ReadInfo(info, ref)) return false;
+  if (record.mask & kFinderInfoAltTypeAndCreator) {
+    info.type = record.type;
+    info.creator = record.creator;
+  }
+  if (record.mask & kFinderInfoAltFlags) info.flags = record.finderFlags;
+  if (record.mask & kFinderInfoAltLocation) {
+    info.locationV = record.location.v;
+    info.locationH = record.location.h;
+  }
+  lastError_ = toolbox::SetFinderInfo(ref, info);
+  return lastError_ == toolbox::kNoErr;
+}
+
+bool ForkFile::SetHasBundle() {
+  toolbox::FinderInfo info;
+  toolbox::FileRef ref;
+  if (!ReadInfo(info, ref)) return false;
+  info.flags |= kFinderFlagHasBundle;
+  lastError_ = toolbox::SetFinderInfo(ref, info);
+  return lastError_ == toolbox::kNoErr;
+}
+
+// ---- By path ----
+
+bool CreateFolder(PathString& path) {
+  toolbox::FileRef existing;
+  if (ItemRef(path, existing)) return true;
+  toolbox::FileRef parent, created;
+  if (!ParentFolderRef(path, parent)) return false;
+  PathString name;
+  GetPathFileName(name, path, false);
+  if (toolbox::CreateFolder(parent, Native(name), &created) != toolbox::kNoErr) return false;
+  PathFromFSRef(path, created);
+  return true;
+}
+
+bool DeletePath(const PathString& path, bool unlinkWhenBusy) {
+  toolbox::FileRef ref;
+  if (!ItemRef(path, ref)) return true;
+  const OSErr err = toolbox::DeleteObject(ref);
+  if (err == toolbox::kFileBusyErr && unlinkWhenBusy) {
+    if (unlink(ref.path.c_str()) != 0) return false;
+    toolbox::RemoveSidecar(ref.path);
+    return true;
+  }
+  return err == toolbox::kNoErr;
+}
+
+bool DeleteObjectRetryUnlock(const PathString& path, bool recursive) {
+  toolbox::FileRef ref;
+  if (!ItemRef(path, ref)) return false;
+  const OSErr err = toolbox::DeleteObject(ref);
+  if (err == toolbox::kFileBusyErr && recursive && IsFolderRef(ref))
+    return DeleteTreeUnlocked(ref) == toolbox::kNoErr;
+  return err == toolbox::kNoErr;
+}
+
+bool RenamePath(PathString& path, const PathString& newName) {
+  if (!IsAcceptableNewName(newName)) return false;
+  toolbox::FileRef ref;
+  if (!ItemRef(path, ref)) return false;
+  if (toolbox::RenameObject(ref, Native(newName), nullptr) != toolbox::kNoErr) return false;
+  path = RenamedPath(path, newName);
+  return true;
+}
+
+bool RenameFile(const PathString& path, const PathString& newName) {
+  PathString p = path;
+  return RenamePath(p, newName);
+}
+
+bool RenameWithTilde(PathString& out, const PathString& path, bool replace) {
+  toolbox::FileRef ref;
+  if (!ItemRef(path, ref)) return false;
+  out = MakeAbsolutePath(path);
+  PathString name;
+  GetPathFileName(name, out, false);
+  name += L'~';
+  SetLastPathComponent(out, name);
+  toolbox::FileRef existing;
+  if (ItemRef(out, existing)) {
+    if (!replace) return false;
+    if (!DeletePath(out, false)) return false;
+  }
+  PathString moved = path;
+  return RenamePath(moved, name);
+}
+
+bool MakeUniquePath(PathString& out, const PathString& path) {
+  out = MakeAbsolutePath(path);
+  PathString base, ext;
+  GetPathFileName(base, out, true);
+  GetPathExtension(ext, out, true);
+  SetLastPathComponent(out, base + L"__" + ext);
+  if (!PathExists(out)) return true;
+  for (int i = 0; i < 1000; ++i) {
+    SetLastPathComponent(out, base + L"__" + std::to_wstring(i) + ext);
+    if (!PathExists(out)) return true;
+  }
+  return false;
+}
+
+namespace {
+
+toolbox::CatalogInfo CatalogFor(const FileCreateInfo* info) {
+  toolbox::CatalogInfo catalog;
+  catalog.finderInfo.type = info ? info->type : toolbox::kUnknownOSType;
+  catalog.finderInfo.creator = info ? info->creator : toolbox::kUnknownOSType;
+  return catalog;
+}
+
+bool FinishCreate(const toolbox::FileRef& ref, const FileCreateInfo* info) {
+  if (info && info->invisible && !SetInvisibleFlag(ref, true)) return false;
+  if (info && info->locked && !SetFileLocked(ref, true)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool CreateFileWithInfo(const PathString& path, const FileCreateInfo* info, bool replace) {
+  toolbox::FileRef existing;
+  if (ItemRef(path, existing)) {
+    if (IsFolderRef(existing) || !replace) return false;
+    if (!DeletePath(path, false)) return false;
+  }
+  toolbox::FileRef ref;
+  if (!CreateFileForURL(ref, PathToCFURL(MakeAbsolutePath(path)),
+                        kCatInfoFinderInfo | kCatInfoTextEncoding, CatalogFor(info)))
+    return false;
+  return FinishCreate(ref, info);
+}
+
+bool CreateFileWithInfo(const PathString& path, const FileCreateInfo* info, bool replace, WriterForm) {
+  if (PathIsDirectoryURL(path)) return false;
+  toolbox::FileRef existing;
+  if (ItemRef(path, existing)) {
+    if (!replace) return false;
+    toolbox::DeleteObject(existing);  // creation below fails when the item is still there
+  }
+  toolbox::FileRef ref;
+  if (!CreateFileForURL(ref, PathToCFURL(MakeAbsolutePath(path)),
+                        kCatInfoFinderInfo | kCatInfoTextEncoding, CatalogFor(info)))
+    return false;
+  return FinishCreate(ref, info);
+}
+
+bool UpdateSizeResource(const toolbox::FileSpec& spec, uint32_t preferred, uint32_t minimum) {
+  toolbox::FileRef ref;
+  if (spec.IsNull() || !toolbox::GetFileRef(spec.Path(), ref)) return false;
+  toolbox::ForkRefNum fork = 0;
+  if (toolbox::OpenFork(ref, toolbox::ForkKind::Resource, toolbox::kForkReadWrite, fork)) return false;
+  uint64_t size = 0;
+  std::string bytes;
+  bool ok = toolbox::GetForkSize(fork, size) == toolbox::kNoErr;
+  if (ok) {
+    bytes.resize(size);
+    size_t got = 0;
+    ok = toolbox::ReadFork(fork, bytes.data(), bytes.size(), &got) == toolbox::kNoErr;
+  }
+  size_t offset = 0, length = 0;
+  ok = ok && toolbox::FindResourceData(bytes, toolbox::MakeOSType("SIZE"), -1, offset, length) &&
+       length >= 10;
+  if (ok) {
+    // Flags word, then the preferred and the minimum size, big-endian.
+    unsigned char sizes[8];
+    for (int i = 0; i < 4; ++i) {
+      sizes[i] = static_cast<unsigned char>(preferred >> (24 - 8 * i));
+      sizes[4 + i] = static_cast<unsigned char>(minimum >> (24 - 8 * i));
+    }
+    size_t done = 0;
+    ok = toolbox::SetForkPosition(fork, offset + 2) == toolbox::kNoErr &&
+         toolbox::WriteFork(fork, sizes, sizeof sizes, &done) == toolbox::kNoErr;
+  }
+  const bool closed = toolbox::CloseFork(fork) == toolbox::kNoErr;
+  return ok && closed;
+}
+
+// ---- By reference ----
+
+bool DeleteFSRef(const toolbox::FileRef& ref) { return toolbox::DeleteObject(ref) == toolbox::kNoErr; }
+
+bool RenameFSRef(const toolbox::FileRef& ref, const PathString& newName) {
+  return IsAcceptableNewName(newName) &&
+         toolbox::RenameObject(ref, Native(newName), nullptr) == toolbox::kNoErr;
+}
+
+bool SetInvisibleFlag(const toolbox::FileRef& ref, bool on) {
+  toolbox::FinderInfo info;
+  if (toolbox::GetFinderInfo(ref, info) != toolbox::kNoErr) return false;
+  if (on)
+    info.flags |= kFinderFlagInvisible;
+  else
+    info.flags &= static_cast<uint16_t>(~kFinderFlagInvisible);
+  return toolbox::SetFinderInfo(ref, info) == toolbox::kNoErr;
+}
+
+bool SetFileLocked(const toolbox::FileRef& ref, bool on) {
+  return toolbox::SetLocked(ref, on) == toolbox::kNoErr;
+}
+
+bool FSSpecFromFSRef(const toolbox::FileRef& ref, toolbox::FileSpec& outSpec) {
+  return toolbox::MakeFileSpec(ref, outSpec);
+}
+
+bool ResolveAliasFile(toolbox::FileRef& out, const toolbox::FileRef& ref) {
+  if (ref.IsNull()) return false;
+  struct stat st;
+  if (lstat(ref.path.c_str(), &st) != 0) return false;
+  if (!S_ISLNK(st.st_mode)) {
+    out = ref;
+    return true;
+  }
+  return toolbox::ResolveLinks(ref, out);
+}
+
+bool MakeFSRefForURL(toolbox::FileRef& outRef, const toolbox::FileUrl& url) {
+  outRef = toolbox::FileRef();
+  if (url.IsNull()) return false;
+  const std::string& p = url.path;
+  const size_t slash = p.rfind('/');
+  if (slash == std::string::npos || p == "/") return false;
+  toolbox::FileRef parent;
+  if (!toolbox::GetFileRef(slash == 0 ? std::string("/") : p.substr(0, slash), parent)) return false;
+  return toolbox::GetFileRef(parent.path + (parent.path == "/" ? "" : "/") + p.substr(slash + 1), outRef);
+}
+
+bool CreateFileForURL(toolbox::FileRef& outRef, const toolbox::FileUrl& url, uint32_t whichInfo,
+                      const toolbox::CatalogInfo& catalogInfo) {
+  outRef = toolbox::FileRef();
+  if (url.IsNull() || url.isDirectory) return false;
+  const std::string& p = url.path;
+  const size_t slash = p.rfind('/');
+  if (slash == std::string::npos) return false;
+  toolbox::FileRef parent;
+  if (!toolbox::GetFileRef(toolbox::MakeFileUrl(slash == 0 ? "/" : p.substr(0, slash),
+                                                toolbox::PathStyle::Posix, true),
+                           parent))
+    return false;
+  const toolbox::FinderInfo* info = (whichInfo & kCatInfoFinderInfo) ? &catalogInfo.finderInfo : nullptr;
+  return toolbox::CreateFile(parent, p.substr(slash + 1), info, &outRef) == toolbox::kNoErr;
+}
+
+bool ReplacePascalExtension(unsigned char* name, const char* extension) {
+  if (!name || !extension) return false;
+  const std::string ext(extension);
+  std::string text(reinterpret_cast<const char*>(name + 1), name[0]);
+  const size_t dot = text.rfind('.');
+  std::string base;
+  if (dot != std::string::npos) {
+    base = text.substr(0, dot);
+  } else {
+    if (ext.empty()) return true;
+    base = text;
+  }
+  std::string tail = ext.empty() ? std::string() : "." + ext;
+  if (tail.size() > 255) return false;
+  if (base.size() + tail.size() > 255) {
+    size_t keep = 255 - tail.size();
+    // Never cut a UTF-8 character in two.
+    while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
+    base.erase(keep);
+  }
+  const std::string result = base + tail;
+  name[0] = static_cast<unsigned char>(result.size());
+  std::memcpy(name + 1, result.data(), result.size());
+  return true;
+}
+
+// ---- SafeFileWriter ----
+
+bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, bool replace) {
+  Abandon();
+  failed_ = false;
+  target_ = MakeAbsolutePath(target);
+  if (target_.empty() || PathIsDirectoryURL(target_) || IsFolder(target_)) return false;
+  targetNative_ = Native(target_);
+  // Saving through a link replaces the file it points to, not the link.
+  struct stat st;
+  if (lstat(targetNative_.c_str(), &st) == 0) {
+    if (!replace) return false;
+    toolbox::FileRef ref, resolved;
+    if (S_ISLNK(st.st_mode) && toolbox::GetFileRef(targetNative_, ref) &&
+        toolbox::ResolveLinks(ref, resolved)) {
+      targetNative_ = resolved.path;
+      target_ = PathString(toolbox::Utf8ToWide(resolved.path));
+    }
+  }
+  toolbox::FileRef folder;
+  if (!ParentFolderRef(target_, folder) || targetNative_.size() >= PATH_MAX) return false;
+  std::string temp = folder.path + (folder.path == "/" ? "" : "/") + ".saving-XXXXXX";
+  std::vector<char> buffer(temp.begin(), temp.end());
+  buffer.push_back('\0');
+  fd_ = mkostemp(buffer.data(), O_CLOEXEC);
+  if (fd_ < 0) return false;
+  tempNative_.assign(buffer.data());
+  haveInfo_ = info != nullptr;
+  if (info) info_ = *info;
+  failAfter_ = SIZE_MAX;
+  return true;
+}
+
+bool SafeFileWriter::Write(const void* bytes, size_t count) {
+  if (fd_ < 0 || failed_) return false;
+  const char* p = static_cast<const char*>(bytes);
+  size_t allowed = count;
+  if (failAfter_ != SIZE_MAX) {
+    allowed = std::min(count, failAfter_);
+    failAfter_ -= allowed;
+  }
+  size_t done = 0;
+  while (done < allowed) {
+    ssize_t n = write(fd_, p + done, allowed - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done < count) failed_ = true;
+  return !failed_;
+}
+
+bool SafeFileWriter::Commit() {
+  if (fd_ < 0) return false;
+  if (failed_) {
+    Abandon();
+    return false;
+  }
+  // The new file takes the permissions of the one it replaces, else the usual ones.
+  struct stat st;
+  mode_t mode;
+  if (stat(targetNative_.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  bool ok = fchmod(fd_, mode) == 0 && fsync(fd_) == 0;
+  ok = close(fd_) == 0 && ok;
+  fd_ = -1;
+  toolbox::SidecarContents sidecar;
+  if (haveInfo_) {
+    sidecar.finderInfo.type = info_.type;
+    sidecar.finderInfo.creator = info_.creator;
+    if (info_.invisible) sidecar.finderInfo.flags |= kFinderFlagInvisible;
+  } else {
+    sidecar = toolbox::ReadSidecar(targetNative_);
+  }
+  ok = ok && toolbox::WriteSidecar(tempNative_, sidecar);
+  ok = ok && toolbox::MovePath(tempNative_, targetNative_) == toolbox::kNoErr;
+  if (!ok) {
+    failed_ = true;
+    toolbox::RemoveFile(tempNative_);
+    tempNative_.clear();
+    return false;
+  }
+  tempNative_.clear();
+  // Make the rename itself durable.
+  const size_t slash = targetNative_.rfind('/');
+  const std::string folder = slash == 0 ? std::string("/") : targetNative_.substr(0, slash);
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  if (haveInfo_ && info_.locked) {
+    toolbox::FileRef ref;
+    if (!toolbox::GetFileRef(targetNative_, ref) || !SetFileLocked(ref, true)) return false;
+  }
+  return true;
+}
+
+void SafeFileWriter::Abandon() {
+  if (fd_ >= 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+  if (!tempNative_.empty()) {
+    toolbox::RemoveFile(tempNative_);
+    tempNative_.clear();
+  }
+}

@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
-#include "toolbox/Utf8.h"
+#include "framework/platform/PathLayer.h"
+#include "framework/platform/TextEncoding.h"
+#include "framework/platform/WideText.h"
 
 namespace {
 
@@ -31,10 +34,11 @@ ForkStreamBuf::ForkStreamBuf(int forkRef) : forkRef_(forkRef) {}
 
 ForkStreamBuf::~ForkStreamBuf() { Close(); }
 
-ForkStreamBuf* ForkStreamBuf::Open(const std::string& nativePath, std::ios_base::openmode mode) {
+ForkStreamBuf* ForkStreamBuf::Open(const PathString& path, std::ios_base::openmode mode) {
   if (IsOpen()) return nullptr;
   const int access = AccessForMode(mode);
-  if (access < 0) return nullptr;
+  if (access < 0 || path.empty()) return nullptr;
+  const std::string nativePath = ToNativeString(path);
   // The system creates every file it writes afresh before opening it, so neither truncation
   // nor appending changes the starting position here.
   int fd;
@@ -53,10 +57,24 @@ ForkStreamBuf* ForkStreamBuf::Open(const std::string& nativePath, std::ios_base:
   return this;
 }
 
+ForkStreamBuf* ForkStreamBuf::Open(SafeFileWriter& file) {
+  if (IsOpen() || !file.IsOpen()) return nullptr;
+  safe_ = &file;
+  writing_ = false;
+  setg(nullptr, nullptr, nullptr);
+  setp(nullptr, nullptr);
+  return this;
+}
+
 ForkStreamBuf* ForkStreamBuf::Close() {
   if (!IsOpen()) return nullptr;
   bool ok = FlushPending();
-  if (::close(forkRef_) != 0) ok = false;
+  if (safe_) {
+    ok = ok && !safe_->Failed();
+    safe_ = nullptr;
+  } else if (::close(forkRef_) != 0) {
+    ok = false;
+  }
   forkRef_ = -1;
   writing_ = false;
   setg(nullptr, nullptr, nullptr);
@@ -70,6 +88,7 @@ std::streambuf* ForkStreamBuf::setbuf(char_type*, std::streamsize n) {
 }
 
 bool ForkStreamBuf::WriteBytes(const char* bytes, size_t n) {
+  if (safe_) return safe_->Write(bytes, n);
   while (n > 0) {
     const ssize_t done = ::write(forkRef_, bytes, n);
     if (done < 0 && errno == EINTR) continue;
@@ -85,6 +104,12 @@ bool ForkStreamBuf::FlushPending() {
   if (!pbase() || pptr() == pbase()) return true;
   const char* p = pbase();
   size_t left = static_cast<size_t>(pptr() - pbase());
+  if (safe_) {
+    // A safe save's file keeps no partial state: once a write failed, the save is lost.
+    if (!safe_->Write(p, left)) return false;
+    setp(pbase(), epptr());
+    return true;
+  }
   while (left > 0) {
     const ssize_t done = ::write(forkRef_, p, left);
     if (done < 0 && errno == EINTR) continue;
@@ -106,7 +131,7 @@ ForkStreamBuf::int_type ForkStreamBuf::overflow(int_type c) {
   if (buffered_ && !pbase()) {
     // Reading and writing share one position: give back what was read ahead.
     if (gptr() && gptr() < egptr()) {
-      if (::lseek(forkRef_, -(egptr() - gptr()), SEEK_CUR) < 0) return traits_type::eof();
+      if (safe_ || ::lseek(forkRef_, -(egptr() - gptr()), SEEK_CUR) < 0) return traits_type::eof();
     }
     setg(nullptr, nullptr, nullptr);
     setp(buffer_, buffer_ + kBufferSize);
@@ -121,6 +146,7 @@ ForkStreamBuf::int_type ForkStreamBuf::overflow(int_type c) {
 int ForkStreamBuf::sync() {
   if (!IsOpen()) return -1;
   if (traits_type::eq_int_type(overflow(traits_type::eof()), traits_type::eof())) return -1;
+  if (safe_) return safe_->Failed() ? -1 : 0;  // its commit makes the file durable
   return ::fsync(forkRef_) == 0 || errno == EINVAL ? 0 : -1;
 }
 
@@ -129,7 +155,7 @@ std::streamsize ForkStreamBuf::showmanyc() {
 }
 
 bool ForkStreamBuf::EnterReading() {
-  if (!IsOpen()) return false;
+  if (!IsOpen() || safe_) return false;
   if (pbase()) {
     if (!FlushPending()) return false;
     setp(nullptr, nullptr);
@@ -175,7 +201,7 @@ ForkStreamBuf::int_type ForkStreamBuf::uflow() {
 }
 
 ForkStreamBuf::int_type ForkStreamBuf::pbackfail(int_type c) {
-  if (!IsOpen()) return traits_type::eof();
+  if (!IsOpen() || safe_) return traits_type::eof();
   if (!buffered_) {
     if (::lseek(forkRef_, -1, SEEK_CUR) < 0) return traits_type::eof();
     return traits_type::not_eof(c);
@@ -189,7 +215,7 @@ ForkStreamBuf::int_type ForkStreamBuf::pbackfail(int_type c) {
 ForkStreamBuf::pos_type ForkStreamBuf::seekoff(off_type off, std::ios_base::seekdir dir,
                                                std::ios_base::openmode which) {
   const pos_type failed = pos_type(off_type(-1));
-  if (!IsOpen() || !FlushPending()) return failed;
+  if (!IsOpen() || safe_ || !FlushPending()) return failed;
   int whence = SEEK_SET;
   if (dir == std::ios_base::cur) {
     whence = SEEK_CUR;
@@ -211,15 +237,19 @@ ForkStreamBuf::pos_type ForkStreamBuf::seekpos(pos_type pos, std::ios_base::open
 
 ForkOutputStream::ForkOutputStream() : std::ostream(nullptr) { rdbuf(&buf_); }
 
-void ForkOutputStream::Open(const std::string& nativePath, std::ios_base::openmode mode) {
-  if (!buf_.Open(nativePath, mode | std::ios_base::out)) setstate(std::ios_base::failbit);
+void ForkOutputStream::Open(const PathString& path, std::ios_base::openmode mode) {
+  if (!buf_.Open(path, mode | std::ios_base::out)) setstate(std::ios_base::failbit);
+}
+
+void ForkOutputStream::Open(SafeFileWriter& file) {
+  if (!buf_.Open(file)) setstate(std::ios_base::failbit);
 }
 
 void ForkOutputStream::Close() {
   if (!buf_.Close()) setstate(std::ios_base::failbit);
 }
 
-EncodedOutputStream::EncodedOutputStream(unsigned encoding) : encoding_(encoding) {}
+EncodedOutputStream::EncodedOutputStream(toolbox::StringEncoding encoding) : encoding_(encoding) {}
 
 EncodedOutputStream::~EncodedOutputStream() {
   if (IsOpen()) {
@@ -228,9 +258,15 @@ EncodedOutputStream::~EncodedOutputStream() {
   }
 }
 
-bool EncodedOutputStream::Open(const std::string& nativePath, std::ios_base::openmode mode,
-                               unsigned encoding) {
-  ForkOutputStream::Open(nativePath, mode);
+bool EncodedOutputStream::Open(const PathString& path, std::ios_base::openmode mode,
+                               toolbox::StringEncoding encoding) {
+  ForkOutputStream::Open(path, mode);
+  encoding_ = encoding;
+  return IsOpen();
+}
+
+bool EncodedOutputStream::Open(SafeFileWriter& file, toolbox::StringEncoding encoding) {
+  ForkOutputStream::Open(file);
   encoding_ = encoding;
   return IsOpen();
 }
@@ -242,7 +278,46 @@ EncodedOutputStream& EncodedOutputStream::WriteWide(const wchar_t* text) {
 
 EncodedOutputStream& EncodedOutputStream::WriteWide(const std::wstring& text) {
   if (text.empty()) return *this;
-  const std::string bytes = toolbox::WideToUtf8(text);
+  const std::string bytes = toolbox::EncodeText(text, encoding_);
   write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return *this;
+}
+
+TextFileWriter::TextFileWriter() : stream_(GetDocumentEncoding()) {}
+
+TextFileWriter::~TextFileWriter() { Close(); }
+
+bool TextFileWriter::Open(const PathString& path, const FileCreateInfo* info, bool replace) {
+  FileCreateInfo text;
+  text.type = toolbox::MakeOSType("TEXT");
+  text.creator = toolbox::MakeOSType("ttex");
+  const PathString absolute = MakeAbsolutePath(path);
+  if (!CreateFileWithInfo(absolute, info ? info : &text, replace, kWriterForm)) return false;
+  return stream_.Open(absolute, std::ios_base::out, GetDocumentEncoding());
+}
+
+bool TextFileWriter::Close() {
+  if (!stream_.IsOpen()) return true;
+  stream_.flush();
+  stream_.Close();
+  const bool ok = !stream_.fail();
+  stream_.clear();
+  return ok;
+}
+
+TextFileWriter& TextFileWriter::Write(const wchar_t* text) {
+  stream_.WriteWide(text);
+  return *this;
+}
+
+TextFileWriter& TextFileWriter::Write(const std::wstring& text) {
+  stream_.WriteWide(text);
+  return *this;
+}
+
+TextFileWriter& TextFileWriter::WriteLong(long value) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value);
+  stream_.write(buf, r.ptr - buf);
   return *this;
 }

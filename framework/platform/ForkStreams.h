@@ -3,11 +3,19 @@
 // writes a file's data through the operating system's file calls:
 //   ForkStreamBuf        a stream buffer over one open file, with a 16-byte buffer;
 //   ForkOutputStream     an output stream that holds a ForkStreamBuf;
-//   EncodedOutputStream  a ForkOutputStream that writes wide text in a text encoding.
+//   EncodedOutputStream  a ForkOutputStream that writes wide text in a text encoding;
+//   TextFileWriter       creates a text file and writes wide text into it.
+// A stream can also write into a SafeFileWriter, so that a document reaches its file only
+// when it is complete.
+#include <cstdint>
 #include <ios>
 #include <ostream>
 #include <streambuf>
 #include <string>
+
+#include "framework/platform/FileOps.h"
+#include "framework/platform/PathString.h"
+#include "toolbox/TextCodec.h"
 
 class ForkStreamBuf : public std::streambuf {
  public:
@@ -19,11 +27,14 @@ class ForkStreamBuf : public std::streambuf {
   // Opens the file for the mode (see the table in the source); a file that does not exist
   // is created empty first. Null when the buffer is already open, the mode is not one of
   // the supported combinations, or the file cannot be created or opened.
-  ForkStreamBuf* Open(const std::string& nativePath, std::ios_base::openmode mode);
+  ForkStreamBuf* Open(const PathString& path, std::ios_base::openmode mode);
+  // Writes into the temporary file of a safe save (output only; the buffer neither reads
+  // nor seeks). Closing the buffer leaves committing to the file's owner.
+  ForkStreamBuf* Open(SafeFileWriter& file);
   // Writes pending output and closes the file; null when any step failed. The buffer is
   // closed afterwards in every case.
   ForkStreamBuf* Close();
-  bool IsOpen() const { return forkRef_ >= 0; }
+  bool IsOpen() const { return forkRef_ >= 0 || safe_ != nullptr; }
 
  protected:
   std::streambuf* setbuf(char_type* s, std::streamsize n) override;
@@ -44,6 +55,7 @@ class ForkStreamBuf : public std::streambuf {
   int_type ReadOne(bool keepPosition);
 
   int forkRef_;
+  SafeFileWriter* safe_ = nullptr;
   char buffer_[kBufferSize];
   bool writing_ = false;
   bool buffered_ = true;
@@ -55,7 +67,8 @@ class ForkOutputStream : public std::ostream {
   ~ForkOutputStream() override = default;
 
   // Opens the buffer for the mode plus out; on failure sets the fail state.
-  void Open(const std::string& nativePath, std::ios_base::openmode mode);
+  void Open(const PathString& path, std::ios_base::openmode mode);
+  void Open(SafeFileWriter& file);
   bool IsOpen() const { return buf_.IsOpen(); }
   // Closes the buffer; on failure sets the fail state.
   void Close();
@@ -64,18 +77,41 @@ class ForkOutputStream : public std::ostream {
   ForkStreamBuf buf_;
 };
 
-// Wide text goes out as UTF-8, the encoding of every document of the system.
+// Writes wide text converted to a text encoding; the system always passes the document
+// encoding (UTF-8).
 class EncodedOutputStream : public ForkOutputStream {
  public:
-  explicit EncodedOutputStream(unsigned encoding = 0);
+  explicit EncodedOutputStream(toolbox::StringEncoding encoding);
   ~EncodedOutputStream() override;
 
-  bool Open(const std::string& nativePath, std::ios_base::openmode mode, unsigned encoding);
-  // Writes the text in one piece; a lone surrogate or a value above U+10FFFF is written as
-  // U+FFFD, the rest as it is.
+  bool Open(const PathString& path, std::ios_base::openmode mode, toolbox::StringEncoding encoding);
+  bool Open(SafeFileWriter& file, toolbox::StringEncoding encoding);
+  // Writes the text in one piece. In UTF-8 a lone surrogate or a value above U+10FFFF is
+  // written as U+FFFD and the rest as it is; another encoding writes '?' for what it lacks.
   EncodedOutputStream& WriteWide(const wchar_t* text);
   EncodedOutputStream& WriteWide(const std::wstring& text);
 
  private:
-  unsigned encoding_;
+  toolbox::StringEncoding encoding_;
+};
+
+// Creates a text file and writes wide text into it in the document encoding.
+class TextFileWriter {
+ public:
+  TextFileWriter();
+  virtual ~TextFileWriter();
+  TextFileWriter(const TextFileWriter&) = delete;
+  TextFileWriter& operator=(const TextFileWriter&) = delete;
+
+  // Creates the file (type 'TEXT', creator 'ttex' without information) and opens it. A
+  // relative path is resolved once, and that one path is created and opened.
+  virtual bool Open(const PathString& path, const FileCreateInfo* info, bool replace);
+  // False when any write, the final flush or closing failed.
+  virtual bool Close();
+  TextFileWriter& Write(const wchar_t* text);
+  TextFileWriter& Write(const std::wstring& text);
+  TextFileWriter& WriteLong(long value);
+
+ private:
+  EncodedOutputStream stream_;
 };

@@ -7,11 +7,13 @@
 
 #include <cerrno>
 #include <charconv>
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "framework/platform/ByteBuffer.h"
+#include "framework/platform/PathLayer.h"
 #include "toolbox/Utf8.h"
 
 struct XmlTreeNode {
@@ -203,8 +205,8 @@ std::unique_ptr<XmlTreeNode> BuildTree(const std::string& bytes) {
   return document;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& out) {
-  const std::string native = toolbox::WideToUtf8(path);
+bool ReadWholeFile(const PathString& path, std::string& out) {
+  const std::string native = ToNativeString(path);
   const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
@@ -229,17 +231,6 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
   }
   ::close(fd);
   return ok;
-}
-
-bool EqualsNoCaseAscii(const std::wstring& text, const wchar_t* word) {
-  size_t i = 0;
-  for (; word[i]; ++i) {
-    if (i >= text.size()) return false;
-    wchar_t c = text[i];
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
-    if (c != word[i]) return false;
-  }
-  return i == text.size();
 }
 
 // Decodes UTF-16 bytes; a leading byte-order mark sets the order, big-endian without one.
@@ -343,7 +334,7 @@ std::string RepairLegacyXml(std::string bytes) {
 XmlDocument::XmlDocument() = default;
 XmlDocument::~XmlDocument() = default;
 
-bool XmlDocument::Load(const std::wstring& path) {
+bool XmlDocument::Load(const PathString& path) {
   path_ = path;
   tree_.reset();
   bytes_.clear();
@@ -364,7 +355,7 @@ bool XmlDocument::Parse(std::string bytes) {
   XmlElement element;
   XmlValue encoding;
   if (GetRoot(root) && root.ToElement(element) && element.Attribute("encoding", encoding)) {
-    const std::wstring name = encoding.AsString();
+    const PathString name = encoding.AsString();
     encoding_ = name == L"UTF-8" ? 1 : name == L"UTF-16" ? 2 : 0;
   }
   return true;
@@ -396,10 +387,9 @@ bool XmlValue::ToElement(XmlElement& element) const {
   return true;
 }
 
-bool XmlValue::Name(std::wstring& text) const {
+bool XmlValue::Name(WideText& text) const {
   if (!tree_ || tree_->kind == XmlTreeNode::Kind::Document) return false;
-  text = tree_->string;
-  return true;
+  return text.Assign(tree_->string.c_str());
 }
 
 int XmlNode::ChildCount() const { return tree_ ? static_cast<int>(tree_->children.size()) : 0; }
@@ -444,78 +434,72 @@ bool XmlValue::RawText(std::wstring& text) const {
   return false;
 }
 
-bool XmlValue::Text(std::wstring& text, const wchar_t* defaultText) const {
+bool XmlValue::Text(WideText& text, const wchar_t* defaultText) const {
   if (IsEmpty()) {
-    text = defaultText ? defaultText : L"";
+    text.Assign(defaultText ? defaultText : L"");
     return false;
   }
-  return RawText(text);
+  std::wstring raw;
+  return RawText(raw) && text.Assign(raw.c_str());
 }
 
-std::wstring XmlValue::AsString() const {
+PathString XmlValue::AsString() const {
   std::wstring text;
   RawText(text);
-  return text;
+  return PathString(std::move(text));
 }
 
-std::wstring XmlValue::AsStringDecoded() const { return DecodeXmlEscapes(AsString()); }
+PathString XmlValue::AsStringDecoded() const { return PathString(DecodeXmlEscapes(AsString())); }
 
 long XmlValue::AsLong(long defaultValue) const {
   std::wstring text;
   if (!RawText(text)) return defaultValue;
-  size_t i = 0;
-  while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-  int64_t v = 0;
-  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-    v = v * 10 + (text[i] - L'0');
-    if (v > int64_t{INT32_MAX} + 1) v = int64_t{INT32_MAX} + 1;
-  }
-  if (negative) v = -v;
-  if (v > INT32_MAX) v = INT32_MAX;
-  return static_cast<long>(v);
+  return ParseLong(text.c_str(), nullptr);
 }
 
 double XmlValue::AsDouble(double defaultValue) const {
   std::wstring text;
   if (!RawText(text)) return defaultValue;
-  size_t i = 0;
-  while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
-  if (i < text.size() && text[i] == L'+') ++i;
-  std::string narrow;
-  for (; i < text.size() && text[i] > 0x20 && text[i] < 0x7F && narrow.size() < 64; ++i)
-    narrow.push_back(static_cast<char>(text[i]));
-  double value = 0;
-  const auto r = std::from_chars(narrow.data(), narrow.data() + narrow.size(), value);
-  if (r.ec == std::errc::result_out_of_range) return value;
-  return r.ec == std::errc() ? value : 0.0;
+  return ParseDouble(text.c_str(), nullptr);
 }
 
 bool XmlValue::AsBool() const {
   std::wstring text;
-  return RawText(text) && EqualsNoCaseAscii(text, L"true");
+  return RawText(text) && CompareNoCase(text.c_str(), L"true") == 0;
 }
 
-bool XmlValue::AsBase64Text(std::wstring& text, const wchar_t* defaultText) const {
+bool XmlValue::AsPath(PathString& path) const {
+  std::wstring text;
+  if (!RawText(text)) return false;
+  if (IsRelativePath(PathString(text))) {
+    NormalizePath(path, PathString(text), path_);
+    path = MakeAbsolutePath(path);
+  } else {
+    path = PathString(std::move(text));
+  }
+  return true;
+}
+
+bool XmlValue::AsBase64Text(WideText& text, const wchar_t* defaultText) const {
   std::wstring encoded;
   if (!RawText(encoded)) {
-    text = defaultText ? defaultText : L"";
+    text.Assign(defaultText ? defaultText : L"");
     return false;
   }
-  const std::string narrow = toolbox::WideToUtf8(encoded);
+  const std::string narrow = ToNativeString(encoded);
   ByteBuffer buffer;
   if (!buffer.DecodeBase64(narrow.c_str(), static_cast<int32_t>(std::min<size_t>(narrow.size(), INT32_MAX)))) {
-    text = defaultText ? defaultText : L"";
+    text.Assign(defaultText ? defaultText : L"");
     return false;
   }
+  // Each value is read in its own document's encoding, and only the decoded bytes count.
   if (encoding_ != 0) {
-    text = Utf16ToWide(buffer.Data(), buffer.Size());
+    text.Assign(Utf16ToWide(buffer.Data(), buffer.Size()).c_str());
   } else {
     const auto* begin = reinterpret_cast<const char*>(buffer.Data());
     std::string bytes(begin, buffer.Size());
     bytes.resize(std::char_traits<char>::length(bytes.c_str()));
-    text = toolbox::Utf8ToWide(bytes);
+    text.Assign(FromNativeString(bytes).c_str());
   }
   return true;
 }

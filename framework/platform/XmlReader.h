@@ -22,6 +22,9 @@
 #include <memory>
 #include <string>
 
+#include "framework/platform/PathString.h"
+#include "framework/platform/WideText.h"
+
 struct XmlTreeNode;
 class XmlNode;
 class XmlElement;
@@ -38,21 +41,25 @@ class XmlValue {
   bool ToElement(XmlElement& element) const;
   // The tag name of an element value (the text of a text node, the target of a processing
   // instruction); false when there is none.
-  bool Name(std::wstring& text) const;
+  bool Name(WideText& text) const;
 
   // An element's first child's text, or the attribute's value. Absent: false, and an empty
   // value stores the default.
-  bool Text(std::wstring& text, const wchar_t* defaultText = L"") const;
-  std::wstring AsString() const;
+  bool Text(WideText& text, const wchar_t* defaultText = L"") const;
+  PathString AsString() const;
   // As AsString, with the writer's escapes decoded once more.
-  std::wstring AsStringDecoded() const;
+  PathString AsStringDecoded() const;
+  // A decimal integer at the start of the text, saturated to the 32-bit range.
   long AsLong(long defaultValue = 0) const;
   double AsDouble(double defaultValue = 0) const;
   // True exactly when the text is "true" in any letter case.
   bool AsBool() const;
+  // The text as a path; a relative one is resolved against the document's folder. False,
+  // with the path unchanged, when there is no text.
+  bool AsPath(PathString& path) const;
   // The text decoded as base64; when the document declares an encoding the bytes are UTF-16
   // (byte order from a leading mark, big-endian without one), otherwise a narrow string.
-  bool AsBase64Text(std::wstring& text, const wchar_t* defaultText = L"") const;
+  bool AsBase64Text(WideText& text, const wchar_t* defaultText = L"") const;
 
  private:
   friend class XmlDocument;
@@ -62,7 +69,7 @@ class XmlValue {
 
   const XmlTreeNode* tree_ = nullptr;
   const std::wstring* attribute_ = nullptr;
-  std::wstring path_;
+  PathString path_;
   int encoding_ = 0;
 };
 
@@ -77,7 +84,7 @@ class XmlNode {
  private:
   friend class XmlValue;
   const XmlTreeNode* tree_ = nullptr;
-  std::wstring path_;
+  PathString path_;
   int encoding_ = 0;
 };
 
@@ -90,7 +97,7 @@ class XmlElement {
  private:
   friend class XmlValue;
   const XmlTreeNode* node_ = nullptr;
-  std::wstring path_;
+  PathString path_;
   int encoding_ = 0;
 };
 
@@ -107,21 +114,21 @@ class XmlDocument {
   XmlDocument& operator=(const XmlDocument&) = delete;
 
   // Reads and parses the file. False when it cannot be read or parsed.
-  bool Load(const std::wstring& path);
+  bool Load(const PathString& path);
   // The tree's first child (the wrapper element, or the declaration of a document with the
   // standard header) into an empty value; false when there is none or the value is not empty.
   bool GetRoot(XmlValue& value) const;
 
   // 0 none or unrecognised, 1 "UTF-8", 2 "UTF-16", from the root element's "encoding".
   int Encoding() const { return encoding_; }
-  const std::wstring& Path() const { return path_; }
+  const PathString& Path() const { return path_; }
 
  private:
   bool Parse(std::string bytes);
 
   std::unique_ptr<XmlTreeNode> tree_;
   std::string bytes_;
-  std::wstring path_;
+  PathString path_;
   int encoding_ = 0;
 };
 

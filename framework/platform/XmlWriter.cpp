@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cstdint>
 
+#include "framework/platform/PathLayer.h"
+#include "framework/platform/TextEncoding.h"
+
 namespace {
 
 bool IsXmlChar(uint32_t c) {
@@ -57,4 +60,122 @@ std::wstring FormatXmlDouble(double value) {
   char buf[64];
   const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
   return std::wstring(buf, r.ptr);
+}
+
+XmlWriter::XmlWriter() : stream_(GetDocumentEncoding()) {}
+
+XmlWriter::~XmlWriter() { Close(); }
+
+bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bool replace) {
+  if (open_) return false;
+  // One resolved path serves for the temporary file, the target and relative paths.
+  path_ = MakeAbsolutePath(path);
+  relativePaths_ = options.relativePaths;
+  standardHeader_ = options.standardHeader;
+  writeHeader_ = options.writeHeader;
+  FileCreateInfo info;
+  info.creator = options.creator;
+  info.type = options.fileType;
+  if (path_.empty() || !file_.Open(path_, &info, replace)) return false;
+  stream_.clear();
+  if (!stream_.Open(file_, GetDocumentEncoding())) {
+    file_.Abandon();
+    stream_.clear();
+    return false;
+  }
+  open_ = true;
+  if (!writeHeader_) return true;
+  Write(standardHeader_ ? L"<?xml version=\"1.0\" encoding=\"" : L"<xml version=\"1.0\" encoding=\"");
+  Write(GetDocumentEncodingName());
+  Write(standardHeader_ ? L"\" ?>\n" : L"\">\n");
+  return true;
+}
+
+bool XmlWriter::Close() {
+  if (!open_) return true;
+  if (!writeHeader_ || standardHeader_)
+    Write(L"\n");
+  else
+    Write(L"\n</xml>\n");
+  stream_.Close();
+  const bool written = !stream_.fail() && !file_.Failed();
+  stream_.clear();
+  open_ = false;
+  if (!written) {
+    file_.Abandon();
+    return false;
+  }
+  return file_.Commit();
+}
+
+XmlWriter& XmlWriter::Write(const wchar_t* text) {
+  if (open_ && stream_.good()) stream_.WriteWide(text);
+  return *this;
+}
+
+XmlWriter& XmlWriter::Write(const std::wstring& text) {
+  if (open_ && stream_.good()) stream_.WriteWide(text);
+  return *this;
+}
+
+void XmlWriter::WriteAscii(std::string_view text) {
+  if (open_ && stream_.good()) stream_.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void XmlWriter::WriteEscaped(const wchar_t* text) {
+  if (text) WriteEscaped(std::wstring_view(text));
+}
+
+void XmlWriter::WriteEscaped(std::wstring_view text) {
+  if (!text.empty()) Write(EscapeXmlText(text));
+}
+
+XmlWriter& XmlWriter::WriteBool(bool value) {
+  WriteAscii(value ? "true" : "false");
+  return *this;
+}
+
+namespace {
+
+template <typename T>
+std::string Decimal(T value) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, r.ptr);
+}
+
+}  // namespace
+
+XmlWriter& XmlWriter::WriteShort(int16_t value) {
+  WriteAscii(Decimal(value));
+  return *this;
+}
+
+XmlWriter& XmlWriter::WriteUShort(uint16_t value) {
+  WriteAscii(Decimal(value));
+  return *this;
+}
+
+XmlWriter& XmlWriter::WriteLong(int32_t value) {
+  WriteAscii(Decimal(value));
+  return *this;
+}
+
+XmlWriter& XmlWriter::WriteULong(uint32_t value) {
+  WriteAscii(Decimal(value));
+  return *this;
+}
+
+XmlWriter& XmlWriter::WriteFloat(float value) { return WriteDouble(static_cast<double>(value)); }
+
+XmlWriter& XmlWriter::WriteDouble(double value) { return Write(FormatXmlDouble(value)); }
+
+XmlWriter& XmlWriter::WritePath(const PathString& path) {
+  PathString text;
+  if (relativePaths_)
+    MakeRelativePath(text, path_, path);
+  else
+    text = MakeAbsolutePath(path);
+  WriteEscaped(std::wstring_view(text));
+  return *this;
 }

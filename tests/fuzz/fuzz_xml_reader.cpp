@@ -20,7 +20,7 @@ void RemoveFile() {
 }
 
 void ReadValue(const XmlValue& v) {
-  std::wstring text;
+  WideText text;
   v.Text(text, L"d");
   v.Name(text);
   (void)v.AsString();
@@ -28,6 +28,8 @@ void ReadValue(const XmlValue& v) {
   (void)v.AsLong(3);
   (void)v.AsDouble(0.5);
   (void)v.AsBool();
+  PathString path;
+  v.AsPath(path);
   v.AsBase64Text(text, L"d");
 }
 
@@ -63,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (::ftruncate(g_fd, 0) != 0 || ::pwrite(g_fd, data, size, 0) != static_cast<ssize_t>(size))
     std::abort();
   XmlDocument doc;
-  if (doc.Load(toolbox::Utf8ToWide(g_path))) {
+  if (doc.Load(PathString(toolbox::Utf8ToWide(g_path)))) {
     XmlValue root;
     if (doc.GetRoot(root)) Walk(root, 0);
   }

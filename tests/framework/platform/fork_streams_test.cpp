@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "framework/platform/ForkStreams.h"
+#include "framework/platform/TextEncoding.h"
+#include "toolbox/Utf8.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -11,6 +13,8 @@ using std::ios_base;
 using testsupport::ReadFile;
 using testsupport::ScratchDir;
 using testsupport::WriteFile;
+
+PathString P(const std::filesystem::path& p) { return PathString(toolbox::Utf8ToWide(p.string())); }
 
 TEST(ForkStreamBufTest, OpenModes) {
   const ios_base::openmode in = ios_base::in, out = ios_base::out, bin = ios_base::binary,
@@ -33,7 +37,7 @@ TEST(ForkStreamBufTest, OpenModes) {
     const auto path = dir / "f";
     WriteFile(path, "xyz");
     ForkStreamBuf buf;
-    ASSERT_EQ(buf.Open(path.string(), c.mode) != nullptr, c.opens) << c.mode;
+    ASSERT_EQ(buf.Open(P(path), c.mode) != nullptr, c.opens) << c.mode;
     if (!c.opens) continue;
     EXPECT_EQ(buf.sgetc() == 'x', c.reads) << c.mode;
     buf.pubseekpos(0);
@@ -47,14 +51,14 @@ TEST(ForkStreamBufTest, OpenModes) {
 TEST(ForkStreamBufTest, UnsupportedModeTouchesNothingAndOpeningCreates) {
   ScratchDir dir;
   ForkStreamBuf buf;
-  EXPECT_EQ(buf.Open((dir / "none").string(), ios_base::in | ios_base::app), nullptr);
+  EXPECT_EQ(buf.Open(P(dir / "none"), ios_base::in | ios_base::app), nullptr);
   EXPECT_FALSE(std::filesystem::exists(dir / "none"));
-  ASSERT_NE(buf.Open((dir / "made").string(), ios_base::in), nullptr);
+  ASSERT_NE(buf.Open(P(dir / "made"), ios_base::in), nullptr);
   EXPECT_TRUE(std::filesystem::exists(dir / "made"));
-  EXPECT_EQ(buf.Open((dir / "made").string(), ios_base::in), nullptr);  // already open
+  EXPECT_EQ(buf.Open(P(dir / "made"), ios_base::in), nullptr);  // already open
   EXPECT_NE(buf.Close(), nullptr);
   EXPECT_EQ(buf.Close(), nullptr);  // nothing left to close
-  EXPECT_EQ(buf.Open((dir / "no" / "such").string(), ios_base::out), nullptr);
+  EXPECT_EQ(buf.Open(P(dir / "no" / "such"), ios_base::out), nullptr);
 }
 
 TEST(ForkStreamBufTest, AtEndAppendsAndBufferedWritesArriveInOrder) {
@@ -62,7 +66,7 @@ TEST(ForkStreamBufTest, AtEndAppendsAndBufferedWritesArriveInOrder) {
   const auto path = dir / "f";
   WriteFile(path, "head:");
   ForkOutputStream out;
-  out.Open(path.string(), ios_base::out | ios_base::ate);
+  out.Open(P(path), ios_base::out | ios_base::ate);
   ASSERT_TRUE(out.IsOpen());
   for (char c = 'a'; c < 'a' + 20; ++c) out.put(c);  // more than the 16-byte buffer
   out << 42;
@@ -76,7 +80,7 @@ TEST(ForkStreamBufTest, ReadingPutBackAndWritingShareOnePosition) {
   const auto path = dir / "f";
   WriteFile(path, "0123456789abcdefghijklmnopqrstuvwxyz");
   ForkStreamBuf buf;
-  ASSERT_NE(buf.Open(path.string(), ios_base::in | ios_base::out), nullptr);
+  ASSERT_NE(buf.Open(P(path), ios_base::in | ios_base::out), nullptr);
   std::string got;
   for (int i = 0; i < 20; ++i) got.push_back(static_cast<char>(buf.sbumpc()));
   EXPECT_EQ(got, "0123456789abcdefghij");
@@ -96,7 +100,7 @@ TEST(ForkStreamBufTest, UnbufferedReadAndWrite) {
   WriteFile(path, "abc");
   ForkStreamBuf buf;
   buf.pubsetbuf(nullptr, 0);
-  ASSERT_NE(buf.Open(path.string(), ios_base::in | ios_base::out), nullptr);
+  ASSERT_NE(buf.Open(P(path), ios_base::in | ios_base::out), nullptr);
   EXPECT_EQ(buf.sgetc(), 'a');
   EXPECT_EQ(buf.sbumpc(), 'a');
   EXPECT_EQ(buf.sbumpc(), 'b');
@@ -108,8 +112,8 @@ TEST(ForkStreamBufTest, UnbufferedReadAndWrite) {
 
 TEST(ForkStreamBufTest, AFailedWriteIsReportedByCloseAndTheStream) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  EncodedOutputStream out;
-  ASSERT_TRUE(out.Open("/dev/full", ios_base::out, 0));
+  EncodedOutputStream out(GetDocumentEncoding());
+  ASSERT_TRUE(out.Open(L"/dev/full", ios_base::out, GetDocumentEncoding()));
   out.WriteWide(std::wstring(100, L'x'));
   EXPECT_TRUE(out.bad());
   out.Close();
@@ -120,8 +124,8 @@ TEST(EncodedOutputStreamTest, WritesWideTextAsUtf8) {
   ScratchDir dir;
   const auto path = dir / "t";
   {
-    EncodedOutputStream out;
-    ASSERT_TRUE(out.Open(path.string(), ios_base::out, 0));
+    EncodedOutputStream out(GetDocumentEncoding());
+    ASSERT_TRUE(out.Open(P(path), ios_base::out, GetDocumentEncoding()));
     out.WriteWide(L"a\nb ");
     out.WriteWide(static_cast<const wchar_t*>(nullptr));
     out.WriteWide(L"");

@@ -47,9 +47,9 @@ TEST(XmlReaderTest, WrapperFormGivesEncodingAndStandardDeclarationKeepsNone) {
   EXPECT_EQ(wrapper.doc.Encoding(), 1);
   XmlValue root;
   ASSERT_TRUE(wrapper.doc.GetRoot(root));
-  std::wstring name;
+  WideText name;
   EXPECT_TRUE(root.Name(name));
-  EXPECT_EQ(name, L"xml");
+  EXPECT_STREQ(name.CStr(), L"xml");
   EXPECT_FALSE(wrapper.doc.GetRoot(root));  // only into an empty value
 
   Loaded standard("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<!-- c --><doc a=\"1\"/>\n");
@@ -60,7 +60,7 @@ TEST(XmlReaderTest, WrapperFormGivesEncodingAndStandardDeclarationKeepsNone) {
   XmlElement e;
   EXPECT_FALSE(first.ToElement(e));  // the declaration is a node of its own
   EXPECT_TRUE(first.Name(name));
-  EXPECT_EQ(name, L"xml");
+  EXPECT_STREQ(name.CStr(), L"xml");
 }
 
 TEST(XmlReaderTest, AttributeValuesAndTheirReaders) {
@@ -100,9 +100,10 @@ TEST(XmlReaderTest, AttributeValuesAndTheirReaders) {
   EXPECT_EQ(absent.AsLong(7), 7);
   EXPECT_EQ(absent.AsString(), L"");
   EXPECT_FALSE(absent.AsBool());
-  std::wstring text = L"keep";
+  WideText text;
+  text.Assign(L"keep");
   EXPECT_FALSE(absent.Text(text, L"default"));
-  EXPECT_EQ(text, L"default");
+  EXPECT_STREQ(text.CStr(), L"default");
 }
 
 TEST(XmlReaderTest, ElementTextAndChildren) {
@@ -123,17 +124,18 @@ TEST(XmlReaderTest, ElementTextAndChildren) {
   for (int i = 0; i < 6; ++i) {
     XmlValue v;
     ASSERT_TRUE(root.ChildAt(i, v));
-    std::wstring text = L"unchanged";
+    WideText text;
+    text.Assign(L"unchanged");
     EXPECT_EQ(v.Text(text), present[i]) << i;
-    EXPECT_EQ(text, present[i] ? expected[i] : L"unchanged") << i;
+    EXPECT_EQ(std::wstring(text.CStr()), present[i] ? expected[i] : L"unchanged") << i;
   }
   XmlValue comment;
   XmlElement e;
   ASSERT_TRUE(root.ChildAt(5, comment));
   EXPECT_FALSE(comment.ToElement(e));
-  std::wstring name;
+  WideText name;
   ASSERT_TRUE(comment.Name(name));
-  EXPECT_EQ(name, L" note ");
+  EXPECT_STREQ(name.CStr(), L" note ");
 }
 
 TEST(XmlReaderTest, ChildAtReplacesWhatTheValueHeld) {
@@ -141,15 +143,15 @@ TEST(XmlReaderTest, ChildAtReplacesWhatTheValueHeld) {
   ASSERT_TRUE(l.ok);
   XmlNode root = l.Root();
   XmlValue v;
-  std::wstring name;
+  WideText name;
   ASSERT_TRUE(root.ChildAt(0, v));
   ASSERT_TRUE(root.ChildAt(1, v));
   ASSERT_TRUE(v.Name(name));
-  EXPECT_EQ(name, L"second");
+  EXPECT_STREQ(name.CStr(), L"second");
   EXPECT_FALSE(root.ChildAt(2, v));
   EXPECT_FALSE(root.ChildAt(-1, v));
   ASSERT_TRUE(v.Name(name));
-  EXPECT_EQ(name, L"second");
+  EXPECT_STREQ(name.CStr(), L"second");
 }
 
 TEST(XmlReaderTest, BadDocumentsFailCleanly) {
@@ -227,22 +229,27 @@ TEST(XmlReaderTest, SecondDecodingPass) {
 }
 
 TEST(XmlReaderTest, Base64TextUsesItsOwnDocumentsEncoding) {
-  // "QUI=" is "AB": as UTF-16 big-endian that is U+4142, as a narrow string "AB".
+  // "QUI=" is the bytes "AB": as UTF-16 (big-endian) that is U+4142, as a narrow string "AB".
   Loaded a(std::string(kWrapper) + "<v t=\"QUI=\"/>\n</xml>\n");
   ASSERT_TRUE(a.ok);
-  XmlValue v;
-  ASSERT_TRUE(a.Child(0).Attribute("t", v));
+  XmlValue va;
+  ASSERT_TRUE(a.Child(0).Attribute("t", va));
   Loaded b("<?xml version=\"1.0\"?>\n<v t=\"QUI=\"/>\n");
   ASSERT_TRUE(b.ok);
-  std::wstring text;
-  EXPECT_TRUE(v.AsBase64Text(text));
-  EXPECT_EQ(text, L"\u4142");
+  Loaded c("<v t=\"QUI=\"/>\n");  // no header: no encoding declared
+  ASSERT_TRUE(c.ok);
+  EXPECT_EQ(c.doc.Encoding(), 0);
+  XmlValue vc, rc;
+  XmlElement ec;
+  ASSERT_TRUE(c.doc.GetRoot(rc));
+  ASSERT_TRUE(rc.ToElement(ec));
+  ASSERT_TRUE(ec.Attribute("t", vc));
 
-  XmlValue bv, bRoot;
-  XmlNode bNode;
-  ASSERT_TRUE(b.doc.GetRoot(bRoot));  // the declaration
-  XmlElement be;
-  EXPECT_FALSE(bRoot.ToElement(be));
+  WideText text;
+  EXPECT_TRUE(va.AsBase64Text(text));
+  EXPECT_STREQ(text.CStr(), L"\u4142");
+  EXPECT_TRUE(vc.AsBase64Text(text));
+  EXPECT_STREQ(text.CStr(), L"AB");
 }
 
 TEST(XmlReaderTest, Base64TextOfEveryLengthStaysInside) {
@@ -267,14 +274,15 @@ TEST(XmlReaderTest, Base64TextOfEveryLengthStaysInside) {
   for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
     XmlValue v;
     ASSERT_TRUE(l.Child(i).Attribute("t", v));
-    std::wstring text = L"x";
+    WideText text;
+    text.Assign(L"x");
     EXPECT_TRUE(v.AsBase64Text(text)) << cases[i].base64;
-    EXPECT_EQ(text, cases[i].text) << cases[i].base64;
+    EXPECT_EQ(std::wstring(text.CStr()), cases[i].text) << cases[i].base64;
   }
   XmlValue absent;
-  std::wstring text;
+  WideText text;
   EXPECT_FALSE(absent.AsBase64Text(text, L"dflt"));
-  EXPECT_EQ(text, L"dflt");
+  EXPECT_STREQ(text.CStr(), L"dflt");
 }
 
 }  // namespace

@@ -369,6 +369,14 @@ bool XmlDocument::GetRoot(XmlValue& value) const {
   return true;
 }
 
+bool XmlDocument::GetDocumentNode(XmlNode& node) const {
+  if (!tree_) return false;
+  node.tree_ = tree_.get();
+  node.path_ = path_;
+  node.encoding_ = encoding_;
+  return true;
+}
+
 // --- Navigation ---------------------------------------------------------------------------
 
 bool XmlValue::ToNode(XmlNode& node) const {

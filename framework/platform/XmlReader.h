@@ -75,6 +75,7 @@ class XmlValue {
 
 class XmlNode {
  public:
+  friend class XmlDocument;
   XmlNode() = default;
   int ChildCount() const;
   // The child at the index replaces whatever the value held; false when there is no child
@@ -118,6 +119,10 @@ class XmlDocument {
   // The tree's first child (the wrapper element, or the declaration of a document with the
   // standard header) into an empty value; false when there is none or the value is not empty.
   bool GetRoot(XmlValue& value) const;
+  // The whole tree as a node: its children are the declaration, comments, processing
+  // instructions and the root element in document order. This is how the root element of
+  // a document with the standard declaration is reached. False when nothing is loaded.
+  bool GetDocumentNode(XmlNode& node) const;
 
   // 0 none or unrecognised, 1 "UTF-8", 2 "UTF-16", from the root element's "encoding".
   int Encoding() const { return encoding_; }

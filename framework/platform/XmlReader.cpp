@@ -122,6 +122,7 @@ struct TreeBuilder {
     if (!node) return;
     node->string = toolbox::Utf8ToWide(name);
     for (size_t i = 0; atts[i] && atts[i + 1]; i += 2) {
+      if (++b.nodes > XmlDocument::kMaxNodes) return b.Fail();
       std::wstring value = toolbox::Utf8ToWide(atts[i + 1]);
       // Line feeds in attribute values come only from references; they are not kept.
       std::erase(value, L'\n');

@@ -161,11 +161,16 @@ TEST(XmlReaderTest, BadDocumentsFailCleanly) {
   std::string fine;
   for (int i = 0; i < 100; ++i) fine += "<a>";
   for (int i = 0; i < 100; ++i) fine += "</a>";
+  std::string manyAttributes = "<a";
+  for (size_t i = 0; i <= XmlDocument::kMaxNodes; ++i) manyAttributes += " a" + std::to_string(i) + "=''";
+  manyAttributes += "/>";
   const struct Case {
     const char* what;
     std::string bytes;
     bool ok;
   } cases[] = {
+      {"too many attributes", manyAttributes, false},
+      {"too large", "<a>" + std::string(XmlDocument::kMaxFileSize, 'x') + "</a>", false},
       {"empty file", "", false},
       {"only blanks", "  \n", false},
       {"truncated", std::string(kWrapper) + "<a b=\"1\"/>\n</xm", false},

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "framework/platform/FileOps.h"
+#include "framework/platform/WideText.h"
 #include "toolbox/AppLocation.h"
 #include "toolbox/Folders.h"
 #include "toolbox/Utf8.h"
@@ -19,16 +20,6 @@ std::string Native(const std::wstring& path) { return toolbox::WideToUtf8(path);
 PathString FromNative(const std::string& path) { return PathString(toolbox::Utf8ToWide(path)); }
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
-
-// Case-insensitive comparison, character by character, locale-free.
-int CompareNoCase(const std::wstring& a, const std::wstring& b) {
-  auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
-  for (size_t i = 0;; ++i) {
-    if (i == a.size() || i == b.size()) return a.size() == b.size() ? 0 : (i == a.size() ? -1 : 1);
-    const wchar_t x = lower(a[i]), y = lower(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-}
 
 // A path whose UTF-8 form reaches PATH_MAX cannot be handed to the system.
 bool FitsPathMax(const std::wstring& path) { return Native(path).size() < PATH_MAX; }
@@ -103,7 +94,7 @@ void PathList::Sort() {
     PathString na, nb;
     GetPathFileName(na, *a, false);
     GetPathFileName(nb, *b, false);
-    return CompareNoCase(na, nb) < 0;
+    return CompareNoCase(na.c_str(), nb.c_str()) < 0;
   });
 }
 

@@ -1,0 +1,45 @@
+// The program's entry: chooses the display back end and runs the application's entry
+// sequence. Paths named on the command line (as a desktop file's %F gives them) arrive as
+// one open-documents event; no options are parsed.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "framework/app/Application.h"
+#include "toolbox/Display.h"
+#include "toolbox/Utf8.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> documents;
+  std::string cwd;
+  if (char* here = getcwd(nullptr, 0)) {
+    cwd = here;
+    std::free(here);
+  }
+  for (int i = 1; i < argc; ++i) {
+    std::string path = argv[i];
+    if (path.empty()) continue;
+    if (!toolbox::IsValidUtf8(path)) {
+      std::cerr << "brivane: skipping a file name that is not valid UTF-8" << std::endl;
+      continue;
+    }
+    if (path[0] != '/' && !cwd.empty()) path = cwd + "/" + path;
+    documents.push_back(path);
+  }
+
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const bool haveDisplay = (display && *display) || (wayland && *wayland);
+  std::cout << (haveDisplay ? "brivane: this build has no display back end; running headless."
+                            : "brivane: no display; running headless.")
+            << " Menu commands are read from standard input, one per line (\"quit\" quits);"
+               " the end of input quits."
+            << std::endl;
+  toolbox::SetDisplayBackend(toolbox::MakeHeadlessBackend(STDIN_FILENO, std::cout));
+  int result = ApplicationMain(documents);
+  toolbox::SetDisplayBackend(nullptr);
+  return result;
+}

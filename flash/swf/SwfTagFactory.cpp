@@ -1,0 +1,31 @@
+// The map from tag code to the class that reads tags of that code. A code without a class of
+// its own becomes a RawTag and is written back byte for byte; a new tag class is added here
+// with one case.
+#include "flash/swf/ControlTags.h"
+#include "flash/swf/DoActionTag.h"
+#include "flash/swf/SoundTags.h"
+#include "flash/swf/SwfObject.h"
+#include "flash/swf/SwfReader.h"
+
+SwfTag* CreateTagForCode(SwfReader& reader, uint16_t code, uint32_t length) {
+  switch (code) {
+    case 0: return new EndTag();
+    case 1: ++reader.frameCount; break;
+    case 9: return new SetBackgroundColorTag(0, 0, 0);
+    case 12: return new DoActionTag(reader.GetVersion());
+    case 14: return new DefineSoundTag();
+    case 15: return new StartSoundTag();
+    case 18: return new SoundStreamHeadTag();
+    case 19: return new SoundStreamBlockTag();
+    case 24: return new ProtectTag();
+    case 43: return new FrameLabelTag(L"");
+    case 45: return new SoundStreamHead2Tag();
+    case 56: return new ExportAssetsTag();
+    case 57: return new ImportAssetsTag();
+    case 58: return new EnableDebuggerTag();
+    case 59: return new DoInitActionTag();
+    case 64: return new EnableDebugger2Tag();
+    default: break;
+  }
+  return new RawTag(code, length);
+}

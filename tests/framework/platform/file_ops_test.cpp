@@ -1,0 +1,425 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "framework/platform/FileOps.h"
+#include "path_test_support.h"
+#include "support/TestSupport.h"
+#include "toolbox/AppleDouble.h"
+
+using pathtest::U;
+using pathtest::W;
+using testsupport::ReadFile;
+using testsupport::ScratchDir;
+using testsupport::WriteFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr OSType kType = toolbox::MakeOSType("pBva");
+constexpr OSType kCreator = toolbox::MakeOSType("Bvaw");
+
+size_t OpenDescriptors() {
+  size_t n = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (readdir(d)) ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+size_t EntriesIn(const fs::path& dir) {
+  return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+TEST(ForkFile, DestructorClosesAnOpenFork) {
+  ScratchDir dir;
+  WriteFile(dir / "a.bin", "data");
+  const size_t before = OpenDescriptors();
+  for (int i = 0; i < 3; ++i) {
+    ForkFile fork;
+    ASSERT_TRUE(fork.SetPath(W(dir.str() + "/a.bin")));
+    ASSERT_TRUE(fork.OpenDataFork(kForkPermissionRead));
+    EXPECT_NE(fork.Fork(), 0);
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST(ForkFile, PermissionsAndWrites) {
+  ScratchDir dir;
+  WriteFile(dir / "a.bin", "0123456789");
+  ForkFile fork;
+  fork.SetPath(W(dir.str() + "/a.bin"));
+  // Bit 2 is tested first: 6 opens for reading only, so a write fails.
+  ASSERT_TRUE(fork.OpenDataFork(kForkPermissionRead | kForkPermissionWrite));
+  EXPECT_EQ(fork.Write("xy", 2), 0u);
+  EXPECT_TRUE(fork.CloseFork());
+  EXPECT_FALSE(fork.CloseFork());
+  EXPECT_FALSE(fork.OpenDataFork(0));
+  ASSERT_TRUE(fork.OpenDataFork(kForkPermissionWrite));
+  EXPECT_EQ(fork.Write("xy", 2), 2u);
+  EXPECT_TRUE(fork.CloseFork());
+  EXPECT_EQ(ReadFile(dir / "a.bin"), "xy23456789");  // writing does not truncate
+
+  // A missing file does not open as its folder, nor does a folder open at all.
+  ForkFile missing;
+  missing.SetPath(W(dir.str() + "/missing.bin"));
+  EXPECT_FALSE(missing.OpenDataFork(kForkPermissionRead));
+  ForkFile folder;
+  folder.SetPath(W(dir.str()));
+  EXPECT_FALSE(folder.OpenDataFork(kForkPermissionRead));
+  EXPECT_EQ(folder.LastError(), toolbox::kNotAFileErr);
+}
+
+TEST(ForkFile, FinderInfoAndResourceFork) {
+  ScratchDir dir;
+  const PathString path = W(dir.str() + "/app");
+  ASSERT_TRUE(CreateFileWithInfo(path, nullptr, false));
+  EXPECT_FALSE(fs::exists(dir / "._app"));  // nothing to keep, no sidecar
+  ForkFile fork;
+  fork.SetPath(path);
+  FinderInfoRecord rec;
+  rec.mask = kFinderInfoType | kFinderInfoCreator | kFinderInfoLocation;
+  rec.type = toolbox::MakeOSType("APPL");
+  rec.creator = toolbox::MakeOSType("SWF2");
+  rec.location = {10, -20};
+  rec.finderFlags = 0x1234;  // not in the mask
+  ASSERT_TRUE(fork.SetFinderInfo(rec));
+  ASSERT_TRUE(fork.SetHasBundle());
+  FinderInfoRecordAlt alt;
+  fork.GetFinderInfoAlt(alt);
+  EXPECT_EQ(alt.type, toolbox::MakeOSType("APPL"));
+  EXPECT_EQ(alt.creator, toolbox::MakeOSType("SWF2"));
+  EXPECT_EQ(alt.finderFlags, kFinderFlagHasBundle);
+  EXPECT_EQ(alt.location.v, 10);
+  EXPECT_EQ(alt.location.h, -20);
+
+  FinderInfoRecordAlt change;
+  change.mask = kFinderInfoAltFlags;
+  change.finderFlags = kFinderFlagInvisible;
+  change.type = 1;  // not in the mask
+  ASSERT_TRUE(fork.SetFinderInfoAlt(change));
+  FinderInfoRecord back;
+  fork.GetFinderInfo(back);
+  EXPECT_EQ(back.finderFlags, kFinderFlagInvisible);
+  EXPECT_EQ(back.type, toolbox::MakeOSType("APPL"));
+
+  ASSERT_TRUE(fork.OpenResourceFork(kForkPermissionReadWrite));
+  EXPECT_EQ(fork.Write("resource bytes", 14), 14u);
+  EXPECT_TRUE(fork.CloseFork());
+  const toolbox::SidecarContents sidecar = toolbox::ReadSidecar(U(path));
+  EXPECT_EQ(sidecar.resourceFork, "resource bytes");
+  EXPECT_EQ(sidecar.finderInfo.type, toolbox::MakeOSType("APPL"));
+
+  // A record that cannot be read stays as it was.
+  ForkFile gone;
+  gone.SetPath(W(dir.str() + "/gone"));
+  FinderInfoRecord untouched;
+  untouched.type = 77;
+  gone.GetFinderInfo(untouched);
+  EXPECT_EQ(untouched.type, 77u);
+  EXPECT_FALSE(gone.SetHasBundle());
+}
+
+TEST(RenamePath, ReplacesAnExistingSiblingAtomically) {
+  ScratchDir dir;
+  const FileCreateInfo info{kCreator, kType, 0, 0};
+  ASSERT_TRUE(CreateFileWithInfo(W(dir.str() + "/src.bva"), &info, false));
+  WriteFile(dir / "src.bva", "source bytes");
+  WriteFile(dir / "dst.bva", "old sibling");
+  WriteFile(dir / "._dst.bva", "stale sidecar of the sibling");
+  PathString path = W(dir.str() + "/src.bva");
+  ASSERT_TRUE(RenamePath(path, L"dst.bva"));
+  EXPECT_EQ(path, W(dir.str() + "/dst.bva"));
+  EXPECT_FALSE(fs::exists(dir / "src.bva"));
+  EXPECT_FALSE(fs::exists(dir / "._src.bva"));
+  EXPECT_EQ(ReadFile(dir / "dst.bva"), "source bytes");
+  EXPECT_EQ(EntriesIn(dir.path()), 2u);  // the file and its sidecar
+  EXPECT_EQ(toolbox::ReadSidecar(dir.str() + "/dst.bva").finderInfo.type, kType);
+
+  // A plain file renamed over a typed one takes no stale sidecar along.
+  WriteFile(dir / "plain", "plain");
+  PathString plain = W(dir.str() + "/plain");
+  ASSERT_TRUE(RenamePath(plain, L"dst.bva"));
+  EXPECT_FALSE(fs::exists(dir / "._dst.bva"));
+  EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+TEST(RenamePath, RefusesNamesThatLeaveTheFolder) {
+  ScratchDir dir;
+  fs::create_directories(dir / "a");
+  WriteFile(dir / "f", "f");
+  for (const wchar_t* bad : {L"a/b", L"", L".", L"..", L"../f2", L"._f"}) {
+    PathString path = W(dir.str() + "/f");
+    EXPECT_FALSE(RenamePath(path, bad)) << U(bad);
+    EXPECT_EQ(path, W(dir.str() + "/f"));
+    EXPECT_EQ(ReadFile(dir / "f"), "f");
+    EXPECT_EQ(EntriesIn(dir.path()), 2u);
+    EXPECT_EQ(EntriesIn(dir / "a"), 0u);
+  }
+  PathString missing = W(dir.str() + "/missing");
+  EXPECT_FALSE(RenamePath(missing, L"x"));
+  // A folder keeps its folder form.
+  PathString folder = W(dir.str() + "/a/");
+  ASSERT_TRUE(RenamePath(folder, L"b"));
+  EXPECT_EQ(folder, W(dir.str() + "/b/"));
+  EXPECT_TRUE(RenameFile(W(dir.str() + "/f"), L"g"));
+  EXPECT_TRUE(fs::exists(dir / "g"));
+}
+
+TEST(ReplacePascalExtension, Cases) {
+  struct Case {
+    std::string name;
+    const char* ext;
+    std::string expected;
+  } cases[] = {
+      {"movie.mov", "swf", "movie.swf"},
+      {"movie", "swf", "movie.swf"},
+      {"movie.mov", "", "movie"},
+      {"movie", "", "movie"},
+      {"a.b.c", "swf", "a.b.swf"},
+      {std::string(255, 'n'), "swf", std::string(251, 'n') + ".swf"},
+      {std::string(250, 'n') + ".mov", "swf", std::string(250, 'n') + ".swf"},
+      {std::string(254, 'n') + ".", "swf", std::string(251, 'n') + ".swf"},
+      // "é" is two bytes; the cut never splits one.
+      {std::string(250, 'n') + "\xC3\xA9\xC3\xA9", "swf", std::string(250, 'n') + ".swf"},
+  };
+  for (const auto& c : cases) {
+    // Exactly the 256 bytes of a length-prefixed name, so that ASan sees any overrun.
+    auto name = std::make_unique<unsigned char[]>(256);
+    name[0] = static_cast<unsigned char>(c.name.size());
+    std::memcpy(name.get() + 1, c.name.data(), c.name.size());
+    ASSERT_TRUE(ReplacePascalExtension(name.get(), c.ext)) << c.name;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(name.get() + 1), name[0]), c.expected) << c.name;
+  }
+  auto name = std::make_unique<unsigned char[]>(256);
+  name[0] = 1;
+  name[1] = 'a';
+  EXPECT_FALSE(ReplacePascalExtension(name.get(), std::string(255, 'x').c_str()));
+  EXPECT_EQ(name[0], 1);
+}
+
+TEST(MakeUniquePath, SkipsTakenNames) {
+  ScratchDir dir;
+  PathString out;
+  ASSERT_TRUE(MakeUniquePath(out, W(dir.str() + "/song.swf")));
+  EXPECT_EQ(out, W(dir.str() + "/song__.swf"));
+  WriteFile(dir / "song__.swf", "");
+  WriteFile(dir / "song__0.swf", "");
+  ASSERT_TRUE(MakeUniquePath(out, W(dir.str() + "/song.swf")));
+  EXPECT_EQ(out, W(dir.str() + "/song__1.swf"));
+  ASSERT_TRUE(MakeUniquePath(out, W(dir.str() + "/readme")));
+  EXPECT_EQ(out, W(dir.str() + "/readme__"));
+  for (int i = 1; i < 1000; ++i) WriteFile(dir / ("song__" + std::to_string(i) + ".swf"), "");
+  EXPECT_FALSE(MakeUniquePath(out, W(dir.str() + "/song.swf")));
+  EXPECT_EQ(out, W(dir.str() + "/song__999.swf"));
+}
+
+TEST(RenameWithTilde, MovesAsideAndRespectsReplace) {
+  ScratchDir dir;
+  WriteFile(dir / "m.swf", "new");
+  WriteFile(dir / "m.swf~", "older backup");
+  PathString out;
+  EXPECT_FALSE(RenameWithTilde(out, W(dir.str() + "/m.swf"), false));
+  EXPECT_EQ(ReadFile(dir / "m.swf"), "new");
+  EXPECT_EQ(ReadFile(dir / "m.swf~"), "older backup");
+  ASSERT_TRUE(RenameWithTilde(out, W(dir.str() + "/m.swf"), true));
+  EXPECT_EQ(out, W(dir.str() + "/m.swf~"));
+  EXPECT_EQ(ReadFile(dir / "m.swf~"), "new");
+  EXPECT_FALSE(fs::exists(dir / "m.swf"));
+  EXPECT_FALSE(RenameWithTilde(out, W(dir.str() + "/m.swf"), true));
+}
+
+TEST(CreateFileWithInfo, BothForms) {
+  ScratchDir dir;
+  fs::create_directories(dir / "folder");
+  const FileCreateInfo info{kCreator, kType, 1, 0};
+  EXPECT_FALSE(CreateFileWithInfo(W(dir.str() + "/folder"), &info, true));
+  EXPECT_TRUE(fs::is_directory(dir / "folder"));
+  WriteFile(dir / "f", "keep");
+  EXPECT_FALSE(CreateFileWithInfo(W(dir.str() + "/f"), &info, false));
+  EXPECT_EQ(ReadFile(dir / "f"), "keep");
+  ASSERT_TRUE(CreateFileWithInfo(W(dir.str() + "/f"), &info, true));
+  EXPECT_EQ(fs::file_size(dir / "f"), 0u);
+  toolbox::FinderInfo fi = toolbox::ReadSidecar(dir.str() + "/f").finderInfo;
+  EXPECT_EQ(fi.type, kType);
+  EXPECT_EQ(fi.creator, kCreator);
+  EXPECT_EQ(fi.flags, kFinderFlagInvisible);
+  EXPECT_FALSE(CreateFileWithInfo(W(dir.str() + "/missing/f"), &info, true));
+
+  const FileCreateInfo locked{kCreator, kType, 0, 1};
+  ASSERT_TRUE(CreateFileWithInfo(W(dir.str() + "/locked"), &locked, false));
+  EXPECT_EQ(fs::status(dir / "locked").permissions() &
+                (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write),
+            fs::perms::none);
+
+  // The writers' form refuses a folder form and replaces a file.
+  EXPECT_FALSE(CreateFileWithInfo(W(dir.str() + "/w/"), &info, true, kWriterForm));
+  WriteFile(dir / "w", "old");
+  EXPECT_FALSE(CreateFileWithInfo(W(dir.str() + "/w"), &info, false, kWriterForm));
+  EXPECT_TRUE(CreateFileWithInfo(W(dir.str() + "/w"), nullptr, true, kWriterForm));
+  EXPECT_EQ(fs::file_size(dir / "w"), 0u);
+  EXPECT_FALSE(fs::exists(dir / "._w"));
+  // A non-empty folder cannot be deleted, so creation fails.
+  WriteFile(dir / "folder/x", "x");
+  EXPECT_FALSE(CreateFileWithInfo(W(dir.str() + "/folder"), &info, true, kWriterForm));
+  EXPECT_TRUE(fs::exists(dir / "folder/x"));
+}
+
+TEST(CreateFolderAndDelete, Cases) {
+  ScratchDir dir;
+  PathString missingParent = W(dir.str() + "/a/b/c/");
+  EXPECT_FALSE(CreateFolder(missingParent));
+  EXPECT_FALSE(fs::exists(dir / "a"));
+  PathString a = W(dir.str() + "/a");
+  ASSERT_TRUE(CreateFolder(a));
+  EXPECT_EQ(a, W(fs::canonical(dir.path()).string() + "/a/"));
+  EXPECT_TRUE(CreateFolder(a));  // exists already
+  WriteFile(dir / "a/x", "x");
+  EXPECT_FALSE(DeletePath(a, false));  // not empty
+  EXPECT_FALSE(DeletePath(a, true));
+  EXPECT_TRUE(DeletePath(W(dir.str() + "/nothing"), false));
+  const FileCreateInfo info{kCreator, kType, 0, 0};
+  ASSERT_TRUE(CreateFileWithInfo(W(dir.str() + "/a/typed"), &info, false));
+  ASSERT_TRUE(fs::exists(dir / "a/._typed"));
+  ASSERT_TRUE(SetFileLocked([&] {
+    toolbox::FileRef r;
+    toolbox::GetFileRef(dir.str() + "/a/typed", r);
+    return r;
+  }(), true));
+  EXPECT_FALSE(DeleteObjectRetryUnlock(a, false));
+  EXPECT_TRUE(DeleteObjectRetryUnlock(a, true));
+  EXPECT_FALSE(fs::exists(dir / "a"));
+  EXPECT_EQ(EntriesIn(dir.path()), 0u);
+}
+
+TEST(ByReference, Operations) {
+  ScratchDir dir;
+  const FileCreateInfo info{kCreator, kType, 0, 0};
+  ASSERT_TRUE(CreateFileWithInfo(W(dir.str() + "/f"), &info, false));
+  toolbox::FileRef ref;
+  ASSERT_TRUE(MakeFSRefForURL(ref, PathToCFURL(W(dir.str() + "/f"))));
+  EXPECT_TRUE(SetInvisibleFlag(ref, true));
+  EXPECT_EQ(toolbox::ReadSidecar(ref.path).finderInfo.flags, kFinderFlagInvisible);
+  EXPECT_TRUE(SetInvisibleFlag(ref, false));
+  EXPECT_EQ(toolbox::ReadSidecar(ref.path).finderInfo.flags, 0);
+  toolbox::FileSpec spec;
+  EXPECT_TRUE(FSSpecFromFSRef(ref, spec));
+  EXPECT_EQ(spec.name, "f");
+  fs::create_symlink(dir / "f", dir / "alias");
+  toolbox::FileRef alias, resolved;
+  ASSERT_TRUE(MakeFSRefForURL(alias, PathToCFURL(W(dir.str() + "/alias"))));
+  ASSERT_TRUE(ResolveAliasFile(resolved, alias));
+  EXPECT_EQ(resolved, ref);
+  ASSERT_TRUE(ResolveAliasFile(resolved, ref));
+  EXPECT_EQ(resolved, ref);
+  EXPECT_FALSE(RenameFSRef(ref, L"x/y"));
+  EXPECT_TRUE(RenameFSRef(ref, L"g"));
+  EXPECT_TRUE(fs::exists(dir / "._g"));
+  ASSERT_TRUE(MakeFSRefForURL(ref, PathToCFURL(W(dir.str() + "/g"))));
+  EXPECT_TRUE(DeleteFSRef(ref));
+  EXPECT_FALSE(fs::exists(dir / "g"));
+  EXPECT_FALSE(fs::exists(dir / "._g"));
+  EXPECT_FALSE(MakeFSRefForURL(ref, PathToCFURL(W(dir.str() + "/g"))));
+  EXPECT_FALSE(MakeFSRefForURL(ref, toolbox::FileUrl()));
+}
+
+TEST(SafeFileWriter, CommitReplacesTheTargetWithTypeAndCreator) {
+  ScratchDir dir;
+  WriteFile(dir / "doc.bva", "old contents");
+  SafeFileWriter w;
+  const FileCreateInfo info{kCreator, kType, 0, 0};
+  ASSERT_TRUE(w.Open(W(dir.str() + "/doc.bva"), &info, true));
+  EXPECT_TRUE(w.Write("new ", 4));
+  EXPECT_EQ(ReadFile(dir / "doc.bva"), "old contents");  // untouched until Commit
+  EXPECT_TRUE(w.Write("contents", 8));
+  ASSERT_TRUE(w.Commit());
+  EXPECT_EQ(ReadFile(dir / "doc.bva"), "new contents");
+  EXPECT_EQ(toolbox::ReadSidecar(dir.str() + "/doc.bva").finderInfo.type, kType);
+  EXPECT_EQ(EntriesIn(dir.path()), 2u);
+
+  // Without a record the replaced file's type and creator stay.
+  SafeFileWriter again;
+  ASSERT_TRUE(again.Open(W(dir.str() + "/doc.bva"), nullptr, true));
+  again.Write("third", 5);
+  ASSERT_TRUE(again.Commit());
+  EXPECT_EQ(ReadFile(dir / "doc.bva"), "third");
+  EXPECT_EQ(toolbox::ReadSidecar(dir.str() + "/doc.bva").finderInfo.creator, kCreator);
+
+  SafeFileWriter refused;
+  EXPECT_FALSE(refused.Open(W(dir.str() + "/doc.bva"), nullptr, false));
+  EXPECT_FALSE(refused.Open(W(dir.str()), nullptr, true));
+  EXPECT_FALSE(refused.Open(W(dir.str() + "/missing/doc.bva"), nullptr, true));
+}
+
+TEST(SafeFileWriter, FailureLeavesTheOldFileUntouched) {
+  ScratchDir dir;
+  WriteFile(dir / "doc.bva", "old contents");
+  const FileCreateInfo info{kCreator, kType, 0, 0};
+  {
+    // A disk that fills up part way.
+    SafeFileWriter w;
+    ASSERT_TRUE(w.Open(W(dir.str() + "/doc.bva"), &info, true));
+    w.FailWritesAfter(3);
+    EXPECT_FALSE(w.Write("new contents", 12));
+    EXPECT_TRUE(w.Failed());
+    EXPECT_FALSE(w.Write("more", 4));
+    EXPECT_FALSE(w.Commit());
+  }
+  {
+    // Dropped without Commit.
+    SafeFileWriter w;
+    ASSERT_TRUE(w.Open(W(dir.str() + "/doc.bva"), &info, true));
+    EXPECT_TRUE(w.Write("abandoned", 9));
+  }
+  {
+    // The rename itself fails: a folder took the target's place meanwhile.
+    SafeFileWriter w;
+    ASSERT_TRUE(w.Open(W(dir.str() + "/later"), &info, true));
+    EXPECT_TRUE(w.Write("x", 1));
+    fs::create_directories(dir / "later/inside");
+    EXPECT_FALSE(w.Commit());
+    EXPECT_TRUE(fs::is_directory(dir / "later/inside"));
+    fs::remove_all(dir / "later");
+  }
+  EXPECT_EQ(ReadFile(dir / "doc.bva"), "old contents");
+  EXPECT_EQ(EntriesIn(dir.path()), 1u);  // no temporary file or sidecar left behind
+}
+
+TEST(SafeFileWriter, FullDevice) {
+  // A real full file system, where one can be mounted.
+  ScratchDir dir;
+  const std::string mount = dir.str() + "/small";
+  fs::create_directories(mount);
+  int status = 0;
+  testsupport::Run("mount -t tmpfs -o size=64k tmpfs '" + mount + "' 2>/dev/null", &status);
+  if (status != 0) GTEST_SKIP() << "cannot mount a small tmpfs here";
+  WriteFile(mount + "/doc.bva", "old contents");
+  {
+    SafeFileWriter w;
+    ASSERT_TRUE(w.Open(W(mount + "/doc.bva"), nullptr, true));
+    const std::string block(16 * 1024, 'x');
+    bool ok = true;
+    for (int i = 0; i < 16 && ok; ++i) ok = w.Write(block.data(), block.size());
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(w.Commit());
+  }
+  EXPECT_EQ(ReadFile(mount + "/doc.bva"), "old contents");
+  EXPECT_EQ(EntriesIn(mount), 1u);
+  testsupport::Run("umount '" + mount + "'");
+}
+
+TEST(SafeFileWriter, ReplacesOnlyRegularFiles) {
+  // Saving onto a device node must fail instead of renaming a file over the device.
+  SafeFileWriter w;
+  EXPECT_FALSE(w.Open(W("/dev/null"), nullptr, true));
+  struct stat st;
+  ASSERT_EQ(stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+}  // namespace

@@ -91,8 +91,8 @@ class GtkBackend : public DisplayBackend {
 
  private:
   void Pump(double seconds) {
-    if (seconds == 0) {
-      while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    if (seconds == 0) {  // what is ready now, but never without end
+      for (int i = 0; i < 256 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
       return;
     }
     bool timedOut = false;
@@ -324,7 +324,9 @@ class GtkBackend : public DisplayBackend {
     } else if (c.kind == kControlKindStaticText) {
       gtk_label_set_text(GTK_LABEL(w), c.title.c_str());
     } else if (c.kind == kControlKindEditText) {
-      if (c.title != gtk_entry_get_text(GTK_ENTRY(w))) gtk_entry_set_text(GTK_ENTRY(w), c.title.c_str());
+      // While typing still waits to reach the model, the field keeps what was typed.
+      if (input_.empty() && c.title != gtk_entry_get_text(GTK_ENTRY(w)))
+        gtk_entry_set_text(GTK_ENTRY(w), c.title.c_str());
     }
     if (c.kind == kControlKindCheckBox) {
       gtk_toggle_button_set_inconsistent(GTK_TOGGLE_BUTTON(w), c.value == 2);  // mixed

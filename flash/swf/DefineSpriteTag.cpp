@@ -81,10 +81,15 @@ uint32_t DefineSpriteTag::Read(SwfReader& reader) {
   return reader.GetPosition() - start;
 }
 
+uint32_t DefineSpriteTag::ScratchReserve(size_t tagCount) {
+  // Room for the usual tag, but no more than a few MiB ahead of the bytes really written.
+  return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{10240} * tagCount, kMaxSpriteReserveBytes));
+}
+
 uint32_t DefineSpriteTag::WriteSprite(SwfBitWriter& writer, bool withHeader) {
   const uint32_t before = writer.GetByteCount();
   SwfBitWriter scratch(writer.GetVersion());
-  scratch.Reserve(static_cast<uint32_t>(std::min<uint64_t>(uint64_t{10240} * tags.size(), kMaxSpriteReserveBytes)));
+  scratch.Reserve(ScratchReserve(tags.size()));
   for (auto& t : tags) t->Write(scratch);
   if (tags.empty() || tags.back()->GetTagCode() != 0) {
     EndTag end;

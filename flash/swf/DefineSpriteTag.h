@@ -26,6 +26,8 @@ class DefineSpriteTag : public SwfCharacterTag {
   // them), and sets the frame count to 0.
   void ClearTags(bool deleteTags);
   uint32_t WriteSprite(SwfBitWriter& writer, bool withHeader);
+  // The bytes the scratch writer of a sprite of `tagCount` tags reserves.
+  static uint32_t ScratchReserve(size_t tagCount);
 
   uint16_t frameCount;
   std::vector<std::unique_ptr<SwfTag>> tags;

@@ -138,7 +138,9 @@ PrivateTemporaryFolder::~PrivateTemporaryFolder() {
 std::vector<std::string> PrivateTemporaryFolder::Files() const {
   std::vector<std::string> files;
   std::error_code ec;
-  for (auto& e : std::filesystem::recursive_directory_iterator(base_, ec))
+  // Only the application's private folder: scratch folders of the test may sit beside it.
+  const auto folder = base_ / ("brivane-" + std::to_string(geteuid()));
+  for (auto& e : std::filesystem::recursive_directory_iterator(folder, ec))
     if (!e.is_directory()) files.push_back(e.path().filename().string());
   return files;
 }

@@ -44,7 +44,9 @@ TEST(SwfCompression, CompressAndDecompressAreExactInverses) {
     EXPECT_EQ(cws.substr(3, 5), fws.substr(3, 5)) << "version and length copied";
     EXPECT_TRUE(IsCompressedSwfFile(PathOf(dir / "b.swf")));
     EXPECT_TRUE(HasSwfSignature(PathOf(dir / "b.swf")));
-    if (fws.size() > (1 << 20)) EXPECT_LT(cws.size(), 3000u);
+    if (fws.size() > (1 << 20)) {
+      EXPECT_LT(cws.size(), 3000u);
+    }
     ASSERT_TRUE(DecompressSwfFile(PathOf(dir / "b.swf"), PathOf(dir / "c.swf"), true));
     EXPECT_TRUE(ReadFile(dir / "c.swf") == fws);
   }
@@ -83,7 +85,9 @@ TEST(SwfCompression, WrongInputsFailAndLeaveTargetsAsTheyWere) {
     SCOPED_TRACE(c.name);
     EXPECT_FALSE(c.convert(PathOf(dir / c.source), PathOf(dir / "old.swf"), c.replace));
     EXPECT_EQ(ReadFile(dir / "old.swf"), "previous movie");
-    if (c.replace) EXPECT_FALSE(c.convert(PathOf(dir / c.source), PathOf(dir / "new.swf"), true));
+    if (c.replace) {
+      EXPECT_FALSE(c.convert(PathOf(dir / c.source), PathOf(dir / "new.swf"), true));
+    }
     EXPECT_EQ(Listing(dir.path()), before) << "no partial or temporary file";
   }
 }

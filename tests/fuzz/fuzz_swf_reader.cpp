@@ -1,7 +1,9 @@
+// fuzz-links: flash_swf
+// fuzz-corpus-seeds: swf
 // Fuzz target: any bytes as a movie in memory. The reader loads them, reads every tag (sprites,
 // clip actions and action lists included) and writes the tag list back; nothing may crash,
-// hang or allocate without bound. Seeded with the movies of ../shared/corpus/swf (the FWS
-// ones; CWS movies are decompressed into seeds, as the in-memory reader refuses them).
+// hang or allocate without bound. Seeded with the movies of the corpus folder swf/ (the CWS
+// ones only exercise the refusal, as the in-memory reader takes uncompressed movies).
 #include <cstddef>
 #include <cstdint>
 

@@ -1,15 +1,20 @@
-// The program's entry: chooses the display back end and runs the application's entry
-// sequence. Paths named on the command line (as a desktop file's %F gives them) arrive as
-// one open-documents event; no options are parsed.
+// The program's entry: chooses the display back end (GTK when a display can be opened,
+// headless otherwise) and runs the application's entry sequence. Paths named on the
+// command line (as a desktop file's %F gives them) arrive as one open-documents event; no
+// options are parsed.
 #include <unistd.h>
 
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/app/Application.h"
 #include "toolbox/Display.h"
+#ifdef BRIVANE_HAVE_GTK
+#include "toolbox/GtkDisplay.h"
+#endif
 #include "toolbox/Utf8.h"
 
 int main(int argc, char** argv) {
@@ -33,12 +38,24 @@ int main(int argc, char** argv) {
   const char* display = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   const bool haveDisplay = (display && *display) || (wayland && *wayland);
-  std::cout << (haveDisplay ? "brivane: this build has no display back end; running headless."
-                            : "brivane: no display; running headless.")
-            << " Menu commands are read from standard input, one per line (\"quit\" quits);"
-               " the end of input quits."
-            << std::endl;
-  toolbox::SetDisplayBackend(toolbox::MakeHeadlessBackend(STDIN_FILENO, std::cout));
+  std::unique_ptr<toolbox::DisplayBackend> backend;
+  const char* why = "no display";
+#ifdef BRIVANE_HAVE_GTK
+  if (haveDisplay) {
+    backend = toolbox::MakeGtkBackend();
+    why = "the display could not be opened";
+  }
+#else
+  if (haveDisplay) why = "this build has no display back end";
+#endif
+  if (!backend) {
+    std::cout << "brivane: " << why << "; running headless."
+              << " Menu commands are read from standard input, one per line (\"quit\" quits);"
+                 " the end of input quits."
+              << std::endl;
+    backend = toolbox::MakeHeadlessBackend(STDIN_FILENO, std::cout);
+  }
+  toolbox::SetDisplayBackend(std::move(backend));
   int result = ApplicationMain(documents);
   toolbox::SetDisplayBackend(nullptr);
   return result;

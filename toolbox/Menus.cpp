@@ -1,5 +1,6 @@
 #include "toolbox/Menus.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -165,6 +166,19 @@ OSStatus PostMenuCommand(OSType command) {
   std::uint16_t index = 0;
   if (!FindCommand(command, &menu, &index)) return kNotFoundErr;
   auto e = MakeMenuCommand(command, menu, index);
+  e->SetToUserFocus(true);
+  PostEventToQueue(std::move(e));
+  return kNoErr;
+}
+
+OSStatus PostMenuItemChoice(MenuRef menu, std::uint16_t index) {
+  const auto& bar = Model().bar;
+  MenuData* d = Find(menu);
+  if (!d || std::find(bar.begin(), bar.end(), menu) == bar.end()) return kNotFoundErr;
+  if (index < 1 || index > d->items.size()) return kNotFoundErr;
+  const MenuItemInfo& item = d->items[index - 1];
+  if (!item.enabled || (item.attributes & kMenuItemAttrSeparator)) return kNotFoundErr;
+  auto e = MakeMenuCommand(item.command, menu, index);
   e->SetToUserFocus(true);
   PostEventToQueue(std::move(e));
   return kNoErr;

@@ -13,6 +13,13 @@ namespace toolbox {
 
 inline constexpr std::uint32_t kMenuItemAttrSeparator = 64;
 
+// Modifier bits of an item's command key. Without kMenuNoCommandModifier the command key
+// (Ctrl on Linux) is part of the combination.
+inline constexpr std::uint8_t kMenuShiftModifier = 1;
+inline constexpr std::uint8_t kMenuOptionModifier = 2;
+inline constexpr std::uint8_t kMenuControlModifier = 4;
+inline constexpr std::uint8_t kMenuNoCommandModifier = 8;
+
 struct MenuItemInfo {
   std::wstring text;
   OSType command = 0;
@@ -51,6 +58,10 @@ MenuRef GetMenuHandle(std::int16_t menuId);  // a menu of the menu bar
 OSStatus ChooseMenuCommand(OSType command);
 // The same choice queued for the event loop (what a display back end does).
 OSStatus PostMenuCommand(OSType command);
+// Queues the choice of one item of a menu in the menu bar, as a user picks it on screen.
+// kNotFoundErr when the menu is not in the menu bar or the item is missing, disabled or a
+// separator.
+OSStatus PostMenuItemChoice(MenuRef menu, std::uint16_t index);
 
 void ResetMenuModel();
 

@@ -4,6 +4,7 @@
 #include <deque>
 #include <thread>
 
+#include "toolbox/DisplayMirror.h"
 #include "toolbox/Menus.h"
 
 namespace toolbox {
@@ -142,14 +143,7 @@ OSStatus TestDriver::Key(WindowRef window, bool down, std::uint32_t keyCode) {
 }
 
 OSStatus TestDriver::DropFiles(WindowRef window, const std::vector<std::string>& uris, Point where) {
-  Drag drag;
-  drag.mouse = where;
-  for (const std::string& uri : uris) {
-    DragItem item;
-    item.flavors[kFlavorUriList] = uri;
-    drag.items.push_back(std::move(item));
-  }
-  return DropOnWindow(window, drag);
+  return DropOnWindow(window, MakeFileDrag(uris, where));
 }
 
 void TestDriver::PostOpenDocuments(const std::vector<std::string>& utf8Paths) {

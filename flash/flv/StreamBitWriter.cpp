@@ -82,15 +82,13 @@ void StreamBitWriter::AppendWriterBits(const StreamBitWriter& other, uint32_t bi
   const uint8_t otherAccumulator = other.accumulator_;
   const uint64_t available = 8ull * otherBytes + otherPending;
   if (bitCount > available) bitCount = static_cast<uint32_t>(available);
+  // The accumulator is the byte that follows the vector: a byte completed by WriteBits
+  // stays there (8 pending bits) until the next bit is written.
+  auto byteAt = [&](uint32_t i) { return i < otherBytes ? other.bytes_[i] : otherAccumulator; };
   const uint32_t whole = bitCount / 8;
-  for (uint32_t i = 0; i < whole; ++i) WriteBits(other.bytes_[i], 8);
+  for (uint32_t i = 0; i < whole; ++i) WriteBits(byteAt(i), 8);
   const uint32_t rest = bitCount % 8;
-  if (rest != 0) {
-    // The partial byte is the other's accumulator when the count reaches into its pending
-    // bits, otherwise the next whole byte of its vector.
-    const uint8_t partial = whole < otherBytes ? other.bytes_[whole] : otherAccumulator;
-    WriteBits(static_cast<uint32_t>(partial) >> (8 - rest), rest);
-  }
+  if (rest != 0) WriteBits(static_cast<uint32_t>(byteAt(whole)) >> (8 - rest), rest);
 }
 
 // Big-endian member.

@@ -1,5 +1,7 @@
 #include "flash/swf/SwfObject.h"
 
+#include <algorithm>
+
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfReader.h"
 
@@ -15,8 +17,9 @@ void SwfCharacterTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
 uint32_t RawTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   body.clear();
-  // The length comes from the file: take no more than the bytes that are really there.
-  reader.ReadBytes(body, length);
+  // The length comes from the file: take no more than the bytes that are really there, and
+  // none of the enclosing body's next tags.
+  reader.ReadBytes(body, std::min(length, reader.TagBytesLeft()));
   return reader.GetPosition() - start;
 }
 

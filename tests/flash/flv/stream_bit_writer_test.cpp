@@ -146,6 +146,18 @@ TEST(StreamBitWriter, AppendWriterReproducesBits) {
   EXPECT_EQ(Flushed(over), (Bytes{0xAB, 0xCD, 0xA0}));
 }
 
+TEST(StreamBitWriter, AppendBitsTakesACompletedPendingByte) {
+  // A byte completed by WriteBits still sits in the accumulator, after the vector.
+  BigEndianBitWriter b;
+  b.WriteBits(0xFF, 8);
+  BigEndianBitWriter a;
+  a.AppendWriterBits(b, 8);
+  BigEndianBitWriter whole;
+  whole.AppendWriter(b);
+  EXPECT_EQ(Flushed(a), (Bytes{0xFF}));
+  EXPECT_EQ(Flushed(whole), (Bytes{0xFF}));
+}
+
 TEST(StreamBitWriter, AppendToItself) {
   BigEndianBitWriter w;
   w.WriteU8(0x12);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfObject.h"
 #include "flash/swf/SwfReader.h"
+#include "framework/platform/PathString.h"
 
 namespace swftest {
 
@@ -57,5 +59,29 @@ template <class T, class... Args>
 std::function<std::unique_ptr<SwfObject>()> Blank(Args... args) {
   return [=] { return std::unique_ptr<SwfObject>(new T(args...)); };
 }
+
+// A file-system path as the system's path type.
+PathString PathOf(const std::filesystem::path& path);
+
+// A whole FWS movie of `version` (550 x 400 pixels, 12 fps, the frame count given) holding
+// the tags, which are written and deleted.
+std::string MovieBytes(uint8_t version, const std::vector<SwfTag*>& tags, uint16_t frames = 1);
+// The same deflated into its CWS form (zlib level 9).
+std::string Compressed(const std::string& fws);
+
+// Points the application's private temporary folder at a fresh scratch folder for the life
+// of the object, so that a test can see every temporary file the readers leave there.
+class PrivateTemporaryFolder {
+ public:
+  PrivateTemporaryFolder();
+  ~PrivateTemporaryFolder();
+  // The files in it.
+  std::vector<std::string> Files() const;
+
+ private:
+  std::filesystem::path base_;
+  std::string saved_;
+  bool hadSaved_;
+};
 
 }  // namespace swftest

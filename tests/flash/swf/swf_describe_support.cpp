@@ -4,6 +4,8 @@
 
 #include "SwfTestSupport.h"
 #include "flash/swf/ControlTags.h"
+#include "flash/swf/DefineSpriteTag.h"
+#include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DoActionTag.h"
 #include "flash/swf/SwfActions.h"
 #include "flash/swf/SoundTags.h"
@@ -122,6 +124,37 @@ std::string Describe(const SwfObject& o, uint8_t version) {
     if (i.flags & 4) d << " loops " << i.loopCount;
     if (i.flags & 8)
       for (auto& p : i.envelope) d << " env " << p.position << "/" << p.leftLevel << "/" << p.rightLevel;
+  } else if (As<ShowFrameTag>(o)) {
+    d << "showframe";
+  } else if (auto* x = As<FreeCharacterTag>(o)) {
+    d << "free " << x->characterId;
+  } else if (auto* x = As<RemoveObject2Tag>(o)) {
+    d << "remove2 depth " << x->depth;
+  } else if (auto* x = As<RemoveObjectTag>(o)) {
+    d << "remove " << x->characterId << " depth " << x->depth;
+  } else if (auto* x = As<PlaceObject2Tag>(o)) {
+    d << "place2 depth " << x->depth << " move " << +x->move;
+    if (x->hasCharacter) d << " id " << x->characterId;
+    if (x->matrix) d << " " << Describe(*x->matrix, version);
+    if (x->colorTransformWithAlpha) d << " " << Describe(*x->colorTransformWithAlpha, version);
+    if (x->hasRatio) d << " ratio " << x->ratio;
+    if (x->hasName) d << " name " << Str(x->name, version);
+    if (x->hasClipDepth) d << " clip " << x->clipDepth;
+    if (x->hasClipActions) d << " actions";
+    for (auto& r : x->clipActions) {
+      d << " [events " << r->eventFlags;
+      if (r->eventFlags & kClipEventKeyPress) d << " key " << +r->keyCode;
+      if (r->actions)
+        for (auto& a : r->actions->actions) d << " {" << DescribeAction(*a) << "}";
+      d << "]";
+    }
+  } else if (auto* x = As<PlaceObjectTag>(o)) {
+    d << "place " << x->characterId << " depth " << x->depth;
+    if (x->matrix) d << " " << Describe(*x->matrix, version);
+    if (x->colorTransform) d << " " << Describe(*x->colorTransform, version);
+  } else if (auto* x = As<DefineSpriteTag>(o)) {
+    d << "sprite " << x->characterId << " frames " << x->frameCount;
+    for (auto& t : x->tags) d << " <" << Describe(*t, version) << ">";
   } else if (auto* x = As<SwfAction>(o)) {
     d << DescribeAction(*x);
   } else if (auto* x = As<DoActionTag>(o)) {

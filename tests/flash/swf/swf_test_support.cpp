@@ -1,7 +1,15 @@
 #include "SwfTestSupport.h"
 
+#include <unistd.h>
+#include <zlib.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <sstream>
+
+#include "flash/swf/SwfHeaderRecord.h"
+#include "toolbox/Utf8.h"
 
 #include "flash/swf/SwfActions.h"
 #include "flash/swf/SwfRecords.h"
@@ -79,6 +87,62 @@ void ExpectRoundTrip(const RoundTrip& c) {
   EXPECT_EQ(reader.GetPosition(), expected.size()) << "every byte is consumed";
   EXPECT_EQ(Describe(*read, c.version), Describe(*object, c.version)) << "reading the bytes";
   EXPECT_EQ(ToHex(Written(*read, c.version)), ToHex(expected)) << "writing what was read";
+}
+
+PathString PathOf(const std::filesystem::path& path) { return PathString(toolbox::Utf8ToWide(path.string())); }
+
+std::string MovieBytes(uint8_t version, const std::vector<SwfTag*>& tags, uint16_t frames) {
+  SwfBitWriter w(version);
+  SwfHeaderRecord header;
+  header.Set(0, 0, 550 * 20, 400 * 20, 12, version);
+  header.SetFrameCount(frames);
+  header.Write(w);
+  for (SwfTag* t : tags) {
+    t->Write(w);
+    delete t;
+  }
+  w.Align();
+  std::string bytes(w.GetBuffer().begin(), w.GetBuffer().end());
+  const uint32_t n = static_cast<uint32_t>(bytes.size());
+  for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<char>(n >> (8 * i));
+  return bytes;
+}
+
+std::string Compressed(const std::string& fws) {
+  uLongf size = compressBound(fws.size() - 8);
+  std::string out(8 + size, '\0');
+  compress2(reinterpret_cast<Bytef*>(&out[8]), &size, reinterpret_cast<const Bytef*>(fws.data() + 8), fws.size() - 8, 9);
+  out.resize(8 + size);
+  out.replace(0, 8, fws.substr(0, 8));
+  out[0] = 'C';
+  return out;
+}
+
+PrivateTemporaryFolder::PrivateTemporaryFolder() {
+  std::random_device rd;
+  base_ = std::filesystem::temp_directory_path() / ("brivane-tmpdir-" + std::to_string(rd()));
+  std::filesystem::create_directories(base_);
+  const char* old = std::getenv("TMPDIR");
+  hadSaved_ = old != nullptr;
+  if (old) saved_ = old;
+  setenv("TMPDIR", base_.c_str(), 1);
+}
+
+PrivateTemporaryFolder::~PrivateTemporaryFolder() {
+  if (hadSaved_) setenv("TMPDIR", saved_.c_str(), 1);
+  else unsetenv("TMPDIR");
+  std::error_code ec;
+  std::filesystem::remove_all(base_, ec);
+}
+
+std::vector<std::string> PrivateTemporaryFolder::Files() const {
+  std::vector<std::string> files;
+  std::error_code ec;
+  // Only the application's private folder: scratch folders of the test may sit beside it.
+  const auto folder = base_ / ("brivane-" + std::to_string(geteuid()));
+  for (auto& e : std::filesystem::recursive_directory_iterator(folder, ec))
+    if (!e.is_directory()) files.push_back(e.path().filename().string());
+  return files;
 }
 
 }  // namespace swftest

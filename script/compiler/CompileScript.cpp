@@ -4,7 +4,6 @@
 #include <memory>
 #include <vector>
 
-#include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfReader.h"
 #include "flash/swf/SwfText.h"
 
@@ -26,19 +25,16 @@ struct TreeRelease {
 
 // Reads the one-frame movie back and takes its DoAction tag; every other tag is deleted.
 DoActionTag* ReadBackDoAction(const std::vector<uint8_t>& movie) {
-  SwfBitWriter bytes(movie[3]);
-  bytes.WriteBytes(movie);
   SwfReader reader;
-  reader.LoadFromWriter(bytes);
-  if (reader.header.Read(reader, true) == 0) return nullptr;
-  std::unique_ptr<DoActionTag> result;
-  while (reader.BytesLeft() > 0) {
-    std::unique_ptr<SwfTag> tag(reader.ReadNextTag());
-    const uint16_t code = tag->GetTagCode();
-    if (code == 12 && !result) result.reset(static_cast<DoActionTag*>(tag.release()));
-    if (code == 0) break;
+  if (!reader.OpenMemory(movie.data(), movie.size(), true, static_cast<uint32_t>(movie.size()), true))
+    return nullptr;
+  DoActionTag* result = nullptr;
+  for (SwfTag* tag : reader.GetTagList(true)) {
+    if (tag->GetTagCode() == 12 && !result) result = static_cast<DoActionTag*>(tag);
+    else delete tag;
   }
-  return result.release();
+  reader.GetTagList().clear();
+  return result;
 }
 
 }  // namespace

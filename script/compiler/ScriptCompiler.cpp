@@ -1,5 +1,7 @@
 #include "script/compiler/ScriptCompiler.h"
 
+#include <sys/stat.h>
+
 #include <antlr/CharStreamException.hpp>
 #include <antlr/RecognitionException.hpp>
 #include <antlr/TokenStreamException.hpp>
@@ -53,8 +55,11 @@ std::string ScriptCompiler::FindIncludeFile(std::string name) {
     std::string candidate = directory + "/" + name;
     std::replace(candidate.begin(), candidate.end(), '\\', '/');
     if (std::FILE* file = OpenFilePath(IncludePath(candidate), "rb")) {
+      // Only a regular file can be included: a device or a pipe could be read forever.
+      struct stat info;
+      const bool regular = ::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode);
       std::fclose(file);
-      return candidate;
+      if (regular) return candidate;
     }
   }
   return std::string();

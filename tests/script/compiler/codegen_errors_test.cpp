@@ -148,3 +148,30 @@ TEST(CodegenErrors, GenerateReplacesCodeAndKeepsNoneAfterAFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tallest trees the parser accepts compile without exhausting the stack.
+TEST(CodegenDepth, TallestAcceptedTreesCompile) {
+  std::string sum = "x = a";
+  for (int i = 0; i < 990; ++i) sum += " + a";
+  sum += ";";
+  std::string chain = "x = a";
+  for (int i = 0; i < 990; ++i) chain += ".b";
+  chain += ";";
+  std::string nested;
+  for (int i = 0; i < 60; ++i) nested += "if (a) { while (b) { ";
+  for (int i = 0; i < 60; ++i) nested += "} }";
+  std::string calls = "x = ";
+  for (int i = 0; i < 100; ++i) calls += "f(";
+  for (int i = 0; i < 100; ++i) calls += ")";
+  calls += ";";
+  for (const std::string* script : {&sum, &chain, &nested, &calls}) {
+    const auto result = codegentest::Compile(*script, 6);
+    ASSERT_TRUE(result.parsed) << result.errorMessage;
+    EXPECT_EQ(result.errorCode, 0) << result.errorMessage;
+    EXPECT_FALSE(result.code.empty());
+  }
+}
+
+}  // namespace

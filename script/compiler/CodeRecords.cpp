@@ -152,14 +152,16 @@ PushRecord::PushRecord(PushValue* first) : CodeRecord(kActionPush, 3) { Append(f
 
 void PushRecord::Append(PushValue* value) {
   std::unique_ptr<PushValue> owned(value);
+  payloadLength += owned->Size();
   action.values.push_back(owned->value);
-  size = PayloadLength() + 3;
+  size = payloadLength + 3;
 }
 
-uint32_t PushRecord::PayloadLength() const {
-  uint32_t sum = 0;
-  for (const auto& v : action.values) sum += v.GetSize(6);
-  return sum;
+void PushRecord::RemoveLast() {
+  if (action.values.empty()) return;
+  payloadLength -= action.values.back().GetSize(6);
+  action.values.pop_back();
+  size = payloadLength + 3;
 }
 
 uint32_t PushRecord::Size(int) { return size = PayloadLength() + 3; }
@@ -218,7 +220,6 @@ ScriptRootRecord::ScriptRootRecord(uint32_t kind, RecordList children)
     : CodeRecord(kind, 0), children(std::move(children)) {}
 
 uint32_t ScriptRootRecord::Size(int version) {
-  this->version = version;
   uint64_t sum = SizeAll(children, version);
   if (opcode == 2) {
     for (auto& child : children) {
@@ -259,7 +260,6 @@ EventHandlerRecord::EventHandlerRecord(uint32_t kind, uint32_t flags, RecordList
     : CodeRecord(kind, 0), flags(flags), body(std::move(body)) {}
 
 uint32_t EventHandlerRecord::Size(int version) {
-  this->version = version;
   uint64_t sum = SizeAll(body, version);
   if (opcode == 12) sum += version < 6 ? 7 : 9;
   else sum += 3;
@@ -335,6 +335,6 @@ bool GenerationContext::ContainsName(const std::string& text) const {
 }
 
 void ReplaceLastPushValue(PushRecord& record, PushValue* value) {
-  if (!record.action.values.empty()) record.action.values.pop_back();
+  record.RemoveLast();
   record.Append(value);
 }

@@ -13,6 +13,8 @@
 #include "flash/swf/SwfActions.h"
 #include "flash/swf/SwfBitWriter.h"
 
+class ScriptNode;
+
 // Raised by code generation for a script it cannot turn into valid actions. The message
 // names the construct.
 class CodeGenerationError : public std::runtime_error {
@@ -221,9 +223,14 @@ class PushRecord : public CodeRecord {
   void Write(CodeWriter& writer) override;
   // Appends the value (ownership passes to the record).
   void Append(PushValue* value);
-  uint32_t PayloadLength() const;
+  // Removes the last value.
+  void RemoveLast();
+  uint32_t PayloadLength() const { return payloadLength; }
 
   ActionPush action;
+
+ private:
+  uint32_t payloadLength = 0;
 };
 
 class ConstantPoolRecord : public CodeRecord {
@@ -257,7 +264,6 @@ class ScriptRootRecord : public CodeRecord {
   void Write(CodeWriter& writer) override;
 
   RecordList children;
-  int version = 0;
 };
 
 // One on (kind 13) or onClipEvent (kind 12) handler with its event flags and body.
@@ -269,7 +275,6 @@ class EventHandlerRecord : public CodeRecord {
 
   uint32_t flags;
   RecordList body;
-  int version = 0;
 };
 
 // The sum of Size(0) over a record list.
@@ -290,7 +295,7 @@ class GenerationContext {
   bool ContainsName(const std::string& text) const;
 
   int version;
-  std::vector<class ScriptNode*> scopeStack;
+  std::vector<ScriptNode*> scopeStack;
   std::vector<uint32_t> insertCounters;
   std::vector<std::string> nameStack;
   bool poolUsed = false;

@@ -98,6 +98,10 @@ TEST(CodegenBytes, Statements) {
       {"var x;", "96 03 00 00 78 00 41"},
       {"var v = 5;", "96 08 00 00 76 00 07 05 00 00 00 3C"},
       {"var a, b = 2;", "96 03 00 00 61 00 41 96 08 00 00 62 00 07 02 00 00 00 3C"},
+      // Definitions move to the front of their block, keeping their order.
+      {"a = 1; function f() {} b = 2; function g() {}",
+       "9B 06 00 66 00 00 00 00 00 9B 06 00 67 00 00 00 00 00 "
+       "96 08 00 00 61 00 07 01 00 00 00 1D 96 08 00 00 62 00 07 02 00 00 00 1D"},
       {"while (true) {}", "", 4},
   };
   for (const auto& c : cases) ExpectBytes(c);
@@ -223,6 +227,22 @@ TEST(CodegenBytes, BuiltinCalls) {
        "96 0E 00 00 00 07 06 00 00 00 00 00 07 06 00 00 00 22 96 05 00 07 02 00 00 00 0D 23"},
   };
   for (const auto& c : cases) ExpectBytes(c);
+}
+
+// SWF 5 players read 256 pool entries, later ones 65535: the 257th string joins the pool
+// only from SWF 6 on, and index 256 takes the two-byte form.
+TEST(CodegenBytes, PoolLimitDependsOnTheVersion) {
+  std::string script = "x = [";
+  for (int i = 0; i < 256; ++i) script += (i ? ", " : "") + std::string("s") + std::to_string(i) + ", s" + std::to_string(i);
+  script += "];";
+  const std::string v5 = " " + CompileHex(script, 5) + " ";
+  const std::string v6 = " " + CompileHex(script, 6) + " ";
+  // The pool holds "x", then the elements from the last: s0 is its 257th string.
+  const std::string inlineName = " 00 73 30 00 1C ";
+  EXPECT_NE(v6.find(" 09 00 01 1C "), std::string::npos);
+  EXPECT_EQ(v6.find(inlineName), std::string::npos);
+  EXPECT_NE(v5.find(inlineName), std::string::npos);
+  EXPECT_EQ(v5.find(" 09 00 01 1C "), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The compiler's fixed name tables: button and clip events, the Key, Math and Number
 // constants, the movie-clip properties, and the built-in functions.
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -49,7 +50,8 @@ void ScriptCompiler::FillNameTables() {
       {"Math.PI", 3.141592653589793},
       {"Math.SQRT1_2", 0.7071067811865476},
       {"Math.SQRT2", 1.4142135623730951},
-      {"Number.NaN", std::numeric_limits<double>::quiet_NaN()},
+      // The quiet NaN with only the exponent bits and the top mantissa bit set.
+      {"Number.NaN", std::bit_cast<double>(uint64_t{0x7FF8000000000000})},
       {"Number.NEGATIVE_INFINITY", -std::numeric_limits<double>::infinity()},
       {"Number.POSITIVE_INFINITY", std::numeric_limits<double>::infinity()},
       {"Number.MAX_VALUE", std::numeric_limits<double>::max()},

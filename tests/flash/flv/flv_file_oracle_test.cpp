@@ -11,6 +11,7 @@
 #include "flash/flv/AmfValue.h"
 #include "flash/flv/FlvFileWriter.h"
 #include "flash/flv/FlvTag.h"
+#include "support/Mp3.h"
 #include "support/TestSupport.h"
 #include "toolbox/Utf8.h"
 
@@ -20,71 +21,37 @@ using testsupport::HaveTool;
 using testsupport::ReadFile;
 using testsupport::ScratchDir;
 
-struct Mp3Frame {
+std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
+// An MP3 stream with each frame's place in its bytes.
+struct FrameSpan {
   size_t offset;
   size_t size;
 };
 
 struct Mp3Stream {
   std::string bytes;
-  std::vector<Mp3Frame> frames;
+  std::vector<FrameSpan> frames;
   int sampleRate = 0;
   int channels = 0;
   int samplesPerFrame = 0;
 };
 
-// Splits an MPEG audio layer III stream into frames; skips an ID3v2 tag in front and stops
-// at the first bytes that are not a frame (an ID3v1 tag, say).
-Mp3Stream SplitMp3(std::string bytes) {
-  Mp3Stream s;
-  s.bytes = std::move(bytes);
-  const auto b = [&](size_t i) { return static_cast<uint8_t>(s.bytes[i]); };
-  size_t at = 0;
-  if (s.bytes.size() >= 10 && s.bytes.compare(0, 3, "ID3") == 0)
-    at = 10 + ((b(6) & 0x7F) << 21 | (b(7) & 0x7F) << 14 | (b(8) & 0x7F) << 7 | (b(9) & 0x7F));
-  static const int kBitrates[2][15] = {
-      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},  // MPEG-1
-      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};     // MPEG-2, 2.5
-  static const int kRates[3] = {44100, 48000, 32000};
-  while (at + 4 <= s.bytes.size()) {
-    if (b(at) != 0xFF || (b(at + 1) & 0xE0) != 0xE0) break;
-    const int version = (b(at + 1) >> 3) & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
-    const int layer = (b(at + 1) >> 1) & 3;    // 1 is layer III
-    const int bitrateIndex = b(at + 2) >> 4;
-    const int rateIndex = (b(at + 2) >> 2) & 3;
-    const int padding = (b(at + 2) >> 1) & 1;
-    if (version == 1 || layer != 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
-      break;
-    const bool mpeg1 = version == 3;
-    const int rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
-    const int bitrate = kBitrates[mpeg1 ? 0 : 1][bitrateIndex] * 1000;
-    const size_t size = (mpeg1 ? 144 : 72) * bitrate / rate + padding;
-    if (at + size > s.bytes.size()) break;
-    s.frames.push_back({at, size});
-    s.sampleRate = rate;
-    s.channels = (b(at + 3) >> 6) == 3 ? 1 : 2;
-    s.samplesPerFrame = mpeg1 ? 1152 : 576;
-    at += size;
-  }
-  return s;
-}
-
-std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
 // Makes an MP3 of a tone with sox and lame.
 Mp3Stream MakeMp3(const ScratchDir& dir, int rate, int channels, int kbps, double seconds) {
-  const auto wav = dir / "tone.wav";
-  const auto mp3 = dir / "tone.mp3";
-  int status = 0;
-  testsupport::Run("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b 16 " +
-          Quote(wav) + " synth " + std::to_string(seconds) + " sine 440 gain -6 2>&1",
-      &status);
-  EXPECT_EQ(status, 0) << "sox failed";
-  testsupport::Run("lame --quiet --cbr -b " + std::to_string(kbps) + " " + Quote(wav) + " " + Quote(mp3) +
-          " 2>&1",
-      &status);
-  EXPECT_EQ(status, 0) << "lame failed";
-  return SplitMp3(ReadFile(mp3));
+  Mp3Stream s;
+  const auto frames = testsupport::EncodeToneMp3(dir, rate, channels, kbps, seconds);
+  EXPECT_FALSE(frames.empty()) << "sox or lame failed";
+  for (const auto& f : frames) {
+    s.frames.push_back({s.bytes.size(), f.bytes.size()});
+    s.bytes += f.bytes;
+  }
+  if (!frames.empty()) {
+    s.sampleRate = static_cast<int>(frames[0].sampleRate);
+    s.channels = static_cast<int>(frames[0].channels);
+    s.samplesPerFrame = static_cast<int>(frames[0].samples);
+  }
+  return s;
 }
 
 std::unique_ptr<AmfProperty> NumberProperty(const wchar_t* name, double value) {
@@ -288,7 +255,7 @@ TEST(FlvMp3Oracle, TimestampsPast24Bits) {
       audio->SetSoundRate(0x0C);
       audio->SetSoundSize(0x02);
       audio->SetSoundType(0x01);
-      const Mp3Frame& f = mp3.frames[i];
+      const FrameSpan& f = mp3.frames[i];
       audio->SetData(reinterpret_cast<const uint8_t*>(mp3.bytes.data()) + f.offset,
                      static_cast<uint32_t>(f.size));
       tag->timestamp = ts;

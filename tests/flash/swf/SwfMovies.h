@@ -6,19 +6,11 @@
 #include <vector>
 
 #include "framework/platform/PathString.h"
+#include "support/Mp3.h"
 
 namespace swftest {
 
-struct Mp3Frame {
-  std::string bytes;
-  uint32_t sampleRate = 0;
-  uint32_t channels = 0;
-  uint32_t samples = 0;  // per frame: 1152 for MPEG-1, 576 for MPEG-2 and 2.5
-};
-
-// The audio frames of an MP3 file: an ID3v2 tag in front, the encoder's Xing/Info frame and
-// anything after the last whole frame are left out.
-std::vector<Mp3Frame> SplitMp3Frames(const std::string& file);
+using testsupport::Mp3Frame;
 
 // A movie with a SoundStreamHead and one SoundStreamBlock per frame. Returns the file length
 // (0 on failure).

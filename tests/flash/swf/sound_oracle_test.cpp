@@ -15,24 +15,11 @@ namespace {
 
 PathString P(const std::filesystem::path& p) { return PathString(toolbox::Utf8ToWide(p.string())); }
 
-// A tone encoded by lame: `seconds` of 440 Hz at `rate` with `channels`.
 std::vector<Mp3Frame> EncodeTone(const ScratchDir& dir, int rate, int channels, int kbps, double seconds) {
-  const auto wav = dir / "tone.wav", mp3 = dir / "tone.mp3";
-  int status = 0;
-  Shell("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b 16 '" + wav.string() +
-          "' synth " + std::to_string(seconds) + " sine 440 2>&1",
-      &status);
-  if (status != 0) return {};
-  Shell("lame --silent -b " + std::to_string(kbps) + " '" + wav.string() + "' '" + mp3.string() + "' 2>&1", &status);
-  if (status != 0) return {};
-  return SplitMp3Frames(testsupport::ReadFile(mp3));
+  return testsupport::EncodeToneMp3(dir, rate, channels, kbps, seconds);
 }
 
-std::string Bytes(const std::vector<Mp3Frame>& frames) {
-  std::string all;
-  for (auto& f : frames) all += f.bytes;
-  return all;
-}
+std::string Bytes(const std::vector<Mp3Frame>& frames) { return testsupport::JoinFrames(frames); }
 
 class SoundOracle : public ::testing::Test {
  protected:
@@ -64,7 +51,7 @@ TEST_F(SoundOracle, StreamIsReadAsMp3AndCopiesOutExactly) {
                   "\n");
     const auto out = dir / "out.mp3";
     Shell("ffmpeg -v error -y -i '" + movie.string() + "' -c copy -f mp3 '" + out.string() + "' 2>&1");
-    const auto back = SplitMp3Frames(testsupport::ReadFile(out));
+    const auto back = testsupport::SplitMp3Frames(testsupport::ReadFile(out));
     EXPECT_EQ(back.size(), frames.size());
     EXPECT_TRUE(Bytes(back) == Bytes(frames)) << "the frames copied out are the frames put in";
     EXPECT_EQ(Shell("ffmpeg -v error -i '" + movie.string() + "' -f null - 2>&1"), "");

@@ -12,28 +12,6 @@
 namespace swftest {
 namespace {
 
-// MPEG audio layer III header fields.
-bool ParseMp3Header(const unsigned char* h, Mp3Frame& f, size_t& length) {
-  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return false;
-  const int version = (h[1] >> 3) & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
-  const int layer = (h[1] >> 1) & 3;    // 1 layer III
-  const int bitrateIndex = h[2] >> 4;
-  const int rateIndex = (h[2] >> 2) & 3;
-  if (version == 1 || layer != 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return false;
-  static const int kBitrates1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-  static const int kBitrates2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-  static const int kRates[] = {44100, 48000, 32000};
-  const bool mpeg1 = version == 3;
-  const int bitrate = (mpeg1 ? kBitrates1 : kBitrates2)[bitrateIndex] * 1000;
-  const int rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
-  const int padding = (h[2] >> 1) & 1;
-  f.sampleRate = static_cast<uint32_t>(rate);
-  f.channels = (h[3] >> 6) == 3 ? 1 : 2;
-  f.samples = mpeg1 ? 1152 : 576;
-  length = static_cast<size_t>((mpeg1 ? 144 : 72) * bitrate / rate + padding);
-  return true;
-}
-
 uint8_t RateCode(uint32_t rate) {
   switch (rate) {
     case 11025: return 1;
@@ -44,30 +22,6 @@ uint8_t RateCode(uint32_t rate) {
 }
 
 }  // namespace
-
-std::vector<Mp3Frame> SplitMp3Frames(const std::string& file) {
-  std::vector<Mp3Frame> frames;
-  size_t pos = 0;
-  if (file.size() >= 10 && file.compare(0, 3, "ID3") == 0) {
-    const auto* b = reinterpret_cast<const unsigned char*>(file.data());
-    pos = 10 + ((b[6] & 0x7F) << 21 | (b[7] & 0x7F) << 14 | (b[8] & 0x7F) << 7 | (b[9] & 0x7F));
-  }
-  while (pos + 4 <= file.size()) {
-    Mp3Frame f;
-    size_t length = 0;
-    if (!ParseMp3Header(reinterpret_cast<const unsigned char*>(file.data() + pos), f, length) ||
-        pos + length > file.size())
-      break;
-    f.bytes = file.substr(pos, length);
-    pos += length;
-    // The encoder's information frame carries no sound.
-    const std::string head = f.bytes.substr(0, 64);
-    if (frames.empty() && (head.find("Xing") != std::string::npos || head.find("Info") != std::string::npos))
-      continue;
-    frames.push_back(std::move(f));
-  }
-  return frames;
-}
 
 uint32_t WriteStreamMovie(const PathString& path, const std::vector<Mp3Frame>& frames, float fps,
                           uint8_t version) {

@@ -118,34 +118,33 @@ bool QtMovie::GrabFrameImage(uint32_t timeMs, RasterImage& out, const FrameRect*
       r.left = std::clamp(part->left, 0, frame->width);
       r.right = std::clamp(part->right, 0, frame->width);
     }
-    RasterImage whole;
     const AVPixelFormat dstFormat = bitsPerPixel == 32 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
     SwsContext* sws = sws_getContext(frame->width, frame->height,
                                      static_cast<AVPixelFormat>(frame->format), frame->width,
                                      frame->height, dstFormat, SWS_POINT, nullptr, nullptr,
                                      nullptr);
-    if (r.right > r.left && r.bottom > r.top && sws &&
-        whole.Allocate(frame->width, frame->height, bitsPerPixel)) {
-      uint8_t* dst[4] = {whole.Pixels(), nullptr, nullptr, nullptr};
-      int dstStride[4] = {static_cast<int>(whole.RowBytes()), 0, 0, 0};
-      if (sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride) ==
-          frame->height) {
-        if (r.left == 0 && r.top == 0 && r.right == frame->width && r.bottom == frame->height) {
-          ok = out.CopyFrom(whole);
-        } else {
-          RasterImage cut;
-          if (cut.Allocate(r.right - r.left, r.bottom - r.top, bitsPerPixel)) {
-            const size_t bpp = bitsPerPixel / 8;
-            for (int32_t y = r.top; y < r.bottom; ++y)
-              std::memcpy(cut.Pixels() + static_cast<size_t>(y - r.top) * cut.RowBytes(),
-                          whole.Pixels() + static_cast<size_t>(y) * whole.RowBytes() +
-                              static_cast<size_t>(r.left) * bpp,
-                          cut.RowBytes());
-            ok = out.CopyFrom(cut);
-          }
-        }
+    // The converter may write past a row's end, so it writes into a padded frame of its own
+    // and the rows are copied out.
+    AVFrame* rgb = av_frame_alloc();
+    RasterImage cut;
+    if (r.right > r.left && r.bottom > r.top && sws && rgb) {
+      rgb->format = dstFormat;
+      rgb->width = frame->width;
+      rgb->height = frame->height;
+      if (av_frame_get_buffer(rgb, 0) >= 0 &&
+          sws_scale(sws, frame->data, frame->linesize, 0, frame->height, rgb->data,
+                    rgb->linesize) == frame->height &&
+          cut.Allocate(r.right - r.left, r.bottom - r.top, bitsPerPixel)) {
+        const size_t bpp = bitsPerPixel / 8;
+        for (int32_t y = r.top; y < r.bottom; ++y)
+          std::memcpy(cut.Pixels() + static_cast<size_t>(y - r.top) * cut.RowBytes(),
+                      rgb->data[0] + static_cast<ptrdiff_t>(y) * rgb->linesize[0] +
+                          static_cast<size_t>(r.left) * bpp,
+                      cut.RowBytes());
+        ok = out.CopyFrom(cut);
       }
     }
+    av_frame_free(&rgb);
     sws_freeContext(sws);
   }
   av_frame_free(&frame);

@@ -17,6 +17,8 @@ class RasterImage {
   ~RasterImage() = default;
   RasterImage(const RasterImage&) = delete;
   RasterImage& operator=(const RasterImage&) = delete;
+  RasterImage(RasterImage&&) = default;
+  RasterImage& operator=(RasterImage&&) = default;
 
   // Makes a zero-filled image; false (and the image unchanged) for a side outside
   // 1..kMaxSide or a depth other than 24 or 32.

@@ -33,13 +33,17 @@ class FakeSource : public MediaSource {
 
 }  // namespace
 
-PathString AddFakeMedia(const std::wstring& name, const FakeMedia& media) {
+void AddFakeMediaAt(const PathString& path, const FakeMedia& media) {
   static bool registered = [] {
     MediaImporterRegistry::Find(0)->Register(new FakeSource());
     return true;
   }();
   (void)registered;
-  const std::wstring path = L"/fake/" + name + L".fake";
   Table()[path] = media;
+}
+
+PathString AddFakeMedia(const std::wstring& name, const FakeMedia& media) {
+  const PathString path = L"/fake/" + name + L".fake";
+  AddFakeMediaAt(path, media);
   return path;
 }

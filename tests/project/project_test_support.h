@@ -17,3 +17,5 @@ struct FakeMedia {
 
 // Makes paths "/fake/<name>.fake" open with the given facts (registering the kind once).
 PathString AddFakeMedia(const std::wstring& name, const FakeMedia& media);
+// The same for any path ending in ".fake" (for inputs that must exist on disk).
+void AddFakeMediaAt(const PathString& path, const FakeMedia& media);

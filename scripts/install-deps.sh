@@ -5,14 +5,14 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev libexpat1-dev
   antlr libantlr-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libcurl4-openssl-dev libfontconfig-dev libfreetype-dev
   libgtk-3-dev
   python3 libxml2-utils
-  ffmpeg lame sox
+  ffmpeg lame sox flvmeta
   locales
   chromium
 )

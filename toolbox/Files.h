@@ -12,13 +12,12 @@
 #include <string_view>
 
 #include "toolbox/AppleDouble.h"
+#include "toolbox/Types.h"
 
 namespace toolbox {
 
-using OSErr = int16_t;
 
 // Result codes, with the platform's own numbers.
-inline constexpr OSErr kNoErr = 0;
 inline constexpr OSErr kDiskFullErr = -34;
 inline constexpr OSErr kIoErr = -36;
 inline constexpr OSErr kBadNameErr = -37;
@@ -28,7 +27,6 @@ inline constexpr OSErr kFileNotFoundErr = -43;
 inline constexpr OSErr kFileLockedErr = -45;
 inline constexpr OSErr kFileBusyErr = -47;
 inline constexpr OSErr kDuplicateNameErr = -48;
-inline constexpr OSErr kParamErr = -50;
 inline constexpr OSErr kBadRefNumErr = -51;
 inline constexpr OSErr kPermissionErr = -54;
 inline constexpr OSErr kFolderNotFoundErr = -120;

@@ -467,6 +467,10 @@ bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, 
       targetNative_ = resolved.path;
       target_ = PathString(toolbox::Utf8ToWide(resolved.path));
     }
+    // Only a regular file is ever replaced: renaming over a device node or a socket would
+    // destroy it, not save into it.
+    struct stat real;
+    if (stat(targetNative_.c_str(), &real) == 0 && !S_ISREG(real.st_mode)) return false;
   }
   toolbox::FileRef folder;
   if (!ParentFolderRef(target_, folder) || targetNative_.size() >= PATH_MAX) return false;
@@ -493,6 +497,20 @@ bool SafeFileWriter::Write(const void* bytes, size_t count) {
   size_t done = 0;
   while (done < allowed) {
     ssize_t n = write(fd_, p + done, allowed - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done < count) failed_ = true;
+  return !failed_;
+}
+
+bool SafeFileWriter::WriteAt(uint64_t offset, const void* bytes, size_t count) {
+  if (fd_ < 0 || failed_) return false;
+  const char* p = static_cast<const char*>(bytes);
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = pwrite(fd_, p + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);

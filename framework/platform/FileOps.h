@@ -163,6 +163,9 @@ class SafeFileWriter {
   bool Open(const PathString& target, const FileCreateInfo* info, bool replace);
   // False once any write has failed; later writes are ignored.
   bool Write(const void* bytes, size_t count);
+  // Overwrites `count` bytes at `offset` of what was written (a header completed once the
+  // whole file is known); false, like Write, once any write has failed.
+  bool WriteAt(uint64_t offset, const void* bytes, size_t count);
   bool Commit();
   void Abandon();
 

@@ -413,4 +413,13 @@ TEST(SafeFileWriter, FullDevice) {
   testsupport::Run("umount '" + mount + "'");
 }
 
+TEST(SafeFileWriter, ReplacesOnlyRegularFiles) {
+  // Saving onto a device node must fail instead of renaming a file over the device.
+  SafeFileWriter w;
+  EXPECT_FALSE(w.Open(W("/dev/null"), nullptr, true));
+  struct stat st;
+  ASSERT_EQ(stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
 }  // namespace

@@ -1,0 +1,63 @@
+#include "app/AppShell.h"
+
+#include <iostream>
+
+#include "framework/app/Application.h"
+#include "framework/ui/NibRef.h"
+#include "toolbox/Nib.h"
+
+namespace {
+bool preferencesLoaded = false;
+}  // namespace
+
+AppStartSteps& StartSteps() {
+  static AppStartSteps steps;
+  return steps;
+}
+
+bool PreferencesLoaded() { return preferencesLoaded; }
+
+NibRef& GetMainNib() {
+  static NibRef nib;
+  static bool opened = false;
+  if (!opened) {
+    opened = true;
+    nib.OpenMain();
+  }
+  return nib;
+}
+
+// An unmet requirement is reported by its check, and the hook returns false: it never ends
+// the process itself, so the exit hook and the clean-up still run.
+bool OnAppInit(int) {
+  preferencesLoaded = false;
+  AppStartSteps& steps = StartSteps();
+  if (steps.checkRequirements && !steps.checkRequirements()) return false;
+  if (!steps.loadPreferences || steps.loadPreferences()) preferencesLoaded = true;
+  return true;
+}
+
+bool OnAppRun(int) {
+  if (!InstallMenuBar()) std::cerr << "brivane: the menu bar could not be installed" << std::endl;
+  WindowBase mainWindow;
+  mainWindow.Create(GetMainNib(), kMainWindowName, toolbox::WindowRef{}, 0);
+  if (!mainWindow.GetWindow()) {
+    std::cerr << "brivane: the main window could not be created";
+    if (!toolbox::LastNibError().empty()) std::cerr << " (" << toolbox::LastNibError() << ")";
+    std::cerr << std::endl;
+    return false;
+  }
+  CurrentApplication->SetMainWindow(&mainWindow);
+  mainWindow.Show(true);
+  toolbox::RunApplicationEventLoop();
+  CurrentApplication->SetMainWindow(nullptr);
+  return true;
+}
+
+bool OnAppExit() {
+  AppStartSteps& steps = StartSteps();
+  if (preferencesLoaded && steps.savePreferences) steps.savePreferences();
+  preferencesLoaded = false;
+  if (steps.cleanUp) steps.cleanUp();
+  return true;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The application's start and end: the three hooks the application object calls, and the
+// steps they take. The init hook checks the start-up requirements and then loads the
+// preferences; the exit hook saves the preferences only when the init hook loaded them, so
+// a start that fails early never writes defaults over the user's stored preferences.
+#include <functional>
+
+struct AppStartSteps {
+  // Each returns false on failure; a failed requirement has reported itself to the user.
+  std::function<bool()> checkRequirements;
+  std::function<bool()> loadPreferences;
+  std::function<bool()> savePreferences;
+  // What the exit hook does in every case after the preferences (leftovers, registries).
+  std::function<void()> cleanUp;
+};
+
+// The steps in use; empty steps are skipped (and count as done).
+AppStartSteps& StartSteps();
+
+// True from a successful load of the preferences until the exit hook.
+bool PreferencesLoaded();
+
+// The name of the main window in the nib "main".
+inline constexpr const wchar_t* kMainWindowName = L"IDD_MAIN_DIALOG";

@@ -1,0 +1,419 @@
+#include "flash/swf/SwfReader.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "flash/swf/ControlTags.h"
+#include "flash/swf/SwfBitWriter.h"
+#include "flash/swf/SwfCompression.h"
+#include "flash/swf/SwfObject.h"
+#include "framework/platform/FileOps.h"
+#include "framework/platform/PathLayer.h"
+#include "toolbox/Utf8.h"
+
+SwfReader::SwfReader() { Reset(); }
+
+SwfReader::~SwfReader() { Close(); }
+
+void SwfReader::Reset() {
+  buffer.clear();
+  buffer.shrink_to_fit();
+  tags.clear();
+  position = 0;
+  bitPosition = 0;
+  frameCount = 0;
+  tagLength = 0;
+  tagEnd = 0;
+  rootPathSeen = false;
+  compressed = 0;
+}
+
+bool SwfReader::LoadFromWriter(SwfBitWriter& writer) {
+  Reset();
+  const auto& bytes = writer.GetBuffer();
+  // Positions are 32-bit; a larger input is cut (the format cannot describe more anyway).
+  const size_t size = std::min<size_t>(bytes.size(), UINT32_MAX);
+  buffer.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+  // The tags were written for the writer's version: read them the same way.
+  header.version = writer.GetVersion();
+  tagEnd = GetSize();
+  tagLength = tagEnd;
+  return true;
+}
+
+void SwfReader::ClearTags(bool deleteTags) {
+  if (!deleteTags) return;
+  for (SwfTag* t : tags) delete t;
+  tags.clear();
+}
+
+void SwfReader::GetFrameSize(uint32_t& width, uint32_t& height) {
+  width = static_cast<uint32_t>(header.GetWidth());
+  height = static_cast<uint32_t>(header.GetHeight());
+}
+
+// ---- Loading ----
+
+namespace {
+
+int MakeSwfTemporaryFile(PathString& path) {
+  PathString pattern;
+  if (!GetTemporaryPath(pattern, L"swf-XXXXXX", true)) return -1;
+  std::string native = toolbox::WideToUtf8(pattern);
+  std::vector<char> name(native.begin(), native.end());
+  name.push_back('\0');
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd >= 0) path = PathString(toolbox::Utf8ToWide(name.data()));
+  return fd;
+}
+
+struct FileCloser {
+  void operator()(FILE* f) const {
+    if (f) fclose(f);
+  }
+};
+
+}  // namespace
+
+bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32_t& errorCode) {
+  errorCode = kSwfErrorNotSwf;
+  uint8_t head[8] = {};
+  {
+    std::unique_ptr<FILE, FileCloser> f(OpenFilePath(path, "rb"));
+    if (!f || fread(head, 1, 8, f.get()) != 8) return false;
+  }
+  const uint32_t declared = head[4] | head[5] << 8 | head[6] << 16 | static_cast<uint32_t>(head[7]) << 24;
+  if (declared > kMaxSwfMovieBytes) {
+    errorCode = kSwfErrorTooLarge;
+    return false;
+  }
+  const int fd = MakeSwfTemporaryFile(temporary);
+  if (fd < 0) {
+    errorCode = kSwfErrorCannotOpen;
+    return false;
+  }
+  auto sink = [fd](const uint8_t* bytes, size_t count) {
+    while (count > 0) {
+      const ssize_t n = write(fd, bytes, count);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      bytes += n;
+      count -= static_cast<size_t>(n);
+    }
+    return true;
+  };
+  const bool ok = InflateSwfFile(path, sink, declared);
+  if (close(fd) != 0 || !ok) {
+    DeletePath(temporary, false);
+    temporary.clear();
+    return false;
+  }
+  return true;
+}
+
+template <class Next>
+bool SwfReader::FillBuffer(uint32_t total, Next next) {
+  // The buffer grows with the bytes actually there, never ahead of them from a length the
+  // movie merely declares.
+  if (total > kMaxSwfMovieBytes) {
+    errorCode = kSwfErrorTooLarge;
+    return false;
+  }
+  constexpr size_t kBlock = 64 * 1024;
+  while (buffer.size() < total) {
+    const size_t want = std::min<size_t>(kBlock, total - buffer.size());
+    const size_t old = buffer.size();
+    buffer.resize(old + want);
+    const size_t got = next(buffer.data() + old, want);
+    buffer.resize(old + got);
+    if (got == 0) break;
+  }
+  return true;
+}
+
+bool SwfReader::FinishLoad(bool checkSignature, bool parseTags) {
+  tagEnd = GetSize();
+  tagLength = tagEnd;
+  position = 0;
+  bitPosition = 0;
+  header.Read(*this, checkSignature);
+  frameCount = header.frameCount;
+  if (parseTags) ReadTagsUntil(nullptr, 0);
+  return true;
+}
+
+bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignature, uint32_t byteCount,
+                                      bool parseTags) {
+  Reset();
+  errorCode = 0;
+  std::unique_ptr<FILE, FileCloser> f(OpenFilePath(path, "rb"));
+  if (!f) {
+    errorCode = kSwfErrorCannotOpen;
+    return false;
+  }
+  uint8_t head[8];
+  size_t have = 0;
+  if (checkSignature) {
+    have = fread(head, 1, 4, f.get());
+    if (have == 4 && head[0] == 'C') {
+      f.reset();
+      // Every failure of the compressed route counts as a movie that could not be read.
+      compressed = 1;
+      if (head[1] != 'W' || head[2] != 'S') {
+        errorCode = kSwfErrorNotSwf;
+        return false;
+      }
+      PathString temporary;
+      uint32_t error = 0;
+      if (!InflateSwfToTemporary(path, temporary, error)) {
+        errorCode = error;
+        return false;
+      }
+      const bool ok = ReadAllTagsFromMemory(temporary, true, byteCount, parseTags);
+      DeletePath(temporary, false);
+      compressed = 1;
+      return ok;
+    }
+    if (have != 4 || head[0] != 'F' || head[1] != 'W' || head[2] != 'S') {
+      errorCode = kSwfErrorNotSwf;
+      return false;
+    }
+  }
+  const size_t lengthBytes = fread(head + have, 1, 4, f.get());
+  buffer.assign(head, head + have + lengthBytes);
+  if (lengthBytes == 4) {
+    const uint8_t* l = head + have;
+    const uint32_t declared = l[0] | l[1] << 8 | l[2] << 16 | static_cast<uint32_t>(l[3]) << 24;
+    // Offsets count as if the four signature bytes were there.
+    const uint32_t total = byteCount != 0 ? byteCount : declared;
+    const uint32_t inBuffer = total > 4 && !checkSignature ? total - 4 : total;
+    FILE* file = f.get();
+    if (!FillBuffer(inBuffer, [file](uint8_t* to, size_t n) { return fread(to, 1, n, file); })) return false;
+  }
+  f.reset();
+  return FinishLoad(checkSignature, parseTags);
+}
+
+bool SwfReader::OpenMemory(const uint8_t* bytes, size_t size, bool checkSignature, uint32_t byteCount,
+                           bool parseTags) {
+  Reset();
+  errorCode = 0;
+  if (!bytes) size = 0;
+  size_t at = 0;
+  if (checkSignature) {
+    if (size >= 1 && bytes[0] == 'C') compressed = 1;
+    if (size < 4 || bytes[0] != 'F' || bytes[1] != 'W' || bytes[2] != 'S') {
+      errorCode = kSwfErrorNotSwf;
+      return false;
+    }
+    at = 4;
+  }
+  if (size - at >= 4) {
+    const uint8_t* l = bytes + at;
+    const uint32_t declared = l[0] | l[1] << 8 | l[2] << 16 | static_cast<uint32_t>(l[3]) << 24;
+    const uint32_t total = byteCount != 0 ? byteCount : declared;
+    const uint32_t inBuffer = total > 4 && !checkSignature ? total - 4 : total;
+    buffer.assign(bytes, bytes + at + 4);
+    size_t next = at + 4;
+    if (!FillBuffer(inBuffer, [&](uint8_t* to, size_t n) {
+          const size_t k = std::min(n, size - next);
+          std::copy(bytes + next, bytes + next + k, to);
+          next += k;
+          return k;
+        }))
+      return false;
+  } else {
+    buffer.assign(bytes, bytes + size);
+  }
+  return FinishLoad(checkSignature, parseTags);
+}
+
+bool SwfReader::ReadAllTags(const PathString& path) {
+  if (!ReadAllTagsFromMemory(path, true, 0, false)) return false;
+  const uint32_t end = GetSize();
+  while (position < end) {
+    AlignByte();
+    const uint32_t start = position;
+    const uint16_t recordHeader = ReadU16();
+    if (position == start) break;  // not even a record header left
+    const uint16_t code = static_cast<uint16_t>(recordHeader >> 6);
+    uint32_t length = recordHeader & 0x3F;
+    if (length == 0x3F) length = ReadU32();
+    const uint32_t tagStop = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{position} + length, end));
+    const uint32_t savedLength = tagLength, savedEnd = tagEnd;
+    tagLength = length;
+    tagEnd = tagStop;
+    SwfTag* tag;
+    if (code == 9) tag = new SetBackgroundColorTag();
+    else if (code == 43) tag = new FrameLabelTag();
+    else tag = new RawTag(code, length);
+    tag->Read(*this);
+    AlignByte();
+    if (position != tagStop) Seek(tagStop);
+    tagLength = savedLength;
+    tagEnd = savedEnd;
+    tags.push_back(tag);
+    if (code == 0) break;
+  }
+  return true;
+}
+
+bool SwfReader::ReadTagsUntil(SwfReader* source, uint32_t frameLimit) {
+  SwfReader& from = source ? *source : *this;
+  tags.clear();
+  // The tags of the body being read: a sprite's, or the whole movie's.
+  const uint32_t limit = std::min(from.tagEnd, from.GetSize());
+  uint32_t frames = 0;
+  while (from.GetPosition() < limit) {
+    SwfTag* tag = ReadTagFrom(from, *this, limit);
+    tags.push_back(tag);
+    const uint16_t code = tag->GetTagCode();
+    if (code == 0) return false;
+    if (code == 1 && frameLimit != 0 && ++frames >= frameLimit) return true;
+  }
+  return false;
+}
+
+uint32_t SwfReader::BytesLeft() const { return position < GetSize() ? GetSize() - position : 0; }
+
+uint32_t SwfReader::TagBytesLeft() const {
+  const uint32_t end = std::min(tagEnd, GetSize());
+  return position < end ? end - position : 0;
+}
+
+void SwfReader::Seek(uint32_t newPosition) {
+  position = std::min(newPosition, GetSize());
+  bitPosition = 0;
+}
+
+void SwfReader::Skip(uint32_t count) {
+  position = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{position} + count, GetSize()));
+}
+
+void SwfReader::AlignByte() {
+  if (bitPosition != 0) {
+    if (position < GetSize()) ++position;
+    bitPosition = 0;
+  }
+}
+
+uint32_t SwfReader::ReadBits(uint16_t count, bool isSigned) {
+  if (count == 0) return 0;
+  if (count > 32) count = 32;
+  uint32_t value = 0;
+  for (uint16_t i = 0; i < count; ++i) {
+    uint32_t bit = 0;
+    if (position < GetSize()) {
+      bit = (buffer[position] >> (7 - bitPosition)) & 1u;
+      if (++bitPosition > 7) {
+        bitPosition = 0;
+        ++position;
+      }
+    }
+    value = (value << 1) | bit;
+  }
+  if (isSigned && count < 32 && (value & (1u << (count - 1)))) value |= ~0u << count;
+  return value;
+}
+
+uint8_t SwfReader::PeekU8() {
+  const uint32_t at = position + (bitPosition != 0 ? 1 : 0);
+  return at < GetSize() ? buffer[at] : 0;
+}
+
+uint8_t SwfReader::ReadU8() {
+  AlignByte();
+  if (BytesLeft() < 1) return 0;
+  return buffer[position++];
+}
+
+uint16_t SwfReader::ReadU16() {
+  AlignByte();
+  if (BytesLeft() < 2) return 0;
+  const uint16_t v = static_cast<uint16_t>(buffer[position] | (buffer[position + 1] << 8));
+  position += 2;
+  return v;
+}
+
+uint32_t SwfReader::ReadU32() {
+  AlignByte();
+  if (BytesLeft() < 4) return 0;
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | buffer[position + static_cast<uint32_t>(i)];
+  position += 4;
+  return v;
+}
+
+std::string SwfReader::ReadStringBytes(uint32_t count) {
+  AlignByte();
+  std::string bytes;
+  if (count > 0) {
+    const uint32_t n = std::min(count, BytesLeft());
+    bytes.assign(reinterpret_cast<const char*>(buffer.data() + position), n);
+    position += n;
+  } else {
+    const uint32_t size = GetSize();
+    uint32_t end = position;
+    while (end < size && buffer[end] != 0) ++end;
+    bytes.assign(reinterpret_cast<const char*>(buffer.data() + position), end - position);
+    position = end < size ? end + 1 : end;
+    return bytes;
+  }
+  if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+  return bytes;
+}
+
+void SwfReader::ReadString(std::wstring& out, uint32_t count, bool) {
+  const std::string bytes = ReadStringBytes(count);
+  out.clear();
+  for (char c : bytes) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+}
+
+void SwfReader::ReadString(SwfString& out, uint32_t count, bool detectRootPath) {
+  std::string bytes = ReadStringBytes(count);
+  if (detectRootPath) {
+    std::string head = bytes.substr(0, 5);
+    for (char& c : head) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if ((!bytes.empty() && bytes[0] == '/') || head == "_root") rootPathSeen = true;
+  }
+  out = SwfString::FromFile(std::move(bytes), GetVersion());
+}
+
+void SwfReader::ReadBytes(std::vector<uint8_t>& out, uint32_t count) {
+  AlignByte();
+  const uint32_t n = std::min(count, BytesLeft());
+  out.insert(out.end(), buffer.begin() + position, buffer.begin() + position + n);
+  position += n;
+}
+
+SwfTag* SwfReader::ReadNextTag() { return ReadTagFrom(*this, *this, GetSize()); }
+
+SwfTag* ReadTagFrom(SwfReader& source, SwfReader& factory, uint32_t limit) {
+  source.AlignByte();
+  const uint16_t recordHeader = source.ReadU16();
+  const uint16_t code = static_cast<uint16_t>(recordHeader >> 6);
+  uint32_t length = recordHeader & 0x3F;
+  if (length == 0x3F) length = source.ReadU32();
+  // Computed in 64 bits and clamped to the input and the enclosing body: a forged length
+  // can neither wrap below the body's start nor reach past the bytes present.
+  limit = std::min(limit, source.GetSize());
+  const uint32_t end = static_cast<uint32_t>(
+      std::max<uint64_t>(std::min<uint64_t>(uint64_t{source.GetPosition()} + length, limit), source.GetPosition()));
+  const uint32_t savedLength = source.tagLength;
+  const uint32_t savedEnd = source.tagEnd;
+  source.tagLength = length;
+  source.tagEnd = end;
+  SwfTag* tag = CreateTagForCode(factory, code, length);
+  tag->Read(source);
+  source.AlignByte();
+  if (source.GetPosition() != end) source.Seek(end);
+  source.tagLength = savedLength;
+  source.tagEnd = savedEnd;
+  return tag;
+}

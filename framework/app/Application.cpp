@@ -1,0 +1,151 @@
+#include "framework/app/Application.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "toolbox/Display.h"
+#include "toolbox/Utf8.h"
+
+using namespace toolbox;
+
+namespace {
+Application* singleton = nullptr;
+}  // namespace
+
+Application* CurrentApplication = Application::Instance();
+
+Application::Application() {
+  hooks.init = OnAppInit;
+  hooks.run = OnAppRun;
+  hooks.exit = OnAppExit;
+}
+
+Application::~Application() { RemoveHandlers(); }
+
+Application* Application::Instance() {
+  if (!singleton) {
+    singleton = new Application();
+    CurrentApplication = singleton;
+  }
+  return singleton;
+}
+
+void Application::DestroyInstance() {
+  if (!singleton) return;
+  singleton->installedHandlers = nullptr;
+  delete singleton;
+  singleton = nullptr;
+  // Nothing may reach the destroyed object through the process-wide pointer.
+  CurrentApplication = nullptr;
+}
+
+bool Application::InitToolbox() {
+  // Master pointers and the cursor have no counterpart here; the appearance client does.
+  RegisterAppearanceClient();
+  std::srand(TickCount());
+  if (!installedHandlers) {
+    InstallHandlers();
+    installedHandlers = this;
+  }
+  return true;
+}
+
+bool Application::InstallHandlers() {
+  static const EventTypeSpec types[] = {
+      {kEventClassCommand, kEventCommandProcess},
+      {kEventClassApplication, kEventAppQuit},
+      {kEventClassKeyboard, kEventHotKeyPressed},
+  };
+  if (InstallEventHandler(GetApplicationEventTarget(), HandleApplicationEvent, types,
+                          static_cast<ApplicationEventHandler*>(this), &handlerRef) != kNoErr)
+    return false;
+  AEInstallEventHandler(kCoreEventClass, kAEOpenDocuments,
+                        [](const AppleEvent& event) { return HandleOpenDocumentsEvent(event, 0); });
+  openDocumentsInstalled = true;
+  return true;
+}
+
+bool Application::RemoveHandlers() {
+  if (handlerRef) {
+    RemoveEventHandler(handlerRef);
+    handlerRef = EventHandlerRef{};
+  }
+  return true;
+}
+
+bool Application::OnCommand(EventRef* event) {
+  HICommand command;
+  (*event)->GetParameter(kEventParamDirectObject, kTypeHICommand, &command);
+  if (!mainWindow) return false;
+  return mainWindow->OnCommand(command.commandID, event);
+}
+
+bool Application::OnApplicationEvent() { return false; }
+
+void Application::SetMainWindow(WindowBase* window) {
+  if (installedHandlers) mainWindow = window;
+}
+
+void Application::OpenDocument(const std::string& utf8Path) {
+  if (!mainWindow) return;
+  PathString path = Utf8ToWide(utf8Path);
+  mainWindow->OnOpenDocument(path);
+}
+
+OSStatus HandleApplicationEvent(EventHandlerCallRef next, EventRef event, void* userData) {
+  auto* part = static_cast<ApplicationEventHandler*>(userData);
+  const OSType eventClass = event->Class();
+  const std::uint32_t kind = event->Kind();
+  if (eventClass == kEventClassCommand) {
+    if (part->OnCommand(&event)) return kNoErr;
+    // Declined: the standard handling still runs (Quit must always be able to quit).
+    return CallNextEventHandler(next, event);
+  }
+  if (eventClass == kEventClassKeyboard && kind == kEventHotKeyPressed) {
+    HotKeyID id;
+    if (event->GetParameter(kEventParamDirectObject, kTypeHotKeyID, &id) == kNoErr &&
+        part->mainWindow)
+      part->mainWindow->OnHotKey(&id);
+    return CallNextEventHandler(next, event);
+  }
+  if (eventClass == kEventClassApplication) {
+    part->OnApplicationEvent();
+    return CallNextEventHandler(next, event);
+  }
+  return CallNextEventHandler(next, event);
+}
+
+OSStatus HandleOpenDocumentsEvent(const AppleEvent& event, long) {
+  long count = 0;
+  OSStatus status = AECountItems(event, &count);
+  if (status != kNoErr) return status;
+  if (count >= 1) {
+    OSType type = 0;
+    std::size_t size = 0;
+    status = AESizeOfNthItem(event, 1, &type, &size);
+    if (status == kNoErr) {
+      std::string path;
+      status = AEGetNthFile(event, 1, &path);
+      if (status == kNoErr && CurrentApplication && CurrentApplication->HandlersInstalled())
+        CurrentApplication->OpenDocument(path);
+    }
+  }
+  return status;
+}
+
+int ApplicationMain(const std::vector<std::string>& documents) {
+  Application* app = Application::Instance();
+  const ApplicationHooks hooks = app->Hooks();
+  if (app->InitToolbox()) {
+    if (!documents.empty()) {
+      auto open = std::make_shared<AppleEvent>(kCoreEventClass, kAEOpenDocuments);
+      open->SetFileList(documents);
+      PostAppleEvent(std::move(open));
+    }
+    if (hooks.init(0)) hooks.run(0);
+  }
+  UnregisterAppearanceClient();
+  hooks.exit();
+  Application::DestroyInstance();
+  return 0;
+}

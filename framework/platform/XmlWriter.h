@@ -1,0 +1,82 @@
+#pragma once
+// Writes an XML document to a file as a stream of text pieces. There is no document model:
+// callers hand over fixed markup (element and attribute names with their punctuation) and
+// values in between; the writer adds the header and trailer, escapes values, and gives
+// numbers, booleans and paths their text form.
+//
+// A document is saved safely: it is written to a temporary file beside the target, every
+// write is checked, and only Close renames the complete file over the target. A save that
+// fails leaves the previous file as it was, and Close reports false.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "framework/platform/FileOps.h"
+#include "framework/platform/ForkStreams.h"
+#include "framework/platform/PathString.h"
+
+struct XmlWriterOptions {
+  OSType fileType = toolbox::kUnknownOSType;
+  OSType creator = toolbox::kUnknownOSType;
+  // WritePath writes paths relative to the document's folder.
+  bool relativePaths = false;
+  // The standard declaration <?xml ... ?> instead of the wrapper element <xml ...>.
+  bool standardHeader = false;
+  // A header (and for the wrapper form its closing tag) at all.
+  bool writeHeader = true;
+};
+
+class XmlWriter {
+ public:
+  XmlWriter();
+  // Closes the document as Close does.
+  ~XmlWriter();
+  XmlWriter(const XmlWriter&) = delete;
+  XmlWriter& operator=(const XmlWriter&) = delete;
+
+  // Starts the document and writes the header. A relative path is resolved once, here.
+  // False when the file cannot be created (a folder is there, or a file while `replace`
+  // is false, or the folder cannot take it).
+  bool Open(const PathString& path, const XmlWriterOptions& options, bool replace);
+  // Writes the trailer and puts the complete file in place. False when anything written
+  // since Open failed or the file could not be put in place; the previous file is then
+  // unchanged. True, doing nothing, when the writer is not open.
+  bool Close();
+
+  XmlWriter& Write(const wchar_t* text);
+  XmlWriter& Write(const std::wstring& text);
+  void WriteEscaped(const wchar_t* text);
+  void WriteEscaped(std::wstring_view text);
+  XmlWriter& WriteBool(bool value);
+  XmlWriter& WriteShort(int16_t value);
+  XmlWriter& WriteUShort(uint16_t value);
+  XmlWriter& WriteLong(int32_t value);
+  XmlWriter& WriteULong(uint32_t value);
+  XmlWriter& WriteFloat(float value);
+  XmlWriter& WriteDouble(double value);
+  // The path relative to the document's folder or absolute, by the option, escaped.
+  XmlWriter& WritePath(const PathString& path);
+
+  // Makes the file's writes fail after `bytes` more bytes, as a full disk would (tests).
+  void FailWritesAfter(size_t bytes) { file_.FailWritesAfter(bytes); }
+
+ private:
+  void WriteAscii(std::string_view text);
+
+  SafeFileWriter file_;
+  EncodedOutputStream stream_;
+  PathString path_;
+  bool relativePaths_ = false;
+  bool standardHeader_ = false;
+  bool writeHeader_ = true;
+  bool open_ = false;
+};
+
+// A value escaped for element text and attribute values alike: the markup characters,
+// tab, line feed and carriage return as references, every character from U+0080 up as a
+// hexadecimal reference of its full code, and every character XML 1.0 cannot carry
+// (control characters, surrogates, U+FFFE, U+FFFF, values above U+10FFFF) as "&#xfffd;".
+std::wstring EscapeXmlText(std::wstring_view text);
+
+// printf's "%g": at most six significant digits, whatever the process locale.
+std::wstring FormatXmlDouble(double value);

@@ -1,0 +1,120 @@
+// The parser's own operations: node construction, the depth limits, the call rewrite of
+// member chains and the trial that tells a block from an object literal.
+#include <antlr/RecognitionException.hpp>
+
+#include <algorithm>
+#include <utility>
+
+#include "script/grammar/ActionScriptParser.hpp"
+
+const char* const* const ActionScriptParser::kTokenNames = ActionScriptParser::tokenNames;
+
+std::unique_ptr<ScriptNode> ActionScriptParser::Program() {
+  nesting_ = 0;
+  blockTrials_.clear();
+  return program().node;
+}
+
+ActionScriptParser::NestingGuard::NestingGuard(ActionScriptParser& parser) : parser_(parser) {
+  if (parser_.nesting_ >= kMaxNesting) parser_.TooDeep();
+  ++parser_.nesting_;
+}
+
+ActionScriptParser::NestingGuard::~NestingGuard() { --parser_.nesting_; }
+
+void ActionScriptParser::TooDeep() {
+  antlr::RefToken token = LT(1);
+  throw NestingTooDeepException("Script nested too deeply", getFilename(), token->getLine(),
+                                    token->getColumn());
+}
+
+ParsedNode ActionScriptParser::MakeNode(int32_t kind) {
+  return ParsedNode{std::make_unique<ScriptNode>(kind), 0};
+}
+
+ParsedNode ActionScriptParser::MakeNode(int32_t kind, const std::string& text) {
+  return ParsedNode{std::make_unique<ScriptNode>(kind, text.c_str()), 0};
+}
+
+ParsedNode ActionScriptParser::MakeBinaryNode(int32_t kind, ParsedNode left, ParsedNode right) {
+  ParsedNode node = MakeNode(kind);
+  Attach(node, std::move(left));
+  Attach(node, std::move(right));
+  return node;
+}
+
+ParsedNode ActionScriptParser::Wrap(int32_t kind, ParsedNode operand) {
+  ParsedNode node = MakeNode(kind);
+  Attach(node, std::move(operand));
+  return node;
+}
+
+void ActionScriptParser::Attach(ParsedNode& parent, ParsedNode child) {
+  if (!parent || !child) return;
+  const uint32_t height = std::max(parent.height, child.height + 1);
+  if (height > kMaxTreeHeight) TooDeep();
+  parent.height = height;
+  parent->AddChild(child.node.release());
+}
+
+// A call directly after a plain name becomes a Function node carrying that name; a call
+// after ".name" becomes a Method node carrying the name and leaves a NoOp in its place.
+ParsedNode ActionScriptParser::RewriteCalls(ParsedNode value) {
+  ScriptNode* chain = value.node.get();
+  for (uint32_t i = 0; i + 1 < chain->ChildCount(); ++i) {
+    ScriptNode* a = chain->GetChild(i);
+    ScriptNode* b = chain->GetChild(i + 1);
+    if (a->GetKind() == kNodeIdentifier && b->GetKind() == kNodeFunction) {
+      b->SetText(a->GetText());
+      chain->RemoveChild(i)->Release();
+    } else if (a->GetKind() == kNodeAttribute && b->GetKind() == kNodeFunction) {
+      a->SetKind(kNodeNoOp);
+      b->SetKind(kNodeMethod);
+      b->SetText(a->GetText());
+    }
+  }
+  if (chain->ChildCount() == 1) {
+    // The chain's height was counted with its head below it; the head alone is lower.
+    ParsedNode only{std::unique_ptr<ScriptNode>(chain->RemoveChild(0)),
+                    value.height > 0 ? value.height - 1 : 0};
+    return only;
+  }
+  return value;
+}
+
+// Whether a block starts here: "{" followed by "}" or by one statement. The outcome is kept
+// per position, so nested trials never repeat the work of an enclosing one.
+bool ActionScriptParser::BlockAhead() {
+  if (LA(1) != kLeftCurly) return false;
+  if (LA(2) == kRightCurly) return true;
+  antlr::RefToken start = LT(1);
+  const uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(start->getLine())) << 32) |
+                       static_cast<uint32_t>(start->getColumn());
+  if (auto found = blockTrials_.find(key); found != blockTrials_.end()) return found->second;
+
+  struct Trial {
+    ActionScriptParser& parser;
+    int marker;
+    explicit Trial(ActionScriptParser& p) : parser(p), marker(p.mark()) {
+      ++p.inputState->guessing;
+    }
+    ~Trial() {
+      parser.rewind(marker);
+      --parser.inputState->guessing;
+    }
+  };
+  bool matched = true;
+  {
+    Trial trial(*this);
+    try {
+      match(kLeftCurly);
+      statement();
+    } catch (const NestingTooDeepException&) {
+      throw;
+    } catch (const antlr::RecognitionException&) {
+      matched = false;
+    }
+  }
+  blockTrials_[key] = matched;
+  return matched;
+}

@@ -1,0 +1,215 @@
+#include "script/compiler/ScriptCompiler.h"
+
+#include <antlr/CharStreamException.hpp>
+#include <antlr/RecognitionException.hpp>
+#include <antlr/TokenStreamException.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "framework/platform/PathLayer.h"
+#include "framework/platform/TextEncoding.h"
+#include "script/grammar/ActionScriptLexer.hpp"
+#include "script/grammar/ActionScriptParser.hpp"
+#include "script/grammar/PreprocessorLexer.hpp"
+
+namespace {
+
+// Script text, and so an include name, is Mac Roman; the path layer takes wide paths.
+PathString IncludePath(const std::string& path) { return PathString(MacRomanToWide(path)); }
+
+}  // namespace
+
+ScriptCompiler::ScriptCompiler()
+    : scriptText_(std::ios::in | std::ios::out | std::ios::binary) {
+  includePaths_.push_back(".");
+}
+
+ScriptCompiler::~ScriptCompiler() = default;
+
+void ScriptCompiler::AddIncludePath(const char* directory) {
+  includePaths_.push_back(directory ? directory : "");
+}
+
+bool ScriptCompiler::IsDefined(const std::string& name) const {
+  return defines_.find(name) != defines_.end();
+}
+
+std::string ScriptCompiler::FindIncludeFile(std::string name) {
+  if (!name.empty() && name.front() == '"') name.erase(0, 1);
+  if (!name.empty() && name.back() == '"') name.pop_back();
+  for (const std::string& directory : includePaths_) {
+    std::string candidate = directory + "/" + name;
+    std::replace(candidate.begin(), candidate.end(), '\\', '/');
+    if (std::FILE* file = OpenFilePath(IncludePath(candidate), "rb")) {
+      std::fclose(file);
+      return candidate;
+    }
+  }
+  return std::string();
+}
+
+void ScriptCompiler::AppendLine(const std::string& file, int32_t line, const std::string& text) {
+  lineFiles_.push_back(file);
+  lineNumbers_.push_back(line);
+  lineTexts_.push_back(text);
+  scriptText_.write(text.data(), static_cast<std::streamsize>(text.size()));
+  scriptText_.put('\n');
+}
+
+void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
+  using Token = PreprocessorTokenTypes;
+  const std::string file = fileName ? fileName : "";
+  PreprocessorLexer lexer(input);
+
+  std::string lineBuffer;
+  int32_t lineCounter = 0;
+  std::string pendingDefine;
+  bool includePending = false;
+  bool definePending = false;
+  bool ifdefPending = false;
+  bool ifndefPending = false;
+  bool active = true;
+  int includeLine = 0;
+  int includeColumn = 0;
+
+  // A line end, or the end of a "//" comment, ends the directive line under way.
+  auto endLine = [&](int32_t line) {
+    if (definePending) {
+      defines_.emplace(pendingDefine, std::string());
+      pendingDefine.clear();
+      definePending = false;
+    }
+    lineCounter = line;
+    AppendLine(file, lineCounter, lineBuffer);
+    lineBuffer.clear();
+  };
+
+  for (;;) {
+    antlr::RefToken token = lexer.nextToken();
+    const int type = token->getType();
+    if (type == antlr::Token::EOF_TYPE) {
+      if (!lineBuffer.empty()) AppendLine(file, ++lineCounter, lineBuffer);
+      return;
+    }
+    if (type == Token::ML_COMMENT) {
+      const int32_t start = token->getLine();
+      while (lineCounter < start) AppendLine(file, ++lineCounter, std::string());
+      ++lineCounter;
+      // The comment still separates what stands on either side of it.
+      if (active) lineBuffer += ' ';
+    } else if (type == Token::SL_COMMENT || type == Token::NEWLINE) {
+      endLine(token->getLine());
+    } else if (type == Token::INCLUDE) {
+      includePending = true;
+      includeLine = token->getLine();
+      includeColumn = token->getColumn();
+    } else if (type == Token::DEFINE) {
+      definePending = true;
+    } else if (type == Token::IFDEF) {
+      ifdefPending = true;
+    } else if (type == Token::IFNDEF) {
+      ifndefPending = true;
+    } else if (type == Token::ELSE) {
+      active = !active;
+    } else if (type == Token::ENDIF) {
+      active = true;
+    } else if (type == Token::STRING_LITERAL && includePending) {
+      const std::string literal = token->getText();
+      if (includeDepth_ >= kMaxIncludeDepth) {
+        throw antlr::RecognitionException("Include nesting too deep: " + literal, file,
+                                          includeLine, includeColumn);
+      }
+      const std::string path = FindIncludeFile(literal);
+      if (path.empty()) {
+        throw antlr::RecognitionException("Could not find file: " + literal, file,
+                                          token->getLine(), token->getColumn());
+      }
+      {
+        std::ifstream included;
+        OpenStreamPath(IncludePath(path), included, std::ios::in | std::ios::binary);
+        struct Nesting {
+          int& depth;
+          explicit Nesting(int& d) : depth(d) { ++depth; }
+          ~Nesting() { --depth; }
+        } nesting(includeDepth_);
+        Preprocess(included, path.c_str());
+      }
+      includePending = false;
+    } else if (type == Token::IDENTIFIER && definePending) {
+      pendingDefine = token->getText();
+    } else if (type == Token::IDENTIFIER && ifdefPending) {
+      active = IsDefined(token->getText());
+      ifdefPending = false;
+    } else if (type == Token::IDENTIFIER && ifndefPending) {
+      active = !IsDefined(token->getText());
+      ifndefPending = false;
+    } else if (type == Token::NUMERIC_LITERAL && definePending) {
+      if (pendingDefine.empty()) {
+        throw antlr::RecognitionException("Unsupported value for #define: " + token->getText(),
+                                          file, token->getLine(), token->getColumn());
+      }
+      defines_.emplace(pendingDefine, token->getText());
+      pendingDefine.clear();
+      definePending = false;
+    } else if (includePending || definePending) {
+      // Blanks, signs and strings between a directive and its operand are no script text.
+    } else if (active) {
+      lineBuffer += token->getText();
+    }
+  }
+}
+
+ScriptNode* ScriptCompiler::Parse(const char* text) {
+  lineFiles_.clear();
+  lineNumbers_.clear();
+  lineTexts_.clear();
+  if (!text || !*text) return nullptr;
+  scriptText_.str(std::string());
+  scriptText_.clear();
+
+  bool preprocessing = true;
+  try {
+    std::istringstream source(std::string(text), std::ios::in | std::ios::binary);
+    Preprocess(source, "Main");
+    preprocessing = false;
+    ActionScriptLexer lexer(scriptText_);
+    ActionScriptParser parser(lexer);
+    return parser.Program().release();
+  } catch (const antlr::RecognitionException& e) {
+    errorCode_ = kScriptErrorSyntax;
+    errorMessage_ = e.toString();
+    errorColumn_ = e.getColumn();
+    if (preprocessing) {
+      // The preprocessor reports positions in the source it was reading, not in the
+      // preprocessed text.
+      errorFile_ = e.getFilename().empty() ? "Main" : e.getFilename();
+      errorLine_ = e.getLine();
+      errorLineText_ = "No Line";
+    } else {
+      const size_t i = static_cast<size_t>(static_cast<uint32_t>(e.getLine() - 1));
+      errorFile_ = i < lineFiles_.size() ? lineFiles_[i] : "Main";
+      errorLine_ = i < lineNumbers_.size() ? lineNumbers_[i] : 0;
+      errorLineText_ = i < lineTexts_.size() ? lineTexts_[i] : "No Line";
+    }
+  } catch (const antlr::TokenStreamException& e) {
+    errorCode_ = kScriptErrorStream;
+    errorMessage_ = e.getMessage().empty() ? "An error occurred while reading the script."
+                                           : e.getMessage();
+    errorFile_ = "Main";
+    errorLine_ = 0;
+    errorColumn_ = 0;
+    errorLineText_ = "No Line";
+  } catch (const antlr::CharStreamException& e) {
+    errorCode_ = kScriptErrorStream;
+    errorMessage_ = e.getMessage().empty() ? "An error occurred while reading the script."
+                                           : e.getMessage();
+    errorFile_ = "Main";
+    errorLine_ = 0;
+    errorColumn_ = 0;
+    errorLineText_ = "No Line";
+  }
+  return nullptr;
+}

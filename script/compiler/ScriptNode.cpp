@@ -1,0 +1,139 @@
+#include "script/compiler/ScriptNode.h"
+
+#include <cstring>
+
+const char* const kNodeKindNames[kNodeKindCount] = {
+    "NoOp",          "Array",          "Button",          "MovieClip",
+    "List",          "ExpressionList", "if",              "for",
+    "for..in",       "while",          "do..while",       "With",
+    "OnClipEvent",   "On",             "Break",           "Return",
+    "Continue",      "Value",          "Constant",        "Number",
+    "String",        "Identifier",     "Attribute",       "Method",
+    "Function",      "NewObject",      "Subscript",       "Define Variable",
+    "Define Array",  "Define Function", "Define Attribute", "Define Method",
+    "Define Object", "+",              "-",               "*",
+    "/",             "%",              "<<",              ">>",
+    ">>>",           "&",              "|",               "^",
+    "&&",            "||",             "==",              "!=",
+    ">",             "<",              ">=",              "<=",
+    "?",             "!",              "~",               "+x",
+    "-x",            "++x",            "--x",             "x++",
+    "x--",           "=",              "+=",              "-=",
+    "*=",            "/=",             "%=",              "<<=",
+    ">>=",           ">>>=",           "&=",              "|=",
+    "^=",            "delete",         "instanceof",
+};
+
+void ScriptNodeBase::Release() { delete this; }
+
+ScriptNodeBase::~ScriptNodeBase() = default;
+
+ScriptNode::ScriptNode(int32_t kind) : kind_(kind), children_(new ScriptNode*[4]()) {}
+
+ScriptNode::ScriptNode(int32_t kind, const char* text)
+    : kind_(kind), text_(text ? text : ""), children_(new ScriptNode*[4]()) {}
+
+ScriptNode::~ScriptNode() {
+  parent_ = nullptr;
+  for (uint32_t i = 0; i < count_; ++i) {
+    if (children_[i]) children_[i]->Release();
+  }
+  delete[] children_;
+  children_ = nullptr;
+  count_ = 0;
+  capacity_ = 0;
+}
+
+int32_t ScriptNode::GetKind() const { return kind_; }
+void ScriptNode::SetKind(int32_t kind) { kind_ = kind; }
+const char* ScriptNode::GetText() const { return text_.c_str(); }
+void ScriptNode::SetText(const char* text) { text_ = text ? text : ""; }
+int32_t ScriptNode::GetFlag() const { return flag_; }
+void ScriptNode::SetFlag(int32_t flag) { flag_ = flag; }
+
+ScriptNode* ScriptNode::GetChild(uint32_t index) const {
+  return index < count_ ? children_[index] : nullptr;
+}
+
+void ScriptNode::Reserve() {
+  if (count_ != capacity_) return;
+  const uint32_t grown = 2 * count_ + 1;
+  ScriptNode** array = new ScriptNode*[grown];
+  for (uint32_t i = 0; i < count_; ++i) array[i] = children_[i];
+  delete[] children_;
+  children_ = array;
+  capacity_ = grown;
+}
+
+ScriptNode* ScriptNode::ReplaceChild(uint32_t index, ScriptNode* child) {
+  if (index >= count_) return nullptr;
+  ScriptNode* former = children_[index];
+  if (former) former->SetParent(nullptr);
+  if (child) child->SetParent(this);
+  children_[index] = child;
+  return former;
+}
+
+uint32_t ScriptNode::AddChild(ScriptNode* child) {
+  if (child) child->SetParent(this);
+  Reserve();
+  children_[count_++] = child;
+  return count_;
+}
+
+bool ScriptNode::InsertChild(uint32_t index, ScriptNode* child) {
+  if (index >= count_) return false;
+  Reserve();
+  ++count_;
+  for (uint32_t i = count_ - 1; i > index; --i) children_[i] = children_[i - 1];
+  if (child) child->SetParent(this);
+  children_[index] = child;
+  return true;
+}
+
+ScriptNode* ScriptNode::RemoveChild(uint32_t index) {
+  if (index >= count_) return nullptr;
+  ScriptNode* removed = children_[index];
+  if (removed) removed->SetParent(nullptr);
+  for (uint32_t i = index; i + 1 < count_; ++i) children_[i] = children_[i + 1];
+  children_[count_ - 1] = nullptr;
+  --count_;
+  return removed;
+}
+
+int32_t ScriptNode::IndexOfChild(const ScriptNode* child) const {
+  int32_t found = -1;
+  for (uint32_t i = 0; i < count_; ++i) {
+    if (children_[i] == child) found = static_cast<int32_t>(i);
+  }
+  return found;
+}
+
+ScriptNode* ScriptNode::GetParent() const { return parent_; }
+void ScriptNode::SetParent(ScriptNode* parent) { parent_ = parent; }
+uint32_t ScriptNode::ChildCount() const { return count_; }
+ScriptNode** ScriptNode::GetChildren() const { return children_; }
+
+const char* ScriptNode::ToString() {
+  display_ = (kind_ >= 0 && kind_ < kNodeKindCount) ? kNodeKindNames[kind_] : "";
+  if (kind_ == kNodeString) {
+    display_ += " = \"";
+    display_ += text_;
+    display_ += "\"; ";
+  } else if (!text_.empty()) {
+    display_ += " = ";
+    display_ += text_;
+    display_ += "; ";
+  }
+  return display_.c_str();
+}
+
+ScriptNode* ScriptNode::Clone() const { return new ScriptNode(kind_, text_.c_str()); }
+
+ScriptNode* ScriptNode::DeepClone() const {
+  ScriptNode* copy = Clone();
+  for (uint32_t i = 0; i < count_; ++i) {
+    if (children_[i]) copy->AddChild(children_[i]->DeepClone());
+  }
+  return copy;
+}

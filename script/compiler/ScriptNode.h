@@ -1,0 +1,162 @@
+#pragma once
+// The syntax tree of one ActionScript script. Every node has the same shape: a kind number,
+// one text, a statement flag, a parent link and an ordered list of children that it owns.
+// What a node means follows from its kind alone.
+#include <cstdint>
+#include <string>
+
+// Node kinds. The parser fills text and children as the comments say.
+enum ScriptNodeKind : int32_t {
+  kNodeNoOp = 0,              // empty statement, missing "for" clause, call-rewrite leftover
+  kNodeArray = 1,             // root of a frame script
+  kNodeButton = 2,            // root of a script whose last top-level handler is "on"
+  kNodeMovieClip = 3,         // root of a script whose last top-level handler is "onClipEvent"
+  kNodeList = 4,              // block, or a parameter list of two or more
+  kNodeExpressionList = 5,    // two or more comma-separated expressions
+  kNodeIf = 6,                // condition, then, [else]
+  kNodeFor = 7,               // init, condition, step, body
+  kNodeForIn = 8,             // variable, object, body
+  kNodeWhile = 9,             // condition, body
+  kNodeDoWhile = 10,          // body, condition
+  kNodeWith = 11,             // object, body
+  kNodeOnClipEvent = 12,      // event literals, body
+  kNodeOn = 13,               // event literals, body
+  kNodeBreak = 14,
+  kNodeReturn = 15,           // [value]
+  kNodeContinue = 16,
+  kNodeValue = 17,            // member chain: head, then one node per suffix
+  kNodeConstant = 18,         // made by constant folding, never by the parser
+  kNodeNumber = 19,           // text: the literal as written
+  kNodeString = 20,           // text: the literal without its quotes
+  kNodeIdentifier = 21,       // text: the name
+  kNodeAttribute = 22,        // text: member name after "."
+  kNodeMethod = 23,           // text: member name; children: arguments
+  kNodeFunction = 24,         // text: called name or empty; children: arguments
+  kNodeNewObject = 25,        // text: class name; children: arguments
+  kNodeSubscript = 26,        // index expression
+  kNodeDefineVariable = 27,   // text: variable name
+  kNodeDefineArray = 28,      // elements
+  kNodeDefineFunction = 29,   // text: function name; [parameters], body
+  kNodeDefineAttribute = 30,  // field name, value
+  kNodeDefineMethod = 31,     // [parameters], body
+  kNodeDefineObject = 32,     // one Define Attribute per field
+  kNodeAdd = 33,
+  kNodeSubtract = 34,
+  kNodeMultiply = 35,
+  kNodeDivide = 36,
+  kNodeModulo = 37,
+  kNodeShiftLeft = 38,
+  kNodeShiftRight = 39,
+  kNodeShiftRightUnsigned = 40,
+  kNodeBitAnd = 41,
+  kNodeBitOr = 42,
+  kNodeBitXor = 43,
+  kNodeLogicalAnd = 44,
+  kNodeLogicalOr = 45,
+  kNodeEqual = 46,
+  kNodeNotEqual = 47,
+  kNodeGreater = 48,
+  kNodeLess = 49,
+  kNodeGreaterEqual = 50,
+  kNodeLessEqual = 51,
+  kNodeConditional = 52,      // condition, true value, false value
+  kNodeLogicalNot = 53,
+  kNodeBitNot = 54,
+  kNodeUnaryPlus = 55,
+  kNodeUnaryMinus = 56,
+  kNodePreIncrement = 57,
+  kNodePreDecrement = 58,
+  kNodePostIncrement = 59,
+  kNodePostDecrement = 60,
+  kNodeAssign = 61,           // target, value; 62 to 72 are the compound assignments
+  kNodeAssignAdd = 62,
+  kNodeAssignSubtract = 63,
+  kNodeAssignMultiply = 64,
+  kNodeAssignDivide = 65,
+  kNodeAssignModulo = 66,
+  kNodeAssignShiftLeft = 67,
+  kNodeAssignShiftRight = 68,
+  kNodeAssignShiftRightUnsigned = 69,
+  kNodeAssignBitAnd = 70,
+  kNodeAssignBitOr = 71,
+  kNodeAssignBitXor = 72,
+  kNodeDelete = 73,
+  kNodeInstanceof = 74,
+};
+
+inline constexpr int kNodeKindCount = 75;
+
+// Names of the node kinds, indexed by kind; ToString starts with them.
+extern const char* const kNodeKindNames[kNodeKindCount];
+
+class ScriptNode;
+
+// The operations every node offers, in this order.
+class ScriptNodeBase {
+ public:
+  virtual void Release();
+  virtual int32_t GetKind() const = 0;
+  virtual void SetKind(int32_t kind) = 0;
+  virtual const char* GetText() const = 0;
+  virtual void SetText(const char* text) = 0;
+  virtual int32_t GetFlag() const = 0;
+  virtual void SetFlag(int32_t flag) = 0;
+  virtual ScriptNode* GetChild(uint32_t index) const = 0;
+  virtual ScriptNode* ReplaceChild(uint32_t index, ScriptNode* child) = 0;
+  virtual uint32_t AddChild(ScriptNode* child) = 0;
+  virtual bool InsertChild(uint32_t index, ScriptNode* child) = 0;
+  virtual ScriptNode* RemoveChild(uint32_t index) = 0;
+  virtual int32_t IndexOfChild(const ScriptNode* child) const = 0;
+  virtual ScriptNode* GetParent() const = 0;
+  virtual void SetParent(ScriptNode* parent) = 0;
+  virtual uint32_t ChildCount() const = 0;
+  virtual ScriptNode** GetChildren() const = 0;
+  virtual const char* ToString() = 0;
+  virtual ScriptNode* Clone() const = 0;
+  virtual ScriptNode* DeepClone() const = 0;
+  virtual ~ScriptNodeBase();
+};
+
+class ScriptNode : public ScriptNodeBase {
+ public:
+  explicit ScriptNode(int32_t kind);
+  ScriptNode(int32_t kind, const char* text);
+  ScriptNode(const ScriptNode&) = delete;
+  ScriptNode& operator=(const ScriptNode&) = delete;
+  ~ScriptNode() override;
+
+  int32_t GetKind() const override;
+  void SetKind(int32_t kind) override;
+  const char* GetText() const override;
+  void SetText(const char* text) override;
+  int32_t GetFlag() const override;
+  void SetFlag(int32_t flag) override;
+  ScriptNode* GetChild(uint32_t index) const override;
+  ScriptNode* ReplaceChild(uint32_t index, ScriptNode* child) override;
+  uint32_t AddChild(ScriptNode* child) override;
+  bool InsertChild(uint32_t index, ScriptNode* child) override;
+  ScriptNode* RemoveChild(uint32_t index) override;
+  int32_t IndexOfChild(const ScriptNode* child) const override;
+  ScriptNode* GetParent() const override;
+  void SetParent(ScriptNode* parent) override;
+  uint32_t ChildCount() const override;
+  ScriptNode** GetChildren() const override;
+  const char* ToString() override;
+  ScriptNode* Clone() const override;
+  ScriptNode* DeepClone() const override;
+
+  // Size of the children array (grows 4, 9, 19, 39, ...).
+  uint32_t Capacity() const { return capacity_; }
+
+ private:
+  void Reserve();
+
+  int32_t kind_;
+  int32_t flag_ = 0;
+  std::string text_;
+  std::string display_;
+  ScriptNode* parent_ = nullptr;
+  ScriptNode** children_;
+  uint32_t count_ = 0;
+  uint32_t capacity_ = 4;
+};

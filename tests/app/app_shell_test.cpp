@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/AppShell.h"
+#include "framework/app/Application.h"
+#include "support/TestSupport.h"
+#include "toolbox/AppLocation.h"
+#include "toolbox/Menus.h"
+#include "toolbox/TestDriver.h"
+
+using namespace toolbox;
+
+namespace {
+
+class AppShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetResourcesFolder((testsupport::SourceDir() / "resources").string());
+    StartSteps() = AppStartSteps{};
+  }
+  void TearDown() override {
+    StartSteps() = AppStartSteps{};
+    SetResourcesFolder("");
+  }
+  bool Logged(const std::string& text) const {
+    const auto& log = driver.Log();
+    return std::any_of(log.begin(), log.end(),
+                       [&](const std::string& line) { return line.find(text) != std::string::npos; });
+  }
+  TestDriver driver;
+};
+
+// The application shows its main window with the menu bar and quits on the Quit command.
+TEST_F(AppShellTest, ShowsTheMainWindowAndQuitsOnQuit) {
+  bool quitChosen = false;
+  driver.Then([&] {
+    EXPECT_TRUE(IsWindowVisible(FrontWindow()));
+    EXPECT_EQ(GetWindowName(FrontWindow()), "IDD_MAIN_DIALOG");
+    quitChosen = TestDriver::ChooseMenu(kHICommandQuit) == kNoErr;
+  });
+  EXPECT_EQ(ApplicationMain({}), 0);
+  EXPECT_TRUE(quitChosen);
+  EXPECT_FALSE(driver.RanDry());
+  EXPECT_TRUE(Logged("menu bar"));
+  EXPECT_TRUE(Logged("shown \"IDD_MAIN_DIALOG\" document window titled \"Brivane\""));
+  EXPECT_FALSE(FrontWindow());  // the main window is gone after the run
+}
+
+// A start whose requirements fail never loads the preferences, so the exit hook, which still
+// runs, does not write defaults over the stored ones. A start that loads them saves them.
+TEST_F(AppShellTest, ExitSavesPreferencesOnlyWhenInitLoadedThem) {
+  for (bool requirementsMet : {false, true}) {
+    testsupport::ScratchDir dir;
+    const auto prefs = dir / "prefs.xml";
+    const std::string stored = "<prefs user=\"stored\"/>\n";
+    testsupport::WriteFile(prefs, stored);
+    int loads = 0, saves = 0, cleanUps = 0;
+    StartSteps().cleanUp = [&] { ++cleanUps; };
+    StartSteps().checkRequirements = [&] { return requirementsMet; };
+    StartSteps().loadPreferences = [&] {
+      ++loads;
+      return true;
+    };
+    StartSteps().savePreferences = [&] {
+      ++saves;
+      testsupport::WriteFile(prefs, "<prefs defaults=\"1\"/>\n");
+      return true;
+    };
+    if (requirementsMet) driver.ThenChooseMenu(kHICommandQuit);
+    EXPECT_EQ(ApplicationMain({}), 0);
+    EXPECT_FALSE(PreferencesLoaded());
+    EXPECT_EQ(cleanUps, 1);  // the exit hook ran
+    if (!requirementsMet) {
+      EXPECT_EQ(loads, 0);
+      EXPECT_EQ(saves, 0);
+      EXPECT_EQ(testsupport::ReadFile(prefs), stored);
+    } else {
+      EXPECT_EQ(loads, 1);
+      EXPECT_EQ(saves, 1);
+      EXPECT_FALSE(driver.RanDry());
+    }
+  }
+}
+
+// The executable runs headless without a display, says so, reports the window it would
+// show, and quits on "quit" or at the end of its input.
+TEST(BrivaneExecutable, RunsHeadlessAndQuits) {
+  const std::string exe = ExecutableFolder() + "../app/brivane";
+  if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "the executable is not built: " << exe;
+  for (const char* input : {"printf 'quit\\n'", "printf ''", "printf 'xyzw\\nquit\\n'"}) {
+    int status = -1;
+    std::string out = testsupport::Run(std::string(input) + " | env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 '" +
+                                           exe + "' /tmp/one.mp3 2>&1",
+                                       &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("no display; running headless"), std::string::npos) << out;
+    EXPECT_NE(out.find("showing \"IDD_MAIN_DIALOG\""), std::string::npos) << out;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,305 @@
+// The XML writer's files: header forms, value text, paths, the round trip through the XML
+// reader, and saves that fail midway.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "framework/platform/ForkStreams.h"
+#include "framework/platform/XmlReader.h"
+#include "framework/platform/XmlWriter.h"
+#include "support/TestSupport.h"
+#include "toolbox/AppLocation.h"
+#include "toolbox/Utf8.h"
+
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::ScratchDir;
+using testsupport::WriteFile;
+
+PathString P(const std::filesystem::path& p) { return PathString(toolbox::Utf8ToWide(p.string())); }
+
+XmlWriterOptions Options(bool standard, bool header = true, bool relative = false) {
+  XmlWriterOptions o;
+  o.standardHeader = standard;
+  o.writeHeader = header;
+  o.relativePaths = relative;
+  return o;
+}
+
+// Runs `body` in a child process and returns its exit status (-1 when it was killed).
+template <typename F>
+int InChild(F&& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    body();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+size_t FilesIn(const std::filesystem::path& dir) {
+  size_t n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) n += e.is_regular_file() ? 1 : 0;
+  return n;
+}
+
+TEST(XmlWriterFileTest, HeaderForms) {
+  struct Case {
+    XmlWriterOptions options;
+    std::string bytes;
+  } cases[] = {
+      {Options(false), "<xml version=\"1.0\" encoding=\"UTF-8\">\n<a/>\n</xml>\n"},
+      {Options(true), "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<a/>\n"},
+      {Options(false, false), "<a/>\n"},
+      {Options(true, false), "<a/>\n"},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    XmlWriter w;
+    ASSERT_TRUE(w.Open(P(dir / "d.xml"), c.options, true));
+    w.Write(L"<a/>");
+    EXPECT_TRUE(w.Close());
+    EXPECT_TRUE(w.Close());  // the trailer goes out once
+    EXPECT_EQ(ReadFile(dir / "d.xml"), c.bytes);
+    EXPECT_EQ(FilesIn(dir.path()), 1u);  // no temporary file is left
+  }
+}
+
+TEST(XmlWriterFileTest, ValueText) {
+  ScratchDir dir;
+  {
+    XmlWriter w;
+    ASSERT_TRUE(w.Open(P(dir / "d.xml"), Options(false, false), true));
+    w.Write(L"|").WriteBool(false).Write(L"|").WriteBool(true).Write(L"|").WriteLong(-5);
+    w.Write(L"|").WriteLong(INT32_MIN).Write(L"|").WriteULong(UINT32_MAX);
+    w.Write(L"|").WriteShort(-32768).Write(L"|").WriteUShort(65535);
+    w.Write(L"|").WriteFloat(0.5f).Write(L"|").WriteDouble(1234567.0).Write(L"|");
+    w.WriteEscaped(L"a<b & \"c\"");
+    w.WriteEscaped(L"");
+    w.Write(L"|");
+    w.WriteEscaped(std::wstring_view(L"\u00c4\n\t"));
+  }  // the destructor closes
+  EXPECT_EQ(ReadFile(dir / "d.xml"),
+            "|false|true|-5|-2147483648|4294967295|-32768|65535|0.5|1.23457e+06|"
+            "a&lt;b &amp; &quot;c&quot;|&#xc4;&#x0a;&#x09;\n");
+}
+
+TEST(XmlWriterFileTest, UnopenedWriterWritesNothing) {
+  XmlWriter w;
+  w.Write(L"x").WriteLong(1).WritePath(L"/a");
+  EXPECT_TRUE(w.Close());
+}
+
+TEST(XmlWriterFileTest, PathsRelativeOrAbsolute) {
+  ScratchDir dir;
+  const PathString doc = P(dir / "p" / "doc.bva");
+  std::filesystem::create_directories(dir / "p");
+  {
+    XmlWriter w;
+    ASSERT_TRUE(w.Open(doc, Options(false, false, true), true));
+    w.WritePath(P(dir / "p" / "x.mp3")).Write(L"|");
+    w.WritePath(P(dir / "p" / "media" / "a & b.aif")).Write(L"|");
+    w.WritePath(P(dir / "other" / "y.mp3"));
+    ASSERT_TRUE(w.Close());
+  }
+  EXPECT_EQ(ReadFile(dir / "p" / "doc.bva"), "./x.mp3|./media/a &amp; b.aif|../other/y.mp3\n");
+  {
+    XmlWriter w;
+    ASSERT_TRUE(w.Open(doc, Options(false, false, false), true));
+    w.WritePath(P(dir / "p" / "x.mp3"));
+    ASSERT_TRUE(w.Close());
+  }
+  EXPECT_EQ(ReadFile(dir / "p" / "doc.bva"), (dir / "p" / "x.mp3").string() + "\n");
+}
+
+TEST(XmlWriterFileTest, RelativeDocumentPathIsResolvedOnce) {
+  ScratchDir dir;
+  const std::string saved = toolbox::ApplicationFolder();
+  toolbox::SetApplicationFolder(dir.str() + "/");
+  {
+    XmlWriter w;
+    ASSERT_TRUE(w.Open(L"doc.xml", Options(false, false, true), true));
+    w.WritePath(L"media/a.aif");  // relative to the application folder, like the document
+    EXPECT_TRUE(w.Close());
+  }
+  toolbox::SetApplicationFolder(saved);
+  EXPECT_EQ(ReadFile(dir / "doc.xml"), "./media/a.aif\n");
+}
+
+TEST(XmlWriterFileTest, WhatOpenRefuses) {
+  ScratchDir dir;
+  WriteFile(dir / "old.xml", "old");
+  std::filesystem::create_directory(dir / "folder");
+  XmlWriter w;
+  EXPECT_FALSE(w.Open(P(dir / "old.xml"), Options(false), false));  // exists, no replace
+  EXPECT_FALSE(w.Open(P(dir / "folder"), Options(false), true));
+  EXPECT_FALSE(w.Open(P(dir / "missing" / "d.xml"), Options(false), true));
+  EXPECT_FALSE(w.Open(L"", Options(false), true));
+  EXPECT_EQ(ReadFile(dir / "old.xml"), "old");
+}
+
+// Every way a save can fail leaves the previous file byte for byte and reports failure.
+TEST(XmlWriterFileTest, FailedSavesKeepThePreviousFile) {
+  const std::string previous = "<xml version=\"1.0\" encoding=\"UTF-8\">\n<old/>\n</xml>\n";
+  const auto writeLarge = [](XmlWriter& w) {
+    for (int i = 0; i < 2000; ++i) w.Write(L"<job name=\"").WriteEscaped(L"x\u00e9<y>");
+    w.Write(L"\"/>");
+  };
+
+  {  // a write fails partway (injected, as a full disk would)
+    ScratchDir dir;
+    WriteFile(dir / "d.xml", previous);
+    XmlWriter w;
+    ASSERT_TRUE(w.Open(P(dir / "d.xml"), Options(false), true));
+    w.FailWritesAfter(100);
+    writeLarge(w);
+    EXPECT_FALSE(w.Close());
+    EXPECT_EQ(ReadFile(dir / "d.xml"), previous);
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+  }
+  {  // only the trailer fails
+    ScratchDir dir;
+    WriteFile(dir / "d.xml", previous);
+    XmlWriter w;
+    ASSERT_TRUE(w.Open(P(dir / "d.xml"), Options(false), true));
+    w.Write(L"<a/>");
+    w.FailWritesAfter(0);
+    EXPECT_FALSE(w.Close());
+    EXPECT_EQ(ReadFile(dir / "d.xml"), previous);
+  }
+  {  // the file system refuses to grow the file (a size limit, as a full disk would)
+    ScratchDir dir;
+    WriteFile(dir / "d.xml", previous);
+    const int status = InChild([&] {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{4096, 4096};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      XmlWriter w;
+      if (!w.Open(P(dir / "d.xml"), Options(false), true)) _exit(2);
+      writeLarge(w);
+      _exit(w.Close() ? 3 : 0);
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(dir / "d.xml"), previous);
+  }
+  {  // no permission to write into the folder
+    ScratchDir dir;
+    WriteFile(dir / "d.xml", previous);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0555));
+    const int status = InChild([&] {
+      if (geteuid() == 0 && setuid(65534) != 0) _exit(4);
+      XmlWriter w;
+      _exit(w.Open(P(dir / "d.xml"), Options(false), true) ? 3 : 0);
+    });
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(dir / "d.xml"), previous);
+  }
+  {  // the process is killed after writing, before the file is put in place
+    ScratchDir dir;
+    WriteFile(dir / "d.xml", previous);
+    const int status = InChild([&] {
+      XmlWriter w;
+      if (!w.Open(P(dir / "d.xml"), Options(false), true)) _exit(2);
+      writeLarge(w);
+      raise(SIGKILL);
+    });
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(ReadFile(dir / "d.xml"), previous);
+  }
+}
+
+TEST(TextFileWriterTest, WritesTextAndReportsAFailedClose) {
+  ScratchDir dir;
+  {
+    TextFileWriter w;
+    ASSERT_TRUE(w.Open(P(dir / "t.txt"), nullptr, true));
+    w.Write(L"a\n\u00e9 ").WriteLong(-42);
+    EXPECT_TRUE(w.Close());
+    EXPECT_TRUE(w.Close());
+  }
+  EXPECT_EQ(ReadFile(dir / "t.txt"), "a\n\xC3\xA9 -42");
+  const int status = InChild([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    TextFileWriter w;
+    if (!w.Open(P(dir / "big.txt"), nullptr, true)) _exit(2);
+    for (int i = 0; i < 200; ++i) w.Write(L"0123456789");
+    _exit(w.Close() ? 3 : 0);
+  });
+  EXPECT_EQ(status, 0);
+}
+
+// Every value kind the writer has, read back through the reader.
+TEST(XmlWriterFileTest, EveryValueKindReadsBack) {
+  for (bool standard : {false, true}) {
+    ScratchDir dir;
+    const PathString doc = P(dir / "d.xml");
+    const std::wstring text = std::wstring(L"<a href=\"x\">'&'\t\r") + L"\u0080\u00c4\u07ff\u0800\u4e2d" +
+                              L"\ud7ff\ue000\ufffd\U00010000\U0001F600\U0010FFFF";
+    const std::wstring lines = L"one\ntwo\r\nthree";
+    {
+      XmlWriter w;
+      ASSERT_TRUE(w.Open(doc, Options(standard, true, true), true));
+      if (standard) w.Write(L"<doc>\n");
+      w.Write(L"<v b=\"").WriteBool(true).Write(L"\" f=\"").WriteBool(false);
+      w.Write(L"\" l=\"").WriteLong(INT32_MIN).Write(L"\" u=\"").WriteULong(4000000000u);
+      w.Write(L"\" s=\"").WriteShort(-32768).Write(L"\" us=\"").WriteUShort(65535);
+      w.Write(L"\" x=\"").WriteFloat(44.1f).Write(L"\" d=\"").WriteDouble(1e-07);
+      w.Write(L"\" rel=\"").WritePath(P(dir / "media" / "a.aif"));
+      w.Write(L"\" t=\"");
+      w.WriteEscaped(text);
+      w.Write(L"\">");
+      w.WriteEscaped(lines);
+      w.Write(L"</v>\n");
+      if (standard) w.Write(L"</doc>");
+      ASSERT_TRUE(w.Close());
+    }
+    XmlDocument d;
+    ASSERT_TRUE(d.Load(doc));
+    EXPECT_EQ(d.Encoding(), standard ? 0 : 1);
+    // The declaration of the standard form is a node of its own before the root element.
+    XmlNode top, rootNode;
+    XmlValue root;
+    XmlElement e;
+    ASSERT_TRUE(d.GetDocumentNode(top));
+    ASSERT_EQ(top.ChildCount(), standard ? 2 : 1);
+    ASSERT_TRUE(top.ChildAt(standard ? 1 : 0, root));
+    EXPECT_EQ(root.ToElement(e), true);
+    root.ToNode(rootNode);
+    XmlValue v;
+    ASSERT_TRUE(rootNode.ChildAt(0, v));
+    ASSERT_TRUE(v.ToElement(e));
+    const auto attr = [&](const char* name) {
+      XmlValue a;
+      EXPECT_TRUE(e.Attribute(name, a)) << name;
+      return a;
+    };
+    EXPECT_TRUE(attr("b").AsBool());
+    EXPECT_FALSE(attr("f").AsBool());
+    EXPECT_EQ(attr("l").AsLong(), INT32_MIN);
+    EXPECT_EQ(attr("u").AsString(), L"4000000000");
+    EXPECT_EQ(attr("s").AsLong(), -32768);
+    EXPECT_EQ(attr("us").AsLong(), 65535);
+    EXPECT_EQ(static_cast<float>(attr("x").AsDouble()), 44.1f);
+    EXPECT_EQ(attr("d").AsDouble(), 1e-07);
+    PathString path;
+    ASSERT_TRUE(attr("rel").AsPath(path));
+    EXPECT_EQ(path, P(dir / "media" / "a.aif"));
+    EXPECT_EQ(attr("t").AsString(), text);
+    WideText body;
+    ASSERT_TRUE(v.Text(body));
+    EXPECT_EQ(std::wstring(body.CStr()), lines);
+  }
+}
+
+}  // namespace

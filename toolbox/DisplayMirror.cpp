@@ -1,0 +1,94 @@
+#include "toolbox/DisplayMirror.h"
+
+#include "toolbox/Menus.h"
+#include "toolbox/Utf8.h"
+
+namespace toolbox {
+
+WindowView ViewOfWindow(WindowRef window) {
+  WindowView v;
+  if (!IsValidWindowRef(window)) return v;
+  v.ref = window;
+  GetWindowClass(window, &v.windowClass);
+  std::wstring title;
+  CopyWindowTitle(window, &title);
+  v.title = WideToUtf8(title);
+  GetWindowBounds(window, &v.bounds);
+  v.visible = IsWindowVisible(window);
+  std::uint32_t attributes = 0;
+  GetWindowAttributes(window, &attributes);
+  v.closeBox = attributes & kWindowCloseBoxAttribute;
+  v.resizable = attributes & kWindowResizableAttribute;
+  v.hasMenuBar = v.windowClass == kDocumentWindowClass;
+  for (ControlRef c : GetWindowControls(window)) {
+    ControlView cv;
+    cv.ref = c;
+    cv.kind = GetControlKind(c);
+    cv.title = WideToUtf8(GetControlTitle(c));
+    GetControlBounds(c, &cv.bounds);
+    cv.value = GetControlValue(c);
+    for (ControlRef up = c; up; up = GetSuperControl(up)) {
+      cv.visible = cv.visible && IsControlVisible(up);
+      cv.enabled = cv.enabled && IsControlActive(up);
+    }
+    v.controls.push_back(std::move(cv));
+  }
+  return v;
+}
+
+std::vector<MenuView> ViewOfMenuBar() {
+  std::vector<MenuView> bar;
+  for (MenuRef m : GetMenuBar()) {
+    MenuView mv;
+    mv.ref = m;
+    mv.title = WideToUtf8(GetMenuTitle(m));
+    for (std::uint16_t i = 1; i <= CountMenuItems(m); ++i) {
+      MenuItemInfo item;
+      if (GetMenuItem(m, i, &item) != kNoErr) continue;
+      MenuItemView iv;
+      iv.index = i;
+      iv.label = WideToUtf8(item.text);
+      iv.separator = item.attributes & kMenuItemAttrSeparator;
+      iv.enabled = item.enabled;
+      iv.checked = item.checked;
+      // A virtual key is a key code, not a character: it has no on-screen combination.
+      if (item.key && !item.virtualKey && !iv.separator) {
+        iv.key = item.key;
+        iv.ctrl = !(item.modifiers & kMenuNoCommandModifier) || (item.modifiers & kMenuControlModifier);
+        iv.shift = item.modifiers & kMenuShiftModifier;
+        iv.alt = item.modifiers & kMenuOptionModifier;
+      }
+      mv.items.push_back(std::move(iv));
+    }
+    bar.push_back(std::move(mv));
+  }
+  return bar;
+}
+
+std::vector<std::string> ParseUriList(const std::string& text) {
+  std::vector<std::string> uris;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    uris.push_back(std::move(line));
+  }
+  return uris;
+}
+
+Drag MakeFileDrag(const std::vector<std::string>& uris, Point where) {
+  Drag drag;
+  drag.mouse = where;
+  for (const std::string& uri : uris) {
+    DragItem item;
+    item.flavors[kFlavorUriList] = uri;
+    drag.items.push_back(std::move(item));
+  }
+  return drag;
+}
+
+}  // namespace toolbox

@@ -1,0 +1,71 @@
+#pragma once
+// What a screen shows of the model, as plain values. A display back end takes a fresh view
+// whenever the program waits for input, compares it with the view it last showed, and
+// changes only what differs; it never keeps state of its own beyond that.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "toolbox/DragDrop.h"
+#include "toolbox/Types.h"
+#include "toolbox/Windows.h"
+
+namespace toolbox {
+
+struct ControlView {
+  ControlRef ref;
+  OSType kind = 0;
+  std::string title;  // UTF-8
+  Rect bounds;        // window coordinates
+  bool visible = true;  // the control and every control it is embedded in are visible
+  bool enabled = true;  // the control and every control it is embedded in are active
+  std::int32_t value = 0;
+  friend bool operator==(const ControlView&, const ControlView&) = default;
+};
+
+struct WindowView {
+  WindowRef ref;
+  WindowClass windowClass = kDocumentWindowClass;
+  std::string title;  // UTF-8
+  Rect bounds;        // content, global coordinates
+  bool visible = false;
+  bool closeBox = false;
+  bool resizable = false;
+  bool hasMenuBar = false;  // document windows show the menu bar above their content
+  std::vector<ControlView> controls;  // creation order: containers before what they hold
+  friend bool operator==(const WindowView&, const WindowView&) = default;
+};
+
+struct MenuItemView {
+  std::uint16_t index = 0;  // from 1, as the model counts items
+  std::string label;        // UTF-8
+  bool separator = false;
+  bool enabled = true;
+  bool checked = false;
+  // The key combination that chooses the item; key 0 for none.
+  char32_t key = 0;
+  bool ctrl = false;
+  bool shift = false;
+  bool alt = false;
+  friend bool operator==(const MenuItemView&, const MenuItemView&) = default;
+};
+
+struct MenuView {
+  MenuRef ref;
+  std::string title;  // UTF-8
+  std::vector<MenuItemView> items;
+  friend bool operator==(const MenuView&, const MenuView&) = default;
+};
+
+// The view of a window; a window that does not exist gives a view with a null ref.
+WindowView ViewOfWindow(WindowRef window);
+// The menu bar's menus in order.
+std::vector<MenuView> ViewOfMenuBar();
+
+// The URIs of a "text/uri-list" text: one per line (CR LF or LF), comment lines starting
+// with '#' and empty lines skipped.
+std::vector<std::string> ParseUriList(const std::string& text);
+// A drag of files, one item with the "text/uri-list" flavour per URI.
+Drag MakeFileDrag(const std::vector<std::string>& uris, Point where);
+
+}  // namespace toolbox

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/platform/PathLayer.h"
+#include "flash/swf/SwfInfo.h"
 #include "framework/platform/WideText.h"
 #include "toolbox/AppLocation.h"
 
@@ -18,6 +19,19 @@ std::vector<std::unique_ptr<PlayerTemplateLibrary>>& Registry() {
 }
 
 }  // namespace
+
+bool SwfPlayerTemplateReader::ReadTemplate(const PathString& path, PlayerTemplateInfo& info) {
+  FrameVariableTable table;
+  // A movie without a stage (a header cut short) is no template.
+  if (!table.Load(path, 0) || table.stageWidth < 1 || table.stageHeight < 1) return false;
+  info.width_twips = table.stageWidth;
+  info.height_twips = table.stageHeight;
+  info.first_frame_variables.clear();
+  WideText name, value;
+  for (bool more = table.First(name, value); more; more = table.Next(name, value))
+    info.first_frame_variables.push_back({name.CStr(), value.CStr()});
+  return true;
+}
 
 PlayerTemplate::PlayerTemplate(std::wstring name, PathString path, const PlayerTemplateInfo& info)
     : name_(std::move(name)),

@@ -33,6 +33,13 @@ class PlayerTemplateReader {
   virtual bool ReadTemplate(const PathString& path, PlayerTemplateInfo& info) = 0;
 };
 
+// Reads template movies with the SWF reader: the stage size from the header, and the
+// variables that the first frame's actions set.
+class SwfPlayerTemplateReader : public PlayerTemplateReader {
+ public:
+  bool ReadTemplate(const PathString& path, PlayerTemplateInfo& info) override;
+};
+
 class PlayerTemplate {
  public:
   // The prefix of template variable names.

@@ -1,5 +1,7 @@
 #include "script/compiler/ScriptCompiler.h"
 
+#include <sys/stat.h>
+
 #include <antlr/CharStreamException.hpp>
 #include <antlr/RecognitionException.hpp>
 #include <antlr/TokenStreamException.hpp>
@@ -10,21 +12,30 @@
 #include <memory>
 
 #include "framework/platform/PathLayer.h"
+#include "flash/swf/SwfText.h"
 #include "framework/platform/TextEncoding.h"
 #include "script/grammar/ActionScriptLexer.hpp"
 #include "script/grammar/ActionScriptParser.hpp"
 #include "script/grammar/PreprocessorLexer.hpp"
+#include "toolbox/Utf8.h"
 
 namespace {
 
-// Script text, and so an include name, is Mac Roman; the path layer takes wide paths.
-PathString IncludePath(const std::string& path) { return PathString(MacRomanToWide(path)); }
-
 }  // namespace
+
+// An include name is script text; the path layer takes wide paths.
+PathString ScriptCompiler::IncludePath(const std::string& path) const {
+  switch (textEncoding_) {
+    case ScriptTextEncoding::kUtf8: return PathString(toolbox::Utf8ToWide(path));
+    case ScriptTextEncoding::kLatin1: return PathString(DecodeSwfText(path, 5));
+    default: return PathString(MacRomanToWide(path));
+  }
+}
 
 ScriptCompiler::ScriptCompiler()
     : scriptText_(std::ios::in | std::ios::out | std::ios::binary) {
   includePaths_.push_back(".");
+  FillNameTables();
 }
 
 ScriptCompiler::~ScriptCompiler() = default;
@@ -44,8 +55,11 @@ std::string ScriptCompiler::FindIncludeFile(std::string name) {
     std::string candidate = directory + "/" + name;
     std::replace(candidate.begin(), candidate.end(), '\\', '/');
     if (std::FILE* file = OpenFilePath(IncludePath(candidate), "rb")) {
+      // Only a regular file can be included: a device or a pipe could be read forever.
+      struct stat info;
+      const bool regular = ::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode);
       std::fclose(file);
-      return candidate;
+      if (regular) return candidate;
     }
   }
   return std::string();

@@ -1,15 +1,19 @@
 #pragma once
-// The compiler object: the state of one compilation. This part holds the front end: the
-// preprocessed script text, the preprocessor's defines, line tables and include search list,
-// the error record, and Parse, which runs preprocessor, lexer and parser.
+// The compiler object: the state of one compilation. The front end holds the preprocessed
+// script text, the preprocessor's defines, line tables and include search list, the error
+// record, and Parse, which runs preprocessor, lexer and parser. The back end holds the name
+// tables and Generate, which turns the syntax tree into action bytes.
 #include <cstdint>
 #include <istream>
 #include <list>
 #include <map>
+#include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "script/compiler/CodeRecords.h"
 #include "script/compiler/ScriptNode.h"
 
 // Error codes of the error record.
@@ -17,29 +21,125 @@ inline constexpr int32_t kScriptErrorNone = 0;
 inline constexpr int32_t kScriptErrorStream = 2;
 inline constexpr int32_t kScriptErrorSyntax = 4;
 
-class ScriptCompiler {
+// What every compiler offers, in this order.
+class ScriptCompilerInterface {
+ public:
+  virtual ~ScriptCompilerInterface() = default;
+  virtual void AddIncludePath(const char* directory) = 0;
+  virtual const char* GetErrorMessage() const = 0;
+  virtual const char* GetErrorFile() const = 0;
+  virtual int GetErrorLine() const = 0;
+  virtual int GetErrorColumn() const = 0;
+  virtual const char* GetErrorLineText() const = 0;
+  virtual int GetErrorCode() const = 0;
+  virtual ScriptNode* Parse(const char* text) = 0;
+  virtual uint32_t Generate(ScriptNode* root, int version) = 0;
+  virtual uint32_t CopyCode(uint8_t* destination) const = 0;
+};
+
+class ScriptCompilerBase : public ScriptCompilerInterface {
+ public:
+  // Deletes the compiler.
+  virtual void Release() { delete this; }
+};
+
+// How the bytes of the script text encode characters; include names are read with it.
+enum class ScriptTextEncoding { kMacRoman, kUtf8, kLatin1 };
+
+class PathString;
+
+class ScriptCompiler : public ScriptCompilerBase {
  public:
   // Deepest chain of files including one another below the script itself.
   static constexpr int kMaxIncludeDepth = 16;
 
   ScriptCompiler();
-  virtual ~ScriptCompiler();
+  ~ScriptCompiler() override;
   ScriptCompiler(const ScriptCompiler&) = delete;
   ScriptCompiler& operator=(const ScriptCompiler&) = delete;
 
   // Appends a directory to the include search list, after ".".
-  void AddIncludePath(const char* directory);
+  void AddIncludePath(const char* directory) override;
 
-  const char* GetErrorMessage() const { return errorMessage_.c_str(); }
-  const char* GetErrorFile() const { return errorFile_.c_str(); }
-  const char* GetErrorLineText() const { return errorLineText_.c_str(); }
-  int GetErrorLine() const { return errorLine_; }
-  int GetErrorColumn() const { return errorColumn_; }
-  int GetErrorCode() const { return errorCode_; }
+  const char* GetErrorMessage() const override { return errorMessage_.c_str(); }
+  const char* GetErrorFile() const override { return errorFile_.c_str(); }
+  const char* GetErrorLineText() const override { return errorLineText_.c_str(); }
+  int GetErrorLine() const override { return errorLine_; }
+  int GetErrorColumn() const override { return errorColumn_; }
+  int GetErrorCode() const override { return errorCode_; }
 
   // Preprocesses, lexes and parses one script. Returns the root of its syntax tree, owned by
   // the caller, or null; a failure fills the error record.
-  ScriptNode* Parse(const char* text);
+  ScriptNode* Parse(const char* text) override;
+
+  // Turns the tree into action bytes for the SWF version and keeps them; returns their
+  // number. Below version 5 there are none. A tree that cannot become valid actions gives 0
+  // and fills the error record (code 4, file "Main", line 0, "No Line").
+  uint32_t Generate(ScriptNode* root, int version) override;
+  // Copies the bytes of the last Generate; returns their number.
+  uint32_t CopyCode(uint8_t* destination) const override;
+  uint32_t GetCodeLength() const { return codeLength_; }
+
+  // Sets the statement flag of the node and, through nested lists, of their children.
+  static void MarkStatements(ScriptNode* node);
+
+  // ---- name tables
+  uint32_t LookupButtonEvent(const std::string& name) const;
+  uint32_t LookupClipEvent(const std::string& name) const;
+  bool IsKnownConstant(const std::string& name) const;
+  // A new copy of the constant's value, owned by the caller.
+  PushValue* CloneConstant(const std::string& name) const;
+  uint32_t GetPropertyIndex(const std::string& name) const;
+  bool IsProperty(const std::string& name) const;
+  bool IsBuiltinFunction(const std::string& name) const;
+  bool IsNoResultBuiltin(const std::string& name) const;
+
+  // ---- pre-passes and records
+  void FoldKnownConstants(ScriptNode* node, GenerationContext& context);
+  void CollectPoolStrings(ScriptNode* node, GenerationContext& context);
+  static void AppendRecord(RecordList& records, CodeRecord* record);
+  static void AppendPushValue(RecordList& records, PushValue* value);
+  static void AppendIntegerValue(RecordList& records, int64_t n);
+  static void PushPooledString(RecordList& records, GenerationContext& context, const std::string& text);
+
+  // ---- emitters, each appending to `records`
+  void EmitNode(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitScriptRoot(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitList(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitExpressionList(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitIf(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitWhile(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitDoWhile(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitFor(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitForIn(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitWith(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitEventHandler(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitReturn(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitConstant(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitNumber(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitValue(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitString(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitIdentifier(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitAttribute(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitMethodCall(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitNewObject(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitSubscript(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitDefineVariable(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitDefineArray(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitDefineFunction(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitDefineAttribute(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitDefineMethod(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitDefineObject(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitBinaryOperator(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitConditional(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitLogicalNot(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitBitNot(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitUnaryPlusMinus(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitPreIncDec(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitPostIncDec(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitAssignment(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitDelete(ScriptNode* node, GenerationContext& context, RecordList& records);
+  void EmitBuiltinCall(ScriptNode* node, GenerationContext& context, RecordList& records);
 
   // Runs the preprocessor over one source: writes the text it keeps into the script text,
   // one line at a time, and records each line's source in the line tables. Included files
@@ -51,6 +151,8 @@ class ScriptCompiler {
 
   bool IsDefined(const std::string& name) const;
 
+  void SetTextEncoding(ScriptTextEncoding encoding) { textEncoding_ = encoding; }
+
   // The preprocessed text and, for each of its lines, the source file, line and text.
   std::string GetScriptText() const { return scriptText_.str(); }
   const std::vector<std::string>& GetLineFiles() const { return lineFiles_; }
@@ -58,7 +160,12 @@ class ScriptCompiler {
   const std::vector<std::string>& GetLineTexts() const { return lineTexts_; }
 
  private:
+  PathString IncludePath(const std::string& path) const;
   void AppendLine(const std::string& file, int32_t line, const std::string& text);
+  void FillNameTables();
+  void EmitDefineFunctionCommon(ScriptNode* node, const std::string& name, bool markBody,
+                                GenerationContext& context, RecordList& records);
+  void EmitOrdinaryCall(ScriptNode* node, GenerationContext& context, RecordList& records);
 
   std::stringstream scriptText_;
   std::string errorMessage_;
@@ -67,10 +174,19 @@ class ScriptCompiler {
   int32_t errorLine_ = 0;
   int32_t errorColumn_ = 0;
   int32_t errorCode_ = kScriptErrorNone;
+  std::unique_ptr<uint8_t[]> codeBytes_;
+  uint32_t codeLength_ = 0;
+  std::map<std::string, uint32_t> buttonEvents_;
+  std::map<std::string, uint32_t> clipEvents_;
+  std::map<std::string, std::unique_ptr<PushValue>> constants_;
+  std::map<std::string, uint32_t> properties_;
   std::map<std::string, std::string> defines_;
+  std::set<std::string> builtinFunctions_;
+  std::set<std::string> noResultBuiltins_;
   std::vector<std::string> lineFiles_;
   std::vector<int32_t> lineNumbers_;
   std::vector<std::string> lineTexts_;
   std::list<std::string> includePaths_;
   int includeDepth_ = 0;
+  ScriptTextEncoding textEncoding_ = ScriptTextEncoding::kMacRoman;
 };

@@ -1,0 +1,48 @@
+#include "script/compiler/GenerationHelpers.h"
+
+namespace codegen {
+
+void AppendBranch(RecordList& records, uint32_t opcode, int64_t distance) {
+  if (distance < INT16_MIN || distance > INT16_MAX)
+    throw CodeGenerationError("branch distance beyond 32767 bytes");
+  records.emplace_back(new OperandRecord(opcode, static_cast<int32_t>(distance)));
+}
+
+void MoveRecords(RecordList& from, RecordList& to) {
+  for (auto& record : from) to.push_back(std::move(record));
+  from.clear();
+}
+
+void ResolveMarkers(RecordList& records, int64_t start, int64_t breakTarget, int64_t continueTarget) {
+  int64_t position = start;
+  for (auto& record : records) {
+    position += record->Size(0);
+    if (record->opcode != kBreakMarker && record->opcode != kContinueMarker) continue;
+    const int64_t target = record->opcode == kBreakMarker ? breakTarget : continueTarget;
+    const int64_t distance = target - position;
+    if (distance < INT16_MIN || distance > INT16_MAX)
+      throw CodeGenerationError("branch distance beyond 32767 bytes");
+    auto* jump = static_cast<OperandRecord*>(record.get());
+    jump->opcode = kActionJump;
+    jump->operand = static_cast<int32_t>(distance);
+  }
+}
+
+bool ContainsMarker(const RecordList& records, uint32_t marker) {
+  for (const auto& record : records)
+    if (record->opcode == marker) return true;
+  return false;
+}
+
+void RequireResolved(const RecordList& records) {
+  if (ContainsMarker(records, kBreakMarker)) throw CodeGenerationError("break outside a loop");
+  if (ContainsMarker(records, kContinueMarker)) throw CodeGenerationError("continue outside a loop");
+}
+
+uint32_t LastOpcode(const RecordList& records) { return records.empty() ? 0 : records.back()->opcode; }
+
+void RemoveLast(RecordList& records) {
+  if (!records.empty()) records.pop_back();
+}
+
+}  // namespace codegen

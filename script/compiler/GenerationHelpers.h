@@ -1,0 +1,31 @@
+#pragma once
+// Small operations on record lists shared by the emitters.
+#include <cstdint>
+
+#include "script/compiler/CodeRecords.h"
+
+namespace codegen {
+
+// Appends ActionJump or ActionIf over `distance` bytes, which must fit the signed 16-bit
+// operand.
+void AppendBranch(RecordList& records, uint32_t opcode, int64_t distance);
+
+// Appends the records of `from` to `to`, in order, and empties `from`.
+void MoveRecords(RecordList& from, RecordList& to);
+
+// Turns the break and continue markers lying flat in `records` into jumps. Positions count
+// from the loop's first byte; `start` is where `records` begins.
+void ResolveMarkers(RecordList& records, int64_t start, int64_t breakTarget, int64_t continueTarget);
+
+bool ContainsMarker(const RecordList& records, uint32_t marker);
+
+// Fails for a break or continue that no loop of the same body encloses.
+void RequireResolved(const RecordList& records);
+
+// The opcode of the list's last record, or 0 for an empty list.
+uint32_t LastOpcode(const RecordList& records);
+
+// Removes (and destroys) the list's last record.
+void RemoveLast(RecordList& records);
+
+}  // namespace codegen

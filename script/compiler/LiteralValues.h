@@ -1,0 +1,25 @@
+#pragma once
+// Values of number literals as the lexer gives them ("12", "0x1F", "1.5", "2e3", ".5").
+#include <cstdint>
+#include <string>
+
+class PushValue;
+
+// "0x" or "0X" followed by hexadecimal digits.
+bool IsHexLiteral(const std::string& text);
+// A decimal literal holding "." or an exponent.
+bool IsFractionalLiteral(const std::string& text);
+
+// The exact value of an integer literal (decimal or hexadecimal), negated when asked, as a
+// new push value: an integer when it lies within the signed 32-bit range, otherwise the
+// nearest double. Nothing wraps.
+PushValue* IntegerLiteralValue(const std::string& text, bool negate);
+
+// The value of a literal where an integer is needed (frame numbers, depths): integers are
+// read with ParseInteger, fractional literals through the double conversion, truncated.
+int64_t LiteralAsInteger(const std::string& text);
+
+// A string literal's text with its escape sequences (\n, \t, \", \\, \u00E9, octal \101 and
+// the others the lexer accepts) turned into the characters they stand for, encoded as the
+// movie's strings are: UTF-8 from SWF 6 on, Latin-1 below ("?" for a character beyond it).
+std::string TranslateEscapes(const std::string& text, int version);

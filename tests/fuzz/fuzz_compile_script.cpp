@@ -1,0 +1,45 @@
+// fuzz-links: script_compiler
+// Compiles each input as an ActionScript script: through the entry, which must give a tag or
+// null, and through Parse and Generate, which also reach the button and movie-clip layouts.
+// The first byte picks the SWF version (4 to 8), the rest is the script as UTF-8.
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "flash/swf/SwfBitWriter.h"
+#include "flash/swf/SwfText.h"
+#include "script/compiler/CompileScript.h"
+#include "toolbox/Utf8.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0 || size > 64 * 1024) return 0;
+  const int version = 4 + data[0] % 5;
+  const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+
+  ScriptCompileError error;
+  std::unique_ptr<DoActionTag> tag(CompileScriptToDoAction(toolbox::Utf8ToWide(text), version, &error));
+  std::vector<uint8_t> fromTag;
+  if (tag) {
+    SwfBitWriter writer(tag->version);
+    tag->WriteActions(writer, false);
+    fromTag = writer.GetBuffer();
+  }
+
+  std::unique_ptr<ScriptCompiler> compiler(NewScriptCompiler());
+  compiler->SetTextEncoding(version >= 6 ? ScriptTextEncoding::kUtf8 : ScriptTextEncoding::kLatin1);
+  const std::string bytes = EncodeSwfText(toolbox::Utf8ToWide(text), static_cast<uint8_t>(version));
+  if (ScriptNode* root = compiler->Parse(bytes.c_str())) {
+    const uint32_t length = compiler->Generate(root, version);
+    std::vector<uint8_t> code(length);
+    compiler->CopyCode(code.data());
+    // The tag the entry returned reads back to exactly the generated frame script.
+    if (tag && length > 0) {
+      code.push_back(0);
+      if (code != fromTag) std::abort();
+    }
+    root->Release();
+  }
+  return 0;
+}

@@ -1,0 +1,1 @@
+on (press, keyPress "<left>") { gotoAndPlay(2); }

@@ -1,0 +1,1 @@
+onClipEvent (load, enterFrame) { _x += 5; with (this) { _y = 1; } }

@@ -1,0 +1,148 @@
+// The compiler's entry: a wide script and a SWF version in, a DoAction tag or null (with the
+// error record) out.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "CodegenTestSupport.h"
+#include "flash/swf/SwfBitWriter.h"
+#include "script/compiler/CompileScript.h"
+#include "support/TestSupport.h"
+#include "toolbox/Utf8.h"
+
+using codegentest::Hex;
+
+namespace {
+
+// The tag's actions as bytes, with the End byte the writer adds.
+std::string ActionBytes(DoActionTag& tag) {
+  SwfBitWriter writer(tag.version);
+  tag.WriteActions(writer, false);
+  return Hex(writer.GetBuffer());
+}
+
+std::unique_ptr<DoActionTag> CompileTag(const std::wstring& script, int version,
+                                        ScriptCompileError* error = nullptr) {
+  return std::unique_ptr<DoActionTag>(CompileScriptToDoAction(script, version, error));
+}
+
+// The code Generate makes, followed by the End byte.
+std::string GeneratedBytes(const std::string& script, int version) {
+  auto compiled = codegentest::Compile(script, version);
+  compiled.code.push_back(0);
+  return Hex(compiled.code);
+}
+
+TEST(CompileEntry, TagHoldsTheGeneratedActions) {
+  const char* const scripts[] = {
+      "stop();",
+      "a = \"x\"; b = \"x\"; trace(a + b);",
+      "for (k in o) { if (k == \"z\") break; trace(k); }",
+      "function f(n) { return n * 2; } trace(f(21));",
+  };
+  for (const char* script : scripts) {
+    for (int version : {5, 6, 8}) {
+      auto tag = CompileTag(toolbox::Utf8ToWide(script), version);
+      ASSERT_NE(tag, nullptr) << script;
+      EXPECT_EQ(tag->GetTagCode(), 12);
+      EXPECT_EQ(tag->version, version);
+      EXPECT_EQ(ActionBytes(*tag), GeneratedBytes(script, version)) << script << " SWF " << version;
+    }
+  }
+}
+
+// Code of 62 bytes takes the short tag header, 63 the long one; both read back whole.
+TEST(CompileEntry, ShortAndLongTagHeaders) {
+  for (size_t length : {56u, 57u}) {
+    // trace("..."): an ActionPush of 3 + length + 2 bytes, then ActionTrace.
+    const std::string script = "trace(\"" + std::string(length, 'x') + "\");";
+    ASSERT_EQ(codegentest::Compile(script).code.size(), length + 6);
+    auto tag = CompileTag(toolbox::Utf8ToWide(script), 5);
+    ASSERT_NE(tag, nullptr);
+    EXPECT_EQ(ActionBytes(*tag), GeneratedBytes(script, 5));
+  }
+}
+
+TEST(CompileEntry, TextBecomesUtf8FromSwf6AndLatin1Below) {
+  struct Case {
+    const wchar_t* script;
+    int version;
+    const char* bytes;
+  } cases[] = {
+      {L"trace(\"\u00E9\");", 6, "96 04 00 00 C3 A9 00 26 00"},
+      {L"trace(\"\u00E9\");", 5, "96 03 00 00 E9 00 26 00"},
+      {L"trace(\"\u4E2D\");", 6, "96 05 00 00 E4 B8 AD 00 26 00"},
+      {L"trace(\"\u4E2D\");", 5, "96 03 00 00 3F 00 26 00"},
+      // The version byte decides: 0x106 is written as 6.
+      {L"trace(\"\u00E9\");", 0x106, "96 04 00 00 C3 A9 00 26 00"},
+  };
+  for (const auto& c : cases) {
+    auto tag = CompileTag(c.script, c.version);
+    ASSERT_NE(tag, nullptr);
+    EXPECT_EQ(ActionBytes(*tag), c.bytes) << c.version;
+  }
+}
+
+TEST(CompileEntry, BelowSwf5TheTagIsEmpty) {
+  auto tag = CompileTag(L"stop();", 4);
+  ASSERT_NE(tag, nullptr);
+  EXPECT_TRUE(tag->actions.empty());
+}
+
+TEST(CompileEntry, FailuresGiveNullAndTheErrorRecord) {
+  struct Case {
+    const wchar_t* script;
+    int code;
+    const char* message;  // a part of it
+    int line;
+  } cases[] = {
+      {L"x = ;", kScriptErrorSyntax, "unexpected", 1},
+      {L"a = 1;\nb = (;\n", kScriptErrorSyntax, "", 2},
+      {L"x = 1 # 2;", kScriptErrorStream, "", 0},
+      {L"on (press) { stop(); }", kScriptErrorSyntax, "button", 0},
+      {L"onClipEvent (load) { stop(); }", kScriptErrorSyntax, "movie clip", 0},
+      {L"if (a) { on (press) { stop(); } }", kScriptErrorSyntax, "on handler", 0},
+      {L"if (a) { on (relase) { stop(); } }", kScriptErrorSyntax, "handler", 0},
+      {L"gotoAndPlay();", kScriptErrorSyntax, "too few arguments", 0},
+      {L"startDrag(\"k\", true, 0);", kScriptErrorSyntax, "startDrag", 0},
+      {L"break;", kScriptErrorSyntax, "break outside a loop", 0},
+  };
+  for (const auto& c : cases) {
+    ScriptCompileError error;
+    auto tag = CompileTag(c.script, 6, &error);
+    EXPECT_EQ(tag, nullptr);
+    EXPECT_EQ(error.code, c.code);
+    EXPECT_NE(error.message.find(c.message), std::string::npos) << error.message;
+    EXPECT_EQ(error.line, c.line) << error.message;
+    EXPECT_EQ(error.file, "Main");
+  }
+  ScriptCompileError error;
+  EXPECT_EQ(CompileTag(L"", 6, &error), nullptr);
+  EXPECT_EQ(error.code, kScriptErrorNone);
+}
+
+TEST(CompileEntry, BodyBeyond64KbGivesNull) {
+  std::wstring body;
+  for (int i = 0; i < 6000; ++i) body += L"a" + std::to_wstring(i) + L" = b;";
+  ScriptCompileError error;
+  EXPECT_EQ(CompileTag(L"function f() { " + body + L" }", 5, &error), nullptr);
+  EXPECT_EQ(error.code, kScriptErrorSyntax);
+  EXPECT_NE(error.message.find("65535"), std::string::npos);
+}
+
+TEST(CompileEntry, IncludeCycleGivesNull) {
+  testsupport::ScratchDir dir;
+  testsupport::WriteFile(dir / "self.as", "x = 1;\n#include \"self.as\"\n");
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  ScriptCompileError error;
+  auto tag = CompileTag(L"#include \"self.as\"\ntrace(x);\n", 6, &error);
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(tag, nullptr);
+  EXPECT_EQ(error.code, kScriptErrorSyntax);
+  EXPECT_NE(error.message.find("Include nesting too deep"), std::string::npos) << error.message;
+}
+
+}  // namespace

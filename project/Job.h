@@ -28,6 +28,12 @@ inline constexpr ExportFormat kExportSwf = 0;
 inline constexpr ExportFormat kExportFlv = 1;
 inline constexpr ExportFormat kExportMulti = 2;
 
+// Finds a job's missing input while a project is read (the application shows its relocate
+// dialogs here): true with the path to use, false to drop the job. Without one, a job whose
+// input is missing is dropped.
+using JobInputRelocator = bool (*)(const PathString& missing, PathString& found);
+void SetJobInputRelocator(JobInputRelocator relocator);
+
 class Job {
  public:
   static constexpr uint32_t kMaxMovieSide = 10000;

@@ -426,6 +426,21 @@ bool XmlElement::Attribute(const char* name, XmlValue& value) const {
   return false;
 }
 
+int XmlElement::AttributeCount() const {
+  return node_ ? static_cast<int>(node_->attributes.size()) : 0;
+}
+
+bool XmlElement::AttributeAt(int index, std::string& name, XmlValue& value) const {
+  if (!node_ || index < 0 || static_cast<size_t>(index) >= node_->attributes.size()) return false;
+  const auto& [key, text] = node_->attributes[static_cast<size_t>(index)];
+  name = key;
+  value.tree_ = nullptr;
+  value.attribute_ = &text;
+  value.path_ = path_;
+  value.encoding_ = encoding_;
+  return true;
+}
+
 // --- Reading values -----------------------------------------------------------------------
 
 bool XmlValue::RawText(std::wstring& text) const {

@@ -94,6 +94,10 @@ class XmlElement {
   XmlElement() = default;
   // Looks the attribute up by its exact (case-sensitive) name.
   bool Attribute(const char* name, XmlValue& value) const;
+  // The attributes in document order, for elements whose attributes are not known in
+  // advance: the name (UTF-8) and value of the one at the index; false beyond the last.
+  int AttributeCount() const;
+  bool AttributeAt(int index, std::string& name, XmlValue& value) const;
 
  private:
   friend class XmlValue;

@@ -1,0 +1,136 @@
+// The job's "castora_data" element.
+#include "framework/platform/PathLayer.h"
+#include "framework/platform/WideText.h"
+#include "imaging/ElementXml.h"
+#include "project/Job.h"
+#include "project/Preset.h"
+
+namespace ex = element_xml;
+
+namespace {
+
+constexpr const wchar_t* kExportFormats[] = {L"swf", L"flv", L"multi"};
+
+JobInputRelocator g_relocator = nullptr;
+
+}  // namespace
+
+void SetJobInputRelocator(JobInputRelocator relocator) { g_relocator = relocator; }
+
+bool Job::WriteXml(XmlWriter& w) const {
+  ex::Open(w, L"castora_data");
+  ex::Path(w, L"input", input);
+  ex::Path(w, L"output", output);
+  ex::Word(w, L"export_format", kExportFormats, export_format);
+  ex::Text(w, L"preset", preset ? preset->name : std::wstring());
+  ex::Bool(w, L"enable_video", enable_video);
+  ex::Bool(w, L"enable_audio", enable_audio);
+  ex::ULong(w, L"swf_width", swf_width);
+  ex::ULong(w, L"swf_height", swf_height);
+  ex::Bool(w, L"match_video_dimensions", match_video_dimensions);
+  ex::ULong(w, L"start_msec", start_msec);
+  ex::ULong(w, L"end_msec", end_msec);
+  ex::Bool(w, L"match_source_duration", match_source_duration);
+  ex::Bool(w, L"fade_in", fade_in);
+  ex::ULong(w, L"fade_in_msec", fade_in_msec);
+  ex::Bool(w, L"fade_out", fade_out);
+  ex::ULong(w, L"fade_out_msec", fade_out_msec);
+  ex::Float(w, L"swf_fps", swf_fps);
+  ex::ULong(w, L"swf_bgcolor", swf_bgcolor);
+  ex::Bool(w, L"compress", compress);
+  ex::Bool(w, L"protect", protect);
+  ex::Bool(w, L"disable_printing", disable_printing);
+  ex::Bool(w, L"use_watermark", use_watermark);
+  ex::Bool(w, L"player_auto_play", player_auto_play);
+  ex::Bool(w, L"generate_spectrum_data", generate_spectrum_data);
+  ex::EndOpen(w);
+  video.WriteXml(w);
+  audio.WriteXml(w);
+  image.WriteXml(w);
+  movie.WriteXml(w);
+  watermark.WriteXml(w);
+  publish.WriteXml(w);
+  jukebox.WriteXml(w);
+  if (player) player->WriteValuesXml(w, L"player_data");
+  ex::Close(w, L"castora_data");
+  return true;
+}
+
+bool Job::ReadXml(const XmlValue& value) {
+  XmlElement e;
+  if (value.ToElement(e)) {
+    XmlValue v;
+    // A job saved without an input writes an empty one; both read as no input.
+    if (ex::Get(e, "input", v) && !v.AsString().empty()) {
+      PathString path;
+      v.AsPath(path);
+      path = MakeAbsolutePath(path);
+      if (!PathExists(path)) {
+        PathString found;
+        if (!g_relocator || !g_relocator(path, found)) return false;
+        path = found;
+      }
+      if (!SetInputFile(path)) return false;
+    }
+    if (ex::Get(e, "output", v)) {
+      PathString path = v.AsString();
+      v.AsPath(path);
+      output = path.empty() ? path : MakeAbsolutePath(path);
+    }
+    ex::ReadWord(e, "export_format", kExportFormats, false, export_format);
+    if (ex::Get(e, "preset", v)) {
+      if (PresetList* list = FindPresetList(0)) {
+        Preset* found = list->FindByName(v.AsString());
+        preset = found ? found : list->current;
+      }
+    }
+    ex::ReadBool(e, "enable_video", enable_video);
+    ex::ReadBool(e, "enable_audio", enable_audio);
+    ex::ReadULong(e, "swf_width", swf_width);
+    ex::ReadULong(e, "swf_height", swf_height);
+    bool match = false;
+    if (ex::ReadBool(e, "match_video_dimensions", match)) SetMatchVideoDimensions(match);
+    ex::ReadULong(e, "start_msec", start_msec);
+    ex::ReadULong(e, "end_msec", end_msec);
+    ex::ReadBool(e, "match_source_duration", match_source_duration);
+    ex::ReadBool(e, "fade_in", fade_in);
+    ex::ReadULong(e, "fade_in_msec", fade_in_msec);
+    ex::ReadBool(e, "fade_out", fade_out);
+    ex::ReadULong(e, "fade_out_msec", fade_out_msec);
+    ex::ReadFloat(e, "swf_fps", swf_fps);
+    ex::ReadULong(e, "swf_bgcolor", swf_bgcolor);
+    ex::ReadBool(e, "compress", compress);
+    ex::ReadBool(e, "protect", protect);
+    ex::ReadBool(e, "disable_printing", disable_printing);
+    ex::ReadBool(e, "use_watermark", use_watermark);
+    ex::ReadBool(e, "generate_spectrum_data", generate_spectrum_data);
+    ex::ReadBool(e, "player_auto_play", player_auto_play);
+  }
+
+  ex::ForEachChildElement(value, [&](const XmlValue& child, const std::wstring& tag) {
+    if (tag == L"video_data") video.ReadXml(child);
+    else if (tag == L"audio_data") audio.ReadXml(child);
+    else if (tag == L"image_data") image.ReadXml(child);
+    else if (tag == L"swf_data") movie.ReadXml(child);
+    else if (tag == L"watermark_data") watermark.ReadXml(child);
+    else if (tag == L"jukebox_data") jukebox.ReadXml(child);
+    else if (tag == L"publish_data") publish.ReadXml(child);
+    else if (tag == L"player_data") {
+      XmlElement pe;
+      child.ToElement(pe);
+      XmlValue name;
+      PlayerTemplate* copy = nullptr;
+      if (ex::Get(pe, "name", name))
+        copy = PlayerTemplateLibrary::FindByName(PlayerTemplateLibrary::Find(0), name.AsString(), true);
+      player.reset(copy);
+      if (player) player->ReadValuesXml(child);
+    }
+  });
+
+  SetMatchVideoDimensions(match_video_dimensions);
+  watermark.SetDocumentSize(static_cast<int32_t>(swf_width), static_cast<int32_t>(swf_height));
+  publish.SetMovieWidth(static_cast<int32_t>(swf_width));
+  publish.SetMovieHeight(static_cast<int32_t>(swf_height));
+  DeriveFlvOutput();
+  return true;
+}

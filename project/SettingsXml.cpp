@@ -295,8 +295,19 @@ bool WatermarkSettings::ReadXml(const XmlValue& value) {
     if (!LoadImageFile(path, 0, 0, 0)) return false;
   }
   int32_t n = 0;
-  if (ex::ReadLong(e, "width", n)) SetWidth(n);
-  if (ex::ReadLong(e, "height", n)) SetHeight(n);
+  // Both sides stored together are restored as they were saved: passing them one by one
+  // through the proportional setters would reshape a watermark whose proportions the user
+  // had freed, on every open.
+  int32_t w = 0, h = 0;
+  const bool haveWidth = ex::ReadLong(e, "width", w);
+  const bool haveHeight = ex::ReadLong(e, "height", h);
+  if (haveWidth && haveHeight) {
+    SetSize(w, h);
+  } else if (haveWidth) {
+    SetWidth(w);
+  } else if (haveHeight) {
+    SetHeight(h);
+  }
   ex::ReadLong(e, "x", x);
   ex::ReadLong(e, "y", y);
   ex::ReadWord(e, "h_align", kHAligns, false, h_align);

@@ -226,6 +226,24 @@ TEST(JobXml, WatermarkWithoutImageKeepsItsSettings) {
   EXPECT_EQ(back->watermark.h_align, 2u);
 }
 
+TEST(JobXml, WatermarkKeepsItsSizeThroughSaveAndOpen) {
+  // A watermark whose proportions were freed, with and without an image, reopens at the
+  // size it was saved with.
+  ScratchDir dir;
+  Job job(nullptr);
+  job.watermark.SetKeepAspectRatio(false);
+  job.watermark.SetSize(120, 40);
+  auto back = RoundTrip(job, dir);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->watermark.width, 120);
+  EXPECT_EQ(back->watermark.height, 40);
+  EXPECT_FALSE(back->watermark.keep_aspect_ratio);
+  auto again = RoundTrip(*back, dir);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->watermark.width, 120);
+  EXPECT_EQ(again->watermark.height, 40);
+}
+
 TEST(JobXml, WatermarkWithMissingImageStopsReading) {
   ScratchDir dir;
   WatermarkSettings w;
@@ -264,7 +282,7 @@ TEST(JobXml, HugeWatermarkSizesAreBoundedBeforeAllocation) {
     bool ok = false;
     ReadElementFile(dir / "w.xml", [&](const XmlValue& v) { ok = w.ReadXml(v); });
     const bool bounded = w.width >= 1 && w.width <= 10000 && w.height >= 1 && w.height <= 10000;
-    _exit(ok && bounded && w.height == 1 && w.width == 10 ? 0 : 1);
+    _exit(ok && bounded && w.width == 10000 && w.height == 1 ? 0 : 1);
   }
   int status = 0;
   waitpid(pid, &status, 0);

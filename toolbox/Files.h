@@ -102,7 +102,7 @@ struct FileSpec {
   bool operator==(const FileSpec&) const = default;
 };
 
-// The specification of an existing item, or of `name` inside an existing folder.
+// The file spec (folder and name) of an existing item, or of `name` inside an existing folder.
 bool MakeFileSpec(const FileRef& ref, FileSpec& out);
 bool MakeFileSpec(const FileRef& folder, std::string_view name, FileSpec& out);
 

@@ -189,8 +189,10 @@ std::string SwfFileReader::ReadStringBytes(uint32_t count) {
     if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
     return bytes;
   }
+  // A string missing its 0 byte ends with the tag being read, never in the next tag's bytes.
+  const uint32_t end = std::min(tagEnd, fileSize);
   uint8_t c;
-  while (ReadRaw(&c, 1) == 1 && c != 0) bytes.push_back(static_cast<char>(c));
+  while (position < end && ReadRaw(&c, 1) == 1 && c != 0) bytes.push_back(static_cast<char>(c));
   return bytes;
 }
 

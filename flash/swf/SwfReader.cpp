@@ -358,7 +358,8 @@ std::string SwfReader::ReadStringBytes(uint32_t count) {
     bytes.assign(reinterpret_cast<const char*>(buffer.data() + position), n);
     position += n;
   } else {
-    const uint32_t size = GetSize();
+    // A string missing its 0 byte ends with the tag being read, never in the next tag's bytes.
+    const uint32_t size = std::min(tagEnd, GetSize());
     uint32_t end = position;
     while (end < size && buffer[end] != 0) ++end;
     bytes.assign(reinterpret_cast<const char*>(buffer.data() + position), end - position);

@@ -64,9 +64,9 @@ class SwfReader {
   virtual uint8_t ReadU8();
   virtual uint16_t ReadU16();
   virtual uint32_t ReadU32();
-  // With `count` 0, bytes up to and including the first 0 byte (or the end); otherwise
-  // exactly `count` bytes, never beyond the end. Each byte becomes the character with the
-  // same code; one trailing 0 character is removed.
+  // With `count` 0, bytes up to and including the first 0 byte (or the end of the tag being
+  // read); otherwise exactly `count` bytes, never beyond the end. Each byte becomes the
+  // character with the same code; one trailing 0 character is removed.
   virtual void ReadString(std::wstring& out, uint32_t count, bool detectRootPath);
   // The same, keeping the bytes as read (for writing them back unchanged), decoded for the
   // movie's version. With `detectRootPath` a string starting with "/" or "_root" (in any

@@ -72,6 +72,11 @@ TEST(ControlTags, NormalisedOnTheWayThrough) {
       {"label bytes C3 A9 kept", 6, "C7 0A 63 61 66 C3 A9 00 00", "C7 0A 63 61 66 C3 A9 00 00"},
       {"label bytes of another encoding kept", 6, "C6 0A 63 61 66 E9 00 00", "C6 0A 63 61 66 E9 00 00"},
       {"ExportAssets count beyond its bytes", 6, "04 0E FF FF 01 00", "05 0E 01 00 01 00 00"},
+      // A string without its 0 byte ends with its tag: the next tag's bytes stay that tag's.
+      {"label without its 0 byte ends at the tag's end", 6, "C3 0A 61 62 63 40 00",
+       "C5 0A 61 62 63 00 00 40 00"},
+      {"asset name without its 0 byte ends at the tag's end", 6, "05 0E 01 00 07 00 78 40 00",
+       "06 0E 01 00 07 00 78 00 40 00"},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);

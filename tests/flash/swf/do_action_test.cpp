@@ -155,6 +155,12 @@ TEST(DoActionTag, ListWithoutEndStopsAtTheTagEnd) {
   EXPECT_EQ(tags[2]->GetTagCode(), 1);
   EXPECT_EQ(tags[3]->GetTagCode(), 0);
 
+  // A pushed string cut off by the tag's end takes none of the next tag's bytes.
+  auto cut = ReadTags(Hex("3F 03 05 00 00 00 96 02 00 00 61 40 00"), 6);
+  ASSERT_EQ(cut.size(), 2u);
+  EXPECT_EQ(ToHex(Written(*cut[0], 6)), "3F 03 07 00 00 00 96 03 00 00 61 00 00");
+  EXPECT_EQ(cut[1]->GetTagCode(), 1);
+
   auto init = ReadTags(Hex("C3 0E 02 00 07 40 00"), 6);
   ASSERT_EQ(init.size(), 2u);
   EXPECT_EQ(ToHex(Written(*init[0], 6)), "FF 0E 04 00 00 00 02 00 07 00");

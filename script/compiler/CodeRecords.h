@@ -303,6 +303,9 @@ class GenerationContext {
   std::unordered_map<std::string, int32_t> poolIndex;
   // Bytes of the ActionConstantPool payload the pool needs (count field included).
   uint32_t poolBytes = 2;
+  // for..in loops open around the code being emitted, within the innermost function body:
+  // each holds its unread names and closing null on the stack.
+  uint32_t openForIn = 0;
 };
 
 // Removes the record's last value and appends `value`, whose ownership passes to the record.

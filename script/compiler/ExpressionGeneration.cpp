@@ -211,7 +211,11 @@ void ScriptCompiler::EmitDefineFunctionCommon(ScriptNode* node, const std::strin
   ScriptNode* body = node->GetChild(count - 1);
   if (markBody) MarkStatements(body);
   RecordList code;
+  // A return in the body leaves only the loops of the body itself.
+  const uint32_t openForIn = context.openForIn;
+  context.openForIn = 0;
   EmitNode(body, context, code);
+  context.openForIn = openForIn;
   RequireResolved(code);
   AppendRecord(records, new DefineFunctionRecord(name, parameters, std::move(code)));
 }

@@ -39,6 +39,16 @@ void RequireResolved(const RecordList& records) {
   if (ContainsMarker(records, kContinueMarker)) throw CodeGenerationError("continue outside a loop");
 }
 
+void AppendStackDrain(RecordList& records) {
+  RecordList drain;
+  drain.emplace_back(new PushRecord(new PushNull()));
+  drain.emplace_back(new OpcodeRecord(kActionEquals2));
+  drain.emplace_back(new OpcodeRecord(kActionNot));
+  const int64_t back = int64_t{SizeOfRecords(drain)} + 5;
+  AppendBranch(drain, kActionIf, -back);
+  MoveRecords(drain, records);
+}
+
 uint32_t LastOpcode(const RecordList& records) { return records.empty() ? 0 : records.back()->opcode; }
 
 void RemoveLast(RecordList& records) {

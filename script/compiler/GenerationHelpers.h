@@ -22,6 +22,10 @@ bool ContainsMarker(const RecordList& records, uint32_t marker);
 // Fails for a break or continue that no loop of the same body encloses.
 void RequireResolved(const RecordList& records);
 
+// Appends a loop that pops values up to and including the first null: what a for..in
+// left on the stack when it is left early.
+void AppendStackDrain(RecordList& records);
+
 // The opcode of the list's last record, or 0 for an empty list.
 uint32_t LastOpcode(const RecordList& records);
 

@@ -315,7 +315,9 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
   AppendRecord(loop, new OpcodeRecord(kActionSetVariable));
   ScriptNode* body = node->GetChild(2);
   MarkStatements(body);
+  ++context.openForIn;
   EmitNode(body, context, loop);
+  --context.openForIn;
   const int64_t a = int64_t{SizeOfRecords(loop)} + 5;
   const bool breaks = ContainsMarker(loop, kBreakMarker);
 
@@ -323,13 +325,7 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
   // through a drain after the loop that pops up to and including the null. The loop's
   // normal exit, which has consumed the null, jumps over it.
   RecordList drain;
-  if (breaks) {
-    AppendPushValue(drain, new PushNull());
-    AppendRecord(drain, new OpcodeRecord(kActionEquals2));
-    AppendRecord(drain, new OpcodeRecord(kActionNot));
-    const int64_t back = int64_t{SizeOfRecords(drain)} + 5;
-    AppendBranch(drain, kActionIf, -back);
-  }
+  if (breaks) AppendStackDrain(drain);
   const int64_t d = SizeOfRecords(drain);
 
   RecordList head;
@@ -419,5 +415,13 @@ void ScriptCompiler::EmitEventHandler(ScriptNode* node, GenerationContext& conte
 void ScriptCompiler::EmitReturn(ScriptNode* node, GenerationContext& context, RecordList& records) {
   for (uint32_t i = 0; i < node->ChildCount(); ++i) EmitNode(node->GetChild(i), context, records);
   if (node->ChildCount() == 0) AppendPushValue(records, new PushUndefined());
+  if (context.openForIn > 0) {
+    // The caller shares the stack: the names and closing null of every for..in being left
+    // go first, while register 0 keeps the result.
+    AppendRecord(records, new OperandRecord(kActionStoreRegister, 0));
+    AppendRecord(records, new OpcodeRecord(kActionPop));
+    for (uint32_t i = 0; i < context.openForIn; ++i) AppendStackDrain(records);
+    AppendPushValue(records, new PushRegister(0));
+  }
   AppendRecord(records, new OpcodeRecord(kActionReturn));
 }

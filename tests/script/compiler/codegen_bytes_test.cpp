@@ -93,6 +93,13 @@ TEST(CodegenBytes, Statements) {
       {"for (k in o) { trace(k); }",
        "88 06 00 02 00 6B 00 6F 00 96 02 00 08 01 46 87 01 00 00 96 01 00 02 49 9D 02 00 14 00 "
        "96 04 00 08 00 04 00 1D 96 02 00 08 00 1C 26 99 02 00 DE FF"},
+      // A return inside a for..in keeps its value in register 0 while the loop's names and
+      // closing null are popped off the stack it shares with the caller.
+      {"function f(o) { for (k in o) { return k; } }",
+       "88 06 00 02 00 6B 00 6F 00 9B 08 00 66 00 01 00 6F 00 3D 00 "
+       "96 02 00 08 01 46 87 01 00 00 96 01 00 02 49 9D 02 00 29 00 96 04 00 08 00 04 00 1D "
+       "96 02 00 08 00 1C 87 01 00 00 17 96 01 00 02 49 12 9D 02 00 F5 FF 96 02 00 04 00 3E "
+       "99 02 00 C9 FF"},
       // The initialiser and both members of an expression list leave nothing pushed.
       {"i++, j--;", "96 06 00 00 69 00 00 69 00 1C 50 1D 96 06 00 00 6A 00 00 6A 00 1C 51 1D"},
       {"var x;", "96 03 00 00 78 00 41"},

@@ -44,6 +44,11 @@ TEST(CodegenPlayer, CompiledScriptsTraceWhatTheySay) {
        "function first(o) { for (k in o) { if (k != \"\") break; } return k; }"
        "r = first({q: 1}); trace(r);",
        {"q"}},
+      {"return from inside nested for..in loops", 6,
+       "function first(o) { for (k in o) { for (j in o) { return k + j; } } }"
+       "o = {a: 1, b: 2}; s = []; for (n in o) { x = first({q: 1}); s.push(n); } s.sort();"
+       "trace(s.join(\",\")); trace(x);",
+       {"a,b", "qq"}},
       {"expression lists inside for..in", 6,
        "o = {a: 1, b: 2, c: 3}; s = [];"
        "for (k in o) { for (i = 0, j = 9; i < j; i++, j--) {} s.push(k); } s.sort(); trace(s.join(\",\"));",

@@ -30,7 +30,7 @@ double ProbeDurationMs(const std::string& file) {
 double ProbePacketEndMs(const std::string& file) {
   std::string out = Sh(
       "ffprobe -v error -select_streams a:0 -show_entries packet=pts_time,duration_time "
-      "-of csv=p=0 '" + file + "' | awk -F, '{e=$1+$2; if (e>m) m=e} END {printf \"%.6f\", m}'");
+      "-of csv=p=0 '" + file + "' | LC_ALL=C awk -F, '{e=$1+$2; if (e>m) m=e} END {printf \"%.6f\", m}'");
   return std::strtod(out.c_str(), nullptr) * 1000.0;
 }
 

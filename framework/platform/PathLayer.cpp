@@ -233,15 +233,19 @@ void GetPathFileName(PathString& out, const PathString& path, bool withoutExtens
     out.clear();
     return;
   }
-  PathString p = path;
-  if (withoutExtension) ReplacePathExtension(p, PathString());
-  p = PosixText(p);
+  PathString p = PosixText(path);
   while (p.size() > 1 && p.back() == L'/') p.pop_back();
   const size_t slash = p.rfind(L'/');
   PathString name = slash == std::wstring::npos || p == L"/" ? p.str() : p.substr(slash + 1);
   // The stored name of the item differs from the text only for "." and "..".
   toolbox::FileRef ref;
   if ((name == L"." || name == L"..") && ExactRef(p, ref)) name = FromNative(toolbox::RefName(ref));
+  // The extension is cut from the name itself: cutting it from the path first would leave
+  // "/a/" for "/a/.mp3", and then the folder's name would stand for the file's.
+  if (withoutExtension) {
+    const size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos) name.erase(dot);
+  }
   out = name;
 }
 
@@ -256,9 +260,11 @@ void GetPathExtension(PathString& out, const PathString& path, bool withDot) {
 }
 
 void ReplacePathExtension(PathString& path, const PathString& text) {
+  // An HFS path separates its components with ':'; a '.' in a folder's name is no extension.
+  const wchar_t separator = PathStyleOf(path) == toolbox::PathStyle::Hfs ? L':' : L'/';
   size_t end = path.size();
-  while (end > 1 && path[end - 1] == L'/') --end;
-  const size_t slash = path.rfind(L'/', end == 0 ? 0 : end - 1);
+  while (end > 1 && path[end - 1] == separator) --end;
+  const size_t slash = path.rfind(separator, end == 0 ? 0 : end - 1);
   const size_t start = slash == std::wstring::npos ? 0 : slash + 1;
   const size_t dot = path.rfind(L'.', end == 0 ? 0 : end - 1);
   size_t cut = end;

@@ -152,6 +152,20 @@ TEST(PathLayerText, NamesAndExtensions) {
   EXPECT_EQ(out, PathString(L"File.swf"));
   GetPathFileName(out, L"", false);
   EXPECT_EQ(out, PathString());
+  // Without its extension the name is never another component's.
+  struct NameCase {
+    const wchar_t* path;
+    const wchar_t* expected;
+  } names[] = {{L"/a/.mp3", L""},
+               {L"/no/such/.hidden", L""},
+               {L"/a/b.txt/", L"b"},
+               {L"/a.d/readme", L"readme"},
+               {L"Disk:Fo.lder:File", L"File"},
+               {L"Disk:Folder:File.swf", L"File"}};
+  for (const NameCase& c : names) {
+    GetPathFileName(out, c.path, true);
+    EXPECT_EQ(out, PathString(c.expected)) << U(c.path);
+  }
 
   PathString p = L"/a/movie.mov";
   ReplacePathExtension(p, L".swf");
@@ -159,6 +173,12 @@ TEST(PathLayerText, NamesAndExtensions) {
   p = L"/a.d/movie";
   ReplacePathExtension(p, L".swf");
   EXPECT_EQ(p, PathString(L"/a.d/movie.swf"));
+  p = L"Disk:Fo.lder:movie";
+  ReplacePathExtension(p, L".swf");
+  EXPECT_EQ(p, PathString(L"Disk:Fo.lder:movie.swf"));
+  p = L"Disk:Folder:movie.mov";
+  ReplacePathExtension(p, L".swf");
+  EXPECT_EQ(p, PathString(L"Disk:Folder:movie.swf"));
 
   struct Case {
     const wchar_t* path;

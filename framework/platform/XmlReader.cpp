@@ -207,8 +207,12 @@ std::unique_ptr<XmlTreeNode> BuildTree(const std::string& bytes) {
 }
 
 bool ReadWholeFile(const PathString& path, std::string& out) {
-  const std::string native = ToNativeString(path);
-  const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  // The file the path layer names: a relative path lies in the application folder, as it
+  // does for the writer, and an HFS path is converted. A missing file gives its folder,
+  // which the check below refuses.
+  toolbox::FileRef ref;
+  if (!PathToFSRef(path, ref)) return false;
+  const int fd = ::open(ref.path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&

@@ -134,6 +134,34 @@ TEST(XmlWriterFileTest, RelativeDocumentPathIsResolvedOnce) {
   EXPECT_EQ(ReadFile(dir / "doc.xml"), "./media/a.aif\n");
 }
 
+TEST(XmlWriterFileTest, ARelativeDocumentIsReadFromWhereItWasWritten) {
+  ScratchDir app, work;
+  WriteFile(work / "doc.xml", "<decoy/>\n");  // the working folder holds another file
+  const std::string saved = toolbox::ApplicationFolder();
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  toolbox::SetApplicationFolder(app.str() + "/");
+  std::filesystem::current_path(work.path());
+  bool written = false, loaded = false;
+  WideText name;
+  {
+    XmlWriter w;
+    if (w.Open(L"doc.xml", Options(true), true)) {
+      w.Write(L"<saved/>");
+      written = w.Close();
+    }
+    XmlDocument doc;
+    XmlNode top;
+    XmlValue element;
+    loaded = doc.Load(L"doc.xml") && doc.GetDocumentNode(top) && top.ChildAt(1, element) &&
+             element.Name(name);
+  }
+  std::filesystem::current_path(cwd);
+  toolbox::SetApplicationFolder(saved);
+  EXPECT_TRUE(written);
+  EXPECT_TRUE(loaded);
+  EXPECT_TRUE(name.Equals(L"saved", true));
+}
+
 TEST(XmlWriterFileTest, WhatOpenRefuses) {
   ScratchDir dir;
   WriteFile(dir / "old.xml", "old");

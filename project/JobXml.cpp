@@ -129,8 +129,18 @@ bool Job::ReadXml(const XmlValue& value) {
 
   SetMatchVideoDimensions(match_video_dimensions);
   watermark.SetDocumentSize(static_cast<int32_t>(swf_width), static_cast<int32_t>(swf_height));
-  publish.SetMovieWidth(static_cast<int32_t>(swf_width));
-  publish.SetMovieHeight(static_cast<int32_t>(swf_height));
+  // With a player the publish size is the player's, as the movie-size setter gives it: the
+  // bare movie size would contradict the player and change the saved job on every open.
+  // Only a movie size the setter could have stored is measured.
+  int32_t pw = static_cast<int32_t>(swf_width), ph = static_cast<int32_t>(swf_height);
+  if (player && swf_width >= 1 && swf_width <= kMaxMovieSide && swf_height >= 1 &&
+      swf_height <= kMaxMovieSide) {
+    player->MeasurePlayer(pw * 20, ph * 20, pw, ph);
+    pw /= 20;
+    ph /= 20;
+  }
+  publish.SetMovieWidth(pw);
+  publish.SetMovieHeight(ph);
   DeriveFlvOutput();
   return true;
 }

@@ -14,10 +14,10 @@ const Job* PresetJobOf(const Job* owner) {
   return owner && owner->preset ? &owner->preset->settings : nullptr;
 }
 
-// The integer part of a computed side, held in the i32 range (an infinite or NaN value
-// cannot reach here: the divisor is at least 1).
+// The integer part of a computed side (cut toward zero, also for a negative side), held in
+// the i32 range (an infinite or NaN value cannot reach here: the divisor is at least 1).
 int32_t ToSide(double v) {
-  v = std::floor(v);
+  v = std::trunc(v);
   if (v <= static_cast<double>(std::numeric_limits<int32_t>::min()))
     return std::numeric_limits<int32_t>::min();
   if (v >= static_cast<double>(std::numeric_limits<int32_t>::max()))

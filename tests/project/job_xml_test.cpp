@@ -391,6 +391,15 @@ TEST(JobXml, PlayerIsReadFromLibraryZeroWithItsValues) {
   EXPECT_NE(text.find(" />\n<player_data name=\"Slim\" >\n<var name=\"ztaVarColor\" "
                       "value=\"green\" />\n</player_data>\n</castora_data>\n"),
             std::string::npos);
+  // The movie may be sized apart from the player's fixed side: the publish size stays the
+  // player's through save and open.
+  job.SetMovieSize(320, 240);
+  ASSERT_EQ(job.publish.movie_height, 20);
+  auto resized = RoundTrip(job, dir);
+  ASSERT_TRUE(resized);
+  EXPECT_EQ(resized->swf_height, 240u);
+  EXPECT_EQ(resized->publish.movie_width, 320);
+  EXPECT_EQ(resized->publish.movie_height, 20);
   // A template that is not in the library leaves the job without a player.
   testsupport::WriteFile(dir / "p.xml", "<xml>\n<castora_data >\n<player_data name=\"Gone\" >\n"
                                         "</player_data>\n</castora_data>\n</xml>\n");

@@ -70,6 +70,21 @@ TEST_F(SettingsTest, KeepAspectRatioOnASource640x480) {
   job->video.SetOutputHeight(100);
   EXPECT_EQ(job->video.width, 133);
   EXPECT_EQ(job->video.height, 100);
+  // The computed side is the integer part, cut toward zero also below zero (a preset file
+  // can carry any size): -3 x 480 / 640 + 0.5 = -1.75 gives -1, -3 x 640 / 480 + 0.5 = -3.5
+  // gives -3.
+  struct Case {
+    bool byWidth;
+    int32_t value, width, height;
+  } cases[] = {{true, -3, -3, -1}, {false, -3, -3, -3}, {true, 1, 1, 1}, {false, 1, 1, 1}};
+  for (const Case& c : cases) {
+    if (c.byWidth)
+      job->video.SetOutputWidth(c.value);
+    else
+      job->video.SetOutputHeight(c.value);
+    EXPECT_EQ(job->video.width, c.width) << c.byWidth << " " << c.value;
+    EXPECT_EQ(job->video.height, c.height) << c.byWidth << " " << c.value;
+  }
 }
 
 TEST_F(SettingsTest, EmptyCropReferenceKeepsTheOtherSide) {

@@ -76,9 +76,13 @@ void AmfProperty::SetValue(std::unique_ptr<AmfValue> value) { value_ = std::move
 uint32_t AmfProperty::Write(StreamBitWriter& writer) const {
   const uint32_t start = writer.GetSize();
   WriteAmfStringBody(writer, name_.get());
-  if (value_)
-    value_->Write(writer);
+  WriteAmfValueOrUndefined(writer, value_.get());
+  return writer.GetSize() - start;
+}
+
+void WriteAmfValueOrUndefined(StreamBitWriter& writer, const AmfValue* value) {
+  if (value)
+    value->Write(writer);
   else
     writer.WriteU8(kAmfUndefined);
-  return writer.GetSize() - start;
 }

@@ -28,6 +28,9 @@ std::unique_ptr<std::wstring> MakeWideString(const wchar_t* text);
 // Writes an AMF0 string body: u16 character count, then the low 8 bits of each character.
 // A null string is written as the empty string. Returns the bytes written.
 uint32_t WriteAmfStringBody(StreamBitWriter& writer, const std::wstring* text);
+class AmfValue;
+// Writes the value, or the undefined marker when there is none, so that the data stays readable.
+void WriteAmfValueOrUndefined(StreamBitWriter& writer, const AmfValue* value);
 
 class AmfValue {
  public:

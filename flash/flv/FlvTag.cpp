@@ -81,10 +81,7 @@ uint32_t FlvScriptDataTag::Write(StreamBitWriter& writer) const {
   const uint32_t start = writer.GetSize();
   writer.WriteU8(nameType_);
   WriteAmfStringBody(writer, name_.get());
-  if (value_)
-    value_->Write(writer);
-  else
-    writer.WriteU8(kAmfUndefined);
+  WriteAmfValueOrUndefined(writer, value_.get());
   return writer.GetSize() - start;
 }
 

@@ -176,6 +176,15 @@ void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
   }
 }
 
+void ScriptCompiler::RecordStreamError(const std::string& message) {
+  errorCode_ = kScriptErrorStream;
+  errorMessage_ = message.empty() ? "An error occurred while reading the script." : message;
+  errorFile_ = "Main";
+  errorLine_ = 0;
+  errorColumn_ = 0;
+  errorLineText_ = "No Line";
+}
+
 ScriptNode* ScriptCompiler::Parse(const char* text) {
   lineFiles_.clear();
   lineNumbers_.clear();
@@ -209,21 +218,9 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
       errorLineText_ = i < lineTexts_.size() ? lineTexts_[i] : "No Line";
     }
   } catch (const antlr::TokenStreamException& e) {
-    errorCode_ = kScriptErrorStream;
-    errorMessage_ = e.getMessage().empty() ? "An error occurred while reading the script."
-                                           : e.getMessage();
-    errorFile_ = "Main";
-    errorLine_ = 0;
-    errorColumn_ = 0;
-    errorLineText_ = "No Line";
+    RecordStreamError(e.getMessage());
   } catch (const antlr::CharStreamException& e) {
-    errorCode_ = kScriptErrorStream;
-    errorMessage_ = e.getMessage().empty() ? "An error occurred while reading the script."
-                                           : e.getMessage();
-    errorFile_ = "Main";
-    errorLine_ = 0;
-    errorColumn_ = 0;
-    errorLineText_ = "No Line";
+    RecordStreamError(e.getMessage());
   }
   return nullptr;
 }

@@ -162,6 +162,8 @@ class ScriptCompiler : public ScriptCompilerBase {
  private:
   PathString IncludePath(const std::string& path) const;
   void AppendLine(const std::string& file, int32_t line, const std::string& text);
+  // A failure reading the script's characters or tokens, which has no position of its own.
+  void RecordStreamError(const std::string& message);
   void FillNameTables();
   void EmitDefineFunctionCommon(ScriptNode* node, const std::string& name, bool markBody,
                                 GenerationContext& context, RecordList& records);

@@ -64,7 +64,11 @@ std::wstring FormatXmlDouble(double value) {
 
 XmlWriter::XmlWriter() : stream_(GetDocumentEncoding()) {}
 
-XmlWriter::~XmlWriter() { Close(); }
+XmlWriter::~XmlWriter() {
+  if (!open_) return;
+  stream_.Close();
+  file_.Abandon();
+}
 
 bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bool replace) {
   if (open_) return false;

@@ -29,7 +29,9 @@ struct XmlWriterOptions {
 class XmlWriter {
  public:
   XmlWriter();
-  // Closes the document as Close does.
+  // Only Close puts the document in place: a writer destroyed while still open (an
+  // exception or an early return in the middle of a save) discards what it wrote, and the
+  // previous file stays as it was.
   ~XmlWriter();
   XmlWriter(const XmlWriter&) = delete;
   XmlWriter& operator=(const XmlWriter&) = delete;

@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <stdexcept>
 
 #include "framework/platform/ForkStreams.h"
 #include "framework/platform/XmlReader.h"
@@ -86,7 +87,8 @@ TEST(XmlWriterFileTest, ValueText) {
     w.WriteEscaped(L"");
     w.Write(L"|");
     w.WriteEscaped(std::wstring_view(L"\u00c4\n\t"));
-  }  // the destructor closes
+    EXPECT_TRUE(w.Close());
+  }
   EXPECT_EQ(ReadFile(dir / "d.xml"),
             "|false|true|-5|-2147483648|4294967295|-32768|65535|0.5|1.23457e+06|"
             "a&lt;b &amp; &quot;c&quot;|&#xc4;&#x0a;&#x09;\n");
@@ -191,6 +193,26 @@ TEST(XmlWriterFileTest, FailedSavesKeepThePreviousFile) {
     writeLarge(w);
     EXPECT_FALSE(w.Close());
     EXPECT_EQ(ReadFile(dir / "d.xml"), previous);
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+  }
+  {  // the writer is destroyed without Close (an exception or an early return midway)
+    ScratchDir dir;
+    WriteFile(dir / "d.xml", previous);
+    try {
+      XmlWriter w;
+      ASSERT_TRUE(w.Open(P(dir / "d.xml"), Options(false), true));
+      writeLarge(w);
+      throw std::runtime_error("the save gives up");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(ReadFile(dir / "d.xml"), previous);
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+    {
+      XmlWriter w;  // a new document that is never closed is never created
+      ASSERT_TRUE(w.Open(P(dir / "new.xml"), Options(false), true));
+      w.Write(L"<a/>");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.xml"));
     EXPECT_EQ(FilesIn(dir.path()), 1u);
   }
   {  // only the trailer fails

@@ -56,7 +56,8 @@ class XmlWriter {
   XmlWriter& WriteULong(uint32_t value);
   XmlWriter& WriteFloat(float value);
   XmlWriter& WriteDouble(double value);
-  // The path relative to the document's folder or absolute, by the option, escaped.
+  // The path relative to the document's folder (without a leading "./") or absolute, by
+  // the option, escaped.
   XmlWriter& WritePath(const PathString& path);
 
   // Makes the file's writes fail after `bytes` more bytes, as a full disk would (tests).

@@ -505,6 +505,14 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& pr
   }
 }
 
+// The file refuses changes: locked (no write permission for anyone, as the toolbox keeps
+// the locked flag) or not writable by this user.
+bool IsWriteProtected(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
+}
+
 }  // namespace
 
 bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, bool replace) {
@@ -527,6 +535,8 @@ bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, 
     // destroy it, not save into it.
     struct stat real;
     if (stat(targetNative_.c_str(), &real) == 0 && !S_ISREG(real.st_mode)) return false;
+    // A locked file is not replaced, as the Finder would not let it be changed either.
+    if (IsWriteProtected(targetNative_)) return false;
   }
   toolbox::FileRef folder;
   if (!ParentFolderRef(target_, folder) || targetNative_.size() >= PATH_MAX) return false;
@@ -613,6 +623,8 @@ bool SafeFileWriter::Commit() {
     sidecar = toolbox::ReadSidecar(targetNative_);
   }
   ok = ok && toolbox::WriteSidecar(tempNative_, sidecar);
+  // The target may have been locked while the document was written.
+  ok = ok && !IsWriteProtected(targetNative_);
   ok = ok && toolbox::MovePath(tempNative_, targetNative_) == toolbox::kNoErr;
   if (!ok) {
     failed_ = true;

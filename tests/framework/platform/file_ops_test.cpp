@@ -445,6 +445,52 @@ TEST(SafeFileWriter, LeftoversOfKilledSavesAreRemovedByTheNextSave) {
   }
 }
 
+// A locked file (no write permission) is never replaced: the save fails and says so.
+TEST(SafeFileWriter, RefusesToReplaceALockedFile) {
+  enum When { BeforeOpen, BeforeCommit, ByLockFlag };
+  for (When when : {BeforeOpen, BeforeCommit, ByLockFlag}) {
+    ScratchDir dir;
+    const fs::path file = dir / "doc.bva";
+    WriteFile(file, "old");
+    toolbox::FileRef ref;
+    ASSERT_TRUE(toolbox::GetFileRef(file.string(), ref));
+    if (when == BeforeOpen) fs::permissions(file, fs::perms(0444));
+    if (when == ByLockFlag) {
+      ASSERT_TRUE(SetFileLocked(ref, true));
+    }
+    SafeFileWriter w;
+    if (when != BeforeCommit) {
+      EXPECT_FALSE(w.Open(W(file.string()), nullptr, true)) << when;
+    } else {
+      ASSERT_TRUE(w.Open(W(file.string()), nullptr, true));
+      w.Write("new", 3);
+      fs::permissions(file, fs::perms(0444));
+      EXPECT_FALSE(w.Commit());
+    }
+    EXPECT_EQ(ReadFile(file), "old") << when;
+    EXPECT_EQ(EntriesIn(dir.path()), 1u) << when;
+    fs::permissions(file, fs::perms(0644));
+  }
+  // Another user's file that this user may not write, in a folder this user may write.
+  ScratchDir dir;
+  const fs::path file = dir / "doc.bva";
+  WriteFile(file, "old");
+  fs::permissions(dir.path(), fs::perms(0777));
+  if (geteuid() != 0) GTEST_SKIP() << "changing a file's owner needs root";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (setuid(65534) != 0) _exit(4);
+    SafeFileWriter fresh;  // the folder itself takes this user's saves
+    if (!fresh.Open(W((dir / "new.bva").string()), nullptr, true) || !fresh.Commit()) _exit(5);
+    SafeFileWriter w;
+    _exit(w.Open(W(file.string()), nullptr, true) ? 3 : 0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadFile(file), "old");
+}
+
 TEST(SafeFileWriter, FullDevice) {
   // A real full file system, where one can be mounted.
   ScratchDir dir;

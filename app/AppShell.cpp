@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "framework/app/Application.h"
+#include "framework/platform/PathLayer.h"
 #include "framework/ui/NibRef.h"
 #include "toolbox/Nib.h"
 
@@ -31,6 +32,10 @@ NibRef& GetMainNib() {
 // the process itself, so the exit hook and the clean-up still run.
 bool OnAppInit(int) {
   preferencesLoaded = false;
+  // Without its own temporary folder the application still runs: temporary files then go
+  // straight into the private temporary folder.
+  if (!CreateTemporarySubfolder(kTemporarySubfolderName))
+    std::cerr << "brivane: the temporary folder could not be made" << std::endl;
   AppStartSteps& steps = StartSteps();
   if (steps.checkRequirements && !steps.checkRequirements()) return false;
   if (!steps.loadPreferences || steps.loadPreferences()) preferencesLoaded = true;
@@ -59,5 +64,6 @@ bool OnAppExit() {
   if (preferencesLoaded && steps.savePreferences) steps.savePreferences();
   preferencesLoaded = false;
   if (steps.cleanUp) steps.cleanUp();
+  RemoveTemporarySubfolder();
   return true;
 }

@@ -5,6 +5,7 @@
 #include "framework/app/Application.h"
 #include "framework/platform/PathLayer.h"
 #include "framework/ui/NibRef.h"
+#include "generation/PlayerTemplate.h"
 #include "toolbox/Nib.h"
 
 namespace {
@@ -39,6 +40,10 @@ bool OnAppInit(int) {
   AppStartSteps& steps = StartSteps();
   if (steps.checkRequirements && !steps.checkRequirements()) return false;
   if (!steps.loadPreferences || steps.loadPreferences()) preferencesLoaded = true;
+  // Player template library 0: the skins in the "Players" folder of the data folder. A
+  // missing folder leaves it empty, and jobs then have no player.
+  SwfPlayerTemplateReader reader;
+  LoadPlayerTemplateLibrary(reader);
   return true;
 }
 
@@ -64,6 +69,7 @@ bool OnAppExit() {
   if (preferencesLoaded && steps.savePreferences) steps.savePreferences();
   preferencesLoaded = false;
   if (steps.cleanUp) steps.cleanUp();
+  PlayerTemplateLibrary::DeleteAll();
   RemoveTemporarySubfolder();
   return true;
 }

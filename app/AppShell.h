@@ -1,9 +1,10 @@
 #pragma once
 // The application's start and end: the three hooks the application object calls, and the
 // steps they take. The init hook makes the application's own temporary folder, checks the
-// start-up requirements and then loads the preferences; the exit hook saves the preferences
-// only when the init hook loaded them, so a start that fails early never writes defaults
-// over the user's stored preferences, and removes the temporary folder.
+// start-up requirements, loads the preferences and then player template library 0. The
+// exit hook saves the preferences only when the init hook loaded them, so a start that
+// fails early never writes defaults over the user's stored preferences; it then lets the
+// player templates go and removes the temporary folder.
 #include <functional>
 
 struct AppStartSteps {

@@ -550,7 +550,9 @@ bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, 
     buffer.push_back('\0');
     const int fd = mkostemp(buffer.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0 && IsFileAt(fd, buffer.data())) {
+    // A file system without locks keeps the file unlocked: no clean-up can take it there.
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (locked && IsFileAt(fd, buffer.data())) {
       fd_ = fd;
       tempNative_.assign(buffer.data());
     } else {

@@ -539,7 +539,9 @@ bool CreateTemporarySubfolder(const PathString& name) {
       rmdir(own.c_str());
       return false;
     }
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0 && IsFileAt(fd, lockPath) && IsRealFolder(own)) {
+    // A file system without locks keeps the folder unlocked: no clean-up can take it there.
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (locked && IsFileAt(fd, lockPath) && IsRealFolder(own)) {
       OwnTemporary() = {own, fd};
       TemporarySubfolderName = name + L"/" + FromNative(own.substr(shared.size() + 1));
       return true;

@@ -1,0 +1,76 @@
+// Describe for the drawing objects: styles, shapes and their tags.
+#include <sstream>
+
+#include "SwfTestSupport.h"
+#include "flash/swf/DrawingTags.h"
+
+namespace swftest {
+namespace {
+
+template <class T>
+const T* As(const SwfObject& o) {
+  return dynamic_cast<const T*>(&o);
+}
+
+std::string Of(const SwfObject* o, uint8_t v) { return o ? Describe(*o, v) : "-"; }
+
+void Records(std::ostringstream& d, const SwfShape& s, uint8_t v) {
+  d << " bits " << +s.headerFillBits << "/" << +s.headerLineBits << (s.malformed ? " malformed" : "");
+  for (auto& r : s.records) d << " {" << Describe(*r, v) << "}";
+}
+
+}  // namespace
+
+bool DescribeDrawing(const SwfObject& o, uint8_t v, std::string& out) {
+  std::ostringstream d;
+  if (auto* x = As<SwfGradientRecord>(o)) {
+    d << "grad " << +x->ratio << " " << Of(x->color.get(), v);
+  } else if (auto* x = As<SwfGradient>(o)) {
+    d << "gradient";
+    for (auto& r : x->records) d << " (" << Describe(*r, v) << ")";
+  } else if (auto* x = As<SwfFillStyle>(o)) {
+    d << "fill " << +x->fillType;
+    if (x->color) d << " " << Describe(*x->color, v);
+    if (x->matrix) d << " " << Describe(*x->matrix, v);
+    if (x->gradient) d << " " << Describe(*x->gradient, v);
+    if (IsBitmapFillType(x->fillType)) d << " bitmap " << x->bitmapId;
+  } else if (auto* x = As<SwfLineStyle>(o)) {
+    d << "line " << x->width << " " << Of(x->color.get(), v);
+  } else if (auto* x = As<SwfFillStyleArray>(o)) {
+    d << "fills " << x->count << (x->malformed ? " malformed" : "");
+    for (auto& s : x->styles) d << " [" << Describe(*s, v) << "]";
+  } else if (auto* x = As<SwfLineStyleArray>(o)) {
+    d << "lines " << x->count;
+    for (auto& s : x->styles) d << " [" << Describe(*s, v) << "]";
+  } else if (auto* x = As<SwfStyleChangeRecord>(o)) {
+    d << "style " << +x->flags;
+    if (x->flags & kStyleChangeMove) d << " move " << x->moveX << "," << x->moveY;
+    if (x->flags & kStyleChangeFill0) d << " f0 " << x->fillStyle0;
+    if (x->flags & kStyleChangeFill1) d << " f1 " << x->fillStyle1;
+    if (x->flags & kStyleChangeLine) d << " l " << x->lineStyle;
+    if (x->newFillStyles) d << " " << Describe(*x->newFillStyles, v);
+    if (x->newLineStyles) d << " " << Describe(*x->newLineStyles, v);
+  } else if (auto* x = As<SwfStraightEdgeRecord>(o)) {
+    d << "line" << +x->lineKind << " " << x->dx << "," << x->dy;
+  } else if (auto* x = As<SwfCurvedEdgeRecord>(o)) {
+    d << "curve " << x->controlDx << "," << x->controlDy << " " << x->anchorDx << "," << x->anchorDy;
+  } else if (As<SwfEndShapeRecord>(o)) {
+    d << "end";
+  } else if (auto* x = As<SwfShapeWithStyle>(o)) {
+    d << "shapewithstyle " << Of(x->fillStyles.get(), v) << " " << Of(x->lineStyles.get(), v);
+    Records(d, *x, v);
+  } else if (auto* x = As<SwfShape>(o)) {
+    d << "shape";
+    Records(d, *x, v);
+  } else if (auto* x = As<DefineShapeTag>(o)) {
+    d << "defineshape" << x->GetTagCode() << " " << x->characterId;
+    if (x->keptAsRead) d << " as read [" << ToHex(x->bodyAsRead) << "]";
+    else d << " " << Of(x->bounds.get(), v) << " " << Of(x->shape.get(), v);
+  } else {
+    return false;
+  }
+  out = d.str();
+  return true;
+}
+
+}  // namespace swftest

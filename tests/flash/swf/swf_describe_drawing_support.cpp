@@ -66,6 +66,31 @@ bool DescribeDrawing(const SwfObject& o, uint8_t v, std::string& out) {
     d << "defineshape" << x->GetTagCode() << " " << x->characterId;
     if (x->keptAsRead) d << " as read [" << ToHex(x->bodyAsRead) << "]";
     else d << " " << Of(x->bounds.get(), v) << " " << Of(x->shape.get(), v);
+  } else if (auto* x = As<SwfMorphGradientRecord>(o)) {
+    d << "mgrad " << +x->startRatio << " " << Of(x->startColor.get(), v) << " " << +x->endRatio << " "
+      << Of(x->endColor.get(), v);
+  } else if (auto* x = As<SwfMorphFillStyle>(o)) {
+    d << "mfill " << +x->fillType << " " << Of(x->startColor.get(), v) << " " << Of(x->endColor.get(), v) << " "
+      << Of(x->startMatrix.get(), v) << " " << Of(x->endMatrix.get(), v);
+    if (x->gradient)
+      for (auto& r : x->gradient->records) d << " (" << Describe(*r, v) << ")";
+    if (IsBitmapFillType(x->fillType)) d << " bitmap " << x->bitmapId;
+  } else if (auto* x = As<SwfMorphLineStyle>(o)) {
+    d << "mline " << x->startWidth << "/" << x->endWidth << " " << Of(x->startColor.get(), v) << " "
+      << Of(x->endColor.get(), v);
+  } else if (auto* x = As<DefineMorphShapeTag>(o)) {
+    d << "morph " << x->characterId;
+    if (x->keptAsRead) {
+      d << " as read [" << ToHex(x->bodyAsRead) << "]";
+    } else {
+      d << " " << Of(x->startBounds.get(), v) << " " << Of(x->endBounds.get(), v);
+      if (x->fillStyles)
+        for (auto& s : x->fillStyles->styles) d << " [" << Describe(*s, v) << "]";
+      d << " /";
+      if (x->lineStyles)
+        for (auto& s : x->lineStyles->styles) d << " [" << Describe(*s, v) << "]";
+      d << " " << Of(x->startEdges.get(), v) << " " << Of(x->endEdges.get(), v);
+    }
   } else {
     return false;
   }

@@ -2,6 +2,7 @@
 // The drawing characters of a movie: shapes, morph shapes, bitmaps and buttons.
 #include <cstdint>
 
+#include "flash/swf/BitmapTags.h"
 #include "flash/swf/DefineMorphShapeTag.h"
 #include "flash/swf/DefineShapeTag.h"
 #include "flash/swf/SwfObject.h"

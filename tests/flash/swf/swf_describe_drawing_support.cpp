@@ -91,6 +91,17 @@ bool DescribeDrawing(const SwfObject& o, uint8_t v, std::string& out) {
         for (auto& s : x->lineStyles->styles) d << " [" << Describe(*s, v) << "]";
       d << " " << Of(x->startEdges.get(), v) << " " << Of(x->endEdges.get(), v);
     }
+  } else if (auto* x = As<DefineBitsTag>(o)) {
+    d << "bits " << x->characterId << " [" << ToHex(x->data) << "]";
+  } else if (auto* x = As<JpegTablesTag>(o)) {
+    d << "jpegtables [" << ToHex(x->data) << "]";
+  } else if (auto* x = As<DefineBitsJpeg3Tag>(o)) {
+    d << "jpeg3 " << x->characterId << " [" << ToHex(x->data) << "] alpha [" << ToHex(x->alphaData) << "]";
+  } else if (auto* x = As<DefineBitsJpeg2Tag>(o)) {
+    d << "jpeg2 " << x->characterId << " [" << ToHex(x->data) << "]";
+  } else if (auto* x = As<DefineBitsLosslessTag>(o)) {
+    d << "lossless" << x->GetTagCode() << " " << x->characterId << " format " << +x->format << " " << x->width << "x"
+      << x->height << " colours " << +x->colorTableSize << " [" << ToHex(x->data) << "]";
   } else {
     return false;
   }

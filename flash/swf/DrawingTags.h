@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "flash/swf/BitmapTags.h"
+#include "flash/swf/ButtonTags.h"
 #include "flash/swf/DefineMorphShapeTag.h"
 #include "flash/swf/DefineShapeTag.h"
 #include "flash/swf/SwfObject.h"

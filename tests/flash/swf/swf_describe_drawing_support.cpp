@@ -102,6 +102,34 @@ bool DescribeDrawing(const SwfObject& o, uint8_t v, std::string& out) {
   } else if (auto* x = As<DefineBitsLosslessTag>(o)) {
     d << "lossless" << x->GetTagCode() << " " << x->characterId << " format " << +x->format << " " << x->width << "x"
       << x->height << " colours " << +x->colorTableSize << " [" << ToHex(x->data) << "]";
+  } else if (auto* x = As<DefineButtonTag>(o)) {
+    d << "button" << x->GetTagCode() << " " << x->characterId;
+    auto* b2 = As<DefineButton2Tag>(o);
+    if (b2 && b2->keptAsRead) {
+      d << " as read [" << ToHex(b2->bodyAsRead) << "]";
+    } else {
+      if (b2) d << " flags " << +b2->flags;
+      for (auto& r : x->records) {
+        d << " [state " << +r->stateFlags << " id " << r->characterId << " depth " << r->depth << " "
+          << Of(r->matrix.get(), v) << " " << Of(r->cxform.get(), v);
+        if (r->stateFlags & kButtonHasFilterList) d << " filters " << ToHex(r->filterList);
+        if (r->stateFlags & kButtonHasBlendMode) d << " blend " << +r->blendMode;
+        d << "]";
+      }
+      for (size_t i = 0; i < x->actionLists.size(); ++i) {
+        d << " (";
+        if (b2 && i < b2->conditions.size()) d << "if " << b2->conditions[i] << " ";
+        d << Describe(*x->actionLists[i], v) << ")";
+      }
+    }
+  } else if (auto* x = As<DefineButtonCxformTag>(o)) {
+    d << "buttoncxform " << x->characterId << " " << Of(x->cxform.get(), v) << " [" << ToHex(x->trailing) << "]";
+  } else if (auto* x = As<DefineButtonSoundTag>(o)) {
+    d << "buttonsound " << x->characterId;
+    for (int i = 0; i < DefineButtonSoundTag::kTransitions; ++i) {
+      d << " " << x->soundIds[i];
+      if (x->soundIds[i]) d << "/" << +x->soundInfos[i].flags << "/" << x->soundInfos[i].loopCount;
+    }
   } else {
     return false;
   }

@@ -122,17 +122,6 @@ uint32_t WriteDrawingMovie(const PathString& path) {
   return w.Close();
 }
 
-uint32_t ReadAndWriteBack(const PathString& from, const PathString& to) {
-  SwfReader r;
-  if (!r.ReadAllTagsFromMemory(from, true, 0, true)) return 0;
-  SwfMovieWriter w;
-  w.SetHeaderFrom(r.header);
-  if (!w.Open(to, true)) return 0;
-  for (SwfTag* t : r.tags) w.WriteTag(t, false);
-  r.tags.clear();
-  return w.Close();
-}
-
 struct Point {
   int x, y;
   int r, g, b;
@@ -180,7 +169,7 @@ TEST(DrawingPlayer, ShapesGradientBitmapAndButtonAreDrawnAndTheButtonRuns) {
   if (!testsupport::HavePython()) GTEST_SKIP() << "python3 is not installed";
   testsupport::ScratchDir dir;
   ASSERT_GT(WriteDrawingMovie(PathOf(dir / "drawing.swf")), 0u);
-  ASSERT_GT(ReadAndWriteBack(PathOf(dir / "drawing.swf"), PathOf(dir / "again.swf")), 0u);
+  ASSERT_GT(RewriteMovie(PathOf(dir / "drawing.swf"), PathOf(dir / "again.swf")), 0u);
   EXPECT_TRUE(testsupport::ReadFile(dir / "again.swf") == testsupport::ReadFile(dir / "drawing.swf"));
 
   testsupport::PlayerOptions options;

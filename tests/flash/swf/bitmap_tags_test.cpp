@@ -111,16 +111,12 @@ TEST(BitmapTags, TagsCutInsideTheirFixedFieldsReadEmptyData) {
 }
 
 TEST(BitmapTags, ShiftingIdsMovesEveryBitmapButNotTheTables) {
-  std::vector<std::unique_ptr<SwfCharacterTag>> tags;
-  tags.emplace_back(new DefineBitsTag(0));
-  tags.emplace_back(new DefineBitsJpeg2Tag());
-  tags.emplace_back(new DefineBitsJpeg3Tag());
-  tags.emplace_back(new DefineBitsLosslessTag());
-  tags.emplace_back(new DefineBitsLossless2Tag());
-  for (auto& t : tags) {
-    t->characterId = 10;
-    t->ShiftIdsAndDepths(3, 4, 5);
-    EXPECT_EQ(t->characterId, 13) << t->GetTagCode();
+  for (uint16_t code : {6, 20, 21, 35, 36}) {
+    std::unique_ptr<SwfTag> tag(CreateDrawingTag(code, 0));
+    auto& bitmap = dynamic_cast<SwfCharacterTag&>(*tag);
+    bitmap.characterId = 10;
+    bitmap.ShiftIdsAndDepths(3, 4, 5);
+    EXPECT_EQ(bitmap.characterId, 13) << code;
   }
   JpegTablesTag tables;
   tables.data = {1, 2};

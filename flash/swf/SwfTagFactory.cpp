@@ -5,6 +5,7 @@
 #include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DoActionTag.h"
+#include "flash/swf/DrawingTags.h"
 #include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfObject.h"
 #include "flash/swf/SwfReader.h"
@@ -34,7 +35,9 @@ SwfTag* CreateTagForCode(SwfReader& reader, uint16_t code, uint32_t length) {
     case 58: return new EnableDebuggerTag();
     case 59: return new DoInitActionTag();
     case 64: return new EnableDebugger2Tag();
-    default: break;
+    default:
+      if (SwfTag* drawing = CreateDrawingTag(code, length)) return drawing;
+      break;
   }
   return new RawTag(code, length);
 }

@@ -34,6 +34,8 @@ void Load(SwfReader& reader, const Bytes& bytes, uint8_t version);
 // Every field of an object as text (strings as the bytes they are written as), so that two
 // objects compare equal exactly when they describe the same thing.
 std::string Describe(const SwfObject& object, uint8_t version);
+// The same for the styles, shapes, morph shapes, bitmaps and buttons; false for other objects.
+bool DescribeDrawing(const SwfObject& object, uint8_t version, std::string& out);
 
 enum class Kind { kTag, kAction, kRecord };
 
@@ -59,6 +61,20 @@ template <class T, class... Args>
 std::function<std::unique_ptr<SwfObject>()> Blank(Args... args) {
   return [=] { return std::unique_ptr<SwfObject>(new T(args...)); };
 }
+
+// A maker of a new T that `fill` sets up, for the `make` of a RoundTrip.
+template <class T>
+std::function<std::unique_ptr<SwfObject>()> MadeBy(std::function<void(T&)> fill) {
+  return [fill] {
+    auto o = std::make_unique<T>();
+    fill(*o);
+    return std::unique_ptr<SwfObject>(std::move(o));
+  };
+}
+
+// Reads the movie at `from` into a tag list and writes it again to `to` through the movie
+// writer; the written length, 0 on failure.
+uint32_t RewriteMovie(const PathString& from, const PathString& to);
 
 // A file-system path as the system's path type.
 PathString PathOf(const std::filesystem::path& path);

@@ -165,6 +165,8 @@ std::string Describe(const SwfObject& o, uint8_t version) {
     for (auto& a : x->actions) d << " {" << DescribeAction(*a) << "}";
   } else if (auto* x = As<RawTag>(o)) {
     d << "raw " << x->code << " [" << ToHex(x->body) << "]";
+  } else if (std::string drawing; DescribeDrawing(o, version, drawing)) {
+    d << drawing;
   } else {
     d << "? " << typeid(o).name();
   }

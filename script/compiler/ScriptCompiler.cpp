@@ -5,6 +5,7 @@
 #include <antlr/CharStreamException.hpp>
 #include <antlr/RecognitionException.hpp>
 #include <antlr/TokenStreamException.hpp>
+#include <antlr/TokenStreamRecognitionException.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,10 +19,6 @@
 #include "script/grammar/ActionScriptParser.hpp"
 #include "script/grammar/PreprocessorLexer.hpp"
 #include "toolbox/Utf8.h"
-
-namespace {
-
-}  // namespace
 
 // An include name is script text; the path layer takes wide paths.
 PathString ScriptCompiler::IncludePath(const std::string& path) const {
@@ -77,6 +74,8 @@ void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
   using Token = PreprocessorTokenTypes;
   const std::string file = fileName ? fileName : "";
   PreprocessorLexer lexer(input);
+  // A lexical error names the source being read.
+  lexer.setFilename(file);
 
   std::string lineBuffer;
   int32_t lineCounter = 0;
@@ -185,6 +184,22 @@ void ScriptCompiler::RecordStreamError(const std::string& message) {
   errorLineText_ = "No Line";
 }
 
+void ScriptCompiler::LocateError(const std::string& file, int line, int column, bool inSource) {
+  errorColumn_ = column;
+  if (inSource) {
+    // The preprocessor reports positions in the source it was reading, not in the
+    // preprocessed text.
+    errorFile_ = file.empty() ? "Main" : file;
+    errorLine_ = line;
+    errorLineText_ = "No Line";
+    return;
+  }
+  const size_t i = static_cast<size_t>(static_cast<uint32_t>(line - 1));
+  errorFile_ = i < lineFiles_.size() ? lineFiles_[i] : "Main";
+  errorLine_ = i < lineNumbers_.size() ? lineNumbers_[i] : 0;
+  errorLineText_ = i < lineTexts_.size() ? lineTexts_[i] : "No Line";
+}
+
 ScriptNode* ScriptCompiler::Parse(const char* text) {
   lineFiles_.clear();
   lineNumbers_.clear();
@@ -204,19 +219,11 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
   } catch (const antlr::RecognitionException& e) {
     errorCode_ = kScriptErrorSyntax;
     errorMessage_ = e.toString();
-    errorColumn_ = e.getColumn();
-    if (preprocessing) {
-      // The preprocessor reports positions in the source it was reading, not in the
-      // preprocessed text.
-      errorFile_ = e.getFilename().empty() ? "Main" : e.getFilename();
-      errorLine_ = e.getLine();
-      errorLineText_ = "No Line";
-    } else {
-      const size_t i = static_cast<size_t>(static_cast<uint32_t>(e.getLine() - 1));
-      errorFile_ = i < lineFiles_.size() ? lineFiles_[i] : "Main";
-      errorLine_ = i < lineNumbers_.size() ? lineNumbers_[i] : 0;
-      errorLineText_ = i < lineTexts_.size() ? lineTexts_[i] : "No Line";
-    }
+    LocateError(e.getFilename(), e.getLine(), e.getColumn(), preprocessing);
+  } catch (const antlr::TokenStreamRecognitionException& e) {
+    // A lexical error: the plain message, at the position where the lexer stopped.
+    RecordStreamError(e.getMessage());
+    LocateError(e.getFilename(), e.getLine(), e.getColumn(), preprocessing);
   } catch (const antlr::TokenStreamException& e) {
     RecordStreamError(e.getMessage());
   } catch (const antlr::CharStreamException& e) {

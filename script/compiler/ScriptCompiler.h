@@ -164,6 +164,10 @@ class ScriptCompiler : public ScriptCompilerBase {
   void AppendLine(const std::string& file, int32_t line, const std::string& text);
   // A failure reading the script's characters or tokens, which has no position of its own.
   void RecordStreamError(const std::string& message);
+  // Fills file, line, column and line text of the error record from a position: in the
+  // source being read when `inSource`, else in the preprocessed text, which the line tables
+  // map to the source it came from.
+  void LocateError(const std::string& file, int line, int column, bool inSource);
   void FillNameTables();
   void EmitDefineFunctionCommon(ScriptNode* node, const std::string& name, bool markBody,
                                 GenerationContext& context, RecordList& records);

@@ -100,7 +100,7 @@ TEST(CompileEntry, FailuresGiveNullAndTheErrorRecord) {
   } cases[] = {
       {L"x = ;", kScriptErrorSyntax, "unexpected", 1},
       {L"a = 1;\nb = (;\n", kScriptErrorSyntax, "", 2},
-      {L"x = 1 # 2;", kScriptErrorStream, "", 0},
+      {L"x = 1;\nx = 1 # 2;", kScriptErrorStream, "unexpected char: '#'", 2},
       {L"on (press) { stop(); }", kScriptErrorSyntax, "button", 0},
       {L"onClipEvent (load) { stop(); }", kScriptErrorSyntax, "movie clip", 0},
       {L"if (a) { on (press) { stop(); } }", kScriptErrorSyntax, "on handler", 0},

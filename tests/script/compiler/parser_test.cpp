@@ -204,8 +204,9 @@ TEST(Parser, ErrorRecord) {
   ScriptCompiler lexical;
   EXPECT_EQ(lexical.Parse("x = 1;\ny = @;"), nullptr);
   EXPECT_EQ(lexical.GetErrorCode(), kScriptErrorStream);
-  EXPECT_EQ(lexical.GetErrorLine(), 0);
-  EXPECT_EQ(lexical.GetErrorColumn(), 0);
+  EXPECT_STREQ(lexical.GetErrorMessage(), "unexpected char: '@'");
+  EXPECT_EQ(lexical.GetErrorLine(), 2);
+  EXPECT_EQ(lexical.GetErrorColumn(), 5);
   EXPECT_STREQ(lexical.GetErrorLineText(), "No Line");
   EXPECT_STREQ(lexical.GetErrorFile(), "Main");
 

@@ -138,12 +138,13 @@ TEST(Preprocessor, Errors) {
       {"x;\n#define 5\n", kScriptErrorSyntax, "Main:2:9: Unsupported value for #define: 5", 2, 9},
       {"#include \"missing-file.as\"", kScriptErrorSyntax,
        "Main:1:10: Could not find file: \"missing-file.as\"", 1, 10},
-      {"#pragma once", kScriptErrorStream, nullptr, 0, 0},
-      {"#if X", kScriptErrorStream, nullptr, 0, 0},
-      {"#IFDEF X", kScriptErrorStream, nullptr, 0, 0},
-      {"#defne X", kScriptErrorStream, nullptr, 0, 0},
-      {"x = \xE9;", kScriptErrorStream, nullptr, 0, 0},
-      {"/* open", kScriptErrorStream, nullptr, 0, 0},
+      // Lexical errors: the plain message, at the character where the lexer stopped.
+      {"#pragma once", kScriptErrorStream, "unexpected char: '#'", 1, 1},
+      {"x;\n#if X", kScriptErrorStream, nullptr, 2, 1},
+      {"#IFDEF X", kScriptErrorStream, nullptr, 1, 1},
+      {"#defne X", kScriptErrorStream, nullptr, 1, 5},
+      {"x = \xE9;", kScriptErrorStream, "unexpected char: 0xE9", 1, 5},
+      {"/* open", kScriptErrorStream, nullptr, 1, 8},
   };
   for (const auto& c : cases) {
     ScriptCompiler compiler;
@@ -252,6 +253,38 @@ TEST_F(PreprocessorIncludes, ParserErrorsMapToSources) {
   EXPECT_EQ(compiler.GetErrorLine(), 3);
   EXPECT_EQ(compiler.GetErrorColumn(), 10);
   EXPECT_STREQ(compiler.GetErrorLineText(), "broken = ;");
+}
+
+// Lexical errors name the user's own file, line and column, also after an include; the
+// message stays the plain one.
+TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
+  Write("two.as", "a = 1;\nb = 2;\n");
+  Write("stray.as", "a = 1;\nb = @;\n");
+  const struct {
+    const char* script;
+    int code;
+    std::string message, file;
+    int line, column;
+    const char* lineText;
+  } cases[] = {
+      {"#include \"two.as\"\ny = @;", kScriptErrorStream, "unexpected char: '@'", "Main", 2, 5, "No Line"},
+      {"x = 1;\n#include \"stray.as\"\n", kScriptErrorStream, "unexpected char: '@'", Path("stray.as"), 2, 5,
+       "No Line"},
+      // A directive inside a line joins its neighbours: the ActionScript lexer meets "0x;".
+      {"#include \"two.as\"\nx = 0#endifx;", kScriptErrorStream, "unexpected char: ';'", "Main", 2, 7,
+       "x = 0x;"},
+  };
+  for (const auto& c : cases) {
+    ScriptCompiler compiler;
+    compiler.AddIncludePath(dir_.str().c_str());
+    EXPECT_EQ(compiler.Parse(c.script), nullptr) << c.script;
+    EXPECT_EQ(compiler.GetErrorCode(), c.code) << c.script;
+    EXPECT_EQ(compiler.GetErrorMessage(), c.message) << c.script;
+    EXPECT_EQ(compiler.GetErrorFile(), c.file) << c.script;
+    EXPECT_EQ(compiler.GetErrorLine(), c.line) << c.script;
+    EXPECT_EQ(compiler.GetErrorColumn(), c.column) << c.script;
+    EXPECT_STREQ(compiler.GetErrorLineText(), c.lineText) << c.script;
+  }
 }
 
 }  // namespace

@@ -218,8 +218,12 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
     return parser.Program().release();
   } catch (const antlr::RecognitionException& e) {
     errorCode_ = kScriptErrorSyntax;
-    errorMessage_ = e.toString();
     LocateError(e.getFilename(), e.getLine(), e.getColumn(), preprocessing);
+    // The message's position prefix names the same file and line as the record, in the
+    // runtime's own form.
+    errorMessage_ = antlr::RecognitionException(e.getMessage(), errorFile_, errorLine_ > 0 ? errorLine_ : -1,
+                                                e.getColumn())
+                        .toString();
   } catch (const antlr::TokenStreamRecognitionException& e) {
     // A lexical error: the plain message, at the position where the lexer stopped.
     RecordStreamError(e.getMessage());

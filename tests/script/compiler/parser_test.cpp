@@ -199,7 +199,7 @@ TEST(Parser, ErrorRecord) {
   EXPECT_EQ(compiler.GetErrorColumn(), 8);
   EXPECT_STREQ(compiler.GetErrorFile(), "Main");
   EXPECT_STREQ(compiler.GetErrorLineText(), "x = 1; } y = 2;");
-  EXPECT_STREQ(compiler.GetErrorMessage(), "line 1:8: expecting EOF, found '}'");
+  EXPECT_STREQ(compiler.GetErrorMessage(), "Main:1:8: expecting EOF, found '}'");
 
   ScriptCompiler lexical;
   EXPECT_EQ(lexical.Parse("x = 1;\ny = @;"), nullptr);

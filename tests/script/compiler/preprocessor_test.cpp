@@ -255,10 +255,12 @@ TEST_F(PreprocessorIncludes, ParserErrorsMapToSources) {
   EXPECT_STREQ(compiler.GetErrorLineText(), "broken = ;");
 }
 
-// Lexical errors name the user's own file, line and column, also after an include; the
-// message stays the plain one.
+// Syntax and lexical errors name the user's own file and line, in the record and in a syntax
+// error's message, also after an include or an inactive region; a lexical error keeps the
+// plain message.
 TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
   Write("two.as", "a = 1;\nb = 2;\n");
+  Write("bad.as", "a = 1;\nb = ;\n");
   Write("stray.as", "a = 1;\nb = @;\n");
   const struct {
     const char* script;
@@ -267,6 +269,11 @@ TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
     int line, column;
     const char* lineText;
   } cases[] = {
+      {"#include \"two.as\"\nx = ;", kScriptErrorSyntax, "Main:2:5: unexpected token: ;", "Main", 2, 5, "x = ;"},
+      {"#ifdef X\n/* a\nb */\n#endif\nx = ;", kScriptErrorSyntax, "Main:5:5: unexpected token: ;", "Main",
+       5, 5, "x = ;"},
+      {"x = 1;\n#include \"bad.as\"\n", kScriptErrorSyntax, Path("bad.as") + ":2:5: unexpected token: ;",
+       Path("bad.as"), 2, 5, "b = ;"},
       {"#include \"two.as\"\ny = @;", kScriptErrorStream, "unexpected char: '@'", "Main", 2, 5, "No Line"},
       {"x = 1;\n#include \"stray.as\"\n", kScriptErrorStream, "unexpected char: '@'", Path("stray.as"), 2, 5,
        "No Line"},

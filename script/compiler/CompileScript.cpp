@@ -44,6 +44,17 @@ ScriptCompiler* NewScriptCompiler() { return new ScriptCompiler(); }
 DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, ScriptCompileError* error) {
   if (error) *error = ScriptCompileError();
   if (script.empty()) return nullptr;
+  // Every character takes at least one byte: a script beyond the compiler's limit is
+  // refused before it is converted.
+  if (script.size() > ScriptCompiler::kMaxScriptBytes) {
+    if (error) {
+      error->code = kScriptErrorStream;
+      error->message = "The script is longer than " + std::to_string(ScriptCompiler::kMaxScriptBytes) + " bytes";
+      error->file = "Main";
+      error->lineText = "No Line";
+    }
+    return nullptr;
+  }
   std::unique_ptr<ScriptCompiler> compiler(NewScriptCompiler());
   const uint8_t versionByte = static_cast<uint8_t>(version & 0xFF);
   // The script's text becomes the bytes of the movie's strings: UTF-8 from SWF 6 on,

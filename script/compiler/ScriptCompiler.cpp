@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -62,7 +63,25 @@ std::string ScriptCompiler::FindIncludeFile(std::string name) {
   return std::string();
 }
 
+namespace {
+
+antlr::TokenStreamException ScriptTooLong() {
+  return antlr::TokenStreamException("The script with its included files is longer than " +
+                                     std::to_string(ScriptCompiler::kMaxScriptBytes) + " bytes");
+}
+
+}  // namespace
+
+// The preprocessed text is bounded as well, for a source whose size was not known before it
+// was read. Every line of it ends in a line end, the last one too: the text of a script at
+// the limit may be one byte longer.
+void ScriptCompiler::RequireRoom(uint64_t bytes) const {
+  if (scriptBytes_ + bytes > uint64_t{kMaxScriptBytes} + 1) throw ScriptTooLong();
+}
+
 void ScriptCompiler::AppendLine(const std::string& file, int32_t line, const std::string& text) {
+  RequireRoom(text.size() + 1);
+  scriptBytes_ += text.size() + 1;
   lineFiles_.push_back(file);
   lineNumbers_.push_back(line);
   lineTexts_.push_back(text);
@@ -143,6 +162,13 @@ void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
       {
         std::ifstream included;
         OpenStreamPath(IncludePath(path), included, std::ios::in | std::ios::binary);
+        // The sources read count against the limit, whatever they leave after
+        // preprocessing: an included file beyond the room left is refused before it is read.
+        included.seekg(0, std::ios::end);
+        const std::streamoff size = included.tellg();
+        included.seekg(0, std::ios::beg);
+        if (size > 0) sourceBytes_ += static_cast<uint64_t>(size);
+        if (sourceBytes_ > kMaxScriptBytes) throw ScriptTooLong();
         struct Nesting {
           int& depth;
           explicit Nesting(int& d) : depth(d) { ++depth; }
@@ -171,6 +197,7 @@ void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
       // Blanks, signs and strings between a directive and its operand are no script text.
     } else if (active) {
       lineBuffer += token->getText();
+      RequireRoom(lineBuffer.size());
     }
   }
 }
@@ -207,10 +234,18 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
   if (!text || !*text) return nullptr;
   scriptText_.str(std::string());
   scriptText_.clear();
+  scriptBytes_ = 0;
+
+  const size_t length = std::strlen(text);
+  sourceBytes_ = length;
+  if (length > kMaxScriptBytes) {
+    RecordStreamError("The script is longer than " + std::to_string(kMaxScriptBytes) + " bytes");
+    return nullptr;
+  }
 
   bool preprocessing = true;
   try {
-    std::istringstream source(std::string(text), std::ios::in | std::ios::binary);
+    std::istringstream source(std::string(text, length), std::ios::in | std::ios::binary);
     Preprocess(source, "Main");
     preprocessing = false;
     ActionScriptLexer lexer(scriptText_);

@@ -52,6 +52,11 @@ class ScriptCompiler : public ScriptCompilerBase {
  public:
   // Deepest chain of files including one another below the script itself.
   static constexpr int kMaxIncludeDepth = 16;
+  // Longest script compiled, in bytes, also counted over the preprocessed text with its
+  // included files. Compiling takes up to about 260 times the script's size in memory (a
+  // script of nothing but "a;"), so no script takes more than about 270 MB; real scripts
+  // are far shorter.
+  static constexpr uint32_t kMaxScriptBytes = 1024 * 1024;
 
   ScriptCompiler();
   ~ScriptCompiler() override;
@@ -168,6 +173,8 @@ class ScriptCompiler : public ScriptCompilerBase {
   // source being read when `inSource`, else in the preprocessed text, which the line tables
   // map to the source it came from.
   void LocateError(const std::string& file, int line, int column, bool inSource);
+  // Fails when `bytes` more would carry the preprocessed text past kMaxScriptBytes.
+  void RequireRoom(uint64_t bytes) const;
   void FillNameTables();
   void EmitDefineFunctionCommon(ScriptNode* node, const std::string& name, bool markBody,
                                 GenerationContext& context, RecordList& records);
@@ -194,5 +201,7 @@ class ScriptCompiler : public ScriptCompilerBase {
   std::vector<std::string> lineTexts_;
   std::list<std::string> includePaths_;
   int includeDepth_ = 0;
+  uint64_t scriptBytes_ = 0;  // of the preprocessed text so far
+  uint64_t sourceBytes_ = 0;  // of the script and the files it included so far
   ScriptTextEncoding textEncoding_ = ScriptTextEncoding::kMacRoman;
 };

@@ -132,6 +132,18 @@ TEST(CompileEntry, BodyBeyond64KbGivesNull) {
   EXPECT_NE(error.message.find("65535"), std::string::npos);
 }
 
+TEST(CompileEntry, ScriptBeyondTheSizeLimitGivesNull) {
+  ScriptCompileError error;
+  const std::wstring script(ScriptCompiler::kMaxScriptBytes + 1, L';');
+  EXPECT_EQ(CompileTag(script, 6, &error), nullptr);
+  EXPECT_EQ(error.code, kScriptErrorStream);
+  EXPECT_EQ(error.message, "The script is longer than 1048576 bytes");
+  // Characters of several bytes count as their bytes.
+  EXPECT_EQ(CompileTag(L"s = \"" + std::wstring(ScriptCompiler::kMaxScriptBytes / 2, L'\u00E9') + L"\";", 6, &error),
+            nullptr);
+  EXPECT_EQ(error.message, "The script is longer than 1048576 bytes");
+}
+
 TEST(CompileEntry, IncludeCycleGivesNull) {
   testsupport::ScratchDir dir;
   testsupport::WriteFile(dir / "self.as", "x = 1;\n#include \"self.as\"\n");

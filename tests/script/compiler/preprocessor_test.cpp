@@ -221,6 +221,39 @@ TEST_F(PreprocessorIncludes, SelfIncludeIsRefused) {
       << compiler.GetErrorMessage();
 }
 
+// A script beyond the size limit, alone or with its included files, is refused before it is
+// parsed; one at the limit is read.
+TEST_F(PreprocessorIncludes, ScriptsBeyondTheSizeLimitAreRefused) {
+  const size_t limit = ScriptCompiler::kMaxScriptBytes;
+  // The included files count with the bytes read, even those that leave no text.
+  Write("half.as", "//" + std::string(limit / 2, 'x'));
+  Write("whole.as", "//" + std::string(limit, 'x'));
+  const struct {
+    std::string script;
+    const char* message;  // empty when the script is read
+  } cases[] = {
+      {std::string(limit - 1, 'a') + ";", ""},
+      {std::string(limit - 2, 'a') + ";\n", ""},
+      {std::string(limit, 'a') + ";", "The script is longer than 1048576 bytes"},
+      {"#include \"whole.as\"\n", "The script with its included files is longer than 1048576 bytes"},
+      {"#include \"half.as\"\n#include \"half.as\"\n#include \"half.as\"\n",
+       "The script with its included files is longer than 1048576 bytes"},
+  };
+  for (const auto& c : cases) {
+    ScriptCompiler compiler;
+    compiler.AddIncludePath(dir_.str().c_str());
+    std::unique_ptr<ScriptNode> root(compiler.Parse(c.script.c_str()));
+    if (*c.message == '\0') {
+      EXPECT_NE(root, nullptr) << compiler.GetErrorMessage();
+      continue;
+    }
+    EXPECT_EQ(root, nullptr);
+    EXPECT_EQ(compiler.GetErrorCode(), kScriptErrorStream);
+    EXPECT_STREQ(compiler.GetErrorMessage(), c.message);
+    EXPECT_TRUE(compiler.GetScriptText().size() <= limit + 1);
+  }
+}
+
 TEST_F(PreprocessorIncludes, DeepestChainIsAccepted) {
   const int depth = ScriptCompiler::kMaxIncludeDepth;
   for (int i = 1; i <= depth + 1; ++i) {

@@ -79,8 +79,12 @@ class ScriptCompiler : public ScriptCompilerBase {
 
   // Turns the tree into action bytes for the SWF version and keeps them; returns their
   // number. Below version 5 there are none. A tree that cannot become valid actions gives 0
-  // and fills the error record (code 4, file "Main", line 0, "No Line").
+  // and fills the error record (code 4) with the file, line and text of the construct's line
+  // (the last parse's line tables map it), or "Main", 0 and "No Line" when it has none.
   uint32_t Generate(ScriptNode* root, int version) override;
+  // Fills the error record as Generate does for a construct on `line` of the preprocessed
+  // text (0 for none).
+  void RecordGenerationError(const std::string& message, int32_t line);
   // Copies the bytes of the last Generate; returns their number.
   uint32_t CopyCode(uint8_t* destination) const override;
   uint32_t GetCodeLength() const { return codeLength_; }
@@ -176,6 +180,7 @@ class ScriptCompiler : public ScriptCompilerBase {
   // Fails when `bytes` more would carry the preprocessed text past kMaxScriptBytes.
   void RequireRoom(uint64_t bytes) const;
   void FillNameTables();
+  void EmitNodeOfKind(ScriptNode* node, GenerationContext& context, RecordList& records);
   void EmitDefineFunctionCommon(ScriptNode* node, const std::string& name, bool markBody,
                                 GenerationContext& context, RecordList& records);
   void EmitOrdinaryCall(ScriptNode* node, GenerationContext& context, RecordList& records);

@@ -101,13 +101,13 @@ TEST(CompileEntry, FailuresGiveNullAndTheErrorRecord) {
       {L"x = ;", kScriptErrorSyntax, "unexpected", 1},
       {L"a = 1;\nb = (;\n", kScriptErrorSyntax, "", 2},
       {L"x = 1;\nx = 1 # 2;", kScriptErrorStream, "unexpected char: '#'", 2},
-      {L"on (press) { stop(); }", kScriptErrorSyntax, "button", 0},
-      {L"onClipEvent (load) { stop(); }", kScriptErrorSyntax, "movie clip", 0},
-      {L"if (a) { on (press) { stop(); } }", kScriptErrorSyntax, "on handler", 0},
-      {L"if (a) { on (relase) { stop(); } }", kScriptErrorSyntax, "handler", 0},
-      {L"gotoAndPlay();", kScriptErrorSyntax, "too few arguments", 0},
-      {L"startDrag(\"k\", true, 0);", kScriptErrorSyntax, "startDrag", 0},
-      {L"break;", kScriptErrorSyntax, "break outside a loop", 0},
+      {L"on (press) { stop(); }", kScriptErrorSyntax, "button", 1},
+      {L"onClipEvent (load) { stop(); }", kScriptErrorSyntax, "movie clip", 1},
+      {L"if (a) { on (press) { stop(); } }", kScriptErrorSyntax, "on handler", 1},
+      {L"if (a) { on (relase) { stop(); } }", kScriptErrorSyntax, "handler", 1},
+      {L"gotoAndPlay();", kScriptErrorSyntax, "too few arguments", 1},
+      {L"startDrag(\"k\", true, 0);", kScriptErrorSyntax, "startDrag", 1},
+      {L"break;", kScriptErrorSyntax, "break outside a loop", 1},
   };
   for (const auto& c : cases) {
     ScriptCompileError error;

@@ -227,6 +227,33 @@ void ScriptCompiler::LocateError(const std::string& file, int line, int column, 
   errorLineText_ = i < lineTexts_.size() ? lineTexts_[i] : "No Line";
 }
 
+namespace {
+
+// Line `line` (from 1) of a text, without its line end; false when the text is shorter.
+bool LineOf(std::istream& in, int line, std::string& out) {
+  if (line < 1) return false;
+  for (int i = 1; i <= line; ++i) {
+    if (!std::getline(in, out)) return false;
+  }
+  if (!out.empty() && out.back() == '\r') out.pop_back();
+  return true;
+}
+
+}  // namespace
+
+std::string ScriptCompiler::SourceLineText(const std::string& mainText, const std::string& file, int line) const {
+  std::string text;
+  if (file == "Main") {
+    std::istringstream in(mainText, std::ios::in | std::ios::binary);
+    if (LineOf(in, line, text)) return text;
+  } else {
+    std::ifstream in;
+    if (OpenStreamPath(IncludePath(file), in, std::ios::in | std::ios::binary) && LineOf(in, line, text))
+      return text;
+  }
+  return "No Line";
+}
+
 ScriptNode* ScriptCompiler::Parse(const char* text) {
   lineFiles_.clear();
   lineNumbers_.clear();
@@ -244,8 +271,9 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
   }
 
   bool preprocessing = true;
+  const std::string mainText(text, length);
   try {
-    std::istringstream source(std::string(text, length), std::ios::in | std::ios::binary);
+    std::istringstream source(mainText, std::ios::in | std::ios::binary);
     Preprocess(source, "Main");
     preprocessing = false;
     ActionScriptLexer lexer(scriptText_);
@@ -254,6 +282,7 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
   } catch (const antlr::RecognitionException& e) {
     errorCode_ = kScriptErrorSyntax;
     LocateError(e.getFilename(), e.getLine(), e.getColumn(), preprocessing);
+    if (preprocessing) errorLineText_ = SourceLineText(mainText, errorFile_, errorLine_);
     // The message's position prefix names the same file and line as the record, in the
     // runtime's own form.
     errorMessage_ = antlr::RecognitionException(e.getMessage(), errorFile_, errorLine_ > 0 ? errorLine_ : -1,
@@ -263,6 +292,7 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
     // A lexical error: the plain message, at the position where the lexer stopped.
     RecordStreamError(e.getMessage());
     LocateError(e.getFilename(), e.getLine(), e.getColumn(), preprocessing);
+    if (preprocessing) errorLineText_ = SourceLineText(mainText, errorFile_, errorLine_);
   } catch (const antlr::TokenStreamException& e) {
     RecordStreamError(e.getMessage());
   } catch (const antlr::CharStreamException& e) {

@@ -177,6 +177,9 @@ class ScriptCompiler : public ScriptCompilerBase {
   // source being read when `inSource`, else in the preprocessed text, which the line tables
   // map to the source it came from.
   void LocateError(const std::string& file, int line, int column, bool inSource);
+  // The text of a line of the script (file "Main", whose text is given) or of an included
+  // file, as it stands in the source; "No Line" when there is no such line.
+  std::string SourceLineText(const std::string& mainText, const std::string& file, int line) const;
   // Fails when `bytes` more would carry the preprocessed text past kMaxScriptBytes.
   void RequireRoom(uint64_t bytes) const;
   void FillNameTables();

@@ -207,7 +207,7 @@ TEST(Parser, ErrorRecord) {
   EXPECT_STREQ(lexical.GetErrorMessage(), "unexpected char: '@'");
   EXPECT_EQ(lexical.GetErrorLine(), 2);
   EXPECT_EQ(lexical.GetErrorColumn(), 5);
-  EXPECT_STREQ(lexical.GetErrorLineText(), "No Line");
+  EXPECT_STREQ(lexical.GetErrorLineText(), "y = @;");
   EXPECT_STREQ(lexical.GetErrorFile(), "Main");
 
   ScriptCompiler empty;

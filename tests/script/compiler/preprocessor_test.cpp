@@ -288,9 +288,9 @@ TEST_F(PreprocessorIncludes, ParserErrorsMapToSources) {
   EXPECT_STREQ(compiler.GetErrorLineText(), "broken = ;");
 }
 
-// Syntax and lexical errors name the user's own file and line, in the record and in a syntax
-// error's message, also after an include or an inactive region; a lexical error keeps the
-// plain message.
+// Syntax and lexical errors name the user's own file, line and line text, in the record and
+// in a syntax error's message, also after an include or an inactive region; a lexical error
+// keeps the plain message.
 TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
   Write("two.as", "a = 1;\nb = 2;\n");
   Write("bad.as", "a = 1;\nb = ;\n");
@@ -307,9 +307,12 @@ TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
        5, 5, "x = ;"},
       {"x = 1;\n#include \"bad.as\"\n", kScriptErrorSyntax, Path("bad.as") + ":2:5: unexpected token: ;",
        Path("bad.as"), 2, 5, "b = ;"},
-      {"#include \"two.as\"\ny = @;", kScriptErrorStream, "unexpected char: '@'", "Main", 2, 5, "No Line"},
+      {"#include \"two.as\"\ny = @;", kScriptErrorStream, "unexpected char: '@'", "Main", 2, 5, "y = @;"},
       {"x = 1;\n#include \"stray.as\"\n", kScriptErrorStream, "unexpected char: '@'", Path("stray.as"), 2, 5,
-       "No Line"},
+       "b = @;"},
+      // The preprocessor's own errors name the line as it stands in the source.
+      {"x = 1;\r\n#include \"none.as\" // gone\r\n", kScriptErrorSyntax, "Main:2:10: Could not find file: \"none.as\"",
+       "Main", 2, 10, "#include \"none.as\" // gone"},
       // A directive inside a line joins its neighbours: the ActionScript lexer meets "0x;".
       {"#include \"two.as\"\nx = 0#endifx;", kScriptErrorStream, "unexpected char: ';'", "Main", 2, 7,
        "x = 0x;"},

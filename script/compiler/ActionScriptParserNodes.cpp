@@ -11,6 +11,7 @@ const char* const* const ActionScriptParser::kTokenNames = ActionScriptParser::t
 
 std::unique_ptr<ScriptNode> ActionScriptParser::Program() {
   nesting_ = 0;
+  lastLine_ = 0;
   blockTrials_.clear();
   return program().node;
 }
@@ -28,13 +29,33 @@ void ActionScriptParser::TooDeep() {
                                     token->getColumn());
 }
 
+void ActionScriptParser::consume() {
+  lastLine_ = LT(1)->getLine();
+  LLkParser::consume();
+}
+
 ParsedNode ActionScriptParser::MakeNode(int32_t kind) {
-  return ParsedNode{std::make_unique<ScriptNode>(kind), 0};
+  ParsedNode node{std::make_unique<ScriptNode>(kind), 0};
+  node->SetLine(lastLine_);
+  return node;
 }
 
 ParsedNode ActionScriptParser::MakeNode(int32_t kind, const std::string& text) {
-  return ParsedNode{std::make_unique<ScriptNode>(kind, text.c_str()), 0};
+  ParsedNode node{std::make_unique<ScriptNode>(kind, text.c_str()), 0};
+  node->SetLine(lastLine_);
+  return node;
 }
+
+namespace {
+
+// A construct starts on its earliest line: a node made after its last token learns the
+// line of its first one from its children. A node without a line (the root) keeps none.
+void TakeEarlierLine(ScriptNode* node, const ScriptNode* child) {
+  if (node->GetLine() > 0 && child->GetLine() > 0 && child->GetLine() < node->GetLine())
+    node->SetLine(child->GetLine());
+}
+
+}  // namespace
 
 ParsedNode ActionScriptParser::MakeBinaryNode(int32_t kind, ParsedNode left, ParsedNode right) {
   ParsedNode node = MakeNode(kind);
@@ -54,6 +75,7 @@ void ActionScriptParser::Attach(ParsedNode& parent, ParsedNode child) {
   const uint32_t height = std::max(parent.height, child.height + 1);
   if (height > kMaxTreeHeight) TooDeep();
   parent.height = height;
+  TakeEarlierLine(parent.node.get(), child.node.get());
   parent->AddChild(child.node.release());
 }
 
@@ -66,11 +88,13 @@ ParsedNode ActionScriptParser::RewriteCalls(ParsedNode value) {
     ScriptNode* b = chain->GetChild(i + 1);
     if (a->GetKind() == kNodeIdentifier && b->GetKind() == kNodeFunction) {
       b->SetText(a->GetText());
+      TakeEarlierLine(b, a);
       chain->RemoveChild(i)->Release();
     } else if (a->GetKind() == kNodeAttribute && b->GetKind() == kNodeFunction) {
       a->SetKind(kNodeNoOp);
       b->SetKind(kNodeMethod);
       b->SetText(a->GetText());
+      TakeEarlierLine(b, a);
     }
   }
   if (chain->ChildCount() == 1) {

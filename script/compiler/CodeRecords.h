@@ -16,10 +16,13 @@
 class ScriptNode;
 
 // Raised by code generation for a script it cannot turn into valid actions. The message
-// names the construct.
+// names the construct; `line` is the construct's line in the preprocessed text, 0 until the
+// emitter of a node that knows its line passes the error on.
 class CodeGenerationError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit CodeGenerationError(const std::string& message, int32_t line = 0)
+      : std::runtime_error(message), line(line) {}
+  int32_t line;
 };
 
 // Action codes the generator emits.

@@ -44,6 +44,17 @@ ScriptCompiler* NewScriptCompiler() { return new ScriptCompiler(); }
 DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, ScriptCompileError* error) {
   if (error) *error = ScriptCompileError();
   if (script.empty()) return nullptr;
+  // Every character takes at least one byte: a script beyond the compiler's limit is
+  // refused before it is converted.
+  if (script.size() > ScriptCompiler::kMaxScriptBytes) {
+    if (error) {
+      error->code = kScriptErrorStream;
+      error->message = "The script is longer than " + std::to_string(ScriptCompiler::kMaxScriptBytes) + " bytes";
+      error->file = "Main";
+      error->lineText = "No Line";
+    }
+    return nullptr;
+  }
   std::unique_ptr<ScriptCompiler> compiler(NewScriptCompiler());
   const uint8_t versionByte = static_cast<uint8_t>(version & 0xFF);
   // The script's text becomes the bytes of the movie's strings: UTF-8 from SWF 6 on,
@@ -57,16 +68,20 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
     CopyError(*compiler, error);
     return nullptr;
   }
-  // Handlers belong to buttons and movie clips; a frame's DoAction cannot hold them.
+  // Handlers belong to buttons and movie clips; a frame's DoAction cannot hold them. The
+  // error names the line of the last handler, which made the script a button's or a clip's.
   if (root->GetKind() == kNodeButton || root->GetKind() == kNodeMovieClip) {
-    if (error) {
-      error->code = kScriptErrorSyntax;
-      error->message = root->GetKind() == kNodeButton
-                           ? "on handlers belong to a button, not to a frame script"
-                           : "onClipEvent handlers belong to a movie clip, not to a frame script";
-      error->file = "Main";
-      error->lineText = "No Line";
+    const int32_t handlerKind = root->GetKind() == kNodeButton ? kNodeOn : kNodeOnClipEvent;
+    int32_t line = 0;
+    for (uint32_t i = 0; i < root->ChildCount(); ++i) {
+      const ScriptNode* child = root->GetChild(i);
+      if (child && child->GetKind() == handlerKind) line = child->GetLine();
     }
+    compiler->RecordGenerationError(root->GetKind() == kNodeButton
+                                        ? "on handlers belong to a button, not to a frame script"
+                                        : "onClipEvent handlers belong to a movie clip, not to a frame script",
+                                    line);
+    CopyError(*compiler, error);
     return nullptr;
   }
   const uint32_t length = compiler->Generate(root.get(), version);

@@ -35,8 +35,13 @@ bool ContainsMarker(const RecordList& records, uint32_t marker) {
 }
 
 void RequireResolved(const RecordList& records) {
-  if (ContainsMarker(records, kBreakMarker)) throw CodeGenerationError("break outside a loop");
-  if (ContainsMarker(records, kContinueMarker)) throw CodeGenerationError("continue outside a loop");
+  // An unresolved marker still holds the line of its statement.
+  for (const auto& record : records) {
+    if (record->opcode == kBreakMarker || record->opcode == kContinueMarker) {
+      throw CodeGenerationError(record->opcode == kBreakMarker ? "break outside a loop" : "continue outside a loop",
+                                static_cast<OperandRecord&>(*record).operand);
+    }
+  }
 }
 
 void AppendStackDrain(RecordList& records) {

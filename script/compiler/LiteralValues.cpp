@@ -56,8 +56,13 @@ void AppendCharacter(std::string& out, uint32_t code, int version) {
     } else if (code < 0x800) {
       out += static_cast<char>(0xC0 | (code >> 6));
       out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
+    } else if (code < 0x10000) {
       out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
       out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
       out += static_cast<char>(0x80 | (code & 0x3F));
     }
@@ -72,6 +77,27 @@ int HexDigit(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
+
+// Reads the escape that starts at `at`: a backslash, one or more "u" and four hexadecimal
+// digits. `end` receives the position after it.
+bool ReadUnicodeEscape(const std::string& text, size_t at, uint32_t& code, size_t& end) {
+  if (at + 1 >= text.size() || text[at] != '\\' || text[at + 1] != 'u') return false;
+  size_t j = at + 1;
+  while (j < text.size() && text[j] == 'u') ++j;
+  code = 0;
+  for (int digits = 0; digits < 4; ++digits, ++j) {
+    if (j >= text.size() || HexDigit(text[j]) < 0) return false;
+    code = code * 16 + static_cast<uint32_t>(HexDigit(text[j]));
+  }
+  end = j;
+  return true;
+}
+
+bool IsHighSurrogate(uint32_t code) { return code >= 0xD800 && code <= 0xDBFF; }
+bool IsLowSurrogate(uint32_t code) { return code >= 0xDC00 && code <= 0xDFFF; }
+
+// What a surrogate that is not part of a pair becomes: it has no encoding of its own.
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
 }  // namespace
 
@@ -92,19 +118,28 @@ std::string TranslateEscapes(const std::string& text, int version) {
       case 'b': out += '\b'; break;
       case 'f': out += '\f'; break;
       case 'u': {
-        size_t j = i;
-        while (j < text.size() && text[j] == 'u') ++j;
         uint32_t code = 0;
-        int digits = 0;
-        for (; digits < 4 && j < text.size() && HexDigit(text[j]) >= 0; ++digits, ++j)
-          code = code * 16 + static_cast<uint32_t>(HexDigit(text[j]));
-        if (digits < 4) {
+        size_t end = 0;
+        if (!ReadUnicodeEscape(text, i - 1, code, end)) {
           out += '\\';
           out += c;
           break;
         }
+        if (IsHighSurrogate(code)) {
+          // A pair of escapes stands for one character beyond the 16-bit range.
+          uint32_t low = 0;
+          size_t lowEnd = 0;
+          if (ReadUnicodeEscape(text, end, low, lowEnd) && IsLowSurrogate(low)) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+            end = lowEnd;
+          } else {
+            code = kReplacementCharacter;
+          }
+        } else if (IsLowSurrogate(code)) {
+          code = kReplacementCharacter;
+        }
         AppendCharacter(out, code, version);
-        i = j - 1;
+        i = end - 1;
         break;
       }
       default:

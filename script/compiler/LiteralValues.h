@@ -22,4 +22,6 @@ int64_t LiteralAsInteger(const std::string& text);
 // A string literal's text with its escape sequences (\n, \t, \", \\, \u00E9, octal \101 and
 // the others the lexer accepts) turned into the characters they stand for, encoded as the
 // movie's strings are: UTF-8 from SWF 6 on, Latin-1 below ("?" for a character beyond it).
+// Two escapes that form a surrogate pair stand for the one character of the pair; a surrogate
+// without its partner stands for U+FFFD.
 std::string TranslateEscapes(const std::string& text, int version);

@@ -5,9 +5,11 @@
 #include <antlr/CharStreamException.hpp>
 #include <antlr/RecognitionException.hpp>
 #include <antlr/TokenStreamException.hpp>
+#include <antlr/TokenStreamRecognitionException.hpp>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -18,10 +20,6 @@
 #include "script/grammar/ActionScriptParser.hpp"
 #include "script/grammar/PreprocessorLexer.hpp"
 #include "toolbox/Utf8.h"
-
-namespace {
-
-}  // namespace
 
 // An include name is script text; the path layer takes wide paths.
 PathString ScriptCompiler::IncludePath(const std::string& path) const {
@@ -65,7 +63,25 @@ std::string ScriptCompiler::FindIncludeFile(std::string name) {
   return std::string();
 }
 
+namespace {
+
+antlr::TokenStreamException ScriptTooLong() {
+  return antlr::TokenStreamException("The script with its included files is longer than " +
+                                     std::to_string(ScriptCompiler::kMaxScriptBytes) + " bytes");
+}
+
+}  // namespace
+
+// The preprocessed text is bounded as well, for a source whose size was not known before it
+// was read. Every line of it ends in a line end, the last one too: the text of a script at
+// the limit may be one byte longer.
+void ScriptCompiler::RequireRoom(uint64_t bytes) const {
+  if (scriptBytes_ + bytes > uint64_t{kMaxScriptBytes} + 1) throw ScriptTooLong();
+}
+
 void ScriptCompiler::AppendLine(const std::string& file, int32_t line, const std::string& text) {
+  RequireRoom(text.size() + 1);
+  scriptBytes_ += text.size() + 1;
   lineFiles_.push_back(file);
   lineNumbers_.push_back(line);
   lineTexts_.push_back(text);
@@ -77,6 +93,8 @@ void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
   using Token = PreprocessorTokenTypes;
   const std::string file = fileName ? fileName : "";
   PreprocessorLexer lexer(input);
+  // A lexical error names the source being read.
+  lexer.setFilename(file);
 
   std::string lineBuffer;
   int32_t lineCounter = 0;
@@ -144,6 +162,13 @@ void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
       {
         std::ifstream included;
         OpenStreamPath(IncludePath(path), included, std::ios::in | std::ios::binary);
+        // The sources read count against the limit, whatever they leave after
+        // preprocessing: an included file beyond the room left is refused before it is read.
+        included.seekg(0, std::ios::end);
+        const std::streamoff size = included.tellg();
+        included.seekg(0, std::ios::beg);
+        if (size > 0) sourceBytes_ += static_cast<uint64_t>(size);
+        if (sourceBytes_ > kMaxScriptBytes) throw ScriptTooLong();
         struct Nesting {
           int& depth;
           explicit Nesting(int& d) : depth(d) { ++depth; }
@@ -172,6 +197,7 @@ void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
       // Blanks, signs and strings between a directive and its operand are no script text.
     } else if (active) {
       lineBuffer += token->getText();
+      RequireRoom(lineBuffer.size());
     }
   }
 }
@@ -185,6 +211,49 @@ void ScriptCompiler::RecordStreamError(const std::string& message) {
   errorLineText_ = "No Line";
 }
 
+void ScriptCompiler::LocateError(const std::string& file, int line, int column, bool inSource) {
+  errorColumn_ = column;
+  if (inSource) {
+    // The preprocessor reports positions in the source it was reading, not in the
+    // preprocessed text.
+    errorFile_ = file.empty() ? "Main" : file;
+    errorLine_ = line;
+    errorLineText_ = "No Line";
+    return;
+  }
+  const size_t i = static_cast<size_t>(static_cast<uint32_t>(line - 1));
+  errorFile_ = i < lineFiles_.size() ? lineFiles_[i] : "Main";
+  errorLine_ = i < lineNumbers_.size() ? lineNumbers_[i] : 0;
+  errorLineText_ = i < lineTexts_.size() ? lineTexts_[i] : "No Line";
+}
+
+namespace {
+
+// Line `line` (from 1) of a text, without its line end; false when the text is shorter.
+bool LineOf(std::istream& in, int line, std::string& out) {
+  if (line < 1) return false;
+  for (int i = 1; i <= line; ++i) {
+    if (!std::getline(in, out)) return false;
+  }
+  if (!out.empty() && out.back() == '\r') out.pop_back();
+  return true;
+}
+
+}  // namespace
+
+std::string ScriptCompiler::SourceLineText(const std::string& mainText, const std::string& file, int line) const {
+  std::string text;
+  if (file == "Main") {
+    std::istringstream in(mainText, std::ios::in | std::ios::binary);
+    if (LineOf(in, line, text)) return text;
+  } else {
+    std::ifstream in;
+    if (OpenStreamPath(IncludePath(file), in, std::ios::in | std::ios::binary) && LineOf(in, line, text))
+      return text;
+  }
+  return "No Line";
+}
+
 ScriptNode* ScriptCompiler::Parse(const char* text) {
   lineFiles_.clear();
   lineNumbers_.clear();
@@ -192,10 +261,19 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
   if (!text || !*text) return nullptr;
   scriptText_.str(std::string());
   scriptText_.clear();
+  scriptBytes_ = 0;
+
+  const size_t length = std::strlen(text);
+  sourceBytes_ = length;
+  if (length > kMaxScriptBytes) {
+    RecordStreamError("The script is longer than " + std::to_string(kMaxScriptBytes) + " bytes");
+    return nullptr;
+  }
 
   bool preprocessing = true;
+  const std::string mainText(text, length);
   try {
-    std::istringstream source(std::string(text), std::ios::in | std::ios::binary);
+    std::istringstream source(mainText, std::ios::in | std::ios::binary);
     Preprocess(source, "Main");
     preprocessing = false;
     ActionScriptLexer lexer(scriptText_);
@@ -203,20 +281,18 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
     return parser.Program().release();
   } catch (const antlr::RecognitionException& e) {
     errorCode_ = kScriptErrorSyntax;
-    errorMessage_ = e.toString();
-    errorColumn_ = e.getColumn();
-    if (preprocessing) {
-      // The preprocessor reports positions in the source it was reading, not in the
-      // preprocessed text.
-      errorFile_ = e.getFilename().empty() ? "Main" : e.getFilename();
-      errorLine_ = e.getLine();
-      errorLineText_ = "No Line";
-    } else {
-      const size_t i = static_cast<size_t>(static_cast<uint32_t>(e.getLine() - 1));
-      errorFile_ = i < lineFiles_.size() ? lineFiles_[i] : "Main";
-      errorLine_ = i < lineNumbers_.size() ? lineNumbers_[i] : 0;
-      errorLineText_ = i < lineTexts_.size() ? lineTexts_[i] : "No Line";
-    }
+    LocateError(e.getFilename(), e.getLine(), e.getColumn(), preprocessing);
+    if (preprocessing) errorLineText_ = SourceLineText(mainText, errorFile_, errorLine_);
+    // The message's position prefix names the same file and line as the record, in the
+    // runtime's own form.
+    errorMessage_ = antlr::RecognitionException(e.getMessage(), errorFile_, errorLine_ > 0 ? errorLine_ : -1,
+                                                e.getColumn())
+                        .toString();
+  } catch (const antlr::TokenStreamRecognitionException& e) {
+    // A lexical error: the plain message, at the position where the lexer stopped.
+    RecordStreamError(e.getMessage());
+    LocateError(e.getFilename(), e.getLine(), e.getColumn(), preprocessing);
+    if (preprocessing) errorLineText_ = SourceLineText(mainText, errorFile_, errorLine_);
   } catch (const antlr::TokenStreamException& e) {
     RecordStreamError(e.getMessage());
   } catch (const antlr::CharStreamException& e) {

@@ -52,6 +52,11 @@ class ScriptCompiler : public ScriptCompilerBase {
  public:
   // Deepest chain of files including one another below the script itself.
   static constexpr int kMaxIncludeDepth = 16;
+  // Longest script compiled, in bytes, also counted over the preprocessed text with its
+  // included files. Compiling takes up to about 280 times the script's size in memory (a
+  // script of nothing but "a;"), so no script takes much more than 300 MB; real scripts are
+  // far shorter.
+  static constexpr uint32_t kMaxScriptBytes = 1024 * 1024;
 
   ScriptCompiler();
   ~ScriptCompiler() override;
@@ -74,8 +79,12 @@ class ScriptCompiler : public ScriptCompilerBase {
 
   // Turns the tree into action bytes for the SWF version and keeps them; returns their
   // number. Below version 5 there are none. A tree that cannot become valid actions gives 0
-  // and fills the error record (code 4, file "Main", line 0, "No Line").
+  // and fills the error record (code 4) with the file, line and text of the construct's line
+  // (the last parse's line tables map it), or "Main", 0 and "No Line" when it has none.
   uint32_t Generate(ScriptNode* root, int version) override;
+  // Fills the error record as Generate does for a construct on `line` of the preprocessed
+  // text (0 for none).
+  void RecordGenerationError(const std::string& message, int32_t line);
   // Copies the bytes of the last Generate; returns their number.
   uint32_t CopyCode(uint8_t* destination) const override;
   uint32_t GetCodeLength() const { return codeLength_; }
@@ -164,7 +173,17 @@ class ScriptCompiler : public ScriptCompilerBase {
   void AppendLine(const std::string& file, int32_t line, const std::string& text);
   // A failure reading the script's characters or tokens, which has no position of its own.
   void RecordStreamError(const std::string& message);
+  // Fills file, line, column and line text of the error record from a position: in the
+  // source being read when `inSource`, else in the preprocessed text, which the line tables
+  // map to the source it came from.
+  void LocateError(const std::string& file, int line, int column, bool inSource);
+  // The text of a line of the script (file "Main", whose text is given) or of an included
+  // file, as it stands in the source; "No Line" when there is no such line.
+  std::string SourceLineText(const std::string& mainText, const std::string& file, int line) const;
+  // Fails when `bytes` more would carry the preprocessed text past kMaxScriptBytes.
+  void RequireRoom(uint64_t bytes) const;
   void FillNameTables();
+  void EmitNodeOfKind(ScriptNode* node, GenerationContext& context, RecordList& records);
   void EmitDefineFunctionCommon(ScriptNode* node, const std::string& name, bool markBody,
                                 GenerationContext& context, RecordList& records);
   void EmitOrdinaryCall(ScriptNode* node, GenerationContext& context, RecordList& records);
@@ -190,5 +209,7 @@ class ScriptCompiler : public ScriptCompilerBase {
   std::vector<std::string> lineTexts_;
   std::list<std::string> includePaths_;
   int includeDepth_ = 0;
+  uint64_t scriptBytes_ = 0;  // of the preprocessed text so far
+  uint64_t sourceBytes_ = 0;  // of the script and the files it included so far
   ScriptTextEncoding textEncoding_ = ScriptTextEncoding::kMacRoman;
 };

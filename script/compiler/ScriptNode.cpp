@@ -128,7 +128,11 @@ const char* ScriptNode::ToString() {
   return display_.c_str();
 }
 
-ScriptNode* ScriptNode::Clone() const { return new ScriptNode(kind_, text_.c_str()); }
+ScriptNode* ScriptNode::Clone() const {
+  ScriptNode* copy = new ScriptNode(kind_, text_.c_str());
+  copy->line_ = line_;
+  return copy;
+}
 
 ScriptNode* ScriptNode::DeepClone() const {
   ScriptNode* copy = Clone();

@@ -148,11 +148,17 @@ class ScriptNode : public ScriptNodeBase {
   // Size of the children array (grows 4, 9, 19, 39, ...).
   uint32_t Capacity() const { return capacity_; }
 
+  // The line of the preprocessed text where the construct starts; 0 when unknown (a root, or
+  // a node made after parsing).
+  int32_t GetLine() const { return line_; }
+  void SetLine(int32_t line) { line_ = line; }
+
  private:
   void Reserve();
 
   int32_t kind_;
   int32_t flag_ = 0;
+  int32_t line_ = 0;
   std::string text_;
   std::string display_;
   ScriptNode* parent_ = nullptr;

@@ -32,15 +32,16 @@ uint32_t ScriptCompiler::Generate(ScriptNode* root, int version) {
     codeLength_ = static_cast<uint32_t>(total);
     return codeLength_;
   } catch (const CodeGenerationError& e) {
-    errorCode_ = kScriptErrorSyntax;
-    errorMessage_ = e.what();
-    errorFile_ = "Main";
-    errorLine_ = 0;
-    errorColumn_ = 0;
-    errorLineText_ = "No Line";
+    RecordGenerationError(e.what(), e.line);
     codeLength_ = 0;
     return 0;
   }
+}
+
+void ScriptCompiler::RecordGenerationError(const std::string& message, int32_t line) {
+  errorCode_ = kScriptErrorSyntax;
+  errorMessage_ = message;
+  LocateError(std::string(), line, 0, false);
 }
 
 uint32_t ScriptCompiler::CopyCode(uint8_t* destination) const {
@@ -58,6 +59,16 @@ void ScriptCompiler::MarkStatements(ScriptNode* node) {
 
 void ScriptCompiler::EmitNode(ScriptNode* node, GenerationContext& context, RecordList& records) {
   if (!node) return;
+  try {
+    EmitNodeOfKind(node, context, records);
+  } catch (CodeGenerationError& e) {
+    // The innermost construct that knows its line names it.
+    if (e.line == 0) e.line = node->GetLine();
+    throw;
+  }
+}
+
+void ScriptCompiler::EmitNodeOfKind(ScriptNode* node, GenerationContext& context, RecordList& records) {
   const int32_t kind = node->GetKind();
   switch (kind) {
     case kNodeArray:
@@ -73,9 +84,10 @@ void ScriptCompiler::EmitNode(ScriptNode* node, GenerationContext& context, Reco
     case kNodeWith: EmitWith(node, context, records); return;
     case kNodeOnClipEvent:
     case kNodeOn: EmitEventHandler(node, context, records); return;
-    case kNodeBreak: AppendRecord(records, new OperandRecord(kBreakMarker, 0)); return;
+    // A marker carries the line of its statement until its loop resolves it.
+    case kNodeBreak: AppendRecord(records, new OperandRecord(kBreakMarker, node->GetLine())); return;
     case kNodeReturn: EmitReturn(node, context, records); return;
-    case kNodeContinue: AppendRecord(records, new OperandRecord(kContinueMarker, 0)); return;
+    case kNodeContinue: AppendRecord(records, new OperandRecord(kContinueMarker, node->GetLine())); return;
     case kNodeValue: EmitValue(node, context, records); return;
     case kNodeConstant: EmitConstant(node, context, records); return;
     case kNodeNumber: EmitNumber(node, context, records); return;
@@ -128,7 +140,8 @@ void ScriptCompiler::EmitScriptRoot(ScriptNode* node, GenerationContext& context
       EmitNode(child, context, other);
       if (!other.empty())
         throw CodeGenerationError(std::string("statement outside a handler in a ") +
-                                  (kind == kNodeButton ? "button" : "movie clip") + " script");
+                                      (kind == kNodeButton ? "button" : "movie clip") + " script",
+                                  child ? child->GetLine() : 0);
     }
   }
   RequireResolved(list);
@@ -409,7 +422,12 @@ void ScriptCompiler::EmitEventHandler(ScriptNode* node, GenerationContext& conte
   MarkStatements(body);
   EmitNode(body, context, list);
   RequireResolved(list);
-  AppendRecord(records, new EventHandlerRecord(static_cast<uint32_t>(kind), flags, std::move(list)));
+  auto* handler = new EventHandlerRecord(static_cast<uint32_t>(kind), flags, std::move(list));
+  AppendRecord(records, handler);
+  // A button's condition record starts with its 16-bit length: refused here, where the
+  // handler's line is known.
+  if (kind == kNodeOn && uint64_t{handler->Size(context.version)} + 2 > kMaxFieldLength)
+    throw CodeGenerationError("button condition actions longer than 65535 bytes");
 }
 
 void ScriptCompiler::EmitReturn(ScriptNode* node, GenerationContext& context, RecordList& records) {

@@ -58,6 +58,9 @@ public:
   // Parses one script; the root belongs to the caller.
   std::unique_ptr<ScriptNode> Program();
 
+  // Takes the next token, remembering its line.
+  void consume() override;
+
 private:
   static constexpr int kLeftCurly = 4;
   static constexpr int kRightCurly = 10;
@@ -83,6 +86,9 @@ private:
   [[noreturn]] void TooDeep();
 
   int nesting_ = 0;
+  // Line of the token taken last: a node starts on it, or on the line of its first child
+  // when that comes earlier.
+  int32_t lastLine_ = 0;
   // Outcome of the block trial at each "{" already tried, by its line and column: a trial
   // nested in another one would otherwise be repeated once per enclosing trial.
   std::map<uint64_t, bool> blockTrials_;

@@ -56,6 +56,12 @@ TEST(CodegenBytes, LiteralsAndPool) {
       {"trace(\"a\\nb\\t\\\"\\\\\\101\");", "96 09 00 00 61 0A 62 09 22 5C 41 00 26"},
       {"trace(\"\\u00e9\");", "96 04 00 00 C3 A9 00 26", 6},
       {"trace(\"\\u00e9\\u4E2D\");", "96 04 00 00 E9 3F 00 26", 5},
+      // A surrogate pair is one character: four bytes of UTF-8, one "?" in Latin-1. A
+      // surrogate without its partner is U+FFFD.
+      {"trace(\"\\uD83D\\uDE00\");", "96 06 00 00 F0 9F 98 80 00 26", 6},
+      {"trace(\"\\uD83D\\uDE00\");", "96 03 00 00 3F 00 26", 5},
+      {"trace(\"\\uDE00\\uD83Dx\\uD83D\\u0041\");",
+       "96 0D 00 00 EF BF BD EF BF BD 78 EF BF BD 41 00 26", 6},
       {"print(mc, \"bframe\");",
        "96 13 00 00 70 72 69 6E 74 3A 23 62 66 72 61 6D 65 00 00 6D 63 00 1C 9A 01 00 00"},
   };

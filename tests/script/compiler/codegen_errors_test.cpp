@@ -1,12 +1,14 @@
 // Scripts that parse but cannot become valid actions: Generate fails with the error record of
-// a syntax failure (code 4, "Main", line 0, "No Line") and no code, rather than writing bytes
-// that players misread.
+// a syntax failure (code 4, naming the line of the construct) and no code, rather than writing
+// bytes that players misread.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "CodegenTestSupport.h"
 #include "script/compiler/ScriptCompiler.h"
+#include "support/TestSupport.h"
 
 using codegentest::Compile;
 
@@ -25,9 +27,10 @@ void ExpectGenerationError(const ErrorCase& c) {
   EXPECT_EQ(result.errorCode, kScriptErrorSyntax) << c.script;
   EXPECT_NE(result.errorMessage.find(c.message), std::string::npos)
       << c.script << ": " << result.errorMessage;
+  // Every script here is one line.
   EXPECT_EQ(result.errorFile, "Main");
-  EXPECT_EQ(result.errorLine, 0);
-  EXPECT_EQ(result.errorLineText, "No Line");
+  EXPECT_EQ(result.errorLine, 1) << c.script;
+  EXPECT_EQ(result.errorLineText, c.script);
 }
 
 TEST(CodegenErrors, HandlersOutOfPlace) {
@@ -131,6 +134,47 @@ TEST(CodegenErrors, BodiesBeyondTheirFields) {
   ExpectGenerationError({("trace(\"" + std::string(70000, 'x') + "\");").c_str(), "string longer than 65533"});
   // The same statements at the top level of a frame script are fine: its length is 32-bit.
   EXPECT_EQ(Compile(longer).errorCode, 0);
+}
+
+// An error names the line where its construct starts, in the file it came from.
+TEST(CodegenErrors, ErrorsNameTheLineOfTheirConstruct) {
+  std::string statements;
+  for (int i = 0; i < 6000; ++i) statements += "a" + std::to_string(i) + " = b;";
+  testsupport::ScratchDir dir;
+  testsupport::WriteFile(dir / "long.as", "a = 1;\n\ntrace(\"" + std::string(70000, 'x') + "\");\n");
+  const struct {
+    std::string script;
+    const char* message;  // a part of it
+    std::string file;
+    int line;
+    std::string lineStart;  // of the recorded line text
+  } cases[] = {
+      {"a = 1;\nb = 2;\ngotoAndPlay();\n", "too few arguments", "Main", 3, "gotoAndPlay();"},
+      {"x = 1;\nwhile (c) {\n  y = 2;\n  break;\n}\nbreak;\n", "break outside a loop", "Main", 6, "break;"},
+      {"function f() {\n  if (a)\n    continue;\n}\n", "continue outside a loop", "Main", 3, "    continue;"},
+      {"x = 1;\n5 =\n  x;", "assignment needs", "Main", 2, "5 ="},
+      {"on (press) {\n  stop();\n}\non (relase) {\n}\n", "unknown button event", "Main", 4, "on (relase) {"},
+      {"onClipEvent (load) {\n}\n\nx = 1;\n", "statement outside a handler", "Main", 4, "x = 1;"},
+      {"x = 1;\nwith (o) {\n" + statements + "\n}\n", "with block longer than 65535", "Main", 2, "with (o) {"},
+      {"x = 1;\nf = function () {\n" + statements + "\n};\n", "function body longer than 65535", "Main", 2,
+       "f = function () {"},
+      {"on (release) {}\non (press) {\n" + statements + "\n}\n", "button condition actions longer", "Main", 2,
+       "on (press) {"},
+      {"x = 1;\n#include \"long.as\"\n", "string longer than 65533", (dir / "long.as").string(), 3, "trace(\"xxx"},
+  };
+  for (const auto& c : cases) {
+    ScriptCompiler compiler;
+    compiler.AddIncludePath(dir.str().c_str());
+    std::unique_ptr<ScriptNode, void (*)(ScriptNode*)> root(compiler.Parse(c.script.c_str()),
+                                                            [](ScriptNode* n) { n->Release(); });
+    ASSERT_NE(root, nullptr) << compiler.GetErrorMessage();
+    EXPECT_EQ(compiler.Generate(root.get(), 5), 0u);
+    EXPECT_EQ(compiler.GetErrorCode(), kScriptErrorSyntax);
+    EXPECT_NE(std::string(compiler.GetErrorMessage()).find(c.message), std::string::npos) << compiler.GetErrorMessage();
+    EXPECT_EQ(compiler.GetErrorFile(), c.file) << c.message;
+    EXPECT_EQ(compiler.GetErrorLine(), c.line) << c.message;
+    EXPECT_EQ(std::string(compiler.GetErrorLineText()).substr(0, c.lineStart.size()), c.lineStart) << c.message;
+  }
 }
 
 TEST(CodegenErrors, GenerateReplacesCodeAndKeepsNoneAfterAFailure) {

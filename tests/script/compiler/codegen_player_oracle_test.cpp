@@ -22,6 +22,8 @@ TEST(CodegenPlayer, CompiledScriptsTraceWhatTheySay) {
   std::vector<PlayerCase> cases = {
       {"utf8 text", 6, "trace(\"\xC3\xA9\");", {"\xC3\xA9"}},
       {"escapes", 6, "trace(\"say \\\"hi\\\" \\\\ \\u00e9\");", {"say \"hi\" \\ \xC3\xA9"}},
+      {"escaped surrogate pair", 6, "s = \"\\uD83D\\uDE00\"; trace(s == \"\xF0\x9F\x98\x80\"); trace(s);",
+       {"true", "\xF0\x9F\x98\x80"}},
       {"latin-1 text", 5, "trace(\"\xC3\xA9\".length);", {"1"}},
       {"integer literals", 6,
        "trace(3000000000); trace(0xFFFFFFFF); trace(4294967296); trace(-3000000000); trace(2147483647);",

@@ -100,14 +100,14 @@ TEST(CompileEntry, FailuresGiveNullAndTheErrorRecord) {
   } cases[] = {
       {L"x = ;", kScriptErrorSyntax, "unexpected", 1},
       {L"a = 1;\nb = (;\n", kScriptErrorSyntax, "", 2},
-      {L"x = 1 # 2;", kScriptErrorStream, "", 0},
-      {L"on (press) { stop(); }", kScriptErrorSyntax, "button", 0},
-      {L"onClipEvent (load) { stop(); }", kScriptErrorSyntax, "movie clip", 0},
-      {L"if (a) { on (press) { stop(); } }", kScriptErrorSyntax, "on handler", 0},
-      {L"if (a) { on (relase) { stop(); } }", kScriptErrorSyntax, "handler", 0},
-      {L"gotoAndPlay();", kScriptErrorSyntax, "too few arguments", 0},
-      {L"startDrag(\"k\", true, 0);", kScriptErrorSyntax, "startDrag", 0},
-      {L"break;", kScriptErrorSyntax, "break outside a loop", 0},
+      {L"x = 1;\nx = 1 # 2;", kScriptErrorStream, "unexpected char: '#'", 2},
+      {L"on (press) { stop(); }", kScriptErrorSyntax, "button", 1},
+      {L"onClipEvent (load) { stop(); }", kScriptErrorSyntax, "movie clip", 1},
+      {L"if (a) { on (press) { stop(); } }", kScriptErrorSyntax, "on handler", 1},
+      {L"if (a) { on (relase) { stop(); } }", kScriptErrorSyntax, "handler", 1},
+      {L"gotoAndPlay();", kScriptErrorSyntax, "too few arguments", 1},
+      {L"startDrag(\"k\", true, 0);", kScriptErrorSyntax, "startDrag", 1},
+      {L"break;", kScriptErrorSyntax, "break outside a loop", 1},
   };
   for (const auto& c : cases) {
     ScriptCompileError error;
@@ -130,6 +130,18 @@ TEST(CompileEntry, BodyBeyond64KbGivesNull) {
   EXPECT_EQ(CompileTag(L"function f() { " + body + L" }", 5, &error), nullptr);
   EXPECT_EQ(error.code, kScriptErrorSyntax);
   EXPECT_NE(error.message.find("65535"), std::string::npos);
+}
+
+TEST(CompileEntry, ScriptBeyondTheSizeLimitGivesNull) {
+  ScriptCompileError error;
+  const std::wstring script(ScriptCompiler::kMaxScriptBytes + 1, L';');
+  EXPECT_EQ(CompileTag(script, 6, &error), nullptr);
+  EXPECT_EQ(error.code, kScriptErrorStream);
+  EXPECT_EQ(error.message, "The script is longer than 1048576 bytes");
+  // Characters of several bytes count as their bytes.
+  EXPECT_EQ(CompileTag(L"s = \"" + std::wstring(ScriptCompiler::kMaxScriptBytes / 2, L'\u00E9') + L"\";", 6, &error),
+            nullptr);
+  EXPECT_EQ(error.message, "The script is longer than 1048576 bytes");
 }
 
 TEST(CompileEntry, IncludeCycleGivesNull) {

@@ -23,6 +23,7 @@ const std::map<std::string, std::string>& ExpectedFailures() {
       {"array_length", "\"var\" in a for..in loop"},
       {"as1_constructor_v6", "missing semicolon"},
       {"assetnativeaccessor", "\"var\" in a for..in loop"},
+      {"define_local_with_paths", "slash path as function name"},
       {"edittext_html_swf8", "strict equality ==="},
       {"external_interface_escapexml", "typeof without parentheses"},
       {"external_interface_toxml_array", "typeof without parentheses"},

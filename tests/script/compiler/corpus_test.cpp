@@ -14,14 +14,14 @@ namespace {
 
 struct ExpectedFailure {
   int code;
-  int line;  // of the error record; 0 for a lexical error, which carries no line
+  int line;  // of the error record
   const char* reason;
 };
 
 // Scripts of the corpus that do not parse, and why.
 const std::map<std::string, ExpectedFailure>& ExpectedFailures() {
   static const std::map<std::string, ExpectedFailure> failures = {
-      {"add_swf4", {kScriptErrorStream, 0, "inline bytecode blocks (@PCode)"}},
+      {"add_swf4", {kScriptErrorStream, 13, "inline bytecode blocks (@PCode)"}},
       {"array_length", {kScriptErrorSyntax, 3, "\"var\" in a for..in loop"}},
       {"as1_constructor_v6", {kScriptErrorSyntax, 6, "missing semicolon on line 5"}},
       {"assetnativeaccessor", {kScriptErrorSyntax, 3, "\"var\" in a for..in loop"}},

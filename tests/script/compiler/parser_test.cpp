@@ -199,14 +199,15 @@ TEST(Parser, ErrorRecord) {
   EXPECT_EQ(compiler.GetErrorColumn(), 8);
   EXPECT_STREQ(compiler.GetErrorFile(), "Main");
   EXPECT_STREQ(compiler.GetErrorLineText(), "x = 1; } y = 2;");
-  EXPECT_STREQ(compiler.GetErrorMessage(), "line 1:8: expecting EOF, found '}'");
+  EXPECT_STREQ(compiler.GetErrorMessage(), "Main:1:8: expecting EOF, found '}'");
 
   ScriptCompiler lexical;
   EXPECT_EQ(lexical.Parse("x = 1;\ny = @;"), nullptr);
   EXPECT_EQ(lexical.GetErrorCode(), kScriptErrorStream);
-  EXPECT_EQ(lexical.GetErrorLine(), 0);
-  EXPECT_EQ(lexical.GetErrorColumn(), 0);
-  EXPECT_STREQ(lexical.GetErrorLineText(), "No Line");
+  EXPECT_STREQ(lexical.GetErrorMessage(), "unexpected char: '@'");
+  EXPECT_EQ(lexical.GetErrorLine(), 2);
+  EXPECT_EQ(lexical.GetErrorColumn(), 5);
+  EXPECT_STREQ(lexical.GetErrorLineText(), "y = @;");
   EXPECT_STREQ(lexical.GetErrorFile(), "Main");
 
   ScriptCompiler empty;

@@ -138,12 +138,13 @@ TEST(Preprocessor, Errors) {
       {"x;\n#define 5\n", kScriptErrorSyntax, "Main:2:9: Unsupported value for #define: 5", 2, 9},
       {"#include \"missing-file.as\"", kScriptErrorSyntax,
        "Main:1:10: Could not find file: \"missing-file.as\"", 1, 10},
-      {"#pragma once", kScriptErrorStream, nullptr, 0, 0},
-      {"#if X", kScriptErrorStream, nullptr, 0, 0},
-      {"#IFDEF X", kScriptErrorStream, nullptr, 0, 0},
-      {"#defne X", kScriptErrorStream, nullptr, 0, 0},
-      {"x = \xE9;", kScriptErrorStream, nullptr, 0, 0},
-      {"/* open", kScriptErrorStream, nullptr, 0, 0},
+      // Lexical errors: the plain message, at the character where the lexer stopped.
+      {"#pragma once", kScriptErrorStream, "unexpected char: '#'", 1, 1},
+      {"x;\n#if X", kScriptErrorStream, nullptr, 2, 1},
+      {"#IFDEF X", kScriptErrorStream, nullptr, 1, 1},
+      {"#defne X", kScriptErrorStream, nullptr, 1, 5},
+      {"x = \xE9;", kScriptErrorStream, "unexpected char: 0xE9", 1, 5},
+      {"/* open", kScriptErrorStream, nullptr, 1, 8},
   };
   for (const auto& c : cases) {
     ScriptCompiler compiler;
@@ -220,6 +221,39 @@ TEST_F(PreprocessorIncludes, SelfIncludeIsRefused) {
       << compiler.GetErrorMessage();
 }
 
+// A script beyond the size limit, alone or with its included files, is refused before it is
+// parsed; one at the limit is read.
+TEST_F(PreprocessorIncludes, ScriptsBeyondTheSizeLimitAreRefused) {
+  const size_t limit = ScriptCompiler::kMaxScriptBytes;
+  // The included files count with the bytes read, even those that leave no text.
+  Write("half.as", "//" + std::string(limit / 2, 'x'));
+  Write("whole.as", "//" + std::string(limit, 'x'));
+  const struct {
+    std::string script;
+    const char* message;  // empty when the script is read
+  } cases[] = {
+      {std::string(limit - 1, 'a') + ";", ""},
+      {std::string(limit - 2, 'a') + ";\n", ""},
+      {std::string(limit, 'a') + ";", "The script is longer than 1048576 bytes"},
+      {"#include \"whole.as\"\n", "The script with its included files is longer than 1048576 bytes"},
+      {"#include \"half.as\"\n#include \"half.as\"\n#include \"half.as\"\n",
+       "The script with its included files is longer than 1048576 bytes"},
+  };
+  for (const auto& c : cases) {
+    ScriptCompiler compiler;
+    compiler.AddIncludePath(dir_.str().c_str());
+    std::unique_ptr<ScriptNode> root(compiler.Parse(c.script.c_str()));
+    if (*c.message == '\0') {
+      EXPECT_NE(root, nullptr) << compiler.GetErrorMessage();
+      continue;
+    }
+    EXPECT_EQ(root, nullptr);
+    EXPECT_EQ(compiler.GetErrorCode(), kScriptErrorStream);
+    EXPECT_STREQ(compiler.GetErrorMessage(), c.message);
+    EXPECT_TRUE(compiler.GetScriptText().size() <= limit + 1);
+  }
+}
+
 TEST_F(PreprocessorIncludes, DeepestChainIsAccepted) {
   const int depth = ScriptCompiler::kMaxIncludeDepth;
   for (int i = 1; i <= depth + 1; ++i) {
@@ -252,6 +286,48 @@ TEST_F(PreprocessorIncludes, ParserErrorsMapToSources) {
   EXPECT_EQ(compiler.GetErrorLine(), 3);
   EXPECT_EQ(compiler.GetErrorColumn(), 10);
   EXPECT_STREQ(compiler.GetErrorLineText(), "broken = ;");
+}
+
+// Syntax and lexical errors name the user's own file, line and line text, in the record and
+// in a syntax error's message, also after an include or an inactive region; a lexical error
+// keeps the plain message.
+TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
+  Write("two.as", "a = 1;\nb = 2;\n");
+  Write("bad.as", "a = 1;\nb = ;\n");
+  Write("stray.as", "a = 1;\nb = @;\n");
+  const struct {
+    const char* script;
+    int code;
+    std::string message, file;
+    int line, column;
+    const char* lineText;
+  } cases[] = {
+      {"#include \"two.as\"\nx = ;", kScriptErrorSyntax, "Main:2:5: unexpected token: ;", "Main", 2, 5, "x = ;"},
+      {"#ifdef X\n/* a\nb */\n#endif\nx = ;", kScriptErrorSyntax, "Main:5:5: unexpected token: ;", "Main",
+       5, 5, "x = ;"},
+      {"x = 1;\n#include \"bad.as\"\n", kScriptErrorSyntax, Path("bad.as") + ":2:5: unexpected token: ;",
+       Path("bad.as"), 2, 5, "b = ;"},
+      {"#include \"two.as\"\ny = @;", kScriptErrorStream, "unexpected char: '@'", "Main", 2, 5, "y = @;"},
+      {"x = 1;\n#include \"stray.as\"\n", kScriptErrorStream, "unexpected char: '@'", Path("stray.as"), 2, 5,
+       "b = @;"},
+      // The preprocessor's own errors name the line as it stands in the source.
+      {"x = 1;\r\n#include \"none.as\" // gone\r\n", kScriptErrorSyntax, "Main:2:10: Could not find file: \"none.as\"",
+       "Main", 2, 10, "#include \"none.as\" // gone"},
+      // A directive inside a line joins its neighbours: the ActionScript lexer meets "0x;".
+      {"#include \"two.as\"\nx = 0#endifx;", kScriptErrorStream, "unexpected char: ';'", "Main", 2, 7,
+       "x = 0x;"},
+  };
+  for (const auto& c : cases) {
+    ScriptCompiler compiler;
+    compiler.AddIncludePath(dir_.str().c_str());
+    EXPECT_EQ(compiler.Parse(c.script), nullptr) << c.script;
+    EXPECT_EQ(compiler.GetErrorCode(), c.code) << c.script;
+    EXPECT_EQ(compiler.GetErrorMessage(), c.message) << c.script;
+    EXPECT_EQ(compiler.GetErrorFile(), c.file) << c.script;
+    EXPECT_EQ(compiler.GetErrorLine(), c.line) << c.script;
+    EXPECT_EQ(compiler.GetErrorColumn(), c.column) << c.script;
+    EXPECT_STREQ(compiler.GetErrorLineText(), c.lineText) << c.script;
+  }
 }
 
 }  // namespace

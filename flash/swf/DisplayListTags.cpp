@@ -211,11 +211,13 @@ uint32_t PlaceObject2Tag::Write(SwfBitWriter& out) {
   if (hasRatio) flags |= 0x10;
   if (colorTransformWithAlpha) flags |= 0x08;
   if (matrix) flags |= 0x04;
-  if (characterId != 0) flags |= 0x02;
+  // The flag is a state of its own: id 0 is a character like any other (video streams are
+  // often defined as character 0).
+  if (hasCharacter) flags |= 0x02;
   if (move) flags |= 0x01;
   body.WriteU8(flags);
   body.WriteU16(depth);
-  if (characterId != 0) body.WriteU16(characterId);
+  if (hasCharacter) body.WriteU16(characterId);
   if (matrix) {
     body.WriteRecord(matrix.get());
     body.Align();

@@ -58,6 +58,8 @@ TEST(DisplayListTags, RoundTrip) {
          return Own(t);
        },
        "88 06 22 01 00 03 00 61 62 00"},
+      {"PlaceObject2 placing character 0 keeps its character flag", 6, [] { return Own(Placed(0, 1)); },
+       "85 06 02 01 00 00 00"},
       {"PlaceObject2 ratio and clip depth", 6, [] {
          auto* t = Placed(3, 1);
          t->hasRatio = 1, t->ratio = 0x100;

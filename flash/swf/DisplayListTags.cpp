@@ -247,7 +247,7 @@ uint32_t PlaceObject2Tag::Write(SwfBitWriter& out) {
       wide ? body.WriteU32(events) : body.WriteU16(static_cast<uint16_t>(events));
       SwfBitWriter scratch(v);
       if (events & kClipEventKeyPress) scratch.WriteU8(r->keyCode);
-      if (r->actions && !r->actions->actions.empty()) {
+      if (r->actions && (!r->actions->actions.empty() || !r->actions->trailingBytes.empty())) {
         const bool headerOff = r->actions->headerOff;
         r->actions->headerOff = true;
         r->actions->WriteActions(scratch, false);

@@ -175,6 +175,15 @@ TEST(DoActionTag, ReadBytesAreWrittenBackUnchanged) {
   EXPECT_EQ(push.values[0].text.Text(), L"caf\u00e9");
 }
 
+// Compilers place actions behind the End action that jumps reach: they are kept.
+TEST(DoActionTag, BytesBehindTheEndAreKept) {
+  for (const char* hex : {"3F 03 08 00 00 00 99 02 00 01 00 00 07 00", "FF 0E 05 00 00 00 03 00 00 07 00"}) {
+    auto tags = ReadTags(Hex(hex), 6);
+    ASSERT_EQ(tags.size(), 1u);
+    EXPECT_EQ(ToHex(Written(*tags[0], 6)), hex);
+  }
+}
+
 TEST(DoActionTag, ShiftingReachesTheActions) {
   DoActionTag t;
   t.AddAction(new ActionGotoFrame(2));

@@ -158,6 +158,8 @@ void PlaceObject2Tag::ClearPlacement() {
   ratio = 0;
   clipDepth = 0;
   allEventFlags = 0;
+  eventFlagsRead = false;
+  readEventUnion = 0;
   hasClipDepth = hasName = hasRatio = hasCharacter = move = 0;
 }
 
@@ -240,6 +242,9 @@ uint32_t PlaceObject2Tag::Write(SwfBitWriter& out) {
     body.WriteU16(0);
     uint32_t all = 0;
     for (auto& r : clipActions) all |= written(*r);
+    // The all-events word of a movie need not be the union of its records: it is written as
+    // read while the records still have the events they were read with.
+    if (eventFlagsRead && all == readEventUnion) all = wide ? allEventFlags : (allEventFlags & 0xFFFF);
     wide ? body.WriteU32(all) : body.WriteU16(static_cast<uint16_t>(all));
     for (auto& r : clipActions) {
       const uint32_t events = written(*r);
@@ -319,6 +324,9 @@ uint32_t PlaceObject2Tag::Read(SwfReader& reader) {
       reader.Seek(recordEnd);
       clipActions.push_back(std::move(record));
     }
+    eventFlagsRead = true;
+    readEventUnion = 0;
+    for (auto& r : clipActions) readEventUnion |= wide ? r->eventFlags : (r->eventFlags & 0xFFFF);
   }
   reader.AlignByte();
   return reader.GetPosition() - start;

@@ -184,3 +184,35 @@ TEST(DisplayListTags, PlacedIdsAreTracked) {
   ResetPlacedIdRange();
   EXPECT_EQ(GetMaxPlacedId(), 0);
 }
+
+// Clip actions of other tools come back as they were read: an all-events word that is not the
+// union of the records, a key-press record without its key code, and a key code behind a
+// record without the key-press event. Once the program changes the records, the word is
+// their union again.
+TEST(DisplayListTags, ClipActionsAreWrittenBackAsRead) {
+  const struct {
+    const char* name;
+    const char* hex;
+  } cases[] = {
+      {"all-events 0x200 over records 0x40000 and 0x202",
+       "A3 06 82 01 00 01 00 00 00 00 02 00 00 00 00 04 00 02 00 00 00 07 00 "
+       "02 02 00 00 02 00 00 00 06 00 00 00 00 00"},
+      {"key-press bit, no key code", "9D 06 82 01 00 01 00 00 00 00 00 02 00 00 00 02 00 06 00 00 00 96 02 00 05 01 00 "
+                                     "00 00 00 00"},
+      {"key code, no key-press bit", "9A 06 82 01 00 01 00 00 00 02 00 00 00 02 00 00 00 03 00 00 00 20 07 00 "
+                                     "00 00 00 00"},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SwfReader r;
+    Load(r, Hex(c.hex), 6);
+    std::unique_ptr<SwfTag> tag(r.ReadNextTag());
+    EXPECT_EQ(ToHex(Written(*tag, 6)), ToHex(Hex(c.hex)));
+  }
+  SwfReader r;
+  Load(r, Hex(cases[0].hex), 6);
+  std::unique_ptr<SwfTag> tag(r.ReadNextTag());
+  auto* p = static_cast<PlaceObject2Tag*>(tag.get());
+  p->clipActions.pop_back();
+  EXPECT_EQ(ToHex(Written(*p, 6)), "99 06 82 01 00 01 00 00 00 00 00 04 00 00 00 04 00 02 00 00 00 07 00 00 00 00 00");
+}

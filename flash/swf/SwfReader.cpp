@@ -80,6 +80,37 @@ struct FileCloser {
   }
 };
 
+// Deletes a temporary file on every way out of a scope (an exception included) unless kept.
+class TemporaryFileGuard {
+ public:
+  explicit TemporaryFileGuard(PathString& path) : path_(path) {}
+  ~TemporaryFileGuard() {
+    if (!keep_ && !path_.empty()) {
+      DeletePath(path_, false);
+      path_.clear();
+    }
+  }
+  TemporaryFileGuard(const TemporaryFileGuard&) = delete;
+  TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
+  void Keep() { keep_ = true; }
+
+ private:
+  PathString& path_;
+  bool keep_ = false;
+};
+
+struct DescriptorCloser {
+  int fd;
+  ~DescriptorCloser() {
+    if (fd >= 0) close(fd);
+  }
+  bool Close() {
+    const int f = fd;
+    fd = -1;
+    return close(f) == 0;
+  }
+};
+
 }  // namespace
 
 bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32_t& errorCode) {
@@ -94,11 +125,16 @@ bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32
     errorCode = kSwfErrorTooLarge;
     return false;
   }
+  // A header length too small to be one says nothing: the stream is inflated as far as it
+  // goes, never past what the readers load.
+  const uint32_t limit = declared < 8 ? kMaxSwfMovieBytes : declared;
   const int fd = MakeSwfTemporaryFile(temporary);
   if (fd < 0) {
     errorCode = kSwfErrorCannotOpen;
     return false;
   }
+  TemporaryFileGuard made(temporary);
+  DescriptorCloser descriptor{fd};
   auto sink = [fd](const uint8_t* bytes, size_t count) {
     while (count > 0) {
       const ssize_t n = write(fd, bytes, count);
@@ -109,12 +145,9 @@ bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32
     }
     return true;
   };
-  const bool ok = InflateSwfFile(path, sink, declared);
-  if (close(fd) != 0 || !ok) {
-    DeletePath(temporary, false);
-    temporary.clear();
-    return false;
-  }
+  const bool ok = InflateSwfFile(path, sink, limit);
+  if (!descriptor.Close() || !ok) return false;
+  made.Keep();
   return true;
 }
 
@@ -198,8 +231,8 @@ bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignatur
         errorCode = error;
         return false;
       }
+      TemporaryFileGuard inflated(temporary);
       const bool ok = ReadAllTagsFromMemory(temporary, true, byteCount, parseTags);
-      DeletePath(temporary, false);
       compressed = 1;
       return ok;
     }

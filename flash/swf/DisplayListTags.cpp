@@ -214,12 +214,13 @@ uint32_t PlaceObject2Tag::Write(SwfBitWriter& out) {
   if (colorTransformWithAlpha) flags |= 0x08;
   if (matrix) flags |= 0x04;
   // The flag is a state of its own: id 0 is a character like any other (video streams are
-  // often defined as character 0).
-  if (hasCharacter) flags |= 0x02;
+  // often defined as character 0). An id given without SetCharacterId still places it.
+  const bool withCharacter = hasCharacter || characterId != 0;
+  if (withCharacter) flags |= 0x02;
   if (move) flags |= 0x01;
   body.WriteU8(flags);
   body.WriteU16(depth);
-  if (hasCharacter) body.WriteU16(characterId);
+  if (withCharacter) body.WriteU16(characterId);
   if (matrix) {
     body.WriteRecord(matrix.get());
     body.Align();

@@ -1,6 +1,7 @@
 #include "flash/swf/SwfReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -250,6 +251,13 @@ bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignatur
     const uint32_t total = byteCount != 0 ? byteCount : UINT32_MAX;
     const uint32_t inBuffer = byteCount > 4 && !checkSignature ? total - 4 : total;
     FILE* file = f.get();
+    // A file larger than the readers load is refused before any of it is read.
+    struct stat st;
+    if (byteCount == 0 && fstat(fileno(file), &st) == 0 && st.st_size > static_cast<off_t>(kMaxSwfMovieBytes)) {
+      Reset();
+      errorCode = kSwfErrorTooLarge;
+      return false;
+    }
     if (!FillBuffer(inBuffer, [file](uint8_t* to, size_t n) { return fread(to, 1, n, file); })) return false;
   }
   f.reset();

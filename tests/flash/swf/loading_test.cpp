@@ -117,6 +117,9 @@ TEST(SwfLoading, BadFilesFailWithTheirReason) {
   WriteFile(dir / "huge.swf", cws.substr(0, 4) + std::string("\xFF\xFF\xFF\xFF", 4) + cws.substr(8));
   // An FWS header cut short: the file reader, which reads no tags, cannot tell.
   WriteFile(dir / "tiny.swf", std::string("FWS\x06\xFF\xFF\xFF\xFF", 8) + "tiny");
+  // More than the readers load (a sparse file): refused before it is read.
+  WriteFile(dir / "big.swf", ThreeFrameMovie());
+  std::filesystem::resize_file(dir / "big.swf", kMaxSwfMovieBytes + 1);
   struct Case {
     const char* file;
     uint32_t error;
@@ -124,7 +127,8 @@ TEST(SwfLoading, BadFilesFailWithTheirReason) {
     bool fileReaderToo = true;
   } cases[] = {{"cut.swf", kSwfErrorNotSwf, 1}, {"cxy.swf", kSwfErrorNotSwf, 1}, {"zws.swf", kSwfErrorNotSwf, 0},
                {"text.txt", kSwfErrorNotSwf, 0}, {"missing.swf", kSwfErrorCannotOpen, 0},
-               {"huge.swf", kSwfErrorTooLarge, 1}, {"tiny.swf", kSwfErrorNotSwf, 0, false}};
+               {"huge.swf", kSwfErrorTooLarge, 1}, {"tiny.swf", kSwfErrorNotSwf, 0, false},
+               {"big.swf", kSwfErrorTooLarge, 0, false}};
   for (auto& c : cases) {
     SCOPED_TRACE(c.file);
     SwfReader memory;

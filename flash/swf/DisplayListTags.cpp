@@ -316,7 +316,8 @@ uint32_t PlaceObject2Tag::Read(SwfReader& reader) {
       // or run on cannot shift the records behind them.
       const uint32_t recordEnd =
           static_cast<uint32_t>(std::min<uint64_t>(uint64_t{reader.GetPosition()} + record->actionRecordSize, tagEnd));
-      if (events & kClipEventKeyPress) record->keyCode = reader.ReadU8();
+      // The key code is part of the record: a record too short to hold one has none.
+      if ((events & kClipEventKeyPress) && reader.GetPosition() < recordEnd) record->keyCode = reader.ReadU8();
       const uint32_t savedEnd = reader.tagEnd;
       reader.tagEnd = recordEnd;
       auto actions = std::make_unique<DoActionTag>(version);

@@ -138,6 +138,14 @@ TEST(DisplayListTags, ClipActionRecordsFollowTheirSizes) {
   std::unique_ptr<SwfTag> forged(r.ReadNextTag());
   EXPECT_EQ(static_cast<PlaceObject2Tag*>(forged.get())->clipActions.size(), 1u);
   EXPECT_EQ(r.GetPosition(), r.GetSize());
+
+  // A key-press record of size 0 has no key code: it takes no byte of the next record.
+  Load(r, Hex("A1 06 82 01 00 01 00 00 00 02 00 02 00 00 00 02 00 00 00 00 00 02 00 00 00 02 00 00 00 06 00 "
+              "00 00 00 00"), 6);
+  std::unique_ptr<SwfTag> empty(r.ReadNextTag());
+  auto* e = static_cast<PlaceObject2Tag*>(empty.get());
+  ASSERT_EQ(e->clipActions.size(), 2u);
+  EXPECT_EQ(e->clipActions[0]->keyCode, 0);
 }
 
 TEST(DisplayListTags, ShiftingAndCopying) {

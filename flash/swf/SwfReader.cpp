@@ -126,9 +126,6 @@ bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32
     errorCode = kSwfErrorTooLarge;
     return false;
   }
-  // A header length too small to be one says nothing: the stream is inflated as far as it
-  // goes, never past what the readers load.
-  const uint32_t limit = declared < 8 ? kMaxSwfMovieBytes : declared;
   const int fd = MakeSwfTemporaryFile(temporary);
   if (fd < 0) {
     errorCode = kSwfErrorCannotOpen;
@@ -146,7 +143,8 @@ bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32
     }
     return true;
   };
-  const bool ok = InflateSwfFile(path, sink, limit);
+  // Never more than the header declares: a small file cannot fill the disk.
+  const bool ok = InflateSwfFile(path, sink, declared);
   if (!descriptor.Close() || !ok) return false;
   made.Keep();
   return true;

@@ -29,6 +29,7 @@ struct MenuItemInfo {
   bool enabled = true;
   bool checked = false;
   std::uint32_t attributes = 0;
+  MenuRef submenu;  // the hierarchical menu the item opens, if any
 };
 
 OSStatus CreateNewMenu(std::int16_t menuId, const std::wstring& title, MenuRef* outMenu);
@@ -46,6 +47,10 @@ OSStatus SetMenuItem(MenuRef menu, std::uint16_t index, const MenuItemInfo& item
 // The n-th (from 1) item with the command.
 OSStatus GetIndMenuItemWithCommandID(MenuRef menu, OSType command, std::uint16_t n,
                                      std::uint16_t* outIndex);
+
+// Enables or disables every item with the command: in one menu, or with a null menu in
+// every menu of the menu bar (application-wide). kNotFoundErr when no item has it.
+OSStatus EnableMenuCommand(MenuRef menu, OSType command, bool enable);
 
 // The menu bar: menus in order.
 void SetMenuBar(const std::vector<MenuRef>& menus);

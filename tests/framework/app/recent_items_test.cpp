@@ -50,6 +50,10 @@ TEST(MenuTest, IndexesAndCommandsPickTheDocumentedItems) {
   EXPECT_FALSE(item.enabled);
   EXPECT_FALSE(menu.CheckItem(FourCC("nope"), false, true));
 
+  SetMenuBar({menu.Get()});
+  EXPECT_EQ(EnableMenuCommand(MenuRef{}, FourCC("save"), true), kNoErr);  // application-wide
+  GetMenuItem(menu.Get(), 4, &item);
+  EXPECT_TRUE(item.enabled);
   EXPECT_TRUE(menu.DeleteItem(0, true));  // by index: 0 is the first item
   EXPECT_EQ(Texts(menu), (std::vector<std::wstring>{L"", L"Save", L"Save again"}));
   EXPECT_TRUE(menu.DeleteItem(FourCC("save"), false));  // the first with the command

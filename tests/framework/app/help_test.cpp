@@ -6,6 +6,8 @@
 
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/SystemServices.h"
+#include "framework/app/AppIcons.h"
+#include "support/ResourceFile.h"
 #include "support/TestSupport.h"
 #include "toolbox/AppLocation.h"
 #include "toolbox/Launch.h"
@@ -75,6 +77,26 @@ TEST_F(HelpTest, FilesAndDocumentsOpenWithoutAShell) {
             }));
   SetDisplayBackend(nullptr);  // nothing to launch with
   EXPECT_FALSE(OpenFileViaFinder(W(odd)));
+}
+
+TEST_F(HelpTest, AppIconsGetFreshCreatorsWithinOneTick) {
+  const std::string family = "icns" + testsupport::Be32(12) + "abcd";
+  testsupport::WriteFile(dir_ / "res" / "main.rsrc", testsupport::ResourceFile(FourCC("icns"), 128, family));
+  OSType first = 0, second = 0;
+  IconRef a, b;
+  ASSERT_TRUE(RegisterAppIcon(128, first, &a));
+  ASSERT_TRUE(RegisterAppIcon(128, second, &b));
+  EXPECT_NE(first, 0u);
+  EXPECT_NE(first, second);
+  std::string got;
+  EXPECT_TRUE(GetRegisteredIconFamily(first, kAppIconType, &got));
+  EXPECT_EQ(got, family);
+  EXPECT_TRUE(UnregisterAppIcon(first, a));
+  EXPECT_FALSE(GetRegisteredIconFamily(first, kAppIconType, nullptr));
+  EXPECT_TRUE(GetRegisteredIconFamily(second, kAppIconType, nullptr));
+  UnregisterAppIcon(second, b);
+  OSType given = FourCC("Brvn");
+  EXPECT_FALSE(RegisterAppIcon(129, given, nullptr));  // no such resource
 }
 
 TEST(SystemServicesTest, VersionAndLocalDate) {

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "framework/platform/Preferences.h"
+#include "support/ResourceFile.h"
 #include "support/TestSupport.h"
 #include "toolbox/AppLocation.h"
 #include "toolbox/Utf8.h"
@@ -79,18 +80,7 @@ TEST(SupportFolderTest, ProductFolderUnderXdgDataHomeOrItsDefault) {
   EXPECT_FALSE(GetProductSupportFolder(folder, kThisProductCode));
 }
 
-std::string Be16(uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
-std::string Be32(uint32_t v) { return Be16(static_cast<uint16_t>(v >> 16)) + Be16(static_cast<uint16_t>(v)); }
-
-// A resource file holding one resource of the type and id.
-std::string ResourceFile(toolbox::OSType type, int16_t id, const std::string& bytes) {
-  const std::string data = Be32(static_cast<uint32_t>(bytes.size())) + bytes;
-  const std::string typeList = Be16(0) + Be32(type) + Be16(0) + Be16(10);
-  const std::string refs = Be16(static_cast<uint16_t>(id)) + Be16(0xFFFF) + Be32(0) + Be32(0);
-  const std::string map = std::string(24, '\0') + Be16(28) + Be16(0) + typeList + refs;
-  return Be32(16) + Be32(16 + static_cast<uint32_t>(data.size())) +
-         Be32(static_cast<uint32_t>(data.size())) + Be32(static_cast<uint32_t>(map.size())) + data + map;
-}
+using testsupport::ResourceFile;
 
 TEST(BundleResourceTest, ResourcesComeFromTheDataFolder) {
   ScratchDir dir;

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "toolbox/Controls.h"
 #include "toolbox/Display.h"
 
 namespace toolbox {
@@ -99,6 +100,7 @@ void DisposeControlTree(ControlRef c) {
   auto it = controls.find(c.id);
   if (it == controls.end()) return;
   if (it->second->target) it->second->target->Clear();
+  ForgetControlExtras(c);
   if (WindowData* w = Find(it->second->owner)) {
     w->controls.erase(std::remove(w->controls.begin(), w->controls.end(), c), w->controls.end());
   } else {
@@ -680,6 +682,7 @@ void ResetWindowModel() {
   m.controls.clear();
   m.windows.clear();
   m.order.clear();
+  ResetControlExtras();
 }
 
 }  // namespace toolbox

@@ -33,6 +33,7 @@ struct Extras {
   std::wstring help;
   ControlFontStyle font;
   ButtonContent content;
+  bool autoToggle = false;
 };
 
 struct ExtrasModel {
@@ -69,9 +70,21 @@ void ClampSelection(Extras& e, std::size_t length) {
 
 }  // namespace
 
+OSStatus SetControlAutoToggle(ControlRef control, bool on) {
+  Extras* e = Get(control);
+  if (!e) return kInvalidControlErr;
+  e->autoToggle = on;
+  return kNoErr;
+}
+
 OSStatus HitControlPart(ControlRef control, ControlPartCode part, std::uint32_t modifiers) {
   EventTargetRef target = GetControlEventTarget(control);
   if (!target) return kInvalidControlErr;
+  if (Extras* e = Get(control); e && e->autoToggle) {
+    const OSType kind = GetControlKind(control);
+    if (kind == kControlKindCheckBox) SetControlValue(control, GetControlValue(control) == 0 ? 1 : 0);
+    else SetControlValue(control, 1);
+  }
   Event hit(kEventClassControl, kEventControlHit);
   hit.SetParameter(kEventParamDirectObject, kTypeControlRef, control);
   hit.SetParameter(kEventParamKeyModifiers, kTypeUInt32, modifiers);
@@ -96,7 +109,6 @@ OSStatus SetControlMenu(ControlRef control, MenuRef menu, bool owned) {
   Extras* e = Get(control);
   if (!e) return kInvalidControlErr;
   if (menu && !IsValidMenu(menu)) return kInvalidMenuErr;
-  if (e->ownsMenu && e->menu && e->menu != menu) DisposeMenu(e->menu);
   e->menu = menu;
   e->ownsMenu = owned && menu;
   return kNoErr;

@@ -49,8 +49,13 @@ inline constexpr OSStatus kControlHandleNotFoundErr = -30599;
 // button, whose choice is told by the hit alone.
 OSStatus HitControlPart(ControlRef control, ControlPartCode part, std::uint32_t modifiers = 0);
 
+// A control that toggles its own value when clicked (check boxes: 0 <-> 1, radio buttons:
+// 1), before the hit is sent. Off by default.
+OSStatus SetControlAutoToggle(ControlRef control, bool on);
+
 // --- menus of pop-up and bevel buttons ---
-// An owned menu is disposed of with the control (or when replaced).
+// An owned menu is disposed of with the control; a menu replaced by another goes back to
+// the caller undisposed.
 OSStatus SetControlMenu(ControlRef control, MenuRef menu, bool owned);
 MenuRef GetControlMenu(ControlRef control);
 // The menu in which the last choice was made (its id) and the item chosen.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "framework/platform/WideText.h"
 #include "framework/ui/WindowBase.h"
 
 using namespace toolbox;
@@ -10,6 +11,13 @@ using namespace toolbox;
 namespace {
 short Clamp16(int v) { return static_cast<short>(std::clamp(v, SHRT_MIN, SHRT_MAX)); }
 }  // namespace
+
+bool LoadNumberedText(int number, std::wstring* out) {
+  CFStringRef text;
+  const bool found = GetLocalizedCFString(text, number) && text;
+  if (out) *out = found ? text->Text() : std::wstring();
+  return found;
+}
 
 bool WindowBase::BindControl(OSType signature, ControlBase* wrapper) {
   if (!wrapper) return false;
@@ -166,4 +174,16 @@ bool ControlBase::EmbedIn(ControlRef parent) { return EmbedControl(control, pare
 
 ControlBase* ControlBase::FromControl(ControlRef c) {
   return static_cast<ControlBase*>(GetControlReference(c));
+}
+
+bool ControlBase::MakeControl(WindowBase* window, OSType kind, const Rect& bounds,
+                              const std::wstring& title, bool storeStatus) {
+  OSStatus s = window ? CreateControl(window->GetWindow(), kind, bounds, title, &control)
+                      : kInvalidWindowErr;
+  if (s != kNoErr) {
+    control = ControlRef{};
+    if (storeStatus) status = s;
+    return false;
+  }
+  return true;
 }

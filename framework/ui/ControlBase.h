@@ -11,6 +11,9 @@
 
 class WindowBase;
 
+// The numbered text; false and the empty text when the number has none.
+bool LoadNumberedText(int number, std::wstring* out);
+
 class ControlBase {
  public:
   ControlBase() = default;
@@ -63,6 +66,10 @@ class ControlBase {
   static ControlBase* FromControl(toolbox::ControlRef control);
 
  protected:
+  // Makes the toolbox control of a create step in the window; on failure stores the status
+  // (when asked) and gives false.
+  bool MakeControl(WindowBase* window, toolbox::OSType kind, const toolbox::Rect& bounds,
+                   const std::wstring& title, bool storeStatus = true);
   // Whether the platform control exists (and is still alive).
   bool HasControl() const { return toolbox::IsValidControlRef(control); }
 

@@ -29,7 +29,6 @@ struct MenuItemInfo {
   bool enabled = true;
   bool checked = false;
   std::uint32_t attributes = 0;
-  MenuRef submenu;  // the hierarchical menu the item opens, if any
 };
 
 OSStatus CreateNewMenu(std::int16_t menuId, const std::wstring& title, MenuRef* outMenu);

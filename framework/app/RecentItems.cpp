@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "toolbox/Controls.h"
+
 using namespace toolbox;
 
 namespace {
@@ -27,11 +29,8 @@ bool RecentItems::AttachAsSubmenu(MenuRef parent, std::uint16_t itemIndex, std::
   if (!menu->Create(menuId, L"tt")) return false;
   firstCommandId_ = firstCommandId;
   submenu_ = std::move(menu);
-  MenuItemInfo item;
   const auto index = static_cast<std::uint16_t>(itemIndex + 1);
-  if (index == 0 || GetMenuItem(parent, index, &item) != kNoErr) return false;
-  item.submenu = submenu_->Get();
-  return SetMenuItem(parent, index, item) == kNoErr;
+  return index != 0 && SetMenuItemHierarchicalMenu(parent, index, submenu_->Get()) == kNoErr;
 }
 
 bool RecentItems::Add(const PathString& path, bool rebuildMenu) {

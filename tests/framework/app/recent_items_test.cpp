@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "support/TestSupport.h"
+#include "toolbox/Controls.h"
 #include "toolbox/Utf8.h"
 
 using namespace toolbox;
@@ -108,9 +109,7 @@ TEST_F(RecentItemsTest, AddMovesExactDuplicatesAndShowsTheMaximum) {
   EXPECT_EQ(*list.ItemForCommand(5004), *list.ItemAt(4));
   EXPECT_EQ(list.ItemForCommand(5005), nullptr);
   EXPECT_EQ(list.ItemForCommand(4999), nullptr);
-  MenuItemInfo item;
-  GetMenuItem(parent.Get(), 1, &item);
-  EXPECT_EQ(item.submenu, list.Submenu()->Get());
+  EXPECT_EQ(GetMenuItemHierarchicalMenu(parent.Get(), 1), list.Submenu()->Get());
 }
 
 TEST_F(RecentItemsTest, SaveAndLoadKeepTheOrderAndTheRules) {

@@ -72,8 +72,6 @@ class HttpRequest {
   static size_t OnData(char* bytes, size_t size, size_t count, void* self);
   // Makes the libcurl handle for the method; null when the URL or a header is refused.
   void* PrepareTransfer(Transfer& transfer);
-  bool RunGet();
-  bool RunPost();
   bool StartPost();
   void PumpPost();
   void Cancel();

@@ -287,29 +287,18 @@ size_t Preferences::GetData(const wchar_t* key, void* buffer, size_t capacity) c
   return bytes->size();
 }
 
-bool Preferences::GetBool(const wchar_t* key, bool& out) const {
+template <typename T>
+bool Preferences::Get(const wchar_t* key, T& out) const {
   if (!key) return false;
   auto it = values_.find(key);
-  if (it == values_.end() || !std::holds_alternative<bool>(it->second)) return false;
-  out = std::get<bool>(it->second);
+  if (it == values_.end() || !std::holds_alternative<T>(it->second)) return false;
+  out = std::get<T>(it->second);
   return true;
 }
 
-bool Preferences::GetLong(const wchar_t* key, int32_t& out) const {
-  if (!key) return false;
-  auto it = values_.find(key);
-  if (it == values_.end() || !std::holds_alternative<int32_t>(it->second)) return false;
-  out = std::get<int32_t>(it->second);
-  return true;
-}
-
-bool Preferences::GetString(const wchar_t* key, std::wstring& out) const {
-  if (!key) return false;
-  auto it = values_.find(key);
-  if (it == values_.end() || !std::holds_alternative<std::wstring>(it->second)) return false;
-  out = std::get<std::wstring>(it->second);
-  return true;
-}
+bool Preferences::GetBool(const wchar_t* key, bool& out) const { return Get(key, out); }
+bool Preferences::GetLong(const wchar_t* key, int32_t& out) const { return Get(key, out); }
+bool Preferences::GetString(const wchar_t* key, std::wstring& out) const { return Get(key, out); }
 
 bool Preferences::Store(const wchar_t* key, Value value, int32_t keyError) {
   if (!StorableKey(key)) {

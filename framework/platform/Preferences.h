@@ -76,6 +76,8 @@ class Preferences {
   bool Load();
   bool Save();
   bool Store(const wchar_t* key, Value value, int32_t keyError);
+  template <typename T>
+  bool Get(const wchar_t* key, T& out) const;
 
   int32_t lastError_ = 0;
   std::wstring domain_;

@@ -100,9 +100,7 @@ TEST_F(HelpTest, AppIconsGetFreshCreatorsWithinOneTick) {
 }
 
 TEST(SystemServicesTest, VersionAndLocalDate) {
-  EXPECT_TRUE(IsMacOSX());
-  EXPECT_FALSE(IsClassicSystem());
-  EXPECT_GE(GetSystemVersion(), 0x900u);
+  EXPECT_GE(GetSystemVersion(), 0x900u);  // the start-up requirement
   setenv("TZ", "UTC", 1);
   tzset();
   LocalDateTime t;

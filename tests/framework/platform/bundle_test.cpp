@@ -122,7 +122,9 @@ TEST(BundleResourceTest, CodeBundlesAndTheCompanionTool) {
 
   ScratchDir dir;
   Env env;
-  env.Set("XDG_CONFIG_HOME", dir.str().c_str());
+  // The preferences of the companion tool sit in the default config folder ~/.config.
+  env.Set("XDG_CONFIG_HOME", nullptr);
+  env.Set("HOME", dir.str().c_str());
   PathString found;
   EXPECT_FALSE(ReadLinkedAppPath(found));
   fs::create_directories(dir / "apps" / BundleName());
@@ -130,6 +132,7 @@ TEST(BundleResourceTest, CodeBundlesAndTheCompanionTool) {
   ASSERT_TRUE(prefs.Open(kLinkedAppDomain, kPrefsCurrentUser));
   prefs.SetString(kLinkedAppPathKey, toolbox::Utf8ToWide((dir / "apps" / "Protect").string()));
   ASSERT_TRUE(prefs.Close());
+  EXPECT_TRUE(fs::exists(dir / ".config" / (toolbox::WideToUtf8(kLinkedAppDomain) + ".xml")));
   ASSERT_TRUE(FindLinkedAppBundle(found));
   EXPECT_EQ(fs::path(N(found)), dir / "apps" / BundleName());
 }

@@ -13,6 +13,9 @@
 #include "flash/swf/SwfRecords.h"
 
 namespace swftest {
+
+bool DescribeFontTextVideo(const SwfObject& o, uint8_t version, std::ostream& d);
+
 namespace {
 
 template <class T>
@@ -163,6 +166,7 @@ std::string Describe(const SwfObject& o, uint8_t version) {
   } else if (auto* x = As<DoInitActionTag>(o)) {
     d << "doinitaction " << x->spriteId;
     for (auto& a : x->actions) d << " {" << DescribeAction(*a) << "}";
+  } else if (DescribeFontTextVideo(o, version, d)) {
   } else if (auto* x = As<RawTag>(o)) {
     d << "raw " << x->code << " [" << ToHex(x->body) << "]";
   } else {

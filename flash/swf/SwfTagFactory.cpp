@@ -5,6 +5,7 @@
 #include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DoActionTag.h"
+#include "flash/swf/DrawingTags.h"
 #include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfObject.h"
 #include "flash/swf/SwfReader.h"
@@ -41,7 +42,9 @@ SwfTag* CreateTagForCode(SwfReader& reader, uint16_t code, uint32_t length) {
     case 60: return new DefineVideoStreamTag();
     case 61: return new VideoFrameTag(length);
     case 64: return new EnableDebugger2Tag();
-    default: break;
+    default:
+      if (SwfTag* drawing = CreateDrawingTag(code, length)) return drawing;
+      break;
   }
   return new RawTag(code, length);
 }

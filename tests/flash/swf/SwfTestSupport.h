@@ -34,6 +34,8 @@ void Load(SwfReader& reader, const Bytes& bytes, uint8_t version);
 // Every field of an object as text (strings as the bytes they are written as), so that two
 // objects compare equal exactly when they describe the same thing.
 std::string Describe(const SwfObject& object, uint8_t version);
+// The same for the styles, shapes, morph shapes, bitmaps and buttons; false for other objects.
+bool DescribeDrawing(const SwfObject& object, uint8_t version, std::string& out);
 
 enum class Kind { kTag, kAction, kRecord };
 

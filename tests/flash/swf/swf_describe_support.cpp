@@ -169,6 +169,8 @@ std::string Describe(const SwfObject& o, uint8_t version) {
   } else if (DescribeFontTextVideo(o, version, d)) {
   } else if (auto* x = As<RawTag>(o)) {
     d << "raw " << x->code << " [" << ToHex(x->body) << "]";
+  } else if (std::string drawing; DescribeDrawing(o, version, drawing)) {
+    d << drawing;
   } else {
     d << "? " << typeid(o).name();
   }

@@ -1,0 +1,96 @@
+#include "flash/swf/DefineShapeTag.h"
+
+#include <algorithm>
+
+#include "flash/swf/ControlTags.h"
+#include "flash/swf/SwfBitWriter.h"
+#include "flash/swf/SwfReader.h"
+
+void ReadTagBodyFrom(SwfReader& reader, uint32_t from, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  const uint32_t end = std::min(reader.tagEnd, reader.GetSize());
+  reader.Seek(std::min(from, end));
+  reader.ReadBytes(bytes, end - reader.GetPosition());
+}
+
+void DefineShapeTag::Clear() {
+  bounds.reset();
+  shape.reset();
+  keptAsRead = false;
+  bodyAsRead.clear();
+}
+
+void DefineShapeTag::CopyFrom(const DefineShapeTag& other) {
+  if (this == &other) return;
+  characterId = other.characterId;
+  bounds = other.bounds ? std::make_unique<SwfRect>(*other.bounds) : nullptr;
+  shape = other.shape ? std::make_unique<SwfShapeWithStyle>(*other.shape) : nullptr;
+  keptAsRead = other.keptAsRead;
+  bodyAsRead = other.bodyAsRead;
+}
+
+uint32_t DefineShapeTag::Read(SwfReader& reader) {
+  const uint32_t start = reader.GetPosition();
+  Clear();
+  characterId = reader.ReadU16();
+  const uint32_t afterId = reader.GetPosition();
+  bounds = std::make_unique<SwfRect>();
+  bounds->Read(reader);
+  reader.AlignByte();
+  shape = std::make_unique<SwfShapeWithStyle>(GetTagCode() == 32);
+  shape->Read(reader);
+  if (shape->malformed) {
+    keptAsRead = true;
+    ReadTagBodyFrom(reader, afterId, bodyAsRead);
+  }
+  return reader.GetPosition() - start;
+}
+
+uint32_t DefineShapeTag::Write(SwfBitWriter& out) {
+  SwfBitWriter body(out.GetVersion());
+  body.WriteU16(characterId);
+  if (keptAsRead) {
+    body.WriteBytes(bodyAsRead);
+  } else {
+    SwfRect none;
+    body.WriteRecord(bounds ? bounds.get() : &none);
+    body.Align();
+    SwfShapeWithStyle empty(GetTagCode() == 32);
+    body.WriteRecord(shape ? shape.get() : &empty);
+  }
+  return WriteTagWithBody(*this, out, body);
+}
+
+void DefineShapeTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
+  characterId = static_cast<uint16_t>(characterId + idDelta);
+  if (keptAsRead || !shape) return;
+  if (shape->fillStyles) shape->fillStyles->ShiftBitmapIds(idDelta);
+  ShiftShapeBitmapIds(*shape, idDelta);
+}
+
+void DefineShapeTag::BuildRectangle(int32_t x, int32_t y, int32_t width, int32_t height, SwfFillStyle* fill,
+                                    SwfLineStyle* line) {
+  Clear();
+  bounds = std::make_unique<SwfRect>(x, y, x + width, y + height);
+  shape = std::make_unique<SwfShapeWithStyle>(false);
+  if (fill) {
+    shape->fillStyles = std::make_unique<SwfFillStyleArray>(false);
+    shape->fillStyles->Append(fill);
+    shape->SetFillBits(15);
+  }
+  if (line) {
+    shape->lineStyles = std::make_unique<SwfLineStyleArray>(false);
+    shape->lineStyles->Append(line);
+    shape->headerLineBits = shape->currentLineBits = 15;
+  }
+  auto* move = new SwfStyleChangeRecord(x, y, shape.get());
+  if (fill) move->SetFillStyle(1, true);
+  if (line) move->SetLineStyle(1);
+  move->flags = static_cast<uint8_t>(kStyleChangeMove | (fill ? kStyleChangeFill1 : 0) | (line ? kStyleChangeLine : 0));
+  shape->AddRecord(move);
+  shape->AddRecord(new SwfStraightEdgeRecord(width, 0, kLineHorizontal));
+  shape->AddRecord(new SwfStraightEdgeRecord(0, height, kLineVertical));
+  shape->AddRecord(new SwfStraightEdgeRecord(-width, 0, kLineHorizontal));
+  shape->AddRecord(new SwfStraightEdgeRecord(0, -height, kLineVertical));
+  shape->AddRecord(new SwfEndShapeRecord());
+}

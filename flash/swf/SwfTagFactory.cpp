@@ -6,6 +6,7 @@
 #include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DoActionTag.h"
 #include "flash/swf/DrawingTags.h"
+#include "flash/swf/FontTags.h"
 #include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfObject.h"
 #include "flash/swf/SwfReader.h"
@@ -20,8 +21,10 @@ SwfTag* CreateTagForCode(SwfReader& reader, uint16_t code, uint32_t length) {
     case 4: return new PlaceObjectTag();
     case 5: return new RemoveObjectTag();
     case 9: return new SetBackgroundColorTag(0, 0, 0);
+    case 10: return new DefineFontTag();
     case 11: return new DefineTextTag();
     case 12: return new DoActionTag(reader.GetVersion());
+    case 13: return new DefineFontInfoTag();
     case 14: return new DefineSoundTag();
     case 15: return new StartSoundTag();
     case 18: return new SoundStreamHeadTag();
@@ -35,12 +38,14 @@ SwfTag* CreateTagForCode(SwfReader& reader, uint16_t code, uint32_t length) {
     case 39: if (reader.insideSprite) break; return new DefineSpriteTag(0, 0);
     case 43: return new FrameLabelTag(L"");
     case 45: return new SoundStreamHead2Tag();
+    case 48: return new DefineFont2Tag();
     case 56: return new ExportAssetsTag();
     case 57: return new ImportAssetsTag();
     case 58: return new EnableDebuggerTag();
     case 59: return new DoInitActionTag();
     case 60: return new DefineVideoStreamTag();
     case 61: return new VideoFrameTag(length);
+    case 62: return new DefineFontInfo2Tag();
     case 64: return new EnableDebugger2Tag();
     default:
       if (SwfTag* drawing = CreateDrawingTag(code, length)) return drawing;

@@ -1,10 +1,11 @@
 // Runs SWF movies in a browser Flash player (Ruffle in headless Chromium) and prints what
 // each movie traced, for the oracle tests.
 //
-//   node run-swf.mjs [--time MS] [--quiet MS] [--until TEXT] [--jobs N] movie.swf...
+//   node run-swf.mjs [--time MS] [--quiet MS] [--until TEXT] [--jobs N] [--shot DIR] movie.swf...
 //
 // Each movie plays in a fresh tab until it traces TEXT (when --until is given), until no new
-// trace arrived for --quiet ms after the first one, or until --time ms have passed. Output,
+// trace arrived for --quiet ms after the first one, or until --time ms have passed; with --shot
+// the 550 x 400 stage is then saved as DIR/<n>.png (n counting the movies from 0). Output,
 // per movie in the order given:
 //   #movie <path>
 //   #meta width=<px> height=<px> frameRate=<fps> numFrames=<n> swfVersion=<v>
@@ -21,7 +22,7 @@ import { chromium } from 'playwright-core';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const ruffleDir = path.join(here, 'node_modules', '@ruffle-rs', 'ruffle');
 
-const opts = { time: 8000, quiet: 1500, until: null, jobs: 4, movies: [] };
+const opts = { time: 8000, quiet: 1500, until: null, jobs: 4, shot: null, movies: [] };
 const argv = process.argv.slice(2);
 for (let i = 0; i < argv.length; i++) {
   const a = argv[i];
@@ -29,6 +30,7 @@ for (let i = 0; i < argv.length; i++) {
   else if (a === '--quiet') opts.quiet = Number(argv[++i]);
   else if (a === '--until') opts.until = argv[++i];
   else if (a === '--jobs') opts.jobs = Math.max(1, Number(argv[++i]));
+  else if (a === '--shot') opts.shot = argv[++i];
   else opts.movies.push(path.resolve(a));
 }
 if (opts.movies.length === 0) {
@@ -124,6 +126,10 @@ async function runMovie(index) {
       if (opts.until === null && lastCount > 0 && now - lastChange >= opts.quiet) break;
       if (now - started >= opts.time) break;
       if (result.errors.length) break;
+    }
+    if (opts.shot !== null) {
+      await tab.screenshot({ path: path.join(opts.shot, `${index}.png`),
+                             clip: { x: 0, y: 0, width: 550, height: 400 } });
     }
   } catch (e) {
     result.errors.push(String(e && e.message ? e.message : e));

@@ -15,6 +15,7 @@ struct PlayerOptions {
   int quietMs = 1500;   // stop this long after the last trace
   std::string until;    // stop as soon as this line is traced (empty: not used)
   int jobs = 4;         // movies played side by side
+  std::string shotDir;  // when set, each movie's stage is saved there as <n>.png at the end
 };
 
 struct PlayerResult {
@@ -65,6 +66,7 @@ inline std::vector<PlayerResult> RunInPlayer(const std::vector<std::filesystem::
   cmd << "node '" << (PlayerDir() / "run-swf.mjs").string() << "' --time " << options.timeMs
       << " --quiet " << options.quietMs << " --jobs " << options.jobs;
   if (!options.until.empty()) cmd << " --until '" << options.until << "'";
+  if (!options.shotDir.empty()) cmd << " --shot '" << options.shotDir << "'";
   for (const auto& m : movies) cmd << " '" << std::filesystem::absolute(m).string() << "'";
   cmd << " 2>&1";
   const std::string out = Run(cmd.str());

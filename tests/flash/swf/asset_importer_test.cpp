@@ -188,6 +188,20 @@ TEST(TagIndex, DefineText2AndMorphShapesAreDefinitions) {
 }
 
 TEST(TagIndex, ImportDefinitionBringsTheFontAndItsInfo) {
+  Template t;
+  t.Add(new DefineFont2Tag(L"Sans", 1, kFontHasLayout));
+  auto* text = t.Add(new DefineText2Tag());
+  text->characterId = 2;
+  auto* style = new SwfTextRecord();
+  style->SetFontId(1);
+  text->records.emplace_back(style);
+  SwfTagIndex index;
+  index.Build(t.tags);
+  std::vector<SwfTag*> target;
+  index.ImportDefinition(2, target);
+  index.ImportDefinition(2, target);
+  EXPECT_EQ(Codes(target), "48:1 33:2");
+
   SKIP_WITHOUT_CORPUS();
   const struct {
     const char* movie;
@@ -230,6 +244,13 @@ TEST(TagIndex, TimelineNamesAndDepths) {
   EXPECT_EQ(index.timeline[0].frames[0].size(), 1u);
   EXPECT_TRUE(index.timeline[2].frames[0].empty()) << "placed after the last frame";
   EXPECT_EQ(FindInstanceByName(L"bar", t.tags), named);
+  // A character defined only inside a sprite is found there; one at the top level before the
+  // sprite wins.
+  auto* sprite = t.Add(Sprite(2, {}));
+  auto* inner = BitmapShape(5, 0xFFFF);
+  sprite->tags.emplace(sprite->tags.begin(), inner);
+  EXPECT_EQ(FindCharacterById(5, t.tags), inner);
+  EXPECT_EQ(FindCharacterById(1, t.tags), t.tags[0]);
   uint16_t maxId = 0, maxDepth = 0;
   GetMaxIdAndDepth(t.tags, maxId, maxDepth);
   EXPECT_EQ(maxDepth, 4);

@@ -58,6 +58,11 @@ TEST(TextVideoTags, RoundTrip) {
          Add(t, s);
        }),
        "D0 02 01 00 08 00 00 00 01 8C 02 00 FF 00 00 F0 00 00"},
+      {"DefineText: a glyph record alone", 6, Tag<DefineTextTag>([](auto& t) {
+         t.Setup(1, new SwfRect(), new SwfMatrix(), 0, 0);
+         Add(t, Glyphs({{1, 10}}));
+       }),
+       "CA 02 01 00 08 00 00 01 05 01 A8 00"},
       {"DefineText2: a style record with glyph count 0 in the middle", 6, Tag<DefineText2Tag>([](auto& t) {
          t.Setup(1, new SwfRect(), new SwfMatrix(), 0, 0);
          auto* s = new SwfTextRecord();

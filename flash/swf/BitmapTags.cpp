@@ -50,6 +50,26 @@ void ReadToEndOfImage(SwfReader& reader, std::vector<uint8_t>& data, int markers
   reader.Seek(start + static_cast<uint32_t>(cut));
 }
 
+// The id and the JPEG data: to the body's end when its length is known, else to the
+// `markers`-th end-of-image marker.
+uint32_t ReadJpegTag(SwfReader& reader, uint16_t& id, std::vector<uint8_t>& data, bool lengthKnown,
+                     uint32_t bodyLength, int markers) {
+  const uint32_t start = reader.GetPosition();
+  data.clear();
+  id = U16InTag(reader);
+  if (lengthKnown) reader.ReadBytes(data, BodyRest(reader, bodyLength, 2));
+  else ReadToEndOfImage(reader, data, markers);
+  return reader.GetPosition() - start;
+}
+
+uint32_t WriteJpegTag(SwfTag& tag, SwfBitWriter& out, uint16_t id, const std::vector<uint8_t>& data) {
+  const uint32_t before = out.GetByteCount();
+  WriteTagHeader(tag, out, static_cast<uint32_t>(data.size() + 2), false);
+  out.WriteU16(id);
+  out.WriteBytes(data);
+  return out.GetByteCount() - before;
+}
+
 }  // namespace
 
 // ---- DefineBits
@@ -65,21 +85,10 @@ void DefineBitsTag::Set(uint16_t id, const std::vector<uint8_t>& bytes) {
 }
 
 uint32_t DefineBitsTag::Read(SwfReader& reader) {
-  const uint32_t start = reader.GetPosition();
-  data.clear();
-  characterId = U16InTag(reader);
-  if (lengthFromHeader || bodyLength != 0) reader.ReadBytes(data, BodyRest(reader, bodyLength, 2));
-  else ReadToEndOfImage(reader, data, 1);
-  return reader.GetPosition() - start;
+  return ReadJpegTag(reader, characterId, data, lengthFromHeader || bodyLength != 0, bodyLength, 1);
 }
 
-uint32_t DefineBitsTag::Write(SwfBitWriter& out) {
-  const uint32_t before = out.GetByteCount();
-  WriteTagHeader(*this, out, static_cast<uint32_t>(data.size() + 2), false);
-  out.WriteU16(characterId);
-  out.WriteBytes(data);
-  return out.GetByteCount() - before;
-}
+uint32_t DefineBitsTag::Write(SwfBitWriter& out) { return WriteJpegTag(*this, out, characterId, data); }
 
 // ---- JPEGTables
 
@@ -105,21 +114,10 @@ void DefineBitsJpeg2Tag::Set(uint16_t id, const std::vector<uint8_t>& bytes) {
 }
 
 uint32_t DefineBitsJpeg2Tag::Read(SwfReader& reader) {
-  const uint32_t start = reader.GetPosition();
-  data.clear();
-  characterId = U16InTag(reader);
-  if (lengthFromHeader || bodyLength != 0) reader.ReadBytes(data, BodyRest(reader, bodyLength, 2));
-  else ReadToEndOfImage(reader, data, 2);
-  return reader.GetPosition() - start;
+  return ReadJpegTag(reader, characterId, data, lengthFromHeader || bodyLength != 0, bodyLength, 2);
 }
 
-uint32_t DefineBitsJpeg2Tag::Write(SwfBitWriter& out) {
-  const uint32_t before = out.GetByteCount();
-  WriteTagHeader(*this, out, static_cast<uint32_t>(data.size() + 2), false);
-  out.WriteU16(characterId);
-  out.WriteBytes(data);
-  return out.GetByteCount() - before;
-}
+uint32_t DefineBitsJpeg2Tag::Write(SwfBitWriter& out) { return WriteJpegTag(*this, out, characterId, data); }
 
 uint32_t DefineBitsJpeg3Tag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();

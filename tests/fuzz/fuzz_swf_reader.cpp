@@ -1,10 +1,11 @@
 // fuzz-links: flash_swf
 // fuzz-corpus-seeds: swf
 // Fuzz target: any bytes as a movie in memory. The reader loads them, reads every tag (sprites,
-// clip actions and action lists included) and writes the tag list back; the asset importer
-// gathers every sprite and the tag index every character; nothing may crash, hang or allocate
-// without bound. Seeded with the movies of the corpus folder swf/ (the CWS
-// ones only exercise the refusal, as the in-memory reader takes uncompressed movies).
+// clip actions, action lists, shapes, morph shapes, bitmaps and buttons included) and writes
+// the tag list back; the asset importer gathers every sprite and the tag index every
+// character; nothing may crash, hang or allocate without bound. Seeded with the movies of the
+// corpus folder swf/ (the CWS ones only exercise the refusal, as the in-memory reader takes
+// uncompressed movies) and seeds/swf_reader/ (shapes, a gradient, a bitmap fill, a button).
 #include <cstddef>
 #include <cstdint>
 

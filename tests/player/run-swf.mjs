@@ -1,14 +1,17 @@
 // Runs SWF movies in a browser Flash player (Ruffle in headless Chromium) and prints what
 // each movie traced, for the oracle tests.
 //
-//   node run-swf.mjs [--time MS] [--quiet MS] [--until TEXT] [--jobs N] [--shot DIR] movie.swf...
+//   node run-swf.mjs [--time MS] [--quiet MS] [--until TEXT] [--jobs N] [--shot DIR]
+//                    [--click X,Y] movie.swf...
 //
 // Each movie plays in a fresh tab until it traces TEXT (when --until is given), until no new
-// trace arrived for --quiet ms after the first one, or until --time ms have passed; with --shot
-// the 550 x 400 stage is then saved as DIR/<n>.png (n counting the movies from 0). Output,
-// per movie in the order given:
+// trace arrived for --quiet ms after the first one, or until --time ms have passed. With
+// --shot, the 550 x 400 stage is then saved as DIR/<n>.png (n the movie's place in the list,
+// drawn by the WebGL renderer); with --click, the stage is then clicked at X,Y (pixels) and
+// the traces of the next second are kept too. Output, per movie in the order given:
 //   #movie <path>
 //   #meta width=<px> height=<px> frameRate=<fps> numFrames=<n> swfVersion=<v>
+//   #shot <png path>     (with --shot)
 //   #trace <text>        (one per trace; '\' is written '\\' and a line feed '\n')
 //   #error <text>        (load failure or player panic)
 //   #end
@@ -22,7 +25,7 @@ import { chromium } from 'playwright-core';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const ruffleDir = path.join(here, 'node_modules', '@ruffle-rs', 'ruffle');
 
-const opts = { time: 8000, quiet: 1500, until: null, jobs: 4, shot: null, movies: [] };
+const opts = { time: 8000, quiet: 1500, until: null, jobs: 4, shot: null, click: null, movies: [] };
 const argv = process.argv.slice(2);
 for (let i = 0; i < argv.length; i++) {
   const a = argv[i];
@@ -30,7 +33,8 @@ for (let i = 0; i < argv.length; i++) {
   else if (a === '--quiet') opts.quiet = Number(argv[++i]);
   else if (a === '--until') opts.until = argv[++i];
   else if (a === '--jobs') opts.jobs = Math.max(1, Number(argv[++i]));
-  else if (a === '--shot') opts.shot = argv[++i];
+  else if (a === '--shot') opts.shot = path.resolve(argv[++i]);
+  else if (a === '--click') opts.click = argv[++i].split(',').map(Number);
   else opts.movies.push(path.resolve(a));
 }
 if (opts.movies.length === 0) {
@@ -41,7 +45,7 @@ if (opts.movies.length === 0) {
 const page = `<!doctype html><html><head><meta charset="utf-8">
 <script>window.RufflePlayer = window.RufflePlayer || {};
 window.RufflePlayer.config = { autoplay: 'on', unmuteOverlay: 'hidden', splashScreen: false,
-  preferredRenderer: 'canvas', allowScriptAccess: true, logLevel: 'warn', publicPath: '/ruffle/',
+  preferredRenderer: '${opts.shot ? 'webgl' : 'canvas'}', allowScriptAccess: true, logLevel: 'warn', publicPath: '/ruffle/',
   polyfills: false, warnOnUnsupportedContent: false, openUrlMode: 'deny', showSwfDownload: false,
   contextMenu: 'off' };</script>
 <script src="/ruffle/ruffle.js"></script></head>
@@ -83,7 +87,7 @@ const context = await chromium.launchPersistentContext(userDataDir, {
 });
 
 async function runMovie(index) {
-  const result = { movie: opts.movies[index], meta: null, traces: [], errors: [] };
+  const result = { movie: opts.movies[index], meta: null, shot: null, traces: [], errors: [] };
   const tab = await context.newPage();
   tab.on('pageerror', (e) => result.errors.push(`page error: ${e.message}`));
   tab.on('console', (m) => {
@@ -127,9 +131,16 @@ async function runMovie(index) {
       if (now - started >= opts.time) break;
       if (result.errors.length) break;
     }
-    if (opts.shot !== null) {
-      await tab.screenshot({ path: path.join(opts.shot, `${index}.png`),
-                             clip: { x: 0, y: 0, width: 550, height: 400 } });
+    if (opts.shot && !result.errors.length) {
+      // A few more frames, so that what the last frame placed has been drawn.
+      await tab.waitForTimeout(500);
+      const file = path.join(opts.shot, `${index}.png`);
+      await tab.screenshot({ path: file, clip: { x: 0, y: 0, width: 550, height: 400 } });
+      result.shot = file;
+    }
+    if (opts.click && !result.errors.length) {
+      await tab.mouse.click(opts.click[0], opts.click[1]);
+      await tab.waitForTimeout(1000);
     }
   } catch (e) {
     result.errors.push(String(e && e.message ? e.message : e));
@@ -156,6 +167,7 @@ for (const r of results) {
     out += `#meta width=${r.meta.width} height=${r.meta.height} frameRate=${r.meta.frameRate} ` +
            `numFrames=${r.meta.numFrames} swfVersion=${r.meta.swfVersion}\n`;
   }
+  if (r.shot) out += `#shot ${r.shot}\n`;
   for (const t of r.traces) out += `#trace ${esc(t)}\n`;
   for (const e of r.errors) out += `#error ${esc(e)}\n`;
   out += '#end\n';

@@ -15,7 +15,8 @@ struct PlayerOptions {
   int quietMs = 1500;   // stop this long after the last trace
   std::string until;    // stop as soon as this line is traced (empty: not used)
   int jobs = 4;         // movies played side by side
-  std::string shotDir;  // when set, each movie's stage is saved there as <n>.png at the end
+  std::string shotDir;  // save each stage as <shotDir>/<n>.png when played (empty: none)
+  std::string click;    // "X,Y": then click the stage there (empty: no click)
 };
 
 struct PlayerResult {
@@ -23,6 +24,7 @@ struct PlayerResult {
   std::map<std::string, std::string> meta;  // width, height, frameRate, numFrames, swfVersion
   std::vector<std::string> traces;
   std::vector<std::string> errors;
+  std::string shot;  // the saved stage (with PlayerOptions::shotDir)
 };
 
 inline std::filesystem::path PlayerDir() {
@@ -67,6 +69,7 @@ inline std::vector<PlayerResult> RunInPlayer(const std::vector<std::filesystem::
       << " --quiet " << options.quietMs << " --jobs " << options.jobs;
   if (!options.until.empty()) cmd << " --until '" << options.until << "'";
   if (!options.shotDir.empty()) cmd << " --shot '" << options.shotDir << "'";
+  if (!options.click.empty()) cmd << " --click '" << options.click << "'";
   for (const auto& m : movies) cmd << " '" << std::filesystem::absolute(m).string() << "'";
   cmd << " 2>&1";
   const std::string out = Run(cmd.str());
@@ -78,7 +81,7 @@ inline std::vector<PlayerResult> RunInPlayer(const std::vector<std::filesystem::
   while (std::getline(lines, line)) {
     auto rest = [&](size_t n) { return line.size() > n ? line.substr(n) : std::string(); };
     if (line.rfind("#movie ", 0) == 0) {
-      results.push_back(PlayerResult{rest(7), {}, {}, {}});
+      results.push_back(PlayerResult{rest(7), {}, {}, {}, {}});
       cur = &results.back();
     } else if (!cur) {
       continue;
@@ -89,6 +92,8 @@ inline std::vector<PlayerResult> RunInPlayer(const std::vector<std::filesystem::
         auto eq = item.find('=');
         if (eq != std::string::npos) cur->meta[item.substr(0, eq)] = item.substr(eq + 1);
       }
+    } else if (line.rfind("#shot ", 0) == 0) {
+      cur->shot = rest(6);
     } else if (line.rfind("#trace", 0) == 0) {
       cur->traces.push_back(UnescapeTrace(rest(7)));
     } else if (line.rfind("#error ", 0) == 0) {

@@ -62,6 +62,20 @@ std::function<std::unique_ptr<SwfObject>()> Blank(Args... args) {
   return [=] { return std::unique_ptr<SwfObject>(new T(args...)); };
 }
 
+// A maker of a new T that `fill` sets up, for the `make` of a RoundTrip.
+template <class T>
+std::function<std::unique_ptr<SwfObject>()> MadeBy(std::function<void(T&)> fill) {
+  return [fill] {
+    auto o = std::make_unique<T>();
+    fill(*o);
+    return std::unique_ptr<SwfObject>(std::move(o));
+  };
+}
+
+// Reads the movie at `from` into a tag list and writes it again to `to` through the movie
+// writer; the written length, 0 on failure.
+uint32_t RewriteMovie(const PathString& from, const PathString& to);
+
 // A file-system path as the system's path type.
 PathString PathOf(const std::filesystem::path& path);
 

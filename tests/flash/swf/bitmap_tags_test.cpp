@@ -8,15 +8,6 @@ using namespace swftest;
 
 namespace {
 
-template <class T>
-std::function<std::unique_ptr<SwfObject>()> Make(std::function<void(T&)> fill) {
-  return [fill] {
-    auto o = std::make_unique<T>();
-    fill(*o);
-    return std::unique_ptr<SwfObject>(std::move(o));
-  };
-}
-
 // Reads `file` (tags of a version 8 movie) and returns its first two tags.
 std::pair<std::unique_ptr<SwfTag>, std::unique_ptr<SwfTag>> FirstTwo(const Bytes& file) {
   SwfReader r;
@@ -30,21 +21,21 @@ std::pair<std::unique_ptr<SwfTag>, std::unique_ptr<SwfTag>> FirstTwo(const Bytes
 
 TEST(BitmapTags, RoundTrip) {
   const RoundTrip cases[] = {
-      {"DefineBits", 8, Make<DefineBitsTag>([](auto& t) { t.Set(1, Hex("FF D8 FF D9")); }), "86 01 01 00 FF D8 FF D9"},
-      {"JPEGTables", 8, Make<JpegTablesTag>([](auto& t) { t.data = Hex("FF D8 FF DB FF D9"); }),
+      {"DefineBits", 8, MadeBy<DefineBitsTag>([](auto& t) { t.Set(1, Hex("FF D8 FF D9")); }), "86 01 01 00 FF D8 FF D9"},
+      {"JPEGTables", 8, MadeBy<JpegTablesTag>([](auto& t) { t.data = Hex("FF D8 FF DB FF D9"); }),
        "06 02 FF D8 FF DB FF D9"},
-      {"empty JPEGTables", 8, Make<JpegTablesTag>([](auto&) {}), "00 02"},
-      {"DefineBitsJPEG2", 8, Make<DefineBitsJpeg2Tag>([](auto& t) { t.Set(2, Hex("FF D9 FF D8 FF D9")); }),
+      {"empty JPEGTables", 8, MadeBy<JpegTablesTag>([](auto&) {}), "00 02"},
+      {"DefineBitsJPEG2", 8, MadeBy<DefineBitsJpeg2Tag>([](auto& t) { t.Set(2, Hex("FF D9 FF D8 FF D9")); }),
        "48 05 02 00 FF D9 FF D8 FF D9"},
-      {"DefineBitsJPEG3", 8, Make<DefineBitsJpeg3Tag>([](auto& t) {
+      {"DefineBitsJPEG3", 8, MadeBy<DefineBitsJpeg3Tag>([](auto& t) {
          t.Set(3, Hex("FF D8 FF D9")), t.alphaData = Hex("78 DA 01");
        }),
        "CD 08 03 00 04 00 00 00 FF D8 FF D9 78 DA 01"},
-      {"DefineBitsLossless, direct colour: long header", 8, Make<DefineBitsLosslessTag>([](auto& t) {
+      {"DefineBitsLossless, direct colour: long header", 8, MadeBy<DefineBitsLosslessTag>([](auto& t) {
          t.characterId = 1, t.SetWidth(8), t.SetHeight(8), t.data = Hex("78 DA 03 00");
        }),
        "3F 05 0B 00 00 00 01 00 05 08 00 08 00 78 DA 03 00"},
-      {"DefineBitsLossless2, colour-mapped", 8, Make<DefineBitsLossless2Tag>([](auto& t) {
+      {"DefineBitsLossless2, colour-mapped", 8, MadeBy<DefineBitsLossless2Tag>([](auto& t) {
          t.characterId = 1, t.format = kBitmapColorMapped, t.SetWidth(2), t.SetHeight(1), t.colorTableSize = 1;
          t.data = Hex("78 DA 03 00");
        }),

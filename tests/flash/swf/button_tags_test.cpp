@@ -129,7 +129,7 @@ TEST(ButtonTags, ListsEndWithTheTag) {
     Bytes file;
     BuildTagHeader(file, 34, static_cast<uint32_t>(b.size()), false);
     file.insert(file.end(), b.begin(), b.end());
-    const Bytes doAction = Written(*Trace(L"B"), 8);
+    const Bytes doAction = Written(*std::unique_ptr<DoActionTag>(Trace(L"B")), 8);
     file.insert(file.end(), doAction.begin(), doAction.end());
     SwfReader r;
     Load(r, file, 8);

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "flash/swf/SwfHeaderRecord.h"
+#include "flash/swf/SwfMovieWriter.h"
 #include "toolbox/Utf8.h"
 
 #include "flash/swf/SwfActions.h"
@@ -87,6 +88,17 @@ void ExpectRoundTrip(const RoundTrip& c) {
   EXPECT_EQ(reader.GetPosition(), expected.size()) << "every byte is consumed";
   EXPECT_EQ(Describe(*read, c.version), Describe(*object, c.version)) << "reading the bytes";
   EXPECT_EQ(ToHex(Written(*read, c.version)), ToHex(expected)) << "writing what was read";
+}
+
+uint32_t RewriteMovie(const PathString& from, const PathString& to) {
+  SwfReader r;
+  if (!r.ReadAllTagsFromMemory(from, true, 0, true)) return 0;
+  SwfMovieWriter w;
+  w.SetHeaderFrom(r.header);
+  if (!w.Open(to, true)) return 0;
+  for (SwfTag* t : r.tags) w.WriteTag(t, false);
+  r.tags.clear();
+  return w.Close();
 }
 
 PathString PathOf(const std::filesystem::path& path) { return PathString(toolbox::Utf8ToWide(path.string())); }

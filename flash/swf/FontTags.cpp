@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "flash/swf/ControlTags.h"
+#include "flash/swf/DefineShapeTag.h"
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfReader.h"
 #include "flash/swf/SwfTagBody.h"
@@ -85,10 +86,7 @@ uint32_t DefineFontTag::Read(SwfReader& reader) {
     // Outlines that cannot be written back as they were: the body is kept as read.
     if (keptAsRead || first != 2 * glyphs) {
       keptAsRead = true;
-      std::vector<uint8_t> all;
-      body.Seek(0);
-      body.ReadBytes(all, body.GetSize());
-      bodyAsRead.assign(all.begin() + std::min<size_t>(2, all.size()), all.end());
+      ReadTagBodyFrom(body, 2, bodyAsRead);
     }
   }
   return reader.GetPosition() - start;
@@ -221,10 +219,7 @@ uint32_t DefineFont2Tag::Read(SwfReader& reader) {
   if (!complete) {
     // Outlines that cannot be followed or tables cut short: the body is kept as read.
     keptAsRead = true;
-    std::vector<uint8_t> all;
-    body.Seek(0);
-    body.ReadBytes(all, body.GetSize());
-    bodyAsRead.assign(all.begin() + std::min<size_t>(2, all.size()), all.end());
+    ReadTagBodyFrom(body, 2, bodyAsRead);
   }
   return reader.GetPosition() - start;
 }

@@ -7,15 +7,6 @@ using namespace swftest;
 
 namespace {
 
-template <class T>
-std::function<std::unique_ptr<SwfObject>()> Tag(std::function<void(T&)> fill) {
-  return [fill] {
-    auto o = std::make_unique<T>();
-    fill(*o);
-    return std::unique_ptr<SwfObject>(std::move(o));
-  };
-}
-
 // A glyph: move to (10, 10) with fill 1, a horizontal edge of 20, the end (10 0C AA 57 41 40 00).
 SwfShape* Glyph() {
   auto* s = new SwfShape();
@@ -51,7 +42,7 @@ const char* kCs6Font =
 
 TEST(FontTags, RoundTrip) {
   const RoundTrip cases[] = {
-      {"DefineFont: two glyphs, offsets 4 and 11", 6, Tag<DefineFontTag>([](auto& t) {
+      {"DefineFont: two glyphs, offsets 4 and 11", 6, MadeBy<DefineFontTag>([](auto& t) {
          std::vector<std::unique_ptr<SwfShape>> glyphs;
          glyphs.emplace_back(Glyph());
          glyphs.emplace_back(Glyph());
@@ -59,7 +50,7 @@ TEST(FontTags, RoundTrip) {
        }),
        "94 02 01 00 04 00 0B 00 10 0C AA 57 41 40 00 10 0C AA 57 41 40 00"},
       {"DefineFont2 at version 6: name Café as UTF-8 with its byte count, layout, bounds, kerning", 6,
-       Tag<DefineFont2Tag>([](auto& t) {
+       MadeBy<DefineFont2Tag>([](auto& t) {
          t.name = L"Caf\u00e9", t.flags = kFontHasLayout | kFontWideCodes;
          t.AddGlyph('A', Glyph(), 500, new SwfRect());
          t.SetMetrics(900, 200, 0);
@@ -67,15 +58,15 @@ TEST(FontTags, RoundTrip) {
        }),
        "2B 0C 01 00 84 00 05 43 61 66 C3 A9 01 00 04 00 0B 00 10 0C AA 57 41 40 00 41 00 84 03 C8 00 00 00 F4 01 "
        "08 00 01 00 41 00 41 00 F6 FF"},
-      {"DefineFont2 at version 5 keeps ANSI and one-byte codes", 5, Tag<DefineFont2Tag>([](auto& t) {
+      {"DefineFont2 at version 5 keeps ANSI and one-byte codes", 5, MadeBy<DefineFont2Tag>([](auto& t) {
          t.name = L"";
          t.codes.push_back('A');
          t.shapes.emplace_back(Glyph());
        }),
        "13 0C 01 00 10 00 00 01 00 04 00 0B 00 10 0C AA 57 41 40 00 41"},
-      {"DefineFontInfo", 6, Tag<DefineFontInfoTag>([](auto& t) { t.Setup(1, L"Verdana", L"-_", kFontInfoAnsi); }),
+      {"DefineFontInfo", 6, MadeBy<DefineFontInfoTag>([](auto& t) { t.Setup(1, L"Verdana", L"-_", kFontInfoAnsi); }),
        "4D 03 01 00 07 56 65 72 64 61 6E 61 08 2D 5F"},
-      {"DefineFontInfo2 with wide codes and a language", 6, Tag<DefineFontInfo2Tag>([](auto& t) {
+      {"DefineFontInfo2 with wide codes and a language", 6, MadeBy<DefineFontInfo2Tag>([](auto& t) {
          t.Setup(1, L"Verdana", L"-_", 0x17), t.language = 1;
        }),
        "90 0F 01 00 07 56 65 72 64 61 6E 61 17 01 2D 00 5F 00"},

@@ -8,15 +8,6 @@ using namespace swftest;
 
 namespace {
 
-template <class T>
-std::function<std::unique_ptr<SwfObject>()> Tag(std::function<void(T&)> fill) {
-  return [fill] {
-    auto o = std::make_unique<T>();
-    fill(*o);
-    return std::unique_ptr<SwfObject>(std::move(o));
-  };
-}
-
 SwfGlyphRecord* Glyphs(std::initializer_list<SwfGlyphEntry> entries) {
   auto* g = new SwfGlyphRecord(static_cast<uint8_t>(entries.size()));
   g->entries = entries;
@@ -43,7 +34,7 @@ std::vector<std::unique_ptr<SwfTag>> ReadAll(const Bytes& bytes, uint8_t version
 TEST(TextVideoTags, RoundTrip) {
   const RoundTrip cases[] = {
       {"DefineText2: style with font, colour and offsets; advances 300 and -600 take 11 bits", 6,
-       Tag<DefineText2Tag>([](auto& t) {
+       MadeBy<DefineText2Tag>([](auto& t) {
          t.Setup(2, new SwfRect(), new SwfMatrix(), 0, 0);
          auto* s = new SwfTextRecord();
          s->SetFontId(1), s->SetColor(new SwfRgba(0, 0, 0xFF, 0xFF)), s->SetOffset(10, 240), s->SetTextHeight(360);
@@ -51,19 +42,19 @@ TEST(TextVideoTags, RoundTrip) {
          Add(t, Glyphs({{5, 300}, {1, -600}}));
        }),
        "5A 08 02 00 08 00 00 03 0B 8F 01 00 00 00 FF FF 0A 00 F0 00 68 01 02 A4 B0 DA 80 00"},
-      {"DefineText: a style record alone, RGB colour, then the end", 6, Tag<DefineTextTag>([](auto& t) {
+      {"DefineText: a style record alone, RGB colour, then the end", 6, MadeBy<DefineTextTag>([](auto& t) {
          t.Setup(1, new SwfRect(), new SwfMatrix(), 0, 0);
          auto* s = new SwfTextRecord(0x88);
          s->fontId = 2, s->textHeight = 240, s->SetColor(new SwfRgb(0xFF, 0, 0));
          Add(t, s);
        }),
        "D0 02 01 00 08 00 00 00 01 8C 02 00 FF 00 00 F0 00 00"},
-      {"DefineText: a glyph record alone", 6, Tag<DefineTextTag>([](auto& t) {
+      {"DefineText: a glyph record alone", 6, MadeBy<DefineTextTag>([](auto& t) {
          t.Setup(1, new SwfRect(), new SwfMatrix(), 0, 0);
          Add(t, Glyphs({{1, 10}}));
        }),
        "CA 02 01 00 08 00 00 01 05 01 A8 00"},
-      {"DefineText2: a style record with glyph count 0 in the middle", 6, Tag<DefineText2Tag>([](auto& t) {
+      {"DefineText2: a style record with glyph count 0 in the middle", 6, MadeBy<DefineText2Tag>([](auto& t) {
          t.Setup(1, new SwfRect(), new SwfMatrix(), 0, 0);
          auto* s = new SwfTextRecord();
          s->SetFontId(1), s->SetTextHeight(240);
@@ -76,23 +67,23 @@ TEST(TextVideoTags, RoundTrip) {
        }),
        "56 08 01 00 08 00 00 02 08 88 01 00 F0 00 00 81 14 00 03 19 16 49 90 00"},
       {"edit text with font, layout and the initial text café (UTF-8 at version 6)", 6,
-       Tag<DefineEditTextTag>([](auto& t) {
+       MadeBy<DefineEditTextTag>([](auto& t) {
          t.characterId = 3, t.bounds = std::make_unique<SwfRect>();
          t.flags = kEditHasText | kEditHasFont, t.fontId = 1, t.SetFontHeight(240);
          t.variableName = L"foo", t.initialText = L"caf\u00e9";
        }),
        "5D 09 03 00 08 00 81 20 01 00 F0 00 00 00 00 00 00 00 00 00 00 66 6F 6F 00 63 61 66 C3 A9 00"},
-      {"edit text 0x8001 with colour and max length: flag bytes high first", 6, Tag<DefineEditTextTag>([](auto& t) {
+      {"edit text 0x8001 with colour and max length: flag bytes high first", 6, MadeBy<DefineEditTextTag>([](auto& t) {
          t.Setup(4, new SwfRgba(0x11, 0x22, 0x33, 0xFF), SwfString());
          t.bounds = std::make_unique<SwfRect>();
          t.flags |= kEditHasText | kEditUseOutlines | kEditHasMaxLength, t.maxLength = 10;
        }),
        "4E 09 04 00 08 00 86 01 11 22 33 FF 0A 00 00 00"},
-      {"video stream: 300 frames of 320 x 240, smoothing and deblocking 2", 6, Tag<DefineVideoStreamTag>([](auto& t) {
+      {"video stream: 300 frames of 320 x 240, smoothing and deblocking 2", 6, MadeBy<DefineVideoStreamTag>([](auto& t) {
          t.Setup(300, 320, 240), t.SetDeblocking(2), t.characterId = 1;
        }),
        "0A 0F 01 00 2C 01 40 01 F0 00 05 02"},
-      {"video frame", 6, Tag<VideoFrameTag>([](auto& t) {
+      {"video frame", 6, MadeBy<VideoFrameTag>([](auto& t) {
          t.streamId = 1, t.frameNumber = 2, t.data = {0xAA, 0xBB}, t.bodyLength = 6;
        }),
        "46 0F 01 00 02 00 AA BB"},

@@ -10,10 +10,16 @@
 
 namespace {
 
-// A glyph outline as written: the SHAPE, byte-aligned.
-std::vector<uint8_t> GlyphBytes(SwfShape& shape, uint8_t version) {
+// A glyph outline as written: the SHAPE, byte-aligned; a missing outline as an empty one.
+std::vector<uint8_t> GlyphBytes(SwfShape* shape, uint8_t version) {
   SwfBitWriter w(version);
-  shape.Write(w);
+  if (shape) {
+    shape->Write(w);
+  } else {
+    SwfShape empty;
+    empty.AddRecord(new SwfEndShapeRecord());
+    empty.Write(w);
+  }
   return w.GetBuffer();
 }
 
@@ -99,8 +105,10 @@ uint32_t DefineFontTag::Write(SwfBitWriter& out) {
     body.WriteBytes(bodyAsRead);
   } else if (!shapes.empty()) {
     std::vector<std::vector<uint8_t>> glyphs;
-    for (auto& s : shapes) glyphs.push_back(GlyphBytes(*s, out.GetVersion()));
-    const uint32_t first = static_cast<uint32_t>(offsets.empty() ? 2 * shapes.size() : offsets[0]);
+    for (auto& s : shapes) glyphs.push_back(GlyphBytes(s.get(), out.GetVersion()));
+    // The first entry is always the table's own size (what a font read from a file stores),
+    // so an entry set wrongly cannot misplace every glyph.
+    const uint32_t first = static_cast<uint32_t>(2 * shapes.size());
     uint32_t running = first;
     body.WriteU16(static_cast<uint16_t>(first));
     for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
@@ -235,7 +243,7 @@ uint32_t DefineFont2Tag::Write(SwfBitWriter& out) {
   std::vector<std::vector<uint8_t>> glyphs;
   uint64_t total = 0;
   for (auto& s : shapes) {
-    glyphs.push_back(s ? GlyphBytes(*s, version) : std::vector<uint8_t>{0});
+    glyphs.push_back(GlyphBytes(s.get(), version));
     total += glyphs.back().size();
   }
   const uint32_t count = static_cast<uint32_t>(glyphs.size());

@@ -136,6 +136,14 @@ TEST(FontTags, FlagsNamesAndShifts) {
   // A name is cut at 255 bytes, never inside a character.
   EXPECT_EQ(FontNameBytes(std::wstring(200, L'\u00e9'), false, 1, 6).size(), 254u);
 
+  // A first entry set wrongly still goes out as the table's size; a missing outline as an
+  // empty shape.
+  DefineFontTag wrong;
+  std::vector<std::unique_ptr<SwfShape>> glyphs;
+  glyphs.emplace_back(nullptr);
+  wrong.Setup({99}, std::move(glyphs), 1, false);
+  EXPECT_EQ(ToHex(Written(wrong, 6)), "86 02 01 00 02 00 00 00");
+
   DefineFontTag f;
   DefineFont2Tag f2;
   DefineFontInfoTag i(2);

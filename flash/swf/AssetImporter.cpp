@@ -151,7 +151,9 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const std::vector
   return Collect(buttonTag, index);
 }
 
-bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex& index, int depth) {
+bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex& index, AssetWalk* walk, int depth) {
+  AssetWalk own;
+  if (!walk) walk = &own;
   button = buttonTag;
   characterIds.clear();
   gathered.clear();
@@ -159,6 +161,7 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
   placement = nullptr;
   backgroundColor = nullptr;
   if (!buttonTag || !index.tags) return false;
+  walk->followed.insert(buttonTag);
   for (auto& r : buttonTag->records) AddId(characterIds, r->characterId);
   SwfTagSet set;
   for (uint16_t id : characterIds) {
@@ -166,9 +169,9 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
     if (!definition || definition == buttonTag) continue;
     switch (definition->GetTagCode()) {
       case 7: case 34:
-        if (depth < kMaxAssetNesting) {
+        if (depth < kMaxAssetNesting && !walk->followed.count(definition)) {
           ButtonAssetCollector nested;
-          nested.Collect(dynamic_cast<DefineButtonTag*>(definition), index, depth + 1);
+          nested.Collect(dynamic_cast<DefineButtonTag*>(definition), index, walk, depth + 1);
           for (SwfTag* t : nested.gathered) set.Add(t);
           for (uint16_t font : nested.fontIds) AddId(fontIds, font);
         }
@@ -182,9 +185,9 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
       case 11: case 33: case 37: AddTextFonts(definition, fontIds); break;
       case 39:
         // A sprite shown by the button brings what its own frames place.
-        if (depth < kMaxAssetNesting) {
+        if (depth < kMaxAssetNesting && !walk->followed.count(definition)) {
           AssetImporter nested;
-          nested.Import(dynamic_cast<DefineSpriteTag*>(definition), index, depth + 1);
+          nested.Import(dynamic_cast<DefineSpriteTag*>(definition), index, walk, depth + 1);
           for (uint16_t font : nested.fontIds) AddId(fontIds, font);
           for (SwfTag* t : nested.definitions) set.Add(t);
           for (SwfTag* t : nested.sprites)
@@ -215,7 +218,9 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const std::vector<SwfTag*
   return Import(spriteTag, index);
 }
 
-bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index, int depth) {
+bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index, AssetWalk* walk, int depth) {
+  AssetWalk own;
+  if (!walk) walk = &own;
   fonts.clear();
   definitions.clear();
   sprites.clear();
@@ -225,6 +230,7 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
   placement = nullptr;
   backgroundColor = nullptr;
   if (!spriteTag || !index.tags) return false;
+  walk->followed.insert(spriteTag);
   const std::vector<SwfTag*>& tags = *index.tags;
 
   // The ids every sprite of the template uses, the imported one first.
@@ -258,9 +264,9 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
           gatheredDefinitions.Add(t);
           break;
         case 7: case 34:
-          if (depth < kMaxAssetNesting) {
+          if (depth < kMaxAssetNesting && !walk->followed.count(t)) {
             ButtonAssetCollector button;
-            button.Collect(dynamic_cast<DefineButtonTag*>(t), index, depth + 1);
+            button.Collect(dynamic_cast<DefineButtonTag*>(t), index, walk, depth + 1);
             for (SwfTag* g : button.gathered) {
               // A sprite the button shows also stands among the sprites.
               if (g->GetTagCode() == 39) gatheredSprites.Add(g);

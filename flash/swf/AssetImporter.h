@@ -27,6 +27,12 @@ class SwfTagSet {
   std::unordered_set<const SwfTag*> seen_;
 };
 
+// What one gathering has already followed: each nested button and sprite is followed once, so
+// that buttons and sprites that show each other cost no more than their number.
+struct AssetWalk {
+  std::unordered_set<const SwfTag*> followed;
+};
+
 class ShapeAssetCollector {
  public:
   // The bitmaps of every bitmap fill of the shape and of its new styles. False for a null shape.
@@ -44,7 +50,7 @@ class ShapeAssetCollector {
 class ButtonAssetCollector {
  public:
   bool Collect(DefineButtonTag* buttonTag, const std::vector<SwfTag*>& tags);
-  bool Collect(DefineButtonTag* buttonTag, const SwfTagIndex& index, int depth = 0);
+  bool Collect(DefineButtonTag* buttonTag, const SwfTagIndex& index, AssetWalk* walk = nullptr, int depth = 0);
 
   DefineButtonTag* button = nullptr;
   std::vector<uint16_t> characterIds;
@@ -57,7 +63,7 @@ class ButtonAssetCollector {
 class AssetImporter {
  public:
   bool Import(DefineSpriteTag* spriteTag, const std::vector<SwfTag*>& tags);
-  bool Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index, int depth = 0);
+  bool Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index, AssetWalk* walk = nullptr, int depth = 0);
   // Appends the fonts, the definitions and the sprites, each once and none that `target`
   // already holds; with `withSprite` the imported sprite comes last.
   bool AppendTo(std::vector<SwfTag*>& target, bool withSprite) const;

@@ -127,6 +127,31 @@ TEST(AssetImporter, EachTagOnceAndEveryUseAfterItsDefinition) {
   ExpectPlacementsAfterDefinitions(target);
 }
 
+TEST(AssetImporter, ButtonsAndSpritesShowingEachOtherAreFollowedOnce) {
+  // Twenty buttons each show twenty sprites, each of which places every button: followed
+  // anew on every path, this would never end.
+  Template t;
+  for (uint16_t i = 0; i < 20; ++i) {
+    auto* button = t.Add(new DefineButton2Tag());
+    button->characterId = static_cast<uint16_t>(100 + i);
+    for (uint16_t j = 0; j < 20; ++j) {
+      auto* record = new SwfButtonRecord();
+      record->stateFlags = kButtonStateUp, record->characterId = static_cast<uint16_t>(200 + j);
+      button->AddButtonRecord(record);
+    }
+  }
+  for (uint16_t j = 0; j < 20; ++j) {
+    auto* sprite = t.Add(new DefineSpriteTag(static_cast<uint16_t>(200 + j), 0));
+    for (uint16_t i = 0; i < 20; ++i) sprite->AddTag(Place(static_cast<uint16_t>(100 + i), static_cast<uint16_t>(i + 1)));
+  }
+  SwfTagIndex index;
+  index.Build(t.tags);
+  std::vector<SwfTag*> target;
+  index.ImportDefinition(200, target);
+  EXPECT_EQ(target.size(), 40u) << "every button and sprite, once";
+  EXPECT_EQ(target.back(), t.tags[20]);
+}
+
 TEST(AssetImporter, BitmapsOfEveryFillTypeAndOfMorphShapes) {
   Template t;
   t.Add(new JpegTablesTag());

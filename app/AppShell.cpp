@@ -3,7 +3,9 @@
 #include <iostream>
 
 #include "framework/app/Application.h"
+#include "framework/platform/PathLayer.h"
 #include "framework/ui/NibRef.h"
+#include "generation/PlayerTemplate.h"
 #include "toolbox/Nib.h"
 
 namespace {
@@ -31,9 +33,17 @@ NibRef& GetMainNib() {
 // the process itself, so the exit hook and the clean-up still run.
 bool OnAppInit(int) {
   preferencesLoaded = false;
+  // Without its own temporary folder the application still runs: temporary files then go
+  // straight into the private temporary folder.
+  if (!CreateTemporarySubfolder(kTemporarySubfolderName))
+    std::cerr << "brivane: the temporary folder could not be made" << std::endl;
   AppStartSteps& steps = StartSteps();
   if (steps.checkRequirements && !steps.checkRequirements()) return false;
   if (!steps.loadPreferences || steps.loadPreferences()) preferencesLoaded = true;
+  // Player template library 0: the skins in the "Players" folder of the data folder. A
+  // missing folder leaves it empty, and jobs then have no player.
+  SwfPlayerTemplateReader reader;
+  LoadPlayerTemplateLibrary(reader);
   return true;
 }
 
@@ -59,5 +69,7 @@ bool OnAppExit() {
   if (preferencesLoaded && steps.savePreferences) steps.savePreferences();
   preferencesLoaded = false;
   if (steps.cleanUp) steps.cleanUp();
+  PlayerTemplateLibrary::DeleteAll();
+  RemoveTemporarySubfolder();
   return true;
 }

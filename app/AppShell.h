@@ -1,8 +1,10 @@
 #pragma once
 // The application's start and end: the three hooks the application object calls, and the
-// steps they take. The init hook checks the start-up requirements and then loads the
-// preferences; the exit hook saves the preferences only when the init hook loaded them, so
-// a start that fails early never writes defaults over the user's stored preferences.
+// steps they take. The init hook makes the application's own temporary folder, checks the
+// start-up requirements, loads the preferences and then player template library 0. The
+// exit hook saves the preferences only when the init hook loaded them, so a start that
+// fails early never writes defaults over the user's stored preferences; it then lets the
+// player templates go and removes the temporary folder.
 #include <functional>
 
 struct AppStartSteps {
@@ -19,6 +21,9 @@ AppStartSteps& StartSteps();
 
 // True from a successful load of the preferences until the exit hook.
 bool PreferencesLoaded();
+
+// The subfolder of the private temporary folder that holds each running copy's own folder.
+inline constexpr const wchar_t* kTemporarySubfolderName = L"_brivane";
 
 // The name of the main window in the nib "main".
 inline constexpr const wchar_t* kMainWindowName = L"IDD_MAIN_DIALOG";

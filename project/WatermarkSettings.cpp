@@ -78,21 +78,21 @@ int32_t WatermarkSettings::WidthForHeight(int32_t h) const {
 void WatermarkSettings::SetSize(int32_t w, int32_t h) {
   width = ClampSide(w);
   height = ClampSide(h);
-  image.Resize(width, height);
+  ScaleImage();
   RebuildMask();
 }
 
 void WatermarkSettings::SetWidth(int32_t value) {
   width = ClampSide(value);
   if (keep_aspect_ratio) height = HeightForWidth(width);
-  image.Resize(width, height);
+  ScaleImage();
   RebuildMask();
 }
 
 void WatermarkSettings::SetHeight(int32_t value) {
   height = ClampSide(value);
   if (keep_aspect_ratio) width = WidthForHeight(height);
-  image.Resize(width, height);
+  ScaleImage();
   RebuildMask();
 }
 
@@ -134,6 +134,14 @@ bool WatermarkSettings::LoadImageFile(const PathString& path, int32_t w, int32_t
 bool WatermarkSettings::LoadImage(const PathString& path) {
   LoadImageFile(path, 0, 0, 0);
   return true;
+}
+
+// Always from the source image: scaling the last scaled copy would lose what a smaller size
+// dropped (a 1 x 1 preview grown back would be one flat colour).
+void WatermarkSettings::ScaleImage() {
+  if (!source_image.HasPixels()) return;
+  image.CopyFrom(source_image);
+  image.Resize(width, height);
 }
 
 void WatermarkSettings::RebuildMask() {

@@ -69,6 +69,8 @@ class WatermarkSettings {
   bool align_to_doc = false;
 
  private:
+  // `image` becomes the source image scaled to the watermark size.
+  void ScaleImage();
   void RebuildMask();
   int32_t HeightForWidth(int32_t w) const;
   int32_t WidthForHeight(int32_t h) const;

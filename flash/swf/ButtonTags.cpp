@@ -127,7 +127,7 @@ void DefineButtonTag::WriteRecords(SwfBitWriter& out, bool extended) {
   for (auto& r : records) {
     // A record shown in no state would write the byte that closes the list, and everything
     // behind it would be read as something else.
-    const uint8_t stateFlags = extended ? r->stateFlags : r->stateFlags & 0x0F;
+    const uint8_t stateFlags = r->stateFlags;
     if (stateFlags == 0) continue;
     out.WriteU8(stateFlags);
     out.WriteU16(r->characterId);

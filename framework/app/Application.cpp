@@ -1,5 +1,9 @@
 #include "framework/app/Application.h"
 
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -10,6 +14,17 @@ using namespace toolbox;
 
 namespace {
 Application* singleton = nullptr;
+
+// The seed of the runtime library's random numbers: the tick count (1/60 s) since the
+// system started, which differs from run to run, with the process id mixed in so that two
+// copies started within the same tick differ too.
+unsigned RandomSeed() {
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  const uint64_t ticks = static_cast<uint64_t>(now.tv_sec) * 60 +
+                         static_cast<uint64_t>(now.tv_nsec) / (1000000000 / 60);
+  return static_cast<unsigned>(ticks) ^ (static_cast<unsigned>(getpid()) << 16);
+}
 }  // namespace
 
 Application* CurrentApplication = Application::Instance();
@@ -42,7 +57,7 @@ void Application::DestroyInstance() {
 bool Application::InitToolbox() {
   // Master pointers and the cursor have no counterpart here; the appearance client does.
   RegisterAppearanceClient();
-  std::srand(TickCount());
+  std::srand(RandomSeed());
   if (!installedHandlers) {
     InstallHandlers();
     installedHandlers = this;

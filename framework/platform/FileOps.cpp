@@ -1,12 +1,15 @@
 #include "framework/platform/FileOps.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "toolbox/Folders.h"
@@ -451,6 +454,67 @@ bool ReplacePascalExtension(unsigned char* name, const char* extension) {
 
 // ---- SafeFileWriter ----
 
+namespace {
+
+// A save is written to ".<target name>.saving-XXXXXX" in the target's folder. The name is
+// cut (never inside a UTF-8 character) so that the temporary file and its sidecar fit in
+// a file name whatever the target is called.
+constexpr size_t kMaxTemporaryStem = 238;
+constexpr size_t kTemporaryRandom = 6;
+
+std::string TemporaryPrefix(const std::string& targetNative) {
+  std::string name = targetNative.substr(targetNative.rfind('/') + 1);
+  if (name.size() > kMaxTemporaryStem) {
+    size_t keep = kMaxTemporaryStem;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    name.erase(keep);
+  }
+  return "." + name + ".saving-";
+}
+
+// Whether the descriptor still is the file the path names (a clean-up may have removed it
+// between its creation and its lock).
+bool IsFileAt(int fd, const std::string& path) {
+  struct stat byFd, byPath;
+  return fstat(fd, &byFd) == 0 && lstat(path.c_str(), &byPath) == 0 &&
+         byFd.st_dev == byPath.st_dev && byFd.st_ino == byPath.st_ino;
+}
+
+// Removes the temporary files that earlier saves of the same target left behind (a save
+// killed midway). A save in progress holds a lock on its file, so only files whose lock can
+// be taken, whose writer is gone, are removed.
+void RemoveAbandonedTemporaries(const std::string& folder, const std::string& prefix) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() == prefix.size() + kTemporaryRandom && name.starts_with(prefix))
+      names.emplace_back(name);
+  }
+  closedir(dir);
+  for (const std::string& name : names) {
+    const std::string path = folder + (folder == "/" ? "" : "/") + name;
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        IsFileAt(fd, path))
+      toolbox::RemoveFile(path);
+    close(fd);
+  }
+}
+
+// The file refuses changes: locked (no write permission for anyone, as the toolbox keeps
+// the locked flag) or not writable by this user.
+bool IsWriteProtected(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
+}
+
+}  // namespace
+
 bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, bool replace) {
   Abandon();
   failed_ = false;
@@ -471,15 +535,31 @@ bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, 
     // destroy it, not save into it.
     struct stat real;
     if (stat(targetNative_.c_str(), &real) == 0 && !S_ISREG(real.st_mode)) return false;
+    // A locked file is not replaced, as the Finder would not let it be changed either.
+    if (IsWriteProtected(targetNative_)) return false;
   }
   toolbox::FileRef folder;
   if (!ParentFolderRef(target_, folder) || targetNative_.size() >= PATH_MAX) return false;
-  std::string temp = folder.path + (folder.path == "/" ? "" : "/") + ".saving-XXXXXX";
-  std::vector<char> buffer(temp.begin(), temp.end());
-  buffer.push_back('\0');
-  fd_ = mkostemp(buffer.data(), O_CLOEXEC);
+  const std::string prefix = TemporaryPrefix(targetNative_);
+  RemoveAbandonedTemporaries(folder.path, prefix);
+  const std::string temp = folder.path + (folder.path == "/" ? "" : "/") + prefix + "XXXXXX";
+  // The lock is held until the file is in place or removed. A file that another save's
+  // clean-up took in the moment between its creation and its lock is left to it.
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    std::vector<char> buffer(temp.begin(), temp.end());
+    buffer.push_back('\0');
+    const int fd = mkostemp(buffer.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    // A file system without locks keeps the file unlocked: no clean-up can take it there.
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (locked && IsFileAt(fd, buffer.data())) {
+      fd_ = fd;
+      tempNative_.assign(buffer.data());
+    } else {
+      close(fd);
+    }
+  }
   if (fd_ < 0) return false;
-  tempNative_.assign(buffer.data());
   haveInfo_ = info != nullptr;
   if (info) info_ = *info;
   failAfter_ = SIZE_MAX;
@@ -536,8 +616,6 @@ bool SafeFileWriter::Commit() {
     mode = 0666 & ~mask;
   }
   bool ok = fchmod(fd_, mode) == 0 && fsync(fd_) == 0;
-  ok = close(fd_) == 0 && ok;
-  fd_ = -1;
   toolbox::SidecarContents sidecar;
   if (haveInfo_) {
     sidecar.finderInfo.type = info_.type;
@@ -547,14 +625,18 @@ bool SafeFileWriter::Commit() {
     sidecar = toolbox::ReadSidecar(targetNative_);
   }
   ok = ok && toolbox::WriteSidecar(tempNative_, sidecar);
+  // The target may have been locked while the document was written.
+  ok = ok && !IsWriteProtected(targetNative_);
   ok = ok && toolbox::MovePath(tempNative_, targetNative_) == toolbox::kNoErr;
   if (!ok) {
     failed_ = true;
-    toolbox::RemoveFile(tempNative_);
-    tempNative_.clear();
+    Abandon();
     return false;
   }
   tempNative_.clear();
+  // The lock is released only now that the file is in place, so no clean-up can take it.
+  close(fd_);
+  fd_ = -1;
   // Make the rename itself durable.
   const size_t slash = targetNative_.rfind('/');
   const std::string folder = slash == 0 ? std::string("/") : targetNative_.substr(0, slash);
@@ -571,12 +653,13 @@ bool SafeFileWriter::Commit() {
 }
 
 void SafeFileWriter::Abandon() {
-  if (fd_ >= 0) {
-    close(fd_);
-    fd_ = -1;
-  }
+  // Removed while still locked, so that the name is never another save's file by then.
   if (!tempNative_.empty()) {
     toolbox::RemoveFile(tempNative_);
     tempNative_.clear();
+  }
+  if (fd_ >= 0) {
+    close(fd_);
+    fd_ = -1;
   }
 }

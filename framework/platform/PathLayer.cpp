@@ -1,9 +1,17 @@
 #include "framework/platform/PathLayer.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
 
 #include "framework/platform/FileOps.h"
 #include "framework/platform/WideText.h"
@@ -453,12 +461,106 @@ bool GetTemporaryPath(PathString& out, const PathString& name, bool inSubfolder)
   return true;
 }
 
+namespace {
+
+// This process's own folder inside the shared temporary subfolder, and the descriptor of the
+// lock file that marks it as in use (-1 when there is none).
+struct OwnTemporaryFolder {
+  std::string path;
+  int lock = -1;
+};
+
+OwnTemporaryFolder& OwnTemporary() {
+  static OwnTemporaryFolder folder;
+  return folder;
+}
+
+constexpr std::string_view kRunFolderPrefix = "run-";
+constexpr size_t kRunFolderRandom = 6;
+constexpr char kLockFileName[] = "/lock";
+
+bool IsRealFolder(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Whether the descriptor still is the file the path names.
+bool IsFileAt(int fd, const std::string& path) {
+  struct stat byFd, byPath;
+  return fstat(fd, &byFd) == 0 && lstat(path.c_str(), &byPath) == 0 &&
+         byFd.st_dev == byPath.st_dev && byFd.st_ino == byPath.st_ino;
+}
+
+// Removes the folders of processes that are gone: their lock can be taken. A folder without
+// a lock file is taken too (its lock file is made here): its process died before making one,
+// or is making one now, and then finds it taken and makes another folder.
+void RemoveAbandonedRunFolders(const std::string& shared) {
+  std::vector<std::string> folders;
+  if (DIR* dir = opendir(shared.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string_view name = entry->d_name;
+      if (name.size() == kRunFolderPrefix.size() + kRunFolderRandom && name.starts_with(kRunFolderPrefix))
+        folders.push_back(shared + "/" + std::string(name));
+    }
+    closedir(dir);
+  }
+  for (const std::string& folder : folders) {
+    if (!IsRealFolder(folder)) continue;
+    const std::string lockPath = folder + kLockFileName;
+    const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) continue;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 && IsFileAt(fd, lockPath)) {
+      std::error_code ignored;
+      std::filesystem::remove_all(folder, ignored);
+    }
+    close(fd);
+  }
+}
+
+}  // namespace
+
 bool CreateTemporarySubfolder(const PathString& name) {
-  TemporarySubfolderName = name;
+  RemoveTemporarySubfolder();
   const PathString folder = GetTemporaryFolder();
-  if (folder.empty()) return false;
-  PathString path = folder + name;
-  return CreateFolder(path);
+  if (folder.empty() || name.empty()) return false;
+  const std::string shared = Native(folder + name);
+  if (mkdir(shared.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  if (!IsRealFolder(shared)) return false;
+  RemoveAbandonedRunFolders(shared);
+  // The lock file is made exclusively and then locked; a clean-up that took the folder in
+  // between (it found no lock file, or took the lock first) leaves it to that clean-up.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string own = shared + "/" + std::string(kRunFolderPrefix) + std::string(kRunFolderRandom, 'X');
+    if (!mkdtemp(own.data())) return false;
+    const std::string lockPath = own + kLockFileName;
+    const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST || errno == ENOENT) continue;
+      rmdir(own.c_str());
+      return false;
+    }
+    // A file system without locks keeps the folder unlocked: no clean-up can take it there.
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (locked && IsFileAt(fd, lockPath) && IsRealFolder(own)) {
+      OwnTemporary() = {own, fd};
+      TemporarySubfolderName = name + L"/" + FromNative(own.substr(shared.size() + 1));
+      return true;
+    }
+    close(fd);
+  }
+  return false;
+}
+
+void RemoveTemporarySubfolder() {
+  OwnTemporaryFolder& own = OwnTemporary();
+  if (own.lock >= 0) {
+    // Removed while still locked, so that no other process's clean-up works on it meanwhile.
+    std::error_code ignored;
+    std::filesystem::remove_all(own.path, ignored);
+    close(own.lock);
+  }
+  own = OwnTemporaryFolder{};
+  TemporarySubfolderName.clear();
 }
 
 // ---- Folder listing ----

@@ -27,7 +27,8 @@ class PathList : public std::vector<std::unique_ptr<PathString>> {
   void Sort();
 };
 
-// Set by CreateTemporarySubfolder; empty until then.
+// Set by CreateTemporarySubfolder ("<name>/<this process's folder>"); empty until then and
+// after RemoveTemporarySubfolder.
 extern PathString TemporarySubfolderName;
 // The help book's file, stored and read by the help service.
 extern PathString HelpFilePath;
@@ -100,7 +101,14 @@ bool GetApplicationSiblingPath(PathString& out, const PathString& name);
 bool GetSupportFolderPath(PathString& out, const PathString& relName, int domain);
 // False (and `out` empty) when there is no usable temporary folder.
 bool GetTemporaryPath(PathString& out, const PathString& name, bool inSubfolder);
+// Makes the subfolder `name` of the temporary folder and, inside it, this process's own
+// folder, held with a lock for the life of the process, so that two copies of the
+// application never touch each other's temporary files; GetTemporaryPath with inSubfolder
+// then names files in that own folder. Folders that processes now gone left behind are
+// removed first. False (and the name empty) when the folders cannot be made.
 bool CreateTemporarySubfolder(const PathString& name);
+// Removes this process's own temporary folder with everything in it (at exit).
+void RemoveTemporarySubfolder();
 
 // ---- Folder listing (one listing at a time, process-wide) ----
 

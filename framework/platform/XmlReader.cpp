@@ -9,6 +9,7 @@
 #include <charconv>
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -60,6 +61,28 @@ bool ReadHexReference(const std::basic_string<CharT>& s, size_t pos, size_t maxD
   value = static_cast<uint32_t>(v);
   length = i + 1 - pos;
   return true;
+}
+
+bool IsNameByte(unsigned char c, bool first) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80 ||
+         (!first && ((c >= '0' && c <= '9') || c == '.' || c == '-'));
+}
+
+// Whether the '&' at pos begins a reference that expat would refuse and that no reader of
+// these documents resolves: "&" name ";" for a name other than the five XML predefines (no
+// document may declare entities), or "&#X" hexadecimal digits ";" with an upper-case X.
+bool IsUnresolvableReference(const std::string& s, size_t pos) {
+  size_t i = pos + 1;
+  if (s.compare(pos, 3, "&#X") == 0) {
+    i = pos + 3;
+    while (i < s.size() && IsHexDigit(s[i])) ++i;
+    return i > pos + 3 && i < s.size() && s[i] == ';';
+  }
+  if (i >= s.size() || !IsNameByte(static_cast<unsigned char>(s[i]), true)) return false;
+  while (i < s.size() && IsNameByte(static_cast<unsigned char>(s[i]), false)) ++i;
+  if (i >= s.size() || s[i] != ';') return false;
+  const std::string_view name(s.data() + pos + 1, i - pos - 1);
+  return name != "lt" && name != "gt" && name != "amp" && name != "quot" && name != "apos";
 }
 
 std::string HexReference(uint32_t c) {
@@ -308,10 +331,42 @@ std::string RepairLegacyXml(std::string bytes) {
   out.reserve(bytes.size());
   const auto isHigh = [](uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; };
   const auto isLow = [](uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
+  static const struct {
+    std::string_view open, close;
+  } kLiteralSections[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+  std::string_view literalEnd;  // the end of the literal section being copied, if any
   for (size_t i = 0; i < bytes.size();) {
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
     if ((c >= 0x01 && c <= 0x08) || c == 0x0B || c == 0x0C || (c >= 0x0E && c <= 0x1F)) {
       out += "\xEF\xBF\xBD";
+      ++i;
+      continue;
+    }
+    if (!literalEnd.empty()) {
+      if (bytes.compare(i, literalEnd.size(), literalEnd) == 0) {
+        out += literalEnd;
+        i += literalEnd.size();
+        literalEnd = {};
+      } else {
+        out.push_back(bytes[i++]);
+      }
+      continue;
+    }
+    if (c == '<') {
+      bool opened = false;
+      for (const auto& section : kLiteralSections) {
+        if (bytes.compare(i, section.open.size(), section.open) == 0) {
+          out += section.open;
+          i += section.open.size();
+          literalEnd = section.close;
+          opened = true;
+          break;
+        }
+      }
+      if (opened) continue;
+    }
+    if (c == '&' && IsUnresolvableReference(bytes, i)) {
+      out += "&amp;";
       ++i;
       continue;
     }

@@ -8,8 +8,8 @@
 // comments and processing instructions are child nodes of their own, character data
 // between two pieces of markup is one text node, and text that is only white space is
 // dropped unless a character reference produced it. expat decodes references itself, so
-// decimal references are decoded too, and an undefined named entity or "&#X41;" (upper-case
-// X) makes the document fail to load.
+// decimal references are decoded too; an undefined named entity or "&#X41;" (upper-case X)
+// is kept in the value as the text it is, and the rest of the document loads.
 //
 // Documents can come from anywhere: the file size, the nesting depth and the number of
 // nodes are capped, a DOCTYPE is refused (so no entity is ever expanded), and a document
@@ -146,8 +146,11 @@ class XmlDocument {
 // digits and ";" naming a character XML allows. Anything else stays as literal text.
 std::wstring DecodeXmlEscapes(const std::wstring& text);
 
-// Repairs what older writers put into files and expat rejects: raw control characters
-// become U+FFFD, a pair of surrogate references becomes one reference to the combined
-// character, and a reference to a lone surrogate, U+FFFE, U+FFFF or a value above U+10FFFF
-// becomes "&#xfffd;".
+// Repairs what older writers and hand edits put into files and expat rejects: raw control
+// characters become U+FFFD, a pair of surrogate references becomes one reference to the
+// combined character, and a reference to a lone surrogate, U+FFFE, U+FFFF or a value above
+// U+10FFFF becomes "&#xfffd;". A reference no reader resolves (a named entity other than
+// the five XML defines, such as "&nbsp;", or "&#X41;" with an upper-case X) has its '&'
+// escaped, so that the value keeps the reference as it stands. Comments, CDATA sections and
+// processing instructions hold their text literally: only control characters change there.
 std::string RepairLegacyXml(std::string bytes);

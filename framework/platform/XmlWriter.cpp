@@ -64,7 +64,11 @@ std::wstring FormatXmlDouble(double value) {
 
 XmlWriter::XmlWriter() : stream_(GetDocumentEncoding()) {}
 
-XmlWriter::~XmlWriter() { Close(); }
+XmlWriter::~XmlWriter() {
+  if (!open_) return;
+  stream_.Close();
+  file_.Abandon();
+}
 
 bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bool replace) {
   if (open_) return false;
@@ -172,9 +176,12 @@ XmlWriter& XmlWriter::WriteDouble(double value) { return Write(FormatXmlDouble(v
 
 XmlWriter& XmlWriter::WritePath(const PathString& path) {
   PathString text;
-  if (relativePaths_)
+  if (relativePaths_) {
     MakeRelativePath(text, path_, path);
-  else
+    // A file in or below the document's own folder is written as its bare relative name
+    // ("x.mp3", "media/a.aif"); the reader resolves both that and the "./" form.
+    if (text.size() > 2 && text.compare(0, 2, L"./") == 0) text.erase(0, 2);
+  } else
     text = MakeAbsolutePath(path);
   WriteEscaped(std::wstring_view(text));
   return *this;

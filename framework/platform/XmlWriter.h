@@ -29,7 +29,9 @@ struct XmlWriterOptions {
 class XmlWriter {
  public:
   XmlWriter();
-  // Closes the document as Close does.
+  // Only Close puts the document in place: a writer destroyed while still open (an
+  // exception or an early return in the middle of a save) discards what it wrote, and the
+  // previous file stays as it was.
   ~XmlWriter();
   XmlWriter(const XmlWriter&) = delete;
   XmlWriter& operator=(const XmlWriter&) = delete;
@@ -54,7 +56,8 @@ class XmlWriter {
   XmlWriter& WriteULong(uint32_t value);
   XmlWriter& WriteFloat(float value);
   XmlWriter& WriteDouble(double value);
-  // The path relative to the document's folder or absolute, by the option, escaped.
+  // The path relative to the document's folder (without a leading "./") or absolute, by
+  // the option, escaped.
   XmlWriter& WritePath(const PathString& path);
 
   // Makes the file's writes fail after `bytes` more bytes, as a full disk would (tests).

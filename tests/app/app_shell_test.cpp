@@ -2,15 +2,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/AppShell.h"
+#include "framework/platform/PathLayer.h"
 #include "framework/app/Application.h"
 #include "support/TestSupport.h"
 #include "toolbox/AppLocation.h"
 #include "toolbox/Menus.h"
 #include "toolbox/TestDriver.h"
+#include "toolbox/Utf8.h"
 
 using namespace toolbox;
 
@@ -83,6 +87,33 @@ TEST_F(AppShellTest, ExitSavesPreferencesOnlyWhenInitLoadedThem) {
       EXPECT_EQ(saves, 1);
       EXPECT_FALSE(driver.RanDry());
     }
+  }
+}
+
+// While it runs, the application's temporary files go to its own folder in "_brivane";
+// the folder goes at exit, also after a start that fails.
+TEST_F(AppShellTest, KeepsItsOwnTemporaryFolderWhileItRuns) {
+  for (bool requirementsMet : {true, false}) {
+    testsupport::ScratchDir dir;
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    setenv("TMPDIR", dir.str().c_str(), 1);
+    std::string during;
+    StartSteps().checkRequirements = [&] {
+      PathString path;
+      EXPECT_TRUE(GetTemporaryPath(path, L"x", true));
+      during = WideToUtf8(path);
+      EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(during).parent_path()));
+      return requirementsMet;
+    };
+    if (requirementsMet) driver.ThenChooseMenu(kHICommandQuit);
+    EXPECT_EQ(ApplicationMain({}), 0);
+    const std::filesystem::path own = std::filesystem::path(during).parent_path();
+    EXPECT_EQ(own.parent_path(), dir.path() / ("brivane-" + std::to_string(geteuid())) / "_brivane");
+    EXPECT_FALSE(std::filesystem::exists(own));
+    EXPECT_TRUE(std::filesystem::is_directory(own.parent_path()));
+    if (old) setenv("TMPDIR", saved.c_str(), 1);
+    else unsetenv("TMPDIR");
   }
 }
 

@@ -1,6 +1,7 @@
 // Watermark settings: proportional sizes, alignment, the transparency mask, size limits and
 // loading images; the jukebox track's defaults.
 #include <algorithm>
+#include <vector>
 
 #include "framework/platform/WideText.h"
 #include "imaging/RasterImage.h"
@@ -41,6 +42,44 @@ TEST(Watermark, ProportionalSizesFollowTheSourceImage) {
   WatermarkSettings none;
   none.SetWidth(40);
   EXPECT_EQ(none.height, 40);
+}
+
+// The preview is scaled from the source image every time: shrunk to one pixel and grown
+// back, it is the picture again, not a flat colour.
+TEST(Watermark, PreviewIsScaledFromTheSourceImage) {
+  RasterImage picture;
+  picture.Allocate(6, 4, 24);
+  for (size_t i = 0; i < picture.ByteCount(); ++i) picture.Pixels()[i] = static_cast<uint8_t>(i * 37);
+  RasterImage expected;
+  expected.CopyFrom(picture);
+  expected.Resize(12, 8);
+  const std::vector<uint8_t> scaled(expected.Pixels(), expected.Pixels() + expected.ByteCount());
+  const std::vector<uint8_t> original(picture.Pixels(), picture.Pixels() + picture.ByteCount());
+  const struct Case {
+    const char* what;
+    void (*shrink)(WatermarkSettings&);
+    void (*grow)(WatermarkSettings&, int32_t, int32_t);
+  } cases[] = {
+      {"size", [](WatermarkSettings& w) { w.SetSize(1, 1); },
+       [](WatermarkSettings& w, int32_t x, int32_t y) { w.SetSize(x, y); }},
+      {"width", [](WatermarkSettings& w) { w.SetWidth(1); },
+       [](WatermarkSettings& w, int32_t x, int32_t) { w.SetWidth(x); }},
+      {"height", [](WatermarkSettings& w) { w.SetHeight(1); },
+       [](WatermarkSettings& w, int32_t, int32_t y) { w.SetHeight(y); }},
+  };
+  for (const Case& c : cases) {
+    for (int32_t factor : {1, 2}) {
+      WatermarkSettings w;
+      w.SetImage(picture, 0, 0, 0);
+      c.shrink(w);
+      c.grow(w, 6 * factor, 4 * factor);
+      ASSERT_EQ(w.image.Width(), 6 * factor) << c.what;
+      ASSERT_EQ(w.image.Height(), 4 * factor) << c.what;
+      EXPECT_EQ(std::vector<uint8_t>(w.image.Pixels(), w.image.Pixels() + w.image.ByteCount()),
+                factor == 1 ? original : scaled)
+          << c.what << " x" << factor;
+    }
+  }
 }
 
 TEST(Watermark, SidesStayWithinTheMovieLimits) {

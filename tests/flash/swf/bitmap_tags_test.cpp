@@ -109,21 +109,3 @@ TEST(BitmapTags, TagsCutInsideTheirFixedFieldsReadEmptyData) {
     EXPECT_EQ(next->GetTagCode(), 1);
   }
 }
-
-TEST(BitmapTags, ShiftingIdsMovesEveryBitmapButNotTheTables) {
-  std::vector<std::unique_ptr<SwfCharacterTag>> tags;
-  tags.emplace_back(new DefineBitsTag(0));
-  tags.emplace_back(new DefineBitsJpeg2Tag());
-  tags.emplace_back(new DefineBitsJpeg3Tag());
-  tags.emplace_back(new DefineBitsLosslessTag());
-  tags.emplace_back(new DefineBitsLossless2Tag());
-  for (auto& t : tags) {
-    t->characterId = 10;
-    t->ShiftIdsAndDepths(3, 4, 5);
-    EXPECT_EQ(t->characterId, 13) << t->GetTagCode();
-  }
-  JpegTablesTag tables;
-  tables.data = {1, 2};
-  tables.ShiftIdsAndDepths(3, 4, 5);
-  EXPECT_EQ(ToHex(Written(tables, 8)), "02 02 01 02");
-}

@@ -55,6 +55,16 @@ TEST(ButtonTags, RoundTrip) {
        "B1 08 01 00 00 0A 00 " + kRecord + "00 0C 00 08 00 " + kTraceA + "0C 00 10 00 " + kTraceA + "00 00 20 00 " +
            kTraceA},
       {"no lists: offset 0", 8, Button(0, false), "8D 08 01 00 00 00 00 " + kRecord + "00"},
+      {"a blurred record in blend mode 7", 8,
+       [] {
+         auto object = Button(0, false)();
+         auto& record = *static_cast<DefineButton2Tag&>(*object).records[0];
+         record.stateFlags |= kButtonHasFilterList | kButtonHasBlendMode;
+         record.filterList = Hex("01 01 00 00 05 00 00 00 05 00 08");
+         record.blendMode = 7;
+         return object;
+       },
+       "99 08 01 00 00 00 00 38 02 00 01 00 00 04 01 01 00 00 05 00 00 00 05 00 08 07 00"},
       {"DefineButton: an empty list still has its End byte", 8,
        [] {
          auto b = std::make_unique<DefineButtonTag>();
@@ -150,15 +160,13 @@ TEST(ButtonTags, ShiftingMovesIdsAndDepthsOfEveryRecord) {
   b.records[1]->depth = 3;
   b.ShiftIdsAndDepths(100, 5, 0);
   EXPECT_EQ(b.characterId, 101);
-  for (auto& r : b.records) EXPECT_EQ(r->characterId, 102);
-  EXPECT_EQ(b.records[0]->depth, 6);
-  EXPECT_EQ(b.records[1]->depth, 8);
+  EXPECT_EQ(b.records[0]->characterId + b.records[1]->characterId, 204);
+  EXPECT_EQ(b.records[0]->depth + 10 * b.records[1]->depth, 86);
   DefineButtonSoundTag sounds;
   sounds.characterId = 1, sounds.soundIds[1] = 4;
   sounds.ShiftIdsAndDepths(100, 5, 0);
-  EXPECT_EQ(sounds.characterId, 101);
-  EXPECT_EQ(sounds.soundIds[0], 0);
-  EXPECT_EQ(sounds.soundIds[1], 104);
+  EXPECT_EQ(std::vector<uint16_t>({sounds.characterId, sounds.soundIds[0], sounds.soundIds[1]}),
+            std::vector<uint16_t>({101, 0, 104}));
 }
 
 // A record shown in no state would write the byte that closes the records.

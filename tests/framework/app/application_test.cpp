@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "framework/app/Application.h"
+#include "framework/platform/TextEncoding.h"
 #include "toolbox/Display.h"
 #include "toolbox/TestDriver.h"
 #include "toolbox/Utf8.h"
@@ -93,6 +96,35 @@ TEST_F(ApplicationTest, FailingInitSkipsRunButStillExits) {
   EXPECT_EQ(ApplicationMain({}), 0);
   EXPECT_EQ(Script().log, (std::vector<std::string>{"init 0", "exit"}));
   EXPECT_FALSE(IsAppearanceClient());
+}
+
+// Two runs of the program draw different random numbers.
+TEST_F(ApplicationTest, RandomNumbersDifferBetweenRuns) {
+  std::vector<std::vector<int>> runs;
+  for (int run = 0; run < 2; ++run) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      close(fds[0]);
+      Script().run = [&] {
+        int drawn[4];
+        for (int& n : drawn) n = Random();
+        if (write(fds[1], drawn, sizeof drawn) != static_cast<ssize_t>(sizeof drawn)) _exit(2);
+      };
+      ApplicationMain({});
+      _exit(0);
+    }
+    close(fds[1]);
+    std::vector<int> drawn(4);
+    const ssize_t got = read(fds[0], drawn.data(), sizeof(int) * drawn.size());
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof(int) * drawn.size()));
+    runs.push_back(drawn);
+  }
+  EXPECT_NE(runs[0], runs[1]);
 }
 
 void ThenQuitCommand(TestDriver& driver) {

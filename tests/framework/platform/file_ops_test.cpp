@@ -1,10 +1,14 @@
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "framework/platform/FileOps.h"
 #include "path_test_support.h"
@@ -388,6 +392,103 @@ TEST(SafeFileWriter, FailureLeavesTheOldFileUntouched) {
   }
   EXPECT_EQ(ReadFile(dir / "doc.bva"), "old contents");
   EXPECT_EQ(EntriesIn(dir.path()), 1u);  // no temporary file or sidecar left behind
+}
+
+// Names in the folder that start with the temporary prefix of `target`.
+std::vector<std::string> TemporariesOf(const fs::path& dir, const std::string& target) {
+  std::vector<std::string> found;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    const std::string name = e.path().filename().string();
+    if (name.starts_with("." + target.substr(0, 238 - 2)) && name.find(".saving-") != std::string::npos)
+      found.push_back(name);
+  }
+  return found;
+}
+
+// A save killed midway leaves ".<name>.saving-XXXXXX"; the next save of that target removes
+// it, but never the file of a save that is still being written.
+TEST(SafeFileWriter, LeftoversOfKilledSavesAreRemovedByTheNextSave) {
+  std::string longName;
+  for (int i = 0; i < 125; ++i) longName += "\xC3\xA9";  // 250 bytes: the stem is cut
+  for (const std::string& name : {std::string("doc.bva"), longName}) {
+    ScratchDir dir;
+    const PathString target = W((dir / name).string());
+    WriteFile(dir / name, "old");
+    WriteFile(dir / ".other.bva.saving-abcdef", "another target's");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      SafeFileWriter w;
+      if (w.Open(target, nullptr, true)) w.Write("partial", 7);
+      raise(SIGKILL);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const std::vector<std::string> left = TemporariesOf(dir.path(), name);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].size(), std::min<size_t>(name.size(), 238) + 1 + 14);
+
+    SafeFileWriter live;  // still writing: holds its file
+    ASSERT_TRUE(live.Open(target, nullptr, true));
+    ASSERT_TRUE(live.Write("live", 4));
+    SafeFileWriter next;
+    ASSERT_TRUE(next.Open(target, nullptr, true));
+    EXPECT_FALSE(fs::exists(dir / left[0]));
+    EXPECT_EQ(TemporariesOf(dir.path(), name).size(), 2u);
+    ASSERT_TRUE(next.Write("next", 4));
+    EXPECT_TRUE(next.Commit());
+    EXPECT_TRUE(live.Commit());
+    EXPECT_EQ(ReadFile(dir / name), "live");
+    EXPECT_TRUE(TemporariesOf(dir.path(), name).empty());
+    EXPECT_EQ(ReadFile(dir / ".other.bva.saving-abcdef"), "another target's");
+    EXPECT_EQ(EntriesIn(dir.path()), 2u);
+  }
+}
+
+// A locked file (no write permission) is never replaced: the save fails and says so.
+TEST(SafeFileWriter, RefusesToReplaceALockedFile) {
+  enum When { BeforeOpen, BeforeCommit, ByLockFlag };
+  for (When when : {BeforeOpen, BeforeCommit, ByLockFlag}) {
+    ScratchDir dir;
+    const fs::path file = dir / "doc.bva";
+    WriteFile(file, "old");
+    toolbox::FileRef ref;
+    ASSERT_TRUE(toolbox::GetFileRef(file.string(), ref));
+    if (when == BeforeOpen) fs::permissions(file, fs::perms(0444));
+    if (when == ByLockFlag) {
+      ASSERT_TRUE(SetFileLocked(ref, true));
+    }
+    SafeFileWriter w;
+    if (when != BeforeCommit) {
+      EXPECT_FALSE(w.Open(W(file.string()), nullptr, true)) << when;
+    } else {
+      ASSERT_TRUE(w.Open(W(file.string()), nullptr, true));
+      w.Write("new", 3);
+      fs::permissions(file, fs::perms(0444));
+      EXPECT_FALSE(w.Commit());
+    }
+    EXPECT_EQ(ReadFile(file), "old") << when;
+    EXPECT_EQ(EntriesIn(dir.path()), 1u) << when;
+    fs::permissions(file, fs::perms(0644));
+  }
+  // Another user's file that this user may not write, in a folder this user may write.
+  ScratchDir dir;
+  const fs::path file = dir / "doc.bva";
+  WriteFile(file, "old");
+  fs::permissions(dir.path(), fs::perms(0777));
+  if (geteuid() != 0) GTEST_SKIP() << "changing a file's owner needs root";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (setuid(65534) != 0) _exit(4);
+    SafeFileWriter fresh;  // the folder itself takes this user's saves
+    if (!fresh.Open(W((dir / "new.bva").string()), nullptr, true) || !fresh.Commit()) _exit(5);
+    SafeFileWriter w;
+    _exit(w.Open(W(file.string()), nullptr, true) ? 3 : 0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadFile(file), "old");
 }
 
 TEST(SafeFileWriter, FullDevice) {

@@ -1,4 +1,6 @@
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -424,16 +426,89 @@ TEST(PathLayerFolders, PrivateTemporaryFolder) {
   ASSERT_EQ(lstat((dir.str() + "/brivane-" + uid).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0700u);
 
-  const PathString saved = TemporarySubfolderName;
   PathString out;
   EXPECT_TRUE(GetTemporaryPath(out, L"t.swf", true));
+  EXPECT_EQ(out, folder + L"t.swf");
   EXPECT_TRUE(CreateTemporarySubfolder(L"_brivane"));
   EXPECT_TRUE(fs::is_directory(dir.str() + "/brivane-" + uid + "/_brivane"));
   EXPECT_TRUE(GetTemporaryPath(out, L"t.swf", true));
-  EXPECT_EQ(out, folder + L"_brivane/t.swf");
+  EXPECT_EQ(out, folder + TemporarySubfolderName + L"/t.swf");
+  EXPECT_TRUE(out.starts_with(folder + L"_brivane/run-"));
   EXPECT_TRUE(GetTemporaryPath(out, L"t.swf", false));
   EXPECT_EQ(out, folder + L"t.swf");
-  TemporarySubfolderName = saved;
+  RemoveTemporarySubfolder();
+}
+
+// Each process has its own folder in "_brivane", held while it runs and removed at its
+// exit; a start removes the folders of processes that are gone, never a running one's.
+TEST(PathLayerFolders, EachProcessHasItsOwnTemporaryFolder) {
+  ScratchDir dir;
+  ScopedEnv tmp("TMPDIR", dir.str());
+  const fs::path shared = dir.path() / ("brivane-" + std::to_string(geteuid())) / "_brivane";
+  const auto ownFolder = [] {
+    PathString path;
+    GetTemporaryPath(path, L"", true);
+    return fs::path(U(path)).parent_path();
+  };
+  // A process that makes its folder and a file in it, then either dies or waits.
+  const auto startOther = [&](bool dies, int* release) {
+    int ready[2], wait[2];
+    EXPECT_EQ(pipe(ready), 0);
+    EXPECT_EQ(pipe(wait), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (!CreateTemporarySubfolder(L"_brivane")) _exit(2);
+      testsupport::WriteFile(ownFolder() / "swf-abcdef", "x");
+      const std::string name = ownFolder().filename().string();
+      if (write(ready[1], name.data(), name.size()) < 0) _exit(3);
+      if (dies) raise(SIGKILL);
+      char c;
+      if (read(wait[0], &c, 1) < 0) _exit(4);
+      RemoveTemporarySubfolder();
+      _exit(0);
+    }
+    close(ready[1]);
+    close(wait[0]);
+    char name[64] = {};
+    EXPECT_EQ(read(ready[0], name, sizeof name - 1), 10);
+    close(ready[0]);
+    if (dies) {
+      waitpid(pid, nullptr, 0);
+      close(wait[1]);
+    } else {
+      *release = wait[1];
+    }
+    return std::make_pair(pid, shared / name);
+  };
+  int release = -1;
+  const auto [livePid, live] = startOther(false, &release);
+  const auto [deadPid, dead] = startOther(true, nullptr);
+  fs::create_directories(shared / "run-nolock");  // died before making its lock file
+  fs::create_directories(shared / "keep-me");     // not a process folder
+  EXPECT_TRUE(fs::exists(dead / "swf-abcdef"));
+
+  ASSERT_TRUE(CreateTemporarySubfolder(L"_brivane"));
+  const fs::path mine = ownFolder();
+  EXPECT_EQ(mine.parent_path(), shared);
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_FALSE(fs::exists(shared / "run-nolock"));
+  EXPECT_TRUE(fs::exists(live / "swf-abcdef"));
+  EXPECT_TRUE(fs::exists(shared / "keep-me"));
+  EXPECT_NE(mine, live);
+  EXPECT_EQ(fs::status(mine).permissions() & fs::perms::all, fs::perms::owner_all);
+
+  // The running process ends and removes its own folder; this one stays.
+  ASSERT_EQ(write(release, "x", 1), 1);
+  close(release);
+  int status = 0;
+  waitpid(livePid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(fs::exists(live));
+  EXPECT_TRUE(fs::exists(mine));
+  RemoveTemporarySubfolder();
+  EXPECT_FALSE(fs::exists(mine));
+  EXPECT_TRUE(TemporarySubfolderName.empty());
+  (void)deadPid;
 }
 
 TEST(PathLayerFolders, UntrustworthyTemporaryFolderIsRefused) {
@@ -461,9 +536,8 @@ TEST(PathLayerFolders, UntrustworthyTemporaryFolderIsRefused) {
     PathString out = L"junk";
     EXPECT_FALSE(GetTemporaryPath(out, L"t.swf", true)) << kind;
     EXPECT_TRUE(out.empty());
-    const PathString saved = TemporarySubfolderName;
     EXPECT_FALSE(CreateTemporarySubfolder(L"_brivane")) << kind;
-    TemporarySubfolderName = saved;
+    EXPECT_TRUE(TemporarySubfolderName.empty());
     EXPECT_FALSE(fs::exists(dir / "elsewhere/_brivane")) << kind;
   }
 }

@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <stdexcept>
 
 #include "framework/platform/ForkStreams.h"
 #include "framework/platform/XmlReader.h"
@@ -86,7 +87,8 @@ TEST(XmlWriterFileTest, ValueText) {
     w.WriteEscaped(L"");
     w.Write(L"|");
     w.WriteEscaped(std::wstring_view(L"\u00c4\n\t"));
-  }  // the destructor closes
+    EXPECT_TRUE(w.Close());
+  }
   EXPECT_EQ(ReadFile(dir / "d.xml"),
             "|false|true|-5|-2147483648|4294967295|-32768|65535|0.5|1.23457e+06|"
             "a&lt;b &amp; &quot;c&quot;|&#xc4;&#x0a;&#x09;\n");
@@ -98,26 +100,45 @@ TEST(XmlWriterFileTest, UnopenedWriterWritesNothing) {
   EXPECT_TRUE(w.Close());
 }
 
+// Relative paths are written without a leading "./"; the reader resolves that form and the
+// older "./" form of earlier files alike.
 TEST(XmlWriterFileTest, PathsRelativeOrAbsolute) {
   ScratchDir dir;
-  const PathString doc = P(dir / "p" / "doc.bva");
-  std::filesystem::create_directories(dir / "p");
-  {
-    XmlWriter w;
-    ASSERT_TRUE(w.Open(doc, Options(false, false, true), true));
-    w.WritePath(P(dir / "p" / "x.mp3")).Write(L"|");
-    w.WritePath(P(dir / "p" / "media" / "a & b.aif")).Write(L"|");
-    w.WritePath(P(dir / "other" / "y.mp3"));
-    ASSERT_TRUE(w.Close());
+  const auto p = dir / "p";
+  std::filesystem::create_directories(p);
+  const PathString doc = P(p / "doc.bva");
+  const struct Case {
+    std::filesystem::path target;
+    std::string relative;
+  } cases[] = {
+      {p / "x.mp3", "x.mp3"},
+      {p / "media" / "a & b.aif", "media/a &amp; b.aif"},
+      {dir / "other" / "y.mp3", "../other/y.mp3"},
+      {dir / "z.mp3", "../z.mp3"},
+  };
+  for (const Case& c : cases) {
+    for (bool relative : {true, false}) {
+      XmlWriter w;
+      ASSERT_TRUE(w.Open(doc, Options(false, false, relative), true));
+      w.WritePath(P(c.target));
+      ASSERT_TRUE(w.Close());
+      std::string expected = relative ? c.relative : c.target.string();
+      for (size_t at = 0; !relative && (at = expected.find('&', at)) != std::string::npos; at += 5)
+        expected.replace(at, 1, "&amp;");
+      EXPECT_EQ(ReadFile(p / "doc.bva"), expected + "\n");
+    }
+    for (std::string stored : {c.relative, "./" + c.relative}) {
+      if (stored.starts_with("./..")) continue;
+      WriteFile(p / "doc.bva", "<v p=\"" + stored + "\"/>");
+      XmlDocument d;
+      XmlValue root, v;
+      XmlElement e;
+      PathString path;
+      ASSERT_TRUE(d.Load(doc) && d.GetRoot(root) && root.ToElement(e) && e.Attribute("p", v));
+      ASSERT_TRUE(v.AsPath(path));
+      EXPECT_EQ(path, P(c.target)) << stored;
+    }
   }
-  EXPECT_EQ(ReadFile(dir / "p" / "doc.bva"), "./x.mp3|./media/a &amp; b.aif|../other/y.mp3\n");
-  {
-    XmlWriter w;
-    ASSERT_TRUE(w.Open(doc, Options(false, false, false), true));
-    w.WritePath(P(dir / "p" / "x.mp3"));
-    ASSERT_TRUE(w.Close());
-  }
-  EXPECT_EQ(ReadFile(dir / "p" / "doc.bva"), (dir / "p" / "x.mp3").string() + "\n");
 }
 
 TEST(XmlWriterFileTest, RelativeDocumentPathIsResolvedOnce) {
@@ -131,7 +152,7 @@ TEST(XmlWriterFileTest, RelativeDocumentPathIsResolvedOnce) {
     EXPECT_TRUE(w.Close());
   }
   toolbox::SetApplicationFolder(saved);
-  EXPECT_EQ(ReadFile(dir / "doc.xml"), "./media/a.aif\n");
+  EXPECT_EQ(ReadFile(dir / "doc.xml"), "media/a.aif\n");
 }
 
 TEST(XmlWriterFileTest, ARelativeDocumentIsReadFromWhereItWasWritten) {
@@ -191,6 +212,26 @@ TEST(XmlWriterFileTest, FailedSavesKeepThePreviousFile) {
     writeLarge(w);
     EXPECT_FALSE(w.Close());
     EXPECT_EQ(ReadFile(dir / "d.xml"), previous);
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+  }
+  {  // the writer is destroyed without Close (an exception or an early return midway)
+    ScratchDir dir;
+    WriteFile(dir / "d.xml", previous);
+    try {
+      XmlWriter w;
+      ASSERT_TRUE(w.Open(P(dir / "d.xml"), Options(false), true));
+      writeLarge(w);
+      throw std::runtime_error("the save gives up");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(ReadFile(dir / "d.xml"), previous);
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+    {
+      XmlWriter w;  // a new document that is never closed is never created
+      ASSERT_TRUE(w.Open(P(dir / "new.xml"), Options(false), true));
+      w.Write(L"<a/>");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.xml"));
     EXPECT_EQ(FilesIn(dir.path()), 1u);
   }
   {  // only the trailer fails

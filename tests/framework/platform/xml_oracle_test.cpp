@@ -121,7 +121,7 @@ TEST(XmlOracleTest, EveryValueKindInBothHeaderForms) {
     EXPECT_TRUE(XmllintAccepts(file, &messages)) << messages;
     auto seen = ReadWithEtree(file);
     for (auto [name, expected] : written.attributes) {
-      if (name == "rel") expected = standard ? P(dir / "media" / "a & b.aif") : L"./media/a & b.aif";
+      if (name == "rel") expected = standard ? P(dir / "media" / "a & b.aif") : L"media/a & b.aif";
       if (name == "abs" && !standard) expected = L"../elsewhere/c.aif";
       EXPECT_EQ(seen[name], Codes(expected)) << name << (standard ? " standard" : " wrapper");
     }

@@ -179,8 +179,9 @@ TEST(XmlReaderTest, BadDocumentsFailCleanly) {
       {"two roots", "<a/><b/>", false},
       {"bad UTF-8", "<a>\xC3\x28</a>", false},
       {"Latin-1 declared", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9</a>", false},
-      {"undefined entity", "<a>&nbsp;</a>", false},
-      {"upper-case X", "<a>&#X41;</a>", false},
+      {"undefined entity", "<a>&nbsp;</a>", true},
+      {"upper-case X", "<a>&#X41;</a>", true},
+      {"bare ampersand", "<a>a & b</a>", false},
       {"doctype", "<!DOCTYPE a [<!ENTITY x \"y\">]><a>&x;</a>", false},
       {"nul byte", std::string("<a>\0</a>", 8), false},
       {"too deep", deep, false},
@@ -195,6 +196,43 @@ TEST(XmlReaderTest, BadDocumentsFailCleanly) {
   }
   XmlDocument missing;
   EXPECT_FALSE(missing.Load(L"/nonexistent/folder/doc.xml"));
+}
+
+// A hand-edited file with a reference no reader resolves keeps that reference as text, in
+// element text and in attribute values; comments and CDATA sections keep theirs as written.
+TEST(XmlReaderTest, UnresolvableReferencesStayAsTheyStand) {
+  const struct Case {
+    std::string text;
+    std::wstring value;
+  } cases[] = {
+      {"&nbsp;", L"&nbsp;"},
+      {"a&nbsp;b&copy;", L"a&nbsp;b&copy;"},
+      {"&#X41;&#x41;", L"&#X41;A"},
+      {"&caf\xC3\xA9;&_x.1-y:z;", L"&caf\u00e9;&_x.1-y:z;"},
+      {"&lt;&amp;nbsp;&#65;", L"<&nbsp;A"},
+  };
+  for (const Case& c : cases) {
+    Loaded l(std::string(kWrapper) + "<v a=\"" + c.text + "\">" + c.text + "</v>\n<w/>\n</xml>\n");
+    ASSERT_TRUE(l.ok) << c.text;
+    XmlValue attribute, element;
+    ASSERT_TRUE(l.Child(0).Attribute("a", attribute));
+    EXPECT_EQ(attribute.AsString(), c.value) << c.text;
+    ASSERT_TRUE(l.Root().ChildAt(0, element));
+    WideText text;
+    ASSERT_TRUE(element.Text(text));
+    EXPECT_EQ(std::wstring(text.CStr()), c.value) << c.text;
+    EXPECT_EQ(l.Root().ChildCount(), 2);  // the rest of the document loads
+  }
+  Loaded literal(std::string(kWrapper) + "<!--&nbsp;&#xd83d;--><v><![CDATA[&nbsp;&#X41;&#xd83d;]]></v>\n</xml>\n");
+  ASSERT_TRUE(literal.ok);
+  XmlValue comment, v;
+  WideText text;
+  ASSERT_TRUE(literal.Root().ChildAt(0, comment));
+  ASSERT_TRUE(comment.Name(text));
+  EXPECT_STREQ(text.CStr(), L"&nbsp;&#xd83d;");
+  ASSERT_TRUE(literal.Root().ChildAt(1, v));
+  ASSERT_TRUE(v.Text(text));
+  EXPECT_STREQ(text.CStr(), L"&nbsp;&#X41;&#xd83d;");
 }
 
 TEST(XmlReaderTest, OlderFilesAreRepairedBeforeParsing) {

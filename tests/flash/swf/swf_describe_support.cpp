@@ -13,6 +13,9 @@
 #include "flash/swf/SwfRecords.h"
 
 namespace swftest {
+
+bool DescribeFontTextVideo(const SwfObject& o, uint8_t version, std::ostream& d);
+
 namespace {
 
 template <class T>
@@ -165,6 +168,7 @@ std::string Describe(const SwfObject& o, uint8_t version) {
     d << "doinitaction " << x->spriteId;
     for (auto& a : x->actions) d << " {" << DescribeAction(*a) << "}";
     if (!x->trailingBytes.empty()) d << " after end [" << ToHex(x->trailingBytes) << "]";
+  } else if (DescribeFontTextVideo(o, version, d)) {
   } else if (auto* x = As<RawTag>(o)) {
     d << "raw " << x->code << " [" << ToHex(x->body) << "]";
   } else if (std::string drawing; DescribeDrawing(o, version, drawing)) {

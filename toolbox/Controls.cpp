@@ -352,10 +352,19 @@ std::vector<DataBrowserItemID> GetDataBrowserItemsInOrder(ControlRef control) {
 OSStatus SetDataBrowserSelectedItems(ControlRef control, const std::vector<DataBrowserItemID>& items) {
   Extras* e = Get(control);
   if (!e) return kInvalidControlErr;
-  e->list.selected.clear();
-  for (DataBrowserItemID id : items)
-    if (std::find(e->list.items.begin(), e->list.items.end(), id) != e->list.items.end())
-      e->list.selected.push_back(id);
+  std::vector<DataBrowserItemID> added;
+  std::vector<DataBrowserItemID> selected;
+  for (DataBrowserItemID id : items) {
+    if (std::find(e->list.items.begin(), e->list.items.end(), id) == e->list.items.end()) continue;
+    selected.push_back(id);
+    if (std::find(e->list.selected.begin(), e->list.selected.end(), id) == e->list.selected.end())
+      added.push_back(id);
+  }
+  e->list.selected = std::move(selected);
+  // The view tells of every item that became selected, as it does for a click.
+  auto notify = e->list.callbacks.notification;
+  for (DataBrowserItemID id : added)
+    if (notify && IsValidControlRef(control)) notify(control, id, kDataBrowserItemSelected);
   return kNoErr;
 }
 

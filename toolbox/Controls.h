@@ -129,6 +129,7 @@ OSStatus RemoveAllDataBrowserItems(ControlRef control);
 std::uint32_t GetDataBrowserItemCount(ControlRef control);
 // The items in the order shown (after sorting).
 std::vector<DataBrowserItemID> GetDataBrowserItemsInOrder(ControlRef control);
+// Items that become selected are told to the notification callback.
 OSStatus SetDataBrowserSelectedItems(ControlRef control, const std::vector<DataBrowserItemID>& items);
 std::vector<DataBrowserItemID> GetDataBrowserSelectedItems(ControlRef control);
 OSStatus SetDataBrowserSelectionFlags(ControlRef control, std::uint32_t flags);

@@ -307,8 +307,14 @@ class GtkBackend : public DisplayBackend {
       w = gtk_check_button_new_with_label("");
       Connect(w, "toggled", G_CALLBACK(OnClick), target);
     } else if (c.kind == kControlKindRadioButton) {
+      // A radio button alone in its group could never show "off": a hidden partner holds
+      // the group's selection while the model's value is 0.
       w = gtk_radio_button_new_with_label(nullptr, "");
-      Connect(w, "toggled", G_CALLBACK(OnClick), target);
+      mirror.inner = gtk_radio_button_new_from_widget(GTK_RADIO_BUTTON(w));
+      g_object_ref_sink(mirror.inner);
+      g_object_set_data_full(G_OBJECT(w), "partner", mirror.inner,
+                             [](gpointer p) { g_object_unref(p); });
+      Connect(w, "clicked", G_CALLBACK(OnClick), target);
     } else if (c.kind == kControlKindPopupButton) {
       w = gtk_combo_box_text_new();
       Connect(w, "changed", G_CALLBACK(OnComboChanged), target);
@@ -401,7 +407,10 @@ class GtkBackend : public DisplayBackend {
     }
     if (c.kind == kControlKindCheckBox || c.kind == kControlKindRadioButton) {
       gtk_toggle_button_set_inconsistent(GTK_TOGGLE_BUTTON(w), c.value == 2);  // mixed
-      gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), c.value == 1);
+      if (mirror.inner)
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c.value == 1 ? w : mirror.inner), TRUE);
+      else
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), c.value == 1);
     }
     gtk_widget_set_tooltip_text(w, c.help.empty() ? nullptr : c.help.c_str());
     gtk_fixed_move(GTK_FIXED(m.content), w, c.bounds.left, c.bounds.top);

@@ -70,6 +70,11 @@ void CheckBox::SetValue(bool on, bool redraw) {
 
 bool CheckBox::GetValue() { return GetControlValue(control) != 0; }
 
+bool CheckBox::InstallHandlers() {
+  if (GetControlKind(control) == kControlKindCheckBox) SetControlAutoToggle(control, true);
+  return true;
+}
+
 // --- RadioButton ---
 
 RadioButton::~RadioButton() {

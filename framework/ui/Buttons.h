@@ -71,6 +71,7 @@ class PopupButton : public ControlBase {
 
  private:
   toolbox::MenuRef CurrentMenu();
+  int Append(const toolbox::MenuItemInfo& item);
   toolbox::MenuRef menu;
   toolbox::EventHandlerRef handler;
 };

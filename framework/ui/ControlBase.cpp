@@ -162,7 +162,7 @@ bool ControlBase::Hide() { return Show(false); }
 
 bool ControlBase::FinishCreate(WindowBase* window, OSType code) {
   if (!control || !window) return false;
-  SetControlReference(control, this);
+  SetControlReference(control, static_cast<ControlBase*>(this));
   SetControlCommandID(control, code);
   SetControlID(control, ControlID{code, static_cast<std::int32_t>(window->GetDialogId())});
   owner = window->GetWindow();

@@ -34,7 +34,7 @@ bool EditText::Create(WindowBase* w, OSType code, const Rect& r, const std::wstr
 
 bool EditText::InstallHandlers() {
   if (!HasControl()) return false;
-  SetControlReference(control, this);
+  SetControlReference(control, static_cast<ControlBase*>(this));
   if (!previousSaved) {
     previousFilter = GetKeyFilter(control);
     previousSaved = true;

@@ -43,7 +43,7 @@ bool ScrollBar::CreateByStringNumber(WindowBase* w, OSType code, const Rect& r, 
 
 bool ScrollBar::InstallHandlers() {
   if (!HasControl()) return false;
-  SetControlReference(control, this);
+  SetControlReference(control, static_cast<ControlBase*>(this));
   SetControlViewSize(control, GetWidth() + 16);
   thumbLength = 16;
   trackInset = 48;

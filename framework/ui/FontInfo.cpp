@@ -115,7 +115,9 @@ void FontInfo::SetFamilyById(std::int32_t id) {
 bool FontInfo::SetFamilyByName(const std::wstring& name) {
   const FontFamilyID id = FindFontFamily(name);
   if (id == 0) return false;
-  familyName = name;
+  // The family's own spelling, whatever the case of the name asked for.
+  std::wstring listed;
+  familyName = GetFontFamilyName(id, &listed) == kNoErr ? listed : name;
   familyId = id;
   ApplyAll();
   return true;

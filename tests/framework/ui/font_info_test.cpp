@@ -57,6 +57,7 @@ TEST(FontInfo, FamiliesAreMatchedWholeAndNeverSubstituted) {
   EXPECT_EQ(f.GetFamilyId(), id);
   EXPECT_TRUE(f.SetFamilyByName(L"dejavu sans mono"));
   EXPECT_EQ(f.GetFamilyId(), FindFontFamily(L"DejaVu Sans Mono"));
+  EXPECT_EQ(f.GetFamilyName(), L"DejaVu Sans Mono");
   FontInfo g;
   g.Assign(f);
   EXPECT_FALSE(g.SetFamily(f));

@@ -70,6 +70,11 @@ void CheckBox::SetValue(bool on, bool redraw) {
 
 bool CheckBox::GetValue() { return GetControlValue(control) != 0; }
 
+bool CheckBox::InstallHandlers() {
+  if (GetControlKind(control) == kControlKindCheckBox) SetControlAutoToggle(control, true);
+  return true;
+}
+
 // --- RadioButton ---
 
 RadioButton::~RadioButton() {
@@ -127,10 +132,8 @@ OSStatus MenuFailure(ControlRef control) {
 }
 }  // namespace
 
-int PopupButton::AddItem(const std::wstring& text) {
+int PopupButton::Append(const MenuItemInfo& item) {
   MenuRef m = CurrentMenu();
-  MenuItemInfo item;
-  item.text = text;
   OSStatus s = m ? AppendMenuItem(m, item) : MenuFailure(control);
   if (s != kNoErr) {
     status = s;
@@ -140,6 +143,12 @@ int PopupButton::AddItem(const std::wstring& text) {
   SetControlMinimum(control, 1);
   SetControlMaximum(control, count);
   return count;
+}
+
+int PopupButton::AddItem(const std::wstring& text) {
+  MenuItemInfo item;
+  item.text = text;
+  return Append(item);
 }
 
 int PopupButton::AddItemByStringNumber(int number) {
@@ -149,18 +158,9 @@ int PopupButton::AddItemByStringNumber(int number) {
 }
 
 int PopupButton::AddSeparator() {
-  MenuRef m = CurrentMenu();
   MenuItemInfo item;
   item.attributes = kMenuItemAttrSeparator;
-  OSStatus s = m ? AppendMenuItem(m, item) : MenuFailure(control);
-  if (s != kNoErr) {
-    status = s;
-    return -1;
-  }
-  const int count = CountMenuItems(m);
-  SetControlMinimum(control, 1);
-  SetControlMaximum(control, count);
-  return count;
+  return Append(item);
 }
 
 int PopupButton::DeleteItem(int index) {

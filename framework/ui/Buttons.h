@@ -29,6 +29,8 @@ class CheckBox : public ControlBase {
   void SetValue(bool on, bool redraw);
   // The value is not 0 (also for other on/off controls bound from nibs).
   bool GetValue();
+  // A bound check box toggles itself when clicked, as a created one does.
+  bool InstallHandlers() override;
 };
 
 class RadioButton : public ControlBase {
@@ -69,6 +71,7 @@ class PopupButton : public ControlBase {
 
  private:
   toolbox::MenuRef CurrentMenu();
+  int Append(const toolbox::MenuItemInfo& item);
   toolbox::MenuRef menu;
   toolbox::EventHandlerRef handler;
 };

@@ -19,6 +19,13 @@ bool LoadNumberedText(int number, std::wstring* out) {
   return found;
 }
 
+bool FormatWideText(std::wstring* out, const wchar_t* format, va_list args) {
+  WideText text;
+  if (!out || !text.FormatList(format, args)) return false;
+  *out = text.CStr();
+  return true;
+}
+
 bool WindowBase::BindControl(OSType signature, ControlBase* wrapper) {
   if (!wrapper) return false;
   return wrapper->Attach(signature, GetWindowRefPtr(), static_cast<std::int32_t>(GetDialogId()));
@@ -155,7 +162,7 @@ bool ControlBase::Hide() { return Show(false); }
 
 bool ControlBase::FinishCreate(WindowBase* window, OSType code) {
   if (!control || !window) return false;
-  SetControlReference(control, this);
+  SetControlReference(control, static_cast<ControlBase*>(this));
   SetControlCommandID(control, code);
   SetControlID(control, ControlID{code, static_cast<std::int32_t>(window->GetDialogId())});
   owner = window->GetWindow();

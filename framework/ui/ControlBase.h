@@ -3,6 +3,7 @@
 // disposed of by the wrapper) or bound to a control of a window's nib (borrowed). Every
 // operation goes through the toolbox's checked handles, so a wrapper without a control, or
 // whose control or window is gone, fails harmlessly (false, 0 or an error status).
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +14,8 @@ class WindowBase;
 
 // The numbered text; false and the empty text when the number has none.
 bool LoadNumberedText(int number, std::wstring* out);
+// printf-style wide formatting of any length; false (out untouched) when it fails.
+bool FormatWideText(std::wstring* out, const wchar_t* format, va_list args);
 
 class ControlBase {
  public:

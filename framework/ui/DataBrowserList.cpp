@@ -27,7 +27,7 @@ bool DataBrowserList::Create(WindowBase* w, OSType code, const Rect& r) {
 
 bool DataBrowserList::InstallHandlers() {
   if (!HasControl()) return false;
-  SetControlReference(control, this);
+  SetControlReference(control, static_cast<ControlBase*>(this));
   DataBrowserCallbacks callbacks;
   callbacks.itemData = [this](ControlRef, DataBrowserItemID item, DataBrowserPropertyID p,
                               bool set, std::wstring* text) { return ItemData(item, p, set, text); };

@@ -34,7 +34,7 @@ bool EditText::Create(WindowBase* w, OSType code, const Rect& r, const std::wstr
 
 bool EditText::InstallHandlers() {
   if (!HasControl()) return false;
-  SetControlReference(control, this);
+  SetControlReference(control, static_cast<ControlBase*>(this));
   if (!previousSaved) {
     previousFilter = GetKeyFilter(control);
     previousSaved = true;
@@ -131,12 +131,12 @@ bool EditText::SetText(const std::wstring& text, bool redraw) {
 }
 
 bool EditText::SetTextF(bool redraw, const wchar_t* format, ...) {
-  WideText text;
+  std::wstring text;
   va_list args;
   va_start(args, format);
-  const bool ok = text.FormatList(format, args);
+  const bool ok = FormatWideText(&text, format, args);
   va_end(args);
-  return ok && SetText(text.CStr(), redraw);
+  return ok && SetText(text, redraw);
 }
 
 bool EditText::SetTextRaw(const unsigned char* pascal, bool redraw) {

@@ -43,7 +43,7 @@ bool ScrollBar::CreateByStringNumber(WindowBase* w, OSType code, const Rect& r, 
 
 bool ScrollBar::InstallHandlers() {
   if (!HasControl()) return false;
-  SetControlReference(control, this);
+  SetControlReference(control, static_cast<ControlBase*>(this));
   SetControlViewSize(control, GetWidth() + 16);
   thumbLength = 16;
   trackInset = 48;
@@ -229,12 +229,12 @@ bool StaticText::SetText(const std::wstring& text, bool redraw) {
 }
 
 bool StaticText::SetTextF(bool redraw, const wchar_t* format, ...) {
-  WideText text;
+  std::wstring text;
   va_list args;
   va_start(args, format);
-  const bool ok = text.FormatList(format, args);
+  const bool ok = FormatWideText(&text, format, args);
   va_end(args);
-  return ok && SetText(text.CStr(), redraw);
+  return ok && SetText(text, redraw);
 }
 
 bool StaticText::SetTextByStringNumber(int number, bool redraw) {

@@ -11,6 +11,9 @@
 
 using namespace toolbox;
 
+void DebugCheckedSort(std::uint32_t* items, std::size_t count,
+                      bool (*less)(std::uint32_t, std::uint32_t, void*), void* context);
+
 namespace {
 
 class ListTest : public ::testing::Test {
@@ -132,6 +135,14 @@ TEST_F(ListTest, CompareIsAnOrderingAndSelectionsAreAnnounced) {
   EXPECT_TRUE(list_.Compare(9, 1, 1));
   EXPECT_FALSE(list_.Compare(1, 9, 1));
   EXPECT_FALSE(list_.Compare(4, 9, 1));
+  // A missing item first: a compare true for two missing cells stops the checked sort.
+  std::uint32_t mixed[] = {9, 1, 4, 3, 2, 9, 4};
+  DebugCheckedSort(mixed, std::size(mixed), [](std::uint32_t a, std::uint32_t b, void* list) {
+    return static_cast<DataBrowserList*>(list)->Compare(a, b, 1);
+  }, &list_);
+  EXPECT_EQ(mixed[4], 3u);  // the empty cell, then "apple" and "pear"
+  EXPECT_EQ(mixed[5], 2u);
+  EXPECT_EQ(mixed[6], 1u);
   EXPECT_EQ(SortDataBrowser(list_.GetControl(), 1), kNoErr);
   EXPECT_EQ(GetDataBrowserItemsInOrder(list_.GetControl()), (std::vector<DataBrowserItemID>{3, 2, 1}));
   EXPECT_EQ(GetDataBrowserCellText(list_.GetControl(), 2, 1), L"apple");

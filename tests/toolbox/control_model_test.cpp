@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+#include "toolbox/Controls.h"
+#include "toolbox/Menus.h"
+#include "toolbox/Nib.h"
+#include "toolbox/TestDriver.h"
+
+using namespace toolbox;
+
+// Every call of the control model on a null or disposed handle fails and reads nothing
+// (ASan and UBSan watch).
+TEST(ControlModel, NullAndDisposedHandlesFailEveryCall) {
+  TestDriver driver;
+  WindowRef w;
+  ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, Rect{0, 0, 100, 100}, &w), kNoErr);
+  ControlRef disposed;
+  ASSERT_EQ(CreateControl(w, kControlKindEditText, Rect{0, 0, 20, 50}, L"x", &disposed), kNoErr);
+  MenuRef menu;
+  CreateNewMenu(1, L"", &menu);
+  SetControlMenu(disposed, menu, true);
+  DisposeControl(disposed);
+  EXPECT_FALSE(IsValidMenu(menu));  // an owned menu goes with its control
+  for (ControlRef c : {ControlRef{}, disposed}) {
+    int a = 0, b = 0;
+    bool passed = true;
+    std::int16_t id = 0;
+    std::uint16_t item = 0;
+    ControlFontStyle font;
+    ButtonContent content;
+    EXPECT_EQ(HitControlPart(c, kControlMenuPart), kInvalidControlErr);
+    EXPECT_EQ(SetControlAutoToggle(c, true), kInvalidControlErr);
+    EXPECT_EQ(SetControlMenu(c, MenuRef{}, false), kInvalidControlErr);
+    EXPECT_FALSE(GetControlMenu(c));
+    EXPECT_EQ(GetControlLastMenu(c, &id, &item), kInvalidControlErr);
+    EXPECT_EQ(ChooseControlMenuItem(c, menu, 1), kInvalidControlErr);
+    EXPECT_EQ(SetEditTextSelection(c, 0, 1), kInvalidControlErr);
+    EXPECT_EQ(GetEditTextSelection(c, &a, &b), kInvalidControlErr);
+    EXPECT_EQ(SetKeyFilter(c, nullptr), kInvalidControlErr);
+    EXPECT_FALSE(GetKeyFilter(c));
+    EXPECT_EQ(TypeCharacter(c, 'a', &passed), kInvalidControlErr);
+    EXPECT_FALSE(passed);
+    EXPECT_EQ(SetKeyboardFocus(w, c), c ? kInvalidControlErr : kNoErr);
+    EXPECT_EQ(SetDataBrowserCallbacks(c, {}), kInvalidControlErr);
+    EXPECT_EQ(AddDataBrowserListViewColumn(c, {}), kInvalidControlErr);
+    EXPECT_EQ(RemoveDataBrowserTableViewColumn(c, 1), kInvalidControlErr);
+    EXPECT_EQ(AddDataBrowserItems(c, {1}), kInvalidControlErr);
+    EXPECT_EQ(RemoveAllDataBrowserItems(c), kInvalidControlErr);
+    EXPECT_EQ(GetDataBrowserItemCount(c), 0u);
+    EXPECT_EQ(SetDataBrowserSelectedItems(c, {1}), kInvalidControlErr);
+    EXPECT_TRUE(GetDataBrowserSelectedItems(c).empty());
+    EXPECT_EQ(GetDataBrowserCellText(c, 1, 1), L"");
+    EXPECT_EQ(SelectDataBrowserItemByUser(c, 1), kInvalidControlErr);
+    EXPECT_EQ(SortDataBrowser(c, 1), kInvalidControlErr);
+    EXPECT_EQ(FindControlPart(c, Point{1, 1}), kControlNoPart);
+    EXPECT_EQ(TrackControl(c, Point{1, 1}, [](ControlRef, ControlPartCode) { FAIL(); }), kControlNoPart);
+    EXPECT_EQ(PressControlPart(c, kControlIndicatorPart), kInvalidControlErr);
+    EXPECT_EQ(SetControlViewSize(c, 5), kInvalidControlErr);
+    EXPECT_EQ(SetTabTitles(c, {L"a"}), kInvalidControlErr);
+    EXPECT_EQ(ClickTab(c, 1), kInvalidControlErr);
+    EXPECT_EQ(SetControlHelpText(c, L"h"), kInvalidControlErr);
+    EXPECT_EQ(GetControlHelpText(c), L"");
+    EXPECT_EQ(SetControlFontStyle(c, font), kInvalidControlErr);
+    EXPECT_EQ(GetControlFontStyle(c, &font), kInvalidControlErr);
+    EXPECT_EQ(SetBevelButtonContent(c, content), kInvalidControlErr);
+    EXPECT_EQ(GetBevelButtonContent(c, &content), kInvalidControlErr);
+  }
+  EXPECT_EQ(SetThemeCursor(99), kParamErr);
+}
+
+TEST(ControlModel, NibsDescribeEveryKindWithItsEntries) {
+  TestDriver driver;
+  NibDescription nib;
+  std::string error;
+  ASSERT_TRUE(ParseNib(R"(<nib><window name="w" width="300" height="200">
+    <control kind="popup" signature="pop1" value="2"><entry title="A"/><entry separator="true"/><entry title="C"/></control>
+    <control kind="bevel" signature="bev1"><entry title="Go" command="go  "/></control>
+    <control kind="tabs" signature="tab1" value="2"><entry title="One"/><entry title="Two"/></control>
+    <control kind="radio" signature="rad1" help="Pick me"/>
+    <control kind="slider" signature="sld1" maximum="100"/>
+    <control kind="scrollbar" signature="scr1" maximum="100"/>
+    <control kind="progress" signature="prg1" maximum="100"/>
+    <control kind="list" signature="lst1"/>
+  </window></nib>)", &nib, &error)) << error;
+  EXPECT_FALSE(ParseNib("<nib><window name='w'><entry title='x'/></window></nib>", &nib, &error));
+  // Created from a file, each kind gets what its entries say.
+  testsupport::ScratchDir dir;
+  testsupport::WriteFile(dir.path() / "w.xml", R"(<nib><window name="w" width="300" height="200">
+    <control kind="popup" signature="pop1" value="2"><entry title="A"/><entry separator="true"/><entry title="C"/></control>
+    <control kind="tabs" signature="tab1" value="2"><entry title="One"/><entry title="Two"/></control>
+    <control kind="radio" signature="rad1" help="Pick me"/>
+  </window></nib>)");
+  NibRefHandle ref;
+  ASSERT_EQ(CreateNibReferenceFromFile((dir.path() / "w.xml").string(), &ref), kNoErr);
+  WindowRef w;
+  ASSERT_EQ(CreateWindowFromNib(ref, "w", &w), kNoErr);
+  ControlRef popup, tabs, radio;
+  GetControlByID(w, ControlID{FourCC("pop1"), 0}, &popup);
+  GetControlByID(w, ControlID{FourCC("tab1"), 0}, &tabs);
+  GetControlByID(w, ControlID{FourCC("rad1"), 0}, &radio);
+  EXPECT_EQ(CountMenuItems(GetControlMenu(popup)), 3);
+  EXPECT_EQ(GetControlMaximum(popup), 3);
+  EXPECT_EQ(GetControlValue(popup), 2);
+  EXPECT_EQ(GetTabTitles(tabs), (std::vector<std::wstring>{L"One", L"Two"}));
+  EXPECT_EQ(GetControlValue(tabs), 2);
+  EXPECT_EQ(GetControlHelpText(radio), L"Pick me");
+  DisposeNibReference(ref);
+}
+
+TEST(ControlModel, ListSelectionsAreToldAndScrollPartsFound) {
+  TestDriver driver;
+  WindowRef w;
+  CreateNewWindow(kDocumentWindowClass, 0, Rect{0, 0, 300, 300}, &w);
+  ControlRef list, bar;
+  CreateControl(w, kControlKindDataBrowser, Rect{0, 0, 100, 100}, L"", &list);
+  CreateControl(w, kControlKindScrollBar, Rect{200, 0, 216, 200}, L"", &bar);
+  std::vector<DataBrowserItemID> told;
+  DataBrowserCallbacks callbacks;
+  callbacks.notification = [&](ControlRef, DataBrowserItemID id, std::uint32_t) { told.push_back(id); };
+  SetDataBrowserCallbacks(list, callbacks);
+  AddDataBrowserItems(list, {1, 2, 3});
+  SetDataBrowserSelectedItems(list, {2});
+  SetDataBrowserSelectedItems(list, {2, 3, 9});
+  EXPECT_EQ(told, (std::vector<DataBrowserItemID>{2, 3}));  // only newly selected items
+  EXPECT_EQ(GetDataBrowserSelectedItems(list), (std::vector<DataBrowserItemID>{2, 3}));
+  SetControlMaximum(bar, 100);
+  struct { short h; ControlPartCode part; } parts[] = {
+      {5, kControlUpButtonPart}, {20, kControlIndicatorPart}, {100, kControlPageDownPart},
+      {195, kControlDownButtonPart}, {250, kControlNoPart}};
+  for (auto p : parts) EXPECT_EQ(FindControlPart(bar, Point{208, p.h}), p.part) << p.h;
+  SetControlValue(bar, 100);
+  EXPECT_EQ(FindControlPart(bar, Point{208, 100}), kControlPageUpPart);
+  ControlRef under;
+  EXPECT_EQ(FindControlUnderMouse(w, Point{50, 50}, &under), kControlButtonPart);
+  EXPECT_EQ(under, list);
+}

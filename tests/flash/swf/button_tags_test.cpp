@@ -133,7 +133,7 @@ TEST(ButtonTags, FlashCs6ButtonKeepsItsFiltersBlendModeAndLists) {
 
 // Neither the records nor the action lists read beyond the button's own tag.
 TEST(ButtonTags, ListsEndWithTheTag) {
-  Bytes body = Hex("01 00 00 0A 00 " + kRecord + "00 08 00 08 00 " + kTraceA);
+  Bytes body = Hex("01 00 00 0A 00 " + kRecord + "00 0C 00 08 00 " + kTraceA);
   Bytes noClosingByte = Hex("01 00 00 00 00 " + kRecord);
   for (const Bytes& b : {body, noClosingByte}) {
     Bytes file;

@@ -352,10 +352,19 @@ std::vector<DataBrowserItemID> GetDataBrowserItemsInOrder(ControlRef control) {
 OSStatus SetDataBrowserSelectedItems(ControlRef control, const std::vector<DataBrowserItemID>& items) {
   Extras* e = Get(control);
   if (!e) return kInvalidControlErr;
-  e->list.selected.clear();
-  for (DataBrowserItemID id : items)
-    if (std::find(e->list.items.begin(), e->list.items.end(), id) != e->list.items.end())
-      e->list.selected.push_back(id);
+  std::vector<DataBrowserItemID> added;
+  std::vector<DataBrowserItemID> selected;
+  for (DataBrowserItemID id : items) {
+    if (std::find(e->list.items.begin(), e->list.items.end(), id) == e->list.items.end()) continue;
+    selected.push_back(id);
+    if (std::find(e->list.selected.begin(), e->list.selected.end(), id) == e->list.selected.end())
+      added.push_back(id);
+  }
+  e->list.selected = std::move(selected);
+  // The view tells of every item that became selected, as it does for a click.
+  auto notify = e->list.callbacks.notification;
+  for (DataBrowserItemID id : added)
+    if (notify && IsValidControlRef(control)) notify(control, id, kDataBrowserItemSelected);
   return kNoErr;
 }
 
@@ -491,6 +500,50 @@ ControlPartCode TrackControl(ControlRef control, Point start, const ControlActio
     if (action) action(control, part);
   }
   return part;
+}
+
+bool PointOfControlPart(ControlRef control, ControlPartCode part, Point* where) {
+  Rect r;
+  if (GetControlBounds(control, &r) != kNoErr || r.Width() <= 0 || r.Height() <= 0) return false;
+  const bool horizontal = r.Width() > r.Height();
+  const int length = horizontal ? r.Width() : r.Height();
+  for (int at = 0; at < length; ++at) {
+    Point p = horizontal ? Point{static_cast<short>(r.top + r.Height() / 2), static_cast<short>(r.left + at)}
+                         : Point{static_cast<short>(r.top + at), static_cast<short>(r.left + r.Width() / 2)};
+    if (FindControlPart(control, p) != part) continue;
+    // The middle of the part's run of pixels.
+    int end = at;
+    while (end + 1 < length) {
+      Point q = p;
+      (horizontal ? q.h : q.v) = static_cast<short>((horizontal ? r.left : r.top) + end + 1);
+      if (FindControlPart(control, q) != part) break;
+      ++end;
+    }
+    (horizontal ? p.h : p.v) = static_cast<short>((horizontal ? r.left : r.top) + (at + end) / 2);
+    if (where) *where = p;
+    return true;
+  }
+  return false;
+}
+
+OSStatus PressControlPart(ControlRef control, ControlPartCode part, std::vector<Point> drag) {
+  Point where;
+  if (!IsValidControlRef(control)) return kInvalidControlErr;
+  if (!PointOfControlPart(control, part, &where)) return kParamErr;
+  EventTargetRef target = GetWindowEventTarget(GetControlOwner(control));
+  if (!target) return kInvalidWindowErr;
+  SetTrackingPath(std::move(drag));
+  for (std::uint32_t kind : {kEventMouseDown, kEventMouseUp}) {
+    SetMouseLocation(where);
+    Event e(kEventClassMouse, kind);
+    e.SetParameter(kEventParamMouseLocation, kTypeQDPoint, where);
+    e.SetParameter(kEventParamKeyModifiers, kTypeUInt32, std::uint32_t{0});
+    e.SetParameter(kEventParamMouseButton, kTypeMouseButton, std::uint16_t{1});
+    SendEventToEventTarget(&e, target);
+    where = GetMouseLocation();  // released where the drag ended
+  }
+  Model().path.clear();
+  return kNoErr;
 }
 
 OSStatus SetControlViewSize(ControlRef control, std::int32_t size) {

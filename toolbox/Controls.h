@@ -129,6 +129,7 @@ OSStatus RemoveAllDataBrowserItems(ControlRef control);
 std::uint32_t GetDataBrowserItemCount(ControlRef control);
 // The items in the order shown (after sorting).
 std::vector<DataBrowserItemID> GetDataBrowserItemsInOrder(ControlRef control);
+// Items that become selected are told to the notification callback.
 OSStatus SetDataBrowserSelectedItems(ControlRef control, const std::vector<DataBrowserItemID>& items);
 std::vector<DataBrowserItemID> GetDataBrowserSelectedItems(ControlRef control);
 OSStatus SetDataBrowserSelectionFlags(ControlRef control, std::uint32_t flags);
@@ -160,6 +161,13 @@ ControlPartCode FindControlPart(ControlRef control, Point where);
 // point of the tracking path, with the mouse at that point; then the button is released.
 // Returns the part pressed.
 ControlPartCode TrackControl(ControlRef control, Point start, const ControlActionFunction& action);
+// A press on a part of the control as the mouse makes it (what a screen's own scroll bar
+// reports): the mouse goes to a point of the part, a mouse-down goes to the owner window,
+// whose handling tracks it along `drag`, and a mouse-up follows. kParamErr when the control
+// shows no such part.
+OSStatus PressControlPart(ControlRef control, ControlPartCode part, std::vector<Point> drag = {});
+// A point of the part; false when the control shows none.
+bool PointOfControlPart(ControlRef control, ControlPartCode part, Point* where);
 // The proportional thumb's view size of scroll bars.
 OSStatus SetControlViewSize(ControlRef control, std::int32_t size);
 std::int32_t GetControlViewSize(ControlRef control);

@@ -62,11 +62,14 @@ bool StyleOf(FcPattern* p, std::uint16_t* style) {
 
 FontCatalog Load() {
   FontCatalog c;
-  if (!FcInit()) return c;
+  // A private configuration, released once the list is read: the catalog keeps only names
+  // and files, and whatever else in the process uses fontconfig keeps its own.
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  if (!config) return c;
   FcPattern* pattern = FcPatternCreate();
   FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_WEIGHT, FC_SLANT, FC_WIDTH,
                                           FC_FILE, FC_INDEX, nullptr);
-  FcFontSet* set = FcFontList(nullptr, pattern, objects);
+  FcFontSet* set = FcFontList(config, pattern, objects);
   std::map<std::string, std::map<std::uint16_t, Face>> families;
   for (int i = 0; set && i < set->nfont; ++i) {
     FcPattern* p = set->fonts[i];
@@ -94,16 +97,17 @@ FontCatalog Load() {
   }
   // The interface family: what fontconfig makes of "sans-serif", when it is listed.
   FcPattern* want = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
-  FcConfigSubstitute(nullptr, want, FcMatchPattern);
+  FcConfigSubstitute(config, want, FcMatchPattern);
   FcDefaultSubstitute(want);
   FcResult result;
-  if (FcPattern* match = FcFontMatch(nullptr, want, &result)) {
+  if (FcPattern* match = FcFontMatch(config, want, &result)) {
     const std::wstring name = Utf8ToWide(EnglishFamily(match));
     auto it = std::find(c.names.begin(), c.names.end(), name);
     if (it != c.names.end()) c.system = static_cast<FontFamilyID>(it - c.names.begin() + 1);
     FcPatternDestroy(match);
   }
   FcPatternDestroy(want);
+  FcConfigDestroy(config);
   if (!c.system && !c.names.empty()) c.system = 1;
   return c;
 }

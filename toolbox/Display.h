@@ -27,6 +27,9 @@ class DisplayBackend {
   virtual void WindowHidden(WindowRef) {}
   virtual void WindowDisposed(WindowRef) {}
   virtual void MenuBarChanged() {}
+  // A file dialog starts to wait for its answer, and is over (answered or not).
+  virtual void FileDialogShown(NavDialogRef) {}
+  virtual void FileDialogClosed(NavDialogRef) {}
 };
 
 // Installs the back end (null: none) and returns the previous one.

@@ -1,9 +1,45 @@
 #include "toolbox/DisplayMirror.h"
 
+#include "toolbox/Controls.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Utf8.h"
 
 namespace toolbox {
+namespace {
+
+// What each kind shows beyond its title and value.
+void DescribeKind(ControlRef c, ControlView* cv) {
+  cv->minimum = GetControlMinimum(c);
+  cv->maximum = GetControlMaximum(c);
+  cv->viewSize = GetControlViewSize(c);
+  cv->help = WideToUtf8(GetControlHelpText(c));
+  if (MenuRef menu = GetControlMenu(c)) {
+    for (std::uint16_t i = 1; i <= CountMenuItems(menu); ++i) {
+      MenuItemInfo item;
+      GetMenuItem(menu, i, &item);
+      cv->items.push_back(WideToUtf8(item.text));
+    }
+  }
+  for (const std::wstring& t : GetTabTitles(c)) cv->items.push_back(WideToUtf8(t));
+  ButtonContent content;
+  if (GetBevelButtonContent(c, &content) == kNoErr && content.kind == ButtonContentKind::kPicture) {
+    cv->swatch = true;
+    cv->swatchColor = content.picture;
+  }
+  if (cv->kind != kControlKindDataBrowser) return;
+  const std::vector<DataBrowserColumn> columns = GetDataBrowserColumns(c);
+  for (const DataBrowserColumn& col : columns) cv->columns.push_back(WideToUtf8(col.title));
+  cv->rowIds = GetDataBrowserItemsInOrder(c);
+  for (DataBrowserItemID id : cv->rowIds) {
+    std::vector<std::string> cells;
+    for (const DataBrowserColumn& col : columns)
+      cells.push_back(WideToUtf8(GetDataBrowserCellText(c, id, col.property)));
+    cv->rows.push_back(std::move(cells));
+  }
+  cv->selected = GetDataBrowserSelectedItems(c);
+}
+
+}  // namespace
 
 WindowView ViewOfWindow(WindowRef window) {
   WindowView v;
@@ -20,6 +56,7 @@ WindowView ViewOfWindow(WindowRef window) {
   v.closeBox = attributes & kWindowCloseBoxAttribute;
   v.resizable = attributes & kWindowResizableAttribute;
   v.hasMenuBar = v.windowClass == kDocumentWindowClass;
+  v.busy = GetThemeCursor() == kThemeWatchCursor;
   for (ControlRef c : GetWindowControls(window)) {
     ControlView cv;
     cv.ref = c;
@@ -31,6 +68,7 @@ WindowView ViewOfWindow(WindowRef window) {
       cv.visible = cv.visible && IsControlVisible(up);
       cv.enabled = cv.enabled && IsControlActive(up);
     }
+    DescribeKind(c, &cv);
     v.controls.push_back(std::move(cv));
   }
   return v;

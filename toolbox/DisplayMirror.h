@@ -20,6 +20,17 @@ struct ControlView {
   bool visible = true;  // the control and every control it is embedded in are visible
   bool enabled = true;  // the control and every control it is embedded in are active
   std::int32_t value = 0;
+  std::int32_t minimum = 0;
+  std::int32_t maximum = 0;
+  std::int32_t viewSize = 0;
+  std::vector<std::string> items;  // a pop-up's or bevel button's menu items, or tab titles
+  std::vector<std::string> columns;                // list view column titles
+  std::vector<std::uint32_t> rowIds;               // list view items in display order
+  std::vector<std::vector<std::string>> rows;      // their cells
+  std::vector<std::uint32_t> selected;             // selected list items
+  std::string help;                                // help tag
+  bool swatch = false;                             // shows a colour swatch
+  std::uint32_t swatchColor = 0;                   // 0x00BBGGRR
   friend bool operator==(const ControlView&, const ControlView&) = default;
 };
 
@@ -33,6 +44,7 @@ struct WindowView {
   bool resizable = false;
   bool hasMenuBar = false;  // document windows show the menu bar above their content
   std::vector<ControlView> controls;  // creation order: containers before what they hold
+  bool busy = false;                  // the watch cursor is shown
   friend bool operator==(const WindowView&, const WindowView&) = default;
 };
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "toolbox/Controls.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/DragDrop.h"
 #include "toolbox/Menus.h"
@@ -23,6 +24,7 @@ short Clamp16(int v) { return static_cast<short>(std::clamp(v, -32768, 32767)); 
 
 struct ControlMirror {
   GtkWidget* widget = nullptr;  // null for kinds the program draws itself (user panes)
+  GtkWidget* inner = nullptr;   // the widget inside a frame (the tree view of a list)
   ControlView shown;
 };
 
@@ -32,6 +34,7 @@ struct WindowMirror {
   GtkWidget* content = nullptr;  // a GtkFixed: controls sit at their window coordinates
   GtkAccelGroup* keys = nullptr;
   WindowView shown;
+  bool busyShown = false;
   std::vector<MenuView> shownMenus;
   std::map<std::uint64_t, ControlMirror> controls;
   bool boundsReportQueued = false;
@@ -209,6 +212,12 @@ class GtkBackend : public DisplayBackend {
     if (first || view.bounds != m.shown.bounds) Place(m, view);
     UpdateControls(m, view);
     if (first || view.visible != m.shown.visible) gtk_widget_set_visible(m.window, view.visible);
+    if (GdkWindow* g = gtk_widget_get_window(m.window); g && view.busy != m.busyShown) {
+      GdkCursor* cursor = view.busy ? gdk_cursor_new_from_name(gdk_window_get_display(g), "wait") : nullptr;
+      gdk_window_set_cursor(g, cursor);
+      if (cursor) g_object_unref(cursor);
+      m.busyShown = view.busy;
+    }
     m.shown = view;
   }
 
@@ -273,7 +282,7 @@ class GtkBackend : public DisplayBackend {
       const bool fresh = found == m.controls.end();
       ControlMirror mirror;
       if (fresh) {
-        mirror.widget = MakeControl(m, c);
+        mirror.widget = MakeControl(m, mirror, c);
       } else {
         mirror = found->second;
         m.controls.erase(found);
@@ -287,18 +296,22 @@ class GtkBackend : public DisplayBackend {
     m.controls = std::move(kept);
   }
 
-  GtkWidget* MakeControl(WindowMirror& m, const ControlView& c) {
+  GtkWidget* MakeControl(WindowMirror& m, ControlMirror& mirror, const ControlView& c) {
     GtkWidget* w = nullptr;
-    const char* signal = nullptr;
-    GCallback callback = nullptr;
-    if (c.kind == kControlKindPushButton) {
+    const SignalTarget target{this, c.ref.id};
+    const bool across = c.bounds.Width() >= c.bounds.Height();
+    if (c.kind == kControlKindPushButton || c.kind == kControlKindBevelButton) {
       w = gtk_button_new_with_label("");
-      signal = "clicked";
-      callback = G_CALLBACK(OnClick);
+      Connect(w, "clicked", G_CALLBACK(OnClick), target);
     } else if (c.kind == kControlKindCheckBox) {
       w = gtk_check_button_new_with_label("");
-      signal = "toggled";
-      callback = G_CALLBACK(OnClick);
+      Connect(w, "toggled", G_CALLBACK(OnClick), target);
+    } else if (c.kind == kControlKindRadioButton) {
+      w = gtk_radio_button_new_with_label(nullptr, "");
+      Connect(w, "toggled", G_CALLBACK(OnClick), target);
+    } else if (c.kind == kControlKindPopupButton) {
+      w = gtk_combo_box_text_new();
+      Connect(w, "changed", G_CALLBACK(OnComboChanged), target);
     } else if (c.kind == kControlKindStaticText) {
       w = gtk_label_new("");
       gtk_label_set_xalign(GTK_LABEL(w), 0);
@@ -306,12 +319,34 @@ class GtkBackend : public DisplayBackend {
       gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
     } else if (c.kind == kControlKindEditText) {
       w = gtk_entry_new();
-      signal = "changed";
-      callback = G_CALLBACK(OnTextChanged);
+      Connect(w, "insert-text", G_CALLBACK(OnInsertText), target);
+      Connect(w, "delete-text", G_CALLBACK(OnDeleteText), target);
+      Connect(w, "activate", G_CALLBACK(OnActivate), target);
+      Connect(w, "key-press-event", G_CALLBACK(OnKeyPress), target);
+      Connect(w, "focus-in-event", G_CALLBACK(OnEntryFocus), target);
+    } else if (c.kind == kControlKindSlider) {
+      w = gtk_scale_new_with_range(across ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL, 0, 1, 1);
+      gtk_scale_set_draw_value(GTK_SCALE(w), FALSE);
+      Connect(w, "change-value", G_CALLBACK(OnSliderChange), target);
+    } else if (c.kind == kControlKindScrollBar) {
+      w = gtk_scrollbar_new(across ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL, nullptr);
+      Connect(w, "change-value", G_CALLBACK(OnScrollChange), target);
+    } else if (c.kind == kControlKindProgressBar) {
+      w = gtk_progress_bar_new();
+    } else if (c.kind == kControlKindTabs) {
+      w = gtk_notebook_new();
+      Connect(w, "switch-page", G_CALLBACK(OnSwitchPage), target);
+    } else if (c.kind == kControlKindDataBrowser) {
+      w = gtk_scrolled_window_new(nullptr, nullptr);
+      gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(w), GTK_SHADOW_IN);
+      mirror.inner = gtk_tree_view_new();
+      gtk_container_add(GTK_CONTAINER(w), mirror.inner);
+      Connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(mirror.inner)), "changed",
+              G_CALLBACK(OnListSelection), target);
+      gtk_widget_show(mirror.inner);
     } else {
       return nullptr;
     }
-    if (signal) Connect(w, signal, callback, SignalTarget{this, c.ref.id});
     gtk_fixed_put(GTK_FIXED(m.content), w, c.bounds.left, c.bounds.top);
     return w;
   }
@@ -319,24 +354,125 @@ class GtkBackend : public DisplayBackend {
   // Called while syncing_, so the widgets' own change signals are not taken for input.
   void UpdateControl(WindowMirror& m, ControlMirror& mirror, const ControlView& c) {
     GtkWidget* w = mirror.widget;
-    if (c.kind == kControlKindPushButton || c.kind == kControlKindCheckBox) {
+    const ControlView& was = mirror.shown;
+    const bool fresh = !was.ref;
+    if (c.kind == kControlKindPushButton || c.kind == kControlKindCheckBox ||
+        c.kind == kControlKindRadioButton) {
       gtk_button_set_label(GTK_BUTTON(w), c.title.c_str());
+    } else if (c.kind == kControlKindBevelButton) {
+      if (c.swatch) {
+        if (fresh || !was.swatch || was.swatchColor != c.swatchColor) ShowSwatch(w, c.swatchColor);
+      } else {
+        gtk_button_set_label(GTK_BUTTON(w), c.title.c_str());
+      }
     } else if (c.kind == kControlKindStaticText) {
       gtk_label_set_text(GTK_LABEL(w), c.title.c_str());
     } else if (c.kind == kControlKindEditText) {
       // While typing still waits to reach the model, the field keeps what was typed.
-      if (input_.empty() && c.title != gtk_entry_get_text(GTK_ENTRY(w)))
+      if (input_.empty() && c.title != gtk_entry_get_text(GTK_ENTRY(w))) {
         gtk_entry_set_text(GTK_ENTRY(w), c.title.c_str());
+        gtk_editable_set_position(GTK_EDITABLE(w), -1);
+      }
+    } else if (c.kind == kControlKindPopupButton) {
+      if (fresh || c.items != was.items) {
+        gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(w));
+        for (const std::string& item : c.items) gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(w), item.c_str());
+      }
+      gtk_combo_box_set_active(GTK_COMBO_BOX(w), c.value - 1);
+    } else if (c.kind == kControlKindSlider || c.kind == kControlKindScrollBar) {
+      GtkAdjustment* a = gtk_range_get_adjustment(GTK_RANGE(w));
+      const double page = c.kind == kControlKindScrollBar ? std::max(1, c.viewSize) : 0;
+      gtk_adjustment_configure(a, c.value, c.minimum, double(c.maximum) + page, 1, page ? page : 1, page);
+    } else if (c.kind == kControlKindProgressBar) {
+      const double range = double(c.maximum) - c.minimum;
+      gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(w), range > 0 ? (c.value - double(c.minimum)) / range : 0);
+    } else if (c.kind == kControlKindTabs) {
+      if (fresh || c.items != was.items) {
+        while (gtk_notebook_get_n_pages(GTK_NOTEBOOK(w)) > 0) gtk_notebook_remove_page(GTK_NOTEBOOK(w), -1);
+        for (const std::string& title : c.items) {
+          GtkWidget* page = gtk_label_new("");
+          gtk_widget_show(page);
+          gtk_notebook_append_page(GTK_NOTEBOOK(w), page, gtk_label_new(title.c_str()));
+        }
+      }
+      if (c.value >= 1) gtk_notebook_set_current_page(GTK_NOTEBOOK(w), c.value - 1);
+    } else if (c.kind == kControlKindDataBrowser) {
+      UpdateList(mirror, c);
     }
-    if (c.kind == kControlKindCheckBox) {
+    if (c.kind == kControlKindCheckBox || c.kind == kControlKindRadioButton) {
       gtk_toggle_button_set_inconsistent(GTK_TOGGLE_BUTTON(w), c.value == 2);  // mixed
       gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), c.value == 1);
     }
+    gtk_widget_set_tooltip_text(w, c.help.empty() ? nullptr : c.help.c_str());
     gtk_fixed_move(GTK_FIXED(m.content), w, c.bounds.left, c.bounds.top);
     gtk_widget_set_size_request(w, c.bounds.Width() > 0 ? c.bounds.Width() : -1,
                                 c.bounds.Height() > 0 ? c.bounds.Height() : -1);
     gtk_widget_set_sensitive(w, c.enabled);
     gtk_widget_set_visible(w, c.visible);
+  }
+
+  // A swatch: the button shows a block of the colour instead of its title.
+  static void ShowSwatch(GtkWidget* button, std::uint32_t color) {
+    if (GtkWidget* old = gtk_bin_get_child(GTK_BIN(button))) gtk_widget_destroy(old);
+    GtkWidget* area = gtk_drawing_area_new();
+    auto* rgb = new std::uint32_t(color);
+    g_object_set_data_full(G_OBJECT(area), "rgb", rgb, [](gpointer p) { delete static_cast<std::uint32_t*>(p); });
+    g_signal_connect(area, "draw", G_CALLBACK(+[](GtkWidget* a, cairo_t* cr, gpointer) -> gboolean {
+      const std::uint32_t c = *static_cast<std::uint32_t*>(g_object_get_data(G_OBJECT(a), "rgb"));
+      cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
+      cairo_paint(cr);
+      return TRUE;
+    }), nullptr);
+    gtk_container_add(GTK_CONTAINER(button), area);
+    gtk_widget_show(area);
+  }
+
+  void UpdateList(ControlMirror& mirror, const ControlView& c) {
+    GtkTreeView* view = GTK_TREE_VIEW(mirror.inner);
+    const ControlView& was = mirror.shown;
+    if (!was.ref || c.columns != was.columns) {
+      while (GtkTreeViewColumn* col = gtk_tree_view_get_column(view, 0)) gtk_tree_view_remove_column(view, col);
+      for (std::size_t i = 0; i < c.columns.size(); ++i) {
+        GtkTreeViewColumn* col = gtk_tree_view_column_new_with_attributes(
+            c.columns[i].c_str(), gtk_cell_renderer_text_new(), "text", static_cast<gint>(i + 1), nullptr);
+        gtk_tree_view_column_set_clickable(col, TRUE);
+        Connect(col, "clicked", G_CALLBACK(OnColumnClicked), SignalTarget{this, c.ref.id, 0, static_cast<std::uint16_t>(i + 1)});
+        gtk_tree_view_append_column(view, col);
+      }
+      bool titled = false;
+      for (const std::string& t : c.columns) titled = titled || !t.empty();
+      gtk_tree_view_set_headers_visible(view, titled);
+    }
+    if (!was.ref || c.rows != was.rows || c.rowIds != was.rowIds || c.columns != was.columns) {
+      std::vector<GType> types(c.columns.size() + 1, G_TYPE_STRING);
+      types[0] = G_TYPE_UINT;  // the item id
+      GtkListStore* store = gtk_list_store_newv(static_cast<gint>(types.size()), types.data());
+      for (std::size_t r = 0; r < c.rows.size(); ++r) {
+        GtkTreeIter it;
+        gtk_list_store_append(store, &it);
+        gtk_list_store_set(store, &it, 0, c.rowIds[r], -1);
+        for (std::size_t k = 0; k < c.rows[r].size() && k < c.columns.size(); ++k)
+          gtk_list_store_set(store, &it, static_cast<gint>(k + 1), c.rows[r][k].c_str(), -1);
+      }
+      gtk_tree_view_set_model(view, GTK_TREE_MODEL(store));
+      g_object_unref(store);
+    }
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(view);
+    gtk_tree_selection_unselect_all(selection);
+    GtkTreeModel* model = gtk_tree_view_get_model(view);
+    GtkTreeIter it;
+    for (bool ok = model && gtk_tree_model_get_iter_first(model, &it); ok; ok = gtk_tree_model_iter_next(model, &it)) {
+      guint id = 0;
+      gtk_tree_model_get(model, &it, 0, &id, -1);
+      if (std::find(c.selected.begin(), c.selected.end(), id) != c.selected.end())
+        gtk_tree_selection_select_iter(selection, &it);
+    }
+  }
+
+  // A widget that changed by itself shows the model's state again at the next wait.
+  void Reshow(std::uint64_t control) {
+    for (auto& [id, m] : windows_)
+      if (auto it = m->controls.find(control); it != m->controls.end()) it->second.shown.ref = ControlRef{};
   }
 
   WindowMirror* Find(std::uint64_t window) {
@@ -429,16 +565,181 @@ class GtkBackend : public DisplayBackend {
     auto* t = static_cast<SignalTarget*>(data);
     if (t->backend->syncing_) return;
     ControlRef control{t->id};
-    // A check box shows the model's value again at the next wait, whatever the click did.
+    t->backend->Reshow(t->id);  // a toggle shows the model's value again, whatever the click did
+    // A bevel button with a menu offers it; a choice is then one hit with the menu part.
+    MenuRef menu = GetControlKind(control) == kControlKindBevelButton ? GetControlMenu(control) : MenuRef{};
+    if (menu && CountMenuItems(menu) > 0) {
+      GtkWidget* popup = gtk_menu_new();
+      for (std::uint16_t i = 1; i <= CountMenuItems(menu); ++i) {
+        MenuItemInfo info;
+        GetMenuItem(menu, i, &info);
+        GtkWidget* item = (info.attributes & kMenuItemAttrSeparator)
+                              ? gtk_separator_menu_item_new()
+                              : gtk_menu_item_new_with_label(WideToUtf8(info.text).c_str());
+        Connect(item, "activate", G_CALLBACK(OnBevelMenuItem), SignalTarget{t->backend, t->id, menu.id, i});
+        gtk_menu_shell_append(GTK_MENU_SHELL(popup), item);
+      }
+      gtk_widget_show_all(popup);
+      gtk_menu_popup_at_pointer(GTK_MENU(popup), nullptr);
+      return;
+    }
     t->backend->Input([control] { HitControl(control); });
   }
 
-  static void OnTextChanged(GtkWidget* entry, gpointer data) {
+  static void OnBevelMenuItem(GtkWidget*, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    ControlRef control{t->id};
+    MenuRef menu{t->menu};
+    const std::uint16_t index = t->index;
+    t->backend->Input([control, menu, index] { ChooseControlMenuItem(control, menu, index); });
+  }
+
+  static void OnComboChanged(GtkComboBox* combo, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    if (t->backend->syncing_) return;
+    const gint active = gtk_combo_box_get_active(combo);
+    if (active < 0) return;
+    ControlRef control{t->id};
+    t->backend->Reshow(t->id);
+    t->backend->Input([control, active] {
+      ChooseControlMenuItem(control, GetControlMenu(control), static_cast<std::uint16_t>(active + 1));
+    });
+  }
+
+  // Typing goes to the model's field, whose key filter decides; the entry then shows the
+  // model's text.
+  static void OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    if (t->backend->syncing_) return;
+    g_signal_stop_emission_by_name(editable, "insert-text");
+    gint start = *position, end = *position;
+    gtk_editable_get_selection_bounds(editable, &start, &end);
+    if (start == end) start = end = *position;
+    std::wstring typed = Utf8ToWide(length < 0 ? std::string(text) : std::string(text, static_cast<std::size_t>(length)));
+    ControlRef control{t->id};
+    t->backend->Reshow(t->id);
+    t->backend->Input([control, typed, start, end] {
+      SetEditTextSelection(control, start, end);
+      TypeText(control, typed);
+    });
+  }
+
+  static void OnDeleteText(GtkEditable* editable, gint start, gint end, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    if (t->backend->syncing_) return;
+    g_signal_stop_emission_by_name(editable, "delete-text");
+    ControlRef control{t->id};
+    t->backend->Reshow(t->id);
+    t->backend->Input([control, start, end] {
+      SetEditTextSelection(control, start, end < 0 ? 1 << 30 : end);
+      TypeCharacter(control, 127);
+    });
+  }
+
+  static void OnActivate(GtkEntry*, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    ControlRef control{t->id};
+    t->backend->Input([control] { TypeCharacter(control, 13); });
+  }
+
+  static gboolean OnKeyPress(GtkWidget*, GdkEventKey* key, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    if (key->keyval == GDK_KEY_Tab || key->keyval == GDK_KEY_ISO_Left_Tab) {
+      ControlRef control{t->id};
+      t->backend->Input([control] {
+        SetKeyboardFocus(GetControlOwner(control), control);
+        PressKey(GetControlOwner(control), kTabKeyCode);
+      });
+    }
+    return FALSE;  // GTK moves its own focus too
+  }
+
+  static gboolean OnEntryFocus(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    if (t->backend->syncing_) return FALSE;
+    ControlRef control{t->id};
+    t->backend->Input([control] {
+      if (GetKeyboardFocus(GetControlOwner(control)) != control) SetKeyboardFocus(GetControlOwner(control), control);
+    });
+    return FALSE;
+  }
+
+  static gboolean OnSliderChange(GtkRange*, GtkScrollType, gdouble value, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    if (t->backend->syncing_) return TRUE;
+    ControlRef control{t->id};
+    const auto v = static_cast<std::int32_t>(std::clamp(std::round(value), -2147483648.0, 2147483647.0));
+    t->backend->Reshow(t->id);
+    t->backend->Input([control, v] {
+      SetControlValue(control, v);
+      HitControl(control);
+    });
+    return TRUE;  // the model decides the value
+  }
+
+  // A scroll bar is tracked by its window, as a press on the part the user hit.
+  static gboolean OnScrollChange(GtkRange*, GtkScrollType scroll, gdouble value, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    if (t->backend->syncing_) return TRUE;
+    ControlRef control{t->id};
+    t->backend->Reshow(t->id);
+    ControlPartCode part = kControlIndicatorPart;
+    switch (scroll) {
+      case GTK_SCROLL_STEP_BACKWARD: case GTK_SCROLL_STEP_UP: case GTK_SCROLL_STEP_LEFT: part = kControlUpButtonPart; break;
+      case GTK_SCROLL_STEP_FORWARD: case GTK_SCROLL_STEP_DOWN: case GTK_SCROLL_STEP_RIGHT: part = kControlDownButtonPart; break;
+      case GTK_SCROLL_PAGE_BACKWARD: case GTK_SCROLL_PAGE_UP: case GTK_SCROLL_PAGE_LEFT: part = kControlPageUpPart; break;
+      case GTK_SCROLL_PAGE_FORWARD: case GTK_SCROLL_PAGE_DOWN: case GTK_SCROLL_PAGE_RIGHT: part = kControlPageDownPart; break;
+      default: break;
+    }
+    t->backend->Input([control, part, value] {
+      if (part != kControlIndicatorPart) {
+        PressControlPart(control, part);
+        return;
+      }
+      // A jump or drag of the thumb: dragged from its place by the distance the value moves.
+      Rect r;
+      Point from;
+      if (GetControlBounds(control, &r) != kNoErr || !PointOfControlPart(control, part, &from)) return;
+      const bool across = r.Width() > r.Height();
+      const double range = double(GetControlMaximum(control)) - GetControlMinimum(control);
+      const int travel = (across ? r.Width() : r.Height()) - 48;
+      if (range <= 0 || travel <= 0) return;
+      const double pixels = (value - GetControlValue(control)) * travel / range;
+      Point to = from;
+      short& axis = across ? to.h : to.v;
+      axis = Clamp16(static_cast<int>(std::lround(axis + std::clamp(pixels, -40000.0, 40000.0))));
+      PressControlPart(control, part, {to});
+    });
+    return TRUE;
+  }
+
+  static void OnSwitchPage(GtkNotebook*, GtkWidget*, guint page, gpointer data) {
     auto* t = static_cast<SignalTarget*>(data);
     if (t->backend->syncing_) return;
     ControlRef control{t->id};
-    std::wstring text = Utf8ToWide(gtk_entry_get_text(GTK_ENTRY(entry)));
-    t->backend->Input([control, text] { SetControlTitle(control, text); });
+    t->backend->Reshow(t->id);
+    t->backend->Input([control, page] { ClickTab(control, static_cast<std::int32_t>(page + 1)); });
+  }
+
+  static void OnListSelection(GtkTreeSelection* selection, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    if (t->backend->syncing_) return;
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter it;
+    if (!gtk_tree_selection_get_selected(selection, &model, &it)) return;
+    guint id = 0;
+    gtk_tree_model_get(model, &it, 0, &id, -1);
+    ControlRef control{t->id};
+    t->backend->Reshow(t->id);
+    t->backend->Input([control, id] { SelectDataBrowserItemByUser(control, id); });
+  }
+
+  static void OnColumnClicked(GtkTreeViewColumn*, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    if (t->backend->syncing_) return;
+    ControlRef control{t->id};
+    const DataBrowserPropertyID property = t->index;
+    t->backend->Input([control, property] { SortDataBrowser(control, property); });
   }
 
   static void OnMenuItem(GtkWidget*, gpointer data) {

@@ -4,6 +4,7 @@
 #include <deque>
 #include <thread>
 
+#include "toolbox/Controls.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/Menus.h"
 
@@ -17,14 +18,19 @@ class TestDriver::Backend : public DisplayBackend {
     if (!steps.empty()) {
       std::function<void()> step = std::move(steps.front());
       steps.pop_front();  // before the step: it may wait for input itself
+      idle = 0;
       step();
       return true;
     }
-    if (seconds < 0) {
+    // A loop that polls with a time limit would wait for ever once the script is used up:
+    // after kMaxIdleSeconds without a step, input ends as for a wait without a limit.
+    if (seconds < 0 || idle >= kMaxIdleSeconds) {
       dry = true;
       return false;
     }
-    std::this_thread::sleep_for(std::chrono::duration<double>(std::min(seconds, 1.0)));
+    const double nap = std::min(seconds, 1.0);
+    std::this_thread::sleep_for(std::chrono::duration<double>(nap));
+    idle += nap;
     return true;
   }
   void WindowShown(WindowRef w) override { log.push_back("shown " + DescribeWindow(w)); }
@@ -35,6 +41,8 @@ class TestDriver::Backend : public DisplayBackend {
   std::deque<std::function<void()>> steps;
   std::vector<std::string> log;
   bool dry = false;
+  double idle = 0;
+  static constexpr double kMaxIdleSeconds = 10;
 };
 
 namespace {
@@ -112,6 +120,7 @@ OSStatus Mouse(WindowRef window, std::uint32_t kind, Point where, std::uint16_t 
                std::uint32_t modifiers) {
   EventTargetRef target = GetWindowEventTarget(window);
   if (!target) return kInvalidWindowErr;
+  SetMouseLocation(where);
   Event e(kEventClassMouse, kind);
   e.SetParameter(kEventParamMouseLocation, kTypeQDPoint, where);
   e.SetParameter(kEventParamKeyModifiers, kTypeUInt32, modifiers);

@@ -13,6 +13,7 @@
 #include "toolbox/Events.h"
 #include "toolbox/Windows.h"
 
+class ControlBase;
 class NibRef;
 
 // Creation flags of WindowBase::CreateWindow.
@@ -84,6 +85,8 @@ class WindowBase {
   static WindowBase* FromWindowRef(toolbox::WindowRef window);
   toolbox::WindowRef* GetWindowRefPtr() { return &window; }
   bool EnableFileDrop(bool enable);
+  // Binds the wrapper to the nib control {signature, dialog id} of this window.
+  bool BindControl(toolbox::OSType signature, ControlBase* control);
 
   // --- geometry and state ---
   bool Show(bool show);
@@ -109,6 +112,9 @@ class WindowBase {
   bool IsEmbedded() const { return embedded; }
   toolbox::ControlRef GetHostPane() const { return hostPane; }
   toolbox::ControlRef GetLastHitControl() const { return lastHitControl; }
+
+  // The result a dialog reports, for dialogs that set it without ending.
+  void SetModalResult(std::int32_t result) { modalResult = result; }
 
   friend toolbox::OSStatus DispatchWindowEvent(toolbox::EventHandlerCallRef next,
                                                toolbox::EventRef event, void* userData);

@@ -10,7 +10,7 @@ PACKAGES=(
   antlr libantlr-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libcurl4-openssl-dev libfontconfig-dev libfreetype-dev libcairo2-dev
-  libgtk-3-dev
+  libgtk-3-dev libpango1.0-dev
   python3 libxml2-utils python3-fonttools fonts-dejavu-core
   xvfb xdotool imagemagick
   ffmpeg lame sox flvmeta

@@ -8,6 +8,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "toolbox/Types.h"
 
@@ -30,6 +31,13 @@ class DisplayBackend {
   // A file dialog starts to wait for its answer, and is over (answered or not).
   virtual void FileDialogShown(NavDialogRef) {}
   virtual void FileDialogClosed(NavDialogRef) {}
+
+  // Opening things for the user (Launch.h): a URI with its default application, and a
+  // program started with an argument vector. Neither ever goes through a shell. A back end
+  // with a screen launches them; this base records the request (LaunchRequests) and
+  // launches nothing, which is what the headless back end and tests want.
+  virtual bool OpenUri(const std::string& uri);
+  virtual bool Spawn(const std::vector<std::string>& argv);
 };
 
 // Installs the back end (null: none) and returns the previous one.

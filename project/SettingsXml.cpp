@@ -229,6 +229,12 @@ bool MovieSettings::WriteXml(XmlWriter& w) const {
   ex::Word(w, L"loop", kLoopModes, loop);
   ex::Long(w, L"loop_count", loop_count);
   w.Write(L">\n");
+  WriteChildrenXml(w);
+  ex::Close(w, L"swf_data");
+  return true;
+}
+
+void MovieSettings::WriteChildrenXml(XmlWriter& w) const {
   preloader.WriteXml(w);
   WriteAction(w, L"mouse_click_action", kClickActions, std::size(kClickActions), click_action,
               click_target_type, click_url, click_target, click_target_is_expression,
@@ -236,8 +242,6 @@ bool MovieSettings::WriteXml(XmlWriter& w) const {
   WriteAction(w, L"movie_end_action", kEndActions, std::size(kEndActions), end_action,
               end_target_type, end_url, end_target, end_target_is_expression,
               end_url_is_expression, end_popup);
-  ex::Close(w, L"swf_data");
-  return true;
 }
 
 bool MovieSettings::ReadXml(const XmlValue& value) {

@@ -229,7 +229,7 @@ TEST(ProjectFile, ValuesOutsideTheSettersLimitsAreClampedWhileReading) {
 TEST(ProjectFile, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
   testsupport::ScratchDir dir;
   ProjectDocument doc;
-  MakeProject(doc, dir.path(), 300);
+  MakeProject(doc, dir.path(), 80);
   const fs::path target = dir / "p.bva";
   ASSERT_TRUE(doc.Save(W(target)));
   const std::string oldBytes = testsupport::ReadFile(target);
@@ -242,7 +242,7 @@ TEST(ProjectFile, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
                           std::chrono::steady_clock::now() - start).count() + 1;
   std::mt19937 rng(11);
   int sawOld = 0, sawNew = 0;
-  for (int run = 0; run < 30; ++run) {
+  for (int run = 0; run < 20; ++run) {
     testsupport::WriteFile(target, oldBytes);
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);

@@ -75,4 +75,32 @@ TEST(ProjectFileOracle, XmllintAcceptsItAndTheTagsEndAsSaved) {
   EXPECT_EQ(status, 0) << out;
 }
 
+TEST(ProjectFileOracle, PythonAndXmllintReadAPresetFile) {
+  if (!testsupport::HavePython()) GTEST_SKIP() << "python3 is not installed";
+  testsupport::ScratchDir dir;
+  Preset preset(L"Mine & \u00e9", 15);
+  preset.settings.video.SetFrameRate(29.97f);
+  const std::string path = (dir / "p.xml").string();
+  ASSERT_TRUE(preset.WriteFile(FromNativeString(path)));
+  int status = 0;
+  const std::string out = testsupport::Python(
+      "import xml.etree.ElementTree as ET\n"
+      "p = ET.parse('" + path + "').getroot().find('brivane_preset')\n"
+      "print(p.get('name'), [c.tag for c in p], [c.tag for c in p.find('doc')], [c.tag for c in p.find('swf')])\n"
+      "print(list(p.find('doc').attrib))\n"
+      "print(list(p.find('video').attrib.items())[-4:], list(p.find('audio').attrib.values()))\n",
+      &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out,
+            "Mine & \xc3\xa9 ['doc', 'video', 'audio', 'image', 'swf'] ['watermark_data', 'publish_data'] "
+            "['preload_data', 'mouse_click_action', 'movie_end_action']\n"
+            "['width', 'height', 'match_vid_dim', 'fps', 'bgcolor', 'compress', 'protect', 'disable_printing', "
+            "'use_watermark', 'export_format']\n"
+            "[('video_fps', '29.97'), ('smoothing', 'false'), ('deblocking', 'false'), ('quality', '80')] "
+            "['mp3', '44100', '160', 'stereo']\n");
+  if (!testsupport::HaveTool("xmllint")) GTEST_SKIP() << "xmllint is not installed";
+  const std::string lint = testsupport::Run("xmllint --noout '" + path + "' 2>&1", &status);
+  EXPECT_EQ(status, 0) << lint;
+}
+
 }  // namespace

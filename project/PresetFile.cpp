@@ -253,20 +253,11 @@ void Preset::ReadImage(const XmlValue& value) {
   ex::ForEachChildElement(value, [&](const XmlValue& child, const std::wstring& tag) {
     const bool in = tag == L"image_fx_in";
     if (!in && tag != L"image_fx_out") return;
-    XmlElement te;
-    child.ToElement(te);
-    ImageTransition* made = nullptr;
-    XmlValue name;
-    if (ex::Get(te, "name", name)) {
-      // No transition list is registered in this product: a named transition finds none
-      // and leaves the image's transition as it was.
-      TransitionList* list = FindTransitionList(0);
-      const ImageTransition* found = in ? FindTransitionByName(list, name.AsString())
-                                        : TransitionList::FindByName(list, name.AsString());
-      if (!found) return;
-      made = found->Duplicate();
-      if (made) made->ReadXml(te);
-    }
+    // No transition list is registered in this product: a named transition finds none
+    // and leaves the image's transition as it was; a child without a name sets none.
+    bool named = false;
+    ImageTransition* made = ImageSettings::ReadTransition(child, in, &named);
+    if (named && !made) return;
     if (in)
       i.SetTransitionIn(made);
     else

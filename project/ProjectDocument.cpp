@@ -202,13 +202,18 @@ Preset* ProjectDocument::SaveUserPreset(const Preset& filled, const PathString& 
     return nullptr;
   }
   Preset* loaded = list->LoadFile(file);
-  if (loaded && jobs.current) jobs.current->ApplyPreset(loaded, false);
+  if (loaded && jobs.current) {
+    jobs.current->ApplyPreset(loaded, false);
+    changed_ = true;
+  }
   return loaded;
 }
 
 bool ProjectDocument::DeleteUserPreset(Preset* preset) {
   PresetList* list = FindPresetList(0);
   if (!list || !preset || !preset->IsUserPreset()) return false;
+  for (auto& j : jobs.jobs)
+    if (j->preset == preset) changed_ = true;  // the saved project names another preset now
   jobs.ReplacePreset(preset, list->current);
   if (!list->DeletePreset(preset, true)) {
     ReportError(window, kErrorTitleText, kPresetNotDeletedText);

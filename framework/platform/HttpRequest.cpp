@@ -52,11 +52,13 @@ bool AcceptableHeader(const std::string& name, const std::string& value) {
   return value.find_first_of("\r\n") == std::string::npos && value.find('\0') == std::string::npos;
 }
 
-bool ConnectionMade(CURL* easy, CURLcode result) {
+// Whether the server was reached: the TCP connection made and, for HTTPS, the TLS
+// handshake (with the server's certificate verified) completed as well.
+bool ConnectionMade(CURL* easy, CURLcode result, bool secure) {
   if (result == CURLE_OK) return true;
-  curl_off_t connectTime = 0;
-  return curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK &&
-         connectTime > 0;
+  curl_off_t connected = 0;
+  const CURLINFO info = secure ? CURLINFO_APPCONNECT_TIME_T : CURLINFO_CONNECT_TIME_T;
+  return curl_easy_getinfo(easy, info, &connected) == CURLE_OK && connected > 0;
 }
 
 }  // namespace
@@ -174,7 +176,7 @@ bool HttpRequest::Run(bool synchronous) {
   if (!easy) return false;
   overflow_ = false;
   const CURLcode result = curl_easy_perform(easy);
-  const bool connected = ConnectionMade(easy, result);
+  const bool connected = ConnectionMade(easy, result, strncasecmp(url_.c_str(), "https:", 6) == 0);
   curl_easy_cleanup(easy);
   if (overflow_ || result == CURLE_FILESIZE_EXCEEDED) {
     SetResponse(nullptr, 0);

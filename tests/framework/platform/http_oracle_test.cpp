@@ -62,6 +62,11 @@ class H(http.server.BaseHTTPRequestHandler):
 class S(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
 s = S(('127.0.0.1', 0), H)
+if len(sys.argv) > 2:
+    import ssl
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(sys.argv[1], sys.argv[2])
+    s.socket = context.wrap_socket(s.socket, server_side=True)
 print(s.server_address[1], flush=True)
 s.serve_forever()
 )PY";
@@ -74,7 +79,8 @@ std::string Pattern(size_t n) {
 
 class HttpServer {
  public:
-  HttpServer() {
+  // With a certificate and key (PEM files), the server speaks HTTPS.
+  explicit HttpServer(const std::string& cert = "", const std::string& key = "") {
     int out[2];
     if (pipe(out) != 0) return;
     pid_ = fork();
@@ -82,7 +88,10 @@ class HttpServer {
       dup2(out[1], 1);
       close(out[0]);
       close(out[1]);
-      execlp("python3", "python3", "-c", kServer, static_cast<char*>(nullptr));
+      if (cert.empty())
+        execlp("python3", "python3", "-c", kServer, static_cast<char*>(nullptr));
+      else
+        execlp("python3", "python3", "-c", kServer, cert.c_str(), key.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -97,8 +106,8 @@ class HttpServer {
     }
   }
   int Port() const { return port_; }
-  std::wstring Url(const std::string& path) const {
-    const std::string u = "http://127.0.0.1:" + std::to_string(port_) + path;
+  std::wstring Url(const std::string& path, const char* scheme = "http") const {
+    const std::string u = std::string(scheme) + "://127.0.0.1:" + std::to_string(port_) + path;
     return std::wstring(u.begin(), u.end());
   }
 
@@ -181,6 +190,25 @@ TEST_F(HttpClientTest, RefusedRequestsSendNothingAndFail) {
   EXPECT_FALSE(asyncGet.Pending());
   HttpRequest other(server_->Url("/bytes/5").c_str(), 2);
   EXPECT_FALSE(other.Run(true));
+}
+
+// HTTPS verifies the server's certificate: a server that nobody vouches for gets no
+// request, and the GET fails as one that never connected.
+TEST(HttpsClientTest, UntrustedCertificateFailsTheRequest) {
+  if (!testsupport::HavePython() || !testsupport::HaveTool("openssl"))
+    GTEST_SKIP() << "python3 or openssl is not installed";
+  testsupport::ScratchDir dir;
+  const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
+  int status = -1;
+  testsupport::Run("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" +
+                       key + "' -out '" + cert + "' 2>/dev/null",
+                   &status);
+  ASSERT_EQ(status, 0);
+  HttpServer server(cert, key);
+  ASSERT_NE(server.Port(), 0);
+  HttpRequest r(server.Url("/bytes/5", "https").c_str(), kHttpMethodGet);
+  EXPECT_FALSE(r.Run(true));
+  EXPECT_EQ(r.ResponseSize(), 0u);
 }
 
 TEST_F(HttpClientTest, SilentServerEndsAtTheTimeLimit) {

@@ -2,6 +2,7 @@
 // object the main window owns.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -201,6 +202,16 @@ TEST(ProjectFile, JobsLeftOutAndPlayersNotFoundAreNamedInOneMessage) {
   ASSERT_EQ(alerts.messages.size(), 1u);
   EXPECT_NE(alerts.messages[0].find(W(dir / "broken.wav")), std::wstring::npos);
   EXPECT_NE(alerts.messages[0].find(W(dir / "in2.fake") + L" (\u201cGone\u201d)"), std::wstring::npos);
+}
+
+// A pipe or a device named as input would have the media layer wait or read forever.
+TEST(ProjectFile, AnInputThatIsNoPlainFileLeavesTheJobOut) {
+  testsupport::ScratchDir dir;
+  ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+  for (const std::string& input : {(dir / "pipe.wav").string(), std::string("/dev/zero")}) {
+    testsupport::WriteFile(dir / "job.xml", "<xml>\n<castora_data input=\"" + input + "\" >\n</castora_data>\n</xml>\n");
+    EXPECT_FALSE(ReadJobFile(dir / "job.xml")) << input;
+  }
 }
 
 TEST(ProjectFile, ValuesOutsideTheSettersLimitsAreClampedWhileReading) {

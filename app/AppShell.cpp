@@ -7,6 +7,8 @@
 #include "framework/platform/PathLayer.h"
 #include "framework/ui/NibRef.h"
 #include "generation/PlayerTemplate.h"
+#include "project/Preset.h"
+#include "project/Undo.h"
 #include "toolbox/Nib.h"
 
 namespace {
@@ -38,6 +40,7 @@ bool OnAppInit(int) {
   // straight into the private temporary folder.
   if (!CreateTemporarySubfolder(kTemporarySubfolderName))
     std::cerr << "brivane: the temporary folder could not be made" << std::endl;
+  DeleteUndoFiles();
   AppStartSteps& steps = StartSteps();
   if (steps.checkRequirements && !steps.checkRequirements()) return false;
   if (!steps.loadPreferences || steps.loadPreferences()) preferencesLoaded = true;
@@ -45,6 +48,9 @@ bool OnAppInit(int) {
   // missing folder leaves it empty, and jobs then have no player.
   SwfPlayerTemplateReader reader;
   LoadPlayerTemplateLibrary(reader);
+  // Preset list 0 after the players, so that user presets find theirs.
+  PathString presetsFolder;
+  SetUpPresetList(presetsFolder);
   return true;
 }
 
@@ -72,7 +78,9 @@ bool OnAppExit() {
   if (preferencesLoaded && steps.savePreferences) steps.savePreferences();
   preferencesLoaded = false;
   if (steps.cleanUp) steps.cleanUp();
+  DeleteAllPresetLists();
   PlayerTemplateLibrary::DeleteAll();
+  DeleteUndoFiles();
   RemoveTemporarySubfolder();
   return true;
 }

@@ -8,6 +8,8 @@ extern bool PresetDiffersFlag;
 
 // The count becomes 0 and the flag false.
 void ResetChangeTracking();
+// The flag becomes false; the count stays (one job's departure at a time in batch edits).
+inline void ResetPresetDiffers() { PresetDiffersFlag = false; }
 // The count; with `clear` the count becomes 0. The flag stays.
 uint32_t TakeChangeCount(bool clear);
 

@@ -25,6 +25,10 @@ class ImageSettings {
 
   bool WriteXml(XmlWriter& writer) const;
   bool ReadXml(const XmlValue& value);
+  // A new transition for an "image_fx_in" or "image_fx_out" child, read from it: none
+  // without a "name" attribute or when no registered transition has that name. `named`
+  // (when given) tells whether the child had a name.
+  static ImageTransition* ReadTransition(const XmlValue& child, bool in, bool* named);
 
   uint32_t image_type = 0;
   std::unique_ptr<ImageTransition> transition_in;

@@ -264,6 +264,9 @@ void Job::ApplyPreset(Preset* newPreset, bool force) {
   }
   if (!newPreset || (newPreset->kind == 0 && !force)) return;
   const Job& p = newPreset->settings;
+  // Taking a preset's values is no departure from it, even where the job's own rules
+  // reshape one (a kept aspect ratio recomputing the video size): the flag stays as it was.
+  const bool differed = PresetDiffersFlag;
 
   SetFrameRate(p.swf_fps);
   SetBackgroundColor(p.swf_bgcolor);
@@ -331,4 +334,5 @@ void Job::ApplyPreset(Preset* newPreset, bool force) {
   movie.SetEndUrlIsExpression(p.movie.end_url_is_expression);
 
   if (p.player) SetPlayer(p.player->Clone());
+  PresetDiffersFlag = differed;
 }

@@ -133,6 +133,7 @@ class Job {
   uint16_t last_character_id = 0;
 
  private:
+  void ClampReadValues();
   // The applied preset's settings, or none.
   const Job* PresetJob() const;
 };

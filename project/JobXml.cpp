@@ -1,8 +1,14 @@
 // The job's "castora_data" element.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/WideText.h"
 #include "imaging/ElementXml.h"
 #include "project/Job.h"
+#include "project/JobList.h"
 #include "project/Preset.h"
 
 namespace ex = element_xml;
@@ -12,6 +18,11 @@ namespace {
 constexpr const wchar_t* kExportFormats[] = {L"swf", L"flv", L"multi"};
 
 JobInputRelocator g_relocator = nullptr;
+
+bool IsRegularFile(const PathString& path) {
+  struct stat info;
+  return ::stat(ToNativeString(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
 
 }  // namespace
 
@@ -56,6 +67,21 @@ bool Job::WriteXml(XmlWriter& w) const {
   return true;
 }
 
+// A file can hold anything: the values that size, time and count the built movie are
+// brought into the ranges the setters allow, without counting. Values a setter would
+// accept stay as read. A job without input has no duration to bound its times by.
+void Job::ClampReadValues() {
+  swf_width = std::clamp<uint32_t>(swf_width, 1, kMaxMovieSide);
+  swf_height = std::clamp<uint32_t>(swf_height, 1, kMaxMovieSide);
+  const double fps = swf_fps;
+  swf_fps = std::isfinite(fps) ? static_cast<float>(std::clamp(fps, 1.0, 120.0)) : 12.0f;
+  if (!media_source) return;
+  end_msec = std::min(end_msec, source_duration);
+  start_msec = std::min(start_msec, end_msec);
+  fade_in_msec = std::min(fade_in_msec, source_duration);
+  fade_out_msec = std::min(fade_out_msec, source_duration);
+}
+
 bool Job::ReadXml(const XmlValue& value) {
   XmlElement e;
   if (value.ToElement(e)) {
@@ -70,6 +96,9 @@ bool Job::ReadXml(const XmlValue& value) {
         if (!g_relocator || !g_relocator(path, found)) return false;
         path = found;
       }
+      // A project can come from anywhere: a device or a pipe named as input would have
+      // the media layer read forever.
+      if (!IsRegularFile(path)) return false;
       if (!SetInputFile(path)) return false;
     }
     if (ex::Get(e, "output", v)) {
@@ -124,9 +153,11 @@ bool Job::ReadXml(const XmlValue& value) {
         copy = PlayerTemplateLibrary::FindByName(PlayerTemplateLibrary::Find(0), name.AsString(), true);
       player.reset(copy);
       if (player) player->ReadValuesXml(child);
+      else if (owner) owner->NoteMissingPlayer(input, name.AsString());
     }
   });
 
+  ClampReadValues();
   SetMatchVideoDimensions(match_video_dimensions);
   watermark.SetDocumentSize(static_cast<int32_t>(swf_width), static_cast<int32_t>(swf_height));
   // With a player the publish size is the player's, as the movie-size setter gives it: the

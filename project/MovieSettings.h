@@ -38,6 +38,9 @@ class MovieSettings {
 
   bool WriteXml(XmlWriter& writer) const;
   bool ReadXml(const XmlValue& value);
+  // The children of the movie element: "preload_data", "mouse_click_action" and
+  // "movie_end_action" (with their "popup_data"); project and preset files share them.
+  void WriteChildrenXml(XmlWriter& writer) const;
 
   PreloaderSettings preloader;
   uint32_t movie_start_action = 0;

@@ -157,27 +157,30 @@ bool ImageSettings::ReadXml(const XmlValue& value) {
   ex::ForEachChildElement(value, [&](const XmlValue& child, const std::wstring& tag) {
     const bool in = tag == L"image_fx_in";
     if (!in && tag != L"image_fx_out") return;
-    XmlElement te;
-    child.ToElement(te);
     // A transition that is not registered (none is, in this product) reads as none, like
     // a child without a name.
-    ImageTransition* made = nullptr;
-    XmlValue name;
-    if (ex::Get(te, "name", name)) {
-      TransitionList* list = FindTransitionList(0);
-      const ImageTransition* found = in ? FindTransitionByName(list, name.AsString())
-                                        : TransitionList::FindByName(list, name.AsString());
-      if (found) {
-        made = found->Duplicate();
-        if (made) made->ReadXml(te);
-      }
-    }
+    ImageTransition* made = ReadTransition(child, in, nullptr);
     if (in)
       SetTransitionIn(made);
     else
       SetTransitionOut(made);
   });
   return true;
+}
+
+ImageTransition* ImageSettings::ReadTransition(const XmlValue& child, bool in, bool* named) {
+  XmlElement te;
+  child.ToElement(te);
+  XmlValue name;
+  const bool hasName = ex::Get(te, "name", name);
+  if (named) *named = hasName;
+  if (!hasName) return nullptr;
+  TransitionList* list = FindTransitionList(0);
+  const ImageTransition* found = in ? FindTransitionByName(list, name.AsString())
+                                    : TransitionList::FindByName(list, name.AsString());
+  ImageTransition* made = found ? found->Duplicate() : nullptr;
+  if (made) made->ReadXml(te);
+  return made;
 }
 
 // ---- swf_data ----
@@ -229,6 +232,12 @@ bool MovieSettings::WriteXml(XmlWriter& w) const {
   ex::Word(w, L"loop", kLoopModes, loop);
   ex::Long(w, L"loop_count", loop_count);
   w.Write(L">\n");
+  WriteChildrenXml(w);
+  ex::Close(w, L"swf_data");
+  return true;
+}
+
+void MovieSettings::WriteChildrenXml(XmlWriter& w) const {
   preloader.WriteXml(w);
   WriteAction(w, L"mouse_click_action", kClickActions, std::size(kClickActions), click_action,
               click_target_type, click_url, click_target, click_target_is_expression,
@@ -236,8 +245,6 @@ bool MovieSettings::WriteXml(XmlWriter& w) const {
   WriteAction(w, L"movie_end_action", kEndActions, std::size(kEndActions), end_action,
               end_target_type, end_url, end_target, end_target_is_expression,
               end_url_is_expression, end_popup);
-  ex::Close(w, L"swf_data");
-  return true;
 }
 
 bool MovieSettings::ReadXml(const XmlValue& value) {

@@ -28,6 +28,9 @@ class DisplayBackend {
   virtual void WindowHidden(WindowRef) {}
   virtual void WindowDisposed(WindowRef) {}
   virtual void MenuBarChanged() {}
+  // A file dialog starts to wait for its answer, and is over (answered or not).
+  virtual void FileDialogShown(NavDialogRef) {}
+  virtual void FileDialogClosed(NavDialogRef) {}
 
   // Opening things for the user (Launch.h): a URI with its default application, and a
   // program started with an argument vector. Neither ever goes through a shell. A back end

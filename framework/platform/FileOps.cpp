@@ -549,19 +549,27 @@ bool SafeFileWriter::Write(const void* bytes, size_t count) {
     allowed = std::min(count, failAfter_);
     failAfter_ -= allowed;
   }
+  // Documents arrive in many small pieces: they are gathered and written in large blocks.
+  pending_.append(p, allowed);
+  if (allowed < count) failed_ = true;
+  if (pending_.size() >= kBlockSize) FlushPending();
+  return !failed_;
+}
+
+bool SafeFileWriter::FlushPending() {
   size_t done = 0;
-  while (done < allowed) {
-    ssize_t n = write(fd_, p + done, allowed - done);
+  while (!failed_ && done < pending_.size()) {
+    ssize_t n = write(fd_, pending_.data() + done, pending_.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
+    if (n <= 0) failed_ = true;
+    else done += static_cast<size_t>(n);
   }
-  if (done < count) failed_ = true;
+  pending_.clear();
   return !failed_;
 }
 
 bool SafeFileWriter::WriteAt(uint64_t offset, const void* bytes, size_t count) {
-  if (fd_ < 0 || failed_) return false;
+  if (fd_ < 0 || failed_ || !FlushPending()) return false;
   const char* p = static_cast<const char*>(bytes);
   size_t done = 0;
   while (done < count) {
@@ -576,7 +584,7 @@ bool SafeFileWriter::WriteAt(uint64_t offset, const void* bytes, size_t count) {
 
 bool SafeFileWriter::Commit() {
   if (fd_ < 0) return false;
-  if (failed_) {
+  if (!FlushPending()) {
     Abandon();
     return false;
   }
@@ -628,6 +636,7 @@ bool SafeFileWriter::Commit() {
 }
 
 void SafeFileWriter::Abandon() {
+  pending_.clear();
   // Removed while still locked, so that the name is never another save's file by then.
   if (!tempNative_.empty()) {
     toolbox::RemoveFile(tempNative_);

@@ -4,6 +4,7 @@
 // Every operation reports success as bool; names reach the system as UTF-8.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/PathString.h"
@@ -186,4 +187,8 @@ class SafeFileWriter {
   std::string targetNative_;
   std::string tempNative_;
   size_t failAfter_ = SIZE_MAX;
+  // Written bytes not yet handed to the file.
+  static constexpr size_t kBlockSize = 64 * 1024;
+  bool FlushPending();
+  std::string pending_;
 };

@@ -1,0 +1,109 @@
+#include "project/JobList.h"
+
+#include <algorithm>
+
+#include "framework/platform/XmlReader.h"
+#include "framework/platform/XmlWriter.h"
+#include "imaging/ElementXml.h"
+#include "project/Preset.h"
+
+namespace ex = element_xml;
+
+JobList::~JobList() { Clear(); }
+
+Job* JobList::AddJobForFile(const PathString& path) {
+  auto job = std::make_unique<Job>(this);
+  if (!job->SetInputFile(path)) return nullptr;
+  jobs.push_back(std::move(job));
+  return jobs.back().get();
+}
+
+void JobList::Clear() {
+  current = nullptr;
+  jobs.clear();
+}
+
+Job* JobList::JobAt(int32_t index) const {
+  if (index < 0 || index >= Count()) return nullptr;
+  return jobs[static_cast<size_t>(index)].get();
+}
+
+bool JobList::SelectAt(int32_t index) {
+  current = JobAt(index);
+  return current != nullptr;
+}
+
+bool JobList::SelectJob(Job* job) {
+  for (auto& j : jobs)
+    if (j.get() == job) {
+      current = job;
+      return true;
+    }
+  current = nullptr;
+  return false;
+}
+
+int32_t JobList::CurrentIndex() const {
+  for (size_t i = 0; i < jobs.size(); ++i)
+    if (jobs[i].get() == current) return static_cast<int32_t>(i);
+  return -1;
+}
+
+bool JobList::RemoveAt(int32_t index) {
+  if (index < 0 || index >= Count()) return false;
+  if (jobs[static_cast<size_t>(index)].get() == current) current = nullptr;
+  jobs.erase(jobs.begin() + index);
+  return true;
+}
+
+bool JobList::Remove(Job* job) {
+  auto it = std::find_if(jobs.begin(), jobs.end(), [&](auto& j) { return j.get() == job; });
+  if (it == jobs.end()) return false;
+  if (job == current) current = nullptr;
+  jobs.erase(it);
+  return true;
+}
+
+void JobList::ReplacePreset(const Preset* old, Preset* replacement) {
+  for (auto& j : jobs)
+    if (j->preset == old) j->ApplyPreset(replacement, false);
+}
+
+bool JobList::WriteXml(XmlWriter& w) const {
+  ex::Open(w, L"castora_jobs");
+  ex::Long(w, L"current_data", CurrentIndex());
+  ex::Bool(w, L"batch_mode", batch_mode);
+  ex::EndOpen(w);
+  for (auto& j : jobs) j->WriteXml(w);
+  ex::Close(w, L"castora_jobs");
+  return true;
+}
+
+void JobList::ReadAttributes(const XmlValue& value) {
+  XmlElement e;
+  if (!value.ToElement(e)) return;
+  XmlValue v;
+  if (ex::Get(e, "current_data", v)) SelectAt(static_cast<int32_t>(v.AsLong(-1)));
+  ex::ReadBool(e, "batch_mode", batch_mode);
+}
+
+bool JobList::ReadXml(const XmlValue& value) {
+  Clear();
+  left_out_.clear();
+  missing_players_.clear();
+  ex::ForEachChildElement(value, [&](const XmlValue& child, const std::wstring& tag) {
+    if (tag != L"castora_data") return;
+    auto job = std::make_unique<Job>(this);
+    if (job->ReadXml(child)) {
+      jobs.push_back(std::move(job));
+      return;
+    }
+    XmlElement e;
+    XmlValue input;
+    child.ToElement(e);
+    std::wstring path = ex::Get(e, "input", input) ? std::wstring(input.AsString()) : L"";
+    left_out_.push_back(path);
+  });
+  ReadAttributes(value);
+  return true;
+}

@@ -1,0 +1,69 @@
+#pragma once
+// A project: the ordered jobs of one document, the current job and the batch-mode flag.
+// Saved as the "castora_jobs" element of a project file, and of every undo snapshot.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/platform/PathString.h"
+#include "project/Job.h"
+
+class Preset;
+class XmlValue;
+class XmlWriter;
+
+class JobList {
+ public:
+  JobList() = default;
+  virtual ~JobList();
+  JobList(const JobList&) = delete;
+  JobList& operator=(const JobList&) = delete;
+
+  // A new job for the file, appended; none (and nothing appended) when the file does not
+  // open. The job is neither selected nor given a preset.
+  virtual Job* AddJobForFile(const PathString& path);
+  // Replaces every job with those of the element; jobs that cannot be read are left out and
+  // listed in LeftOutJobs(). Returns true.
+  virtual bool ReadXml(const XmlValue& element);
+  // The "castora_jobs" element. Returns true.
+  virtual bool WriteXml(XmlWriter& writer) const;
+
+  void Clear();
+  int32_t Count() const { return static_cast<int32_t>(jobs.size()); }
+  Job* JobAt(int32_t index) const;
+  bool SelectAt(int32_t index);
+  bool SelectJob(Job* job);
+  int32_t CurrentIndex() const;
+  Job* CurrentJob() const { return current; }
+  // Removing the current job leaves no current job: the caller selects another.
+  bool RemoveAt(int32_t index);
+  bool Remove(Job* job);
+  void SetBatchMode(bool on) { batch_mode = on; }
+  void ReadAttributes(const XmlValue& element);
+
+  // Moves every job whose applied preset is `old` onto `replacement` (force false), so that
+  // no job keeps pointing at a preset about to be deleted.
+  void ReplacePreset(const Preset* old, Preset* replacement);
+
+  // What the last ReadXml could not take over: the input path of every job left out, and
+  // each job's player name that player template library 0 does not have. A reading job
+  // reports its missing player here.
+  const std::vector<std::wstring>& LeftOutJobs() const { return left_out_; }
+  // (input path, player name) pairs.
+  const std::vector<std::pair<std::wstring, std::wstring>>& MissingPlayers() const {
+    return missing_players_;
+  }
+  void NoteMissingPlayer(const std::wstring& input, const std::wstring& name) {
+    missing_players_.emplace_back(input, name);
+  }
+
+  std::vector<std::unique_ptr<Job>> jobs;
+  Job* current = nullptr;
+  bool batch_mode = false;
+
+ private:
+  std::vector<std::wstring> left_out_;
+  std::vector<std::pair<std::wstring, std::wstring>> missing_players_;
+};

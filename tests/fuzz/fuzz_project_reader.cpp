@@ -1,0 +1,64 @@
+// fuzz-links: project
+// Reads each input as a project file (every "castora_jobs" of every "brivane" element, as
+// opening a project does) and as a preset file, then writes what was read.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "framework/platform/XmlReader.h"
+#include "framework/platform/XmlWriter.h"
+#include "imaging/ElementXml.h"
+#include "project/JobList.h"
+#include "project/Preset.h"
+#include "toolbox/Utf8.h"
+
+namespace {
+
+std::string g_path;
+std::string g_out;
+int g_fd = -1;
+
+void RemoveFiles() {
+  if (g_fd >= 0) ::unlink(g_path.c_str());
+  ::unlink(g_out.c_str());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (g_fd < 0) {
+    const char* tmp = std::getenv("TMPDIR");
+    g_path = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz-project-reader-XXXXXX";
+    g_fd = ::mkstemp(g_path.data());
+    if (g_fd < 0) std::abort();
+    g_out = g_path + ".out";
+    std::atexit(RemoveFiles);
+    PresetList* list = CreatePresetList(0);
+    list->SetCurrent(list->AddNewPreset(L"none", 0));
+    list->AddNewPreset(L"built-in", 13);
+  }
+  if (::ftruncate(g_fd, 0) != 0 || ::pwrite(g_fd, data, size, 0) != static_cast<ssize_t>(size))
+    std::abort();
+  const PathString path(toolbox::Utf8ToWide(g_path));
+  XmlDocument doc;
+  XmlValue root;
+  if (doc.Load(path) && doc.GetRoot(root)) {
+    JobList jobs;
+    element_xml::ForEachChildElement(root, [&](const XmlValue& b, const std::wstring& tag) {
+      if (tag != L"brivane") return;
+      element_xml::ForEachChildElement(b, [&](const XmlValue& l, const std::wstring& inner) {
+        if (inner == L"castora_jobs") jobs.ReadXml(l);
+      });
+    });
+    XmlWriter w;
+    if (w.Open(PathString(toolbox::Utf8ToWide(g_out)), XmlWriterOptions(), true)) {
+      jobs.WriteXml(w);
+      w.Close();
+    }
+  }
+  PresetList presets(1);
+  if (Preset* p = presets.LoadFile(path)) p->WriteFile(PathString(toolbox::Utf8ToWide(g_out)));
+  return 0;
+}

@@ -1,0 +1,272 @@
+// The job list and the project file: open, save and their failures, through the document
+// object the main window owns.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "framework/platform/PathLayer.h"
+#include "framework/platform/WideText.h"
+#include "job_xml_support.h"
+#include "project/Preset.h"
+#include "project/ProjectDocument.h"
+#include "project_test_support.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring W(const fs::path& p) { return FromNativeString(p.string()); }
+
+// A project of `n` jobs on fake inputs in `dir`, each with other values, and one job
+// without input.
+void MakeProject(ProjectDocument& doc, const fs::path& dir, int n) {
+  NoPresetEntry();
+  for (int i = 0; i < n; ++i) {
+    const PathString input = MakeFakeInput(dir / ("in" + std::to_string(i) + ".fake"),
+                                           {640, 360, i % 2 == 0, true, 5000u + 100u * i});
+    Job* job = doc.jobs.AddJobForFile(input);
+    ASSERT_TRUE(job);
+    job->ApplyPreset(FindPresetList(0)->current, true);
+    FillJob(*job);
+    job->start_msec = 10u * i;
+    job->end_msec = 4000u + i;
+    job->fade_in_msec = 20u * i;
+    job->fade_out_msec = 30u * i;
+    job->swf_fps = 1.5f + static_cast<float>(i);
+    job->swf_bgcolor = 0x10203u * static_cast<uint32_t>(i);
+    job->audio.bit_rate = 32 + 16 * i;
+  }
+  doc.jobs.jobs.push_back(std::make_unique<Job>(&doc.jobs));  // no input
+  doc.jobs.jobs.back()->ApplyPreset(FindPresetList(0)->current, true);
+  doc.jobs.SelectAt(1);
+  doc.jobs.SetBatchMode(true);
+}
+
+// The texts are formats: those that take the path or list hold exactly one "%ls", the
+// others no conversion at all.
+TEST(ProjectTexts, EachNumberedTextFormatsWithItsArguments) {
+  const std::wstring arg = L"/a/100% sure %s.wav";
+  for (int number : {101, 102, 103, 112, kCannotUndoText, kCannotRedoText, 1066, 2700, 2701, 2702, 2705, 2707,
+                     kNoSoundText, 2803, kJobsLeftOutText, 10000}) {
+    SCOPED_TRACE(number);
+    const std::wstring text = NumberedText(number);
+    ASSERT_FALSE(text.empty());
+    const bool takesPath = number == kNoSoundText || number == 2803 || number == kJobsLeftOutText;
+    const size_t first = text.find(L'%');
+    if (!takesPath) {
+      EXPECT_EQ(first, std::wstring::npos);
+      continue;
+    }
+    EXPECT_EQ(text.compare(first, 3, L"%ls"), 0);
+    EXPECT_EQ(text.find(L'%', first + 1), std::wstring::npos);
+    WideText out;
+    ASSERT_TRUE(out.Format(text.c_str(), arg.c_str()));
+    EXPECT_NE(std::wstring(out.CStr()).find(arg), std::wstring::npos);
+  }
+}
+
+TEST(JobList, RemovingTheCurrentJobLeavesNoCurrentJob) {
+  JobList list;
+  for (int i = 0; i < 4; ++i) list.jobs.push_back(std::make_unique<Job>(&list));
+  ASSERT_TRUE(list.SelectAt(2));
+  EXPECT_TRUE(list.RemoveAt(list.CurrentIndex()));
+  EXPECT_EQ(list.CurrentIndex(), -1);
+  EXPECT_EQ(list.CurrentJob(), nullptr);
+  for (int i = 0; i < list.Count(); ++i) EXPECT_EQ(list.JobAt(i)->owner, &list);
+  ASSERT_TRUE(list.SelectAt(0));
+  EXPECT_TRUE(list.Remove(list.CurrentJob()));
+  EXPECT_EQ(list.CurrentIndex(), -1);
+  EXPECT_FALSE(list.Remove(nullptr));
+  EXPECT_FALSE(list.RemoveAt(2));
+}
+
+TEST(ProjectFile, SaveOpenSaveGivesTheSameBytesAndTheSidecarType) {
+  testsupport::ScratchDir dir;
+  ProjectDocument doc;
+  MakeProject(doc, dir.path(), 6);
+  ASSERT_TRUE(doc.Save(W(dir / "a.bva")));
+  EXPECT_FALSE(doc.IsModified());
+  EXPECT_EQ(doc.path, W(dir / "a.bva"));
+  ProjectDocument other;
+  ASSERT_TRUE(other.Open(W(dir / "a.bva")));
+  EXPECT_EQ(other.jobs.Count(), 7);
+  EXPECT_EQ(other.jobs.CurrentIndex(), 1);
+  EXPECT_TRUE(other.jobs.batch_mode);
+  ASSERT_TRUE(other.Save(W(dir / "b.bva")));
+  EXPECT_TRUE(testsupport::ReadFile(dir / "a.bva") == testsupport::ReadFile(dir / "b.bva"));
+  const std::string sidecar = testsupport::ReadFile(dir / "._a.bva");
+  EXPECT_NE(sidecar.find("pBvaBvaw"), std::string::npos);
+}
+
+TEST(ProjectFile, AFileThatIsNotAProjectChangesNothing) {
+  testsupport::ScratchDir dir;
+  ProjectDocument doc;
+  MakeProject(doc, dir.path(), 2);
+  ASSERT_TRUE(doc.Save(W(dir / "mine.bva")));
+  const std::string mine = testsupport::ReadFile(dir / "mine.bva");
+  std::string noise(3000, '\0');
+  std::mt19937 rng(7);
+  for (char& c : noise) c = static_cast<char>(rng());
+  testsupport::WriteFile(dir / "noise.bva", noise);
+  testsupport::WriteFile(dir / "other.bva", "<xml version=\"1.0\">\n<castora_jobs />\n</xml>\n");
+  {
+    AlertRecorder alerts;
+    EXPECT_FALSE(doc.Open(W(dir / "noise.bva")));
+    EXPECT_FALSE(doc.Open(W(dir / "other.bva")));
+    EXPECT_FALSE(doc.Open(W(dir / "absent.bva")));
+    EXPECT_EQ(alerts.messages.size(), 3u);
+    if (alerts.messages.size() == 3u) {
+      EXPECT_EQ(alerts.messages[0], NumberedText(101));
+      EXPECT_EQ(alerts.messages[1], NumberedText(102));
+      EXPECT_EQ(alerts.messages[2], NumberedText(112));
+    }
+  }
+  EXPECT_EQ(doc.path, W(dir / "mine.bva"));
+  EXPECT_EQ(doc.jobs.Count(), 3);
+  ASSERT_TRUE(doc.Save(doc.path));
+  EXPECT_EQ(testsupport::ReadFile(dir / "mine.bva"), mine);
+  EXPECT_EQ(testsupport::ReadFile(dir / "noise.bva"), noise);
+
+  // A "castora_jobs" without jobs is an empty project.
+  testsupport::WriteFile(dir / "empty.bva",
+                         "<xml version=\"1.0\">\n<brivane><castora_jobs /></brivane>\n</xml>\n");
+  EXPECT_TRUE(doc.Open(W(dir / "empty.bva")));
+  EXPECT_EQ(doc.jobs.Count(), 0);
+}
+
+TEST(ProjectFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
+  testsupport::ScratchDir dir;
+  ProjectDocument doc;
+  MakeProject(doc, dir.path(), 1);
+  ASSERT_TRUE(doc.Save(W(dir / "p.bva")));
+  const std::string before = testsupport::ReadFile(dir / "p.bva");
+  MakeProject(doc, dir.path(), 40);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{2000, 2000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    AlertRecorder alerts;
+    const bool saved = doc.Save(W(dir / "p.bva"));
+    const bool reported = alerts.messages.size() == 1 && alerts.messages[0] == NumberedText(103);
+    _exit(!saved && reported ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(testsupport::ReadFile(dir / "p.bva"), before);
+}
+
+TEST(ProjectFile, ASymbolicLinkKeepsPointingAtTheSavedProject) {
+  testsupport::ScratchDir dir;
+  ProjectDocument doc;
+  MakeProject(doc, dir.path(), 1);
+  testsupport::WriteFile(dir / "real.bva", "old");
+  fs::create_symlink(dir / "real.bva", dir / "link.bva");
+  ASSERT_TRUE(doc.Save(W(dir / "link.bva")));
+  EXPECT_TRUE(fs::is_symlink(dir / "link.bva"));
+  EXPECT_NE(testsupport::ReadFile(dir / "real.bva"), "old");
+}
+
+TEST(ProjectFile, JobsLeftOutAndPlayersNotFoundAreNamedInOneMessage) {
+  testsupport::ScratchDir dir;
+  ProjectDocument doc;
+  MakeProject(doc, dir.path(), 3);
+  doc.jobs.jobs.pop_back();
+  std::string noise(4000, '\0');
+  std::mt19937 rng(3);
+  for (char& c : noise) c = static_cast<char>(rng());
+  testsupport::WriteFile(dir / "broken.wav", noise);
+  doc.jobs.jobs[1]->input = W(dir / "broken.wav");
+  ASSERT_TRUE(doc.Save(W(dir / "p.bva")));
+  std::string text = testsupport::ReadFile(dir / "p.bva");
+  const std::string close = "</castora_data>\n";
+  const size_t third = text.rfind(close);
+  text.insert(third, "<player_data name=\"Gone\" />\n");
+  testsupport::WriteFile(dir / "p.bva", text);
+
+  AlertRecorder alerts;
+  ASSERT_TRUE(doc.Open(W(dir / "p.bva")));
+  EXPECT_EQ(doc.jobs.Count(), 2);
+  EXPECT_EQ(doc.jobs.JobAt(1)->Player(), nullptr);
+  ASSERT_EQ(alerts.messages.size(), 1u);
+  EXPECT_NE(alerts.messages[0].find(W(dir / "broken.wav")), std::wstring::npos);
+  EXPECT_NE(alerts.messages[0].find(W(dir / "in2.fake") + L" (\u201cGone\u201d)"), std::wstring::npos);
+}
+
+// A pipe or a device named as input would have the media layer wait or read forever.
+TEST(ProjectFile, AnInputThatIsNoPlainFileLeavesTheJobOut) {
+  testsupport::ScratchDir dir;
+  ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+  for (const std::string& input : {(dir / "pipe.wav").string(), std::string("/dev/zero")}) {
+    testsupport::WriteFile(dir / "job.xml", "<xml>\n<castora_data input=\"" + input + "\" >\n</castora_data>\n</xml>\n");
+    EXPECT_FALSE(ReadJobFile(dir / "job.xml")) << input;
+  }
+}
+
+TEST(ProjectFile, ValuesOutsideTheSettersLimitsAreClampedWhileReading) {
+  testsupport::ScratchDir dir;
+  const PathString input = MakeFakeInput(dir / "short.fake", {0, 0, false, true, 1500});
+  testsupport::WriteFile(dir / "job.xml",
+                         "<xml version=\"1.0\">\n<castora_data input=\"" + (dir / "short.fake").string() +
+                             "\" swf_width=\"0\" swf_height=\"4000000000\" swf_fps=\"nan\" "
+                             "end_msec=\"90000\" start_msec=\"5000\" fade_in_msec=\"99999\" >\n"
+                             "</castora_data>\n</xml>\n");
+  auto job = ReadJobFile(dir / "job.xml");
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->input, input);
+  EXPECT_EQ(job->swf_width, 1u);
+  EXPECT_EQ(job->swf_height, 10000u);
+  EXPECT_EQ(job->swf_fps, 12.0f);
+  EXPECT_EQ(job->end_msec, 1500u);
+  EXPECT_EQ(job->start_msec, 1500u);
+  EXPECT_EQ(job->fade_in_msec, 1500u);
+  testsupport::WriteFile(dir / "fps.xml", "<xml>\n<castora_data swf_fps=\"1e300\" >\n</castora_data>\n</xml>\n");
+  job = ReadJobFile(dir / "fps.xml");
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->swf_fps, 120.0f);
+}
+
+TEST(ProjectFile, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
+  testsupport::ScratchDir dir;
+  ProjectDocument doc;
+  MakeProject(doc, dir.path(), 80);
+  const fs::path target = dir / "p.bva";
+  ASSERT_TRUE(doc.Save(W(target)));
+  const std::string oldBytes = testsupport::ReadFile(target);
+  for (auto& j : doc.jobs.jobs) j->swf_bgcolor ^= 0xFFu;
+  ASSERT_TRUE(doc.Save(W(dir / "new.bva")));
+  const std::string newBytes = testsupport::ReadFile(dir / "new.bva");
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(doc.Save(W(dir / "timing.bva")));
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - start).count() + 1;
+  std::mt19937 rng(11);
+  int sawOld = 0, sawNew = 0;
+  for (int run = 0; run < 20; ++run) {
+    testsupport::WriteFile(target, oldBytes);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) _exit(doc.Save(W(target)) ? 0 : 1);
+    usleep(static_cast<useconds_t>(rng() % static_cast<uint32_t>(micros * 3 / 2)));
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::string now = testsupport::ReadFile(target);
+    ASSERT_TRUE(now == oldBytes || now == newBytes) << "run " << run << ": " << now.size() << " bytes";
+    (now == oldBytes ? sawOld : sawNew)++;
+  }
+  EXPECT_GT(sawOld + sawNew, 0);
+}
+
+}  // namespace

@@ -173,17 +173,22 @@ uint32_t DefineFont2Tag::Read(SwfReader& reader) {
   nameSuffix = suffix;
   SwfReader body;
   LoadTagBody(reader, body);
+  // A body cut short before its glyph count and code table offset is kept as read: the
+  // fields it lacks would otherwise be written as zeros that read back as another font.
+  bool complete = body.BytesLeft() >= 5;
   characterId = body.ReadU16();
-  flags = body.ReadU8();
-  language = body.ReadU8();
-  name = ReadName(body);
+  flags = complete ? body.ReadU8() : 0;
+  language = complete ? body.ReadU8() : 0;
+  complete = complete && body.BytesLeft() >= 1u + body.PeekU8();
+  if (complete) name = ReadName(body);
   const uint32_t width = (flags & kFontWideOffsets) ? 4 : 2;
   const bool wideCodes = flags & kFontWideCodes;
+  complete = complete && body.BytesLeft() >= 2 + width;
   // No more glyphs than the offset table and the outlines can hold.
-  const uint32_t count = std::min<uint32_t>(body.ReadU16(), body.BytesLeft() / width);
+  const uint32_t count = complete ? std::min<uint32_t>(body.ReadU16(), body.BytesLeft() / width) : 0;
   for (uint32_t i = 0; i < count; ++i) offsets.push_back(width == 4 ? body.ReadU32() : body.ReadU16());
   if (width == 4) body.ReadU32(); else body.ReadU16();
-  bool complete = body.BytesLeft() > 0 || count == 0;
+  complete = complete && (body.BytesLeft() > 0 || count == 0);
   for (uint32_t i = 0; i < count && complete; ++i) {
     auto shape = std::make_unique<SwfShape>();
     shape->Read(body);

@@ -182,7 +182,18 @@ uint32_t DefineTextTag::Write(SwfBitWriter& out) {
   body.Align();
   body.WriteU8(glyphBits);
   body.WriteU8(advanceBits);
-  for (auto& r : records) r->Write(body);
+  // A style record is followed by its glyph count, so a 0 count stands between two style
+  // records; elsewhere a 0 count would read as the end of the records, so a glyph record
+  // without glyphs goes out only behind a style record.
+  const SwfTextRecordBase* previous = nullptr;
+  for (auto& r : records) {
+    const bool glyphs = dynamic_cast<SwfGlyphRecord*>(r.get()) != nullptr;
+    const bool afterStyle = previous && !dynamic_cast<const SwfGlyphRecord*>(previous);
+    if (glyphs && static_cast<SwfGlyphRecord*>(r.get())->entries.empty() && !afterStyle) continue;
+    if (!glyphs && afterStyle) body.WriteU8(0);
+    r->Write(body);
+    previous = r.get();
+  }
   body.WriteU8(0);
   return WriteTagWithBody(*this, out, body);
 }

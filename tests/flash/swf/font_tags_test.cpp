@@ -89,6 +89,10 @@ TEST(FontTags, DamagedFontsStayInsideTheirTag) {
       {"DefineFont2 of DefineFont2-CS6.swf without its bound and kerning count",
        "3A 0C " + std::string(kCs6Font).substr(0, 58 * 3 - 1) + " 40 00",
        "3A 0C " + std::string(kCs6Font).substr(0, 58 * 3 - 1), ""},
+      {"DefineFont2 cut inside its id is kept as read, not read again as a font of no glyphs", "01 0C E0 40 00",
+       "02 0C 00 00", "font2 0 flags 0 lang 0 name '' metrics 0,0,0 as read []"},
+      {"DefineFont2 cut before its code table offset is kept as read", "07 0C 01 00 00 00 00 00 00 40 00",
+       "07 0C 01 00 00 00 00 00 00", "font2 1 flags 0 lang 0 name '' metrics 0,0,0 as read [00 00 00 00 00]"},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -99,6 +103,10 @@ TEST(FontTags, DamagedFontsStayInsideTheirTag) {
       EXPECT_EQ(Describe(*tags[0], 7), c.describe);
     }
     EXPECT_EQ(ToHex(Written(*tags[0], 7)), c.out);
+    // What is written reads back as itself.
+    auto again = ReadAll(Hex(c.out), 7);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(ToHex(Written(*again[0], 7)), c.out);
   }
 }
 

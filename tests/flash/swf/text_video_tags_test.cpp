@@ -125,6 +125,11 @@ TEST(TextVideoTags, DamagedAndShortBodiesStayInsideTheirTag) {
        "[style 129 font 0 x 20 y 0 height 0] [glyphs 0/100 1/100 2/100]"},
       {"a glyph count beyond the bytes left is cut there", "4B 08 01 00 08 00 00 02 08 80 7F 19 16 40 00",
        "4C 08 01 00 08 00 00 02 08 80 01 19 00 00", "text33 1 bits 2/8 rect 0,0,0,0 matrix translate 0,0 [style 128 font 0 x 0 y 0 height 0] [glyphs 0/100]"},
+      {"glyph records cut to nothing, outside a style record, are left out: a 0 count there ends the records",
+       "DC 02 02 00 58 18 60 A1 48 B8 80 00 01 18 60 A1 48 B8 80 00 01 18 60 A1 48 B8 80 00 01 18 40 00",
+       "DB 02 02 00 58 18 60 A1 48 B8 80 00 01 18 04 A1 48 B8 80 00 01 18 60 A1 48 B8 80 00 00",
+       "text11 2 bits 1/24 rect 24,773,82,369 matrix translate 0,0 [glyphs 1/4362609 0/4 0/-3996406 0/-7632896] "
+       "[glyphs] [glyphs]"},
       {"video frame of body length 2", "42 0F 01 00 40 00", "44 0F 01 00 00 00", "videoframe 1 #0 []"},
       {"edit text read with font but without layout gains the zero layout block",
        "4C 09 02 00 08 00 01 00 01 00 F0 00 76 00 40 00",
@@ -138,6 +143,10 @@ TEST(TextVideoTags, DamagedAndShortBodiesStayInsideTheirTag) {
     EXPECT_EQ(tags[1]->GetTagCode(), 1) << "the next tag reads intact";
     EXPECT_EQ(Describe(*tags[0], 6), c.describe);
     EXPECT_EQ(ToHex(Written(*tags[0], 6)), c.out);
+    // What is written reads back as itself.
+    auto again = ReadAll(Hex(c.out), 6);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(ToHex(Written(*again[0], 6)), c.out);
   }
 }
 

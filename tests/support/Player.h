@@ -1,6 +1,7 @@
 #pragma once
 // Runs written SWF movies in the browser Flash player (tests/player/run-swf.mjs: Ruffle in
 // headless Chromium) and returns what each movie traced.
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <string>
@@ -10,18 +11,27 @@
 
 namespace testsupport {
 
+// The player plays each movie's frames one by one, driven by the test rather than the clock,
+// and lets a load finish between two frames; so what a movie traces within a number of frames
+// does not depend on how busy the machine is. The time limit only guards against a hang.
 struct PlayerOptions {
-  int timeMs = 8000;    // longest time a movie may play
-  int quietMs = 1500;   // stop this long after the last trace
-  std::string until;    // stop as soon as this line is traced (empty: not used)
-  int jobs = 4;         // movies played side by side
-  std::string shotDir;  // save each stage as <shotDir>/<n>.png when played (empty: none)
-  std::string click;    // "X,Y": then click the stage there (empty: no click)
+  int timeMs = 120000;       // longest real time a movie may take, load included (then: an error)
+  int frames = 240;          // most frames played (and again after the click)
+  int quietFrames = 12;      // stop after this many frames without a new trace (see below)
+  std::string until;         // stop as soon as this line is traced (empty: not used)
+  int count = -1;            // with no `until`: stop only once this many lines were traced
+                             // and then quietFrames passed (-1: after the first line)
+  std::vector<int> counts;   // per movie, in place of `count` (when not empty)
+  int jobs = 4;              // movies played side by side
+  std::string shotDir;       // save each stage as <shotDir>/<n>.png when played (empty: none)
+  std::string click;         // "X,Y": then click the stage there and play on, until `count`
+                             // lines were traced in all (empty: no click)
 };
 
 struct PlayerResult {
   std::string movie;
   std::map<std::string, std::string> meta;  // width, height, frameRate, numFrames, swfVersion
+  int frames = 0;                           // frames played
   std::vector<std::string> traces;
   std::vector<std::string> errors;
   std::string shot;  // the saved stage (with PlayerOptions::shotDir)
@@ -66,11 +76,14 @@ inline std::vector<PlayerResult> RunInPlayer(const std::vector<std::filesystem::
                                              const PlayerOptions& options = {}) {
   std::ostringstream cmd;
   cmd << "node '" << (PlayerDir() / "run-swf.mjs").string() << "' --time " << options.timeMs
-      << " --quiet " << options.quietMs << " --jobs " << options.jobs;
+      << " --frames " << options.frames << " --quiet " << options.quietFrames << " --jobs " << options.jobs;
   if (!options.until.empty()) cmd << " --until '" << options.until << "'";
   if (!options.shotDir.empty()) cmd << " --shot '" << options.shotDir << "'";
   if (!options.click.empty()) cmd << " --click '" << options.click << "'";
-  for (const auto& m : movies) cmd << " '" << std::filesystem::absolute(m).string() << "'";
+  for (size_t i = 0; i < movies.size(); ++i) {
+    cmd << " --count " << (i < options.counts.size() ? options.counts[i] : options.count);
+    cmd << " '" << std::filesystem::absolute(movies[i]).string() << "'";
+  }
   cmd << " 2>&1";
   const std::string out = Run(cmd.str());
 
@@ -81,7 +94,8 @@ inline std::vector<PlayerResult> RunInPlayer(const std::vector<std::filesystem::
   while (std::getline(lines, line)) {
     auto rest = [&](size_t n) { return line.size() > n ? line.substr(n) : std::string(); };
     if (line.rfind("#movie ", 0) == 0) {
-      results.push_back(PlayerResult{rest(7), {}, {}, {}, {}});
+      results.push_back(PlayerResult{});
+      results.back().movie = rest(7);
       cur = &results.back();
     } else if (!cur) {
       continue;
@@ -92,6 +106,8 @@ inline std::vector<PlayerResult> RunInPlayer(const std::vector<std::filesystem::
         auto eq = item.find('=');
         if (eq != std::string::npos) cur->meta[item.substr(0, eq)] = item.substr(eq + 1);
       }
+    } else if (line.rfind("#frames ", 0) == 0) {
+      cur->frames = std::atoi(rest(8).c_str());
     } else if (line.rfind("#shot ", 0) == 0) {
       cur->shot = rest(6);
     } else if (line.rfind("#trace", 0) == 0) {

@@ -178,6 +178,7 @@ TEST(AssetImportPlayer, ImportedTemplatePartsPlayAndDrawWhereTheyWerePlaced) {
 
   testsupport::PlayerOptions options;
   options.shotDir = dir.str();
+  options.counts = {2, 1};
   auto results = testsupport::RunInPlayer({dir / "template.swf", dir / "text.swf"}, options);
   ASSERT_EQ(results.size(), 2u);
   for (auto& r : results) {

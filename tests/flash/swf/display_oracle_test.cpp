@@ -93,7 +93,9 @@ TEST(SwfDisplayPlayer, ClipActionsAndSpriteFramesRunAsWrittenAndAfterARoundTrip)
 
   const std::vector<std::string> expected = {"clip loaded", "_level0.clip", "sprite frame 1", "sprite frame 2",
                                              "sprite frame 3"};
-  auto results = testsupport::RunInPlayer({dir / "clip.swf", dir / "again.swf", dir / "again-c.swf"});
+  testsupport::PlayerOptions options;
+  options.count = static_cast<int>(expected.size());
+  auto results = testsupport::RunInPlayer({dir / "clip.swf", dir / "again.swf", dir / "again-c.swf"}, options);
   ASSERT_EQ(results.size(), 3u);
   for (auto& r : results) {
     SCOPED_TRACE(r.movie);

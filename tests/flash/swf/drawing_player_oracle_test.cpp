@@ -176,6 +176,7 @@ TEST(DrawingPlayer, ShapesGradientBitmapAndButtonAreDrawnAndTheButtonRuns) {
   options.until = "drawn";
   options.shotDir = dir.str();
   options.click = "70,180";
+  options.count = 2;
   auto results = testsupport::RunInPlayer({dir / "drawing.swf", dir / "again.swf"}, options);
   ASSERT_EQ(results.size(), 2u);
   const std::vector<Point> points = {

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -113,6 +114,17 @@ void Pump(double seconds) {
   }
 }
 
+// Lets the model and GTK run until `done` holds; false when it still does not after a time
+// long enough for a very busy machine.
+bool PumpUntil(const std::function<bool()>& done, double seconds = 60) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    Pump(0.05);
+  }
+  return true;
+}
+
 std::string Xdo(const std::string& display, const std::string& args) {
   int status = -1;
   std::string out = testsupport::Run("DISPLAY=" + display + " xdotool " + args, &status);
@@ -214,9 +226,11 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     tabs.AddPane(&w, 32);
     SetControlHelpText(check.GetControl(), L"A check box");
     w.Show(true);
-    Pump(1.5);
-
-    const std::string id = Xdo(screen.Display(), "search --name '^Brivane controls$'");
+    std::string id;
+    ASSERT_TRUE(PumpUntil([&] {
+      id = testsupport::Run("DISPLAY=" + screen.Display() + " xdotool search --name '^Brivane controls$' 2>/dev/null");
+      return !id.empty();
+    })) << "the window never showed";
     ASSERT_FALSE(id.empty());
     std::istringstream geometry(Xdo(screen.Display(), "getwindowgeometry --shell " + id.substr(0, id.find('\n'))));
     int ox = -1, oy = -1;
@@ -225,29 +239,35 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
       if (line.rfind("Y=", 0) == 0) oy = std::stoi(line.substr(2));
     }
     ASSERT_GE(ox, 0);
-    auto click = [&](int x, int y) {
+    // Each action is followed by the model and GTK running until what it should cause has
+    // happened (or a generous time has passed), never for a fixed time.
+    auto click = [&](int x, int y, const std::function<bool()>& done) {
       Xdo(screen.Display(), "mousemove " + std::to_string(ox + x) + " " + std::to_string(oy + y) + " click 1");
-      Pump(0.6);
+      PumpUntil(done);
     };
-    auto keys = [&](const std::string& k) {
+    auto keys = [&](const std::string& k, const std::function<bool()>& done) {
       Xdo(screen.Display(), "key --delay 80 " + k);
-      Pump(0.6);
+      PumpUntil(done);
     };
-
-    // A screenshot first: every control drawn where the nib puts it.
-    const std::string shot = (dir.path() / "controls.png").string();
-    int status = -1;
-    testsupport::Run("import -display " + screen.Display() + " -window root '" + shot + "'", &status);
-    ASSERT_EQ(status, 0);
-    // Kept for a person to look at when asked for.
-    if (const char* keep = std::getenv("BRIVANE_KEEP_SCREENSHOT"))
-      std::filesystem::copy_file(shot, keep, std::filesystem::copy_options::overwrite_existing);
-    auto colours = [&](int x, int top, int height) {  // the colours down one column
+    auto colours = [&](const std::string& shot, int x, int top, int height) {  // the colours down one column
       return testsupport::Run("convert '" + shot + "' -crop 1x" + std::to_string(height) + "+" +
                               std::to_string(ox + x) + "+" + std::to_string(oy + top) +
                               " +repage -unique-colors -depth 8 txt:- | tail -n +2 | sed 's/.*#\\([0-9A-F]*\\).*/\\1/'");
     };
-    const std::string background = colours(610, 410, 1);
+
+    // A screenshot first: every control drawn where the nib puts it. Taken again until the
+    // swatch, set last, shows its colour: the window has then been drawn.
+    const std::string shot = (dir.path() / "controls.png").string();
+    int status = -1;
+    PumpUntil([&] {
+      testsupport::Run("import -display " + screen.Display() + " -window root '" + shot + "'", &status);
+      return status != 0 || colours(shot, 560, 25, 1) == "FF0000\n";
+    });
+    ASSERT_EQ(status, 0);
+    // Kept for a person to look at when asked for.
+    if (const char* keep = std::getenv("BRIVANE_KEEP_SCREENSHOT"))
+      std::filesystem::copy_file(shot, keep, std::filesystem::copy_options::overwrite_existing);
+    const std::string background = colours(shot, 610, 410, 1);
     ASSERT_FALSE(background.empty());
     struct { const char* name; Rect r; } shown[] = {
         {"push", {10, 10, 40, 100}}, {"check", {10, 110, 40, 200}}, {"radio", {10, 210, 40, 300}},
@@ -256,38 +276,41 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
         {"scrollbar", {110, 10, 126, 310}}, {"list", {110, 330, 230, 600}}, {"tabs", {240, 10, 400, 310}}};
     for (auto c : shown) {
       // The column through the control's centre holds some colour other than the window's.
-      const std::string found = colours((c.r.left + c.r.right) / 2, c.r.top, c.r.Height());
+      const std::string found = colours(shot, (c.r.left + c.r.right) / 2, c.r.top, c.r.Height());
       EXPECT_NE(found, background) << c.name << " is not drawn where the nib puts it";
     }
-    EXPECT_EQ(colours(560, 25, 1), "FF0000\n");  // the red swatch
+    EXPECT_EQ(colours(shot, 560, 25, 1), "FF0000\n");  // the red swatch
 
-    click(55, 25);
+    click(55, 25, [&] { return !heardCommands.empty(); });
     EXPECT_EQ(heardCommands, std::vector<std::string>{"push"});
-    click(120, 25);
+    click(120, 25, [&] { return check.GetValue() != 0; });
     EXPECT_TRUE(check.GetValue());
-    click(250, 25);
+    click(250, 25, [&] { return heardCommands.back() == "rdio"; });
     EXPECT_EQ(heardCommands.back(), "rdio");
-    click(370, 25);
-    keys("Down Return");
+    // A menu opens, and the edit field takes the focus, with nothing in the model to show it:
+    // there the pause stays a fixed one.
+    auto pause = [] { Pump(1.0); return true; };
+    click(370, 25, pause);
+    keys("Down Return", [&] { return popup.GetSelection(nullptr, 0, false) != 0; });
     EXPECT_EQ(popup.GetSelection(nullptr, 0, false), 1);
-    click(480, 25);
-    keys("Down Return");
+    click(480, 25, pause);
+    keys("Down Return", [&] { return !heardMenu.empty(); });
     EXPECT_EQ(heardMenu, std::vector<OSType>{FourCC("alph")});
-    click(85, 75);
+    click(85, 75, pause);
     Xdo(screen.Display(), "type --delay 80 '12a.5.'");
-    Pump(0.8);
+    PumpUntil([&] { return edit.GetText() == L"12.5"; });
     EXPECT_EQ(edit.GetText(), L"12.5");  // the unsigned-decimal filter ran on every key
-    keys("Return");
+    keys("Return", [&] { return commits > 0; });
     EXPECT_EQ(commits, 1);
-    click(400, 77);  // on the slider's trough
+    click(400, 77, [&] { return slider.GetValue() > 50; });  // on the slider's trough
     EXPECT_GT(slider.GetValue(), 50);
-    click(250, 118);
+    click(250, 118, [&] { return w.bar.GetValue() > 0 && !heardScroll.empty(); });
     EXPECT_GT(w.bar.GetValue(), 0);
     ASSERT_FALSE(heardScroll.empty());
     EXPECT_EQ(heardScroll.back(), w.bar.GetValue());
-    click(465, 175);
+    click(465, 175, [&] { return list.GetSelectedRow() >= 0; });
     EXPECT_GE(list.GetSelectedRow(), 0);
-    click(108, 258);
+    click(108, 258, [&] { return GetControlValue(tabs.GetControl()) == 2; });
     EXPECT_EQ(GetControlValue(tabs.GetControl()), 2);
     EXPECT_TRUE(IsControlVisible(tabs.GetPaneControl(1)));
     EXPECT_FALSE(IsControlVisible(tabs.GetPaneControl(0)));

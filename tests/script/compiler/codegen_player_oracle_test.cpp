@@ -101,9 +101,11 @@ TEST(CodegenPlayer, CompiledScriptsTraceWhatTheySay) {
           codegentest::CompiledActions("base = \"movie/" + std::to_string(child) + "\"; loadMovie(base + \".swf\", 2);", 6),
           6));
 
+  // Each movie plays until it has traced as many lines as expected, and a second more.
   testsupport::PlayerOptions options;
-  options.timeMs = 6000;
-  options.quietMs = 1000;
+  for (const auto& c : cases) options.counts.push_back(static_cast<int>(c.traces.size()));
+  options.counts.push_back(1);
+  options.counts.push_back(1);
   const auto results = testsupport::RunInPlayer(movies, options);
   ASSERT_EQ(results.size(), movies.size());
   for (size_t i = 0; i < cases.size(); ++i) {

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <map>
 
+#include "toolbox/Controls.h"
+
 namespace toolbox {
 namespace {
 
 constexpr OSType kAlertCreator = FourCC("Alrt");
 constexpr OSType kAlertTypeTag = FourCC("type");
 constexpr OSType kAlertMessageSignature = FourCC("aMsg");
+constexpr OSType kAlertTitleSignature = FourCC("aTtl");
 
 constexpr short kAlertWidth = 420;
 constexpr short kButtonWidth = 90;
@@ -43,8 +46,11 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
   if (!out) return kParamErr;
   AlertStdParams params;
   if (given) params = *given;
+  // The title stands above the message too: a window manager may show no title bar.
+  const short titleHeight = title.empty() ? 0 : static_cast<short>(MessageLines(title) * kLineHeight + 8);
   const short textHeight = static_cast<short>(MessageLines(message) * kLineHeight);
-  const short height = static_cast<short>(kMargin + textHeight + kMargin + kButtonHeight + kMargin);
+  const short height =
+      static_cast<short>(kMargin + titleHeight + textHeight + kMargin + kButtonHeight + kMargin);
   Rect bounds{0, 0, height, kAlertWidth};
   WindowRef window;
   OSStatus status = CreateNewWindow(windowClass, 0, bounds, &window);
@@ -53,9 +59,22 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
   const std::int16_t kind = type;
   SetWindowProperty(window, kAlertCreator, kAlertTypeTag, &kind, sizeof kind);
 
+  if (!title.empty()) {
+    ControlRef heading;
+    CreateControl(window, kControlKindStaticText,
+                  Rect{kMargin, kMargin, static_cast<short>(kMargin + titleHeight),
+                       static_cast<short>(kAlertWidth - kMargin)},
+                  title, &heading);
+    SetControlID(heading, ControlID{kAlertTitleSignature, 0});
+    ControlFontStyle bold;
+    bold.flags = 0x2;  // the face is set
+    bold.style = 1;
+    SetControlFontStyle(heading, bold);
+  }
   ControlRef text;
+  const short textTop = static_cast<short>(kMargin + titleHeight);
   CreateControl(window, kControlKindStaticText,
-                Rect{kMargin, kMargin, static_cast<short>(kMargin + textHeight),
+                Rect{textTop, kMargin, static_cast<short>(textTop + textHeight),
                      static_cast<short>(kAlertWidth - kMargin)},
                 message, &text);
   SetControlID(text, ControlID{kAlertMessageSignature, 0});
@@ -177,6 +196,25 @@ bool HasVisibleSheet(WindowRef window) {
   for (WindowRef w : WindowsFrontToBack())
     if (GetSheetParent(w) == window && IsWindowVisible(w)) return true;
   return false;
+}
+
+namespace {
+WindowRef& Exclusive() {
+  static WindowRef window;
+  return window;
+}
+}  // namespace
+
+void SetExclusiveInputWindow(WindowRef window) { Exclusive() = window; }
+
+WindowRef ExclusiveInputWindow() {
+  return IsValidWindowRef(Exclusive()) ? Exclusive() : WindowRef{};
+}
+
+bool WindowAcceptsUserInput(WindowRef window) {
+  if (HasVisibleSheet(window)) return false;
+  const WindowRef exclusive = ExclusiveInputWindow();
+  return !exclusive || exclusive == window;
 }
 
 WindowRef WindowOfEventTarget(const EventTargetRef& target) {

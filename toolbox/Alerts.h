@@ -79,6 +79,14 @@ std::wstring GetAlertMessage(WindowRef window);
 
 // True while a sheet is shown on the window: input to it waits for the sheet's answer.
 bool HasVisibleSheet(WindowRef window);
+// While an exclusive input window is set (a progress dialog of running work), user input
+// from the screen reaches only that window. Null clears it.
+void SetExclusiveInputWindow(WindowRef window);
+WindowRef ExclusiveInputWindow();
+// Whether the screen should let the user act on the window now: not while a sheet stands
+// on it, nor while another window takes all input.
+bool WindowAcceptsUserInput(WindowRef window);
+
 // The window whose target (or whose control's target) the event is addressed to; null when
 // it is addressed to the application or the user focus.
 WindowRef WindowOfEventTarget(const EventTargetRef& target);

@@ -132,6 +132,13 @@ OSStatus NavReplyItemURL(const NavReplyRecord& reply, long index, std::string* u
   return kNoErr;
 }
 
+OSStatus AEListItemURL(const AppleEvent& event, long index, std::string* utf8Path) {
+  long count = 0;
+  if (OSStatus s = AECountItems(event, &count)) return s;
+  if (index < 1 || index > count) return kParamErr;
+  return AEGetNthFile(event, index, utf8Path);
+}
+
 OSStatus NavDialogDispose(NavDialogRef ref) {
   NavDialog* d = Find(ref);
   if (!d) return kParamErr;

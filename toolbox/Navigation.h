@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "toolbox/Events.h"
 #include "toolbox/Types.h"
 
 namespace toolbox {
@@ -73,6 +74,8 @@ OSStatus NavDialogGetReply(NavDialogRef dialog, NavReplyRecord* reply);
 OSStatus NavDisposeReply(NavReplyRecord* reply);
 // The reply's item (from 1) as a path; kParamErr beyond the items.
 OSStatus NavReplyItemURL(const NavReplyRecord& reply, long index, std::string* utf8Path);
+// The item (from 1) of an open-documents event's list as a path; kParamErr beyond the items.
+OSStatus AEListItemURL(const AppleEvent& event, long index, std::string* utf8Path);
 OSStatus NavDialogDispose(NavDialogRef dialog);
 std::wstring NavDialogGetSaveFileName(NavDialogRef dialog);
 OSStatus NavDialogSetSaveFileName(NavDialogRef dialog, const std::wstring& name);

@@ -7,6 +7,7 @@
 #include "toolbox/Controls.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/Menus.h"
+#include "toolbox/Navigation.h"
 
 namespace toolbox {
 
@@ -86,6 +87,17 @@ void TestDriver::ThenClick(ControlID id, WindowRef window) {
 
 void TestDriver::ThenCloseFrontWindow() {
   Then([] { Close(FrontWindow()); });
+}
+
+void TestDriver::ThenChooseFiles(std::vector<std::string> utf8Paths, int filter) {
+  Then([paths = std::move(utf8Paths), filter] {
+    if (filter >= 0) NavDialogSelectPopup(FrontNavDialog(), filter);
+    NavDialogAccept(FrontNavDialog(), paths);
+  });
+}
+
+void TestDriver::ThenCancelFileDialog() {
+  Then([] { NavDialogCancel(FrontNavDialog()); });
 }
 
 std::size_t TestDriver::PendingSteps() const { return backend_->steps.size(); }

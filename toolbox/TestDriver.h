@@ -36,6 +36,10 @@ class TestDriver {
   // Clicks the control of the front window (or of the given window) with this ControlID.
   void ThenClick(ControlID id, WindowRef window = {});
   void ThenCloseFrontWindow();
+  // Answers the running file dialog: picks the pop-up item `filter` first (-1: leaves it),
+  // then accepts the paths (UTF-8; a save dialog takes one, folder and name).
+  void ThenChooseFiles(std::vector<std::string> utf8Paths, int filter = -1);
+  void ThenCancelFileDialog();
   std::size_t PendingSteps() const;
   bool RanDry() const;
 

@@ -36,6 +36,7 @@ void ProgressState::Reset() {
 ProgressDialogBase::ProgressDialogBase() = default;
 
 ProgressDialogBase::~ProgressDialogBase() {
+  SetBusy(false);
   DestroyControls();
   Destroy();
 }
@@ -54,7 +55,7 @@ bool ProgressDialogBase::OnCommand(std::uint32_t command, EventRef*) {
   if (command != kProgressCancelCommand) return false;
   if (state) state->cancel = true;
   SetModalResult(kResultCancel);
-  busy = false;
+  SetBusy(false);
   return true;
 }
 
@@ -121,7 +122,7 @@ std::int32_t ProgressDialogBase::Show(std::intptr_t, ProgressDialogParams* newPa
     WindowBase::Show(true);
     BringToFront();
   }
-  busy = true;
+  SetBusy(true);
   return 0;
 }
 
@@ -150,8 +151,17 @@ void ProgressDialogBase::Reset() {
 
 void ProgressDialogBase::Finish() {
   SetModalResult(kResultOK);
-  busy = false;
+  SetBusy(false);
   if (state) state->done = true;
+}
+
+// The screen lets the user act on this window alone while the work runs.
+void ProgressDialogBase::SetBusy(bool on) {
+  busy = on;
+  if (on && GetWindow())
+    SetExclusiveInputWindow(GetWindow());
+  else if (!on && ExclusiveInputWindow() == GetWindow())
+    SetExclusiveInputWindow(WindowRef{});
 }
 
 void ProgressDialogBase::PumpOneEvent() {

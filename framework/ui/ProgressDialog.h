@@ -72,6 +72,7 @@ class ProgressDialogBase : public WindowBase {
  protected:
   // Takes at most one pending event without waiting and hands it on (or drops it, above).
   void PumpOneEvent();
+  void SetBusy(bool on);
 
   ProgressBar progressBar;
   StaticText statusText;

@@ -104,7 +104,12 @@ std::int32_t ReplaceDialog::Run(WindowRef parent) {
     GetBounds(&own);
     Move(outer.left + (outer.Width() - own.Width()) / 2, outer.top);
   }
-  return RunModal();
+  // Run in a modal loop, the sheet blocks every other window too, not only its parent.
+  const WindowRef before = ExclusiveInputWindow();
+  SetExclusiveInputWindow(GetWindow());
+  const std::int32_t result = RunModal();
+  SetExclusiveInputWindow(before);
+  return result;
 }
 
 bool ReplaceDialog::OnInitDialog() {

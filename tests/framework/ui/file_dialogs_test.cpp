@@ -79,12 +79,10 @@ TEST_F(FileDialogsTest, RepliesGivePathsInOrderAndRefuseUndecodableNames) {
     FileDialogRequest request;
     request.Init(k.kind);
     request.allowMultiple = k.multiple;
-    driver.Then([&] {
-      if (k.chosen.empty())
-        NavDialogCancel(Front());
-      else
-        NavDialogAccept(Front(), k.chosen);
-    });
+    if (k.chosen.empty())
+      driver.ThenCancelFileDialog();
+    else
+      driver.ThenChooseFiles(k.chosen);
     FileDialogResult result;
     EXPECT_EQ(RunFileDialog(&request, &result, WindowRef{}, nullptr), k.ok);
     std::vector<std::string> got;
@@ -125,7 +123,7 @@ TEST_F(FileDialogsTest, SaveProposesTheNameAndAsksBeforeReplacing) {
       return c;
     }());
   });
-  driver.Then([&] { NavDialogAccept(Front(), {dir.str() + "/New.aiff"}); });
+  driver.ThenChooseFiles({dir.str() + "/New.aiff"});
   FileDialogResult result;
   ASSERT_TRUE(RunFileDialog(&request, &result, WindowRef{}, nullptr));
   EXPECT_EQ(names, (std::vector<std::wstring>{L"Song.mp3", L"Song.aiff", L"Song.aiff"}));

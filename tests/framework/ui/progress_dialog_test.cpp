@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/ui/ProgressDialog.h"
+#include "toolbox/Alerts.h"
 #include "toolbox/TestDriver.h"
 
 using namespace toolbox;
@@ -102,8 +103,12 @@ TEST_F(ProgressDialogTest, UpdatesPassOnlyTheDialogsInputAndHarmlessEvents) {
   dialog.AdvanceProgress(5);
   EXPECT_EQ(QueuedEventCount(), 2u);
 
+  // The screen lets the user act only on the dialog while the work runs.
+  EXPECT_FALSE(WindowAcceptsUserInput(other.GetWindow()));
+  EXPECT_TRUE(WindowAcceptsUserInput(dialog.GetWindow()));
   dialog.Finish();
   EXPECT_TRUE(state.done);
+  EXPECT_TRUE(WindowAcceptsUserInput(other.GetWindow()));
   dialog.SetProgress(100);  // the work is over: a click on the other window reaches it again
   EXPECT_EQ(other.calls, (std::vector<std::string>{"paint", "bRem"}));
 }

@@ -192,6 +192,12 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     ASSERT_TRUE(w.BindControl(FourCC("datb"), &list));
     ASSERT_TRUE(w.BindControl(FourCC("tabs"), &tabs));
     bevel.SetMenu(GetControlMenu(bevel.GetControl()), false);
+    MenuRef more;  // a submenu under the bevel button's last item
+    CreateNewMenu(301, L"More", &more);
+    AppendMenuItem(more, MenuItemInfo{L"Gamma", FourCC("gamm")});
+    std::uint16_t moreItem = 0;
+    AppendMenuItem(GetControlMenu(bevel.GetControl()), MenuItemInfo{L"More", 0}, &moreItem);
+    SetMenuItemHierarchicalMenu(GetControlMenu(bevel.GetControl()), moreItem, more);
     bevel.menuSignal.Connect(new FunctionSlot<OSType>([](OSType c) { chosen->push_back(c); }));
     swatch.SetColor(0x0000FF, true);
     edit.SetInputMode(EditText::kUnsignedDecimal);
@@ -216,15 +222,20 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     w.Show(true);
     Pump(1.5);
 
-    const std::string id = Xdo(screen.Display(), "search --name '^Brivane controls$'");
-    ASSERT_FALSE(id.empty());
-    std::istringstream geometry(Xdo(screen.Display(), "getwindowgeometry --shell " + id.substr(0, id.find('\n'))));
     int ox = -1, oy = -1;
-    for (std::string line; std::getline(geometry, line);) {
-      if (line.rfind("X=", 0) == 0) ox = std::stoi(line.substr(2));
-      if (line.rfind("Y=", 0) == 0) oy = std::stoi(line.substr(2));
-    }
-    ASSERT_GE(ox, 0);
+    auto findWindow = [&](const std::string& title) {  // its top-left corner goes to (ox, oy)
+      const std::string id = Xdo(screen.Display(), "search --name '^" + title + "$'");
+      ASSERT_FALSE(id.empty());
+      std::istringstream geometry(Xdo(screen.Display(), "getwindowgeometry --shell " + id.substr(0, id.find('\n'))));
+      ox = oy = -1;
+      for (std::string line; std::getline(geometry, line);) {
+        if (line.rfind("X=", 0) == 0) ox = std::stoi(line.substr(2));
+        if (line.rfind("Y=", 0) == 0) oy = std::stoi(line.substr(2));
+      }
+      ASSERT_GE(ox, 0);
+    };
+    findWindow("Brivane controls");
+    if (HasFatalFailure()) return;
     auto click = [&](int x, int y) {
       Xdo(screen.Display(), "mousemove " + std::to_string(ox + x) + " " + std::to_string(oy + y) + " click 1");
       Pump(0.6);
@@ -242,11 +253,12 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     // Kept for a person to look at when asked for.
     if (const char* keep = std::getenv("BRIVANE_KEEP_SCREENSHOT"))
       std::filesystem::copy_file(shot, keep, std::filesystem::copy_options::overwrite_existing);
-    auto colours = [&](int x, int top, int height) {  // the colours down one column
-      return testsupport::Run("convert '" + shot + "' -crop 1x" + std::to_string(height) + "+" +
+    auto coloursIn = [&](const std::string& file, int x, int top, int height) {  // down one column
+      return testsupport::Run("convert '" + file + "' -crop 1x" + std::to_string(height) + "+" +
                               std::to_string(ox + x) + "+" + std::to_string(oy + top) +
                               " +repage -unique-colors -depth 8 txt:- | tail -n +2 | sed 's/.*#\\([0-9A-F]*\\).*/\\1/'");
     };
+    auto colours = [&](int x, int top, int height) { return coloursIn(shot, x, top, height); };
     const std::string background = colours(610, 410, 1);
     ASSERT_FALSE(background.empty());
     struct { const char* name; Rect r; } shown[] = {
@@ -273,6 +285,17 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     click(480, 25);
     keys("Down Return");
     EXPECT_EQ(heardMenu, std::vector<OSType>{FourCC("alph")});
+    click(480, 25);
+    keys("Down Down Down Right");  // "More" opens its submenu
+    const std::string open = (dir.path() / "submenu.png").string();
+    testsupport::Run("import -display " + screen.Display() + " -window root '" + open + "'");
+    if (const char* keep = std::getenv("BRIVANE_KEEP_SCREENSHOT"))
+      std::filesystem::copy_file(open, std::string(keep) + ".bevel.png", std::filesystem::copy_options::overwrite_existing);
+    // The submenu opens beside the menu, right of the window, where only the screen's
+    // background was before.
+    EXPECT_NE(coloursIn(open, 660, 60, 70), coloursIn(shot, 660, 60, 70)) << "the submenu is not shown";
+    keys("Return");
+    EXPECT_EQ(heardMenu, (std::vector<OSType>{FourCC("alph"), FourCC("gamm")}));
     click(85, 75);
     Xdo(screen.Display(), "type --delay 80 '12a.5.'");
     Pump(0.8);
@@ -294,6 +317,39 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     if (const char* keep = std::getenv("BRIVANE_KEEP_SCREENSHOT"))
       testsupport::Run("import -display " + screen.Display() + " -window root '" + keep + ".after.png'");
     w.Destroy();
+
+    // The menu bar of a document window shows submenus (recent items) too, and a choice in
+    // one reaches the window as that item's command.
+    MenuRef file, recent;
+    CreateNewMenu(400, L"File", &file);
+    CreateNewMenu(401, L"Open Recent", &recent);
+    AppendMenuItem(file, MenuItemInfo{L"Open", FourCC("open")});
+    AppendMenuItem(file, MenuItemInfo{L"Open Recent", 0});
+    AppendMenuItem(recent, MenuItemInfo{L"first.mp3", FourCC("rec1")});
+    AppendMenuItem(recent, MenuItemInfo{L"second.mp3", FourCC("rec2")});
+    SetMenuItemHierarchicalMenu(file, 2, recent);
+    SetMenuBar({file});
+    ControlsWindow doc;
+    ASSERT_TRUE(doc.CreateWindow(100, 100, 300, 200, kWindowFlagShow, WindowRef{}));
+    SetWindowTitle(doc.GetWindow(), L"Brivane document");
+    Pump(1.0);
+    findWindow("Brivane document");
+    if (HasFatalFailure()) return;
+    click(20, 10);
+    keys("Down Down");
+    const std::string closed = (dir.path() / "menu-closed.png").string();
+    testsupport::Run("import -display " + screen.Display() + " -window root '" + closed + "'");
+    keys("Right");  // "Open Recent" opens its submenu
+    const std::string recentShot = (dir.path() / "menu-recent.png").string();
+    testsupport::Run("import -display " + screen.Display() + " -window root '" + recentShot + "'");
+    if (const char* keep = std::getenv("BRIVANE_KEEP_SCREENSHOT"))
+      std::filesystem::copy_file(recentShot, std::string(keep) + ".menubar.png",
+                                 std::filesystem::copy_options::overwrite_existing);
+    // The submenu opens beside its item, over the window's empty content.
+    EXPECT_NE(coloursIn(recentShot, 250, 40, 60), coloursIn(closed, 250, 40, 60)) << "the submenu is not shown";
+    keys("Down Return");
+    EXPECT_EQ(heardCommands.back(), "rec2");
+    doc.Destroy();
   }
   SetDisplayBackend(nullptr);
   ResetEventModel();

@@ -35,6 +35,10 @@ class DisplayBackend {
   // launches nothing, which is what the headless back end and tests want.
   virtual bool OpenUri(const std::string& uri);
   virtual bool Spawn(const std::vector<std::string>& argv);
+
+  // A file dialog starts to wait for its answer, and is over (answered or not).
+  virtual void FileDialogShown(NavDialogRef) {}
+  virtual void FileDialogClosed(NavDialogRef) {}
 };
 
 // Installs the back end (null: none) and returns the previous one.

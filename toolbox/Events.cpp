@@ -288,6 +288,7 @@ OSStatus NextEvent(double timeoutSeconds, const std::function<bool()>& stop,
   const double start = CurrentEventTime();
   const double deadline = timeoutSeconds < 0 ? std::numeric_limits<double>::infinity()
                                              : start + timeoutSeconds;
+  bool polled = false;
   for (;;) {
     FireDueTimers();
     if (stop && stop()) return kEventLoopQuitErr;
@@ -298,10 +299,16 @@ OSStatus NextEvent(double timeoutSeconds, const std::function<bool()>& stop,
     }
     if (st.inputEnded) return kEventLoopQuitErr;
     double now = CurrentEventTime();
-    if (now >= deadline) return kEventLoopTimedOutErr;
+    DisplayBackend* backend = GetDisplayBackend();
+    if (now >= deadline) {
+      // Even a wait of no time lets the back end hand over the input that is ready, once.
+      if (polled || !backend) return kEventLoopTimedOutErr;
+      polled = true;
+      if (!backend->WaitForInput(0)) st.inputEnded = true;
+      continue;
+    }
     double until = std::min(deadline, NextTimerTime());
     double wait = std::isinf(until) ? -1.0 : std::max(0.0, until - now);
-    DisplayBackend* backend = GetDisplayBackend();
     if (backend) {
       if (!backend->WaitForInput(wait)) st.inputEnded = true;
     } else if (wait < 0) {

@@ -10,11 +10,13 @@
 #include <map>
 #include <vector>
 
+#include "toolbox/Alerts.h"
 #include "toolbox/Controls.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/DragDrop.h"
 #include "toolbox/Launch.h"
 #include "toolbox/Menus.h"
+#include "toolbox/Navigation.h"
 #include "toolbox/Utf8.h"
 #include "toolbox/Windows.h"
 
@@ -67,6 +69,8 @@ class GtkBackend : public DisplayBackend {
   ~GtkBackend() override {
     if (GdkDisplay* display = gdk_display_get_default())
       g_signal_handlers_disconnect_by_data(display, this);
+    for (auto& [id, chooser] : choosers_) gtk_widget_destroy(chooser);
+    choosers_.clear();
     for (auto& [id, m] : windows_) gtk_widget_destroy(m->window);
     windows_.clear();
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
@@ -94,6 +98,78 @@ class GtkBackend : public DisplayBackend {
   void MenuBarChanged() override { Sync(); }
   bool OpenUri(const std::string& uri) override { return LaunchUriWithGio(uri); }
   bool Spawn(const std::vector<std::string>& argv) override { return SpawnWithGio(argv); }
+
+  // A file dialog of the model as a GTK file chooser (never the portal chooser, which takes
+  // no custom filters). Each pop-up item becomes a filter that asks the model item by item.
+  void FileDialogShown(NavDialogRef ref) override {
+    Sync();
+    const NavDialogView view = ViewOfNavDialog(ref);
+    if (!view.ref) return;
+    static const char* const kTitles[] = {"Save", "Open", "Choose a File", "Choose a Folder"};
+    static const char* const kActions[] = {"_Save", "_Open", "_Choose", "_Choose"};
+    static const GtkFileChooserAction kModes[] = {
+        GTK_FILE_CHOOSER_ACTION_SAVE, GTK_FILE_CHOOSER_ACTION_OPEN, GTK_FILE_CHOOSER_ACTION_OPEN,
+        GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER};
+    const int kind = std::clamp<int>(view.kind, 0, 3);
+    auto text = [](const std::wstring& given, const char* fallback) {
+      return given.empty() ? std::string(fallback) : WideToUtf8(given);
+    };
+    GtkWindow* parent = nullptr;
+    if (auto it = windows_.find(view.options.parentWindow.id); it != windows_.end())
+      parent = GTK_WINDOW(it->second->window);
+    else
+      parent = ParentFor(WindowRef{});
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(
+        text(view.options.windowTitle, kTitles[kind]).c_str(), parent, kModes[kind],
+        text(view.options.cancelButtonLabel, "_Cancel").c_str(), GTK_RESPONSE_CANCEL,
+        text(view.options.actionButtonLabel, kActions[kind]).c_str(), GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_default_size(GTK_WINDOW(dialog), 760, 520);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    if (view.kind == kNavPutFileDialog) {
+      // GTK's question before replacing mirrors the model's own.
+      gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+      gtk_file_chooser_set_current_name(chooser, WideToUtf8(view.saveFileName).c_str());
+    }
+    if ((view.options.optionFlags & kNavAllowMultipleFiles) &&
+        (view.kind == kNavGetFileDialog || view.kind == kNavChooseFileDialog))
+      gtk_file_chooser_set_select_multiple(chooser, TRUE);
+    if (!view.options.message.empty())
+      gtk_file_chooser_set_extra_widget(chooser, gtk_label_new(WideToUtf8(view.options.message).c_str()));
+    std::vector<std::string> names;
+    for (const std::wstring& item : view.options.popupExtension) names.push_back(WideToUtf8(item));
+    if (names.empty() && view.kind != kNavChooseFolderDialog) names.push_back("");  // the object filter alone
+    GtkFileFilter* first = nullptr;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      GtkFileFilter* filter = gtk_file_filter_new();
+      if (!names[i].empty()) gtk_file_filter_set_name(filter, names[i].c_str());
+      auto* target = new SignalTarget{this, ref.id, 0, static_cast<std::uint16_t>(i)};
+      gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_FILENAME, OnChooserFilterItem, target,
+                                 [](gpointer p) { delete static_cast<SignalTarget*>(p); });
+      g_object_set_data(G_OBJECT(filter), "brivane-index", GINT_TO_POINTER(static_cast<int>(i)));
+      gtk_file_chooser_add_filter(chooser, filter);
+      if (!first) first = filter;
+    }
+    if (first) gtk_file_chooser_set_filter(chooser, first);
+    const SignalTarget target{this, ref.id};
+    Connect(dialog, "notify::filter", G_CALLBACK(OnChooserFilterChanged), target);
+    Connect(dialog, "response", G_CALLBACK(OnChooserResponse), target);
+    choosers_[ref.id] = dialog;
+    gtk_widget_show(dialog);
+    gtk_window_resize(GTK_WINDOW(dialog), 760, 520);  // the chooser's own size may fill the screen
+    gtk_window_present(GTK_WINDOW(dialog));
+  }
+
+  void FileDialogClosed(NavDialogRef ref) override {
+    if (auto it = choosers_.find(ref.id); it != choosers_.end()) {
+      gtk_widget_destroy(it->second);
+      choosers_.erase(it);
+    }
+    Sync();
+  }
 
  private:
   void Pump(double seconds) {
@@ -164,10 +240,17 @@ class GtkBackend : public DisplayBackend {
 
     switch (view.windowClass) {
       case kMovableModalWindowClass:
-      case kSheetWindowClass:
         gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
         gtk_window_set_modal(window, TRUE);
         if (GtkWindow* parent = ParentFor(view.ref)) gtk_window_set_transient_for(window, parent);
+        Connect(m->window, "key-press-event", G_CALLBACK(OnDialogKey), target);
+        break;
+      case kSheetWindowClass:
+        // GTK has no sheets: a dialog transient for its parent, which stays insensitive
+        // while the sheet is up; other windows keep working.
+        gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
+        if (GtkWindow* parent = SheetParentFor(view.ref)) gtk_window_set_transient_for(window, parent);
+        Connect(m->window, "key-press-event", G_CALLBACK(OnDialogKey), target);
         break;
       case kFloatingWindowClass:
       case kUtilityWindowClass:
@@ -204,8 +287,16 @@ class GtkBackend : public DisplayBackend {
     return nullptr;
   }
 
+  GtkWindow* SheetParentFor(WindowRef sheet) {
+    if (auto it = windows_.find(GetSheetParent(sheet).id); it != windows_.end())
+      return GTK_WINDOW(it->second->window);
+    return ParentFor(sheet);
+  }
+
   void Update(WindowMirror& m, const WindowView& view, const std::vector<MenuView>& menus) {
     const bool first = !m.shown.ref;  // nothing of it shown yet
+    if (GtkWidget* inside = gtk_bin_get_child(GTK_BIN(m.window)))
+      gtk_widget_set_sensitive(inside, WindowAcceptsUserInput(view.ref));
     if (first || view.title != m.shown.title)
       gtk_window_set_title(GTK_WINDOW(m.window), view.title.c_str());
     if (m.menuBar && (first || menus != m.shownMenus)) {
@@ -531,6 +622,66 @@ class GtkBackend : public DisplayBackend {
 
   // --- signals: each only queues the input for the model ---
 
+  // The filter GTK lists with names the pop-up item the user chose; the model hears of the
+  // choice at once, so that the listing already follows it.
+  static gboolean OnChooserFilterItem(const GtkFileFilterInfo* info, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    NavDialogRef ref{t->id};
+    const NavDialogView view = ViewOfNavDialog(ref);
+    if (!view.options.popupExtension.empty() && view.popupIndex != t->index)
+      NavDialogSelectPopup(ref, t->index);
+    return info->filename && NavDialogShowsItem(ref, info->filename);
+  }
+
+  static void OnChooserFilterChanged(GObject* object, GParamSpec*, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(object);
+    GtkFileFilter* filter = gtk_file_chooser_get_filter(chooser);
+    if (!filter) return;
+    NavDialogRef ref{t->id};
+    const int index = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(filter), "brivane-index"));
+    NavDialogView view = ViewOfNavDialog(ref);
+    if (view.options.popupExtension.empty() || view.popupIndex == index) return;
+    NavDialogSelectPopup(ref, index);
+    view = ViewOfNavDialog(ref);
+    if (view.kind == kNavPutFileDialog)
+      gtk_file_chooser_set_current_name(chooser, WideToUtf8(view.saveFileName).c_str());
+  }
+
+  static void OnChooserResponse(GtkDialog* dialog, gint response, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    NavDialogRef ref{t->id};
+    if (response != GTK_RESPONSE_ACCEPT) {
+      t->backend->Input([ref] { NavDialogCancel(ref); });
+      return;
+    }
+    std::vector<std::string> paths;
+    GSList* files = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(dialog));
+    for (GSList* l = files; l; l = l->next) {
+      paths.emplace_back(static_cast<const char*>(l->data));
+      g_free(l->data);
+    }
+    g_slist_free(files);
+    if (paths.empty()) return;
+    t->backend->Input([ref, paths] { NavDialogAccept(ref, paths, true); });
+  }
+
+  // Return, Enter and Escape in a dialog go to the model as its keys (the default and
+  // cancel buttons); an edit field keeps Return for itself.
+  static gboolean OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data) {
+    auto* t = static_cast<SignalTarget*>(data);
+    std::uint32_t code = 0;
+    if (key->keyval == GDK_KEY_Return) code = kReturnKeyCode;
+    if (key->keyval == GDK_KEY_KP_Enter) code = kEnterKeyCode;
+    if (key->keyval == GDK_KEY_Escape) code = kEscapeKeyCode;
+    if (!code) return FALSE;
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(widget));
+    if (code != kEscapeKeyCode && focus && GTK_IS_ENTRY(focus)) return FALSE;
+    WindowRef window{t->id};
+    t->backend->Input([window, code] { PressKey(window, code); });
+    return TRUE;
+  }
+
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
     auto* t = static_cast<SignalTarget*>(data);
     WindowRef window{t->id};
@@ -770,6 +921,7 @@ class GtkBackend : public DisplayBackend {
   }
 
   std::map<std::uint64_t, std::unique_ptr<WindowMirror>> windows_;
+  std::map<std::uint64_t, GtkWidget*> choosers_;  // running file dialogs
   std::deque<std::function<void()>> input_;
   WindowRef front_;
   bool syncing_ = false;

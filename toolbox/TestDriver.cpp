@@ -7,6 +7,7 @@
 #include "toolbox/Controls.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/Menus.h"
+#include "toolbox/Navigation.h"
 
 namespace toolbox {
 
@@ -18,14 +19,19 @@ class TestDriver::Backend : public DisplayBackend {
     if (!steps.empty()) {
       std::function<void()> step = std::move(steps.front());
       steps.pop_front();  // before the step: it may wait for input itself
+      idle = 0;
       step();
       return true;
     }
-    if (seconds < 0) {
+    // A loop that polls with a time limit would wait for ever once the script is used up:
+    // after kMaxIdleSeconds without a step, input ends as for a wait without a limit.
+    if (seconds < 0 || idle >= kMaxIdleSeconds) {
       dry = true;
       return false;
     }
-    std::this_thread::sleep_for(std::chrono::duration<double>(std::min(seconds, 1.0)));
+    const double nap = std::min(seconds, 1.0);
+    std::this_thread::sleep_for(std::chrono::duration<double>(nap));
+    idle += nap;
     return true;
   }
   void WindowShown(WindowRef w) override { log.push_back("shown " + DescribeWindow(w)); }
@@ -36,6 +42,8 @@ class TestDriver::Backend : public DisplayBackend {
   std::deque<std::function<void()>> steps;
   std::vector<std::string> log;
   bool dry = false;
+  double idle = 0;
+  static constexpr double kMaxIdleSeconds = 10;
 };
 
 namespace {
@@ -79,6 +87,17 @@ void TestDriver::ThenClick(ControlID id, WindowRef window) {
 
 void TestDriver::ThenCloseFrontWindow() {
   Then([] { Close(FrontWindow()); });
+}
+
+void TestDriver::ThenChooseFiles(std::vector<std::string> utf8Paths, int filter) {
+  Then([paths = std::move(utf8Paths), filter] {
+    if (filter >= 0) NavDialogSelectPopup(FrontNavDialog(), filter);
+    NavDialogAccept(FrontNavDialog(), paths);
+  });
+}
+
+void TestDriver::ThenCancelFileDialog() {
+  Then([] { NavDialogCancel(FrontNavDialog()); });
 }
 
 std::size_t TestDriver::PendingSteps() const { return backend_->steps.size(); }

@@ -2,8 +2,10 @@
 // A display back end for tests that acts as a user would. Tests script steps (click a
 // control, choose a menu command, close a window, drop files, press keys, move the mouse);
 // whenever the program waits for input the driver performs the next step. When the script
-// is used up while the program waits with no time limit, input ends: every running loop
-// returns, and RanDry() tells the test so. A test can therefore never hang in a loop.
+// is used up while the program waits with no time limit, or has waited ten seconds in all
+// with time limits since the last step, input ends:
+// every running loop returns, and RanDry() tells the test so. A test can therefore never
+// hang in a loop.
 //
 // Constructing a driver clears the toolbox's window, menu and event model and installs the
 // driver as the back end; destroying it removes it and clears the model again.
@@ -34,6 +36,10 @@ class TestDriver {
   // Clicks the control of the front window (or of the given window) with this ControlID.
   void ThenClick(ControlID id, WindowRef window = {});
   void ThenCloseFrontWindow();
+  // Answers the running file dialog: picks the pop-up item `filter` first (-1: leaves it),
+  // then accepts the paths (UTF-8; a save dialog takes one, folder and name).
+  void ThenChooseFiles(std::vector<std::string> utf8Paths, int filter = -1);
+  void ThenCancelFileDialog();
   std::size_t PendingSteps() const;
   bool RanDry() const;
 

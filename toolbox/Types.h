@@ -67,12 +67,14 @@ struct MenuTag;
 struct HandlerTag;
 struct TimerTag;
 struct NibTag;
+struct NavTag;
 using WindowRef = Handle<WindowTag>;
 using ControlRef = Handle<ControlTag>;
 using MenuRef = Handle<MenuTag>;
 using EventHandlerRef = Handle<HandlerTag>;
 using EventLoopTimerRef = Handle<TimerTag>;
 using NibRefHandle = Handle<NibTag>;
+using NavDialogRef = Handle<NavTag>;  // a running file dialog
 
 // A fresh handle number; never zero, never repeated in the life of the process.
 std::uint64_t NextHandleId();

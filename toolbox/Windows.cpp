@@ -76,8 +76,13 @@ void MoveToFront(WindowRef w) {
   order.insert(order.begin(), w);
 }
 
+// A window without a close box is never closed by the standard handling: a close request
+// from elsewhere (a window manager's button, a script) must not take away a window whose
+// user was given no way to close it, such as a progress dialog of running work.
 OSStatus WindowStandardHandler(WindowRef window, EventRef event) {
   if (event->Class() == kEventClassWindow && event->Kind() == kEventWindowClose) {
+    WindowData* d = Find(window);
+    if (!d || !(d->attributes & kWindowCloseBoxAttribute)) return kEventNotHandledErr;
     return DisposeWindow(window);
   }
   return kEventNotHandledErr;

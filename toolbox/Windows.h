@@ -4,8 +4,9 @@
 // A window has a class, attributes, content bounds in global coordinates, a title,
 // visibility, a front-to-back place, properties stored by (creator, tag), an event target
 // whose parent is the application's, and its controls. A sheet is shown on a parent window.
-// Windows with the standard-handler attribute dispose of themselves when a close event is
-// not handled by any of their handlers; the window's dispose observer hears of it.
+// Windows with the standard-handler and close-box attributes dispose of themselves when a
+// close event is not handled by any of their handlers; the window's dispose observer hears
+// of it.
 //
 // A control has a kind, a ControlID (four-character signature and a number), a command id,
 // a title, bounds in its window's coordinates, visibility, activity, a value with minimum

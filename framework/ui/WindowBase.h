@@ -113,6 +113,9 @@ class WindowBase {
   toolbox::ControlRef GetHostPane() const { return hostPane; }
   toolbox::ControlRef GetLastHitControl() const { return lastHitControl; }
 
+  // The result a dialog reports, for dialogs that set it without ending.
+  void SetModalResult(std::int32_t result) { modalResult = result; }
+
   friend toolbox::OSStatus DispatchWindowEvent(toolbox::EventHandlerCallRef next,
                                                toolbox::EventRef event, void* userData);
 

@@ -177,7 +177,8 @@ TEST(EventModel, ModalQuitIsKeyedByWindowAndIdempotent) {
 TEST(EventModel, ModalLoopEndsWhenItsWindowIsDisposed) {
   TestDriver driver;
   WindowRef w;
-  CreateNewWindow(kMovableModalWindowClass, kWindowStandardHandlerAttribute, Rect{0, 0, 10, 10}, &w);
+  CreateNewWindow(kMovableModalWindowClass, kWindowStandardHandlerAttribute | kWindowCloseBoxAttribute,
+                  Rect{0, 0, 10, 10}, &w);
   driver.Then([&] { SendWindowCloseEvent(w); });
   RunAppModalLoopForWindow(w);
   EXPECT_FALSE(IsValidWindowRef(w));

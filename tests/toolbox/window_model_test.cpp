@@ -54,10 +54,10 @@ TEST(WindowModel, PropertiesByCreatorAndTag) {
 }
 
 // The standard handler disposes of a window whose close nobody handled, and tells the
-// window's observer; without the standard-handler attribute the window stays.
+// window's observer; without the standard-handler or the close-box attribute the window stays.
 TEST(WindowModel, StandardCloseHandlingDisposesAndTellsTheObserver) {
   TestDriver driver;
-  WindowRef w = NewWindow();
+  WindowRef w = NewWindow(kWindowStandardHandlerAttribute | kWindowCloseBoxAttribute);
   int told = 0;
   SetWindowDisposeObserver(w, [&](WindowRef gone) {
     EXPECT_EQ(gone, w);
@@ -71,6 +71,9 @@ TEST(WindowModel, StandardCloseHandlingDisposesAndTellsTheObserver) {
   WindowRef plain = NewWindow(0);
   EXPECT_EQ(SendWindowCloseEvent(plain), kEventNotHandledErr);
   EXPECT_TRUE(IsValidWindowRef(plain));
+  WindowRef noCloseBox = NewWindow();
+  EXPECT_EQ(SendWindowCloseEvent(noCloseBox), kEventNotHandledErr);
+  EXPECT_TRUE(IsValidWindowRef(noCloseBox));
 }
 
 TEST(WindowModel, BoundsChangesSendChangingThenChanged) {

@@ -1,0 +1,237 @@
+#include "toolbox/Alerts.h"
+
+#include <algorithm>
+#include <map>
+
+#include "toolbox/Controls.h"
+
+namespace toolbox {
+namespace {
+
+constexpr OSType kAlertCreator = FourCC("Alrt");
+constexpr OSType kAlertTypeTag = FourCC("type");
+constexpr OSType kAlertMessageSignature = FourCC("aMsg");
+constexpr OSType kAlertTitleSignature = FourCC("aTtl");
+
+constexpr short kAlertWidth = 420;
+constexpr short kButtonWidth = 90;
+constexpr short kButtonHeight = 20;
+constexpr short kMargin = 20;
+constexpr short kLineHeight = 16;
+constexpr std::size_t kCharsPerLine = 60;
+
+// Lines the message takes at about kCharsPerLine characters a line.
+int MessageLines(const std::wstring& message) {
+  int lines = 0;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = message.find(L'\n', start);
+    const std::size_t length = (end == std::wstring::npos ? message.size() : end) - start;
+    lines += static_cast<int>(std::max<std::size_t>(1, (length + kCharsPerLine - 1) / kCharsPerLine));
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  return std::min(lines, 40);
+}
+
+ControlRef Button(WindowRef window, OSType command) {
+  ControlRef c;
+  if (GetControlByID(window, ControlID{command, 0}, &c) != kNoErr) return ControlRef{};
+  return c;
+}
+
+OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wstring& title,
+                         const std::wstring& message, const AlertStdParams* given,
+                         WindowRef* out) {
+  if (!out) return kParamErr;
+  AlertStdParams params;
+  if (given) params = *given;
+  // The title stands above the message too: a window manager may show no title bar.
+  const short titleHeight = title.empty() ? 0 : static_cast<short>(MessageLines(title) * kLineHeight + 8);
+  const short textHeight = static_cast<short>(MessageLines(message) * kLineHeight);
+  const short height =
+      static_cast<short>(kMargin + titleHeight + textHeight + kMargin + kButtonHeight + kMargin);
+  Rect bounds{0, 0, height, kAlertWidth};
+  WindowRef window;
+  OSStatus status = CreateNewWindow(windowClass, 0, bounds, &window);
+  if (status != kNoErr) return status;
+  SetWindowTitle(window, title);
+  const std::int16_t kind = type;
+  SetWindowProperty(window, kAlertCreator, kAlertTypeTag, &kind, sizeof kind);
+
+  if (!title.empty()) {
+    ControlRef heading;
+    CreateControl(window, kControlKindStaticText,
+                  Rect{kMargin, kMargin, static_cast<short>(kMargin + titleHeight),
+                       static_cast<short>(kAlertWidth - kMargin)},
+                  title, &heading);
+    SetControlID(heading, ControlID{kAlertTitleSignature, 0});
+    ControlFontStyle bold;
+    bold.flags = 0x2;  // the face is set
+    bold.style = 1;
+    SetControlFontStyle(heading, bold);
+  }
+  ControlRef text;
+  const short textTop = static_cast<short>(kMargin + titleHeight);
+  CreateControl(window, kControlKindStaticText,
+                Rect{textTop, kMargin, static_cast<short>(textTop + textHeight),
+                     static_cast<short>(kAlertWidth - kMargin)},
+                message, &text);
+  SetControlID(text, ControlID{kAlertMessageSignature, 0});
+
+  // Right to left: default, cancel; the other button at the far left.
+  const short top = static_cast<short>(height - kMargin - kButtonHeight);
+  const short bottom = static_cast<short>(top + kButtonHeight);
+  auto make = [&](OSType command, const std::wstring& label, short left) {
+    ControlRef c;
+    CreateControl(window, kControlKindPushButton,
+                  Rect{top, left, bottom, static_cast<short>(left + kButtonWidth)}, label, &c);
+    SetControlID(c, ControlID{command, 0});
+    SetControlCommandID(c, command);
+  };
+  short right = static_cast<short>(kAlertWidth - kMargin);
+  make(kHICommandOK, params.defaultText ? *params.defaultText : kAlertDefaultOKText,
+       static_cast<short>(right - kButtonWidth));
+  right = static_cast<short>(right - kButtonWidth - 12);
+  if (params.cancelText) make(kHICommandCancel, *params.cancelText, static_cast<short>(right - kButtonWidth));
+  if (params.otherText) make(kHICommandOther, *params.otherText, kMargin);
+
+  // Escape answers only where there is a cancel button it may press.
+  const bool escape = params.cancelText && params.cancelButton == kAlertStdAlertCancelButton;
+  // Return and Enter press the default button, Escape the cancel button.
+  static const EventTypeSpec keys[] = {{kEventClassKeyboard, kEventRawKeyDown}};
+  InstallEventHandler(
+      GetWindowEventTarget(window),
+      [window, escape](EventHandlerCallRef, EventRef event) -> OSStatus {
+        std::uint32_t key = 0;
+        event->GetParameter(kEventParamKeyCode, kTypeUInt32, &key);
+        OSType command = 0;
+        if (key == kReturnKeyCode || key == kEnterKeyCode) command = kHICommandOK;
+        if (key == kEscapeKeyCode && escape) command = kHICommandCancel;
+        ControlRef button = command ? Button(window, command) : ControlRef{};
+        if (!button) return kEventNotHandledErr;
+        HitControl(button);
+        return kNoErr;
+      },
+      keys, nullptr);
+  *out = window;
+  return kNoErr;
+}
+
+}  // namespace
+
+OSStatus GetStandardAlertDefaultParams(AlertStdParams* params, std::uint32_t version) {
+  if (!params) return kParamErr;
+  *params = AlertStdParams{};
+  params->version = version;
+  params->defaultText = kAlertDefaultOKText;
+  return kNoErr;
+}
+
+OSStatus CreateStandardAlert(AlertType type, const std::wstring& title, const std::wstring& message,
+                             const AlertStdParams* params, WindowRef* outAlert) {
+  return MakeAlertWindow(kMovableModalWindowClass, type, title, message, params, outAlert);
+}
+
+OSStatus RunStandardAlert(WindowRef alert, DialogItemIndex* outItemHit) {
+  if (!IsValidWindowRef(alert)) return kInvalidWindowErr;
+  DialogItemIndex hit = 0;
+  static const EventTypeSpec hits[] = {{kEventClassControl, kEventControlHit}};
+  InstallEventHandler(
+      GetWindowEventTarget(alert),
+      [alert, &hit](EventHandlerCallRef, EventRef event) -> OSStatus {
+        ControlRef control;
+        event->GetParameter(kEventParamDirectObject, kTypeControlRef, &control);
+        OSType command = 0;
+        GetControlCommandID(control, &command);
+        if (command == kHICommandOK) hit = kAlertStdAlertOKButton;
+        else if (command == kHICommandCancel) hit = kAlertStdAlertCancelButton;
+        else if (command == kHICommandOther) hit = kAlertStdAlertOtherButton;
+        else return kEventNotHandledErr;
+        QuitAppModalLoopForWindow(alert);
+        return kNoErr;
+      },
+      hits, nullptr);
+  CenterWindowOnScreen(alert);
+  ShowWindow(alert);
+  SelectWindow(alert);
+  RunAppModalLoopForWindow(alert);
+  if (IsValidWindowRef(alert)) DisposeWindow(alert);
+  if (outItemHit) *outItemHit = hit;
+  return hit ? kNoErr : kUserCanceledErr;
+}
+
+OSStatus CreateStandardSheet(AlertType type, const std::wstring& title, const std::wstring& message,
+                             const AlertStdParams* params, WindowRef* outSheet) {
+  return MakeAlertWindow(kSheetWindowClass, type, title, message, params, outSheet);
+}
+
+OSStatus ShowSheetOnParent(WindowRef sheet, WindowRef parent) {
+  Rect outer, own;
+  if (GetWindowBounds(parent, &outer) != kNoErr) return kInvalidWindowErr;
+  if (GetWindowBounds(sheet, &own) != kNoErr) return kInvalidWindowErr;
+  const int left = outer.left + (outer.Width() - own.Width()) / 2;
+  MoveWindow(sheet, static_cast<short>(std::clamp(left, -32768, 32767)), outer.top);
+  OSStatus status = ShowSheetWindow(sheet, parent);
+  if (status == kNoErr) SelectWindow(sheet);
+  return status;
+}
+
+bool GetAlertType(WindowRef window, AlertType* type) {
+  std::int16_t kind = 0;
+  if (GetWindowProperty(window, kAlertCreator, kAlertTypeTag, &kind, sizeof kind) != kNoErr)
+    return false;
+  if (type) *type = static_cast<AlertType>(kind);
+  return true;
+}
+
+std::wstring GetAlertMessage(WindowRef window) {
+  ControlRef text;
+  if (GetControlByID(window, ControlID{kAlertMessageSignature, 0}, &text) != kNoErr) return {};
+  return GetControlTitle(text);
+}
+
+bool HasVisibleSheet(WindowRef window) {
+  if (!window) return false;
+  for (WindowRef w : WindowsFrontToBack())
+    if (GetSheetParent(w) == window && IsWindowVisible(w)) return true;
+  return false;
+}
+
+namespace {
+WindowRef& Exclusive() {
+  static WindowRef window;
+  return window;
+}
+}  // namespace
+
+void SetExclusiveInputWindow(WindowRef window) { Exclusive() = window; }
+
+WindowRef ExclusiveInputWindow() {
+  return IsValidWindowRef(Exclusive()) ? Exclusive() : WindowRef{};
+}
+
+bool WindowAcceptsUserInput(WindowRef window) {
+  if (HasVisibleSheet(window)) return false;
+  const WindowRef exclusive = ExclusiveInputWindow();
+  return !exclusive || exclusive == window;
+}
+
+WindowRef WindowOfEventTarget(const EventTargetRef& target) {
+  if (!target) return WindowRef{};
+  const std::vector<WindowRef> windows = WindowsFrontToBack();
+  for (EventTargetRef t = target; t; t = t->Parent()) {
+    if (t == GetApplicationEventTarget()) break;
+    for (WindowRef w : windows)
+      if (GetWindowEventTarget(w) == t) return w;
+  }
+  return WindowRef{};
+}
+
+bool IsUserInputEvent(const Event& event) {
+  const OSType c = event.Class();
+  return c == kEventClassMouse || c == kEventClassKeyboard || c == kEventClassTextInput ||
+         c == kEventClassCommand || c == kEventClassControl;
+}
+
+}  // namespace toolbox

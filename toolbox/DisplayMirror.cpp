@@ -1,5 +1,7 @@
 #include "toolbox/DisplayMirror.h"
 
+#include <algorithm>
+
 #include "toolbox/Controls.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Utf8.h"
@@ -74,30 +76,50 @@ WindowView ViewOfWindow(WindowRef window) {
   return v;
 }
 
+namespace {
+
+std::vector<MenuItemView> ItemsOf(MenuRef m, std::vector<MenuRef>& path) {
+  std::vector<MenuItemView> items;
+  path.push_back(m);
+  for (std::uint16_t i = 1; i <= CountMenuItems(m); ++i) {
+    MenuItemInfo item;
+    if (GetMenuItem(m, i, &item) != kNoErr) continue;
+    MenuItemView iv;
+    iv.index = i;
+    iv.label = WideToUtf8(item.text);
+    iv.separator = item.attributes & kMenuItemAttrSeparator;
+    iv.enabled = item.enabled;
+    iv.checked = item.checked;
+    // A virtual key is a key code, not a character: it has no on-screen combination.
+    if (item.key && !item.virtualKey && !iv.separator) {
+      iv.key = item.key;
+      iv.ctrl = !(item.modifiers & kMenuNoCommandModifier) || (item.modifiers & kMenuControlModifier);
+      iv.shift = item.modifiers & kMenuShiftModifier;
+      iv.alt = item.modifiers & kMenuOptionModifier;
+    }
+    if (!iv.separator) iv.submenu = GetMenuItemHierarchicalMenu(m, i);
+    if (iv.submenu && std::find(path.begin(), path.end(), iv.submenu) == path.end())
+      iv.submenuItems = ItemsOf(iv.submenu, path);
+    items.push_back(std::move(iv));
+  }
+  path.pop_back();
+  return items;
+}
+
+}  // namespace
+
+std::vector<MenuItemView> ViewOfMenuItems(MenuRef menu) {
+  std::vector<MenuRef> path;
+  return ItemsOf(menu, path);
+}
+
 std::vector<MenuView> ViewOfMenuBar() {
   std::vector<MenuView> bar;
   for (MenuRef m : GetMenuBar()) {
     MenuView mv;
     mv.ref = m;
     mv.title = WideToUtf8(GetMenuTitle(m));
-    for (std::uint16_t i = 1; i <= CountMenuItems(m); ++i) {
-      MenuItemInfo item;
-      if (GetMenuItem(m, i, &item) != kNoErr) continue;
-      MenuItemView iv;
-      iv.index = i;
-      iv.label = WideToUtf8(item.text);
-      iv.separator = item.attributes & kMenuItemAttrSeparator;
-      iv.enabled = item.enabled;
-      iv.checked = item.checked;
-      // A virtual key is a key code, not a character: it has no on-screen combination.
-      if (item.key && !item.virtualKey && !iv.separator) {
-        iv.key = item.key;
-        iv.ctrl = !(item.modifiers & kMenuNoCommandModifier) || (item.modifiers & kMenuControlModifier);
-        iv.shift = item.modifiers & kMenuShiftModifier;
-        iv.alt = item.modifiers & kMenuOptionModifier;
-      }
-      mv.items.push_back(std::move(iv));
-    }
+    mv.items = ViewOfMenuItems(m);
     bar.push_back(std::move(mv));
   }
   return bar;

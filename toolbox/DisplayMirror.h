@@ -59,6 +59,8 @@ struct MenuItemView {
   bool ctrl = false;
   bool shift = false;
   bool alt = false;
+  MenuRef submenu;                         // null for an item without one
+  std::vector<MenuItemView> submenuItems;  // the submenu's items
   friend bool operator==(const MenuItemView&, const MenuItemView&) = default;
 };
 
@@ -73,6 +75,9 @@ struct MenuView {
 WindowView ViewOfWindow(WindowRef window);
 // The menu bar's menus in order.
 std::vector<MenuView> ViewOfMenuBar();
+// The items of one menu, with their submenus (a submenu that holds a menu it is already
+// part of is shown without its items, so a loop in the model stays finite).
+std::vector<MenuItemView> ViewOfMenuItems(MenuRef menu);
 
 // The URIs of a "text/uri-list" text: one per line (CR LF or LF), comment lines starting
 // with '#' and empty lines skipped.

@@ -340,33 +340,43 @@ class GtkBackend : public DisplayBackend {
     g_list_free(old);
     for (const MenuView& menu : menus) {
       GtkWidget* title = gtk_menu_item_new_with_label(menu.title.c_str());
-      GtkWidget* items = gtk_menu_new();
-      gtk_menu_set_accel_group(GTK_MENU(items), m.keys);
-      for (const MenuItemView& item : menu.items) {
-        GtkWidget* w;
-        if (item.separator) {
-          w = gtk_separator_menu_item_new();
-        } else {
-          w = item.checked ? gtk_check_menu_item_new_with_label(item.label.c_str())
-                           : gtk_menu_item_new_with_label(item.label.c_str());
-          if (item.checked) gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(w), TRUE);
-          gtk_widget_set_sensitive(w, item.enabled);
-          Connect(w, "activate", G_CALLBACK(OnMenuItem),
-                  SignalTarget{this, window.id, menu.ref.id, item.index});
-          if (item.key) {
-            guint key = gdk_keyval_to_lower(gdk_unicode_to_keyval(item.key));
-            int mods = (item.ctrl ? GDK_CONTROL_MASK : 0) | (item.shift ? GDK_SHIFT_MASK : 0) |
-                       (item.alt ? GDK_MOD1_MASK : 0);
-            gtk_widget_add_accelerator(w, "activate", m.keys, key, GdkModifierType(mods),
-                                       GTK_ACCEL_VISIBLE);
-          }
-        }
-        gtk_menu_shell_append(GTK_MENU_SHELL(items), w);
-      }
-      gtk_menu_item_set_submenu(GTK_MENU_ITEM(title), items);
+      gtk_menu_item_set_submenu(GTK_MENU_ITEM(title),
+                                BuildMenu(menu.items, menu.ref, window.id, G_CALLBACK(OnMenuItem), m.keys));
       gtk_menu_shell_append(GTK_MENU_SHELL(m.menuBar), title);
     }
     gtk_widget_show_all(m.menuBar);
+  }
+
+  // A GTK menu of the items, their submenus nested under them. Choosing an item at any
+  // depth calls `chosen` with the item's own menu and index; an item with a submenu only
+  // opens it. Key combinations go to `keys` (null for pop-up menus, which have none).
+  GtkWidget* BuildMenu(const std::vector<MenuItemView>& items, MenuRef menu, std::uint64_t id,
+                       GCallback chosen, GtkAccelGroup* keys) {
+    GtkWidget* shell = gtk_menu_new();
+    if (keys) gtk_menu_set_accel_group(GTK_MENU(shell), keys);
+    for (const MenuItemView& item : items) {
+      GtkWidget* w;
+      if (item.separator) {
+        w = gtk_separator_menu_item_new();
+      } else {
+        w = item.checked ? gtk_check_menu_item_new_with_label(item.label.c_str())
+                         : gtk_menu_item_new_with_label(item.label.c_str());
+        if (item.checked) gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(w), TRUE);
+        gtk_widget_set_sensitive(w, item.enabled);
+        if (item.submenu)
+          gtk_menu_item_set_submenu(GTK_MENU_ITEM(w), BuildMenu(item.submenuItems, item.submenu, id, chosen, keys));
+        else
+          Connect(w, "activate", chosen, SignalTarget{this, id, menu.id, item.index});
+        if (keys && item.key) {
+          guint key = gdk_keyval_to_lower(gdk_unicode_to_keyval(item.key));
+          int mods = (item.ctrl ? GDK_CONTROL_MASK : 0) | (item.shift ? GDK_SHIFT_MASK : 0) |
+                     (item.alt ? GDK_MOD1_MASK : 0);
+          gtk_widget_add_accelerator(w, "activate", keys, key, GdkModifierType(mods), GTK_ACCEL_VISIBLE);
+        }
+      }
+      gtk_menu_shell_append(GTK_MENU_SHELL(shell), w);
+    }
+    return shell;
   }
 
   void UpdateControls(WindowMirror& m, const WindowView& view) {
@@ -732,16 +742,8 @@ class GtkBackend : public DisplayBackend {
     // A bevel button with a menu offers it; a choice is then one hit with the menu part.
     MenuRef menu = GetControlKind(control) == kControlKindBevelButton ? GetControlMenu(control) : MenuRef{};
     if (menu && CountMenuItems(menu) > 0) {
-      GtkWidget* popup = gtk_menu_new();
-      for (std::uint16_t i = 1; i <= CountMenuItems(menu); ++i) {
-        MenuItemInfo info;
-        GetMenuItem(menu, i, &info);
-        GtkWidget* item = (info.attributes & kMenuItemAttrSeparator)
-                              ? gtk_separator_menu_item_new()
-                              : gtk_menu_item_new_with_label(WideToUtf8(info.text).c_str());
-        Connect(item, "activate", G_CALLBACK(OnBevelMenuItem), SignalTarget{t->backend, t->id, menu.id, i});
-        gtk_menu_shell_append(GTK_MENU_SHELL(popup), item);
-      }
+      GtkWidget* popup =
+          t->backend->BuildMenu(ViewOfMenuItems(menu), menu, t->id, G_CALLBACK(OnBevelMenuItem), nullptr);
       gtk_widget_show_all(popup);
       gtk_menu_popup_at_pointer(GTK_MENU(popup), nullptr);
       return;

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "toolbox/Controls.h"
 #include "toolbox/Display.h"
 #include "toolbox/Events.h"
 
@@ -42,6 +43,19 @@ bool FindCommand(OSType command, MenuRef* outMenu, std::uint16_t* outIndex) {
         *outIndex = static_cast<std::uint16_t>(i + 1);
         return true;
       }
+    }
+  }
+  return false;
+}
+
+// The menu is in the menu bar or is a submenu, at any depth, of one of its items.
+bool ReachableFromMenuBar(MenuRef menu) {
+  std::vector<MenuRef> seen = Model().bar;
+  for (std::size_t n = 0; n < seen.size(); ++n) {
+    if (seen[n] == menu) return true;
+    for (std::uint16_t i = 1; i <= CountMenuItems(seen[n]); ++i) {
+      MenuRef sub = GetMenuItemHierarchicalMenu(seen[n], i);
+      if (sub && std::find(seen.begin(), seen.end(), sub) == seen.end()) seen.push_back(sub);
     }
   }
   return false;
@@ -191,9 +205,8 @@ OSStatus PostMenuCommand(OSType command) {
 }
 
 OSStatus PostMenuItemChoice(MenuRef menu, std::uint16_t index) {
-  const auto& bar = Model().bar;
   MenuData* d = Find(menu);
-  if (!d || std::find(bar.begin(), bar.end(), menu) == bar.end()) return kNotFoundErr;
+  if (!d || !ReachableFromMenuBar(menu)) return kNotFoundErr;
   if (index < 1 || index > d->items.size()) return kNotFoundErr;
   const MenuItemInfo& item = d->items[index - 1];
   if (!item.enabled || (item.attributes & kMenuItemAttrSeparator)) return kNotFoundErr;

@@ -62,9 +62,9 @@ MenuRef GetMenuHandle(std::int16_t menuId);  // a menu of the menu bar
 OSStatus ChooseMenuCommand(OSType command);
 // The same choice queued for the event loop (what a display back end does).
 OSStatus PostMenuCommand(OSType command);
-// Queues the choice of one item of a menu in the menu bar, as a user picks it on screen.
-// kNotFoundErr when the menu is not in the menu bar or the item is missing, disabled or a
-// separator.
+// Queues the choice of one item of a menu in the menu bar or of a submenu under it, as a
+// user picks it on screen. kNotFoundErr when the menu is not reachable from the menu bar or
+// the item is missing, disabled or a separator.
 OSStatus PostMenuItemChoice(MenuRef menu, std::uint16_t index);
 
 void ResetMenuModel();

@@ -1,8 +1,8 @@
 #include "framework/ui/Buttons.h"
 
 #include <algorithm>
-#include <map>
 
+#include "framework/ui/AppIcons.h"
 #include "framework/ui/Drawing.h"
 #include "framework/ui/WindowBase.h"
 
@@ -11,12 +11,6 @@ using namespace toolbox;
 namespace {
 
 const EventTypeSpec kHitEvent[] = {{kEventClassControl, kEventControlHit}};
-
-// Icons registered for buttons, by the code they were registered under.
-std::map<OSType, int>& Icons() {
-  static std::map<OSType, int> icons;
-  return icons;
-}
 
 RGBColor Widen(std::uint32_t color) {
   auto c = [&](int shift) { return static_cast<std::uint16_t>(std::min(65535u, ((color >> shift) & 0xFF) * 65535u / 255u)); };
@@ -77,8 +71,11 @@ bool CheckBox::InstallHandlers() {
 
 // --- RadioButton ---
 
-RadioButton::~RadioButton() {
-  if (icon) Icons().erase(iconType);
+RadioButton::~RadioButton() { ReleaseIcon(); }
+
+void RadioButton::ReleaseIcon() {
+  if (icon) UnregisterAppIcon(iconType, icon);
+  icon = IconRef{};
 }
 
 bool RadioButton::Create(WindowBase* w, OSType code, const Rect& r, const std::wstring& title) {
@@ -96,13 +93,17 @@ void RadioButton::SetValue(bool on, bool redraw) {
 bool RadioButton::GetValue() { return GetControlValue(control) != 0; }
 
 bool RadioButton::SetIcon(int resourceId, OSType iconCode) {
+  // An icon set before is let go first, so a button never holds two registrations.
+  ReleaseIcon();
   iconType = iconCode;
-  if (!HasControl() || iconCode == 0 || resourceId < -32768 || resourceId > 32767) return false;
-  Icons()[iconCode] = resourceId;
-  icon = true;
+  if (!HasControl() || resourceId < -32768 || resourceId > 32767) return false;
+  IconRef ref;
+  // A code of 0 gets a fresh creator, which iconType then holds.
+  if (!RegisterAppIcon(static_cast<std::int16_t>(resourceId), iconType, &ref)) return false;
+  icon = ref;
   ButtonContent content;
   content.kind = ButtonContentKind::kIcon;
-  content.icon = iconCode;
+  content.icon = iconType;
   return SetBevelButtonContent(control, content) == kNoErr;
 }
 

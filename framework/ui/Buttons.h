@@ -8,6 +8,7 @@
 
 #include "framework/platform/Signal.h"
 #include "framework/ui/ControlBase.h"
+#include "toolbox/Icons.h"
 #include "toolbox/Menus.h"
 
 class PushButton : public ControlBase {
@@ -40,12 +41,15 @@ class RadioButton : public ControlBase {
               const std::wstring& title) override;
   void SetValue(bool on, bool redraw);
   bool GetValue();
-  // Registers the icon family `resourceId` under `iconCode` and shows it as the content.
+  // Registers the icon family `resourceId` of "main.rsrc" with `iconCode` as creator (0: a
+  // fresh one) and shows it as the content; the destructor unregisters it.
   bool SetIcon(int resourceId, toolbox::OSType iconCode);
   toolbox::OSType GetIconType() const { return iconType; }
+  toolbox::IconRef GetIcon() const { return icon; }
 
  private:
-  bool icon = false;
+  void ReleaseIcon();
+  toolbox::IconRef icon;
   toolbox::OSType iconType = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "toolbox/Controls.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/Events.h"
 #include "toolbox/Menus.h"
@@ -200,6 +201,63 @@ TEST(DisplayMirror, ChoosingAnItemQueuesItsOwnCommand) {
     EXPECT_EQ(hc.attributes, kHICommandFromMenu);
     EXPECT_TRUE(e->ToUserFocus());
   }
+}
+
+// Submenus (recent items) show under their items at any depth, a submenu that leads back
+// to a menu above it ends the view there, and a choice in a submenu under the menu bar is
+// queued with that submenu's own item.
+TEST(DisplayMirror, SubmenusShowUnderTheirItemsAndTakeChoices) {
+  TestDriver driver;
+  MenuRef file, recent, deeper, loose;
+  CreateNewMenu(1001, L"File", &file);
+  CreateNewMenu(1002, L"Recent", &recent);
+  CreateNewMenu(1003, L"Deeper", &deeper);
+  CreateNewMenu(1004, L"Loose", &loose);
+  AppendMenuItem(file, MenuItemInfo{L"Open", FourCC("open")});
+  AppendMenuItem(file, MenuItemInfo{L"Open Recent", 0});
+  AppendMenuItem(recent, MenuItemInfo{L"a.mp3", FourCC("rec1")});
+  AppendMenuItem(recent, MenuItemInfo{L"More", 0});
+  AppendMenuItem(deeper, MenuItemInfo{L"b.mp3", FourCC("rec2")});
+  AppendMenuItem(deeper, MenuItemInfo{L"Back", 0});
+  AppendMenuItem(loose, MenuItemInfo{L"c.mp3", FourCC("rec3")});
+  ASSERT_EQ(SetMenuItemHierarchicalMenu(file, 2, recent), kNoErr);
+  ASSERT_EQ(SetMenuItemHierarchicalMenu(recent, 2, deeper), kNoErr);
+  ASSERT_EQ(SetMenuItemHierarchicalMenu(deeper, 2, file), kNoErr);  // a loop
+  SetMenuBar({file});
+
+  const std::vector<MenuView> bar = ViewOfMenuBar();
+  ASSERT_EQ(bar.size(), 1u);
+  const MenuItemView& open = bar[0].items.at(1);
+  EXPECT_EQ(open.submenu, recent);
+  ASSERT_EQ(open.submenuItems.size(), 2u);
+  EXPECT_EQ(open.submenuItems[0].label, "a.mp3");
+  const MenuItemView& more = open.submenuItems[1];
+  EXPECT_EQ(more.submenu, deeper);
+  ASSERT_EQ(more.submenuItems.size(), 2u);
+  EXPECT_EQ(more.submenuItems[0].index, 1);
+  EXPECT_EQ(more.submenuItems[1].submenu, file);
+  EXPECT_TRUE(more.submenuItems[1].submenuItems.empty());  // the loop ends here
+  EXPECT_EQ(ViewOfMenuItems(deeper).at(1).submenuItems.size(), 2u);  // seen from below
+
+  struct Case {
+    MenuRef menu;
+    std::uint16_t index;
+    OSType command;
+  };
+  for (const Case& c : {Case{recent, 1, FourCC("rec1")}, Case{deeper, 1, FourCC("rec2")}}) {
+    ASSERT_EQ(PostMenuItemChoice(c.menu, c.index), kNoErr);
+    std::unique_ptr<Event> e;
+    ASSERT_EQ(ReceiveNextEvent(0, &e), kNoErr);
+    HICommand hc;
+    ASSERT_EQ(e->GetParameter(kEventParamDirectObject, kTypeHICommand, &hc), kNoErr);
+    EXPECT_EQ(hc.commandID, c.command);
+    EXPECT_EQ(hc.menu, c.menu);
+    EXPECT_EQ(hc.menuItemIndex, c.index);
+  }
+  EXPECT_EQ(PostMenuItemChoice(loose, 1), kNotFoundErr);  // under no menu of the bar
+  SetMenuItemHierarchicalMenu(file, 2, MenuRef{});
+  EXPECT_EQ(PostMenuItemChoice(deeper, 1), kNotFoundErr);  // cut off from the bar
+  EXPECT_EQ(QueuedEventCount(), 0u);
 }
 
 TEST(DisplayMirror, UriListsSplitIntoUris) {

@@ -6,7 +6,7 @@
 
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/SystemServices.h"
-#include "framework/app/AppIcons.h"
+#include "framework/ui/AppIcons.h"
 #include "support/ResourceFile.h"
 #include "support/TestSupport.h"
 #include "toolbox/AppLocation.h"

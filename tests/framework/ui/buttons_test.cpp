@@ -3,8 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/ui/AppIcons.h"
 #include "framework/ui/Buttons.h"
 #include "framework/ui/WindowBase.h"
+#include "support/ResourceFile.h"
+#include "support/TestSupport.h"
+#include "toolbox/AppLocation.h"
 #include "toolbox/TestDriver.h"
 
 using namespace toolbox;
@@ -116,10 +120,37 @@ TEST_F(ButtonsTest, CheckBoxTogglesOnClickRadioDoesNot) {
   EXPECT_FALSE(r.GetValue());
   r.SetValue(true, false);
   EXPECT_TRUE(r.GetValue());
-  EXPECT_TRUE(r.SetIcon(128, FourCC("Icn1")));
-  ButtonContent content;
-  GetBevelButtonContent(r.GetControl(), &content);
-  EXPECT_EQ(content.icon, FourCC("Icn1"));
+}
+
+TEST_F(ButtonsTest, RadioIconIsTheRegisteredFamilyOfTheResourceFile) {
+  testsupport::ScratchDir dir;
+  const std::string family = "icns" + testsupport::Be32(12) + "abcd";
+  testsupport::WriteFile(dir.path() / "main.rsrc", testsupport::ResourceFile(FourCC("icns"), 128, family));
+  SetResourcesFolder(dir.str());
+  std::string got;
+  {
+    RadioButton r, fresh, missing;
+    ASSERT_TRUE(r.Create(&window_, FourCC("rad1"), Rect{70, 10, 90, 120}, L"One"));
+    ASSERT_TRUE(fresh.Create(&window_, FourCC("rad2"), Rect{70, 130, 90, 240}, L"Two"));
+    ASSERT_TRUE(missing.Create(&window_, FourCC("rad3"), Rect{70, 250, 90, 360}, L"Three"));
+    EXPECT_TRUE(r.SetIcon(128, FourCC("Icn1")));
+    ButtonContent content;
+    GetBevelButtonContent(r.GetControl(), &content);
+    EXPECT_EQ(content.kind, ButtonContentKind::kIcon);
+    EXPECT_EQ(content.icon, FourCC("Icn1"));
+    EXPECT_TRUE(GetRegisteredIconFamily(FourCC("Icn1"), kAppIconType, &got));
+    EXPECT_EQ(got, family);
+    EXPECT_TRUE(fresh.SetIcon(128, 0));  // a creator is made for it
+    EXPECT_NE(fresh.GetIconType(), 0u);
+    EXPECT_TRUE(GetRegisteredIconFamily(fresh.GetIconType(), kAppIconType, nullptr));
+    EXPECT_FALSE(missing.SetIcon(129, FourCC("Icn3")));  // no such family in the file
+    EXPECT_FALSE(missing.GetIcon());
+    EXPECT_FALSE(GetRegisteredIconFamily(FourCC("Icn3"), kAppIconType, nullptr));
+    EXPECT_TRUE(r.SetIcon(128, FourCC("Icn2")));  // the earlier registration is let go
+    EXPECT_FALSE(GetRegisteredIconFamily(FourCC("Icn1"), kAppIconType, nullptr));
+  }
+  EXPECT_FALSE(GetRegisteredIconFamily(FourCC("Icn2"), kAppIconType, nullptr));  // gone with the button
+  SetResourcesFolder("");
 }
 
 TEST_F(ButtonsTest, BevelMenuChoicesAreAnnouncedOnceAsCommands) {

@@ -8,6 +8,7 @@
 #include "framework/ui/EditText.h"
 #include "framework/ui/NibRef.h"
 #include "framework/ui/WindowBase.h"
+#include "support/ResourceFile.h"
 #include "support/TestSupport.h"
 #include "toolbox/AppLocation.h"
 #include "toolbox/TestDriver.h"
@@ -39,6 +40,8 @@ class ArrangementTest : public ::testing::Test {
   </window>
 </nib>)");
     testsupport::WriteFile(dir_.path() / "Localizable.strings", "\"101\" = \"Add files\";\n");
+    testsupport::WriteFile(dir_.path() / "main.rsrc",
+                           testsupport::ResourceFile(FourCC("icns"), 128, "icns" + testsupport::Be32(8)));
     SetResourcesFolder(dir_.str());
     ASSERT_TRUE(nib_.OpenMain());
     ASSERT_TRUE(window_.Create(nib_, L"IDD_TABS", WindowRef{}, 0));

@@ -204,6 +204,12 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     ASSERT_TRUE(w.BindControl(FourCC("datb"), &list));
     ASSERT_TRUE(w.BindControl(FourCC("tabs"), &tabs));
     bevel.SetMenu(GetControlMenu(bevel.GetControl()), false);
+    MenuRef more;  // a submenu under the bevel button's last item
+    CreateNewMenu(301, L"More", &more);
+    AppendMenuItem(more, MenuItemInfo{L"Gamma", FourCC("gamm")});
+    std::uint16_t moreItem = 0;
+    AppendMenuItem(GetControlMenu(bevel.GetControl()), MenuItemInfo{L"More", 0}, &moreItem);
+    SetMenuItemHierarchicalMenu(GetControlMenu(bevel.GetControl()), moreItem, more);
     bevel.menuSignal.Connect(new FunctionSlot<OSType>([](OSType c) { chosen->push_back(c); }));
     swatch.SetColor(0x0000FF, true);
     edit.SetInputMode(EditText::kUnsignedDecimal);
@@ -226,19 +232,23 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     tabs.AddPane(&w, 32);
     SetControlHelpText(check.GetControl(), L"A check box");
     w.Show(true);
-    std::string id;
-    ASSERT_TRUE(PumpUntil([&] {
-      id = testsupport::Run("DISPLAY=" + screen.Display() + " xdotool search --name '^Brivane controls$' 2>/dev/null");
-      return !id.empty();
-    })) << "the window never showed";
-    ASSERT_FALSE(id.empty());
-    std::istringstream geometry(Xdo(screen.Display(), "getwindowgeometry --shell " + id.substr(0, id.find('\n'))));
     int ox = -1, oy = -1;
-    for (std::string line; std::getline(geometry, line);) {
-      if (line.rfind("X=", 0) == 0) ox = std::stoi(line.substr(2));
-      if (line.rfind("Y=", 0) == 0) oy = std::stoi(line.substr(2));
-    }
-    ASSERT_GE(ox, 0);
+    auto findWindow = [&](const std::string& title) {  // its top-left corner goes to (ox, oy)
+      std::string id;
+      ASSERT_TRUE(PumpUntil([&] {
+        id = testsupport::Run("DISPLAY=" + screen.Display() + " xdotool search --name '^" + title + "$' 2>/dev/null");
+        return !id.empty();
+      })) << title << " never showed";
+      std::istringstream geometry(Xdo(screen.Display(), "getwindowgeometry --shell " + id.substr(0, id.find('\n'))));
+      ox = oy = -1;
+      for (std::string line; std::getline(geometry, line);) {
+        if (line.rfind("X=", 0) == 0) ox = std::stoi(line.substr(2));
+        if (line.rfind("Y=", 0) == 0) oy = std::stoi(line.substr(2));
+      }
+      ASSERT_GE(ox, 0);
+    };
+    findWindow("Brivane controls");
+    if (HasFatalFailure()) return;
     // Each action is followed by the model and GTK running until what it should cause has
     // happened (or a generous time has passed), never for a fixed time.
     auto click = [&](int x, int y, const std::function<bool()>& done) {
@@ -296,6 +306,17 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     click(480, 25, pause);
     keys("Down Return", [&] { return !heardMenu.empty(); });
     EXPECT_EQ(heardMenu, std::vector<OSType>{FourCC("alph")});
+    click(480, 25, pause);
+    keys("Down Down Down Right", pause);  // "More" opens its submenu
+    const std::string open = (dir.path() / "submenu.png").string();
+    testsupport::Run("import -display " + screen.Display() + " -window root '" + open + "'");
+    if (const char* keep = std::getenv("BRIVANE_KEEP_SCREENSHOT"))
+      std::filesystem::copy_file(open, std::string(keep) + ".bevel.png", std::filesystem::copy_options::overwrite_existing);
+    // The submenu opens beside the menu, right of the window, where only the screen's
+    // background was before.
+    EXPECT_NE(colours(open, 660, 60, 70), colours(shot, 660, 60, 70)) << "the submenu is not shown";
+    keys("Return", [&] { return heardMenu.size() > 1; });
+    EXPECT_EQ(heardMenu, (std::vector<OSType>{FourCC("alph"), FourCC("gamm")}));
     click(85, 75, pause);
     Xdo(screen.Display(), "type --delay 80 '12a.5.'");
     PumpUntil([&] { return edit.GetText() == L"12.5"; });
@@ -317,6 +338,38 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
     if (const char* keep = std::getenv("BRIVANE_KEEP_SCREENSHOT"))
       testsupport::Run("import -display " + screen.Display() + " -window root '" + keep + ".after.png'");
     w.Destroy();
+
+    // The menu bar of a document window shows submenus (recent items) too, and a choice in
+    // one reaches the window as that item's command.
+    MenuRef file, recent;
+    CreateNewMenu(400, L"File", &file);
+    CreateNewMenu(401, L"Open Recent", &recent);
+    AppendMenuItem(file, MenuItemInfo{L"Open", FourCC("open")});
+    AppendMenuItem(file, MenuItemInfo{L"Open Recent", 0});
+    AppendMenuItem(recent, MenuItemInfo{L"first.mp3", FourCC("rec1")});
+    AppendMenuItem(recent, MenuItemInfo{L"second.mp3", FourCC("rec2")});
+    SetMenuItemHierarchicalMenu(file, 2, recent);
+    SetMenuBar({file});
+    ControlsWindow doc;
+    ASSERT_TRUE(doc.CreateWindow(100, 100, 300, 200, kWindowFlagShow, WindowRef{}));
+    SetWindowTitle(doc.GetWindow(), L"Brivane document");
+    findWindow("Brivane document");
+    if (HasFatalFailure()) return;
+    click(20, 10, pause);
+    keys("Down Down", pause);
+    const std::string closed = (dir.path() / "menu-closed.png").string();
+    testsupport::Run("import -display " + screen.Display() + " -window root '" + closed + "'");
+    keys("Right", pause);  // "Open Recent" opens its submenu
+    const std::string recentShot = (dir.path() / "menu-recent.png").string();
+    testsupport::Run("import -display " + screen.Display() + " -window root '" + recentShot + "'");
+    if (const char* keep = std::getenv("BRIVANE_KEEP_SCREENSHOT"))
+      std::filesystem::copy_file(recentShot, std::string(keep) + ".menubar.png",
+                                 std::filesystem::copy_options::overwrite_existing);
+    // The submenu opens beside its item, over the window's empty content.
+    EXPECT_NE(colours(recentShot, 250, 40, 60), colours(closed, 250, 40, 60)) << "the submenu is not shown";
+    keys("Down Return", [&] { return !heardCommands.empty() && heardCommands.back() == "rec2"; });
+    EXPECT_EQ(heardCommands.back(), "rec2");
+    doc.Destroy();
   }
   SetDisplayBackend(nullptr);
   ResetEventModel();

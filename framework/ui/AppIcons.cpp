@@ -1,4 +1,4 @@
-#include "framework/app/AppIcons.h"
+#include "framework/ui/AppIcons.h"
 
 #include <chrono>
 #include <thread>

@@ -161,9 +161,18 @@ bool MainWindow::OnCommand(std::uint32_t command, toolbox::EventRef* event) {
       document.SetBatchMode(!document.jobs.batch_mode);
       UpdateUndoMenu();
       return true;
-    case toolbox::kHICommandQuit:
-      // Handled (and so not quitting) when the user keeps the project open.
-      return !AskToSaveChanges();
+    case toolbox::kHICommandQuit: {
+      // The command reaches the window and then the application: the question is asked
+      // once per command, and declining it here lets the standard handling quit.
+      toolbox::EventRef asked = event ? *event : nullptr;
+      if (asked && asked == quitAnswered_) {
+        quitAnswered_ = nullptr;
+        return false;
+      }
+      if (!AskToSaveChanges()) return true;
+      quitAnswered_ = asked;
+      return false;
+    }
     default:
       return WindowBase::OnCommand(command, event);
   }

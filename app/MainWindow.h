@@ -9,6 +9,7 @@
 #include "framework/app/RecentItems.h"
 #include "framework/ui/WindowBase.h"
 #include "project/ProjectDocument.h"
+#include "toolbox/Events.h"
 #include "toolbox/Types.h"
 
 // Menu commands of the project.
@@ -60,4 +61,8 @@ class MainWindow : public WindowBase {
 
   ProjectDocument document;
   RecentItems recentProjects;
+
+ private:
+  // The quit command whose question was answered with a go-ahead.
+  toolbox::EventRef quitAnswered_ = nullptr;
 };

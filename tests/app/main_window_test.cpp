@@ -110,4 +110,46 @@ TEST(MainWindowTest, OpensEditsUndoesSavesAndAsksBeforeQuitting) {
   SetResourcesFolder("");
 }
 
+// An untitled project is saved through the save dialog, which proposes "Untitled.bva"; the
+// saved project joins the recent projects, and opening it from there after New brings back
+// its name and its batch-mode check mark. Nothing unsaved: Quit asks nothing.
+TEST(MainWindowTest, SavesUntitledThroughTheDialogAndReopensFromRecentProjects) {
+  SetResourcesFolder((testsupport::SourceDir() / "resources").string());
+  StartSteps() = AppStartSteps{};
+  testsupport::ScratchDir dir;
+  const std::string project = (dir / "Mix.bva").string();
+  TestDriver driver;
+  std::vector<std::wstring> titles;
+  std::wstring proposed;
+  std::size_t recent = 0;
+  std::vector<bool> batch;
+  driver.Then([&] {
+    TestDriver::ChooseMenu(kCommandBatchMode);
+    titles.push_back(Title());
+    TestDriver::ChooseMenu(kCommandSaveProject);
+  });
+  driver.Then([&] {
+    proposed = ViewOfNavDialog(FrontNavDialog()).saveFileName;
+    NavDialogAccept(FrontNavDialog(), {project});
+  });
+  driver.Then([&] {
+    titles.push_back(Title());
+    recent = Main()->recentProjects.Count();
+    TestDriver::ChooseMenu(kCommandNewProject);
+    titles.push_back(Title());
+    batch.push_back(ItemState(kCommandBatchMode).second);
+    TestDriver::ChooseMenu(kRecentProjectsFirstCommand);
+    titles.push_back(Title());
+    batch.push_back(ItemState(kCommandBatchMode).second);
+    TestDriver::ChooseMenu(kHICommandQuit);
+  });
+  EXPECT_EQ(ApplicationMain({}), 0);
+  EXPECT_FALSE(driver.RanDry());
+  EXPECT_EQ(proposed, L"Untitled.bva");
+  EXPECT_EQ(titles, (std::vector<std::wstring>{L"*Brivane", L"Mix.bva", L"Brivane", L"Mix.bva"}));
+  EXPECT_EQ(recent, 1u);
+  EXPECT_EQ(batch, (std::vector<bool>{false, true}));
+  SetResourcesFolder("");
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/MainWindow.h"
 #include "framework/app/Application.h"
 #include "framework/app/Help.h"
 #include "framework/platform/PathLayer.h"
@@ -58,7 +59,7 @@ bool OnAppRun(int) {
   if (!InstallMenuBar()) std::cerr << "brivane: the menu bar could not be installed" << std::endl;
   // No help file of its own is installed: help comes from the help book among the resources.
   RegisterHelpBook(PathString());
-  WindowBase mainWindow;
+  MainWindow mainWindow;
   mainWindow.Create(GetMainNib(), kMainWindowName, toolbox::WindowRef{}, 0);
   if (!mainWindow.GetWindow()) {
     std::cerr << "brivane: the main window could not be created";
@@ -66,6 +67,7 @@ bool OnAppRun(int) {
     std::cerr << std::endl;
     return false;
   }
+  mainWindow.Initialize();
   CurrentApplication->SetMainWindow(&mainWindow);
   mainWindow.Show(true);
   toolbox::RunApplicationEventLoop();

@@ -32,19 +32,28 @@ MenuData* Find(MenuRef m) {
   return it == Model().menus.end() ? nullptr : &it->second;
 }
 
-bool FindCommand(OSType command, MenuRef* outMenu, std::uint16_t* outIndex) {
-  for (MenuRef m : Model().bar) {
-    MenuData* d = Find(m);
-    if (!d) continue;
-    for (std::size_t i = 0; i < d->items.size(); ++i) {
-      const MenuItemInfo& item = d->items[i];
-      if (item.command == command && item.enabled && !(item.attributes & kMenuItemAttrSeparator)) {
-        *outMenu = m;
-        *outIndex = static_cast<std::uint16_t>(i + 1);
-        return true;
-      }
+// The first enabled item with the command in the menu or, through items that open them, in
+// its submenus (a user reaches those too), depth first.
+bool FindCommandIn(MenuRef m, OSType command, MenuRef* outMenu, std::uint16_t* outIndex, int depth) {
+  MenuData* d = Find(m);
+  if (!d || depth > 8) return false;
+  for (std::size_t i = 0; i < d->items.size(); ++i) {
+    const MenuItemInfo& item = d->items[i];
+    if (!item.enabled || (item.attributes & kMenuItemAttrSeparator)) continue;
+    if (item.command == command) {
+      *outMenu = m;
+      *outIndex = static_cast<std::uint16_t>(i + 1);
+      return true;
     }
+    MenuRef sub = GetMenuItemHierarchicalMenu(m, static_cast<std::uint16_t>(i + 1));
+    if (sub && FindCommandIn(sub, command, outMenu, outIndex, depth + 1)) return true;
   }
+  return false;
+}
+
+bool FindCommand(OSType command, MenuRef* outMenu, std::uint16_t* outIndex) {
+  for (MenuRef m : Model().bar)
+    if (FindCommandIn(m, command, outMenu, outIndex, 0)) return true;
   return false;
 }
 

@@ -1,0 +1,68 @@
+#pragma once
+// The main window: it owns the project document (the job list, its undo steps and its
+// path) and runs the project's menu commands: new, open, open recent, save, save as, undo,
+// redo and batch mode. Its title names the project and marks unsaved changes, and it asks
+// whether to save them before they would be lost.
+#include <cstdint>
+#include <functional>
+
+#include "framework/app/RecentItems.h"
+#include "framework/ui/WindowBase.h"
+#include "project/ProjectDocument.h"
+#include "toolbox/Events.h"
+#include "toolbox/Types.h"
+
+// Menu commands of the project.
+inline constexpr toolbox::OSType kCommandNewProject = toolbox::FourCC("new ");
+inline constexpr toolbox::OSType kCommandOpenProject = toolbox::FourCC("open");
+inline constexpr toolbox::OSType kCommandSaveProject = toolbox::FourCC("save");
+inline constexpr toolbox::OSType kCommandSaveProjectAs = toolbox::FourCC("svas");
+inline constexpr toolbox::OSType kCommandUndo = toolbox::FourCC("undV");
+inline constexpr toolbox::OSType kCommandRedo = toolbox::FourCC("redV");
+inline constexpr toolbox::OSType kCommandBatchMode = toolbox::FourCC("btch");
+
+// The recent projects' submenu and its first command.
+inline constexpr std::int16_t kRecentProjectsMenuId = 3000;
+inline constexpr std::uint32_t kRecentProjectsFirstCommand = 5000;
+
+// The question before unsaved changes would be lost.
+inline constexpr int kSaveChangesText = 115;
+inline constexpr int kSaveChangesTitleText = 116;
+inline constexpr int kUntitledText = 117;
+
+class MainWindow : public WindowBase {
+ public:
+  MainWindow() = default;
+
+  // Attaches the recent projects to the File menu and sets the title and the menu from
+  // the (new, empty) project.
+  void Initialize();
+
+  bool OnCommand(std::uint32_t command, toolbox::EventRef* event) override;
+  bool OnOpenDocument(const PathString& path) override;
+
+  // One recorded edit of the current job (or of every job in batch mode); the undo menu
+  // and the title follow.
+  bool Edit(const std::function<void(Job&)>& setter);
+  bool OnUndo();
+  bool OnRedo();
+  // After every push, undo, redo and clear: the undo and redo commands, the batch-mode
+  // check mark and the title follow the document.
+  void UpdateUndoMenu();
+
+  // False when the user cancelled, or chose to save and the save did not happen.
+  bool AskToSaveChanges();
+  bool OpenProject(const PathString& file);
+  bool SaveProject(bool askForName);
+
+  // The title for the document: the project's file name (or the application's name for
+  // an untitled project), with a leading "*" while it holds unsaved changes.
+  std::wstring DocumentTitle() const;
+
+  ProjectDocument document;
+  RecentItems recentProjects;
+
+ private:
+  // The quit command whose question was answered with a go-ahead.
+  toolbox::EventRef quitAnswered_ = nullptr;
+};

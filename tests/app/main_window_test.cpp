@@ -1,0 +1,155 @@
+// The main window runs the project through its menus, as a user would: open through the
+// file dialog, edit, undo, redo, batch mode, save, and the question before quitting.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/AppShell.h"
+#include "app/MainWindow.h"
+#include "framework/app/Application.h"
+#include "support/TestSupport.h"
+#include "toolbox/Alerts.h"
+#include "toolbox/AppLocation.h"
+#include "toolbox/Controls.h"
+#include "toolbox/Menus.h"
+#include "toolbox/Navigation.h"
+#include "toolbox/TestDriver.h"
+
+using namespace toolbox;
+
+namespace {
+
+MainWindow* Main() { return dynamic_cast<MainWindow*>(CurrentApplication->GetMainWindow()); }
+
+std::wstring Title() {
+  std::wstring title;
+  CopyWindowTitle(Main()->GetWindow(), &title);
+  return title;
+}
+
+// Enabled and checked, as the Edit menu shows the command.
+std::pair<bool, bool> ItemState(OSType command) {
+  MenuRef edit = GetMenuHandle(1002);
+  std::uint16_t index = 0;
+  MenuItemInfo info;
+  if (GetIndMenuItemWithCommandID(edit, command, 1, &index) != kNoErr || GetMenuItem(edit, index, &info) != kNoErr)
+    return {false, false};
+  return {info.enabled, info.checked};
+}
+
+void ClickAlertButton(OSType command) {
+  ControlRef button;
+  if (GetControlByID(FrontWindow(), ControlID{command, 0}, &button) == kNoErr) TestDriver::Click(button);
+}
+
+TEST(MainWindowTest, OpensEditsUndoesSavesAndAsksBeforeQuitting) {
+  SetResourcesFolder((testsupport::SourceDir() / "resources").string());
+  StartSteps() = AppStartSteps{};
+  testsupport::ScratchDir dir;
+  const std::string project = (dir / "Song.bva").string();
+  testsupport::WriteFile(project,
+                         "<xml version=\"1.0\" encoding=\"UTF-8\">\n"
+                         "<brivane version_major=\"1\" version_minor=\"0\" >\n"
+                         "<castora_jobs current_data=\"0\" batch_mode=\"false\" >\n"
+                         "<castora_data input=\"\" swf_fps=\"12\" />\n"
+                         "</castora_jobs>\n</brivane>\n</xml>\n");
+  TestDriver driver;
+  std::vector<std::wstring> titles;
+  std::vector<std::pair<bool, bool>> undoRedo;
+  std::wstring question;
+  std::string savedText;
+  bool stillRunning = false;
+  auto note = [&] {
+    titles.push_back(Title());
+    undoRedo.push_back({ItemState(kCommandUndo).first, ItemState(kCommandRedo).first});
+  };
+  driver.Then([&] {
+    note();  // untitled
+    TestDriver::ChooseMenu(kCommandOpenProject);
+  });
+  driver.Then([&] { NavDialogAccept(FrontNavDialog(), {project}); });
+  driver.Then([&] {
+    note();  // opened
+    Main()->Edit([](Job& job) { job.SetFrameRate(24.0f); });
+    note();
+    TestDriver::ChooseMenu(kCommandUndo);
+    note();
+    TestDriver::ChooseMenu(kCommandRedo);
+    note();
+    TestDriver::ChooseMenu(kCommandBatchMode);
+    EXPECT_EQ(ItemState(kCommandBatchMode), std::make_pair(true, true));
+    TestDriver::ChooseMenu(kCommandSaveProject);
+    note();
+    savedText = testsupport::ReadFile(project);
+    Main()->Edit([](Job& job) { job.SetFrameRate(30.0f); });
+    TestDriver::ChooseMenu(kHICommandQuit);  // asks; the next step cancels
+  });
+  driver.Then([&] {
+    question = GetAlertMessage(FrontWindow());
+    ClickAlertButton(kHICommandCancel);
+  });
+  driver.Then([&] {
+    stillRunning = Main() && IsWindowVisible(Main()->GetWindow());
+    note();
+    TestDriver::ChooseMenu(kHICommandQuit);
+  });
+  driver.Then([&] { ClickAlertButton(kHICommandOther); });  // "Don't Save"
+  EXPECT_EQ(ApplicationMain({}), 0);
+  EXPECT_FALSE(driver.RanDry());
+  EXPECT_EQ(titles, (std::vector<std::wstring>{L"Brivane", L"Song.bva", L"*Song.bva", L"Song.bva",
+                                               L"*Song.bva", L"Song.bva", L"*Song.bva"}));
+  using P = std::pair<bool, bool>;
+  EXPECT_EQ(undoRedo, (std::vector<P>{{false, false}, {false, false}, {true, false}, {false, true},
+                                      {true, false}, {true, false}, {true, false}}));
+  EXPECT_NE(savedText.find("swf_fps=\"24\""), std::string::npos) << savedText;
+  EXPECT_NE(savedText.find("batch_mode=\"true\""), std::string::npos) << savedText;
+  EXPECT_EQ(testsupport::ReadFile(project), savedText);  // "Don't Save" kept the saved file
+  EXPECT_EQ(question, L"Do you want to save the changes to the project \"Song.bva\"?");
+  EXPECT_TRUE(stillRunning);
+  SetResourcesFolder("");
+}
+
+// An untitled project is saved through the save dialog, which proposes "Untitled.bva"; the
+// saved project joins the recent projects, and opening it from there after New brings back
+// its name and its batch-mode check mark. Nothing unsaved: Quit asks nothing.
+TEST(MainWindowTest, SavesUntitledThroughTheDialogAndReopensFromRecentProjects) {
+  SetResourcesFolder((testsupport::SourceDir() / "resources").string());
+  StartSteps() = AppStartSteps{};
+  testsupport::ScratchDir dir;
+  const std::string project = (dir / "Mix.bva").string();
+  TestDriver driver;
+  std::vector<std::wstring> titles;
+  std::wstring proposed;
+  std::size_t recent = 0;
+  std::vector<bool> batch;
+  driver.Then([&] {
+    TestDriver::ChooseMenu(kCommandBatchMode);
+    titles.push_back(Title());
+    TestDriver::ChooseMenu(kCommandSaveProject);
+  });
+  driver.Then([&] {
+    proposed = ViewOfNavDialog(FrontNavDialog()).saveFileName;
+    NavDialogAccept(FrontNavDialog(), {project});
+  });
+  driver.Then([&] {
+    titles.push_back(Title());
+    recent = Main()->recentProjects.Count();
+    TestDriver::ChooseMenu(kCommandNewProject);
+    titles.push_back(Title());
+    batch.push_back(ItemState(kCommandBatchMode).second);
+    TestDriver::ChooseMenu(kRecentProjectsFirstCommand);
+    titles.push_back(Title());
+    batch.push_back(ItemState(kCommandBatchMode).second);
+    TestDriver::ChooseMenu(kHICommandQuit);
+  });
+  EXPECT_EQ(ApplicationMain({}), 0);
+  EXPECT_FALSE(driver.RanDry());
+  EXPECT_EQ(proposed, L"Untitled.bva");
+  EXPECT_EQ(titles, (std::vector<std::wstring>{L"*Brivane", L"Mix.bva", L"Brivane", L"Mix.bva"}));
+  EXPECT_EQ(recent, 1u);
+  EXPECT_EQ(batch, (std::vector<bool>{false, true}));
+  SetResourcesFolder("");
+}
+
+}  // namespace

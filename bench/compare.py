@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Runs whole-process commands in turn, many rounds, and prints each one's median wall time
-and median peak memory, so that a yardstick and our build are measured in the same run.
+"""Runs whole-process commands in turn, many rounds, and prints each one's median wall time,
+CPU time (user and system, steadier than wall time on a busy machine) and peak memory, so that
+a yardstick and our build are measured in the same run.
 
     compare.py ROUNDS 'name=command args...' 'name=command args...' ...
 """
@@ -19,7 +20,7 @@ def run(argv):
     seconds = time.perf_counter() - start
     if status != 0:
         sys.exit("failed: " + " ".join(argv))
-    return seconds, usage.ru_maxrss / 1024.0
+    return seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0
 
 
 def main():
@@ -31,10 +32,12 @@ def main():
             results[name].append(run(shlex.split(command)))
     first = None
     for name, _ in commands:
-        times = statistics.median(t for t, _ in results[name])
-        peak = statistics.median(m for _, m in results[name])
-        first = first or times
-        print(f"{name:>12}: {times * 1000:8.1f} ms  {peak:7.1f} MB peak  ({first / times:.2f}x the first)")
+        wall = statistics.median(r[0] for r in results[name])
+        cpu = statistics.median(r[1] for r in results[name])
+        peak = statistics.median(r[2] for r in results[name])
+        first = first or (wall, cpu)
+        print(f"{name:>12}: {wall * 1000:8.1f} ms wall ({first[0] / wall:.2f}x the first), "
+              f"{cpu * 1000:8.1f} ms CPU ({first[1] / cpu:.2f}x), {peak:7.1f} MB peak")
 
 
 if __name__ == "__main__":

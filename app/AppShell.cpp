@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "framework/app/Application.h"
+#include "framework/app/Help.h"
 #include "framework/platform/PathLayer.h"
 #include "framework/ui/NibRef.h"
 #include "generation/PlayerTemplate.h"
@@ -49,6 +50,8 @@ bool OnAppInit(int) {
 
 bool OnAppRun(int) {
   if (!InstallMenuBar()) std::cerr << "brivane: the menu bar could not be installed" << std::endl;
+  // No help file of its own is installed: help comes from the help book among the resources.
+  RegisterHelpBook(PathString());
   WindowBase mainWindow;
   mainWindow.Create(GetMainNib(), kMainWindowName, toolbox::WindowRef{}, 0);
   if (!mainWindow.GetWindow()) {

@@ -9,9 +9,10 @@ PACKAGES=(
   zlib1g-dev libpng-dev libexpat1-dev
   antlr libantlr-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  libcurl4-openssl-dev libfontconfig-dev libfreetype-dev
-  libgtk-3-dev
-  python3 libxml2-utils
+  libcurl4-openssl-dev libfontconfig-dev libfreetype-dev libcairo2-dev
+  libgtk-3-dev libpango1.0-dev
+  python3 libxml2-utils python3-fonttools fonts-dejavu-core openssl
+  xvfb xdotool imagemagick
   ffmpeg lame sox flvmeta
   locales
   chromium

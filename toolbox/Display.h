@@ -8,6 +8,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "toolbox/Types.h"
 
@@ -27,6 +28,13 @@ class DisplayBackend {
   virtual void WindowHidden(WindowRef) {}
   virtual void WindowDisposed(WindowRef) {}
   virtual void MenuBarChanged() {}
+
+  // Opening things for the user (Launch.h): a URI with its default application, and a
+  // program started with an argument vector. Neither ever goes through a shell. A back end
+  // with a screen launches them; this base records the request (LaunchRequests) and
+  // launches nothing, which is what the headless back end and tests want.
+  virtual bool OpenUri(const std::string& uri);
+  virtual bool Spawn(const std::vector<std::string>& argv);
 };
 
 // Installs the back end (null: none) and returns the previous one.

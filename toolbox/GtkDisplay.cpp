@@ -12,6 +12,7 @@
 
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/DragDrop.h"
+#include "toolbox/Launch.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Utf8.h"
 #include "toolbox/Windows.h"
@@ -88,6 +89,8 @@ class GtkBackend : public DisplayBackend {
   void WindowHidden(WindowRef) override { Sync(); }
   void WindowDisposed(WindowRef) override { Sync(); }
   void MenuBarChanged() override { Sync(); }
+  bool OpenUri(const std::string& uri) override { return LaunchUriWithGio(uri); }
+  bool Spawn(const std::vector<std::string>& argv) override { return SpawnWithGio(argv); }
 
  private:
   void Pump(double seconds) {

@@ -138,6 +138,25 @@ OSStatus GetIndMenuItemWithCommandID(MenuRef menu, OSType command, std::uint16_t
   return kNotFoundErr;
 }
 
+OSStatus EnableMenuCommand(MenuRef menu, OSType command, bool enable) {
+  std::vector<MenuRef> menus;
+  if (menu)
+    menus.push_back(menu);
+  else
+    menus = Model().bar;
+  bool found = false;
+  for (MenuRef m : menus) {
+    MenuData* d = Find(m);
+    if (!d) continue;
+    for (MenuItemInfo& item : d->items) {
+      if (item.command != command) continue;
+      item.enabled = enable;
+      found = true;
+    }
+  }
+  return found ? kNoErr : kNotFoundErr;
+}
+
 void SetMenuBar(const std::vector<MenuRef>& menus) {
   Model().bar.clear();
   for (MenuRef m : menus)

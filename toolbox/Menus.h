@@ -47,6 +47,10 @@ OSStatus SetMenuItem(MenuRef menu, std::uint16_t index, const MenuItemInfo& item
 OSStatus GetIndMenuItemWithCommandID(MenuRef menu, OSType command, std::uint16_t n,
                                      std::uint16_t* outIndex);
 
+// Enables or disables every item with the command: in one menu, or with a null menu in
+// every menu of the menu bar (application-wide). kNotFoundErr when no item has it.
+OSStatus EnableMenuCommand(MenuRef menu, OSType command, bool enable);
+
 // The menu bar: menus in order.
 void SetMenuBar(const std::vector<MenuRef>& menus);
 std::vector<MenuRef> GetMenuBar();

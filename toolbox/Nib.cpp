@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "toolbox/AppLocation.h"
+#include "toolbox/Controls.h"
 #include "toolbox/Utf8.h"
 
 namespace toolbox {
@@ -226,7 +227,7 @@ class NibParser {
       if (parent != "window" && parent != "control")
         return Fail("<control> belongs in <window> or <control>");
       if (!Allowed(a, {"kind", "signature", "id", "command", "title", "left", "top", "width",
-                       "height", "value", "minimum", "maximum"}))
+                       "height", "value", "minimum", "maximum", "help"}))
         return;
       NibControl c;
       std::string kind = a.Get("kind", "push");
@@ -235,6 +236,14 @@ class NibParser {
       else if (kind == "static") c.kind = kControlKindStaticText;
       else if (kind == "edit") c.kind = kControlKindEditText;
       else if (kind == "pane") c.kind = kControlKindUserPane;
+      else if (kind == "radio") c.kind = kControlKindRadioButton;
+      else if (kind == "popup") c.kind = kControlKindPopupButton;
+      else if (kind == "bevel") c.kind = kControlKindBevelButton;
+      else if (kind == "slider") c.kind = kControlKindSlider;
+      else if (kind == "scrollbar") c.kind = kControlKindScrollBar;
+      else if (kind == "progress") c.kind = kControlKindProgressBar;
+      else if (kind == "tabs") c.kind = kControlKindTabs;
+      else if (kind == "list") c.kind = kControlKindDataBrowser;
       else return Fail("unknown control kind \"" + kind + "\"");
       long id, value, minimum, maximum;
       const long lo = -2147483647L - 1, hi = 2147483647L;
@@ -248,11 +257,21 @@ class NibParser {
       c.minimum = static_cast<std::int32_t>(minimum);
       c.maximum = static_cast<std::int32_t>(maximum);
       c.title = Utf8ToWide(a.Get("title"));
+      c.help = Utf8ToWide(a.Get("help"));
       std::vector<NibControl>& siblings =
           controlStack_.empty() ? out_->windows.back().controls : controlStack_.back()->children;
       siblings.push_back(std::move(c));
       controlStack_.push_back(&siblings.back());
       popControl_.back() = true;
+    } else if (name == "entry") {
+      if (parent != "control") return Fail("<entry> belongs in <control>");
+      if (!Allowed(a, {"title", "command", "separator"})) return;
+      MenuItemInfo item;
+      bool separator;
+      if (!Code(a, "command", &item.command) || !Flag(a, "separator", false, &separator)) return;
+      item.text = Utf8ToWide(a.Get("title"));
+      if (separator) item.attributes = kMenuItemAttrSeparator;
+      controlStack_.back()->entries.push_back(item);
     } else {
       Fail("unknown element <" + name + ">");
     }
@@ -305,6 +324,23 @@ OSStatus CreateControls(WindowRef window, const std::vector<NibControl>& control
     SetControlMinimum(ref, c.minimum);
     SetControlMaximum(ref, c.maximum);
     SetControlValue(ref, c.value);
+    if (!c.help.empty()) SetControlHelpText(ref, c.help);
+    if (c.kind == kControlKindTabs) {
+      std::vector<std::wstring> titles;
+      for (const MenuItemInfo& e : c.entries) titles.push_back(e.text);
+      SetTabTitles(ref, titles);
+      SetControlValue(ref, c.value);
+    } else if (c.kind == kControlKindPopupButton || c.kind == kControlKindBevelButton) {
+      MenuRef menu;
+      if (OSStatus s = CreateNewMenu(0, L"", &menu)) return s;
+      for (const MenuItemInfo& e : c.entries) AppendMenuItem(menu, e);
+      SetControlMenu(ref, menu, true);
+      if (c.kind == kControlKindPopupButton && !c.entries.empty()) {
+        SetControlMinimum(ref, 1);
+        SetControlMaximum(ref, static_cast<std::int32_t>(c.entries.size()));
+        SetControlValue(ref, c.value);
+      }
+    }
     if (parent) EmbedControl(ref, parent);
     if (OSStatus s = CreateControls(window, c.children, ref)) return s;
   }

@@ -21,7 +21,10 @@
 //
 // Window classes: "document" (the default), "movable-modal", "floating", "utility",
 // "sheet". Windows from a nib have the standard handler and are created hidden. Control
-// kinds: "push", "check", "static", "edit", "pane" (a user pane). A signature or command is
+// kinds: "push", "check", "radio", "popup", "bevel", "static", "edit", "slider",
+// "scrollbar", "progress", "tabs", "list" (a list view), "pane" (a user pane). The items of
+// a pop-up's or bevel button's menu, and the titles of tabs, are <entry title=".."
+// command=".."/> elements inside the control. A signature or command is
 // four characters or absent (0); ids, bounds and values are decimal integers, bounds are
 // window coordinates for controls and global coordinates for windows, all within 16 bits.
 // Files over 1 MB, nesting deeper than 32 levels, more than 4096 elements, unknown elements
@@ -45,6 +48,8 @@ struct NibControl {
   std::int32_t value = 0;
   std::int32_t minimum = 0;
   std::int32_t maximum = 1;
+  std::wstring help;
+  std::vector<MenuItemInfo> entries;  // menu items or tab titles
   std::vector<NibControl> children;
 };
 

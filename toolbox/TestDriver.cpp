@@ -4,6 +4,7 @@
 #include <deque>
 #include <thread>
 
+#include "toolbox/Controls.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/Menus.h"
 
@@ -112,6 +113,7 @@ OSStatus Mouse(WindowRef window, std::uint32_t kind, Point where, std::uint16_t 
                std::uint32_t modifiers) {
   EventTargetRef target = GetWindowEventTarget(window);
   if (!target) return kInvalidWindowErr;
+  SetMouseLocation(where);
   Event e(kEventClassMouse, kind);
   e.SetParameter(kEventParamMouseLocation, kTypeQDPoint, where);
   e.SetParameter(kEventParamKeyModifiers, kTypeUInt32, modifiers);

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "toolbox/Controls.h"
 #include "toolbox/Display.h"
 
 namespace toolbox {
@@ -99,6 +100,7 @@ void DisposeControlTree(ControlRef c) {
   auto it = controls.find(c.id);
   if (it == controls.end()) return;
   if (it->second->target) it->second->target->Clear();
+  ForgetControlExtras(c);
   if (WindowData* w = Find(it->second->owner)) {
     w->controls.erase(std::remove(w->controls.begin(), w->controls.end(), c), w->controls.end());
   } else {
@@ -653,22 +655,7 @@ std::int32_t GetControlMaximum(ControlRef control) {
 }
 
 OSStatus HitControl(ControlRef control, std::uint32_t modifiers) {
-  EventTargetRef target = GetControlEventTarget(control);
-  if (!target) return kInvalidControlErr;
-  Event hit(kEventClassControl, kEventControlHit);
-  hit.SetParameter(kEventParamDirectObject, kTypeControlRef, control);
-  hit.SetParameter(kEventParamKeyModifiers, kTypeUInt32, modifiers);
-  OSStatus status = SendEventToEventTarget(&hit, target);
-  if (status != kEventNotHandledErr) return status;
-  // Standard control handling: the control's command goes to the user focus.
-  OSType command = 0;
-  if (GetControlCommandID(control, &command) != kNoErr || command == 0) return status;
-  Event process(kEventClassCommand, kEventCommandProcess);
-  HICommand hc;
-  hc.attributes = kHICommandFromControl;
-  hc.commandID = command;
-  process.SetParameter(kEventParamDirectObject, kTypeHICommand, hc);
-  return SendEventToEventTarget(&process, GetUserFocusEventTarget());
+  return HitControlPart(control, kControlNoPart, modifiers);
 }
 
 void ResetWindowModel() {
@@ -680,6 +667,7 @@ void ResetWindowModel() {
   m.controls.clear();
   m.windows.clear();
   m.order.clear();
+  ResetControlExtras();
 }
 
 }  // namespace toolbox

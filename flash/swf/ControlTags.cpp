@@ -39,14 +39,19 @@ uint32_t FrameLabelTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   reader.ReadString(name, 0, false);
   anchor = 0;
-  if (reader.GetVersion() > 5 && reader.TagBytesLeft() > 0) anchor = reader.ReadU8();
+  anchorByteRead = reader.GetVersion() > 5 && reader.TagBytesLeft() > 0;
+  if (anchorByteRead) anchor = reader.ReadU8();
+  readFromFile = true;
   return reader.GetPosition() - start;
 }
 
 uint32_t FrameLabelTag::Write(SwfBitWriter& out) {
   SwfBitWriter body(out.GetVersion());
   WriteZeroTerminated(body, name);
-  if (out.GetVersion() > 5) body.WriteU8(anchor);
+  // Many tools write no anchor byte: a label read from a movie keeps the form it had, unless
+  // the program has made it an anchor since.
+  const bool withAnchor = readFromFile ? anchorByteRead || anchor != 0 : true;
+  if (out.GetVersion() > 5 && withAnchor) body.WriteU8(anchor);
   return WriteTagWithBody(*this, out, body);
 }
 

@@ -35,6 +35,9 @@ class FrameLabelTag : public SwfTag {
 
   SwfString name;
   uint8_t anchor = 0;  // named anchor (version 6 on)
+  // Set by Read: the label came from a movie, with or without its anchor byte.
+  bool readFromFile = false;
+  bool anchorByteRead = false;
 };
 
 // Written with an empty body; a password body met when reading is skipped.

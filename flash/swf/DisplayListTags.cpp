@@ -158,6 +158,8 @@ void PlaceObject2Tag::ClearPlacement() {
   ratio = 0;
   clipDepth = 0;
   allEventFlags = 0;
+  eventFlagsRead = false;
+  readEventUnion = 0;
   hasClipDepth = hasName = hasRatio = hasCharacter = move = 0;
 }
 
@@ -211,11 +213,14 @@ uint32_t PlaceObject2Tag::Write(SwfBitWriter& out) {
   if (hasRatio) flags |= 0x10;
   if (colorTransformWithAlpha) flags |= 0x08;
   if (matrix) flags |= 0x04;
-  if (characterId != 0) flags |= 0x02;
+  // The flag is a state of its own: id 0 is a character like any other (video streams are
+  // often defined as character 0). An id given without SetCharacterId still places it.
+  const bool withCharacter = hasCharacter || characterId != 0;
+  if (withCharacter) flags |= 0x02;
   if (move) flags |= 0x01;
   body.WriteU8(flags);
   body.WriteU16(depth);
-  if (characterId != 0) body.WriteU16(characterId);
+  if (withCharacter) body.WriteU16(characterId);
   if (matrix) {
     body.WriteRecord(matrix.get());
     body.Align();
@@ -238,6 +243,9 @@ uint32_t PlaceObject2Tag::Write(SwfBitWriter& out) {
     body.WriteU16(0);
     uint32_t all = 0;
     for (auto& r : clipActions) all |= written(*r);
+    // The all-events word of a movie need not be the union of its records: it is written as
+    // read while the records still have the events they were read with.
+    if (eventFlagsRead && all == readEventUnion) all = wide ? allEventFlags : (allEventFlags & 0xFFFF);
     wide ? body.WriteU32(all) : body.WriteU16(static_cast<uint16_t>(all));
     for (auto& r : clipActions) {
       const uint32_t events = written(*r);
@@ -245,7 +253,7 @@ uint32_t PlaceObject2Tag::Write(SwfBitWriter& out) {
       wide ? body.WriteU32(events) : body.WriteU16(static_cast<uint16_t>(events));
       SwfBitWriter scratch(v);
       if (events & kClipEventKeyPress) scratch.WriteU8(r->keyCode);
-      if (r->actions && !r->actions->actions.empty()) {
+      if (r->actions && (!r->actions->actions.empty() || !r->actions->trailingBytes.empty())) {
         const bool headerOff = r->actions->headerOff;
         r->actions->headerOff = true;
         r->actions->WriteActions(scratch, false);
@@ -308,7 +316,8 @@ uint32_t PlaceObject2Tag::Read(SwfReader& reader) {
       // or run on cannot shift the records behind them.
       const uint32_t recordEnd =
           static_cast<uint32_t>(std::min<uint64_t>(uint64_t{reader.GetPosition()} + record->actionRecordSize, tagEnd));
-      if (events & kClipEventKeyPress) record->keyCode = reader.ReadU8();
+      // The key code is part of the record: a record too short to hold one has none.
+      if ((events & kClipEventKeyPress) && reader.GetPosition() < recordEnd) record->keyCode = reader.ReadU8();
       const uint32_t savedEnd = reader.tagEnd;
       reader.tagEnd = recordEnd;
       auto actions = std::make_unique<DoActionTag>(version);
@@ -317,6 +326,9 @@ uint32_t PlaceObject2Tag::Read(SwfReader& reader) {
       reader.Seek(recordEnd);
       clipActions.push_back(std::move(record));
     }
+    eventFlagsRead = true;
+    readEventUnion = 0;
+    for (auto& r : clipActions) readEventUnion |= wide ? r->eventFlags : (r->eventFlags & 0xFFFF);
   }
   reader.AlignByte();
   return reader.GetPosition() - start;

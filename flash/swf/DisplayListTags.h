@@ -113,6 +113,10 @@ class PlaceObject2Tag : public PlaceObjectTag {
   std::unique_ptr<SwfCxformWithAlpha> colorTransformWithAlpha;
   uint8_t hasClipActions = 0, hasClipDepth = 0, hasName = 0, hasRatio = 0, hasCharacter = 0, move = 0;
   uint32_t allEventFlags = 0;  // as read from a file
+  // Set by Read: the union of the records' events as read, so that the writer can tell
+  // whether the program has changed them since.
+  bool eventFlagsRead = false;
+  uint32_t readEventUnion = 0;
   std::vector<std::unique_ptr<SwfClipActionRecord>> clipActions;
   uint8_t version = 4;  // SWF version the clip actions were read with
 };

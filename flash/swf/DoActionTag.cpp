@@ -9,13 +9,18 @@ namespace {
 
 bool IsBranch(const SwfAction* a) { return a->GetActionCode() == 0x99 || a->GetActionCode() == 0x9D; }
 
-// Reads records until the End byte (consumed) or the end of the tag being read.
+// Reads records until the End byte (consumed) or the end of the tag being read. With
+// `trailing`, the bytes behind the End byte up to the tag's end go there: compilers place
+// actions after the End that jumps reach.
 template <class Add>
-void ReadList(SwfReader& reader, uint32_t padEnd, Add add) {
+void ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing, Add add) {
   const uint32_t listEnd = std::min(reader.tagEnd, reader.GetSize());
   while (reader.GetPosition() < listEnd) {
     const uint8_t code = reader.ReadU8();
-    if (code == 0) break;
+    if (code == 0) {
+      if (trailing) reader.ReadBytes(*trailing, reader.TagBytesLeft());
+      break;
+    }
     std::unique_ptr<SwfAction> action(CreateActionForCode(code));
     action->version = reader.GetVersion();
     if (padEnd != 0)
@@ -76,6 +81,7 @@ void DoActionTag::BindBranches() {
 void DoActionTag::Clear() {
   pendingBranches.clear();
   actions.clear();
+  trailingBytes.clear();
 }
 
 void DoActionTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) {
@@ -86,7 +92,9 @@ uint32_t DoActionTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   autoBranchOffsetsOff = true;
   const uint32_t padEnd = padCheck ? reader.tagEnd : 0;
-  ReadList(reader, padEnd, [this](SwfAction* a) {
+  trailingBytes.clear();
+  // Only a list that is its tag's whole body owns the bytes up to the tag's end.
+  ReadList(reader, padEnd, padCheck ? &trailingBytes : nullptr, [this](SwfAction* a) {
     actions.emplace_back(a);
   });
   autoBranchOffsetsOff = false;
@@ -95,14 +103,16 @@ uint32_t DoActionTag::Read(SwfReader& reader) {
 }
 
 uint32_t DoActionTag::WriteActions(SwfBitWriter& writer, bool withHeader) {
-  if (actions.empty()) return 0;
+  if (actions.empty() && trailingBytes.empty()) return 0;
   const uint32_t before = writer.GetByteCount();
   SwfBitWriter scratch(writer.GetVersion());
   for (auto& a : actions) a->Write(scratch);
   scratch.Align();
-  if (withHeader && !headerOff) WriteTagHeader(*this, writer, scratch.GetByteCount() + 1, true);
+  const uint32_t length = static_cast<uint32_t>(scratch.GetByteCount() + 1 + trailingBytes.size());
+  if (withHeader && !headerOff) WriteTagHeader(*this, writer, length, true);
   writer.AppendWriter(scratch);
   writer.WriteU8(0);
+  writer.WriteBytes(trailingBytes);
   return writer.GetByteCount() - before;
 }
 
@@ -111,7 +121,8 @@ uint32_t DoActionTag::Write(SwfBitWriter& out) { return WriteActions(out, true);
 uint32_t DoInitActionTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   spriteId = reader.ReadU16();
-  ReadList(reader, 0, [this](SwfAction* a) { actions.emplace_back(a); });
+  trailingBytes.clear();
+  ReadList(reader, 0, &trailingBytes, [this](SwfAction* a) { actions.emplace_back(a); });
   return reader.GetPosition() - start;
 }
 
@@ -121,9 +132,10 @@ uint32_t DoInitActionTag::Write(SwfBitWriter& out) {
   scratch.WriteU16(spriteId);
   for (auto& a : actions) a->Write(scratch);
   scratch.Align();
-  WriteTagHeader(*this, out, scratch.GetByteCount() + 1, true);
+  WriteTagHeader(*this, out, static_cast<uint32_t>(scratch.GetByteCount() + 1 + trailingBytes.size()), true);
   out.AppendWriter(scratch);
   out.WriteU8(0);
+  out.WriteBytes(trailingBytes);
   return out.GetByteCount() - before;
 }
 

@@ -33,6 +33,8 @@ class DoActionTag : public SwfTag {
   bool autoBranchOffsetsOff = false;
   bool padCheck = true;
   uint8_t version;
+  // The bytes behind the End action up to the tag's end, as read; written back after the End.
+  std::vector<uint8_t> trailingBytes;
 
  private:
   void RecordSpans();
@@ -47,4 +49,6 @@ class DoInitActionTag : public SwfTag {
 
   uint16_t spriteId = 0;
   std::vector<std::unique_ptr<SwfAction>> actions;
+  // The bytes behind the End action up to the tag's end, as read; written back after the End.
+  std::vector<uint8_t> trailingBytes;
 };

@@ -1,6 +1,7 @@
 #include "flash/swf/SwfActions.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "flash/swf/SwfBitWriter.h"
@@ -8,9 +9,22 @@
 
 namespace {
 
-void WriteHeader(SwfBitWriter& out, uint8_t code, uint32_t length) {
+// The most bytes a record's 16-bit length field can count.
+constexpr uint32_t kMaxPayload = 0xFFFF;
+
+// A record whose payload the length field cannot count is refused, never written with a cut
+// length (that would make the rest of the list read as other actions).
+bool WriteHeader(SwfBitWriter& out, uint8_t code, uint32_t length) {
+  if (length > kMaxPayload) {
+    char reason[120];
+    snprintf(reason, sizeof reason, "an action record (code 0x%02X) of %u bytes is longer than its length field can count",
+             code, static_cast<unsigned>(length));
+    out.Fail(reason);
+    return false;
+  }
   out.WriteU8(code);
   out.WriteU16(static_cast<uint16_t>(length));
+  return true;
 }
 
 // A string's bytes in this action and its terminating zero.
@@ -20,6 +34,33 @@ void WriteText(SwfBitWriter& out, const SwfString& s, uint8_t version) {
 }
 
 uint16_t Size16(uint32_t n) { return static_cast<uint16_t>(n); }
+
+// One record's payload being read: its length field is read first, and reads then stop at the
+// end of the record, of the tag being read or of the input, whichever comes first. Bytes
+// behind a shorter record's fields are left for the list to read as the next action.
+class RecordScope {
+ public:
+  explicit RecordScope(SwfReader& reader) : reader_(reader), savedEnd_(reader.tagEnd) {
+    length_ = reader.TagBytesLeft() >= 2 ? reader.ReadU16() : 0;
+    const uint32_t limit = std::min(savedEnd_, reader.GetSize());
+    reader.tagEnd = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{reader.GetPosition()} + length_, limit));
+  }
+  ~RecordScope() { Close(); }
+  RecordScope(const RecordScope&) = delete;
+  RecordScope& operator=(const RecordScope&) = delete;
+  // Back to the bounds of the tag.
+  void Close() { reader_.tagEnd = savedEnd_; }
+  uint16_t Length() const { return length_; }
+  uint32_t Left() const { return reader_.TagBytesLeft(); }
+  uint8_t U8() { return Left() >= 1 ? reader_.ReadU8() : 0; }
+  uint16_t U16() { return Left() >= 2 ? reader_.ReadU16() : 0; }
+  uint32_t U32() { return Left() >= 4 ? reader_.ReadU32() : 0; }
+
+ private:
+  SwfReader& reader_;
+  uint32_t savedEnd_;
+  uint16_t length_ = 0;
+};
 
 }  // namespace
 
@@ -33,8 +74,8 @@ void SwfAction::ShiftIdsAndDepths(uint16_t, uint16_t, uint32_t) {}
 // ---- fixed payloads
 
 uint32_t ActionGotoFrame::Read(SwfReader& reader) {
-  reader.ReadU16();
-  frame = reader.ReadU16();
+  RecordScope record(reader);
+  frame = record.U16();
   return 4;
 }
 
@@ -49,8 +90,8 @@ void ActionGotoFrame::ShiftIdsAndDepths(uint16_t, uint16_t, uint32_t frameDelta)
 }
 
 uint32_t ActionStoreRegister::Read(SwfReader& reader) {
-  reader.ReadU16();
-  registerNumber = reader.ReadU8();
+  RecordScope record(reader);
+  registerNumber = record.U8();
   return 3;
 }
 
@@ -61,9 +102,9 @@ uint32_t ActionStoreRegister::Write(SwfBitWriter& out) {
 }
 
 uint32_t ActionWaitForFrame::Read(SwfReader& reader) {
-  reader.ReadU16();
-  frame = reader.ReadU16();
-  skipCount = reader.ReadU8();
+  RecordScope record(reader);
+  frame = record.U16();
+  skipCount = record.U8();
   return 5;
 }
 
@@ -79,8 +120,8 @@ void ActionWaitForFrame::ShiftIdsAndDepths(uint16_t, uint16_t, uint32_t frameDel
 }
 
 uint32_t ActionWaitForFrame2::Read(SwfReader& reader) {
-  reader.ReadU16();
-  skipCount = reader.ReadU8();
+  RecordScope record(reader);
+  skipCount = record.U8();
   return 3;
 }
 
@@ -91,8 +132,8 @@ uint32_t ActionWaitForFrame2::Write(SwfBitWriter& out) {
 }
 
 uint32_t ActionGetUrl2::Read(SwfReader& reader) {
-  reader.ReadU16();
-  method = reader.ReadU8();
+  RecordScope record(reader);
+  method = record.U8();
   return 3;
 }
 
@@ -103,8 +144,8 @@ uint32_t ActionGetUrl2::Write(SwfBitWriter& out) {
 }
 
 uint32_t SwfBranchAction::Read(SwfReader& reader) {
-  reader.ReadU16();
-  offset = static_cast<int16_t>(reader.ReadU16());
+  RecordScope record(reader);
+  offset = static_cast<int16_t>(record.U16());
   return 4;
 }
 
@@ -124,7 +165,7 @@ uint32_t SwfBranchAction::Write(SwfBitWriter& out) {
 
 uint32_t ActionGetUrl::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
-  reader.ReadU16();
+  RecordScope record(reader);
   reader.ReadString(url, 0, false);
   reader.ReadString(target, 0, false);
   return reader.GetPosition() - start;
@@ -133,7 +174,7 @@ uint32_t ActionGetUrl::Read(SwfReader& reader) {
 uint16_t ActionGetUrl::GetSize() const { return Size16(url.EncodedSize(version) + target.EncodedSize(version) + 5); }
 
 uint32_t ActionGetUrl::Write(SwfBitWriter& out) {
-  WriteHeader(out, GetActionCode(), GetSize() - 3u);
+  if (!WriteHeader(out, GetActionCode(), url.EncodedSize(version) + target.EncodedSize(version) + 2)) return 0;
   WriteText(out, url, version);
   WriteText(out, target, version);
   return GetSize();
@@ -141,7 +182,7 @@ uint32_t ActionGetUrl::Write(SwfBitWriter& out) {
 
 uint32_t ActionSetTarget::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
-  reader.ReadU16();
+  RecordScope record(reader);
   reader.ReadString(target, 0, true);
   return reader.GetPosition() - start;
 }
@@ -149,14 +190,14 @@ uint32_t ActionSetTarget::Read(SwfReader& reader) {
 uint16_t ActionSetTarget::GetSize() const { return Size16(target.EncodedSize(version) + 4); }
 
 uint32_t ActionSetTarget::Write(SwfBitWriter& out) {
-  WriteHeader(out, GetActionCode(), GetSize() - 3u);
+  if (!WriteHeader(out, GetActionCode(), target.EncodedSize(version) + 1)) return 0;
   WriteText(out, target, version);
   return GetSize();
 }
 
 uint32_t ActionGotoLabel::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
-  reader.ReadU16();
+  RecordScope record(reader);
   reader.ReadString(label, 0, false);
   return reader.GetPosition() - start;
 }
@@ -164,7 +205,7 @@ uint32_t ActionGotoLabel::Read(SwfReader& reader) {
 uint16_t ActionGotoLabel::GetSize() const { return Size16(label.EncodedSize(version) + 4); }
 
 uint32_t ActionGotoLabel::Write(SwfBitWriter& out) {
-  WriteHeader(out, GetActionCode(), GetSize() - 3u);
+  if (!WriteHeader(out, GetActionCode(), label.EncodedSize(version) + 1)) return 0;
   WriteText(out, label, version);
   return GetSize();
 }
@@ -172,16 +213,16 @@ uint32_t ActionGotoLabel::Write(SwfBitWriter& out) {
 uint32_t ActionWith::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   name.clear();
-  const uint16_t length = reader.ReadU16();
-  blockSize = reader.ReadU16();
-  if (length >= 3) reader.ReadString(name, 0, false);
+  RecordScope record(reader);
+  blockSize = record.U16();
+  if (record.Length() >= 3) reader.ReadString(name, 0, false);
   return reader.GetPosition() - start;
 }
 
 uint16_t ActionWith::GetSize() const { return name.empty() ? 5 : Size16(name.EncodedSize(version) + 6); }
 
 uint32_t ActionWith::Write(SwfBitWriter& out) {
-  WriteHeader(out, GetActionCode(), GetSize() - 3u);
+  if (!WriteHeader(out, GetActionCode(), name.empty() ? 2 : name.EncodedSize(version) + 3)) return 0;
   out.WriteU16(blockSize);
   if (!name.empty()) WriteText(out, name, version);
   return GetSize();
@@ -191,10 +232,10 @@ uint32_t ActionWith::Write(SwfBitWriter& out) {
 
 uint32_t ActionConstantPool::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
-  const uint16_t length = reader.ReadU16();
-  reader.ReadU16();  // the count; the strings are counted by their bytes
-  int32_t remaining = static_cast<int32_t>(length) - 2;
-  while (remaining > 0) {
+  RecordScope record(reader);
+  record.U16();  // the count; the strings are counted by their bytes
+  int32_t remaining = static_cast<int32_t>(record.Length()) - 2;
+  while (remaining > 0 && record.Left() > 0) {
     SwfString s;
     const uint32_t before = reader.GetPosition();
     reader.ReadString(s, 0, true);
@@ -214,7 +255,9 @@ uint16_t ActionConstantPool::GetSize() const {
 uint32_t ActionConstantPool::Write(SwfBitWriter& out) {
   SwfBitWriter strings(out.GetVersion());
   for (const auto& s : constants) WriteText(strings, s, version);
-  WriteHeader(out, GetActionCode(), strings.GetByteCount() + 2);
+  // More entries than the count field holds cannot be written either.
+  if (!WriteHeader(out, GetActionCode(), constants.size() > kMaxPayload ? kMaxPayload + 1 : strings.GetByteCount() + 2))
+    return 0;
   out.WriteU16(static_cast<uint16_t>(constants.size()));
   out.AppendWriter(strings);
   return GetSize();
@@ -323,46 +366,48 @@ uint16_t ActionPush::GetSize() const { return Size16(GetPayloadLength() + 3); }
 uint32_t ActionPush::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   values.clear();
-  const uint16_t length = reader.ReadU16();
-  const uint32_t recordEnd = reader.GetPosition() + length;
-  int32_t remaining = length;
-  while (remaining > 0) {
+  RecordScope record(reader);
+  // Values are read while the record has bytes; a value cut by the record's end is dropped.
+  bool cut = false;
+  while (!cut && record.Left() > 0) {
     const uint8_t type = reader.ReadU8();
-    uint32_t size;
+    const uint32_t left = record.Left();
+    auto fits = [left, &cut](uint32_t n) { return !(cut = left < n); };
     switch (type) {
       case SwfPushValue::kString: {
+        // A string missing its 0 byte ends with the record.
         SwfString s;
         reader.ReadString(s, 0, true);
-        size = AddString(s, kAppend);
-        // A string that runs past the record: go back to the record's end.
-        if (reader.GetPosition() > recordEnd) reader.Seek(recordEnd);
+        AddString(s, kAppend);
         break;
       }
-      case SwfPushValue::kFloat: size = AddFloat(reader.ReadU32(), kAppend); break;
-      case SwfPushValue::kUndefined: size = AddUndefined(kAppend); break;
-      case SwfPushValue::kRegister: size = AddRegister(reader.ReadU8(), kAppend); break;
-      case SwfPushValue::kBoolean: size = AddBoolean(reader.ReadU8(), kAppend); break;
+      case SwfPushValue::kFloat: if (fits(4)) AddFloat(reader.ReadU32(), kAppend); break;
+      case SwfPushValue::kUndefined: AddUndefined(kAppend); break;
+      case SwfPushValue::kRegister: if (fits(1)) AddRegister(reader.ReadU8(), kAppend); break;
+      case SwfPushValue::kBoolean: if (fits(1)) AddBoolean(reader.ReadU8(), kAppend); break;
       case SwfPushValue::kDouble: {
+        if (!fits(8)) break;
         const uint32_t high = reader.ReadU32();
         const uint32_t low = reader.ReadU32();
         const uint64_t bits = (uint64_t{high} << 32) | low;
         double d;
         std::memcpy(&d, &bits, sizeof d);
-        size = AddDouble(d, kAppend);
+        AddDouble(d, kAppend);
         break;
       }
-      case SwfPushValue::kInteger: size = AddInteger(reader.ReadU32(), kAppend); break;
-      case SwfPushValue::kConstant8: size = AddConstant8(reader.ReadU8(), kAppend); break;
-      case SwfPushValue::kConstant16: size = AddConstant16(reader.ReadU16(), kAppend); break;
-      default: size = AddNull(kAppend); break;
+      case SwfPushValue::kInteger: if (fits(4)) AddInteger(reader.ReadU32(), kAppend); break;
+      case SwfPushValue::kConstant8: if (fits(1)) AddConstant8(reader.ReadU8(), kAppend); break;
+      case SwfPushValue::kConstant16: if (fits(2)) AddConstant16(reader.ReadU16(), kAppend); break;
+      default: AddNull(kAppend); break;
     }
-    remaining -= static_cast<int32_t>(size);
   }
+  // A cut value's bytes belong to this record, not to the next action.
+  reader.Skip(record.Left());
   return reader.GetPosition() - start;
 }
 
 uint32_t ActionPush::Write(SwfBitWriter& out) {
-  WriteHeader(out, GetActionCode(), GetPayloadLength());
+  if (!WriteHeader(out, GetActionCode(), GetPayloadLength())) return 0;
   for (const auto& v : values) {
     out.WriteU8(v.type);
     switch (v.type) {
@@ -392,9 +437,10 @@ uint16_t ActionGotoFrame2::GetSize() const { return static_cast<uint16_t>(((flag
 
 uint32_t ActionGotoFrame2::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
-  reader.ReadU16();
-  flags = reader.ReadU8();
-  if (flags & 0x02) sceneBias = reader.ReadU16();
+  RecordScope record(reader);
+  flags = record.U8();
+  if (flags & 0x02) sceneBias = record.U16();
+  record.Close();
   // A 0 byte here that is not the list's last byte (its End action) belongs to this record.
   if (listEnd != 0 && reader.BytesLeft() > 0 && reader.PeekU8() == 0 && listEnd > reader.GetPosition() + 1) {
     reader.ReadU8();
@@ -417,8 +463,9 @@ uint32_t ActionGeneric::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   payload.clear();
   if (code >= 0x80) {
-    payloadLength = reader.ReadU16();
-    reader.ReadBytes(payload, payloadLength);
+    RecordScope record(reader);
+    payloadLength = record.Length();
+    reader.ReadBytes(payload, std::min<uint32_t>(payloadLength, record.Left()));
   }
   return reader.GetPosition() - start;
 }
@@ -426,9 +473,10 @@ uint32_t ActionGeneric::Read(SwfReader& reader) {
 uint16_t ActionGeneric::GetSize() const { return code < 0x80 ? 1 : Size16(3 + payload.size()); }
 
 uint32_t ActionGeneric::Write(SwfBitWriter& out) {
-  out.WriteU8(code);
-  if (code >= 0x80) {
-    out.WriteU16(static_cast<uint16_t>(payload.size()));
+  if (code < 0x80) {
+    out.WriteU8(code);
+  } else {
+    if (!WriteHeader(out, code, static_cast<uint32_t>(std::min<size_t>(payload.size(), UINT32_MAX)))) return 0;
     out.WriteBytes(payload);
   }
   return GetSize();

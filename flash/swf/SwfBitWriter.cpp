@@ -24,6 +24,7 @@ void SwfBitWriter::Align() {
   ++byteCount;
   pendingByte = 0;
   pendingBits = 0;
+  failureReason.clear();
 }
 
 void SwfBitWriter::WriteU8(uint8_t value) {
@@ -76,6 +77,7 @@ void SwfBitWriter::WriteRecord(SwfObject* record) {
 void SwfBitWriter::AppendWriter(SwfBitWriter& other) {
   other.Align();
   if (&other == this) return;
+  if (other.Failed()) Fail(other.failureReason);
   WriteBytes(other.bytes);
 }
 
@@ -83,9 +85,14 @@ void SwfBitWriter::AppendBits(SwfBitWriter& other) {
   const uint32_t k = other.pendingBits;
   const uint32_t m = other.byteCount;
   const uint8_t last = other.pendingByte;
+  if (other.Failed() && &other != this) Fail(other.failureReason);
   for (uint32_t i = 0; i < m; ++i) WriteBits(other.bytes[i], 8);
   if (k > 0) WriteBits(static_cast<uint32_t>(last >> (8 - k)), k);
   other.Align();
+}
+
+void SwfBitWriter::Fail(const std::string& reason) {
+  if (failureReason.empty()) failureReason = reason.empty() ? "the movie could not be written" : reason;
 }
 
 void SwfBitWriter::Reserve(uint32_t size) { bytes.reserve(size); }
@@ -97,6 +104,7 @@ void SwfBitWriter::Clear() {
   byteCount = 0;
   pendingByte = 0;
   pendingBits = 0;
+  failureReason.clear();
 }
 
 const std::vector<uint8_t>& SwfBitWriter::GetBuffer() {

@@ -39,6 +39,12 @@ class SwfBitWriter {
   // Bit-level join: continues this writer's bit field with the other's bits, no padding.
   void AppendBits(SwfBitWriter& other);
 
+  // Marks the output as unusable: something could not be written the way the format asks.
+  // The first reason is kept; joining this writer into another carries the mark over.
+  void Fail(const std::string& reason);
+  bool Failed() const { return !failureReason.empty(); }
+  const std::string& FailureReason() const { return failureReason; }
+
   void Reserve(uint32_t bytes);
   uint32_t Capacity() const;
   void Clear();
@@ -52,6 +58,7 @@ class SwfBitWriter {
   uint32_t pendingBits = 0;
   uint32_t byteCount = 0;
   uint8_t version;
+  std::string failureReason;
 };
 
 // Writes the record header of `tag` for a body of `length` bytes: the two-byte form for

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "flash/swf/SwfReader.h"
 #include "framework/platform/FileOps.h"
 #include "framework/platform/PathLayer.h"
 
@@ -115,13 +116,13 @@ bool CompressSwfFile(const PathString& source, const PathString& target, bool re
   return out.Flush() && file.Commit();
 }
 
-bool InflateSwfFile(const PathString& source, const SwfByteSink& sink, uint64_t limit) {
+bool InflateSwfFile(const PathString& source, const SwfByteSink& sink, uint64_t limit, bool exact) {
   File in = OpenForReading(source);
   if (!in) return false;
   uint8_t head[8];
   if (fread(head, 1, 8, in.get()) != 8 || memcmp(head, "CWS", 3) != 0) return false;
   memcpy(head, "FWS", 3);
-  if (limit <= 8) return sink(head, static_cast<size_t>(limit));
+  if (limit < 8 || (limit == 8 && !exact)) return !exact && sink(head, static_cast<size_t>(limit));
   if (!sink(head, 8)) return false;
   uint64_t left = limit - 8;
 
@@ -147,7 +148,10 @@ bool InflateSwfFile(const PathString& source, const SwfByteSink& sink, uint64_t 
     const size_t taken = static_cast<size_t>(std::min<uint64_t>(produced, left));
     if (taken > 0 && !sink(output, taken)) return false;
     left -= taken;
-    if (status == Z_STREAM_END || left == 0) return true;
+    // With `exact` the stream must hold the limit's bytes, no fewer and no more.
+    if (exact && taken < produced) return false;
+    if (status == Z_STREAM_END) return !exact || left == 0;
+    if (left == 0 && !exact) return true;
     // Output still held back fills the buffer again before more input is read; only an
     // input that has ended while nothing moves is a truncated stream.
     if (status == Z_BUF_ERROR) {
@@ -164,8 +168,18 @@ bool DecompressSwfFile(const PathString& source, const PathString& target, bool 
   const FileCreateInfo info = SwfFileInfo();
   SafeFileWriter file;
   if (!file.Open(target, &info, replace)) return false;
+  // The result is exactly the length the header declares, never more than the readers load:
+  // a small file cannot unpack into an unbounded one, and a stream that does not match its
+  // header is no movie.
+  uint8_t head[8];
+  {
+    File in = OpenForReading(source);
+    if (!in || fread(head, 1, 8, in.get()) != 8) return false;
+  }
+  const uint32_t declared = head[4] | head[5] << 8 | head[6] << 16 | static_cast<uint32_t>(head[7]) << 24;
+  if (declared < 8 || declared > kMaxSwfMovieBytes) return false;
   BufferedOutput out(file);
-  if (!InflateSwfFile(source, [&out](const uint8_t* b, size_t n) { return out.Write(b, n); }, UINT64_MAX))
+  if (!InflateSwfFile(source, [&out](const uint8_t* b, size_t n) { return out.Write(b, n); }, declared, true))
     return false;
   return out.Flush() && file.Commit();
 }

@@ -18,7 +18,9 @@ bool IsCompressedSwfFile(const PathString& path);
 // target is replaced only with `replace`.
 bool CompressSwfFile(const PathString& source, const PathString& target, bool replace);
 // Inflates a "CWS" source into an "FWS" target. An existing target is replaced only with
-// `replace`; false, the target untouched, when it exists and `replace` is false.
+// `replace`; false, the target untouched, when it exists and `replace` is false, and when
+// the stream does not inflate to exactly the length the header declares (at most the
+// readers' limit).
 bool DecompressSwfFile(const PathString& source, const PathString& target, bool replace);
 // Inflates a "CWS" file in its place; with `keepBackup` the compressed file stays beside it
 // under its name followed by "~". A file that is not compressed is left alone (true); a
@@ -30,5 +32,6 @@ using SwfByteSink = std::function<bool(const uint8_t* bytes, size_t count)>;
 // Inflates the "CWS" file `source` into its "FWS" form, handed to `sink`: the eight header
 // bytes, then the inflated body. Stops with success at the end of the zlib stream or once
 // `limit` bytes (header included) have been handed over; false when the file is not "CWS",
-// the stream is damaged or ends early, or the sink fails.
-bool InflateSwfFile(const PathString& source, const SwfByteSink& sink, uint64_t limit);
+// the stream is damaged or ends early, or the sink fails. With `exact` the stream must
+// inflate to exactly `limit` bytes: fewer or more is a failure.
+bool InflateSwfFile(const PathString& source, const SwfByteSink& sink, uint64_t limit, bool exact = false);

@@ -52,8 +52,9 @@ bool SwfFileReader::OpenFile(const PathString& path, bool checkSignature) {
         compressed = 1;
         return false;
       }
-      const bool ok = OpenFile(temporary, true);
+      // Owned before it is read, so that Close removes it on every way out.
       temporaryPath = temporary;
+      const bool ok = OpenFile(temporary, true);
       compressed = 1;
       if (!ok) Close();
       return ok;

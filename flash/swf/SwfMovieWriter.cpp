@@ -56,6 +56,7 @@ void SwfMovieWriter::GetFrameSize(uint32_t& width, uint32_t& height) const {
 bool SwfMovieWriter::Open(const PathString& target, bool replace) {
   file.Abandon();
   open = false;
+  failureReason.clear();
   path = target;
   // A movie replaces a file, never a device, a pipe or a folder.
   struct stat st;
@@ -120,6 +121,13 @@ uint32_t SwfMovieWriter::WriteTag(SwfTag* tag, bool keep) {
   }
   SwfBitWriter scratch(version);
   tag->Write(scratch);
+  if (scratch.Failed()) {
+    // A tag that cannot be written as it is makes the whole movie fail: nothing half-right
+    // takes the target's place.
+    if (failureReason.empty()) failureReason = scratch.FailureReason();
+    DeleteUnlessKept(tag, keep);
+    return 0;
+  }
   const auto& bytes = scratch.GetBuffer();
   pending.insert(pending.end(), bytes.begin(), bytes.end());
   fileLength += bytes.size();
@@ -133,7 +141,11 @@ uint32_t SwfMovieWriter::Close() {
   if (!open) return 0;
   open = false;
   // The header can count no more frames and no longer a file: refuse rather than wrap.
-  if (!Flush() || frameCount > kMaxSwfFrameCount || fileLength > UINT32_MAX) {
+  if (frameCount > kMaxSwfFrameCount && failureReason.empty())
+    failureReason = "the movie has more frames than its header can count";
+  if (fileLength > UINT32_MAX && failureReason.empty()) failureReason = "the movie is longer than its header can count";
+  if (!Flush() || !failureReason.empty()) {
+    if (failureReason.empty()) failureReason = "the movie file could not be written";
     file.Abandon();
     return 0;
   }
@@ -142,6 +154,7 @@ uint32_t SwfMovieWriter::Close() {
                                   static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
   const uint8_t countBytes[2] = {static_cast<uint8_t>(frameCount), static_cast<uint8_t>(frameCount >> 8)};
   if (!file.WriteAt(4, lengthBytes, 4) || !file.WriteAt(headerEnd - 2, countBytes, 2) || !file.Commit()) {
+    failureReason = "the movie file could not be written";
     file.Abandon();
     return 0;
   }

@@ -43,6 +43,9 @@ class SwfMovieWriter {
   // anything failed: a write, more frames than the header can count, a file too long for its
   // length field, or the final rename.
   uint32_t Close();
+  // Why the last movie failed (empty while nothing has): a tag that cannot be written as it
+  // is, such as an action record longer than its length field counts, fails the movie.
+  const std::string& GetFailureReason() const { return failureReason; }
 
   // Emitted for every ShowFrame written, with the index of the frame that ends (0 first).
   Signal<uint32_t> frameWritten;
@@ -51,6 +54,7 @@ class SwfMovieWriter {
   bool Flush();
 
   std::vector<std::string> labels;  // the labels written so far, as their bytes
+  std::string failureReason;
   SafeFileWriter file;
   PathString path;
   int32_t stage[4];  // xmin, xmax, ymin, ymax (twips)

@@ -1,6 +1,7 @@
 #include "flash/swf/SwfReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -32,6 +33,7 @@ void SwfReader::Reset() {
   tagEnd = 0;
   rootPathSeen = false;
   compressed = 0;
+  truncated = false;
 }
 
 bool SwfReader::LoadFromWriter(SwfBitWriter& writer) {
@@ -79,6 +81,37 @@ struct FileCloser {
   }
 };
 
+// Deletes a temporary file on every way out of a scope (an exception included) unless kept.
+class TemporaryFileGuard {
+ public:
+  explicit TemporaryFileGuard(PathString& path) : path_(path) {}
+  ~TemporaryFileGuard() {
+    if (!keep_ && !path_.empty()) {
+      DeletePath(path_, false);
+      path_.clear();
+    }
+  }
+  TemporaryFileGuard(const TemporaryFileGuard&) = delete;
+  TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
+  void Keep() { keep_ = true; }
+
+ private:
+  PathString& path_;
+  bool keep_ = false;
+};
+
+struct DescriptorCloser {
+  int fd;
+  ~DescriptorCloser() {
+    if (fd >= 0) close(fd);
+  }
+  bool Close() {
+    const int f = fd;
+    fd = -1;
+    return close(f) == 0;
+  }
+};
+
 }  // namespace
 
 bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32_t& errorCode) {
@@ -98,6 +131,8 @@ bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32
     errorCode = kSwfErrorCannotOpen;
     return false;
   }
+  TemporaryFileGuard made(temporary);
+  DescriptorCloser descriptor{fd};
   auto sink = [fd](const uint8_t* bytes, size_t count) {
     while (count > 0) {
       const ssize_t n = write(fd, bytes, count);
@@ -108,31 +143,31 @@ bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32
     }
     return true;
   };
+  // Never more than the header declares: a small file cannot fill the disk.
   const bool ok = InflateSwfFile(path, sink, declared);
-  if (close(fd) != 0 || !ok) {
-    DeletePath(temporary, false);
-    temporary.clear();
-    return false;
-  }
+  if (!descriptor.Close() || !ok) return false;
+  made.Keep();
   return true;
 }
 
 template <class Next>
 bool SwfReader::FillBuffer(uint32_t total, Next next) {
   // The buffer grows with the bytes actually there, never ahead of them from a length the
-  // movie merely declares.
-  if (total > kMaxSwfMovieBytes) {
-    errorCode = kSwfErrorTooLarge;
-    return false;
-  }
+  // movie merely declares; more than the readers load is refused once it is there.
+  const uint64_t limit = std::min<uint64_t>(total, uint64_t{kMaxSwfMovieBytes} + 1);
   constexpr size_t kBlock = 64 * 1024;
-  while (buffer.size() < total) {
-    const size_t want = std::min<size_t>(kBlock, total - buffer.size());
+  while (buffer.size() < limit) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock, limit - buffer.size()));
     const size_t old = buffer.size();
     buffer.resize(old + want);
     const size_t got = next(buffer.data() + old, want);
     buffer.resize(old + got);
     if (got == 0) break;
+  }
+  if (buffer.size() > kMaxSwfMovieBytes) {
+    Reset();
+    errorCode = kSwfErrorTooLarge;
+    return false;
   }
   return true;
 }
@@ -142,9 +177,29 @@ bool SwfReader::FinishLoad(bool checkSignature, bool parseTags) {
   tagLength = tagEnd;
   position = 0;
   bitPosition = 0;
+  // A header cut short is a damaged movie, not an empty one.
+  const uint32_t rectAt = checkSignature ? 8 : 4;
+  const uint32_t rectBytes = GetSize() > rectAt ? (5 + 4 * (buffer[rectAt] >> 3) + 7) / 8 : 1;
+  if (GetSize() < rectAt + rectBytes + 4) return Refuse();
   header.Read(*this, checkSignature);
   frameCount = header.frameCount;
-  if (parseTags) ReadTagsUntil(nullptr, 0);
+  if (!parseTags) return true;
+  ReadTagsUntil(nullptr, 0);
+  return CompleteTagList([] { return new EndTag(); });
+}
+
+bool SwfReader::Refuse() {
+  ClearTags(true);
+  errorCode = kSwfErrorNotSwf;
+  return false;
+}
+
+template <class MakeEnd>
+bool SwfReader::CompleteTagList(MakeEnd makeEnd) {
+  // A tag running past the end of the bytes means the movie was cut: refused like a cut CWS.
+  if (truncated) return Refuse();
+  // A movie that merely lacks its End tag gets one, so that it is written back complete.
+  if (tags.empty() || tags.back()->GetTagCode() != 0) tags.push_back(makeEnd());
   return true;
 }
 
@@ -175,8 +230,8 @@ bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignatur
         errorCode = error;
         return false;
       }
+      TemporaryFileGuard inflated(temporary);
       const bool ok = ReadAllTagsFromMemory(temporary, true, byteCount, parseTags);
-      DeletePath(temporary, false);
       compressed = 1;
       return ok;
     }
@@ -188,12 +243,19 @@ bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignatur
   const size_t lengthBytes = fread(head + have, 1, 4, f.get());
   buffer.assign(head, head + have + lengthBytes);
   if (lengthBytes == 4) {
-    const uint8_t* l = head + have;
-    const uint32_t declared = l[0] | l[1] << 8 | l[2] << 16 | static_cast<uint32_t>(l[3]) << 24;
+    // The movie is judged by its bytes: the whole file is read, whatever its header's length
+    // says (0, or more than is there); only a `byteCount` given by the caller bounds it.
     // Offsets count as if the four signature bytes were there.
-    const uint32_t total = byteCount != 0 ? byteCount : declared;
-    const uint32_t inBuffer = total > 4 && !checkSignature ? total - 4 : total;
+    const uint32_t total = byteCount != 0 ? byteCount : UINT32_MAX;
+    const uint32_t inBuffer = byteCount > 4 && !checkSignature ? total - 4 : total;
     FILE* file = f.get();
+    // A file larger than the readers load is refused before any of it is read.
+    struct stat st;
+    if (byteCount == 0 && fstat(fileno(file), &st) == 0 && st.st_size > static_cast<off_t>(kMaxSwfMovieBytes)) {
+      Reset();
+      errorCode = kSwfErrorTooLarge;
+      return false;
+    }
     if (!FillBuffer(inBuffer, [file](uint8_t* to, size_t n) { return fread(to, 1, n, file); })) return false;
   }
   f.reset();
@@ -215,10 +277,8 @@ bool SwfReader::OpenMemory(const uint8_t* bytes, size_t size, bool checkSignatur
     at = 4;
   }
   if (size - at >= 4) {
-    const uint8_t* l = bytes + at;
-    const uint32_t declared = l[0] | l[1] << 8 | l[2] << 16 | static_cast<uint32_t>(l[3]) << 24;
-    const uint32_t total = byteCount != 0 ? byteCount : declared;
-    const uint32_t inBuffer = total > 4 && !checkSignature ? total - 4 : total;
+    const uint32_t total = byteCount != 0 ? byteCount : UINT32_MAX;
+    const uint32_t inBuffer = byteCount > 4 && !checkSignature ? total - 4 : total;
     buffer.assign(bytes, bytes + at + 4);
     size_t next = at + 4;
     if (!FillBuffer(inBuffer, [&](uint8_t* to, size_t n) {
@@ -239,12 +299,10 @@ bool SwfReader::ReadAllTags(const PathString& path) {
   const uint32_t end = GetSize();
   while (position < end) {
     AlignByte();
-    const uint32_t start = position;
-    const uint16_t recordHeader = ReadU16();
-    if (position == start) break;  // not even a record header left
-    const uint16_t code = static_cast<uint16_t>(recordHeader >> 6);
-    uint32_t length = recordHeader & 0x3F;
-    if (length == 0x3F) length = ReadU32();
+    uint16_t code = 0;
+    uint32_t length = 0;
+    if (!ReadRecordHeader(code, length)) break;
+    if (uint64_t{position} + length > end) truncated = true;
     const uint32_t tagStop = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{position} + length, end));
     const uint32_t savedLength = tagLength, savedEnd = tagEnd;
     tagLength = length;
@@ -261,7 +319,7 @@ bool SwfReader::ReadAllTags(const PathString& path) {
     tags.push_back(tag);
     if (code == 0) break;
   }
-  return true;
+  return CompleteTagList([] { return new RawTag(0, 0); });
 }
 
 bool SwfReader::ReadTagsUntil(SwfReader* source, uint32_t frameLimit) {
@@ -395,12 +453,38 @@ void SwfReader::ReadBytes(std::vector<uint8_t>& out, uint32_t count) {
 
 SwfTag* SwfReader::ReadNextTag() { return ReadTagFrom(*this, *this, GetSize()); }
 
+bool SwfReader::ReadRecordHeader(uint16_t& code, uint32_t& length) {
+  AlignByte();
+  code = 0;
+  length = 0;
+  if (BytesLeft() == 0) return false;
+  if (BytesLeft() < 2) {
+    truncated = true;
+    Skip(BytesLeft());
+    return false;
+  }
+  const uint16_t recordHeader = ReadU16();
+  code = static_cast<uint16_t>(recordHeader >> 6);
+  length = recordHeader & 0x3F;
+  if (length == 0x3F) {
+    if (BytesLeft() < 4) {
+      truncated = true;
+      Skip(BytesLeft());
+      length = 0;
+      return true;
+    }
+    length = ReadU32();
+  }
+  return true;
+}
+
 SwfTag* ReadTagFrom(SwfReader& source, SwfReader& factory, uint32_t limit) {
-  source.AlignByte();
-  const uint16_t recordHeader = source.ReadU16();
-  const uint16_t code = static_cast<uint16_t>(recordHeader >> 6);
-  uint32_t length = recordHeader & 0x3F;
-  if (length == 0x3F) length = source.ReadU32();
+  uint16_t code = 0;
+  uint32_t length = 0;
+  source.ReadRecordHeader(code, length);
+  // A tag of the movie's own list that runs past the bytes there: the movie was cut. (One
+  // inside a sprite is cut to the sprite.)
+  if (limit >= source.GetSize() && uint64_t{source.GetPosition()} + length > source.GetSize()) source.truncated = true;
   // Computed in 64 bits and clamped to the input and the enclosing body: a forged length
   // can neither wrap below the body's start nor reach past the bytes present.
   limit = std::min(limit, source.GetSize());

@@ -112,6 +112,13 @@ class SwfReader {
   uint32_t tagLength = 0;
   uint32_t tagEnd = 0;
   bool rootPathSeen = false;
+  // Set when a tag's record header or body runs past the end of the input (a cut movie); the
+  // loading operations then refuse the movie.
+  bool truncated = false;
+
+  // Reads a tag's record header at the position (aligned first): false, with nothing read,
+  // at the end of the input. Sets `truncated` when the header does not fit in the bytes left.
+  bool ReadRecordHeader(uint16_t& code, uint32_t& length);
 
  protected:
   // The bytes of a string field (see ReadString).
@@ -121,6 +128,11 @@ class SwfReader {
   template <class Next>
   bool FillBuffer(uint32_t total, Next next);
   bool FinishLoad(bool checkSignature, bool parseTags);
+  // Deletes the tags read and fails the load as a damaged movie.
+  bool Refuse();
+  // Refuses a cut movie; gives a movie without its End tag one from `makeEnd`.
+  template <class MakeEnd>
+  bool CompleteTagList(MakeEnd makeEnd);
 
   std::vector<uint8_t> buffer;
   uint32_t position = 0;

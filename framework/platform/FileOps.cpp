@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/platform/TreeCopy.h"
 #include "toolbox/Folders.h"
 #include "toolbox/ResourceFork.h"
 #include "toolbox/Utf8.h"
@@ -38,32 +39,6 @@ bool ParentFolderRef(const PathString& path, toolbox::FileRef& ref) {
 bool IsFolderRef(const toolbox::FileRef& ref) {
   struct stat st;
   return !ref.IsNull() && stat(ref.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Deletes a folder's contents depth first, unlocking locked items, then the folder itself.
-OSErr DeleteTreeUnlocked(const toolbox::FileRef& folder) {
-  std::vector<std::string> names;
-  {
-    toolbox::FolderReader reader;
-    if (!reader.Open(folder.path)) return toolbox::kFolderNotFoundErr;
-    std::string name;
-    bool isFolder = false;
-    while (reader.Next(name, isFolder)) names.push_back(name);
-  }
-  for (const std::string& name : names) {
-    toolbox::FileRef child;
-    if (!toolbox::GetFileRef(folder.path + "/" + name, child)) continue;
-    struct stat st;
-    if (lstat(child.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      if (OSErr err = DeleteTreeUnlocked(child)) return err;
-      continue;
-    }
-    toolbox::CatalogInfo info;
-    if (toolbox::GetCatalogInfo(child, info) == toolbox::kNoErr && (info.nodeFlags & toolbox::kNodeLocked))
-      toolbox::SetLocked(child, false);
-    if (OSErr err = toolbox::DeleteObject(child)) return err;
-  }
-  return toolbox::DeleteObject(folder);
 }
 
 PathString RenamedPath(const PathString& path, const PathString& newName) {
@@ -237,7 +212,7 @@ bool DeleteObjectRetryUnlock(const PathString& path, bool recursive) {
   if (!ItemRef(path, ref)) return false;
   const OSErr err = toolbox::DeleteObject(ref);
   if (err == toolbox::kFileBusyErr && recursive && IsFolderRef(ref))
-    return DeleteTreeUnlocked(ref) == toolbox::kNoErr;
+    return DeleteFolderUnlocked(ref) == toolbox::kNoErr;
   return err == toolbox::kNoErr;
 }
 

@@ -13,6 +13,7 @@
 #include "toolbox/Events.h"
 #include "toolbox/Windows.h"
 
+class ControlBase;
 class NibRef;
 
 // Creation flags of WindowBase::CreateWindow.
@@ -84,6 +85,8 @@ class WindowBase {
   static WindowBase* FromWindowRef(toolbox::WindowRef window);
   toolbox::WindowRef* GetWindowRefPtr() { return &window; }
   bool EnableFileDrop(bool enable);
+  // Binds the wrapper to the nib control {signature, dialog id} of this window.
+  bool BindControl(toolbox::OSType signature, ControlBase* control);
 
   // --- geometry and state ---
   bool Show(bool show);

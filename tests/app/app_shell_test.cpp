@@ -10,6 +10,8 @@
 #include "app/AppShell.h"
 #include "framework/platform/PathLayer.h"
 #include "framework/app/Application.h"
+#include "framework/app/Help.h"
+#include "toolbox/Launch.h"
 #include "support/TestSupport.h"
 #include "toolbox/AppLocation.h"
 #include "toolbox/Menus.h"
@@ -52,6 +54,21 @@ TEST_F(AppShellTest, ShowsTheMainWindowAndQuitsOnQuit) {
   EXPECT_TRUE(Logged("menu bar"));
   EXPECT_TRUE(Logged("shown \"IDD_MAIN_DIALOG\" document window titled \"Brivane\""));
   EXPECT_FALSE(FrontWindow());  // the main window is gone after the run
+}
+
+// Quit stays where the nib puts it (there is no application menu to take it), and the run
+// hook has registered the help book among the resources.
+TEST_F(AppShellTest, MenuBarKeepsQuitAndHelpOpensTheBook) {
+  driver.Then([&] {
+    std::uint16_t index = 0;
+    EXPECT_EQ(GetIndMenuItemWithCommandID(GetMenuHandle(1001), kHICommandQuit, 1, &index), kNoErr);
+    LaunchRequests().clear();
+    EXPECT_TRUE(OpenHelp(nullptr, nullptr));
+    ASSERT_EQ(LaunchRequests().size(), 1u);
+    EXPECT_TRUE(LaunchRequests()[0].ends_with("/resources/help/index.html")) << LaunchRequests()[0];
+    TestDriver::ChooseMenu(kHICommandQuit);
+  });
+  EXPECT_EQ(ApplicationMain({}), 0);
 }
 
 // A start whose requirements fail never loads the preferences, so the exit hook, which still

@@ -74,7 +74,7 @@ TEST(Nib, RejectsBadDescriptions) {
       "<nib><window name='a' width='12px'/></nib>",
       "<nib><window name='a' closebox='yes'/></nib>",
       "<nib><window name='a'><control signature='toolong'/></window></nib>",
-      "<nib><window name='a'><control kind='slider'/></window></nib>",
+      "<nib><window name='a'><control kind='dial'/></window></nib>",
       "<nib><menubar name='b'><item title='x'/></menubar></nib>",
       "<nib><menubar name='b'><menu id='70000'/></menubar></nib>",
       "<nib><menubar name='b'><menu><item key='ab'/></menu></menubar></nib>",

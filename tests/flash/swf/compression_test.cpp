@@ -64,6 +64,14 @@ TEST(SwfCompression, WrongInputsFailAndLeaveTargetsAsTheyWere) {
   WriteFile(dir / "bad.swf", cws.substr(0, 12) + std::string(40, '\x55'));
   WriteFile(dir / "old.swf", "previous movie");
   WriteFile(dir / "text.txt", "hello");
+  // Streams that do not match their header's length: a 1 MiB movie declaring 100 bytes, and a
+  // movie declaring 10 bytes more than it holds.
+  auto declaring = [](std::string movie, uint32_t length) {
+    for (int i = 0; i < 4; ++i) movie[4 + i] = static_cast<char>(length >> (8 * i));
+    return movie;
+  };
+  WriteFile(dir / "long.swf", declaring(Compressed(ZeroMovie()), 100));
+  WriteFile(dir / "short.swf", declaring(cws, static_cast<uint32_t>(fws.size() + 10)));
 
   struct Case {
     const char* name;
@@ -76,6 +84,8 @@ TEST(SwfCompression, WrongInputsFailAndLeaveTargetsAsTheyWere) {
       {"decompress an uncompressed movie", DecompressSwfFile, "f.swf", true},
       {"decompress a truncated stream", DecompressSwfFile, "cut.swf", true},
       {"decompress a corrupt stream", DecompressSwfFile, "bad.swf", true},
+      {"decompress a stream longer than declared", DecompressSwfFile, "long.swf", true},
+      {"decompress a stream shorter than declared", DecompressSwfFile, "short.swf", true},
       {"decompress onto a file without replace", DecompressSwfFile, "c.swf", false},
       {"compress onto a file without replace", CompressSwfFile, "f.swf", false},
       {"missing source", DecompressSwfFile, "none.swf", true},

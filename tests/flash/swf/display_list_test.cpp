@@ -58,6 +58,8 @@ TEST(DisplayListTags, RoundTrip) {
          return Own(t);
        },
        "88 06 22 01 00 03 00 61 62 00"},
+      {"PlaceObject2 placing character 0 keeps its character flag", 6, [] { return Own(Placed(0, 1)); },
+       "85 06 02 01 00 00 00"},
       {"PlaceObject2 ratio and clip depth", 6, [] {
          auto* t = Placed(3, 1);
          t->hasRatio = 1, t->ratio = 0x100;
@@ -136,6 +138,14 @@ TEST(DisplayListTags, ClipActionRecordsFollowTheirSizes) {
   std::unique_ptr<SwfTag> forged(r.ReadNextTag());
   EXPECT_EQ(static_cast<PlaceObject2Tag*>(forged.get())->clipActions.size(), 1u);
   EXPECT_EQ(r.GetPosition(), r.GetSize());
+
+  // A key-press record of size 0 has no key code: it takes no byte of the next record.
+  Load(r, Hex("A1 06 82 01 00 01 00 00 00 02 00 02 00 00 00 02 00 00 00 00 00 02 00 00 00 02 00 00 00 06 00 "
+              "00 00 00 00"), 6);
+  std::unique_ptr<SwfTag> empty(r.ReadNextTag());
+  auto* e = static_cast<PlaceObject2Tag*>(empty.get());
+  ASSERT_EQ(e->clipActions.size(), 2u);
+  EXPECT_EQ(e->clipActions[0]->keyCode, 0);
 }
 
 TEST(DisplayListTags, ShiftingAndCopying) {
@@ -181,4 +191,36 @@ TEST(DisplayListTags, PlacedIdsAreTracked) {
   EXPECT_EQ(GetMaxPlacedId(), 42);
   ResetPlacedIdRange();
   EXPECT_EQ(GetMaxPlacedId(), 0);
+}
+
+// Clip actions of other tools come back as they were read: an all-events word that is not the
+// union of the records, a key-press record without its key code, and a key code behind a
+// record without the key-press event. Once the program changes the records, the word is
+// their union again.
+TEST(DisplayListTags, ClipActionsAreWrittenBackAsRead) {
+  const struct {
+    const char* name;
+    const char* hex;
+  } cases[] = {
+      {"all-events 0x200 over records 0x40000 and 0x202",
+       "A3 06 82 01 00 01 00 00 00 00 02 00 00 00 00 04 00 02 00 00 00 07 00 "
+       "02 02 00 00 02 00 00 00 06 00 00 00 00 00"},
+      {"key-press bit, no key code", "9D 06 82 01 00 01 00 00 00 00 00 02 00 00 00 02 00 06 00 00 00 96 02 00 05 01 00 "
+                                     "00 00 00 00"},
+      {"key code, no key-press bit", "9A 06 82 01 00 01 00 00 00 02 00 00 00 02 00 00 00 03 00 00 00 20 07 00 "
+                                     "00 00 00 00"},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SwfReader r;
+    Load(r, Hex(c.hex), 6);
+    std::unique_ptr<SwfTag> tag(r.ReadNextTag());
+    EXPECT_EQ(ToHex(Written(*tag, 6)), ToHex(Hex(c.hex)));
+  }
+  SwfReader r;
+  Load(r, Hex(cases[0].hex), 6);
+  std::unique_ptr<SwfTag> tag(r.ReadNextTag());
+  auto* p = static_cast<PlaceObject2Tag*>(tag.get());
+  p->clipActions.pop_back();
+  EXPECT_EQ(ToHex(Written(*p, 6)), "99 06 82 01 00 01 00 00 00 00 00 04 00 00 00 04 00 02 00 00 00 07 00 00 00 00 00");
 }

@@ -4,6 +4,8 @@
 #include "flash/swf/ControlTags.h"
 #include "flash/swf/DoActionTag.h"
 #include "flash/swf/SwfActions.h"
+#include "flash/swf/SwfMovieWriter.h"
+#include "support/TestSupport.h"
 
 using namespace swftest;
 
@@ -175,6 +177,15 @@ TEST(DoActionTag, ReadBytesAreWrittenBackUnchanged) {
   EXPECT_EQ(push.values[0].text.Text(), L"caf\u00e9");
 }
 
+// Compilers place actions behind the End action that jumps reach: they are kept.
+TEST(DoActionTag, BytesBehindTheEndAreKept) {
+  for (const char* hex : {"3F 03 08 00 00 00 99 02 00 01 00 00 07 00", "FF 0E 05 00 00 00 03 00 00 07 00"}) {
+    auto tags = ReadTags(Hex(hex), 6);
+    ASSERT_EQ(tags.size(), 1u);
+    EXPECT_EQ(ToHex(Written(*tags[0], 6)), hex);
+  }
+}
+
 TEST(DoActionTag, ShiftingReachesTheActions) {
   DoActionTag t;
   t.AddAction(new ActionGotoFrame(2));
@@ -186,4 +197,45 @@ TEST(DoActionTag, ShiftingReachesTheActions) {
   init.ShiftIdsAndDepths(1, 1, 3);
   EXPECT_EQ(init.spriteId, 5);
   EXPECT_EQ(static_cast<ActionGotoFrame&>(*init.actions[0]).frame, 2);
+}
+
+// Every action stops reading at the end of its own record, its tag and the input.
+TEST(DoActionTag, RecordsAreReadWithinTheirBounds) {
+  const struct {
+    const char* name;
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"a Push whose length runs past the input", "3F 03 10 00 00 00 96 10 00 07 01 00 00 00",
+       "3F 03 09 00 00 00 96 05 00 07 01 00 00 00 00"},
+      {"a Push string that runs past its record ends with it", "3F 03 0A 00 00 00 96 03 00 00 61 62 63 00 07 00",
+       "3F 03 0B 00 00 00 96 04 00 00 61 62 00 63 00 07 00"},
+      {"a Push value cut by its record's end is dropped", "3F 03 08 00 00 00 96 03 00 07 01 00 07 00",
+       "3F 03 05 00 00 00 96 00 00 07 00"},
+      {"a record shorter than its fields", "3F 03 05 00 00 00 81 00 00 07 00", "3F 03 07 00 00 00 81 02 00 00 00 07 00"},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto tags = ReadTags(Hex(c.in), 6);
+    ASSERT_EQ(tags.size(), 1u);
+    EXPECT_EQ(ToHex(Written(*tags[0], 6)), c.out);
+  }
+}
+
+// A record longer than its 16-bit length field counts is refused, and the movie with it fails
+// with a reason and leaves no file.
+TEST(DoActionTag, OverlongRecordsFailTheMovie) {
+  testsupport::ScratchDir dir;
+  auto* script = new DoActionTag(6);
+  auto* push = new ActionPush();
+  push->AddString(std::wstring(70000, L'a').c_str(), ActionPush::kAppend);
+  script->AddAction(push);
+  SwfMovieWriter w;
+  w.SetMovieProperties(11000, 8000, 12, 6);
+  ASSERT_TRUE(w.Open(PathOf(dir / "m.swf"), true));
+  EXPECT_EQ(w.WriteTag(script, false), 0u);
+  w.WriteTag(new EndTag(), false);
+  EXPECT_EQ(w.Close(), 0u);
+  EXPECT_NE(w.GetFailureReason().find("length field"), std::string::npos) << w.GetFailureReason();
+  EXPECT_FALSE(std::filesystem::exists(dir / "m.swf"));
 }

@@ -114,14 +114,21 @@ TEST(SwfLoading, BadFilesFailWithTheirReason) {
   WriteFile(dir / "cxy.swf", "CXY" + cws.substr(3));
   WriteFile(dir / "zws.swf", "ZWS" + cws.substr(3));
   WriteFile(dir / "text.txt", "hello world");
-  WriteFile(dir / "huge.swf", std::string("FWS\x06\xFF\xFF\xFF\xFF", 8) + "tiny");
+  WriteFile(dir / "huge.swf", cws.substr(0, 4) + std::string("\xFF\xFF\xFF\xFF", 4) + cws.substr(8));
+  // An FWS header cut short: the file reader, which reads no tags, cannot tell.
+  WriteFile(dir / "tiny.swf", std::string("FWS\x06\xFF\xFF\xFF\xFF", 8) + "tiny");
+  // More than the readers load (a sparse file): refused before it is read.
+  WriteFile(dir / "big.swf", ThreeFrameMovie());
+  std::filesystem::resize_file(dir / "big.swf", kMaxSwfMovieBytes + 1);
   struct Case {
     const char* file;
     uint32_t error;
     uint8_t compressed;
+    bool fileReaderToo = true;
   } cases[] = {{"cut.swf", kSwfErrorNotSwf, 1}, {"cxy.swf", kSwfErrorNotSwf, 1}, {"zws.swf", kSwfErrorNotSwf, 0},
                {"text.txt", kSwfErrorNotSwf, 0}, {"missing.swf", kSwfErrorCannotOpen, 0},
-               {"huge.swf", kSwfErrorTooLarge, 0}};
+               {"huge.swf", kSwfErrorTooLarge, 1}, {"tiny.swf", kSwfErrorNotSwf, 0, false},
+               {"big.swf", kSwfErrorTooLarge, 0, false}};
   for (auto& c : cases) {
     SCOPED_TRACE(c.file);
     SwfReader memory;
@@ -129,7 +136,7 @@ TEST(SwfLoading, BadFilesFailWithTheirReason) {
     EXPECT_EQ(memory.errorCode, c.error);
     EXPECT_EQ(memory.compressed, c.compressed);
     SwfFileReader file;
-    if (c.error != kSwfErrorTooLarge) {
+    if (c.fileReaderToo) {
       EXPECT_FALSE(file.Open(PathOf(dir / c.file), true));
       EXPECT_EQ(file.errorCode, c.error);
     }
@@ -243,37 +250,88 @@ TEST(SwfLoading, TagListsFromWritersAndMemory) {
   light.ClearTags(true);
 }
 
-// Lengths and counts that promise more than is there are refused or cut at once.
+// A movie is judged by its bytes: a header length of 0 or beyond the file still reads every
+// tag, a movie lacking only its End tag gets one, and a tag cut off by the end of the file
+// fails the load with nothing read, as a cut CWS does.
+TEST(SwfLoading, DamagedMoviesAreJudgedByTheirBytes) {
+  PrivateTemporaryFolder temp;
+  testsupport::ScratchDir dir;
+  const std::string fws = ThreeFrameMovie();
+  auto declaring = [](std::string movie, uint32_t length) {
+    for (int i = 0; i < 4; ++i) movie[4 + i] = static_cast<char>(length >> (8 * i));
+    return movie;
+  };
+  const std::string withoutEnd = fws.substr(0, fws.size() - 2);
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool loads;
+  } cases[] = {
+      {"header length 0", declaring(fws, 0), true},
+      {"header length beyond the file", declaring(fws, 1u << 20), true},
+      {"header length short of the tags", declaring(fws, 30), true},
+      {"no End tag", declaring(withoutEnd, static_cast<uint32_t>(withoutEnd.size())), true},
+      {"compressed, header length 0: nothing to inflate", Compressed(declaring(fws, 0)), false},
+      {"compressed, no End tag", Compressed(declaring(withoutEnd, static_cast<uint32_t>(withoutEnd.size()))), true},
+      {"cut inside the last tag", declaring(fws.substr(0, fws.size() - 5), 0), false},
+      {"cut inside a record header", fws.substr(0, fws.size() - 1), false},
+      {"compressed, cut inside a tag", Compressed(fws.substr(0, fws.size() - 5)), false},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(dir / "m.swf", c.bytes);
+    SwfReader r, light;
+    EXPECT_EQ(r.ReadAllTagsFromMemory(PathOf(dir / "m.swf"), true, 0, true), c.loads);
+    EXPECT_EQ(light.ReadAllTags(PathOf(dir / "m.swf")), c.loads);
+    if (c.loads) {
+      EXPECT_TRUE(Rewritten(r) == fws) << "every tag, the End tag and the right length";
+      EXPECT_TRUE(Rewritten(light) == fws);
+    } else {
+      EXPECT_EQ(r.errorCode, kSwfErrorNotSwf);
+      EXPECT_TRUE(r.tags.empty());
+      EXPECT_TRUE(light.tags.empty());
+    }
+    EXPECT_TRUE(temp.Files().empty());
+    r.ClearTags(true);
+    light.ClearTags(true);
+  }
+}
+
+// Lengths and counts that promise more than is there are cut at once, and a tag that runs
+// past the end of the movie's bytes is refused at once.
 TEST(SwfLoading, ForgedLengthsAreHandledAtOnce) {
   const auto start = std::chrono::steady_clock::now();
-  // A 4 GB tag, an export list of 0xFFFF entries, a sprite of 0xFFFF frames.
+  // An export list of 0xFFFF entries, a sprite of 0xFFFF frames whose last tag claims 4 GB.
   std::string movie = MovieBytes(6, {}, 0xFFFF);
   movie += std::string("\x3F\x0E\x05\x00\x00\x00\xFF\xFF\x01\x00\x61", 11);  // ExportAssets count 0xFFFF
-  movie += std::string("\xFF\x09\xF0\xFF\xFF\xFF\x01\x00\xFF\xFF\x40\x00", 12);  // sprite
-  movie += std::string("\x3F\x04\xFF\xFF\xFF\xFF\x01\x02", 8);                  // 4 GB raw tag
-  for (uint32_t declared : {0u, 0xFFFFFFFFu}) {
-    SwfReader r;
-    EXPECT_EQ(r.OpenMemory(reinterpret_cast<const uint8_t*>(movie.data()), movie.size(), true, declared == 0 ? 0 : 1,
-                           true),
-              true);
-    r.ClearTags(true);
-  }
+  movie += std::string("\xFF\x09\x0E\x00\x00\x00\x01\x00\xFF\xFF\x40\x00", 12);  // sprite
+  movie += std::string("\x3F\x04\xFF\xFF\xFF\xFF\x01\x02", 8);                  // 4 GB raw tag in it
+  movie += std::string("\x00\x00", 2);
   std::string lying = movie;
   lying.replace(4, 4, std::string("\xFF\xFF\xFF\xFF", 4));
+  for (const std::string* bytes : {&movie, &lying}) {
+    for (uint32_t byteCount : {0u, 0xFFFFFFu}) {
+      SwfReader whole;
+      ASSERT_TRUE(whole.OpenMemory(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size(), true, byteCount,
+                                   true));
+      EXPECT_EQ(whole.GetSize(), movie.size()) << "the buffer holds the bytes there, not the length claimed";
+      ASSERT_EQ(whole.tags.size(), 3u);
+      EXPECT_EQ(whole.tags[0]->GetTagCode(), 56);
+      auto* sprite = dynamic_cast<DefineSpriteTag*>(whole.tags[1]);
+      ASSERT_TRUE(sprite);
+      EXPECT_EQ(sprite->frameCount, 0xFFFF);
+      ASSERT_EQ(sprite->tags.size(), 2u);
+      EXPECT_EQ(static_cast<RawTag*>(sprite->tags[1].get())->body.size(), 2u);
+      whole.ClearTags(true);
+    }
+  }
+  // The same 4 GB tag outside the sprite runs past the movie's bytes: a cut movie.
+  std::string cut = movie.substr(0, movie.size() - 2);
+  cut.replace(cut.size() - 20, 6, std::string("\xFF\x09\x04\x00\x00\x00", 6));
   SwfReader r;
-  EXPECT_FALSE(r.OpenMemory(reinterpret_cast<const uint8_t*>(lying.data()), lying.size(), true, 0, true));
-  EXPECT_EQ(r.errorCode, kSwfErrorTooLarge);
-  SwfReader whole;
-  ASSERT_TRUE(whole.OpenMemory(reinterpret_cast<const uint8_t*>(movie.data()), movie.size(), true, 0xFFFFFF, true));
-  EXPECT_EQ(whole.GetSize(), movie.size()) << "the buffer holds the bytes there, not the length claimed";
-  ASSERT_EQ(whole.tags.size(), 2u);
-  EXPECT_EQ(whole.tags[0]->GetTagCode(), 56);
-  auto* sprite = dynamic_cast<DefineSpriteTag*>(whole.tags[1]);
-  ASSERT_TRUE(sprite);
-  EXPECT_EQ(sprite->frameCount, 0xFFFF);
-  ASSERT_EQ(sprite->tags.size(), 2u);
-  EXPECT_EQ(static_cast<RawTag*>(sprite->tags[1].get())->body.size(), 2u);
-  whole.ClearTags(true);
+  EXPECT_FALSE(r.OpenMemory(reinterpret_cast<const uint8_t*>(cut.data()), cut.size(), true, 0, true));
+  EXPECT_EQ(r.errorCode, kSwfErrorNotSwf);
+  EXPECT_TRUE(r.tags.empty());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 

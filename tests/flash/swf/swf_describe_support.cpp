@@ -13,6 +13,9 @@
 #include "flash/swf/SwfRecords.h"
 
 namespace swftest {
+
+bool DescribeFontTextVideo(const SwfObject& o, uint8_t version, std::ostream& d);
+
 namespace {
 
 template <class T>
@@ -160,9 +163,12 @@ std::string Describe(const SwfObject& o, uint8_t version) {
   } else if (auto* x = As<DoActionTag>(o)) {
     d << "doaction";
     for (auto& a : x->actions) d << " {" << DescribeAction(*a) << "}";
+    if (!x->trailingBytes.empty()) d << " after end [" << ToHex(x->trailingBytes) << "]";
   } else if (auto* x = As<DoInitActionTag>(o)) {
     d << "doinitaction " << x->spriteId;
     for (auto& a : x->actions) d << " {" << DescribeAction(*a) << "}";
+    if (!x->trailingBytes.empty()) d << " after end [" << ToHex(x->trailingBytes) << "]";
+  } else if (DescribeFontTextVideo(o, version, d)) {
   } else if (auto* x = As<RawTag>(o)) {
     d << "raw " << x->code << " [" << ToHex(x->body) << "]";
   } else if (std::string drawing; DescribeDrawing(o, version, drawing)) {

@@ -1,0 +1,324 @@
+#include "flash/swf/AssetImporter.h"
+
+#include <algorithm>
+
+#include "flash/swf/ButtonTags.h"
+#include "flash/swf/DefineMorphShapeTag.h"
+#include "flash/swf/DefineShapeTag.h"
+#include "flash/swf/DefineSpriteTag.h"
+#include "flash/swf/DisplayListTags.h"
+#include "flash/swf/FontTags.h"
+#include "flash/swf/SoundTags.h"
+#include "flash/swf/SwfInfo.h"
+#include "flash/swf/SwfTagIndex.h"
+#include "flash/swf/TextTags.h"
+#include "flash/swf/VideoTags.h"
+
+namespace {
+
+void AddId(std::vector<uint16_t>& ids, uint16_t id) {
+  if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+}
+
+bool IsBitmapCode(uint16_t code) { return code == 6 || code == 20 || code == 21 || code == 35 || code == 36; }
+
+// The bitmap of every bitmap fill: 0x40 to 0x43, each id once.
+template <class Array>
+void AddFillBitmaps(const Array* styles, std::vector<uint16_t>& ids) {
+  if (!styles) return;
+  for (auto& s : styles->styles)
+    if (IsBitmapFillType(s->fillType) && s->bitmapId != 0xFFFF) AddId(ids, s->bitmapId);
+}
+
+void AddRecordBitmaps(const SwfShape* shape, std::vector<uint16_t>& ids) {
+  if (!shape) return;
+  for (auto& r : shape->records)
+    if (auto* change = dynamic_cast<const SwfStyleChangeRecord*>(r.get())) AddFillBitmaps(change->newFillStyles.get(), ids);
+}
+
+void AddTextFonts(const SwfTag* tag, std::vector<uint16_t>& fontIds) {
+  if (auto* text = dynamic_cast<const DefineTextTag*>(tag)) {
+    for (auto& r : text->records)
+      if (auto* style = dynamic_cast<const SwfTextRecord*>(r.get())) AddId(fontIds, style->fontId);
+  } else if (auto* edit = dynamic_cast<const DefineEditTextTag*>(tag)) {
+    AddId(fontIds, edit->fontId);
+  }
+}
+
+// The characters a timeline places, starts or streams, each once.
+template <class List>
+void AddUsedIds(const List& tags, std::vector<uint16_t>& ids) {
+  for (auto& item : tags) {
+    const SwfTag* t = &*item;
+    switch (t->GetTagCode()) {
+      case 4:
+        if (auto* p = dynamic_cast<const PlaceObjectTag*>(t)) AddId(ids, p->characterId);
+        break;
+      case 26:
+        // A PlaceObject2 that only moves or changes an instance names no character.
+        if (auto* p = dynamic_cast<const PlaceObject2Tag*>(t); p && p->hasCharacter) AddId(ids, p->characterId);
+        break;
+      case 15:
+        if (auto* s = dynamic_cast<const StartSoundTag*>(t)) AddId(ids, s->soundId);
+        break;
+      case 61:
+        if (auto* v = dynamic_cast<const VideoFrameTag*>(t)) AddId(ids, v->streamId);
+        break;
+      default: break;
+    }
+  }
+}
+
+// The sprites, each after the sprites it places (where they do not place each other in a
+// ring), otherwise in the order given.
+std::vector<SwfTag*> OrderedByUse(const std::vector<SwfTag*>& sprites) {
+  std::vector<SwfTag*> ordered;
+  std::unordered_set<const SwfTag*> visited;
+  auto visit = [&](auto& self, SwfTag* s, int depth) -> void {
+    if (!visited.insert(s).second) return;
+    if (auto* sprite = dynamic_cast<DefineSpriteTag*>(s); sprite && depth < 64) {
+      std::vector<uint16_t> ids;
+      AddUsedIds(sprite->tags, ids);
+      for (uint16_t id : ids)
+        for (SwfTag* other : sprites)
+          if (DefinedCharacterId(other) == id) self(self, other, depth + 1);
+    }
+    ordered.push_back(s);
+  };
+  for (SwfTag* s : sprites) visit(visit, s, 0);
+  return ordered;
+}
+
+}  // namespace
+
+bool SwfTagSet::Add(SwfTag* tag) {
+  if (!tag || !seen_.insert(tag).second) return false;
+  tags_.push_back(tag);
+  return true;
+}
+
+void SwfTagSet::Clear() {
+  tags_.clear();
+  seen_.clear();
+}
+
+// ---- shapes and morph shapes
+
+bool ShapeAssetCollector::Collect(DefineShapeTag* shapeTag, const std::vector<SwfTag*>& tags) {
+  SwfTagIndex index;
+  index.Build(tags);
+  return Collect(shapeTag, index);
+}
+
+bool ShapeAssetCollector::Collect(DefineMorphShapeTag* morphTag, const std::vector<SwfTag*>& tags) {
+  SwfTagIndex index;
+  index.Build(tags);
+  return Collect(morphTag, index);
+}
+
+bool ShapeAssetCollector::Collect(SwfTag* shapeOrMorph, const SwfTagIndex& index) {
+  shape = shapeOrMorph;
+  bitmapIds.clear();
+  gathered.clear();
+  backgroundColor = index.tags ? FindBackgroundColorTag(*index.tags) : nullptr;
+  if (!shapeOrMorph) return false;
+  if (auto* s = dynamic_cast<DefineShapeTag*>(shapeOrMorph)) {
+    if (s->keptAsRead || !s->shape) return true;
+    AddFillBitmaps(s->shape->fillStyles.get(), bitmapIds);
+    AddRecordBitmaps(s->shape.get(), bitmapIds);
+  } else if (auto* m = dynamic_cast<DefineMorphShapeTag*>(shapeOrMorph)) {
+    if (m->keptAsRead) return true;
+    AddFillBitmaps(m->fillStyles.get(), bitmapIds);
+    AddRecordBitmaps(m->startEdges.get(), bitmapIds);
+    AddRecordBitmaps(m->endEdges.get(), bitmapIds);
+  }
+  SwfTagSet set;
+  for (uint16_t id : bitmapIds) {
+    SwfTag* bitmap = index.FindDefinition(id);
+    if (!bitmap || !IsBitmapCode(bitmap->GetTagCode())) continue;
+    if (bitmap->GetTagCode() == 6) set.Add(index.FindJpegTables());
+    set.Add(bitmap);
+  }
+  gathered = set.Tags();
+  return true;
+}
+
+// ---- buttons
+
+bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const std::vector<SwfTag*>& tags) {
+  SwfTagIndex index;
+  index.Build(tags);
+  return Collect(buttonTag, index);
+}
+
+bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex& index, AssetWalk* walk, int depth) {
+  AssetWalk own;
+  if (!walk) walk = &own;
+  button = buttonTag;
+  characterIds.clear();
+  gathered.clear();
+  fontIds.clear();
+  placement = nullptr;
+  backgroundColor = nullptr;
+  if (!buttonTag || !index.tags) return false;
+  walk->followed.insert(buttonTag);
+  for (auto& r : buttonTag->records) AddId(characterIds, r->characterId);
+  SwfTagSet set;
+  for (uint16_t id : characterIds) {
+    SwfTag* definition = index.FindDefinition(id);
+    if (!definition || definition == buttonTag) continue;
+    switch (definition->GetTagCode()) {
+      case 7: case 34:
+        if (depth < kMaxAssetNesting && !walk->followed.count(definition)) {
+          ButtonAssetCollector nested;
+          nested.Collect(dynamic_cast<DefineButtonTag*>(definition), index, walk, depth + 1);
+          for (SwfTag* t : nested.gathered) set.Add(t);
+          for (uint16_t font : nested.fontIds) AddId(fontIds, font);
+        }
+        break;
+      case 2: case 22: case 32: case 46: {
+        ShapeAssetCollector shape;
+        shape.Collect(definition, index);
+        for (SwfTag* t : shape.gathered) set.Add(t);
+        break;
+      }
+      case 11: case 33: case 37: AddTextFonts(definition, fontIds); break;
+      case 39:
+        // A sprite shown by the button brings what its own frames place.
+        if (depth < kMaxAssetNesting && !walk->followed.count(definition)) {
+          AssetImporter nested;
+          nested.Import(dynamic_cast<DefineSpriteTag*>(definition), index, walk, depth + 1);
+          for (uint16_t font : nested.fontIds) AddId(fontIds, font);
+          for (SwfTag* t : nested.definitions) set.Add(t);
+          for (SwfTag* t : nested.sprites)
+            if (t != definition) set.Add(t);
+        }
+        break;
+      default: break;
+    }
+    set.Add(definition);
+  }
+  gathered = set.Tags();
+  for (SwfTag* t : *index.tags) {
+    if (!t || (t->GetTagCode() != 4 && t->GetTagCode() != 26)) continue;
+    if (auto* p = dynamic_cast<PlaceObjectTag*>(t); p && p->characterId == buttonTag->characterId) {
+      placement = t;
+      break;
+    }
+  }
+  backgroundColor = FindBackgroundColorTag(*index.tags);
+  return true;
+}
+
+// ---- sprites
+
+bool AssetImporter::Import(DefineSpriteTag* spriteTag, const std::vector<SwfTag*>& tags) {
+  SwfTagIndex index;
+  index.Build(tags);
+  return Import(spriteTag, index);
+}
+
+bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index, AssetWalk* walk, int depth) {
+  AssetWalk own;
+  if (!walk) walk = &own;
+  fonts.clear();
+  definitions.clear();
+  sprites.clear();
+  usedIds.clear();
+  fontIds.clear();
+  sprite = spriteTag;
+  placement = nullptr;
+  backgroundColor = nullptr;
+  if (!spriteTag || !index.tags) return false;
+  walk->followed.insert(spriteTag);
+  const std::vector<SwfTag*>& tags = *index.tags;
+
+  // The ids every sprite of the template uses, the imported one first.
+  AddUsedIds(spriteTag->tags, usedIds);
+  for (SwfTag* t : tags)
+    if (auto* s = dynamic_cast<DefineSpriteTag*>(t)) AddUsedIds(s->tags, usedIds);
+
+  SwfTagSet gatheredDefinitions, gatheredSprites;
+  SwfTag* jpegTables = nullptr;
+  for (SwfTag* t : tags)
+    if (t && t->GetTagCode() == 8) {
+      jpegTables = t;
+      break;
+    }
+  for (uint16_t id : usedIds) {
+    for (SwfTag* t : tags) {
+      if (!t || DefinedCharacterId(t) != id) continue;
+      const uint16_t code = t->GetTagCode();
+      bool handled = true;
+      switch (code) {
+        case 2: case 22: case 32: case 46: {
+          // Shapes and morph shapes bring the bitmaps of their fills.
+          ShapeAssetCollector shape;
+          shape.Collect(t, index);
+          for (SwfTag* g : shape.gathered) gatheredDefinitions.Add(g);
+          gatheredDefinitions.Add(t);
+          break;
+        }
+        case 6:
+          gatheredDefinitions.Add(jpegTables);
+          gatheredDefinitions.Add(t);
+          break;
+        case 7: case 34:
+          if (depth < kMaxAssetNesting && !walk->followed.count(t)) {
+            ButtonAssetCollector button;
+            button.Collect(dynamic_cast<DefineButtonTag*>(t), index, walk, depth + 1);
+            for (SwfTag* g : button.gathered) {
+              // A sprite the button shows also stands among the sprites.
+              if (g->GetTagCode() == 39) gatheredSprites.Add(g);
+              else gatheredDefinitions.Add(g);
+            }
+            for (uint16_t font : button.fontIds) AddId(fontIds, font);
+          }
+          gatheredDefinitions.Add(t);
+          break;
+        case 11: case 33: case 37:
+          AddTextFonts(t, fontIds);
+          gatheredDefinitions.Add(t);
+          break;
+        case 14: case 20: case 21: case 35: case 36: case 60: gatheredDefinitions.Add(t); break;
+        case 39: gatheredSprites.Add(t); break;
+        default: handled = false; break;
+      }
+      if (handled) break;
+    }
+  }
+  definitions = gatheredDefinitions.Tags();
+  sprites = OrderedByUse(gatheredSprites.Tags());
+
+  // Each font id: its font and its font info, in list order.
+  for (uint16_t fontId : fontIds) {
+    int found = 0;
+    for (SwfTag* t : tags) {
+      if (!t) continue;
+      const uint16_t code = t->GetTagCode();
+      const bool font = (code == 10 || code == 48) && DefinedCharacterId(t) == fontId;
+      auto* info = dynamic_cast<DefineFontInfoTag*>(t);
+      if (font || (info && info->fontId == fontId)) {
+        if (std::find(fonts.begin(), fonts.end(), t) == fonts.end()) fonts.push_back(t);
+        if (++found == 2) break;
+      }
+    }
+  }
+  placement = FindPlacementTag(spriteTag, tags);
+  backgroundColor = FindBackgroundColorTag(tags);
+  return true;
+}
+
+bool AssetImporter::AppendTo(std::vector<SwfTag*>& target, bool withSprite) const {
+  std::unordered_set<const SwfTag*> present(target.begin(), target.end());
+  auto add = [&](SwfTag* t) {
+    if (t && present.insert(t).second) target.push_back(t);
+  };
+  for (SwfTag* t : fonts) add(t);
+  for (SwfTag* t : definitions) add(t);
+  // The imported sprite goes last, once, and only when asked for.
+  for (SwfTag* t : sprites)
+    if (t != sprite) add(t);
+  if (withSprite) add(sprite);
+  return true;
+}

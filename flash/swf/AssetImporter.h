@@ -1,0 +1,83 @@
+#pragma once
+// Gathers, from the tag list of a template movie, a sprite, a button or a shape together with
+// every tag it needs (placed characters, bitmaps and their JPEG tables, fonts, nested buttons
+// and sprites), in an order in which each tag comes after what it uses. Only pointers into the
+// template's list are gathered: nothing is copied and no id is changed here.
+#include <cstdint>
+#include <unordered_set>
+#include <vector>
+
+class DefineButtonTag;
+class DefineMorphShapeTag;
+class DefineShapeTag;
+class DefineSpriteTag;
+class SwfTag;
+class SwfTagIndex;
+
+// A list of tags each held once.
+class SwfTagSet {
+ public:
+  bool Add(SwfTag* tag);
+  bool Contains(const SwfTag* tag) const { return seen_.count(tag) != 0; }
+  void Clear();
+  const std::vector<SwfTag*>& Tags() const { return tags_; }
+
+ private:
+  std::vector<SwfTag*> tags_;
+  std::unordered_set<const SwfTag*> seen_;
+};
+
+// What one gathering has already followed: each nested button and sprite is followed once, so
+// that buttons and sprites that show each other cost no more than their number.
+struct AssetWalk {
+  std::unordered_set<const SwfTag*> followed;
+};
+
+class ShapeAssetCollector {
+ public:
+  // The bitmaps of every bitmap fill of the shape and of its new styles. False for a null shape.
+  bool Collect(DefineShapeTag* shapeTag, const std::vector<SwfTag*>& tags);
+  bool Collect(DefineMorphShapeTag* morphTag, const std::vector<SwfTag*>& tags);
+  // The same with an index of the list already built.
+  bool Collect(SwfTag* shapeOrMorph, const SwfTagIndex& index);
+
+  SwfTag* shape = nullptr;
+  std::vector<uint16_t> bitmapIds;
+  std::vector<SwfTag*> gathered;
+  SwfTag* backgroundColor = nullptr;
+};
+
+class ButtonAssetCollector {
+ public:
+  bool Collect(DefineButtonTag* buttonTag, const std::vector<SwfTag*>& tags);
+  bool Collect(DefineButtonTag* buttonTag, const SwfTagIndex& index, AssetWalk* walk = nullptr, int depth = 0);
+
+  DefineButtonTag* button = nullptr;
+  std::vector<uint16_t> characterIds;
+  std::vector<SwfTag*> gathered;
+  std::vector<uint16_t> fontIds;
+  SwfTag* placement = nullptr;
+  SwfTag* backgroundColor = nullptr;
+};
+
+class AssetImporter {
+ public:
+  bool Import(DefineSpriteTag* spriteTag, const std::vector<SwfTag*>& tags);
+  bool Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index, AssetWalk* walk = nullptr, int depth = 0);
+  // Appends the fonts, the definitions and the sprites, each once and none that `target`
+  // already holds; with `withSprite` the imported sprite comes last.
+  bool AppendTo(std::vector<SwfTag*>& target, bool withSprite) const;
+
+  std::vector<SwfTag*> fonts;
+  std::vector<SwfTag*> definitions;
+  std::vector<SwfTag*> sprites;
+  std::vector<uint16_t> usedIds;
+  std::vector<uint16_t> fontIds;
+  DefineSpriteTag* sprite = nullptr;
+  SwfTag* placement = nullptr;
+  SwfTag* backgroundColor = nullptr;
+};
+
+// Nested buttons and sprites are followed this deep at most (a template may make them refer
+// to each other in a ring).
+inline constexpr int kMaxAssetNesting = 8;

@@ -1,0 +1,228 @@
+#include "flash/swf/SwfTagIndex.h"
+
+#include <algorithm>
+
+#include "flash/swf/AssetImporter.h"
+#include "flash/swf/ButtonTags.h"
+#include "flash/swf/DefineSpriteTag.h"
+#include "flash/swf/DisplayListTags.h"
+#include "flash/swf/DoActionTag.h"
+#include "flash/swf/FontTags.h"
+#include "flash/swf/TextTags.h"
+
+namespace {
+
+bool IsFrameTagCode(uint16_t code) {
+  switch (code) {
+    case 0: case 1: case 3: case 4: case 5: case 8: case 9: case 12: case 13: case 19: case 24: case 26: case 28:
+    case 43: case 61: case 62:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The tags the index files as definitions, DefineText2 and DefineMorphShape among them.
+bool IsIndexDefinitionCode(uint16_t code) {
+  switch (code) {
+    case 2: case 6: case 7: case 10: case 11: case 14: case 18: case 20: case 21: case 22: case 32: case 33: case 34:
+    case 35: case 36: case 37: case 39: case 45: case 46: case 48: case 60:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The tags the list searches take as defining a character: the same codes.
+bool IsSearchDefinitionCode(uint16_t code) { return IsIndexDefinitionCode(code); }
+
+uint16_t DepthOf(const SwfTag* tag) {
+  if (auto* p = dynamic_cast<const PlaceObjectTag*>(tag)) return p->depth;
+  if (auto* r = dynamic_cast<const RemoveObjectTag*>(tag)) return r->depth;
+  return 0;
+}
+
+void AddOnce(std::vector<SwfTag*>& target, SwfTag* tag) {
+  if (tag && std::find(target.begin(), target.end(), tag) == target.end()) target.push_back(tag);
+}
+
+template <class List>
+SwfTag* FindCharacterIn(uint16_t id, const List& tags, bool nested) {
+  for (auto& item : tags) {
+    SwfTag* t = &*item;
+    const uint16_t code = t->GetTagCode();
+    if (code >= 61 || !IsSearchDefinitionCode(code) || DefinedCharacterId(t) < 0) continue;
+    if (DefinedCharacterId(t) == id) return t;
+    if (auto* sprite = dynamic_cast<DefineSpriteTag*>(t); sprite && !nested)
+      if (SwfTag* hit = FindCharacterIn(id, sprite->tags, true)) return hit;
+  }
+  return nullptr;
+}
+
+template <class List>
+PlaceObject2Tag* FindInstanceIn(const wchar_t* name, const List& tags, bool nested) {
+  for (auto& item : tags) {
+    SwfTag* t = &*item;
+    if (t->GetTagCode() == 26) {
+      auto* p = dynamic_cast<PlaceObject2Tag*>(t);
+      if (p && p->hasName && p->name.Text() == name) return p;
+    } else if (t->GetTagCode() == 39 && !nested) {
+      if (auto* s = dynamic_cast<DefineSpriteTag*>(t))
+        if (PlaceObject2Tag* hit = FindInstanceIn(name, s->tags, true)) return hit;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int32_t DefinedCharacterId(const SwfTag* tag) {
+  auto* c = dynamic_cast<const SwfCharacterTag*>(tag);
+  return c ? c->GetCharacterId() : -1;
+}
+
+bool SwfTagIndex::Build(const std::vector<SwfTag*>& list) {
+  tags = &list;
+  showFrameCount = 0;
+  timeline.clear();
+  for (auto* v : {&frameTags, &definitions, &placements, &fontsAndTexts, &sounds, &bitmaps, &videoStreams, &shapes,
+                  &buttons, &sprites})
+    v->clear();
+  depths.clear();
+  for (SwfTag* t : list) {
+    if (!t) continue;
+    const uint16_t code = t->GetTagCode();
+    if (code == 1) ++showFrameCount;
+    if (IsFrameTagCode(code)) frameTags.push_back(t);
+    if (code == 4 || code == 26) {
+      placements.push_back(t);
+      if (std::find(depths.begin(), depths.end(), DepthOf(t)) == depths.end()) depths.push_back(DepthOf(t));
+    }
+    if (!IsIndexDefinitionCode(code) || DefinedCharacterId(t) < 0) continue;
+    definitions.push_back(t);
+    switch (code) {
+      case 10: case 11: case 33: case 37: case 48: fontsAndTexts.push_back(t); break;
+      case 14: case 18: case 45: sounds.push_back(t); break;
+      case 6: case 20: case 21: case 35: case 36: bitmaps.push_back(t); break;
+      case 60: videoStreams.push_back(t); break;
+      case 2: case 22: case 32: case 46: shapes.push_back(t); break;
+      case 7: case 34: buttons.push_back(t); break;
+      case 39: sprites.push_back(t); break;
+      default: break;
+    }
+  }
+  for (uint16_t depth : depths) timeline.push_back({depth, std::vector<std::vector<SwfTag*>>(showFrameCount)});
+  uint32_t frame = 0;
+  for (SwfTag* t : list) {
+    if (!t || frame >= showFrameCount) break;
+    const uint16_t code = t->GetTagCode();
+    if (code == 1) {
+      ++frame;
+    } else if (code == 4 || code == 5 || code == 26 || code == 28) {
+      for (auto& d : timeline)
+        if (d.depth == DepthOf(t)) d.frames[frame].push_back(t);
+    }
+  }
+  return true;
+}
+
+SwfTag* SwfTagIndex::FindDefinition(uint16_t id) const {
+  for (SwfTag* t : definitions)
+    if (DefinedCharacterId(t) == id) return t;
+  return nullptr;
+}
+
+SwfTag* SwfTagIndex::FindJpegTables() const {
+  for (SwfTag* t : frameTags)
+    if (t->GetTagCode() == 8) return t;
+  return nullptr;
+}
+
+SwfTag* SwfTagIndex::FindFontInfo(uint16_t fontId) const {
+  for (SwfTag* t : frameTags)
+    if (auto* info = dynamic_cast<DefineFontInfoTag*>(t); info && info->fontId == fontId) return t;
+  return nullptr;
+}
+
+SwfTag* SwfTagIndex::FindFont2(uint16_t fontId) const {
+  for (SwfTag* t : definitions)
+    if (t->GetTagCode() == 48 && DefinedCharacterId(t) == fontId) return t;
+  return nullptr;
+}
+
+SwfTag* SwfTagIndex::FindFont(uint16_t fontId) const {
+  for (SwfTag* t : definitions)
+    if ((t->GetTagCode() == 10 || t->GetTagCode() == 48) && DefinedCharacterId(t) == fontId) return t;
+  return nullptr;
+}
+
+void SwfTagIndex::ImportFont(uint16_t fontId, std::vector<SwfTag*>& target) const {
+  AddOnce(target, FindFont(fontId));
+  AddOnce(target, FindFontInfo(fontId));
+}
+
+SwfTag* SwfTagIndex::ImportDefinition(uint16_t id, std::vector<SwfTag*>& target) const {
+  SwfTag* definition = FindDefinition(id);
+  if (!definition || !tags) return nullptr;
+  switch (definition->GetTagCode()) {
+    case 2: case 22: case 32: case 46: {
+      ShapeAssetCollector shape;
+      shape.Collect(definition, *this);
+      for (SwfTag* t : shape.gathered) AddOnce(target, t);
+      break;
+    }
+    case 6: AddOnce(target, FindJpegTables()); break;
+    case 7: case 34: {
+      // The fonts of the button's texts first, so that every text follows its font.
+      ButtonAssetCollector button;
+      button.Collect(dynamic_cast<DefineButtonTag*>(definition), *this);
+      for (uint16_t font : button.fontIds) ImportFont(font, target);
+      for (SwfTag* t : button.gathered) AddOnce(target, t);
+      break;
+    }
+    case 11: case 33:
+      if (auto* text = dynamic_cast<DefineTextTag*>(definition))
+        for (auto& r : text->records)
+          if (auto* style = dynamic_cast<SwfTextRecord*>(r.get())) ImportFont(style->fontId, target);
+      break;
+    case 37:
+      if (auto* edit = dynamic_cast<DefineEditTextTag*>(definition)) ImportFont(edit->fontId, target);
+      break;
+    case 39: {
+      AssetImporter importer;
+      importer.Import(dynamic_cast<DefineSpriteTag*>(definition), *this);
+      importer.AppendTo(target, false);
+      break;
+    }
+    default: break;
+  }
+  AddOnce(target, definition);
+  return definition;
+}
+
+SwfTag* FindCharacterById(uint16_t id, const std::vector<SwfTag*>& tags) { return FindCharacterIn(id, tags, false); }
+
+PlaceObject2Tag* FindInstanceByName(const wchar_t* name, const std::vector<SwfTag*>& tags) {
+  return name ? FindInstanceIn(name, tags, false) : nullptr;
+}
+
+void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_t& maxDepth) {
+  maxId = maxDepth = 0;
+  for (SwfTag* t : tags) {
+    if (!t) continue;
+    const uint16_t code = t->GetTagCode();
+    if (IsSearchDefinitionCode(code) && DefinedCharacterId(t) >= 0) {
+      maxId = std::max<uint16_t>(maxId, static_cast<uint16_t>(DefinedCharacterId(t)));
+    } else if (auto* p = dynamic_cast<PlaceObject2Tag*>(t); p && code == 26) {
+      maxId = std::max(maxId, p->characterId);
+      if (p->depth != 65535) maxDepth = std::max(maxDepth, p->depth);
+    } else if (code == 59) {
+      if (auto* init = dynamic_cast<DoInitActionTag*>(t)) maxId = std::max(maxId, init->spriteId);
+    }
+  }
+}
+
+void ShiftTagIdsAndDepths(const std::vector<SwfTag*>& tags, uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) {
+  for (SwfTag* t : tags)
+    if (t) t->ShiftIdsAndDepths(idDelta, depthDelta, frameDelta);
+}

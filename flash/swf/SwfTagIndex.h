@@ -1,0 +1,61 @@
+#pragma once
+// Questions about a movie's tag list: which tag defines a character, which PlaceObject2
+// carries an instance name, which ids and depths are in use, and shifting every id and depth
+// of a list to merge it into another movie. The index holds pointers into one list, which
+// must outlive it; it never owns or changes a tag.
+#include <cstdint>
+#include <vector>
+
+class PlaceObject2Tag;
+class SwfTag;
+
+// One depth's placement and removal tags, frame by frame.
+struct SwfTimelineDepth {
+  uint16_t depth = 0;
+  std::vector<std::vector<SwfTag*>> frames;
+};
+
+class SwfTagIndex {
+ public:
+  SwfTagIndex() = default;
+  SwfTagIndex(const SwfTagIndex&) = delete;
+  SwfTagIndex& operator=(const SwfTagIndex&) = delete;
+
+  bool Build(const std::vector<SwfTag*>& tags);
+  // The first definition of `id`, or null.
+  SwfTag* FindDefinition(uint16_t id) const;
+  SwfTag* FindJpegTables() const;
+  // The first DefineFontInfo or DefineFontInfo2 of the font, or null.
+  SwfTag* FindFontInfo(uint16_t fontId) const;
+  // The first DefineFont2 of the font, or null.
+  SwfTag* FindFont2(uint16_t fontId) const;
+  // The first DefineFont or DefineFont2 of the font, or null.
+  SwfTag* FindFont(uint16_t fontId) const;
+  // Appends to `target` what the definition of `id` needs, then the definition itself, each
+  // only when not there yet. Returns the definition, or null when `id` has none.
+  SwfTag* ImportDefinition(uint16_t id, std::vector<SwfTag*>& target) const;
+  // The font tags of `fontId` not yet in `target`: its DefineFont or DefineFont2, then its
+  // font info.
+  void ImportFont(uint16_t fontId, std::vector<SwfTag*>& target) const;
+
+  std::vector<SwfTimelineDepth> timeline;
+  const std::vector<SwfTag*>* tags = nullptr;
+  std::vector<SwfTag*> frameTags;
+  std::vector<SwfTag*> definitions;
+  uint32_t showFrameCount = 0;
+  std::vector<SwfTag*> placements;
+  std::vector<uint16_t> depths;
+  std::vector<SwfTag*> fontsAndTexts, sounds, bitmaps, videoStreams, shapes, buttons, sprites;
+};
+
+// The character id `tag` defines, or -1 when it defines none.
+int32_t DefinedCharacterId(const SwfTag* tag);
+
+// The tag that defines `id`, nested sprites searched where they stand.
+SwfTag* FindCharacterById(uint16_t id, const std::vector<SwfTag*>& tags);
+// The first PlaceObject2 whose instance name is `name` (case-sensitive), nested sprites
+// searched where they stand.
+PlaceObject2Tag* FindInstanceByName(const wchar_t* name, const std::vector<SwfTag*>& tags);
+// The highest character id and depth the top level of the list uses (0 when none).
+void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_t& maxDepth);
+void ShiftTagIdsAndDepths(const std::vector<SwfTag*>& tags, uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta);

@@ -1,0 +1,243 @@
+#include "framework/platform/HttpRequest.h"
+
+#include <curl/curl.h>
+
+#include <strings.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "framework/platform/WideText.h"
+#include "toolbox/Events.h"
+
+namespace {
+
+// libcurl reads pieces of at most this size; the response grows by the piece plus this much
+// so that a response of about a megabyte costs one allocation.
+constexpr size_t kGrowthStep = 1024000;
+// How often the event loop moves a running POST along.
+constexpr double kPumpInterval = 0.01;
+
+void GlobalInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// A URL libcurl may be given: plain printable ASCII, accepted by libcurl's URL parser, with
+// the scheme http or https.
+bool AcceptableUrl(const std::string& url) {
+  if (url.empty()) return false;
+  for (unsigned char c : url)
+    if (c <= 0x20 || c >= 0x7F) return false;
+  CURLU* parsed = curl_url();
+  if (!parsed) return false;
+  bool ok = false;
+  if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+    char* scheme = nullptr;
+    if (curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK && scheme) {
+      ok = std::strcmp(scheme, "http") == 0 || std::strcmp(scheme, "https") == 0;
+      curl_free(scheme);
+    }
+  }
+  curl_url_cleanup(parsed);
+  return ok;
+}
+
+// A header line may not carry a line break (it would add headers of its own) and its name
+// may not hold a colon.
+bool AcceptableHeader(const std::string& name, const std::string& value) {
+  if (name.empty() || name.find_first_of(":\r\n") != std::string::npos) return false;
+  for (unsigned char c : name)
+    if (c <= 0x20 || c >= 0x7F) return false;
+  return value.find_first_of("\r\n") == std::string::npos && value.find('\0') == std::string::npos;
+}
+
+// Whether the server was reached: the TCP connection made and, for HTTPS, the TLS
+// handshake (with the server's certificate verified) completed as well.
+bool ConnectionMade(CURL* easy, CURLcode result, bool secure) {
+  if (result == CURLE_OK) return true;
+  curl_off_t connected = 0;
+  const CURLINFO info = secure ? CURLINFO_APPCONNECT_TIME_T : CURLINFO_CONNECT_TIME_T;
+  return curl_easy_getinfo(easy, info, &connected) == CURLE_OK && connected > 0;
+}
+
+}  // namespace
+
+// What one transfer owns besides its easy handle.
+struct HttpRequest::Transfer {
+  curl_slist* headers = nullptr;
+  ~Transfer() { curl_slist_free_all(headers); }
+};
+
+HttpRequest::HttpRequest(const wchar_t* url, uint32_t method) : method_(method) { SetUrl(url); }
+
+HttpRequest::~HttpRequest() {
+  Cancel();
+  Clear();
+}
+
+void HttpRequest::SetUrl(const wchar_t* url) { url_ = url ? ToNativeString(url) : std::string(); }
+
+void HttpRequest::AddHeader(const std::string& name, const std::string& value) {
+  headers_.emplace_back(name, value);
+}
+
+void HttpRequest::SetBody(const void* bytes, size_t count) {
+  const auto* b = static_cast<const uint8_t*>(bytes);
+  body_.assign(b, b + (b ? count : 0));
+}
+
+void HttpRequest::SetTimeouts(long connectMs, long transferMs) {
+  connectTimeoutMs_ = connectMs;
+  transferTimeoutMs_ = transferMs;
+}
+
+const uint8_t* HttpRequest::ResponseData() const {
+  return reinterpret_cast<const uint8_t*>(response_.c_str());
+}
+
+bool HttpRequest::AppendResponse(const void* bytes, size_t count) {
+  if (count == 0) return true;
+  const size_t size = response_.size();
+  if (count > kMaxResponseSize - size) return false;
+  if (size + count > response_.capacity())
+    response_.reserve(std::min(size + count + kGrowthStep, kMaxResponseSize));
+  response_.append(static_cast<const char*>(bytes), count);
+  return true;
+}
+
+void HttpRequest::SetResponse(const void* bytes, size_t count) {
+  std::string().swap(response_);
+  if (!bytes) return;
+  response_.reserve(count + kGrowthStep);
+  response_.assign(static_cast<const char*>(bytes), count);
+}
+
+void HttpRequest::Clear() {
+  headers_.clear();
+  std::string().swap(response_);
+  std::vector<uint8_t>().swap(body_);
+}
+
+size_t HttpRequest::OnData(char* bytes, size_t size, size_t count, void* self) {
+  auto* request = static_cast<HttpRequest*>(self);
+  const size_t n = size * count;
+  if (!request->AppendResponse(bytes, n)) {
+    request->overflow_ = true;
+    return 0;  // ends the transfer
+  }
+  return n;
+}
+
+void* HttpRequest::PrepareTransfer(Transfer& transfer) {
+  GlobalInit();
+  if (!AcceptableUrl(url_)) return nullptr;
+  CURL* easy = curl_easy_init();
+  if (!easy) return nullptr;
+  curl_easy_setopt(easy, CURLOPT_URL, url_.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs_);
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, transferTimeoutMs_);
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseSize));
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpRequest::OnData);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  if (method_ == kHttpMethodPost) {
+    bool hasContentType = false;
+    for (const auto& [name, value] : headers_) {
+      if (!AcceptableHeader(name, value)) {
+        curl_easy_cleanup(easy);
+        return nullptr;
+      }
+      if (strcasecmp(name.c_str(), "Content-Type") == 0) hasContentType = true;
+      // "Name;" is libcurl's way of sending a header with an empty value.
+      const std::string line = value.empty() ? name + ";" : name + ": " + value;
+      transfer.headers = curl_slist_append(transfer.headers, line.c_str());
+    }
+    // Only the caller's headers go out: no form content type, and no wait for a
+    // "100 Continue" that servers of HTTP/1.0 never send.
+    if (!hasContentType) transfer.headers = curl_slist_append(transfer.headers, "Content-Type:");
+    transfer.headers = curl_slist_append(transfer.headers, "Expect:");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers);
+    curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body_.empty() ? "" : reinterpret_cast<const char*>(body_.data()));
+  }
+  return easy;
+}
+
+bool HttpRequest::Run(bool synchronous) {
+  if (!synchronous) return method_ == kHttpMethodPost ? StartPost() : false;
+  if (method_ != kHttpMethodGet && method_ != kHttpMethodPost) return false;
+  SetResponse(nullptr, 0);
+  Transfer transfer;
+  CURL* easy = static_cast<CURL*>(PrepareTransfer(transfer));
+  if (!easy) return false;
+  overflow_ = false;
+  const CURLcode result = curl_easy_perform(easy);
+  const bool connected = ConnectionMade(easy, result, strncasecmp(url_.c_str(), "https:", 6) == 0);
+  curl_easy_cleanup(easy);
+  if (overflow_ || result == CURLE_FILESIZE_EXCEEDED) {
+    SetResponse(nullptr, 0);
+    return false;
+  }
+  // A GET succeeds once connected, with whatever arrived (a break-off keeps the bytes so
+  // far); a POST succeeds when any answer arrived.
+  if (method_ == kHttpMethodGet) {
+    if (!connected) SetResponse(nullptr, 0);
+    return connected;
+  }
+  return !response_.empty();
+}
+
+bool HttpRequest::StartPost() {
+  Cancel();
+  SetResponse(nullptr, 0);
+  overflow_ = false;
+  auto* transfer = new Transfer;
+  CURL* easy = static_cast<CURL*>(PrepareTransfer(*transfer));
+  CURLM* multi = easy ? curl_multi_init() : nullptr;
+  if (!multi || curl_multi_add_handle(multi, easy) != CURLM_OK) {
+    if (multi) curl_multi_cleanup(multi);
+    if (easy) curl_easy_cleanup(easy);
+    delete transfer;
+    return false;
+  }
+  multi_ = multi;
+  easy_ = easy;
+  transfer_ = transfer;
+  toolbox::EventLoopTimerRef timer;
+  toolbox::InstallEventLoopTimer(
+      0, kPumpInterval, [this](toolbox::EventLoopTimerRef) { PumpPost(); }, &timer);
+  timer_ = timer.id;
+  PumpPost();
+  return false;
+}
+
+void HttpRequest::PumpPost() {
+  if (!multi_) return;
+  int running = 0;
+  curl_multi_perform(static_cast<CURLM*>(multi_), &running);
+  if (running > 0) return;
+  if (overflow_) SetResponse(nullptr, 0);
+  Cancel();
+}
+
+// Takes a running transfer off libcurl and the event loop; afterwards nothing refers to
+// this request any more.
+void HttpRequest::Cancel() {
+  if (timer_) {
+    toolbox::RemoveEventLoopTimer(toolbox::EventLoopTimerRef{timer_});
+    timer_ = 0;
+  }
+  if (multi_) {
+    if (easy_) curl_multi_remove_handle(static_cast<CURLM*>(multi_), static_cast<CURL*>(easy_));
+    curl_multi_cleanup(static_cast<CURLM*>(multi_));
+  }
+  if (easy_) curl_easy_cleanup(static_cast<CURL*>(easy_));
+  delete transfer_;
+  multi_ = nullptr;
+  easy_ = nullptr;
+  transfer_ = nullptr;
+}

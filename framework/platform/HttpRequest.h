@@ -1,0 +1,93 @@
+#pragma once
+// A small HTTP client that fetches a resource into memory: a GET, a POST that waits for its
+// answer, and a POST that runs on the event loop while the program goes on. It stands on
+// libcurl, speaks HTTP and HTTPS only, follows no redirect and does not judge the status
+// code: whatever the server sends is the response, an error page or a 3xx answer included.
+//
+// Every transfer has time limits (to connect, and for the whole transfer) and the response
+// has a size cap, so a slow or hostile server can neither hang the program nor fill its
+// memory.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+inline constexpr uint32_t kHttpMethodGet = 0;
+inline constexpr uint32_t kHttpMethodPost = 1;
+
+class HttpRequest {
+ public:
+  // A response that grows past this many bytes ends its transfer, which then fails.
+  static constexpr size_t kMaxResponseSize = 64u << 20;
+  static constexpr long kDefaultConnectTimeoutMs = 10000;
+  static constexpr long kDefaultTransferTimeoutMs = 30000;
+
+  HttpRequest(const wchar_t* url, uint32_t method);
+  // Cancels a transfer still running on the event loop before anything else goes.
+  ~HttpRequest();
+  HttpRequest(const HttpRequest&) = delete;
+  HttpRequest& operator=(const HttpRequest&) = delete;
+
+  // Stores the URL as UTF-8; a null pointer clears it. A URL that is not plain ASCII fails
+  // the request when it runs.
+  void SetUrl(const wchar_t* url);
+  const std::string& Url() const { return url_; }
+
+  // Header pairs and the body a POST sends.
+  void AddHeader(const std::string& name, const std::string& value);
+  void SetBody(const void* bytes, size_t count);
+
+  // Synchronous: the GET (method 0) or the POST (method 1); any other method is false.
+  //   GET: true when a connection to the server was made, with whatever arrived, also when
+  //   the transfer then broke off or ran out of time; false with an empty response when no
+  //   connection was made.
+  //   POST: true when at least one byte of answer arrived.
+  // Both are false, with an empty response, when the URL is refused (not ASCII, not HTTP or
+  // HTTPS, malformed) or the response passes the size cap.
+  // Not synchronous: method 1 starts the POST on the event loop and returns false at once;
+  // any other method returns false and sends nothing.
+  bool Run(bool synchronous);
+
+  // The response bytes (followed by one zero byte that the size does not count, so that a
+  // caller reading them as text stops there) and their count.
+  const uint8_t* ResponseData() const;
+  size_t ResponseSize() const { return response_.size(); }
+
+  // Appends to the response; false, changing nothing, when the result would pass the cap.
+  bool AppendResponse(const void* bytes, size_t count);
+  // Replaces the response with a copy of the bytes; null empties it.
+  void SetResponse(const void* bytes, size_t count);
+  // Drops the header pairs, the response and the body.
+  void Clear();
+
+  // True while a POST started on the event loop has not ended.
+  bool Pending() const { return easy_ != nullptr; }
+
+  // Time limits in milliseconds (tests use short ones).
+  void SetTimeouts(long connectMs, long transferMs);
+
+ private:
+  struct Transfer;
+  static size_t OnData(char* bytes, size_t size, size_t count, void* self);
+  // Makes the libcurl handle for the method; null when the URL or a header is refused.
+  void* PrepareTransfer(Transfer& transfer);
+  bool StartPost();
+  void PumpPost();
+  void Cancel();
+
+  std::string url_;
+  std::string response_;
+  std::vector<uint8_t> body_;
+  uint32_t method_ = kHttpMethodGet;
+  std::vector<std::pair<std::string, std::string>> headers_;
+  long connectTimeoutMs_ = kDefaultConnectTimeoutMs;
+  long transferTimeoutMs_ = kDefaultTransferTimeoutMs;
+  bool overflow_ = false;
+
+  // The transfer running on the event loop.
+  void* multi_ = nullptr;
+  void* easy_ = nullptr;
+  Transfer* transfer_ = nullptr;
+  uint64_t timer_ = 0;
+};

@@ -1,0 +1,336 @@
+#include "framework/platform/Preferences.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "framework/platform/FileOps.h"
+#include "framework/platform/PathLayer.h"
+#include "framework/platform/WideText.h"
+#include "framework/platform/XmlReader.h"
+#include "framework/platform/XmlWriter.h"
+#include "toolbox/AppLocation.h"
+#include "toolbox/Folders.h"
+#include "toolbox/Utf8.h"
+
+namespace {
+
+constexpr const char* kBase64Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::wstring EncodeBase64(const std::vector<uint8_t>& bytes) {
+  std::wstring out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const uint32_t n = (uint32_t{bytes[i]} << 16) |
+                       (i + 1 < bytes.size() ? uint32_t{bytes[i + 1]} << 8 : 0) |
+                       (i + 2 < bytes.size() ? uint32_t{bytes[i + 2]} : 0);
+    out.push_back(static_cast<wchar_t>(kBase64Alphabet[(n >> 18) & 63]));
+    out.push_back(static_cast<wchar_t>(kBase64Alphabet[(n >> 12) & 63]));
+    out.push_back(i + 1 < bytes.size() ? static_cast<wchar_t>(kBase64Alphabet[(n >> 6) & 63]) : L'=');
+    out.push_back(i + 2 < bytes.size() ? static_cast<wchar_t>(kBase64Alphabet[n & 63]) : L'=');
+  }
+  return out;
+}
+
+// Strict decoding: whole groups of four, the alphabet only, "=" only as the fill at the end.
+bool DecodeBase64(const std::wstring& text, std::vector<uint8_t>& out) {
+  if (text.size() % 4 != 0) return false;
+  out.clear();
+  for (size_t i = 0; i < text.size(); i += 4) {
+    uint32_t n = 0;
+    int fill = 0;
+    for (size_t j = 0; j < 4; ++j) {
+      const wchar_t c = text[i + j];
+      uint32_t v = 0;
+      if (c == L'=' && i + 4 == text.size() && j >= 2) {
+        ++fill;
+      } else {
+        const char* p = c > 0 && c < 128 ? std::strchr(kBase64Alphabet, static_cast<char>(c)) : nullptr;
+        if (!p || fill) return false;
+        v = static_cast<uint32_t>(p - kBase64Alphabet);
+      }
+      n = (n << 6) | v;
+    }
+    out.push_back(static_cast<uint8_t>(n >> 16));
+    if (fill < 2) out.push_back(static_cast<uint8_t>(n >> 8));
+    if (fill < 1) out.push_back(static_cast<uint8_t>(n));
+  }
+  return true;
+}
+
+// Text a preferences file carries exactly: no control characters other than tab, line feed
+// and carriage return, and only characters XML allows.
+bool StorableText(const std::wstring& text) {
+  for (wchar_t c : text) {
+    const auto u = static_cast<uint32_t>(c);
+    if ((u < 0x20 && u != 9 && u != 10 && u != 13) || (u >= 0xD800 && u <= 0xDFFF) ||
+        u == 0xFFFE || u == 0xFFFF || u > 0x10FFFF)
+      return false;
+  }
+  return true;
+}
+
+// Keys sit in attributes, which keep no line breaks: no control characters at all.
+bool StorableKey(const wchar_t* key) {
+  if (!key || !*key || !StorableText(key)) return false;
+  for (const wchar_t* c = key; *c; ++c)
+    if (static_cast<uint32_t>(*c) < 0x20) return false;
+  return true;
+}
+
+// A whole decimal number in the signed 32-bit range.
+bool ParseInt32(const std::wstring& text, int32_t& out) {
+  if (text.empty() || text.size() > 11) return false;
+  size_t i = text[0] == L'-' ? 1 : 0;
+  if (i == text.size()) return false;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < L'0' || text[i] > L'9') return false;
+    v = v * 10 + (text[i] - L'0');
+  }
+  if (text[0] == L'-') v = -v;
+  if (v < INT32_MIN || v > INT32_MAX) return false;
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+std::wstring ExecutableName() {
+  std::string path;
+  char buf[4096];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+  if (n > 0) path.assign(buf, static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return toolbox::Utf8ToWide(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+// The folder of the shared (read-only) preferences: the first absolute entry of
+// $XDG_CONFIG_DIRS, else /etc/xdg.
+std::string SharedConfigFolder() {
+  if (const char* dirs = std::getenv("XDG_CONFIG_DIRS")) {
+    std::string all = dirs;
+    size_t start = 0;
+    while (start <= all.size()) {
+      const size_t colon = std::min(all.find(':', start), all.size());
+      const std::string entry = all.substr(start, colon - start);
+      if (!entry.empty() && entry[0] == '/') return entry.back() == '/' ? entry : entry + "/";
+      start = colon + 1;
+    }
+  }
+  return "/etc/xdg/";
+}
+
+}  // namespace
+
+bool Preferences::Open(const wchar_t* domain, int mode) {
+  if (mode != kPrefsAnyUser && mode != kPrefsCurrentUser) return false;
+  const std::wstring name = domain ? std::wstring(domain) : ExecutableName();
+  const std::string fileName = toolbox::WideToUtf8(name) + ".xml";
+  if (name.empty() || !StorableText(name) || !toolbox::IsValidItemName(fileName)) return false;
+  std::string folder;
+  if (mode == kPrefsAnyUser) {
+    folder = SharedConfigFolder();
+  } else {
+    folder = toolbox::FindFolder(toolbox::FolderDomain::User, toolbox::FolderKind::Preferences, false);
+    if (folder.empty()) return false;
+  }
+  domain_ = name;
+  mode_ = mode;
+  file_ = PathString(toolbox::Utf8ToWide(folder + fileName));
+  dirty_ = false;
+  values_.clear();
+  if (!Load()) {
+    domain_.clear();
+    file_.clear();
+    values_.clear();
+    return false;
+  }
+  return true;
+}
+
+// Reads the domain's file. A missing file is an empty store; one that cannot be read as
+// preferences is moved aside (the current user's only) and also gives an empty store.
+bool Preferences::Load() {
+  const std::string native = toolbox::WideToUtf8(file_);
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+  if (S_ISDIR(st.st_mode)) return false;
+
+  std::map<std::wstring, Value> values;
+  XmlDocument doc;
+  XmlNode top;
+  bool good = doc.Load(file_) && doc.GetDocumentNode(top);
+  int roots = 0;
+  for (int i = 0; good && i < top.ChildCount(); ++i) {
+    XmlValue child;
+    XmlElement root;
+    WideText name;
+    if (!top.ChildAt(i, child) || !child.ToElement(root)) continue;
+    ++roots;
+    XmlNode entries;
+    good = child.Name(name) && name.Equals(L"preferences", true) && child.ToNode(entries);
+    for (int j = 0; good && j < entries.ChildCount(); ++j) {
+      XmlValue entry;
+      XmlElement element;
+      WideText kind;
+      if (!entries.ChildAt(j, entry) || !entry.ToElement(element)) continue;
+      XmlValue keyValue;
+      XmlNode content;
+      good = entry.Name(kind) && element.Attribute("key", keyValue) && entry.ToNode(content) &&
+             content.ChildCount() <= 1;
+      if (!good) break;
+      // The value is the element's text: nothing for an empty string, else one text node.
+      WideText textValue;
+      XmlValue only;
+      XmlElement nested;
+      if (content.ChildAt(0, only)) {
+        good = !only.ToElement(nested) && entry.Text(textValue);
+        if (!good) break;
+      }
+      const std::wstring key = keyValue.AsString();
+      const std::wstring text = textValue.CStr();
+      good = !key.empty();
+      if (kind.Equals(L"string", true)) {
+        values[key] = text;
+      } else if (kind.Equals(L"integer", true)) {
+        int32_t n = 0;
+        good = good && ParseInt32(text, n);
+        values[key] = n;
+      } else if (kind.Equals(L"boolean", true)) {
+        good = good && (text == L"true" || text == L"false");
+        values[key] = text == L"true";
+      } else if (kind.Equals(L"data", true)) {
+        std::vector<uint8_t> bytes;
+        good = good && DecodeBase64(text, bytes);
+        values[key] = std::move(bytes);
+      } else {
+        good = false;
+      }
+    }
+  }
+  if (good && roots == 1) {
+    values_ = std::move(values);
+    return true;
+  }
+  // Damaged: keep it for the user under another name, and start from defaults.
+  if (mode_ == kPrefsCurrentUser) {
+    const std::string aside = native + ".damaged";
+    if (rename(native.c_str(), aside.c_str()) != 0) return false;
+  }
+  values_.clear();
+  return true;
+}
+
+bool Preferences::Save() {
+  if (mode_ != kPrefsCurrentUser) return false;
+  if (toolbox::FindFolder(toolbox::FolderDomain::User, toolbox::FolderKind::Preferences, true).empty())
+    return false;
+  XmlWriter writer;
+  XmlWriterOptions options;
+  options.standardHeader = true;
+  if (!writer.Open(file_, options, true)) return false;
+  if (failAfter_ != SIZE_MAX) writer.FailWritesAfter(failAfter_);
+  failAfter_ = SIZE_MAX;
+  writer.Write(L"<preferences>\n");
+  for (const auto& [key, value] : values_) {
+    static const wchar_t* const kinds[] = {L"data", L"boolean", L"integer", L"string"};
+    writer.Write(L"  <").Write(kinds[value.index()]).Write(L" key=\"");
+    writer.WriteEscaped(key);
+    writer.Write(L"\">");
+    if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&value)) {
+      writer.Write(EncodeBase64(*bytes));
+    } else if (const bool* b = std::get_if<bool>(&value)) {
+      writer.WriteBool(*b);
+    } else if (const int32_t* n = std::get_if<int32_t>(&value)) {
+      writer.WriteLong(*n);
+    } else {
+      // Text of nothing but spaces would read back as no text: its first space goes as a
+      // character reference, which readers keep.
+      const std::wstring& text = std::get<std::wstring>(value);
+      if (!text.empty() && text.find_first_not_of(L' ') == std::wstring::npos) {
+        writer.Write(L"&#x20;");
+        writer.WriteEscaped(std::wstring_view(text).substr(1));
+      } else {
+        writer.WriteEscaped(text);
+      }
+    }
+    writer.Write(L"</").Write(kinds[value.index()]).Write(L">\n");
+  }
+  writer.Write(L"</preferences>");
+  return writer.Close();
+}
+
+bool Preferences::Close() {
+  if (!IsOpen() || !dirty_) return false;
+  const bool saved = Save();
+  if (!saved) lastError_ = kPrefsErrSync;
+  domain_.clear();
+  file_.clear();
+  values_.clear();
+  dirty_ = false;
+  return saved;
+}
+
+size_t Preferences::GetData(const wchar_t* key, void* buffer, size_t capacity) const {
+  if (!key) return 0;
+  auto it = values_.find(key);
+  if (it == values_.end()) return 0;
+  const auto* bytes = std::get_if<std::vector<uint8_t>>(&it->second);
+  if (!bytes || bytes->size() > capacity || (!buffer && !bytes->empty())) return 0;
+  if (!bytes->empty()) std::memcpy(buffer, bytes->data(), bytes->size());
+  return bytes->size();
+}
+
+template <typename T>
+bool Preferences::Get(const wchar_t* key, T& out) const {
+  if (!key) return false;
+  auto it = values_.find(key);
+  if (it == values_.end() || !std::holds_alternative<T>(it->second)) return false;
+  out = std::get<T>(it->second);
+  return true;
+}
+
+bool Preferences::GetBool(const wchar_t* key, bool& out) const { return Get(key, out); }
+bool Preferences::GetLong(const wchar_t* key, int32_t& out) const { return Get(key, out); }
+bool Preferences::GetString(const wchar_t* key, std::wstring& out) const { return Get(key, out); }
+
+bool Preferences::Store(const wchar_t* key, Value value, int32_t keyError) {
+  if (!StorableKey(key)) {
+    lastError_ = keyError;
+    return false;
+  }
+  values_[key] = std::move(value);
+  dirty_ = true;
+  return true;
+}
+
+bool Preferences::SetData(const wchar_t* key, const void* bytes, size_t length) {
+  const auto* b = static_cast<const uint8_t*>(bytes);
+  return Store(key, std::vector<uint8_t>(b, b + (b ? length : 0)), kPrefsErrDataKey);
+}
+
+bool Preferences::SetBool(const wchar_t* key, bool value) { return Store(key, value, kPrefsErrBoolKey); }
+
+bool Preferences::SetLong(const wchar_t* key, int32_t value) {
+  return Store(key, value, kPrefsErrLongKey);
+}
+
+bool Preferences::SetString(const wchar_t* key, const std::wstring& value) {
+  if (StorableKey(key) && !StorableText(value)) {
+    lastError_ = kPrefsErrStringValue;
+    return false;
+  }
+  return Store(key, value, kPrefsErrStringKey);
+}
+
+bool Preferences::Remove(const wchar_t* key) {
+  if (!key || values_.erase(key) == 0) return false;
+  dirty_ = true;
+  return true;
+}

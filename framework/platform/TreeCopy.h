@@ -1,0 +1,52 @@
+#pragma once
+// Copies a file or a whole folder tree into a folder, and deletes a folder tree even when
+// items in it are locked. Every item keeps its data, its sidecar (type, creator, Finder
+// flags, resource fork), its permissions and its times. Symbolic links are copied and
+// deleted as links: never followed, never unlocked, so nothing outside the tree is read,
+// changed or deleted. Names are taken as the file system gives them (bytes), so an item
+// whose name is not UTF-8 is copied and deleted like any other.
+//
+// A copy that fails part-way leaves nothing under the target's name.
+#include <cstddef>
+#include <string>
+
+#include "framework/platform/PathString.h"
+#include "toolbox/Files.h"
+
+using OSErr = toolbox::OSErr;
+
+inline constexpr OSErr kCopyIntoItselfErr = -1234;
+inline constexpr OSErr kNotAFolderErr = -1407;
+
+// The buffer a copy moves bytes through.
+inline constexpr size_t kCopyBufferSize = 262144;
+
+// Copies the item at `source` into `destinationFolder`, named `newName` when one is given.
+// dupeAction 0 fails when an item of that name exists there; 1 replaces it (the old item
+// is deleted only once the copy is complete, and keeps its name when the copy fails).
+// `outPath`, when given, receives the copy's path. True on success.
+bool CopyPath(const PathString& source, const PathString& destinationFolder,
+              const PathString* newName, int dupeAction, PathString* outPath);
+
+// The copy on references, with a file-system result (0 success): kParamErr for a null
+// reference, kNotAFolderErr when the destination is not a folder, kCopyIntoItselfErr for a
+// folder copied into itself or a folder inside it (folders compared by device and inode),
+// kDuplicateNameErr for a name clash with dupeAction 0.
+OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef& destinationFolder,
+                          const std::string* newName, int dupeAction, toolbox::FileRef* outRef);
+
+// Copies every fork of one file: its data and its sidecar.
+OSErr CopyAllForks(const std::string& source, const std::string& destination);
+// Copies the rest of one open file to another through the buffer.
+OSErr CopyForkData(int sourceFd, int destinationFd, char* buffer, size_t size);
+
+// Deletes a file, a link, or a folder with its whole contents; kParamErr for a null or
+// missing reference.
+OSErr DeleteObjectUnlocked(const toolbox::FileRef& ref);
+// Deletes a folder with its whole contents; kFolderNotFoundErr when the item is not a
+// folder (a link to a folder is not one).
+OSErr DeleteFolderUnlocked(const toolbox::FileRef& ref);
+// Deletes everything inside a folder, depth first. A folder being emptied first gets its
+// owner's permissions, since a lock here is the absence of write permission. The first
+// failure stops the deletion.
+OSErr DeleteFolderContents(const toolbox::FileRef& ref);

@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "SwfTestSupport.h"
+#include "flash/swf/AssetImporter.h"
+#include "flash/swf/ControlTags.h"
+#include "flash/swf/DefineSpriteTag.h"
+#include "flash/swf/DisplayListTags.h"
+#include "flash/swf/DrawingTags.h"
+#include "flash/swf/FontTags.h"
+#include "flash/swf/SwfTagIndex.h"
+#include "flash/swf/TextTags.h"
+#include "support/TestSupport.h"
+
+using namespace swftest;
+
+namespace {
+
+// A template movie's tag list, owning its tags.
+struct Template {
+  std::vector<std::unique_ptr<SwfTag>> owned;
+  std::vector<SwfTag*> tags;
+  template <class T>
+  T* Add(T* tag) {
+    owned.emplace_back(tag);
+    tags.push_back(tag);
+    return tag;
+  }
+};
+
+PlaceObject2Tag* Place(uint16_t id, uint16_t depth) {
+  auto* p = new PlaceObject2Tag();
+  p->SetCharacterId(id);
+  p->depth = depth;
+  return p;
+}
+
+DefineSpriteTag* Sprite(uint16_t id, std::initializer_list<uint16_t> placed) {
+  auto* s = new DefineSpriteTag(id, 0);
+  uint16_t depth = 1;
+  for (uint16_t p : placed) s->AddTag(Place(p, depth++));
+  s->AddTag(new ShowFrameTag());
+  return s;
+}
+
+// A rectangle filled with the bitmap `bitmapId` (fill type `type`).
+DefineShapeTag* BitmapShape(uint16_t id, uint16_t bitmapId, uint8_t type = kFillClippedBitmap) {
+  auto* fill = new SwfFillStyle();
+  fill->fillType = type, fill->bitmapId = bitmapId, fill->matrix = std::make_unique<SwfMatrix>();
+  auto* s = new DefineShapeTag();
+  s->characterId = id;
+  s->BuildRectangle(0, 0, 100, 100, fill, nullptr);
+  return s;
+}
+
+DefineMorphShapeTag* BitmapMorph(uint16_t id, uint16_t bitmapId) {
+  auto* m = new DefineMorphShapeTag();
+  m->characterId = id;
+  m->fillStyles = std::make_unique<SwfMorphFillStyleArray>(true);
+  auto* fill = new SwfMorphFillStyle();
+  fill->fillType = kFillClippedBitmap, fill->bitmapId = bitmapId;
+  m->fillStyles->Append(fill);
+  return m;
+}
+
+std::string Codes(const std::vector<SwfTag*>& tags) {
+  std::string s;
+  for (SwfTag* t : tags) s += (s.empty() ? "" : " ") + std::to_string(t->GetTagCode()) + ":" + std::to_string(DefinedCharacterId(t));
+  return s;
+}
+
+// Every placement of the list, nested ones included, names a character defined before it.
+void ExpectPlacementsAfterDefinitions(const std::vector<SwfTag*>& tags) {
+  std::set<int32_t> defined;
+  auto check = [&](const SwfTag* t) {
+    if (auto* p = dynamic_cast<const PlaceObject2Tag*>(t); p && p->hasCharacter) {
+      EXPECT_TRUE(defined.count(p->characterId)) << "a placement of " << p->characterId << " before its definition";
+    }
+  };
+  for (SwfTag* t : tags) {
+    check(t);
+    if (auto* s = dynamic_cast<DefineSpriteTag*>(t))
+      for (auto& nested : s->tags) check(nested.get());
+    if (DefinedCharacterId(t) >= 0) defined.insert(DefinedCharacterId(t));
+  }
+}
+
+// A corpus movie read into tags; the reader owns them.
+bool ReadCorpus(SwfReader& r, const char* name) {
+  return r.ReadAllTagsFromMemory(PathOf(testsupport::CorpusDir() / "swf" / name), true, 0, true);
+}
+
+struct OwnedTags {
+  SwfReader reader;
+  ~OwnedTags() { reader.ClearTags(true); }
+};
+
+}  // namespace
+
+TEST(AssetImporter, EachTagOnceAndEveryUseAfterItsDefinition) {
+  // Sprite 3 places sprite 2, which places shape 1.
+  Template t;
+  t.Add(BitmapShape(1, 0xFFFF));
+  auto* two = t.Add(Sprite(2, {1}));
+  t.Add(Sprite(3, {2}));
+  t.Add(Place(3, 1));
+  AssetImporter importer;
+  ASSERT_TRUE(importer.Import(two, t.tags));
+  std::vector<SwfTag*> target;
+  importer.AppendTo(target, true);
+  EXPECT_EQ(Codes(target), "2:1 39:2");
+  ShiftTagIdsAndDepths(target, 10, 0, 0);
+  ExpectPlacementsAfterDefinitions(target);
+  EXPECT_EQ(Codes(target), "2:11 39:12");
+
+  // A nested sprite discovered after the one that places it still comes first.
+  Template n;
+  auto* outer = n.Add(Sprite(1, {2}));
+  n.Add(Sprite(2, {3}));
+  n.Add(Sprite(3, {4}));
+  n.Add(BitmapShape(4, 0xFFFF));
+  importer.Import(outer, n.tags);
+  target.clear();
+  importer.AppendTo(target, true);
+  EXPECT_EQ(Codes(target), "2:4 39:3 39:2 39:1");
+  ExpectPlacementsAfterDefinitions(target);
+}
+
+TEST(AssetImporter, ButtonsAndSpritesShowingEachOtherAreFollowedOnce) {
+  // Twenty buttons each show twenty sprites, each of which places every button: followed
+  // anew on every path, this would never end.
+  Template t;
+  for (uint16_t i = 0; i < 20; ++i) {
+    auto* button = t.Add(new DefineButton2Tag());
+    button->characterId = static_cast<uint16_t>(100 + i);
+    for (uint16_t j = 0; j < 20; ++j) {
+      auto* record = new SwfButtonRecord();
+      record->stateFlags = kButtonStateUp, record->characterId = static_cast<uint16_t>(200 + j);
+      button->AddButtonRecord(record);
+    }
+  }
+  for (uint16_t j = 0; j < 20; ++j) {
+    auto* sprite = t.Add(new DefineSpriteTag(static_cast<uint16_t>(200 + j), 0));
+    for (uint16_t i = 0; i < 20; ++i) sprite->AddTag(Place(static_cast<uint16_t>(100 + i), static_cast<uint16_t>(i + 1)));
+  }
+  SwfTagIndex index;
+  index.Build(t.tags);
+  std::vector<SwfTag*> target;
+  index.ImportDefinition(200, target);
+  EXPECT_EQ(target.size(), 40u) << "every button and sprite, once";
+  EXPECT_EQ(target.back(), t.tags[20]);
+}
+
+TEST(AssetImporter, BitmapsOfEveryFillTypeAndOfMorphShapes) {
+  Template t;
+  t.Add(new JpegTablesTag());
+  t.Add(new DefineBitsTag())->characterId = 1;
+  t.Add(BitmapShape(2, 1, kFillRepeatingBitmapHard));
+  t.Add(new DefineBitsLosslessTag())->characterId = 3;
+  t.Add(BitmapMorph(4, 3));
+  auto* sprite = t.Add(Sprite(5, {2, 4}));
+  AssetImporter importer;
+  importer.Import(sprite, t.tags);
+  std::vector<SwfTag*> target;
+  importer.AppendTo(target, true);
+  EXPECT_EQ(Codes(target), "8:-1 6:1 2:2 20:3 46:4 39:5");
+
+  SKIP_WITHOUT_CORPUS();
+  OwnedTags movie;
+  ASSERT_TRUE(ReadCorpus(movie.reader, "DefineBitsLossless.swf"));
+  DefineShapeTag* shape = nullptr;
+  for (SwfTag* tag : movie.reader.tags)
+    if (auto* s = dynamic_cast<DefineShapeTag*>(tag)) shape = s;
+  ASSERT_TRUE(shape && shape->shape && shape->shape->fillStyles);
+  ASSERT_EQ(shape->shape->fillStyles->styles[0]->fillType, kFillClippedBitmap);
+  shape->shape->fillStyles->styles[0]->fillType = kFillClippedBitmapHard;
+  ShapeAssetCollector collector;
+  ASSERT_TRUE(collector.Collect(shape, movie.reader.tags));
+  EXPECT_EQ(Codes(collector.gathered), "20:1");
+}
+
+TEST(TagIndex, DefineText2AndMorphShapesAreDefinitions) {
+  // The highest id is a DefineText2 placed only inside a sprite.
+  Template t;
+  t.Add(new DefineText2Tag())->characterId = 9;
+  t.Add(Sprite(2, {9}));
+  t.Add(Place(2, 1));
+  uint16_t maxId = 0, maxDepth = 0;
+  GetMaxIdAndDepth(t.tags, maxId, maxDepth);
+  EXPECT_EQ(maxId, 9);
+  EXPECT_EQ(maxDepth, 1);
+
+  // A button showing a morph shape brings it along.
+  Template b;
+  b.Add(new DefineBitsLosslessTag())->characterId = 1;
+  b.Add(BitmapMorph(2, 1));
+  auto* button = b.Add(new DefineButton2Tag());
+  button->characterId = 3;
+  auto* record = new SwfButtonRecord();
+  record->stateFlags = kButtonStateUp, record->characterId = 2, record->matrix = std::make_unique<SwfMatrix>();
+  button->AddButtonRecord(record);
+  ButtonAssetCollector collector;
+  collector.Collect(button, b.tags);
+  EXPECT_EQ(Codes(collector.gathered), "20:1 46:2");
+
+  SKIP_WITHOUT_CORPUS();
+  OwnedTags movie;
+  ASSERT_TRUE(ReadCorpus(movie.reader, "DefineText2-MX.swf"));
+  SwfTag* text = FindCharacterById(2, movie.reader.tags);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->GetTagCode(), 33);
+}
+
+TEST(TagIndex, ImportDefinitionBringsTheFontAndItsInfo) {
+  Template t;
+  t.Add(new DefineFont2Tag(L"Sans", 1, kFontHasLayout));
+  auto* text = t.Add(new DefineText2Tag());
+  text->characterId = 2;
+  auto* style = new SwfTextRecord();
+  style->SetFontId(1);
+  text->records.emplace_back(style);
+  SwfTagIndex index;
+  index.Build(t.tags);
+  std::vector<SwfTag*> target;
+  index.ImportDefinition(2, target);
+  index.ImportDefinition(2, target);
+  EXPECT_EQ(Codes(target), "48:1 33:2");
+
+  SKIP_WITHOUT_CORPUS();
+  const struct {
+    const char* movie;
+    uint16_t text;
+    const char* expected;
+  } cases[] = {
+      {"DefineFont-MX.swf", 2, "10:1 13:-1 11:2"},
+      {"DefineText2-MX.swf", 2, "10:1 62:-1 33:2"},
+      {"DefineEditText-MX.swf", 2, "48:1 37:2"},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.movie);
+    OwnedTags movie;
+    ASSERT_TRUE(ReadCorpus(movie.reader, c.movie));
+    SwfTagIndex index;
+    index.Build(movie.reader.tags);
+    std::vector<SwfTag*> target;
+    ASSERT_NE(index.ImportDefinition(c.text, target), nullptr);
+    EXPECT_EQ(Codes(target), c.expected);
+    index.ImportDefinition(c.text, target);
+    EXPECT_EQ(Codes(target), c.expected) << "nothing new the second time";
+  }
+}
+
+TEST(TagIndex, TimelineNamesAndDepths) {
+  Template t;
+  t.Add(BitmapShape(1, 0xFFFF));
+  auto* named = t.Add(Place(1, 3));
+  named->SetName(L"bar");
+  auto* unnamed = t.Add(Place(1, 4));
+  unnamed->name = L"bar";  // the name flag stays clear
+  t.Add(new ShowFrameTag());
+  t.Add(Place(1, 65535));
+  SwfTagIndex index;
+  index.Build(t.tags);
+  EXPECT_EQ(index.showFrameCount, 1u);
+  EXPECT_EQ(index.depths, (std::vector<uint16_t>{3, 4, 65535}));
+  EXPECT_EQ(index.placements.size(), 3u);
+  ASSERT_EQ(index.timeline.size(), 3u);
+  EXPECT_EQ(index.timeline[0].frames[0].size(), 1u);
+  EXPECT_TRUE(index.timeline[2].frames[0].empty()) << "placed after the last frame";
+  EXPECT_EQ(FindInstanceByName(L"bar", t.tags), named);
+  // A character defined only inside a sprite is found there; one at the top level before the
+  // sprite wins.
+  auto* sprite = t.Add(Sprite(2, {}));
+  auto* inner = BitmapShape(5, 0xFFFF);
+  sprite->tags.emplace(sprite->tags.begin(), inner);
+  EXPECT_EQ(FindCharacterById(5, t.tags), inner);
+  EXPECT_EQ(FindCharacterById(1, t.tags), t.tags[0]);
+  uint16_t maxId = 0, maxDepth = 0;
+  GetMaxIdAndDepth(t.tags, maxId, maxDepth);
+  EXPECT_EQ(maxDepth, 4);
+}

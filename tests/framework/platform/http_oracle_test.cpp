@@ -1,0 +1,270 @@
+// The HTTP client against a python3 server on 127.0.0.1, started on a free port per test
+// suite and stopped at its end.
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "support/TestSupport.h"
+#include "framework/platform/HttpRequest.h"
+#include "toolbox/Events.h"
+
+namespace {
+
+// Paths: /bytes/N (N bytes at once), /echo (a POST's headers and body sent back), /half
+// (headers promise 1000 bytes, 500 come, then the connection closes), /moved (302), /missing
+// (404 page), /silent (accepts, never answers), /endless (no length, more than the cap),
+// /slow (answers after half a second).
+const char* const kServer = R"PY(
+import http.server, socketserver, sys, time
+class H(http.server.BaseHTTPRequestHandler):
+    def log_message(self, *a): pass
+    def send(self, code, body, headers=()):
+        self.send_response(code)
+        for k, v in headers: self.send_header(k, v)
+        self.send_header('Content-Length', str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+    def pattern(self, n):
+        return bytes((i * 7 + i // 251) & 0xFF for i in range(n))
+    def do_GET(self):
+        p = self.path
+        if p.startswith('/bytes/'):
+            self.send(200, self.pattern(int(p[7:])))
+        elif p == '/half':
+            self.send_response(200); self.send_header('Content-Length', '1000'); self.end_headers()
+            self.wfile.write(self.pattern(500)); self.wfile.flush()
+            self.close_connection = True
+        elif p == '/moved':
+            self.send(302, b'gone elsewhere', [('Location', '/bytes/10')])
+        elif p == '/missing':
+            self.send(404, b'<html>not here</html>')
+        elif p == '/silent':
+            time.sleep(20)
+        elif p == '/endless':
+            self.send_response(200); self.end_headers()
+            chunk = b'x' * (1 << 20)
+            try:
+                for i in range(80): self.wfile.write(chunk)
+            except Exception: pass
+            self.close_connection = True
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get('Content-Length', '0')))
+        if self.path == '/slow': time.sleep(0.5)
+        head = ''.join('%s: %s\n' % (k, v) for k, v in self.headers.items())
+        self.send(200, head.encode('latin-1') + b'\n' + body)
+class S(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+s = S(('127.0.0.1', 0), H)
+if len(sys.argv) > 2:
+    import ssl
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(sys.argv[1], sys.argv[2])
+    s.socket = context.wrap_socket(s.socket, server_side=True)
+print(s.server_address[1], flush=True)
+s.serve_forever()
+)PY";
+
+std::string Pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return s;
+}
+
+class HttpServer {
+ public:
+  // With a certificate and key (PEM files), the server speaks HTTPS.
+  explicit HttpServer(const std::string& cert = "", const std::string& key = "") {
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      close(out[1]);
+      if (cert.empty())
+        execlp("python3", "python3", "-c", kServer, static_cast<char*>(nullptr));
+      else
+        execlp("python3", "python3", "-c", kServer, cert.c_str(), key.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    FILE* f = fdopen(out[0], "r");
+    if (f && fscanf(f, "%d", &port_) != 1) port_ = 0;
+    if (f) fclose(f);
+  }
+  ~HttpServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  int Port() const { return port_; }
+  std::wstring Url(const std::string& path, const char* scheme = "http") const {
+    const std::string u = std::string(scheme) + "://127.0.0.1:" + std::to_string(port_) + path;
+    return std::wstring(u.begin(), u.end());
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+std::string Response(const HttpRequest& r) {
+  return std::string(reinterpret_cast<const char*>(r.ResponseData()), r.ResponseSize());
+}
+
+// A port that nothing listens on: bound, then closed.
+int ClosedPort() {
+  int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  close(s);
+  return ntohs(a.sin_port);
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+class HttpClientTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (testsupport::HavePython()) server_ = new HttpServer;
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  void SetUp() override {
+    if (!server_ || server_->Port() == 0) GTEST_SKIP() << "python3 cannot serve HTTP here";
+  }
+  static HttpServer* server_;
+};
+HttpServer* HttpClientTest::server_ = nullptr;
+
+TEST_F(HttpClientTest, GetResultsAndResponses) {
+  struct Case {
+    std::string path;
+    bool result;
+    std::string response;
+  } cases[] = {
+      {"/bytes/2097152", true, Pattern(2097152)},
+      {"/bytes/0", true, ""},
+      {"/half", true, Pattern(500)},          // broken off after connecting: the bytes so far
+      {"/moved", true, "gone elsewhere"},     // no redirect is followed
+      {"/missing", true, "<html>not here</html>"},
+      {"/endless", false, ""},                // passes the size cap
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    HttpRequest r(server_->Url(c.path).c_str(), kHttpMethodGet);
+    EXPECT_EQ(r.Run(true), c.result);
+    EXPECT_EQ(Response(r), c.response);
+    EXPECT_EQ(r.ResponseData()[r.ResponseSize()], 0);
+  }
+}
+
+TEST_F(HttpClientTest, RefusedRequestsSendNothingAndFail) {
+  const std::wstring closed = L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/";
+  const std::wstring urls[] = {closed, L"ftp://127.0.0.1/x", L"file:///etc/passwd",
+                               server_->Url("/bytes/5") + L"\u00e9", L"http://", L""};
+  for (const std::wstring& url : urls) {
+    HttpRequest r(url.c_str(), kHttpMethodGet);
+    r.SetResponse("old", 3);
+    EXPECT_FALSE(r.Run(true));
+    EXPECT_EQ(r.ResponseSize(), 0u);
+  }
+  HttpRequest asyncGet(server_->Url("/bytes/5").c_str(), kHttpMethodGet);
+  EXPECT_FALSE(asyncGet.Run(false));
+  EXPECT_FALSE(asyncGet.Pending());
+  HttpRequest other(server_->Url("/bytes/5").c_str(), 2);
+  EXPECT_FALSE(other.Run(true));
+}
+
+// HTTPS verifies the server's certificate: a server that nobody vouches for gets no
+// request, and the GET fails as one that never connected.
+TEST(HttpsClientTest, UntrustedCertificateFailsTheRequest) {
+  if (!testsupport::HavePython() || !testsupport::HaveTool("openssl"))
+    GTEST_SKIP() << "python3 or openssl is not installed";
+  testsupport::ScratchDir dir;
+  const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
+  int status = -1;
+  testsupport::Run("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" +
+                       key + "' -out '" + cert + "' 2>/dev/null",
+                   &status);
+  ASSERT_EQ(status, 0);
+  HttpServer server(cert, key);
+  ASSERT_NE(server.Port(), 0);
+  HttpRequest r(server.Url("/bytes/5", "https").c_str(), kHttpMethodGet);
+  EXPECT_FALSE(r.Run(true));
+  EXPECT_EQ(r.ResponseSize(), 0u);
+}
+
+TEST_F(HttpClientTest, SilentServerEndsAtTheTimeLimit) {
+  HttpRequest r(server_->Url("/silent").c_str(), kHttpMethodGet);
+  r.SetTimeouts(1000, 1000);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(r.Run(true));  // connected, then broken off: a success with nothing received
+  EXPECT_LT(Seconds(start), 3.0);
+  EXPECT_EQ(r.ResponseSize(), 0u);
+}
+
+TEST_F(HttpClientTest, PostSendsHeadersAndBodyExactly) {
+  std::string body = "a=1&b=\xc3\xa9";
+  body.push_back('\0');
+  body += Pattern(3000);
+  HttpRequest r(server_->Url("/echo").c_str(), kHttpMethodPost);
+  r.AddHeader("X-Brivane-Check", "value with  two spaces");
+  r.AddHeader("Content-Type", "text/xml");
+  r.SetBody(body.data(), body.size());
+  ASSERT_TRUE(r.Run(true));
+  const std::string echoed = Response(r);
+  const size_t split = echoed.find("\n\n");
+  ASSERT_NE(split, std::string::npos);
+  const std::string head = echoed.substr(0, split + 1);
+  EXPECT_NE(head.find("X-Brivane-Check: value with  two spaces\n"), std::string::npos) << head;
+  EXPECT_NE(head.find("Content-Type: text/xml\n"), std::string::npos) << head;
+  EXPECT_EQ(head.find("Expect"), std::string::npos) << head;
+  EXPECT_EQ(echoed.substr(split + 2), body);
+
+  HttpRequest injected(server_->Url("/echo").c_str(), kHttpMethodPost);
+  injected.AddHeader("X-A", "1\r\nX-Injected: 2");
+  EXPECT_FALSE(injected.Run(true));
+}
+
+TEST_F(HttpClientTest, PostOnTheEventLoopDeliversTheAnswer) {
+  HttpRequest r(server_->Url("/slow").c_str(), kHttpMethodPost);
+  r.SetBody("ping", 4);
+  EXPECT_FALSE(r.Run(false));
+  EXPECT_TRUE(r.Pending());
+  const auto start = std::chrono::steady_clock::now();
+  while (r.Pending() && Seconds(start) < 5) toolbox::ReceiveNextEvent(0.05, nullptr);
+  EXPECT_FALSE(r.Pending());
+  const std::string echoed = Response(r);
+  EXPECT_EQ(echoed.substr(echoed.size() - 5), "\nping");
+}
+
+TEST_F(HttpClientTest, DestroyingAPendingPostCancelsIt) {
+  {
+    HttpRequest r(server_->Url("/slow").c_str(), kHttpMethodPost);
+    r.SetBody("ping", 4);
+    r.Run(false);
+  }
+  // The answer arrives after half a second; the loop keeps running without the request.
+  const auto start = std::chrono::steady_clock::now();
+  while (Seconds(start) < 1.0) toolbox::ReceiveNextEvent(0.05, nullptr);
+  EXPECT_GE(Seconds(start), 1.0);
+}
+
+}  // namespace

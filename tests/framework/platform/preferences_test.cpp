@@ -1,0 +1,185 @@
+#include "framework/platform/Preferences.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::ScratchDir;
+using testsupport::WriteFile;
+
+// Points $XDG_CONFIG_HOME at a scratch folder for the test's life.
+class PreferencesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    hadOld_ = old != nullptr;
+    if (old) old_ = old;
+    setenv("XDG_CONFIG_HOME", (dir_.path() / "config").c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadOld_)
+      setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
+    else
+      unsetenv("XDG_CONFIG_HOME");
+  }
+  std::filesystem::path File() const { return dir_.path() / "config" / "brivane-test.xml"; }
+
+  ScratchDir dir_;
+  std::string old_;
+  bool hadOld_ = false;
+};
+
+const std::wstring kLongPath = L"/" + std::wstring(299, L'p');
+const std::wstring kOddPath = L"/tmp/\U0001F600 line\nbreak & <tag> \"q\" \u00e9";
+const uint8_t kBytes[] = {0, 1, 2, 0xFF, 0x80, 0, 'x'};
+
+void WriteSample(Preferences& p) {
+  p.SetString(L"long", kLongPath);
+  p.SetString(L"odd", kOddPath);
+  p.SetString(L"empty", L"");
+  p.SetString(L"spaces", L"  ");
+  p.SetLong(L"min", INT32_MIN);
+  p.SetLong(L"max", INT32_MAX);
+  p.SetBool(L"yes", true);
+  p.SetBool(L"no", false);
+  p.SetData(L"bytes", kBytes, sizeof kBytes);
+  p.SetData(L"\u00e9 key", kBytes, 1);
+}
+
+// 0 when the store holds exactly the sample; otherwise bit i marks the value i that differs.
+int CheckSample(const Preferences& p) {
+  std::wstring s;
+  int32_t n = 0;
+  bool b = false;
+  uint8_t buf[16] = {};
+  const bool good[] = {
+      p.GetString(L"long", s) && s == kLongPath,
+      p.GetString(L"odd", s) && s == kOddPath,
+      p.GetString(L"empty", s) && s.empty(),
+      p.GetString(L"spaces", s) && s == L"  ",
+      p.GetLong(L"min", n) && n == INT32_MIN,
+      p.GetLong(L"max", n) && n == INT32_MAX,
+      p.GetBool(L"yes", b) && b,
+      p.GetBool(L"no", b) && !b,
+      p.GetData(L"bytes", buf, sizeof buf) == sizeof kBytes && std::memcmp(buf, kBytes, sizeof kBytes) == 0,
+      p.GetData(L"\u00e9 key", buf, 1) == 1,
+  };
+  int bad = 0;
+  for (size_t i = 0; i < std::size(good); ++i) bad |= good[i] ? 0 : 1 << i;
+  return bad;
+}
+
+TEST_F(PreferencesTest, ValuesWrittenReadBackInANewProcess) {
+  Preferences p;
+  ASSERT_TRUE(p.Open(L"brivane-test", kPrefsCurrentUser));
+  WriteSample(p);
+  ASSERT_TRUE(p.Close());
+  ASSERT_TRUE(std::filesystem::exists(File()));
+
+  const pid_t child = fork();
+  if (child == 0) {
+    Preferences q;
+    _exit(q.Open(L"brivane-test", kPrefsCurrentUser) ? CheckSample(q) : 100);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(PreferencesTest, ReadersAndWritersKeepTheirRules) {
+  Preferences p;
+  EXPECT_FALSE(p.Open(L"brivane-test", 2));
+  EXPECT_FALSE(p.Open(L"a/b", kPrefsCurrentUser));
+  EXPECT_FALSE(p.Close());  // nothing open
+  ASSERT_TRUE(p.Open(L"brivane-test", kPrefsCurrentUser));
+  uint8_t buf[8] = {};
+  std::wstring s = L"unchanged";
+  EXPECT_FALSE(p.GetString(L"missing", s));
+  EXPECT_EQ(s, L"unchanged");
+  EXPECT_FALSE(p.Close());  // only read: nothing is written
+  EXPECT_FALSE(std::filesystem::exists(File()));
+
+  p.SetData(L"seven", kBytes, 7);
+  EXPECT_EQ(p.GetData(L"seven", buf, 6), 0u);
+  EXPECT_EQ(p.GetData(L"seven", buf, 7), 7u);
+  EXPECT_FALSE(p.SetString(L"", L"x"));
+  EXPECT_EQ(p.LastError(), kPrefsErrStringKey);
+  EXPECT_FALSE(p.SetString(L"k", std::wstring(1, L'\x01')));
+  EXPECT_EQ(p.LastError(), kPrefsErrStringValue);
+  EXPECT_FALSE(p.SetLong(L"a\x02", 1));
+  EXPECT_EQ(p.LastError(), kPrefsErrLongKey);
+  EXPECT_TRUE(p.Remove(L"seven"));
+  EXPECT_FALSE(p.Remove(L"seven"));
+}
+
+TEST_F(PreferencesTest, DamagedFileIsKeptAsideAndGivesDefaults) {
+  const std::string good = [&] {
+    Preferences p;
+    p.Open(L"brivane-test", kPrefsCurrentUser);
+    WriteSample(p);
+    p.Close();
+    return ReadFile(File());
+  }();
+  const std::string damaged[] = {
+      good.substr(0, good.size() / 2),
+      "not xml at all",
+      "<?xml version=\"1.0\"?><plist><dict><key>a</key></dict></plist>",
+      "<?xml version=\"1.0\"?><preferences><integer key=\"n\">12x</integer></preferences>",
+      "<?xml version=\"1.0\"?><preferences><data key=\"d\">A*==</data></preferences>",
+  };
+  for (const std::string& bytes : damaged) {
+    SCOPED_TRACE(bytes.substr(0, 40));
+    WriteFile(File(), bytes);
+    Preferences p;
+    ASSERT_TRUE(p.Open(L"brivane-test", kPrefsCurrentUser));
+    std::wstring s;
+    EXPECT_FALSE(p.GetString(L"long", s));
+    EXPECT_FALSE(std::filesystem::exists(File()));
+    EXPECT_EQ(ReadFile(File().string() + ".damaged"), bytes);
+  }
+}
+
+TEST_F(PreferencesTest, FailedSaveLeavesTheOldFile) {
+  Preferences p;
+  ASSERT_TRUE(p.Open(L"brivane-test", kPrefsCurrentUser));
+  WriteSample(p);
+  ASSERT_TRUE(p.Close());
+  const std::string before = ReadFile(File());
+  ASSERT_TRUE(p.Open(L"brivane-test", kPrefsCurrentUser));
+  p.SetString(L"long", L"/changed");
+  p.FailWritesAfter(20);
+  EXPECT_FALSE(p.Close());
+  EXPECT_EQ(p.LastError(), kPrefsErrSync);
+  EXPECT_EQ(ReadFile(File()), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(File().parent_path()),
+                          std::filesystem::directory_iterator{}),
+            1);  // no temporary file left behind
+}
+
+TEST_F(PreferencesTest, SharedDomainIsReadOnly) {
+  const auto shared = dir_.path() / "xdg";
+  std::filesystem::create_directories(shared);
+  WriteFile(shared / "brivane-test.xml",
+            "<?xml version=\"1.0\"?><preferences><integer key=\"n\">-7</integer></preferences>");
+  setenv("XDG_CONFIG_DIRS", ("relative:" + shared.string()).c_str(), 1);
+  Preferences p;
+  ASSERT_TRUE(p.Open(L"brivane-test", kPrefsAnyUser));
+  unsetenv("XDG_CONFIG_DIRS");
+  int32_t n = 0;
+  EXPECT_TRUE(p.GetLong(L"n", n));
+  EXPECT_EQ(n, -7);
+  p.SetLong(L"n", 1);
+  EXPECT_FALSE(p.Close());
+  EXPECT_EQ(p.LastError(), kPrefsErrSync);
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+// Recursive copy and delete, judged by diff -r and find.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+#include "framework/platform/TreeCopy.h"
+#include "toolbox/Utf8.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ScratchDir;
+using testsupport::WriteFile;
+
+PathString P(const fs::path& p) { return PathString(toolbox::Utf8ToWide(p.string())); }
+
+std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+mode_t Mode(const fs::path& p) {
+  struct stat st;
+  return lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A tree with a file and its sidecar, an empty folder, a read-only file in a read-only
+// folder, names in UTF-8 and not in UTF-8, a link out of the tree and a link to its root.
+void MakeTree(const fs::path& root, const fs::path& outside) {
+  fs::create_directories(root / "empty");
+  fs::create_directories(root / "deep" / "er");
+  fs::create_directories(outside);
+  WriteFile(outside / "keep.txt", "outside");
+  chmod((outside / "keep.txt").c_str(), 0444);
+  WriteFile(root / "song.mp3", std::string(300000, 'm'));
+  toolbox::SidecarContents sidecar;
+  sidecar.finderInfo.type = toolbox::MakeOSType("MPG3");
+  sidecar.resourceFork = "fork bytes";
+  ASSERT_TRUE(toolbox::WriteSidecar((root / "song.mp3").string(), sidecar));
+  WriteFile(root / "\xC3\xA9t\xC3\xA9 \xE4\xB8\xAD.txt", "utf-8");
+  WriteFile(root / "\xFF\xFE.bin", "not utf-8");
+  WriteFile(root / "deep" / "er" / "locked.txt", "locked");
+  chmod((root / "deep" / "er" / "locked.txt").c_str(), 0444);
+  chmod((root / "deep" / "er").c_str(), 0555);
+  fs::create_symlink(outside, root / "out");
+  fs::create_symlink("..", root / "deep" / "up");
+  fs::create_symlink(root, root / "self");
+}
+
+std::string Links(const fs::path& root) {
+  return testsupport::Run("cd " + Quote(root) + " && find . -type l -printf '%p -> %l\\n' | sort");
+}
+
+TEST(TreeCopyTest, CopyGivesTheSameTree) {
+  if (!testsupport::HaveTool("diff")) GTEST_SKIP() << "diff is not installed";
+  ScratchDir dir;
+  MakeTree(dir / "src", dir / "outside");
+  fs::create_directories(dir / "dst");
+  PathString copy;
+  ASSERT_TRUE(CopyPath(P(dir / "src"), P(dir / "dst"), nullptr, 0, &copy));
+  EXPECT_EQ(copy, P(dir / "dst" / "src"));
+  int status = -1;
+  const std::string diff =
+      testsupport::Run("diff -r --no-dereference " + Quote(dir / "src") + " " + Quote(dir / "dst" / "src") + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << diff;
+  EXPECT_EQ(Links(dir / "dst" / "src"), Links(dir / "src"));
+  EXPECT_NE(Links(dir / "src").find("./self -> "), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "dst" / "src" / "._song.mp3"));
+  EXPECT_EQ(Mode(dir / "dst" / "src" / "deep" / "er"), 0555u);
+  EXPECT_EQ(Mode(dir / "dst" / "src" / "deep" / "er" / "locked.txt"), 0444u);
+  EXPECT_EQ(fs::last_write_time(dir / "dst" / "src" / "song.mp3"),
+            fs::last_write_time(dir / "src" / "song.mp3"));
+
+  // Into itself or a folder inside it: refused, and nothing is made.
+  EXPECT_FALSE(CopyPath(P(dir / "src"), P(dir / "src" / "empty"), nullptr, 0, nullptr));
+  EXPECT_TRUE(fs::is_empty(dir / "src" / "empty"));
+  EXPECT_FALSE(CopyPath(P(dir / "src"), P(dir / "src" / "self" / "empty"), nullptr, 0, nullptr));
+  // A name clash without replacing.
+  EXPECT_FALSE(CopyPath(P(dir / "src"), P(dir / "dst"), nullptr, 0, nullptr));
+
+  chmod((dir / "src" / "deep" / "er").c_str(), 0755);
+  chmod((dir / "dst" / "src" / "deep" / "er").c_str(), 0755);
+}
+
+TEST(TreeCopyTest, DeleteRemovesExactlyTheTree) {
+  ScratchDir dir;
+  MakeTree(dir / "src", dir / "outside");
+  const mode_t outsideMode = Mode(dir / "outside");
+  toolbox::FileRef ref{(dir / "src").string()};
+  EXPECT_EQ(DeleteFolderUnlocked(toolbox::FileRef{(dir / "src" / "out").string()}),
+            toolbox::kFolderNotFoundErr);  // a link to a folder is not a folder
+  EXPECT_EQ(DeleteObjectUnlocked(ref), toolbox::kNoErr);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "src")));
+  EXPECT_EQ(testsupport::ReadFile(dir / "outside" / "keep.txt"), "outside");
+  EXPECT_EQ(Mode(dir / "outside" / "keep.txt"), 0444u);
+  EXPECT_EQ(Mode(dir / "outside"), outsideMode);
+  EXPECT_EQ(DeleteObjectUnlocked(ref), toolbox::kParamErr);
+}
+
+TEST(TreeCopyTest, ReplaceMovesTheOldItemAsideUnderAFreshName) {
+  if (!testsupport::HaveTool("diff")) GTEST_SKIP() << "diff is not installed";
+  ScratchDir dir;
+  fs::create_directories(dir / "dst" / ".DeleteMe");
+  WriteFile(dir / "dst" / ".DeleteMe" / "left over", "from a crash");
+  fs::create_directories(dir / "old" / "proj");
+  WriteFile(dir / "old" / "proj" / "a", "old");
+  ASSERT_TRUE(CopyPath(P(dir / "old" / "proj"), P(dir / "dst"), nullptr, 0, nullptr));
+  fs::create_directories(dir / "new" / "proj" / "sub");
+  WriteFile(dir / "new" / "proj" / "sub" / "b", "new");
+
+  ASSERT_TRUE(CopyPath(P(dir / "new" / "proj"), P(dir / "dst"), nullptr, 1, nullptr));
+  int status = -1;
+  testsupport::Run("diff -r " + Quote(dir / "new" / "proj") + " " + Quote(dir / "dst" / "proj"), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(testsupport::ReadFile(dir / "dst" / ".DeleteMe" / "left over"), "from a crash");
+
+  // A replace that fails (a pipe cannot be copied) gives the old item its name back.
+  fs::create_directories(dir / "bad" / "proj");
+  WriteFile(dir / "bad" / "proj" / "z", "z");
+  ASSERT_EQ(mkfifo((dir / "bad" / "proj" / "zz-pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(CopyPath(P(dir / "bad" / "proj"), P(dir / "dst"), nullptr, 1, nullptr));
+  testsupport::Run("diff -r " + Quote(dir / "new" / "proj") + " " + Quote(dir / "dst" / "proj"), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), ".DeleteMe\nproj\n");
+}
+
+TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
+  ScratchDir dir;
+  fs::create_directories(dir / "src" / "a");
+  WriteFile(dir / "src" / "a" / "small", "small");
+  WriteFile(dir / "src" / "big", std::string(1 << 20, 'b'));
+  fs::create_directories(dir / "dst");
+  const pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100000, 100000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(CopyPath(P(dir / "src"), P(dir / "dst"), nullptr, 0, nullptr) ? 1 : 0);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);  // the copy reported its failure
+  EXPECT_TRUE(fs::is_empty(dir / "dst"));
+}
+
+}  // namespace

@@ -144,6 +144,9 @@ struct TreeBuilder {
     XmlTreeNode* node = b.Add(XmlTreeNode::Kind::Element);
     if (!node) return;
     node->string = toolbox::Utf8ToWide(name);
+    size_t count = 0;
+    while (atts[count] && atts[count + 1]) count += 2;
+    node->attributes.reserve(count / 2);
     for (size_t i = 0; atts[i] && atts[i + 1]; i += 2) {
       if (++b.nodes > XmlDocument::kMaxNodes) return b.Fail();
       std::wstring value = toolbox::Utf8ToWide(atts[i + 1]);

@@ -1,16 +1,12 @@
 #include "generation/FfmpegMediaSource.h"
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
-}
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <mutex>
+#include <memory>
 
 #include "framework/platform/WideText.h"
+#include "generation/FfmpegLibraries.h"
 
 namespace {
 
@@ -22,7 +18,7 @@ constexpr const wchar_t* kInputExtensions[] = {L"aif", L"aiff", L"aifc", L"wav",
 constexpr const char* kFormats = "wav,aiff,mp3,mov";
 
 struct InputCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+  void operator()(AVFormatContext* c) const { Ffmpeg()->avformat_close_input(&c); }
 };
 using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
 
@@ -35,22 +31,22 @@ uint32_t SaturatedMs(double ms) {
 
 // The end of the last packet of the stream, counted from the stream's start, in ms; -1 when
 // no packet carries a time.
-double CountedDurationMs(AVFormatContext* ctx, int stream) {
+double CountedDurationMs(const FfmpegLibraries& ff, AVFormatContext* ctx, int stream) {
   AVStream* st = ctx->streams[stream];
   const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
   int64_t end = std::numeric_limits<int64_t>::min();
-  AVPacket* pkt = av_packet_alloc();
+  AVPacket* pkt = ff.av_packet_alloc();
   if (!pkt) return -1;
-  while (av_read_frame(ctx, pkt) >= 0) {
+  while (ff.av_read_frame(ctx, pkt) >= 0) {
     if (pkt->stream_index == stream) {
       int64_t t = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
       if (t != AV_NOPTS_VALUE && pkt->duration >= 0 &&
           t <= std::numeric_limits<int64_t>::max() - pkt->duration)
         end = std::max(end, t + pkt->duration);
     }
-    av_packet_unref(pkt);
+    ff.av_packet_unref(pkt);
   }
-  av_packet_free(&pkt);
+  ff.av_packet_free(&pkt);
   if (end == std::numeric_limits<int64_t>::min()) return -1;
   return static_cast<double>(end - start) * 1000.0 * av_q2d(st->time_base);
 }
@@ -61,11 +57,6 @@ bool InTable(const std::wstring& ext, const wchar_t* const* first, const wchar_t
 
 }  // namespace
 
-void QuietFfmpegLog() {
-  static std::once_flag once;
-  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
-}
-
 bool FfmpegMediaSource::ClaimsExtension(uint32_t table, const std::wstring& extension) const {
   if (table == 0)
     return InTable(extension, std::begin(kCustomSoundExtensions), std::end(kCustomSoundExtensions));
@@ -75,23 +66,25 @@ bool FfmpegMediaSource::ClaimsExtension(uint32_t table, const std::wstring& exte
 }
 
 bool FfmpegMediaSource::Open(const PathString& path) {
-  QuietFfmpegLog();
   width_ = height_ = 0;
   has_video_ = has_sound_ = false;
   duration_ms_ = 0;
   if (path.empty()) return false;
+  const FfmpegLibraries* libraries = Ffmpeg();
+  if (!libraries) return false;
+  const FfmpegLibraries& ff = *libraries;
 
   // The "file:" prefix keeps a name with a colon from being read as another protocol.
   const std::string url = "file:" + ToNativeString(path);
   AVDictionary* options = nullptr;
-  av_dict_set(&options, "protocol_whitelist", "file", 0);
-  av_dict_set(&options, "format_whitelist", kFormats, 0);
+  ff.av_dict_set(&options, "protocol_whitelist", "file", 0);
+  ff.av_dict_set(&options, "format_whitelist", kFormats, 0);
   AVFormatContext* raw = nullptr;
-  int rc = avformat_open_input(&raw, url.c_str(), nullptr, &options);
-  av_dict_free(&options);
+  int rc = ff.avformat_open_input(&raw, url.c_str(), nullptr, &options);
+  ff.av_dict_free(&options);
   if (rc < 0) return false;
   InputPtr ctx(raw);
-  if (avformat_find_stream_info(ctx.get(), nullptr) < 0) return false;
+  if (ff.avformat_find_stream_info(ctx.get(), nullptr) < 0) return false;
 
   int audio = -1, video = -1;
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
@@ -112,7 +105,7 @@ bool FfmpegMediaSource::Open(const PathString& path) {
     ms = static_cast<double>(ctx->duration) * 1000.0 / AV_TIME_BASE;
   else {
     // Only estimated from the bit rate (a VBR MP3 without a header) or not known: count.
-    ms = CountedDurationMs(ctx.get(), audio >= 0 ? audio : video);
+    ms = CountedDurationMs(ff, ctx.get(), audio >= 0 ? audio : video);
     if (ms < 0 && ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0)
       ms = static_cast<double>(ctx->duration) * 1000.0 / AV_TIME_BASE;
   }

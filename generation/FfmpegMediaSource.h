@@ -29,6 +29,3 @@ class FfmpegMediaSource : public MediaSource {
   bool has_sound_ = false;
   uint32_t duration_ms_ = 0;
 };
-
-// Silences the FFmpeg libraries' own log output (the system prints no traces).
-void QuietFfmpegLog();

@@ -150,14 +150,20 @@ bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32
   return true;
 }
 
+namespace {
+
+// The bytes a movie is read in at a time.
+constexpr size_t kSwfReadBlock = 64 * 1024;
+
+}  // namespace
+
 template <class Next>
 bool SwfReader::FillBuffer(uint32_t total, Next next) {
   // The buffer grows with the bytes actually there, never ahead of them from a length the
   // movie merely declares; more than the readers load is refused once it is there.
   const uint64_t limit = std::min<uint64_t>(total, uint64_t{kMaxSwfMovieBytes} + 1);
-  constexpr size_t kBlock = 64 * 1024;
   while (buffer.size() < limit) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock, limit - buffer.size()));
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kSwfReadBlock, limit - buffer.size()));
     const size_t old = buffer.size();
     buffer.resize(old + want);
     const size_t got = next(buffer.data() + old, want);
@@ -251,10 +257,16 @@ bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignatur
     FILE* file = f.get();
     // A file larger than the readers load is refused before any of it is read.
     struct stat st;
-    if (byteCount == 0 && fstat(fileno(file), &st) == 0 && st.st_size > static_cast<off_t>(kMaxSwfMovieBytes)) {
-      Reset();
-      errorCode = kSwfErrorTooLarge;
-      return false;
+    if (byteCount == 0 && fstat(fileno(file), &st) == 0) {
+      if (st.st_size > static_cast<off_t>(kMaxSwfMovieBytes)) {
+        Reset();
+        errorCode = kSwfErrorTooLarge;
+        return false;
+      }
+      // The file's own size spares the buffer the copies of growing step by step (and the
+      // peak of holding the old and the new block at once); one block more for the read
+      // that finds the end.
+      if (st.st_size > 0) buffer.reserve(static_cast<size_t>(st.st_size) + kSwfReadBlock);
     }
     if (!FillBuffer(inBuffer, [file](uint8_t* to, size_t n) { return fread(to, 1, n, file); })) return false;
   }

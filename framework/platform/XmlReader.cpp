@@ -144,6 +144,9 @@ struct TreeBuilder {
     XmlTreeNode* node = b.Add(XmlTreeNode::Kind::Element);
     if (!node) return;
     node->string = toolbox::Utf8ToWide(name);
+    size_t count = 0;
+    while (atts[count] && atts[count + 1]) count += 2;
+    node->attributes.reserve(count / 2);
     for (size_t i = 0; atts[i] && atts[i + 1]; i += 2) {
       if (++b.nodes > XmlDocument::kMaxNodes) return b.Fail();
       std::wstring value = toolbox::Utf8ToWide(atts[i + 1]);
@@ -335,9 +338,29 @@ std::string RepairLegacyXml(std::string bytes) {
     std::string_view open, close;
   } kLiteralSections[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
   std::string_view literalEnd;  // the end of the literal section being copied, if any
+  const auto isControl = [](unsigned char c) {
+    return (c >= 0x01 && c <= 0x08) || c == 0x0B || c == 0x0C || (c >= 0x0E && c <= 0x1F);
+  };
   for (size_t i = 0; i < bytes.size();) {
+    // A run of bytes that none of the cases below touches is copied at once: nearly all of
+    // a document.
+    size_t run = i;
+    if (literalEnd.empty()) {
+      while (run < bytes.size() && bytes[run] != '<' && bytes[run] != '&' &&
+             !isControl(static_cast<unsigned char>(bytes[run])))
+        ++run;
+    } else {
+      while (run < bytes.size() && bytes[run] != literalEnd.front() &&
+             !isControl(static_cast<unsigned char>(bytes[run])))
+        ++run;
+    }
+    if (run > i) {
+      out.append(bytes, i, run - i);
+      i = run;
+      continue;
+    }
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if ((c >= 0x01 && c <= 0x08) || c == 0x0B || c == 0x0C || (c >= 0x0E && c <= 0x1F)) {
+    if (isControl(c)) {
       out += "\xEF\xBF\xBD";
       ++i;
       continue;
@@ -424,7 +447,7 @@ bool XmlDocument::Parse(std::string bytes) {
 bool XmlDocument::GetRoot(XmlValue& value) const {
   if (!tree_ || tree_->children.empty() || !value.IsEmpty()) return false;
   value.tree_ = tree_->children.front().get();
-  value.path_ = path_;
+  value.path_ = &path_;
   value.encoding_ = encoding_;
   return true;
 }
@@ -432,7 +455,7 @@ bool XmlDocument::GetRoot(XmlValue& value) const {
 bool XmlDocument::GetDocumentNode(XmlNode& node) const {
   if (!tree_) return false;
   node.tree_ = tree_.get();
-  node.path_ = path_;
+  node.path_ = &path_;
   node.encoding_ = encoding_;
   return true;
 }
@@ -473,8 +496,9 @@ bool XmlNode::ChildAt(int index, XmlValue& value) const {
 
 bool XmlElement::Attribute(const char* name, XmlValue& value) const {
   if (!node_ || !name) return false;
+  const std::string_view wanted(name);  // measured once, not once per attribute
   for (const auto& [key, text] : node_->attributes) {
-    if (key == name) {
+    if (key == wanted) {
       value.tree_ = nullptr;
       value.attribute_ = &text;
       value.path_ = path_;
@@ -555,7 +579,7 @@ bool XmlValue::AsPath(PathString& path) const {
   std::wstring text;
   if (!RawText(text)) return false;
   if (IsRelativePath(PathString(text))) {
-    NormalizePath(path, PathString(text), path_);
+    NormalizePath(path, PathString(text), path_ ? *path_ : PathString());
     path = MakeAbsolutePath(path);
   } else {
     path = PathString(std::move(text));

@@ -69,7 +69,9 @@ class XmlValue {
 
   const XmlTreeNode* tree_ = nullptr;
   const std::wstring* attribute_ = nullptr;
-  PathString path_;
+  // The document's path, borrowed like the tree (a copy per handle would cost an
+  // allocation each).
+  const PathString* path_ = nullptr;
   int encoding_ = 0;
 };
 
@@ -85,7 +87,7 @@ class XmlNode {
  private:
   friend class XmlValue;
   const XmlTreeNode* tree_ = nullptr;
-  PathString path_;
+  const PathString* path_ = nullptr;
   int encoding_ = 0;
 };
 
@@ -102,7 +104,7 @@ class XmlElement {
  private:
   friend class XmlValue;
   const XmlTreeNode* node_ = nullptr;
-  PathString path_;
+  const PathString* path_ = nullptr;
   int encoding_ = 0;
 };
 

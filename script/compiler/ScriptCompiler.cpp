@@ -19,6 +19,7 @@
 #include "script/grammar/ActionScriptLexer.hpp"
 #include "script/grammar/ActionScriptParser.hpp"
 #include "script/grammar/PreprocessorLexer.hpp"
+#include "script/compiler/TextInputBuffer.h"
 #include "toolbox/Utf8.h"
 
 // An include name is script text; the path layer takes wide paths.
@@ -30,8 +31,7 @@ PathString ScriptCompiler::IncludePath(const std::string& path) const {
   }
 }
 
-ScriptCompiler::ScriptCompiler()
-    : scriptText_(std::ios::in | std::ios::out | std::ios::binary) {
+ScriptCompiler::ScriptCompiler() {
   includePaths_.push_back(".");
   FillNameTables();
 }
@@ -85,14 +85,15 @@ void ScriptCompiler::AppendLine(const std::string& file, int32_t line, const std
   lineFiles_.push_back(file);
   lineNumbers_.push_back(line);
   lineTexts_.push_back(text);
-  scriptText_.write(text.data(), static_cast<std::streamsize>(text.size()));
-  scriptText_.put('\n');
+  scriptText_ += text;
+  scriptText_ += '\n';
 }
 
-void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
+void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
   using Token = PreprocessorTokenTypes;
   const std::string file = fileName ? fileName : "";
-  PreprocessorLexer lexer(input);
+  TextInputBuffer buffer(input);
+  PreprocessorLexer lexer(buffer);
   // A lexical error names the source being read.
   lexer.setFilename(file);
 
@@ -169,12 +170,16 @@ void ScriptCompiler::Preprocess(std::istream& input, const char* fileName) {
         included.seekg(0, std::ios::beg);
         if (size > 0) sourceBytes_ += static_cast<uint64_t>(size);
         if (sourceBytes_ > kMaxScriptBytes) throw ScriptTooLong();
+        // Read up to what the room allows; a file that grew since is cut there.
+        std::string includedText(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+        included.read(includedText.data(), static_cast<std::streamsize>(includedText.size()));
+        includedText.resize(static_cast<size_t>(std::max<std::streamsize>(included.gcount(), 0)));
         struct Nesting {
           int& depth;
           explicit Nesting(int& d) : depth(d) { ++depth; }
           ~Nesting() { --depth; }
         } nesting(includeDepth_);
-        Preprocess(included, path.c_str());
+        Preprocess(includedText, path.c_str());
       }
       includePending = false;
     } else if (type == Token::IDENTIFIER && definePending) {
@@ -259,7 +264,6 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
   lineNumbers_.clear();
   lineTexts_.clear();
   if (!text || !*text) return nullptr;
-  scriptText_.str(std::string());
   scriptText_.clear();
   scriptBytes_ = 0;
 
@@ -273,10 +277,10 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
   bool preprocessing = true;
   const std::string mainText(text, length);
   try {
-    std::istringstream source(mainText, std::ios::in | std::ios::binary);
-    Preprocess(source, "Main");
+    Preprocess(mainText, "Main");
     preprocessing = false;
-    ActionScriptLexer lexer(scriptText_);
+    TextInputBuffer buffer(scriptText_);
+    ActionScriptLexer lexer(buffer);
     ActionScriptParser parser(lexer);
     return parser.Program().release();
   } catch (const antlr::RecognitionException& e) {

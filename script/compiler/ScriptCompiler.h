@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "script/compiler/CodeRecords.h"
@@ -153,7 +154,7 @@ class ScriptCompiler : public ScriptCompilerBase {
   // Runs the preprocessor over one source: writes the text it keeps into the script text,
   // one line at a time, and records each line's source in the line tables. Included files
   // are preprocessed in place. Errors leave as ANTLR exceptions.
-  void Preprocess(std::istream& input, const char* fileName);
+  void Preprocess(std::string_view input, const char* fileName);
 
   // The path under which an include file is found in the search list, or empty.
   std::string FindIncludeFile(std::string name);
@@ -163,7 +164,7 @@ class ScriptCompiler : public ScriptCompilerBase {
   void SetTextEncoding(ScriptTextEncoding encoding) { textEncoding_ = encoding; }
 
   // The preprocessed text and, for each of its lines, the source file, line and text.
-  std::string GetScriptText() const { return scriptText_.str(); }
+  std::string GetScriptText() const { return scriptText_; }
   const std::vector<std::string>& GetLineFiles() const { return lineFiles_; }
   const std::vector<int32_t>& GetLineNumbers() const { return lineNumbers_; }
   const std::vector<std::string>& GetLineTexts() const { return lineTexts_; }
@@ -188,7 +189,7 @@ class ScriptCompiler : public ScriptCompilerBase {
                                 GenerationContext& context, RecordList& records);
   void EmitOrdinaryCall(ScriptNode* node, GenerationContext& context, RecordList& records);
 
-  std::stringstream scriptText_;
+  std::string scriptText_;
   std::string errorMessage_;
   std::string errorFile_;
   std::string errorLineText_;

@@ -28,8 +28,7 @@ std::vector<std::string> LineTable(const ScriptCompiler& compiler) {
 }
 
 Output Preprocess(ScriptCompiler& compiler, const std::string& source) {
-  std::istringstream in(source, std::ios::in | std::ios::binary);
-  compiler.Preprocess(in, "Main");
+  compiler.Preprocess(source, "Main");
   return Output{compiler.GetScriptText(), LineTable(compiler)};
 }
 

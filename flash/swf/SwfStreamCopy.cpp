@@ -1,0 +1,21 @@
+#include "flash/swf/SwfStreamCopy.h"
+
+#include <algorithm>
+
+#include "flash/swf/ControlTags.h"
+#include "flash/swf/SwfMovieWriter.h"
+#include "flash/swf/SwfReader.h"
+
+bool StreamSwfTags(SwfReader& reader, SwfMovieWriter& writer) {
+  // The same tags, in the same order, as ReadTagsUntil gathers.
+  const uint32_t limit = std::min(reader.tagEnd, reader.GetSize());
+  bool ended = false;
+  while (!ended && reader.GetPosition() < limit) {
+    SwfTag* tag = reader.ReadNextTag();
+    ended = tag->GetTagCode() == 0;
+    writer.WriteTag(tag, false);
+  }
+  if (reader.truncated) return false;
+  if (!ended) writer.WriteTag(new EndTag(), false);
+  return true;
+}

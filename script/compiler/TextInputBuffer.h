@@ -1,0 +1,40 @@
+#pragma once
+// A lexer's input read straight from text in memory. The runtime's own buffer takes one
+// character at a time from a stream into a queue, which is most of a lexer's time; this one
+// looks the characters up where they stand. Characters read as the stream gives them
+// (0 to 255), and EOF after the end.
+#include <antlr/InputBuffer.hpp>
+
+#include <cstdio>
+#include <string_view>
+
+class TextInputBuffer : public antlr::InputBuffer {
+ public:
+  // The text must outlive the buffer.
+  explicit TextInputBuffer(std::string_view text) : text_(text) {}
+
+  void reset() override {
+    InputBuffer::reset();
+    position_ = 0;
+  }
+  void consume() override { ++position_; }
+  void fill(unsigned int) override {}
+  int getChar() override { return LA(1); }
+  int LA(unsigned int i) override {
+    const size_t at = position_ + i - 1;
+    return at < text_.size() ? static_cast<unsigned char>(text_[at]) : EOF;
+  }
+  unsigned int mark() override {
+    ++nMarkers;
+    return static_cast<unsigned int>(position_);
+  }
+  bool isMarked() const override { return nMarkers != 0; }
+  void rewind(unsigned int mark) override {
+    position_ = mark;
+    --nMarkers;
+  }
+
+ private:
+  std::string_view text_;
+  size_t position_ = 0;
+};

@@ -101,7 +101,7 @@ TEST(CodegenPlayer, CompiledScriptsTraceWhatTheySay) {
           codegentest::CompiledActions("base = \"movie/" + std::to_string(child) + "\"; loadMovie(base + \".swf\", 2);", 6),
           6));
 
-  // Each movie plays until it has traced as many lines as expected, and a second more.
+  // Each movie plays until it has traced as many lines as expected, and a dozen frames more.
   testsupport::PlayerOptions options;
   for (const auto& c : cases) options.counts.push_back(static_cast<int>(c.traces.size()));
   options.counts.push_back(1);

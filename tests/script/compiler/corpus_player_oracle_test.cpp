@@ -135,9 +135,10 @@ TEST(CorpusPlayer, CompiledScriptsTraceLikeTheOriginals) {
   }
   ASSERT_FALSE(cases.empty());
 
-  // Each movie plays until it has traced as many lines as were recorded (and a second more),
-  // or for the frames the player allows: one that cannot get there (it waits for keys or
-  // the mouse, say) then stops after the same frames each time.
+  // Each movie plays until it has traced as many lines as were recorded (and a dozen frames
+  // more), or for the most frames the player plays: one that cannot get there (it waits for
+  // keys or the mouse, say) then stops after the same frames each time. A movie the player
+  // could not play in time is a failure of the run, never a case that merely fails.
   testsupport::PlayerOptions options;
   for (const auto& c : cases) {
     options.counts.resize(c.original + 1, 0);
@@ -149,6 +150,13 @@ TEST(CorpusPlayer, CompiledScriptsTraceLikeTheOriginals) {
   }
   const auto results = testsupport::RunInPlayer(movies, options);
   ASSERT_EQ(results.size(), movies.size());
+  for (const auto& r : results) {
+    for (const auto& e : r.errors) {
+      EXPECT_TRUE(e.find("timed out after") == std::string::npos && e.find("did not load within") == std::string::npos &&
+                  e.find("player harness failed") == std::string::npos)
+          << r.movie << ": " << e;
+    }
+  }
 
   int originalPasses = 0, oursPass = 0;
   for (const auto& c : cases) {

@@ -8,6 +8,7 @@
 #include "framework/platform/PathLayer.h"
 #include "framework/ui/NibRef.h"
 #include "generation/PlayerTemplate.h"
+#include "project/JobRelocation.h"
 #include "project/Preset.h"
 #include "project/Undo.h"
 #include "toolbox/Nib.h"
@@ -52,6 +53,8 @@ bool OnAppInit(int) {
   // Preset list 0 after the players, so that user presets find theirs.
   PathString presetsFolder;
   SetUpPresetList(presetsFolder);
+  // A job whose input has moved asks the user where it went instead of being left out.
+  InstallJobInputRelocation();
   return true;
 }
 

@@ -68,27 +68,15 @@ uint32_t WriteClipMovie(const PathString& path) {
   return w.Close();
 }
 
-// The movie read into a tag list and written again through the movie writer.
-uint32_t ReadAndWriteBack(const PathString& from, const PathString& to) {
-  SwfReader r;
-  if (!r.ReadAllTagsFromMemory(from, true, 0, true)) return 0;
-  SwfMovieWriter w;
-  w.SetHeaderFrom(r.header);
-  if (!w.Open(to, true)) return 0;
-  for (SwfTag* t : r.tags) w.WriteTag(t, false);
-  r.tags.clear();
-  return w.Close();
-}
-
 }  // namespace
 
 TEST(SwfDisplayPlayer, ClipActionsAndSpriteFramesRunAsWrittenAndAfterARoundTrip) {
   SKIP_WITHOUT_PLAYER();
   testsupport::ScratchDir dir;
   ASSERT_GT(WriteClipMovie(PathOf(dir / "clip.swf")), 0u);
-  ASSERT_GT(ReadAndWriteBack(PathOf(dir / "clip.swf"), PathOf(dir / "again.swf")), 0u);
+  ASSERT_GT(RewriteMovie(PathOf(dir / "clip.swf"), PathOf(dir / "again.swf")), 0u);
   ASSERT_TRUE(CompressSwfFile(PathOf(dir / "again.swf"), PathOf(dir / "again-c.swf"), true));
-  ASSERT_GT(ReadAndWriteBack(PathOf(dir / "again-c.swf"), PathOf(dir / "again-c-again.swf")), 0u);
+  ASSERT_GT(RewriteMovie(PathOf(dir / "again-c.swf"), PathOf(dir / "again-c-again.swf")), 0u);
   EXPECT_TRUE(ReadFile(dir / "again-c-again.swf") == ReadFile(dir / "again.swf"));
 
   const std::vector<std::string> expected = {"clip loaded", "_level0.clip", "sprite frame 1", "sprite frame 2",

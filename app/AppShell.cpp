@@ -74,6 +74,7 @@ bool OnAppRun(int) {
   CurrentApplication->SetMainWindow(&mainWindow);
   mainWindow.Show(true);
   toolbox::RunApplicationEventLoop();
+  mainWindow.Finish();
   CurrentApplication->SetMainWindow(nullptr);
   return true;
 }

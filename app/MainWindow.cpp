@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "app/AppPrefs.h"
+
 #include "framework/app/Menu.h"
 #include "framework/platform/PathLayer.h"
 #include "framework/ui/ControlBase.h"
@@ -33,11 +35,15 @@ std::wstring ProjectName(const ProjectDocument& document) {
 }  // namespace
 
 void MainWindow::Initialize() {
+  recentProjects.CopyFrom(ApplicationPreferences().recentProjects);
   if (toolbox::MenuRef file = toolbox::GetMenuHandle(kFileMenuId))
     recentProjects.AttachAsSubmenu(file, kOpenRecentIndex, kRecentProjectsMenuId,
                                    kRecentProjectsFirstCommand);
+  recentProjects.RebuildMenu();
   UpdateUndoMenu();
 }
+
+void MainWindow::Finish() { recentProjects.CopyTo(ApplicationPreferences().recentProjects); }
 
 std::wstring MainWindow::DocumentTitle() const {
   std::wstring title = document.path.empty() ? std::wstring(L"Brivane") : ProjectName(document);

@@ -34,9 +34,11 @@ class MainWindow : public WindowBase {
  public:
   MainWindow() = default;
 
-  // Attaches the recent projects to the File menu and sets the title and the menu from
-  // the (new, empty) project.
+  // Takes the recent projects from the application's preferences, attaches them to the
+  // File menu and sets the title and the menu from the (new, empty) project.
   void Initialize();
+  // When the run ends: gives the recent projects back to the application's preferences.
+  void Finish();
 
   bool OnCommand(std::uint32_t command, toolbox::EventRef* event) override;
   bool OnOpenDocument(const PathString& path) override;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppPrefs.h"
 #include "framework/app/Application.h"
 #include "toolbox/Display.h"
 #ifdef BRIVANE_HAVE_GTK
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     backend = toolbox::MakeHeadlessBackend(STDIN_FILENO, std::cout);
   }
   toolbox::SetDisplayBackend(std::move(backend));
+  InstallApplicationPreferences();
   int result = ApplicationMain(documents);
   toolbox::SetDisplayBackend(nullptr);
   return result;

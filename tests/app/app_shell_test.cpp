@@ -139,15 +139,18 @@ TEST_F(AppShellTest, KeepsItsOwnTemporaryFolderWhileItRuns) {
 TEST(BrivaneExecutable, RunsHeadlessAndQuits) {
   const std::string exe = ExecutableFolder() + "../app/brivane";
   if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "the executable is not built: " << exe;
+  testsupport::ScratchDir config;
   for (const char* input : {"printf 'quit\\n'", "printf ''", "printf 'xyzw\\nquit\\n'"}) {
     int status = -1;
-    std::string out = testsupport::Run(std::string(input) + " | env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 '" +
-                                           exe + "' /tmp/one.mp3 2>&1",
+    std::string out = testsupport::Run(std::string(input) + " | env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" +
+                                           config.str() + "' timeout 30 '" + exe + "' /tmp/one.mp3 2>&1",
                                        &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("no display; running headless"), std::string::npos) << out;
     EXPECT_NE(out.find("showing \"IDD_MAIN_DIALOG\""), std::string::npos) << out;
   }
+  // Its preferences are kept in its own domain.
+  EXPECT_NE(testsupport::ReadFile(config / "brivane.xml").find("key=\"recent_projects_max\""), std::string::npos);
 }
 
 }  // namespace

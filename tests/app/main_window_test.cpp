@@ -2,9 +2,12 @@
 // file dialog, edit, undo, redo, batch mode, save, and the question before quitting.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/AppPrefs.h"
 #include "app/AppShell.h"
 #include "app/MainWindow.h"
 #include "framework/app/Application.h"
@@ -149,6 +152,47 @@ TEST(MainWindowTest, SavesUntitledThroughTheDialogAndReopensFromRecentProjects) 
   EXPECT_EQ(titles, (std::vector<std::wstring>{L"*Brivane", L"Mix.bva", L"Brivane", L"Mix.bva"}));
   EXPECT_EQ(recent, 1u);
   EXPECT_EQ(batch, (std::vector<bool>{false, true}));
+  SetResourcesFolder("");
+}
+
+// The recent projects outlive the run: saved with the preferences at exit, they are in the
+// Open Recent menu of the next run, and a project deleted in between is not.
+TEST(MainWindowTest, RecentProjectsComeBackInTheNextRun) {
+  SetResourcesFolder((testsupport::SourceDir() / "resources").string());
+  testsupport::ScratchDir dir;
+  setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+  StartSteps() = AppStartSteps{};
+  InstallApplicationPreferences();
+  const std::string kept = (dir / "Kept.bva").string(), gone = (dir / "Gone.bva").string();
+  {
+    TestDriver driver;
+    for (const std::string& project : {gone, kept}) {
+      driver.Then([] { TestDriver::ChooseMenu(kCommandSaveProjectAs); });
+      driver.Then([project] { NavDialogAccept(FrontNavDialog(), {project}); });
+    }
+    driver.ThenChooseMenu(kHICommandQuit);
+    EXPECT_EQ(ApplicationMain({}), 0);
+    EXPECT_FALSE(driver.RanDry());
+  }
+  ASSERT_TRUE(std::filesystem::remove(gone));
+  std::size_t listed = 0;
+  std::wstring title;
+  {
+    TestDriver driver;
+    driver.Then([&] {
+      listed = Main()->recentProjects.Count();
+      TestDriver::ChooseMenu(kRecentProjectsFirstCommand);
+      title = Title();
+      TestDriver::ChooseMenu(kHICommandQuit);
+    });
+    EXPECT_EQ(ApplicationMain({}), 0);
+    EXPECT_FALSE(driver.RanDry());
+  }
+  EXPECT_EQ(listed, 1u);
+  EXPECT_EQ(title, L"Kept.bva");
+  StartSteps() = AppStartSteps{};
+  ApplicationPreferences().Reset();
+  unsetenv("XDG_CONFIG_HOME");
   SetResourcesFolder("");
 }
 

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "toolbox/Utf8.h"
+
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/TextEncoding.h"
 
@@ -13,18 +15,96 @@ bool IsXmlChar(uint32_t c) {
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-void AppendHexReference(std::wstring& out, uint32_t code) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  wchar_t digits[8];
+template <typename String>
+void AppendAscii(String& out, std::string_view ascii) {
+  out.append(ascii.begin(), ascii.end());
+}
+
+template <typename String>
+void AppendHexReference(String& out, uint32_t code) {
+  static const char kDigits[] = "0123456789abcdef";
+  char text[16] = {'&', '#', 'x'};
+  char digits[8];
   int n = 0;
   do {
     digits[n++] = kDigits[code & 15];
     code >>= 4;
   } while (code != 0);
-  if (n < 2) digits[n++] = L'0';
-  out += L"&#x";
-  while (n > 0) out.push_back(digits[--n]);
-  out.push_back(L';');
+  if (n < 2) digits[n++] = '0';
+  size_t length = 3;
+  while (n > 0) text[length++] = digits[--n];
+  text[length++] = ';';
+  AppendAscii(out, std::string_view(text, length));
+}
+
+// The escaped text is ASCII whatever the value holds, so the same code fills a wide string
+// and the writer's encoded buffer.
+template <typename String>
+void AppendEscaped(String& out, std::wstring_view text) {
+  for (wchar_t ch : text) {
+    const uint32_t c = static_cast<uint32_t>(ch);
+    switch (c) {
+      case 0x22: AppendAscii(out, "&quot;"); continue;
+      case 0x27: AppendAscii(out, "&apos;"); continue;
+      case 0x26: AppendAscii(out, "&amp;"); continue;
+      case 0x3C: AppendAscii(out, "&lt;"); continue;
+      case 0x3E: AppendAscii(out, "&gt;"); continue;
+      case 0x0A: AppendAscii(out, "&#x0a;"); continue;
+      case 0x0D: AppendAscii(out, "&#x0d;"); continue;
+      // A raw tab in an attribute value would come back as a blank.
+      case 0x09: AppendAscii(out, "&#x09;"); continue;
+      default: break;
+    }
+    if (!IsXmlChar(c))
+      AppendAscii(out, "&#xfffd;");
+    else if (c < 0x80)
+      out.push_back(static_cast<typename String::value_type>(c));
+    else
+      AppendHexReference(out, c);
+  }
+}
+
+// As toolbox::WideToUtf8: surrogates and values above U+10FFFF become U+FFFD.
+void AppendUtf8(std::string& out, std::wstring_view text) {
+  for (wchar_t wc : text) {
+    auto cp = static_cast<uint32_t>(wc);
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+      continue;
+    }
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = toolbox::kReplacementChar;
+    char bytes[4];
+    size_t n;
+    if (cp < 0x800) {
+      bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
+      bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
+      n = 2;
+    } else if (cp < 0x10000) {
+      bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
+      bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
+      n = 3;
+    } else {
+      bytes[0] = static_cast<char>(0xF0 | (cp >> 18));
+      bytes[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      bytes[3] = static_cast<char>(0x80 | (cp & 0x3F));
+      n = 4;
+    }
+    out.append(bytes, n);
+  }
+}
+
+// printf's "%g" (six significant digits, trailing zeros dropped) without the locale.
+std::string_view FormatG(double value, char (&buffer)[64]) {
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  return std::string_view(buffer, static_cast<size_t>(r.ptr - buffer));
+}
+
+template <typename T>
+std::string_view Decimal(T value, char (&buffer)[24]) {
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string_view(buffer, static_cast<size_t>(r.ptr - buffer));
 }
 
 }  // namespace
@@ -32,41 +112,21 @@ void AppendHexReference(std::wstring& out, uint32_t code) {
 std::wstring EscapeXmlText(std::wstring_view text) {
   std::wstring out;
   out.reserve(text.size() + text.size() / 4);
-  for (wchar_t ch : text) {
-    const uint32_t c = static_cast<uint32_t>(ch);
-    switch (c) {
-      case 0x22: out += L"&quot;"; continue;
-      case 0x27: out += L"&apos;"; continue;
-      case 0x26: out += L"&amp;"; continue;
-      case 0x3C: out += L"&lt;"; continue;
-      case 0x3E: out += L"&gt;"; continue;
-      case 0x0A: out += L"&#x0a;"; continue;
-      case 0x0D: out += L"&#x0d;"; continue;
-      // A raw tab in an attribute value would come back as a blank.
-      case 0x09: out += L"&#x09;"; continue;
-      default: break;
-    }
-    if (!IsXmlChar(c))
-      out += L"&#xfffd;";
-    else if (c < 0x80)
-      out.push_back(ch);
-    else
-      AppendHexReference(out, c);
-  }
+  AppendEscaped(out, text);
   return out;
 }
 
 std::wstring FormatXmlDouble(double value) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
-  return std::wstring(buf, r.ptr);
+  char buffer[64];
+  const std::string_view text = FormatG(value, buffer);
+  return std::wstring(text.begin(), text.end());
 }
 
-XmlWriter::XmlWriter() : stream_(GetDocumentEncoding()) {}
+XmlWriter::XmlWriter() : encoding_(GetDocumentEncoding()) {}
 
 XmlWriter::~XmlWriter() {
   if (!open_) return;
-  stream_.Close();
+  buffer_.clear();
   file_.Abandon();
 }
 
@@ -81,12 +141,9 @@ bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bo
   info.creator = options.creator;
   info.type = options.fileType;
   if (path_.empty() || !file_.Open(path_, &info, replace)) return false;
-  stream_.clear();
-  if (!stream_.Open(file_, GetDocumentEncoding())) {
-    file_.Abandon();
-    stream_.clear();
-    return false;
-  }
+  encoding_ = GetDocumentEncoding();
+  buffer_.clear();
+  buffer_.reserve(2 * kBlockSize);
   open_ = true;
   if (!writeHeader_) return true;
   Write(standardHeader_ ? L"<?xml version=\"1.0\" encoding=\"" : L"<xml version=\"1.0\" encoding=\"");
@@ -95,15 +152,19 @@ bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bo
   return true;
 }
 
+void XmlWriter::Flush() {
+  if (!buffer_.empty() && !file_.Failed()) file_.Write(buffer_.data(), buffer_.size());
+  buffer_.clear();
+}
+
 bool XmlWriter::Close() {
   if (!open_) return true;
   if (!writeHeader_ || standardHeader_)
     Write(L"\n");
   else
     Write(L"\n</xml>\n");
-  stream_.Close();
-  const bool written = !stream_.fail() && !file_.Failed();
-  stream_.clear();
+  Flush();
+  const bool written = !file_.Failed();
   open_ = false;
   if (!written) {
     file_.Abandon();
@@ -112,18 +173,29 @@ bool XmlWriter::Close() {
   return file_.Commit();
 }
 
+void XmlWriter::WriteText(std::wstring_view text) {
+  if (!Writing() || text.empty()) return;
+  if (encoding_ == toolbox::StringEncoding::kUtf8)
+    AppendUtf8(buffer_, text);
+  else
+    buffer_ += toolbox::EncodeText(text, encoding_);
+  FlushFull();
+}
+
 XmlWriter& XmlWriter::Write(const wchar_t* text) {
-  if (open_ && stream_.good()) stream_.WriteWide(text);
+  if (text) WriteText(std::wstring_view(text));
   return *this;
 }
 
 XmlWriter& XmlWriter::Write(const std::wstring& text) {
-  if (open_ && stream_.good()) stream_.WriteWide(text);
+  WriteText(text);
   return *this;
 }
 
 void XmlWriter::WriteAscii(std::string_view text) {
-  if (open_ && stream_.good()) stream_.write(text.data(), static_cast<std::streamsize>(text.size()));
+  if (!Writing()) return;
+  buffer_ += text;
+  FlushFull();
 }
 
 void XmlWriter::WriteEscaped(const wchar_t* text) {
@@ -131,7 +203,13 @@ void XmlWriter::WriteEscaped(const wchar_t* text) {
 }
 
 void XmlWriter::WriteEscaped(std::wstring_view text) {
-  if (!text.empty()) Write(EscapeXmlText(text));
+  if (!Writing() || text.empty()) return;
+  // The escaped form is ASCII, the same bytes in every encoding the writer knows.
+  if (encoding_ == toolbox::StringEncoding::kUtf8)
+    AppendEscaped(buffer_, text);
+  else
+    buffer_ += toolbox::EncodeText(EscapeXmlText(text), encoding_);
+  FlushFull();
 }
 
 XmlWriter& XmlWriter::WriteBool(bool value) {
@@ -139,40 +217,37 @@ XmlWriter& XmlWriter::WriteBool(bool value) {
   return *this;
 }
 
-namespace {
-
-template <typename T>
-std::string Decimal(T value) {
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, r.ptr);
-}
-
-}  // namespace
-
 XmlWriter& XmlWriter::WriteShort(int16_t value) {
-  WriteAscii(Decimal(value));
+  char buffer[24];
+  WriteAscii(Decimal(value, buffer));
   return *this;
 }
 
 XmlWriter& XmlWriter::WriteUShort(uint16_t value) {
-  WriteAscii(Decimal(value));
+  char buffer[24];
+  WriteAscii(Decimal(value, buffer));
   return *this;
 }
 
 XmlWriter& XmlWriter::WriteLong(int32_t value) {
-  WriteAscii(Decimal(value));
+  char buffer[24];
+  WriteAscii(Decimal(value, buffer));
   return *this;
 }
 
 XmlWriter& XmlWriter::WriteULong(uint32_t value) {
-  WriteAscii(Decimal(value));
+  char buffer[24];
+  WriteAscii(Decimal(value, buffer));
   return *this;
 }
 
 XmlWriter& XmlWriter::WriteFloat(float value) { return WriteDouble(static_cast<double>(value)); }
 
-XmlWriter& XmlWriter::WriteDouble(double value) { return Write(FormatXmlDouble(value)); }
+XmlWriter& XmlWriter::WriteDouble(double value) {
+  char buffer[64];
+  WriteAscii(FormatG(value, buffer));
+  return *this;
+}
 
 XmlWriter& XmlWriter::WritePath(const PathString& path) {
   PathString text;

@@ -2,7 +2,8 @@
 // Writes an XML document to a file as a stream of text pieces. There is no document model:
 // callers hand over fixed markup (element and attribute names with their punctuation) and
 // values in between; the writer adds the header and trailer, escapes values, and gives
-// numbers, booleans and paths their text form.
+// numbers, booleans and paths their text form. The pieces are encoded straight into one
+// buffer that goes to the file in large blocks.
 //
 // A document is saved safely: it is written to a temporary file beside the target, every
 // write is checked, and only Close renames the complete file over the target. A save that
@@ -12,8 +13,8 @@
 #include <string_view>
 
 #include "framework/platform/FileOps.h"
-#include "framework/platform/ForkStreams.h"
 #include "framework/platform/PathString.h"
+#include "toolbox/TextCodec.h"
 
 struct XmlWriterOptions {
   OSType fileType = toolbox::kUnknownOSType;
@@ -64,10 +65,20 @@ class XmlWriter {
   void FailWritesAfter(size_t bytes) { file_.FailWritesAfter(bytes); }
 
  private:
+  bool Writing() const { return open_ && !file_.Failed(); }
   void WriteAscii(std::string_view text);
+  void WriteText(std::wstring_view text);
+  // Hands the buffer to the file once it holds a block.
+  void FlushFull() {
+    if (buffer_.size() >= kBlockSize) Flush();
+  }
+  void Flush();
 
+  static constexpr size_t kBlockSize = 64 * 1024;
   SafeFileWriter file_;
-  EncodedOutputStream stream_;
+  toolbox::StringEncoding encoding_;
+  // Encoded bytes not yet handed to the file.
+  std::string buffer_;
   PathString path_;
   bool relativePaths_ = false;
   bool standardHeader_ = false;

@@ -129,29 +129,11 @@ class Arena {
     copy[length] = '\0';
     return copy;
   }
-  // A copy of the NUL-terminated text without the byte `skip` (NUL for none), measured and
-  // copied in one pass: the tree's strings are short.
-  const char* CString(const char* text, char skip, uint32_t& length) {
-    char* const start = current_ + used_;
-    char* const end = current_ + capacity_;
-    char* to = start;
-    for (const char* from = text; to < end; ++from) {
-      const char c = *from;
-      if (c == skip && c != '\0') continue;
-      *to = c;
-      if (c == '\0') {
-        length = static_cast<uint32_t>(to - start);
-        used_ = static_cast<size_t>(to + 1 - current_);
-        return start;
-      }
-      ++to;
-    }
-    // It does not fit in what is left of the block.
-    std::string copy;
-    for (const char* from = text; *from; ++from)
-      if (*from != skip) copy.push_back(*from);
-    length = static_cast<uint32_t>(copy.size());
-    return String(copy.data(), copy.size());
+  // A copy of the NUL-terminated text.
+  const char* CString(const char* text, uint32_t& length) {
+    const size_t n = std::strlen(text);
+    length = static_cast<uint32_t>(n);
+    return String(text, n);
   }
 
  private:
@@ -262,6 +244,9 @@ struct TreeBuilder {
   // where each open element's begin. An element's children move into the arena when it ends.
   std::vector<XmlTreeNode*> children;
   std::vector<size_t> childrenFrom;
+  // Whether the markup refers to a line feed anywhere: without one no attribute value can
+  // hold a line feed to be dropped.
+  bool lineFeedReference = true;
   std::string pendingText;
   bool pendingFromReference = false;
   size_t nodes = 0;
@@ -314,6 +299,13 @@ struct TreeBuilder {
     pendingFromReference = false;
   }
 
+  static void DropLineFeeds(XmlTreeAttribute& a) {
+    char* value = const_cast<char*>(a.value);  // the builder's own copy
+    char* end = std::remove(value, value + a.valueLength, '\n');
+    *end = '\0';
+    a.valueLength = static_cast<uint32_t>(end - value);
+  }
+
   static TreeBuilder& Of(void* data) { return *static_cast<TreeBuilder*>(data); }
 
   static void OnStart(void* data, const XML_Char* name, const XML_Char** atts) {
@@ -323,7 +315,7 @@ struct TreeBuilder {
     if (static_cast<int>(b.open.size()) > XmlDocument::kMaxDepth) return b.Fail();
     XmlTreeNode* node = b.Add(XmlTreeNode::Kind::Element);
     if (!node) return;
-    node->string = b.tree->arena.CString(name, '\0', node->stringLength);
+    node->string = b.tree->arena.CString(name, node->stringLength);
     size_t count = 0;
     while (atts[count] && atts[count + 1]) count += 2;
     count /= 2;
@@ -334,9 +326,10 @@ struct TreeBuilder {
       XmlTreeAttribute* array = arena.Array<XmlTreeAttribute>(count);
       for (size_t i = 0; i < count; ++i) {
         XmlTreeAttribute& a = array[i];
-        a.name = arena.CString(atts[2 * i], '\0', a.nameLength);
+        a.name = arena.CString(atts[2 * i], a.nameLength);
+        a.value = arena.CString(atts[2 * i + 1], a.valueLength);
         // Line feeds in attribute values come only from references; they are not kept.
-        a.value = arena.CString(atts[2 * i + 1], '\n', a.valueLength);
+        if (b.lineFeedReference) DropLineFeeds(a);
       }
       node->attributes = array;
       node->attributeCount = static_cast<uint32_t>(count);
@@ -403,12 +396,14 @@ using ParserPtr = std::unique_ptr<XML_ParserStruct, ParserDeleter>;
 
 // Parses the document that fills the first `size` bytes of the parser's buffer (from
 // XML_GetBuffer) into a tree.
-std::unique_ptr<XmlTree> BuildTree(const ParserPtr& parser, std::string_view bytes) {
+std::unique_ptr<XmlTree> BuildTree(const ParserPtr& parser, std::string_view bytes,
+                                   bool lineFeedReference) {
   auto tree = std::make_unique<XmlTree>();
   tree->document = new (tree->arena.Array<XmlTreeNode>(1)) XmlTreeNode(XmlTreeNode::Kind::Document);
   TreeBuilder b;
   b.parser = parser.get();
   b.input = bytes;
+  b.lineFeedReference = lineFeedReference;
   b.tree = tree.get();
   b.open.push_back(tree->document);
   b.childrenFrom.push_back(0);
@@ -546,20 +541,44 @@ size_t NextNotable(std::string_view s, size_t from) {
   return s.size();
 }
 
+// Whether the character reference at pos ("&#" decimal digits ";" or "&#x" hexadecimal
+// digits ";") stands for a line feed.
+bool IsLineFeedReference(std::string_view s, size_t pos) {
+  size_t i = pos + 2;
+  const bool hex = i < s.size() && s[i] == 'x';
+  if (hex) ++i;
+  const size_t first = i;
+  uint32_t value = 0;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    uint32_t digit;
+    if (c >= '0' && c <= '9')
+      digit = static_cast<uint32_t>(c - '0');
+    else if (hex && IsHexDigit(c))
+      digit = static_cast<uint32_t>((c | 0x20) - 'a' + 10);
+    else
+      break;
+    value = std::min<uint32_t>(value * (hex ? 16 : 10) + digit, 0x110000);
+  }
+  return i > first && i < s.size() && s[i] == ';' && value == 0x0A;
+}
+
 // The repair pass. Nearly every document needs no repair: nothing is copied until something
-// changes. Without `out` it only tells whether anything would change; with it, `out` receives
-// the repaired text when something does.
-bool RepairScan(std::string_view bytes, std::string* out) {
+// changes, and true is returned only when `out` holds the repaired text. `lineFeedReference`
+// tells whether the markup holds a reference to a line feed, the only way one reaches an
+// attribute value.
+bool RepairScan(std::string_view bytes, std::string& out, bool& lineFeedReference) {
   size_t kept = 0;  // bytes before this are in `out` once anything changed
   bool changed = false;
+  lineFeedReference = false;
   const auto replace = [&](size_t at, size_t length, std::string_view with) {
-    if (!out) return;
     if (!changed) {
-      out->clear();
-      out->reserve(bytes.size() + bytes.size() / 16);
+      out.clear();
+      out.reserve(bytes.size() + bytes.size() / 16);
+      changed = true;
     }
-    out->append(bytes.substr(kept, at - kept));
-    out->append(with);
+    out.append(bytes.substr(kept, at - kept));
+    out.append(with);
     kept = at + length;
   };
   const auto isHigh = [](uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; };
@@ -581,9 +600,7 @@ bool RepairScan(std::string_view bytes, std::string* out) {
     if (i >= n) break;
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
     if (IsLegacyControl(c)) {
-      if (!out) return true;
       replace(i, 1, "\xEF\xBF\xBD");
-      changed = true;
       ++i;
       continue;
     }
@@ -610,17 +627,15 @@ bool RepairScan(std::string_view bytes, std::string* out) {
       ++i;
       continue;
     }
+    if (i + 1 < n && bytes[i + 1] == '#' && IsLineFeedReference(bytes, i)) lineFeedReference = true;
     if (IsUnresolvableReference(bytes, i)) {
-      if (!out) return true;
       replace(i, 1, "&amp;");
-      changed = true;
       ++i;
       continue;
     }
     uint32_t value = 0;
     size_t len = 0;
     if (ReadHexReference(bytes, i, 8, value, len) && !IsXmlChar(value) && value >= 0x80) {
-      if (!out) return true;
       uint32_t low = 0;
       size_t lowLen = 0;
       if (isHigh(value) && ReadHexReference(bytes, i + len, 8, low, lowLen) && isLow(low)) {
@@ -630,12 +645,11 @@ bool RepairScan(std::string_view bytes, std::string* out) {
         replace(i, len, "&#xfffd;");
         i += len;
       }
-      changed = true;
       continue;
     }
     ++i;
   }
-  if (changed) out->append(bytes.substr(kept));
+  if (changed) out.append(bytes.substr(kept));
   return changed;
 }
 
@@ -643,7 +657,8 @@ bool RepairScan(std::string_view bytes, std::string* out) {
 
 std::string RepairLegacyXml(std::string bytes) {
   std::string out;
-  if (!RepairScan(bytes, &out)) return bytes;
+  bool lineFeedReference;
+  if (!RepairScan(bytes, out, lineFeedReference)) return bytes;
   return out;
 }
 
@@ -662,7 +677,8 @@ bool XmlDocument::Load(const PathString& path) {
   std::string_view bytes;
   if (!ReadIntoParser(path, parser, bytes)) return false;
   std::string repaired;
-  if (RepairScan(bytes, &repaired)) {
+  bool lineFeedReference;
+  if (RepairScan(bytes, repaired, lineFeedReference)) {
     // The repaired text takes the place of what was read.
     if (repaired.size() > static_cast<size_t>(INT32_MAX)) return false;
     auto* buffer = static_cast<char*>(XML_GetBuffer(parser.get(), static_cast<int>(repaired.size())));
@@ -670,7 +686,7 @@ bool XmlDocument::Load(const PathString& path) {
     std::memcpy(buffer, repaired.data(), repaired.size());
     bytes = std::string_view(buffer, repaired.size());
   }
-  tree_ = BuildTree(parser, bytes);
+  tree_ = BuildTree(parser, bytes, lineFeedReference);
   if (!tree_) return false;
   XmlValue root;
   XmlElement element;
@@ -747,6 +763,12 @@ bool XmlValue::Name(WideText& text) const {
   return WithWideText(tree_->String(), [&](const wchar_t* wide) { return text.Assign(wide); });
 }
 
+bool XmlValue::Utf8Name(std::string_view& name) const {
+  if (!tree_ || tree_->kind == XmlTreeNode::Kind::Document) return false;
+  name = tree_->String();
+  return true;
+}
+
 int XmlNode::ChildCount() const { return tree_ ? static_cast<int>(tree_->childCount) : 0; }
 
 bool XmlNode::ChildAt(int index, XmlValue& value) const {
@@ -758,25 +780,15 @@ bool XmlNode::ChildAt(int index, XmlValue& value) const {
   return true;
 }
 
-namespace {
-
-bool SameName(const XmlTreeAttribute& a, const char* name) {
-  // The name's NUL ends the comparison before any byte beyond it is read.
-  for (uint32_t i = 0; i < a.nameLength; ++i)
-    if (a.name[i] != name[i]) return false;
-  return name[a.nameLength] == '\0';
-}
-
-}  // namespace
-
 bool XmlElement::Attribute(const char* name, XmlValue& value) const {
   if (!node_ || !name) return false;
+  const size_t length = std::strlen(name);
   const uint32_t count = node_->attributeCount;
   // XML allows no attribute twice, so where the search starts cannot change what it finds.
   uint32_t i = next_ < count ? next_ : 0;
   for (uint32_t tried = 0; tried < count; ++tried) {
     const XmlTreeAttribute& a = node_->attributes[i];
-    if (SameName(a, name)) {
+    if (a.nameLength == length && std::memcmp(a.name, name, length) == 0) {
       next_ = i + 1;
       value.tree_ = nullptr;
       value.attribute_ = &a;

@@ -57,6 +57,10 @@ class XmlValue {
   double AsDouble(double defaultValue = 0) const;
   // True exactly when the text is "true" in any letter case.
   bool AsBool() const;
+  // The text (as Text gives it) and the name (as Name gives it) as the document holds them,
+  // in UTF-8 and borrowed from the document: for values that are only parsed or compared.
+  bool Utf8Text(std::string_view& text) const { return RawText(text); }
+  bool Utf8Name(std::string_view& name) const;
   // The text as a path; a relative one is resolved against the document's folder. False,
   // with the path unchanged, when there is no text.
   bool AsPath(PathString& path) const;

@@ -1,7 +1,9 @@
 #include "framework/platform/XmlWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "toolbox/Utf8.h"
 
@@ -64,35 +66,28 @@ void AppendEscaped(String& out, std::wstring_view text) {
   }
 }
 
-// As toolbox::WideToUtf8: surrogates and values above U+10FFFF become U+FFFD.
-void AppendUtf8(std::string& out, std::wstring_view text) {
-  for (wchar_t wc : text) {
-    auto cp = static_cast<uint32_t>(wc);
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-      continue;
-    }
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = toolbox::kReplacementChar;
-    char bytes[4];
-    size_t n;
-    if (cp < 0x800) {
-      bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
-      bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
-      n = 2;
-    } else if (cp < 0x10000) {
-      bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
-      bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
-      n = 3;
-    } else {
-      bytes[0] = static_cast<char>(0xF0 | (cp >> 18));
-      bytes[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      bytes[3] = static_cast<char>(0x80 | (cp & 0x3F));
-      n = 4;
-    }
-    out.append(bytes, n);
+// One character as toolbox::WideToUtf8 writes it (surrogates and values above U+10FFFF
+// become U+FFFD), at `out`, which has room for four bytes; gives the end.
+char* EncodeUtf8(char* out, wchar_t wc) {
+  auto cp = static_cast<uint32_t>(wc);
+  if (cp < 0x80) {
+    *out++ = static_cast<char>(cp);
+    return out;
   }
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = toolbox::kReplacementChar;
+  if (cp < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+  } else {
+    if (cp < 0x10000) {
+      *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    } else {
+      *out++ = static_cast<char>(0xF0 | (cp >> 18));
+      *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    }
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  }
+  *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+  return out;
 }
 
 // printf's "%g" (six significant digits, trailing zeros dropped) without the locale.
@@ -126,8 +121,54 @@ XmlWriter::XmlWriter() : encoding_(GetDocumentEncoding()) {}
 
 XmlWriter::~XmlWriter() {
   if (!open_) return;
-  buffer_.clear();
+  buffer_.Clear();
   file_.Abandon();
+}
+
+void XmlWriter::Buffer::append(std::string_view bytes) {
+  while (!bytes.empty()) {
+    if (used_ == kBlockSize) Flush();
+    const size_t n = std::min(bytes.size(), kBlockSize - used_);
+    std::memcpy(data_.get() + used_, bytes.data(), n);
+    used_ += n;
+    bytes.remove_prefix(n);
+  }
+}
+
+void XmlWriter::Buffer::AppendUtf8(const wchar_t* text) {
+  // Kept in locals: the bytes written could otherwise be the buffer's own fields.
+  char* const data = data_.get();
+  char* out = data + used_;
+  char* const last = data + kBlockSize - 4;  // room for one more character
+  for (; *text; ++text) {
+    if (out > last) {
+      used_ = static_cast<size_t>(out - data);
+      Flush();
+      out = data;
+    }
+    out = EncodeUtf8(out, *text);
+  }
+  used_ = static_cast<size_t>(out - data);
+}
+
+void XmlWriter::Buffer::AppendUtf8(std::wstring_view text) {
+  char* const data = data_.get();
+  char* out = data + used_;
+  char* const last = data + kBlockSize - 4;
+  for (wchar_t c : text) {
+    if (out > last) {
+      used_ = static_cast<size_t>(out - data);
+      Flush();
+      out = data;
+    }
+    out = EncodeUtf8(out, c);
+  }
+  used_ = static_cast<size_t>(out - data);
+}
+
+void XmlWriter::Buffer::Flush() {
+  if (used_ != 0 && !file_.Failed()) file_.Write(data_.get(), used_);
+  used_ = 0;
 }
 
 bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bool replace) {
@@ -142,8 +183,7 @@ bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bo
   info.type = options.fileType;
   if (path_.empty() || !file_.Open(path_, &info, replace)) return false;
   encoding_ = GetDocumentEncoding();
-  buffer_.clear();
-  buffer_.reserve(2 * kBlockSize);
+  buffer_.Clear();
   open_ = true;
   if (!writeHeader_) return true;
   Write(standardHeader_ ? L"<?xml version=\"1.0\" encoding=\"" : L"<xml version=\"1.0\" encoding=\"");
@@ -152,18 +192,13 @@ bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bo
   return true;
 }
 
-void XmlWriter::Flush() {
-  if (!buffer_.empty() && !file_.Failed()) file_.Write(buffer_.data(), buffer_.size());
-  buffer_.clear();
-}
-
 bool XmlWriter::Close() {
   if (!open_) return true;
   if (!writeHeader_ || standardHeader_)
     Write(L"\n");
   else
     Write(L"\n</xml>\n");
-  Flush();
+  buffer_.Flush();
   const bool written = !file_.Failed();
   open_ = false;
   if (!written) {
@@ -175,15 +210,26 @@ bool XmlWriter::Close() {
 
 void XmlWriter::WriteText(std::wstring_view text) {
   if (!Writing() || text.empty()) return;
-  if (encoding_ == toolbox::StringEncoding::kUtf8)
-    AppendUtf8(buffer_, text);
-  else
-    buffer_ += toolbox::EncodeText(text, encoding_);
-  FlushFull();
+  if (encoding_ == toolbox::StringEncoding::kUtf8) {
+    buffer_.AppendUtf8(text);
+  } else {
+    buffer_.append(toolbox::EncodeText(text, encoding_));
+  }
+}
+
+// Most pieces are the markup's short literals: encoded as they are read, without measuring
+// them first.
+void XmlWriter::WriteText(const wchar_t* text) {
+  if (!Writing() || !text) return;
+  if (encoding_ == toolbox::StringEncoding::kUtf8) {
+    buffer_.AppendUtf8(text);
+  } else {
+    WriteText(std::wstring_view(text));
+  }
 }
 
 XmlWriter& XmlWriter::Write(const wchar_t* text) {
-  if (text) WriteText(std::wstring_view(text));
+  WriteText(text);
   return *this;
 }
 
@@ -193,9 +239,7 @@ XmlWriter& XmlWriter::Write(const std::wstring& text) {
 }
 
 void XmlWriter::WriteAscii(std::string_view text) {
-  if (!Writing()) return;
-  buffer_ += text;
-  FlushFull();
+  if (Writing()) buffer_.append(text);
 }
 
 void XmlWriter::WriteEscaped(const wchar_t* text) {
@@ -208,8 +252,7 @@ void XmlWriter::WriteEscaped(std::wstring_view text) {
   if (encoding_ == toolbox::StringEncoding::kUtf8)
     AppendEscaped(buffer_, text);
   else
-    buffer_ += toolbox::EncodeText(EscapeXmlText(text), encoding_);
-  FlushFull();
+    buffer_.append(toolbox::EncodeText(EscapeXmlText(text), encoding_));
 }
 
 XmlWriter& XmlWriter::WriteBool(bool value) {

@@ -9,6 +9,7 @@
 // write is checked, and only Close renames the complete file over the target. A save that
 // fails leaves the previous file as it was, and Close reports false.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -65,20 +66,43 @@ class XmlWriter {
   void FailWritesAfter(size_t bytes) { file_.FailWritesAfter(bytes); }
 
  private:
+  static constexpr size_t kBlockSize = 64 * 1024;
+
+  // Encoded bytes not yet handed to the file; it takes them a block at a time.
+  class Buffer {
+   public:
+    using value_type = char;
+    explicit Buffer(SafeFileWriter& file) : file_(file) {}
+    void push_back(char c) {
+      if (used_ == kBlockSize) Flush();
+      data_[used_++] = c;
+    }
+    template <typename It>
+    void append(It first, It last) {
+      for (; first != last; ++first) push_back(*first);
+    }
+    void append(std::string_view bytes);
+    // Wide text encoded as UTF-8: up to a NUL, or the whole view.
+    void AppendUtf8(const wchar_t* text);
+    void AppendUtf8(std::wstring_view text);
+    // Hands what the buffer holds to the file (nothing once the file failed) and empties it.
+    void Flush();
+    void Clear() { used_ = 0; }
+
+   private:
+    SafeFileWriter& file_;
+    std::unique_ptr<char[]> data_{new char[kBlockSize]};
+    size_t used_ = 0;
+  };
+
   bool Writing() const { return open_ && !file_.Failed(); }
   void WriteAscii(std::string_view text);
   void WriteText(std::wstring_view text);
-  // Hands the buffer to the file once it holds a block.
-  void FlushFull() {
-    if (buffer_.size() >= kBlockSize) Flush();
-  }
-  void Flush();
+  void WriteText(const wchar_t* text);
 
-  static constexpr size_t kBlockSize = 64 * 1024;
   SafeFileWriter file_;
   toolbox::StringEncoding encoding_;
-  // Encoded bytes not yet handed to the file.
-  std::string buffer_;
+  Buffer buffer_{file_};
   PathString path_;
   bool relativePaths_ = false;
   bool standardHeader_ = false;

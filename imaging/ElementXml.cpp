@@ -88,12 +88,14 @@ bool ElementName(const XmlValue& value, std::wstring& name) {
   XmlElement e;
   std::string_view utf8;
   if (!value.ToElement(e) || !value.Utf8Name(utf8)) return false;
-  for (char c : utf8) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
+  name.resize(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c >= 0x80) {
       name = toolbox::Utf8ToWide(utf8);
-      return true;
+      break;
     }
-    name.push_back(static_cast<wchar_t>(c));
+    name[i] = static_cast<wchar_t>(c);
   }
   return true;
 }

@@ -59,9 +59,10 @@ class BlockPool {
   static constexpr size_t kBlockSize = 1u << 20;
   static constexpr size_t kMaxKept = 32;
 
+  // Never destroyed: a document may be closed during the process's exit.
   static BlockPool& Instance() {
-    static BlockPool pool;
-    return pool;
+    static BlockPool* const pool = new BlockPool;
+    return *pool;
   }
   // A block of kBlockSize bytes.
   char* Take() {
@@ -88,9 +89,6 @@ class BlockPool {
 
  private:
   BlockPool() { kept_.reserve(kMaxKept); }
-  ~BlockPool() {
-    for (char* block : kept_) ::operator delete(block);
-  }
   std::mutex mutex_;
   std::vector<char*> kept_;
 };
@@ -394,8 +392,8 @@ struct ParserDeleter {
 
 using ParserPtr = std::unique_ptr<XML_ParserStruct, ParserDeleter>;
 
-// Parses the document that fills the first `size` bytes of the parser's buffer (from
-// XML_GetBuffer) into a tree.
+// Parses the document into a tree: `bytes` lie at the start of the parser's own buffer (from
+// XML_GetBuffer), so expat parses them where they were read.
 std::unique_ptr<XmlTree> BuildTree(const ParserPtr& parser, std::string_view bytes,
                                    bool lineFeedReference) {
   auto tree = std::make_unique<XmlTree>();

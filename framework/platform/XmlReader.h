@@ -72,8 +72,6 @@ class XmlValue {
   friend class XmlDocument;
   friend class XmlNode;
   friend class XmlElement;
-  // The value's text as the document holds it (UTF-8): no conversion for values that are
-  // only parsed or compared.
   bool RawText(std::string_view& text) const;
 
   const XmlTreeNode* tree_ = nullptr;

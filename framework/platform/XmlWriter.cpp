@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "toolbox/Utf8.h"
-
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/TextEncoding.h"
+#include "toolbox/Utf8.h"
 
 namespace {
 
@@ -249,10 +248,7 @@ void XmlWriter::WriteEscaped(const wchar_t* text) {
 void XmlWriter::WriteEscaped(std::wstring_view text) {
   if (!Writing() || text.empty()) return;
   // The escaped form is ASCII, the same bytes in every encoding the writer knows.
-  if (encoding_ == toolbox::StringEncoding::kUtf8)
-    AppendEscaped(buffer_, text);
-  else
-    buffer_.append(toolbox::EncodeText(EscapeXmlText(text), encoding_));
+  AppendEscaped(buffer_, text);
 }
 
 XmlWriter& XmlWriter::WriteBool(bool value) {

@@ -57,7 +57,7 @@ namespace {
 class BlockPool {
  public:
   static constexpr size_t kBlockSize = 1u << 20;
-  static constexpr size_t kMaxKept = 32;
+  static constexpr size_t kMaxKept = 16;
 
   // Never destroyed: a document may be closed during the process's exit.
   static BlockPool& Instance() {

@@ -180,6 +180,7 @@ bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bo
   FileCreateInfo info;
   info.creator = options.creator;
   info.type = options.fileType;
+  file_.SetDurable(options.durable);
   if (path_.empty() || !file_.Open(path_, &info, replace)) return false;
   encoding_ = GetDocumentEncoding();
   buffer_.Clear();

@@ -26,6 +26,8 @@ struct XmlWriterOptions {
   bool standardHeader = false;
   // A header (and for the wrapper form its closing tag) at all.
   bool writeHeader = true;
+  // The saved file survives a crash (see SafeFileWriter::SetDurable).
+  bool durable = true;
 };
 
 class XmlWriter {

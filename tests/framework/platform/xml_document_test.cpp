@@ -61,6 +61,13 @@ TEST(XmlWriterFileTest, HeaderForms) {
       {Options(true), "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<a/>\n"},
       {Options(false, false), "<a/>\n"},
       {Options(true, false), "<a/>\n"},
+      // A file that need not survive a crash is put in place just as whole.
+      {[] {
+         XmlWriterOptions o = Options(false);
+         o.durable = false;
+         return o;
+       }(),
+       "<xml version=\"1.0\" encoding=\"UTF-8\">\n<a/>\n</xml>\n"},
   };
   for (const Case& c : cases) {
     ScratchDir dir;

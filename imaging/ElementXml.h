@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "framework/platform/PathString.h"
 #include "framework/platform/XmlReader.h"
@@ -67,7 +68,9 @@ void Word(XmlWriter& w, const wchar_t* name, const wchar_t* const (&words)[N], u
 
 // Unsigned decimal from the start of the text (after white space; a '+' is allowed),
 // saturated to the 32-bit range; 0 without digits or for a negative number.
-uint32_t ParseUnsigned(const std::wstring& text);
+uint32_t ParseUnsigned(std::wstring_view text);
+// The same, of a value's text, without a string made for it.
+uint32_t ParseUnsigned(const XmlValue& value);
 
 inline bool Get(const XmlElement& e, const char* name, XmlValue& v) {
   v = XmlValue();
@@ -88,7 +91,7 @@ inline bool ReadLong(const XmlElement& e, const char* name, int32_t& field) {
 inline bool ReadULong(const XmlElement& e, const char* name, uint32_t& field) {
   XmlValue v;
   if (!Get(e, name, v)) return false;
-  field = ParseUnsigned(v.AsString());
+  field = ParseUnsigned(v);
   return true;
 }
 inline bool ReadShort(const XmlElement& e, const char* name, int16_t& field) {
@@ -114,30 +117,36 @@ bool ReadText(const XmlElement& e, const char* name, S& field) {
   return true;
 }
 // A word of the table, exactly or ignoring letter case; any other word leaves the field.
-bool MatchWord(const std::wstring& text, const wchar_t* const* words, size_t count,
+bool MatchWord(std::wstring_view text, const wchar_t* const* words, size_t count,
+               bool ignoreCase, uint32_t& field);
+// The same, of a value's text, without a string made for it.
+bool MatchWord(const XmlValue& value, const wchar_t* const* words, size_t count,
                bool ignoreCase, uint32_t& field);
 template <size_t N>
 bool ReadWord(const XmlElement& e, const char* name, const wchar_t* const (&words)[N],
               bool ignoreCase, uint32_t& field) {
   XmlValue v;
   if (!Get(e, name, v)) return false;
-  return MatchWord(v.AsString(), words, N, ignoreCase, field);
+  return MatchWord(v, words, N, ignoreCase, field);
 }
 
 // The name of an element value; empty when it is not an element.
 std::wstring ElementName(const XmlValue& value);
+// The same into `name`, whose storage is reused; false, leaving it empty, for a value that is
+// not an element.
+bool ElementName(const XmlValue& value, std::wstring& name);
 // Calls f(child value, child name) for every child element, in document order.
 template <typename F>
 void ForEachChildElement(const XmlValue& value, F&& f) {
   XmlNode node;
   if (!value.ToNode(node)) return;
   const int n = node.ChildCount();
+  std::wstring name;  // one buffer for every child's name
   for (int i = 0; i < n; ++i) {
     XmlValue child;
     if (!node.ChildAt(i, child)) continue;
-    XmlElement probe;
-    if (!child.ToElement(probe)) continue;
-    f(child, ElementName(child));
+    if (!ElementName(child, name)) continue;
+    f(child, std::as_const(name));
   }
 }
 

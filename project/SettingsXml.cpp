@@ -211,7 +211,7 @@ void ReadAction(const XmlValue& value, const wchar_t* const* actions, size_t act
   XmlElement e;
   if (!value.ToElement(e)) return;
   XmlValue v;
-  if (ex::Get(e, "action", v)) ex::MatchWord(v.AsString(), actions, actionCount, true, action);
+  if (ex::Get(e, "action", v)) ex::MatchWord(v, actions, actionCount, true, action);
   ex::ReadWord(e, "target_type", kTargetTypes, true, targetType);
   ex::ReadText(e, "url", url);
   ex::ReadText(e, "target", target);

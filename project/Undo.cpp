@@ -38,8 +38,12 @@ UndoSnapshot::~UndoSnapshot() {
 
 bool UndoSnapshot::WriteState(const PathString& file) const {
   if (file.empty() || !owner) return false;
+  // A snapshot is read back only by this process while it runs: it is put in place whole, but
+  // without waiting for the disk.
+  XmlWriterOptions options;
+  options.durable = false;
   XmlWriter w;
-  if (!w.Open(file, XmlWriterOptions(), true)) return false;
+  if (!w.Open(file, options, true)) return false;
   owner->WriteXml(w);
   return w.Close();
 }

@@ -598,7 +598,7 @@ bool SafeFileWriter::Commit() {
     umask(mask);
     mode = 0666 & ~mask;
   }
-  bool ok = fchmod(fd_, mode) == 0 && fsync(fd_) == 0;
+  bool ok = fchmod(fd_, mode) == 0 && (!durable_ || fsync(fd_) == 0);
   toolbox::SidecarContents sidecar;
   if (haveInfo_) {
     sidecar.finderInfo.type = info_.type;
@@ -623,7 +623,7 @@ bool SafeFileWriter::Commit() {
   // Make the rename itself durable.
   const size_t slash = targetNative_.rfind('/');
   const std::string folder = slash == 0 ? std::string("/") : targetNative_.substr(0, slash);
-  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = durable_ ? open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
   if (dir >= 0) {
     fsync(dir);
     close(dir);

@@ -177,10 +177,14 @@ class SafeFileWriter {
 
   // Makes writes fail after `bytes` more bytes, as a full disk would (for tests).
   void FailWritesAfter(size_t bytes) { failAfter_ = bytes; }
+  // A file that only this process reads back while it runs (an undo snapshot) need not
+  // survive a crash: Commit still puts it in place whole, but does not wait for the disk.
+  void SetDurable(bool durable) { durable_ = durable; }
 
  private:
   int fd_ = -1;
   bool failed_ = false;
+  bool durable_ = true;
   bool haveInfo_ = false;
   FileCreateInfo info_;
   PathString target_;

@@ -2,13 +2,19 @@
 
 #include <expat.h>
 #include <fcntl.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -17,15 +23,144 @@
 #include "framework/platform/PathLayer.h"
 #include "toolbox/Utf8.h"
 
+// The tree lives in an arena owned by the document: nodes, attribute records and every
+// string (UTF-8, as expat gives it, each followed by a NUL) are carved out of a few large
+// blocks, and the whole tree is freed at once.
+struct XmlTreeAttribute {
+  const char* name;
+  const char* value;
+  uint32_t nameLength;
+  uint32_t valueLength;
+};
+
 struct XmlTreeNode {
   enum class Kind : uint8_t { Document, Element, Text, Comment, ProcessingInstruction };
   explicit XmlTreeNode(Kind k) : kind(k) {}
 
   Kind kind;
+  uint32_t stringLength = 0;
+  uint32_t attributeCount = 0;
+  uint32_t childCount = 0;
   // The tag name, the text, the comment or the processing instruction's target.
-  std::wstring string;
-  std::vector<std::pair<std::string, std::wstring>> attributes;
-  std::vector<std::unique_ptr<XmlTreeNode>> children;
+  const char* string = "";
+  const XmlTreeAttribute* attributes = nullptr;
+  XmlTreeNode* const* children = nullptr;
+
+  std::string_view String() const { return {string, stringLength}; }
+};
+
+namespace {
+
+// Blocks of the trees' arenas. A freed tree's blocks are kept for the next document (up to
+// a bound), so that loading one snapshot after another does not hand the same memory back
+// and forth to the system, paying a page fault per page each time.
+class BlockPool {
+ public:
+  static constexpr size_t kBlockSize = 1u << 20;
+  static constexpr size_t kMaxKept = 16;
+
+  // Never destroyed: a document may be closed during the process's exit.
+  static BlockPool& Instance() {
+    static BlockPool* const pool = new BlockPool;
+    return *pool;
+  }
+  // A block of kBlockSize bytes.
+  char* Take() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!kept_.empty()) {
+        char* block = kept_.back();
+        kept_.pop_back();
+        return block;
+      }
+    }
+    return static_cast<char*>(::operator new(kBlockSize));
+  }
+  void Give(char* block) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (kept_.size() < kMaxKept) {
+        kept_.push_back(block);
+        return;
+      }
+    }
+    ::operator delete(block);
+  }
+
+ private:
+  BlockPool() { kept_.reserve(kMaxKept); }
+  std::mutex mutex_;
+  std::vector<char*> kept_;
+};
+
+class Arena {
+ public:
+  Arena() = default;
+  ~Arena() {
+    for (const Block& b : blocks_) {
+      if (b.pooled)
+        BlockPool::Instance().Give(b.data);
+      else
+        ::operator delete(b.data);
+    }
+  }
+  Arena(const Arena&) = delete;
+  Arena& operator=(const Arena&) = delete;
+
+  void* Allocate(size_t size, size_t align) {
+    size_t at = (used_ + align - 1) & ~(align - 1);
+    if (at + size > capacity_) {
+      NewBlock(size);
+      at = 0;
+    }
+    used_ = at + size;
+    return current_ + at;
+  }
+  template <typename T>
+  T* Array(size_t count) {
+    return static_cast<T*>(Allocate(sizeof(T) * count, alignof(T)));
+  }
+  // A copy of the bytes followed by a NUL.
+  char* String(const char* bytes, size_t length) {
+    char* copy = static_cast<char*>(Allocate(length + 1, 1));
+    if (length) std::memcpy(copy, bytes, length);
+    copy[length] = '\0';
+    return copy;
+  }
+  // A copy of the NUL-terminated text.
+  const char* CString(const char* text, uint32_t& length) {
+    const size_t n = std::strlen(text);
+    length = static_cast<uint32_t>(n);
+    return String(text, n);
+  }
+
+ private:
+  struct Block {
+    char* data;
+    bool pooled;
+  };
+  void NewBlock(size_t atLeast) {
+    // Blocks are allocated at their full size; an allocation too large for one (a huge
+    // text) gets a block of its own.
+    const bool pooled = atLeast <= BlockPool::kBlockSize;
+    char* data = pooled ? BlockPool::Instance().Take() : static_cast<char*>(::operator new(atLeast));
+    blocks_.push_back({data, pooled});
+    current_ = data;
+    capacity_ = pooled ? BlockPool::kBlockSize : atLeast;
+    used_ = 0;
+  }
+
+  std::vector<Block> blocks_;
+  char* current_ = nullptr;
+  size_t used_ = 0;
+  size_t capacity_ = 0;
+};
+
+}  // namespace
+
+struct XmlTree {
+  Arena arena;
+  XmlTreeNode* document = nullptr;
 };
 
 namespace {
@@ -42,9 +177,9 @@ bool IsHexDigit(char c) {
 // Reads "&#x" hex ";" at pos with 1 to maxDigits digits; on success gives the value and the
 // length of the reference.
 template <typename CharT>
-bool ReadHexReference(const std::basic_string<CharT>& s, size_t pos, size_t maxDigits,
+bool ReadHexReference(std::basic_string_view<CharT> s, size_t pos, size_t maxDigits,
                       uint32_t& value, size_t& length) {
-  if (s.compare(pos, 3, std::basic_string<CharT>{CharT('&'), CharT('#'), CharT('x')}) != 0)
+  if (pos + 3 > s.size() || s[pos] != CharT('&') || s[pos + 1] != CharT('#') || s[pos + 2] != CharT('x'))
     return false;
   size_t i = pos + 3;
   uint64_t v = 0;
@@ -71,7 +206,7 @@ bool IsNameByte(unsigned char c, bool first) {
 // Whether the '&' at pos begins a reference that expat would refuse and that no reader of
 // these documents resolves: "&" name ";" for a name other than the five XML predefines (no
 // document may declare entities), or "&#X" hexadecimal digits ";" with an upper-case X.
-bool IsUnresolvableReference(const std::string& s, size_t pos) {
+bool IsUnresolvableReference(std::string_view s, size_t pos) {
   size_t i = pos + 1;
   if (s.compare(pos, 3, "&#X") == 0) {
     i = pos + 3;
@@ -85,6 +220,11 @@ bool IsUnresolvableReference(const std::string& s, size_t pos) {
   return name != "lt" && name != "gt" && name != "amp" && name != "quot" && name != "apos";
 }
 
+// The control characters XML 1.0 does not allow (NUL aside, which no text can hold).
+bool IsLegacyControl(unsigned char c) {
+  return (c >= 0x01 && c <= 0x08) || c == 0x0B || c == 0x0C || (c >= 0x0E && c <= 0x1F);
+}
+
 std::string HexReference(uint32_t c) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "&#x%x;", static_cast<unsigned>(c));
@@ -95,9 +235,16 @@ std::string HexReference(uint32_t c) {
 
 struct TreeBuilder {
   XML_Parser parser = nullptr;
-  const std::string* input = nullptr;
-  XmlTreeNode* document = nullptr;
+  std::string_view input;
+  XmlTree* tree = nullptr;
   std::vector<XmlTreeNode*> open;  // the element chain, document first
+  // The children of the open elements, the innermost element's last; `childrenFrom` holds
+  // where each open element's begin. An element's children move into the arena when it ends.
+  std::vector<XmlTreeNode*> children;
+  std::vector<size_t> childrenFrom;
+  // Whether the markup refers to a line feed anywhere: without one no attribute value can
+  // hold a line feed to be dropped.
+  bool lineFeedReference = true;
   std::string pendingText;
   bool pendingFromReference = false;
   size_t nodes = 0;
@@ -115,10 +262,26 @@ struct TreeBuilder {
       Fail();
       return nullptr;
     }
-    auto node = std::make_unique<XmlTreeNode>(kind);
-    XmlTreeNode* raw = node.get();
-    open.back()->children.push_back(std::move(node));
-    return raw;
+    auto* node = new (tree->arena.Array<XmlTreeNode>(1)) XmlTreeNode(kind);
+    children.push_back(node);
+    return node;
+  }
+
+  void SetString(XmlTreeNode* node, const char* text, size_t length) {
+    node->string = tree->arena.String(text, length);
+    node->stringLength = static_cast<uint32_t>(length);
+  }
+
+  // The element's children, from `from` on, move into the arena.
+  void TakeChildren(XmlTreeNode* parent, size_t from) {
+    const size_t count = children.size() - from;
+    if (count != 0) {
+      XmlTreeNode** array = tree->arena.Array<XmlTreeNode*>(count);
+      std::copy(children.begin() + static_cast<std::ptrdiff_t>(from), children.end(), array);
+      parent->children = array;
+      parent->childCount = static_cast<uint32_t>(count);
+    }
+    children.resize(from);
   }
 
   void FlushText() {
@@ -128,10 +291,17 @@ struct TreeBuilder {
       if (c != ' ' && c != '\t' && c != '\r' && c != '\n') blank = false;
     if (!blank || pendingFromReference) {
       if (XmlTreeNode* node = Add(XmlTreeNode::Kind::Text))
-        node->string = toolbox::Utf8ToWide(pendingText);
+        SetString(node, pendingText.data(), pendingText.size());
     }
     pendingText.clear();
     pendingFromReference = false;
+  }
+
+  static void DropLineFeeds(XmlTreeAttribute& a) {
+    char* value = const_cast<char*>(a.value);  // the builder's own copy
+    char* end = std::remove(value, value + a.valueLength, '\n');
+    *end = '\0';
+    a.valueLength = static_cast<uint32_t>(end - value);
   }
 
   static TreeBuilder& Of(void* data) { return *static_cast<TreeBuilder*>(data); }
@@ -143,32 +313,45 @@ struct TreeBuilder {
     if (static_cast<int>(b.open.size()) > XmlDocument::kMaxDepth) return b.Fail();
     XmlTreeNode* node = b.Add(XmlTreeNode::Kind::Element);
     if (!node) return;
-    node->string = toolbox::Utf8ToWide(name);
+    node->string = b.tree->arena.CString(name, node->stringLength);
     size_t count = 0;
     while (atts[count] && atts[count + 1]) count += 2;
-    node->attributes.reserve(count / 2);
-    for (size_t i = 0; atts[i] && atts[i + 1]; i += 2) {
-      if (++b.nodes > XmlDocument::kMaxNodes) return b.Fail();
-      std::wstring value = toolbox::Utf8ToWide(atts[i + 1]);
-      // Line feeds in attribute values come only from references; they are not kept.
-      std::erase(value, L'\n');
-      node->attributes.emplace_back(atts[i], std::move(value));
+    count /= 2;
+    if (count != 0) {
+      if (b.nodes + count > XmlDocument::kMaxNodes) return b.Fail();
+      b.nodes += count;
+      Arena& arena = b.tree->arena;
+      XmlTreeAttribute* array = arena.Array<XmlTreeAttribute>(count);
+      for (size_t i = 0; i < count; ++i) {
+        XmlTreeAttribute& a = array[i];
+        a.name = arena.CString(atts[2 * i], a.nameLength);
+        a.value = arena.CString(atts[2 * i + 1], a.valueLength);
+        // Line feeds in attribute values come only from references; they are not kept.
+        if (b.lineFeedReference) DropLineFeeds(a);
+      }
+      node->attributes = array;
+      node->attributeCount = static_cast<uint32_t>(count);
     }
     b.open.push_back(node);
+    b.childrenFrom.push_back(b.children.size());
   }
 
   static void OnEnd(void* data, const XML_Char*) {
     TreeBuilder& b = Of(data);
     if (b.failed) return;
     b.FlushText();
-    if (b.open.size() > 1) b.open.pop_back();
+    if (b.open.size() > 1) {
+      b.TakeChildren(b.open.back(), b.childrenFrom.back());
+      b.open.pop_back();
+      b.childrenFrom.pop_back();
+    }
   }
 
   static void OnCharacters(void* data, const XML_Char* s, int len) {
     TreeBuilder& b = Of(data);
     if (b.failed) return;
     const XML_Index at = XML_GetCurrentByteIndex(b.parser);
-    if (at >= 0 && static_cast<size_t>(at) < b.input->size() && (*b.input)[at] == '&')
+    if (at >= 0 && static_cast<size_t>(at) < b.input.size() && b.input[static_cast<size_t>(at)] == '&')
       b.pendingFromReference = true;
     b.pendingText.append(s, static_cast<size_t>(len));
   }
@@ -178,7 +361,7 @@ struct TreeBuilder {
     if (b.failed) return;
     b.FlushText();
     if (XmlTreeNode* node = b.Add(XmlTreeNode::Kind::Comment))
-      node->string = toolbox::Utf8ToWide(text);
+      b.SetString(node, text, std::strlen(text));
   }
 
   static void OnProcessingInstruction(void* data, const XML_Char* target, const XML_Char*) {
@@ -186,14 +369,14 @@ struct TreeBuilder {
     if (b.failed) return;
     b.FlushText();
     if (XmlTreeNode* node = b.Add(XmlTreeNode::Kind::ProcessingInstruction))
-      node->string = toolbox::Utf8ToWide(target);
+      b.SetString(node, target, std::strlen(target));
   }
 
   static void OnDeclaration(void* data, const XML_Char*, const XML_Char*, int) {
     TreeBuilder& b = Of(data);
     if (b.failed) return;
     if (XmlTreeNode* node = b.Add(XmlTreeNode::Kind::ProcessingInstruction))
-      node->string = L"xml";
+      b.SetString(node, "xml", 3);
   }
 
   // A document type declaration could declare entities; none of the system's documents
@@ -207,17 +390,21 @@ struct ParserDeleter {
   void operator()(XML_ParserStruct* p) const { XML_ParserFree(p); }
 };
 
-std::unique_ptr<XmlTreeNode> BuildTree(const std::string& bytes) {
-  if (bytes.size() > static_cast<size_t>(INT32_MAX)) return nullptr;
-  // The documents are UTF-8 whatever they declare; anything else fails.
-  std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate("UTF-8"));
-  if (!parser) return nullptr;
-  auto document = std::make_unique<XmlTreeNode>(XmlTreeNode::Kind::Document);
+using ParserPtr = std::unique_ptr<XML_ParserStruct, ParserDeleter>;
+
+// Parses the document into a tree: `bytes` lie at the start of the parser's own buffer (from
+// XML_GetBuffer), so expat parses them where they were read.
+std::unique_ptr<XmlTree> BuildTree(const ParserPtr& parser, std::string_view bytes,
+                                   bool lineFeedReference) {
+  auto tree = std::make_unique<XmlTree>();
+  tree->document = new (tree->arena.Array<XmlTreeNode>(1)) XmlTreeNode(XmlTreeNode::Kind::Document);
   TreeBuilder b;
   b.parser = parser.get();
-  b.input = &bytes;
-  b.document = document.get();
-  b.open.push_back(document.get());
+  b.input = bytes;
+  b.lineFeedReference = lineFeedReference;
+  b.tree = tree.get();
+  b.open.push_back(tree->document);
+  b.childrenFrom.push_back(0);
   XML_SetUserData(b.parser, &b);
   XML_SetElementHandler(b.parser, TreeBuilder::OnStart, TreeBuilder::OnEnd);
   XML_SetCharacterDataHandler(b.parser, TreeBuilder::OnCharacters);
@@ -226,13 +413,14 @@ std::unique_ptr<XmlTreeNode> BuildTree(const std::string& bytes) {
   XML_SetXmlDeclHandler(b.parser, TreeBuilder::OnDeclaration);
   XML_SetStartDoctypeDeclHandler(b.parser, TreeBuilder::OnDoctype);
   XML_SetParamEntityParsing(b.parser, XML_PARAM_ENTITY_PARSING_NEVER);
-  const XML_Status status =
-      XML_Parse(b.parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE);
+  const XML_Status status = XML_ParseBuffer(b.parser, static_cast<int>(bytes.size()), XML_TRUE);
   if (status != XML_STATUS_OK || b.failed) return nullptr;
-  return document;
+  b.TakeChildren(tree->document, 0);
+  return tree;
 }
 
-bool ReadWholeFile(const PathString& path, std::string& out) {
+// Reads the whole file straight into the parser's buffer; `bytes` is what was read.
+bool ReadIntoParser(const PathString& path, const ParserPtr& parser, std::string_view& bytes) {
   // The file the path layer names: a relative path lies in the application folder, as it
   // does for the writer, and an HFS path is converted. A missing file gives its folder,
   // which the check below refuses.
@@ -243,24 +431,23 @@ bool ReadWholeFile(const PathString& path, std::string& out) {
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
             static_cast<uint64_t>(st.st_size) <= XmlDocument::kMaxFileSize;
-  out.clear();
+  char* buffer = nullptr;
+  const size_t size = ok ? static_cast<size_t>(st.st_size) : 0;
   if (ok) {
-    out.resize(static_cast<size_t>(st.st_size));
-    size_t got = 0;
-    // Only the bytes actually read are parsed, even when the file shrinks meanwhile.
-    while (got < out.size()) {
-      const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        ok = false;
-        break;
-      }
-      if (n == 0) break;
-      got += static_cast<size_t>(n);
-    }
-    out.resize(got);
+    buffer = static_cast<char*>(XML_GetBuffer(parser.get(), static_cast<int>(size)));
+    ok = buffer != nullptr || size == 0;
+  }
+  size_t got = 0;
+  // Only the bytes actually read are parsed, even when the file shrinks meanwhile.
+  while (ok && got < size) {
+    const ssize_t n = ::read(fd, buffer + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
   }
   ::close(fd);
+  bytes = std::string_view(buffer ? buffer : "", got);
   return ok;
 }
 
@@ -318,7 +505,7 @@ std::wstring DecodeXmlEscapes(const std::wstring& text) {
       if (done) continue;
       uint32_t value = 0;
       size_t len = 0;
-      if (ReadHexReference(text, i, 6, value, len) && IsXmlChar(value)) {
+      if (ReadHexReference(std::wstring_view(text), i, 6, value, len) && IsXmlChar(value)) {
         out.push_back(static_cast<wchar_t>(value));
         i += len;
         continue;
@@ -329,86 +516,147 @@ std::wstring DecodeXmlEscapes(const std::wstring& text) {
   return out;
 }
 
-std::string RepairLegacyXml(std::string bytes) {
-  std::string out;
-  out.reserve(bytes.size());
+namespace {
+
+// The first byte at or after `from` that is '<', '&' or below U+0020: the only bytes where
+// a repair or a literal section can begin.
+size_t NextNotable(std::string_view s, size_t from) {
+#ifdef __SSE2__
+  const __m128i lt = _mm_set1_epi8('<');
+  const __m128i amp = _mm_set1_epi8('&');
+  const __m128i maxControl = _mm_set1_epi8(0x1F);
+  for (; from + 16 <= s.size(); from += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + from));
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, maxControl), v);
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, amp)), control);
+    if (const int mask = _mm_movemask_epi8(hit)) return from + static_cast<size_t>(__builtin_ctz(mask));
+  }
+#endif
+  for (; from < s.size(); ++from) {
+    const auto c = static_cast<unsigned char>(s[from]);
+    if (c == '<' || c == '&' || c < 0x20) return from;
+  }
+  return s.size();
+}
+
+// Whether the character reference at pos ("&#" decimal digits ";" or "&#x" hexadecimal
+// digits ";") stands for a line feed.
+bool IsLineFeedReference(std::string_view s, size_t pos) {
+  size_t i = pos + 2;
+  const bool hex = i < s.size() && s[i] == 'x';
+  if (hex) ++i;
+  const size_t first = i;
+  uint32_t value = 0;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    uint32_t digit;
+    if (c >= '0' && c <= '9')
+      digit = static_cast<uint32_t>(c - '0');
+    else if (hex && IsHexDigit(c))
+      digit = static_cast<uint32_t>((c | 0x20) - 'a' + 10);
+    else
+      break;
+    value = std::min<uint32_t>(value * (hex ? 16 : 10) + digit, 0x110000);
+  }
+  return i > first && i < s.size() && s[i] == ';' && value == 0x0A;
+}
+
+// The repair pass. Nearly every document needs no repair: nothing is copied until something
+// changes, and true is returned only when `out` holds the repaired text. `lineFeedReference`
+// tells whether the markup holds a reference to a line feed, the only way one reaches an
+// attribute value.
+bool RepairScan(std::string_view bytes, std::string& out, bool& lineFeedReference) {
+  size_t kept = 0;  // bytes before this are in `out` once anything changed
+  bool changed = false;
+  lineFeedReference = false;
+  const auto replace = [&](size_t at, size_t length, std::string_view with) {
+    if (!changed) {
+      out.clear();
+      out.reserve(bytes.size() + bytes.size() / 16);
+      changed = true;
+    }
+    out.append(bytes.substr(kept, at - kept));
+    out.append(with);
+    kept = at + length;
+  };
   const auto isHigh = [](uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; };
   const auto isLow = [](uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
   static const struct {
     std::string_view open, close;
   } kLiteralSections[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
-  std::string_view literalEnd;  // the end of the literal section being copied, if any
-  const auto isControl = [](unsigned char c) {
-    return (c >= 0x01 && c <= 0x08) || c == 0x0B || c == 0x0C || (c >= 0x0E && c <= 0x1F);
-  };
-  for (size_t i = 0; i < bytes.size();) {
-    // A run of bytes that none of the cases below touches is copied at once: nearly all of
+  std::string_view literalEnd;  // the end of the literal section being passed, if any
+  const size_t n = bytes.size();
+  for (size_t i = 0; i < n;) {
+    // A run of bytes that none of the cases below touches is passed at once: nearly all of
     // a document.
-    size_t run = i;
     if (literalEnd.empty()) {
-      while (run < bytes.size() && bytes[run] != '<' && bytes[run] != '&' &&
-             !isControl(static_cast<unsigned char>(bytes[run])))
-        ++run;
+      i = NextNotable(bytes, i);
     } else {
-      while (run < bytes.size() && bytes[run] != literalEnd.front() &&
-             !isControl(static_cast<unsigned char>(bytes[run])))
-        ++run;
+      while (i < n && bytes[i] != literalEnd.front() && !IsLegacyControl(static_cast<unsigned char>(bytes[i])))
+        ++i;
     }
-    if (run > i) {
-      out.append(bytes, i, run - i);
-      i = run;
-      continue;
-    }
+    if (i >= n) break;
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (isControl(c)) {
-      out += "\xEF\xBF\xBD";
+    if (IsLegacyControl(c)) {
+      replace(i, 1, "\xEF\xBF\xBD");
       ++i;
       continue;
     }
     if (!literalEnd.empty()) {
       if (bytes.compare(i, literalEnd.size(), literalEnd) == 0) {
-        out += literalEnd;
         i += literalEnd.size();
         literalEnd = {};
       } else {
-        out.push_back(bytes[i++]);
+        ++i;
       }
       continue;
     }
-    if (c == '<') {
-      bool opened = false;
-      for (const auto& section : kLiteralSections) {
-        if (bytes.compare(i, section.open.size(), section.open) == 0) {
-          out += section.open;
-          i += section.open.size();
-          literalEnd = section.close;
-          opened = true;
-          break;
+    if (c != '&') {
+      // '<', or a white-space or NUL byte.
+      if (c == '<' && i + 1 < n && (bytes[i + 1] == '!' || bytes[i + 1] == '?')) {
+        for (const auto& section : kLiteralSections) {
+          if (bytes.compare(i, section.open.size(), section.open) == 0) {
+            i += section.open.size() - 1;
+            literalEnd = section.close;
+            break;
+          }
         }
       }
-      if (opened) continue;
+      ++i;
+      continue;
     }
-    if (c == '&' && IsUnresolvableReference(bytes, i)) {
-      out += "&amp;";
+    if (i + 1 < n && bytes[i + 1] == '#' && IsLineFeedReference(bytes, i)) lineFeedReference = true;
+    if (IsUnresolvableReference(bytes, i)) {
+      replace(i, 1, "&amp;");
       ++i;
       continue;
     }
     uint32_t value = 0;
     size_t len = 0;
-    if (c == '&' && ReadHexReference(bytes, i, 8, value, len) && !IsXmlChar(value) && value >= 0x80) {
+    if (ReadHexReference(bytes, i, 8, value, len) && !IsXmlChar(value) && value >= 0x80) {
       uint32_t low = 0;
       size_t lowLen = 0;
       if (isHigh(value) && ReadHexReference(bytes, i + len, 8, low, lowLen) && isLow(low)) {
-        out += HexReference(0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00));
+        replace(i, len + lowLen, HexReference(0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00)));
         i += len + lowLen;
       } else {
-        out += "&#xfffd;";
+        replace(i, len, "&#xfffd;");
         i += len;
       }
       continue;
     }
-    out.push_back(bytes[i++]);
+    ++i;
   }
+  if (changed) out.append(bytes.substr(kept));
+  return changed;
+}
+
+}  // namespace
+
+std::string RepairLegacyXml(std::string bytes) {
+  std::string out;
+  bool lineFeedReference;
+  if (!RepairScan(bytes, out, lineFeedReference)) return bytes;
   return out;
 }
 
@@ -420,33 +668,37 @@ XmlDocument::~XmlDocument() = default;
 bool XmlDocument::Load(const PathString& path) {
   path_ = path;
   tree_.reset();
-  bytes_.clear();
   encoding_ = 0;
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
-  return Parse(std::move(bytes));
-}
-
-bool XmlDocument::Parse(std::string bytes) {
-  bytes_ = RepairLegacyXml(std::move(bytes));
-  tree_ = BuildTree(bytes_);
-  if (!tree_) {
-    bytes_.clear();
-    return false;
+  // The documents are UTF-8 whatever they declare; anything else fails.
+  ParserPtr parser(XML_ParserCreate("UTF-8"));
+  if (!parser) return false;
+  std::string_view bytes;
+  if (!ReadIntoParser(path, parser, bytes)) return false;
+  std::string repaired;
+  bool lineFeedReference;
+  if (RepairScan(bytes, repaired, lineFeedReference)) {
+    // The repaired text takes the place of what was read.
+    if (repaired.size() > static_cast<size_t>(INT32_MAX)) return false;
+    auto* buffer = static_cast<char*>(XML_GetBuffer(parser.get(), static_cast<int>(repaired.size())));
+    if (!buffer) return false;
+    std::memcpy(buffer, repaired.data(), repaired.size());
+    bytes = std::string_view(buffer, repaired.size());
   }
+  tree_ = BuildTree(parser, bytes, lineFeedReference);
+  if (!tree_) return false;
   XmlValue root;
   XmlElement element;
   XmlValue encoding;
-  if (GetRoot(root) && root.ToElement(element) && element.Attribute("encoding", encoding)) {
-    const PathString name = encoding.AsString();
-    encoding_ = name == L"UTF-8" ? 1 : name == L"UTF-16" ? 2 : 0;
-  }
+  std::string_view name;
+  if (GetRoot(root) && root.ToElement(element) && element.Attribute("encoding", encoding) &&
+      encoding.RawText(name))
+    encoding_ = name == "UTF-8" ? 1 : name == "UTF-16" ? 2 : 0;
   return true;
 }
 
 bool XmlDocument::GetRoot(XmlValue& value) const {
-  if (!tree_ || tree_->children.empty() || !value.IsEmpty()) return false;
-  value.tree_ = tree_->children.front().get();
+  if (!tree_ || tree_->document->childCount == 0 || !value.IsEmpty()) return false;
+  value.tree_ = tree_->document->children[0];
   value.path_ = &path_;
   value.encoding_ = encoding_;
   return true;
@@ -454,7 +706,7 @@ bool XmlDocument::GetRoot(XmlValue& value) const {
 
 bool XmlDocument::GetDocumentNode(XmlNode& node) const {
   if (!tree_) return false;
-  node.tree_ = tree_.get();
+  node.tree_ = tree_->document;
   node.path_ = &path_;
   node.encoding_ = encoding_;
   return true;
@@ -475,19 +727,51 @@ bool XmlValue::ToElement(XmlElement& element) const {
   element.node_ = tree_;
   element.path_ = path_;
   element.encoding_ = encoding_;
+  element.next_ = 0;
   return true;
 }
 
-bool XmlValue::Name(WideText& text) const {
-  if (!tree_ || tree_->kind == XmlTreeNode::Kind::Document) return false;
-  return text.Assign(tree_->string.c_str());
+namespace {
+
+// Calls f with the UTF-8 text as a NUL-terminated wide string; short ASCII text, nearly
+// every value, is widened on the stack.
+template <typename F>
+auto WithWideText(std::string_view text, F&& f) {
+  wchar_t buffer[64];
+  if (text.size() < std::size(buffer)) {
+    bool ascii = true;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      ascii = ascii && c < 0x80;
+      buffer[i] = static_cast<wchar_t>(c);
+    }
+    if (ascii) {
+      buffer[text.size()] = L'\0';
+      return f(static_cast<const wchar_t*>(buffer));
+    }
+  }
+  const std::wstring wide = toolbox::Utf8ToWide(text);
+  return f(wide.c_str());
 }
 
-int XmlNode::ChildCount() const { return tree_ ? static_cast<int>(tree_->children.size()) : 0; }
+}  // namespace
+
+bool XmlValue::Name(WideText& text) const {
+  if (!tree_ || tree_->kind == XmlTreeNode::Kind::Document) return false;
+  return WithWideText(tree_->String(), [&](const wchar_t* wide) { return text.Assign(wide); });
+}
+
+bool XmlValue::Utf8Name(std::string_view& name) const {
+  if (!tree_ || tree_->kind == XmlTreeNode::Kind::Document) return false;
+  name = tree_->String();
+  return true;
+}
+
+int XmlNode::ChildCount() const { return tree_ ? static_cast<int>(tree_->childCount) : 0; }
 
 bool XmlNode::ChildAt(int index, XmlValue& value) const {
-  if (!tree_ || index < 0 || static_cast<size_t>(index) >= tree_->children.size()) return false;
-  value.tree_ = tree_->children[static_cast<size_t>(index)].get();
+  if (!tree_ || index < 0 || static_cast<size_t>(index) >= tree_->childCount) return false;
+  value.tree_ = tree_->children[index];
   value.attribute_ = nullptr;
   value.path_ = path_;
   value.encoding_ = encoding_;
@@ -496,29 +780,35 @@ bool XmlNode::ChildAt(int index, XmlValue& value) const {
 
 bool XmlElement::Attribute(const char* name, XmlValue& value) const {
   if (!node_ || !name) return false;
-  const std::string_view wanted(name);  // measured once, not once per attribute
-  for (const auto& [key, text] : node_->attributes) {
-    if (key == wanted) {
+  const size_t length = std::strlen(name);
+  const uint32_t count = node_->attributeCount;
+  // XML allows no attribute twice, so where the search starts cannot change what it finds.
+  uint32_t i = next_ < count ? next_ : 0;
+  for (uint32_t tried = 0; tried < count; ++tried) {
+    const XmlTreeAttribute& a = node_->attributes[i];
+    if (a.nameLength == length && std::memcmp(a.name, name, length) == 0) {
+      next_ = i + 1;
       value.tree_ = nullptr;
-      value.attribute_ = &text;
+      value.attribute_ = &a;
       value.path_ = path_;
       value.encoding_ = encoding_;
       return true;
     }
+    if (++i == count) i = 0;
   }
   return false;
 }
 
 int XmlElement::AttributeCount() const {
-  return node_ ? static_cast<int>(node_->attributes.size()) : 0;
+  return node_ ? static_cast<int>(node_->attributeCount) : 0;
 }
 
 bool XmlElement::AttributeAt(int index, std::string& name, XmlValue& value) const {
-  if (!node_ || index < 0 || static_cast<size_t>(index) >= node_->attributes.size()) return false;
-  const auto& [key, text] = node_->attributes[static_cast<size_t>(index)];
-  name = key;
+  if (!node_ || index < 0 || static_cast<size_t>(index) >= node_->attributeCount) return false;
+  const XmlTreeAttribute& a = node_->attributes[index];
+  name.assign(a.name, a.nameLength);
   value.tree_ = nullptr;
-  value.attribute_ = &text;
+  value.attribute_ = &a;
   value.path_ = path_;
   value.encoding_ = encoding_;
   return true;
@@ -526,16 +816,16 @@ bool XmlElement::AttributeAt(int index, std::string& name, XmlValue& value) cons
 
 // --- Reading values -----------------------------------------------------------------------
 
-bool XmlValue::RawText(std::wstring& text) const {
+bool XmlValue::RawText(std::string_view& text) const {
   if (tree_) {
-    if (tree_->children.empty()) return false;
-    const XmlTreeNode& first = *tree_->children.front();
+    if (tree_->childCount == 0) return false;
+    const XmlTreeNode& first = *tree_->children[0];
     if (first.kind == XmlTreeNode::Kind::Document) return false;
-    text = first.string;
+    text = first.String();
     return true;
   }
   if (attribute_) {
-    text = *attribute_;
+    text = std::string_view(attribute_->value, attribute_->valueLength);
     return true;
   }
   return false;
@@ -546,38 +836,51 @@ bool XmlValue::Text(WideText& text, const wchar_t* defaultText) const {
     text.Assign(defaultText ? defaultText : L"");
     return false;
   }
-  std::wstring raw;
-  return RawText(raw) && text.Assign(raw.c_str());
+  std::string_view raw;
+  return RawText(raw) && WithWideText(raw, [&](const wchar_t* wide) { return text.Assign(wide); });
 }
 
 PathString XmlValue::AsString() const {
-  std::wstring text;
-  RawText(text);
-  return PathString(std::move(text));
+  std::string_view text;
+  if (!RawText(text)) return PathString();
+  return PathString(toolbox::Utf8ToWide(text));
 }
 
 PathString XmlValue::AsStringDecoded() const { return PathString(DecodeXmlEscapes(AsString())); }
 
 long XmlValue::AsLong(long defaultValue) const {
-  std::wstring text;
+  std::string_view text;
   if (!RawText(text)) return defaultValue;
-  return ParseLong(text.c_str(), nullptr);
+  // Nearly every value is a plain number: an optional '-' and at most nine digits, which
+  // the general parser would read the same way.
+  const size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+  if (text.size() > sign && text.size() - sign <= 9) {
+    long value = 0;
+    size_t i = sign;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
+    if (i == text.size()) return sign ? -value : value;
+  }
+  return WithWideText(text, [](const wchar_t* wide) -> long { return ParseLong(wide, nullptr); });
 }
 
 double XmlValue::AsDouble(double defaultValue) const {
-  std::wstring text;
+  std::string_view text;
   if (!RawText(text)) return defaultValue;
-  return ParseDouble(text.c_str(), nullptr);
+  return WithWideText(text, [](const wchar_t* wide) { return ParseDouble(wide, nullptr); });
 }
 
 bool XmlValue::AsBool() const {
-  std::wstring text;
-  return RawText(text) && CompareNoCase(text.c_str(), L"true") == 0;
+  // "true" in any letter case: no character beyond ASCII folds to one of its letters, so the
+  // bytes can be compared as they are.
+  std::string_view text;
+  return RawText(text) && text.size() == 4 && (text[0] | 0x20) == 't' && (text[1] | 0x20) == 'r' &&
+         (text[2] | 0x20) == 'u' && (text[3] | 0x20) == 'e';
 }
 
 bool XmlValue::AsPath(PathString& path) const {
-  std::wstring text;
-  if (!RawText(text)) return false;
+  std::string_view raw;
+  if (!RawText(raw)) return false;
+  std::wstring text = toolbox::Utf8ToWide(raw);
   if (IsRelativePath(PathString(text))) {
     NormalizePath(path, PathString(text), path_ ? *path_ : PathString());
     path = MakeAbsolutePath(path);
@@ -588,12 +891,12 @@ bool XmlValue::AsPath(PathString& path) const {
 }
 
 bool XmlValue::AsBase64Text(WideText& text, const wchar_t* defaultText) const {
-  std::wstring encoded;
-  if (!RawText(encoded)) {
+  std::string_view raw;
+  if (!RawText(raw)) {
     text.Assign(defaultText ? defaultText : L"");
     return false;
   }
-  const std::string narrow = ToNativeString(encoded);
+  const std::string narrow = ToNativeString(toolbox::Utf8ToWide(raw));
   ByteBuffer buffer;
   if (!buffer.DecodeBase64(narrow.c_str(), static_cast<int32_t>(std::min<size_t>(narrow.size(), INT32_MAX)))) {
     text.Assign(defaultText ? defaultText : L"");

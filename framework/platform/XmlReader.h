@@ -21,11 +21,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "framework/platform/PathString.h"
 #include "framework/platform/WideText.h"
 
 struct XmlTreeNode;
+struct XmlTreeAttribute;
+struct XmlTree;
 class XmlNode;
 class XmlElement;
 
@@ -54,6 +57,10 @@ class XmlValue {
   double AsDouble(double defaultValue = 0) const;
   // True exactly when the text is "true" in any letter case.
   bool AsBool() const;
+  // The text (as Text gives it) and the name (as Name gives it) as the document holds them,
+  // in UTF-8 and borrowed from the document: for values that are only parsed or compared.
+  bool Utf8Text(std::string_view& text) const { return RawText(text); }
+  bool Utf8Name(std::string_view& name) const;
   // The text as a path; a relative one is resolved against the document's folder. False,
   // with the path unchanged, when there is no text.
   bool AsPath(PathString& path) const;
@@ -65,10 +72,10 @@ class XmlValue {
   friend class XmlDocument;
   friend class XmlNode;
   friend class XmlElement;
-  bool RawText(std::wstring& text) const;
+  bool RawText(std::string_view& text) const;
 
   const XmlTreeNode* tree_ = nullptr;
-  const std::wstring* attribute_ = nullptr;
+  const XmlTreeAttribute* attribute_ = nullptr;
   // The document's path, borrowed like the tree (a copy per handle would cost an
   // allocation each).
   const PathString* path_ = nullptr;
@@ -106,6 +113,9 @@ class XmlElement {
   const XmlTreeNode* node_ = nullptr;
   const PathString* path_ = nullptr;
   int encoding_ = 0;
+  // Where the next lookup starts: readers ask for attributes in about the order they were
+  // written, so the wanted one is nearly always the next.
+  mutable uint32_t next_ = 0;
 };
 
 class XmlDocument {
@@ -136,10 +146,8 @@ class XmlDocument {
   const PathString& Path() const { return path_; }
 
  private:
-  bool Parse(std::string bytes);
-
-  std::unique_ptr<XmlTreeNode> tree_;
-  std::string bytes_;
+  // The nodes, attributes and their text, in a few large blocks freed at once.
+  std::unique_ptr<XmlTree> tree_;
   PathString path_;
   int encoding_ = 0;
 };

@@ -1,10 +1,13 @@
 #include "framework/platform/XmlWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/TextEncoding.h"
+#include "toolbox/Utf8.h"
 
 namespace {
 
@@ -13,18 +16,89 @@ bool IsXmlChar(uint32_t c) {
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-void AppendHexReference(std::wstring& out, uint32_t code) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  wchar_t digits[8];
+template <typename String>
+void AppendAscii(String& out, std::string_view ascii) {
+  out.append(ascii.begin(), ascii.end());
+}
+
+template <typename String>
+void AppendHexReference(String& out, uint32_t code) {
+  static const char kDigits[] = "0123456789abcdef";
+  char text[16] = {'&', '#', 'x'};
+  char digits[8];
   int n = 0;
   do {
     digits[n++] = kDigits[code & 15];
     code >>= 4;
   } while (code != 0);
-  if (n < 2) digits[n++] = L'0';
-  out += L"&#x";
-  while (n > 0) out.push_back(digits[--n]);
-  out.push_back(L';');
+  if (n < 2) digits[n++] = '0';
+  size_t length = 3;
+  while (n > 0) text[length++] = digits[--n];
+  text[length++] = ';';
+  AppendAscii(out, std::string_view(text, length));
+}
+
+// The escaped text is ASCII whatever the value holds, so the same code fills a wide string
+// and the writer's encoded buffer.
+template <typename String>
+void AppendEscaped(String& out, std::wstring_view text) {
+  for (wchar_t ch : text) {
+    const uint32_t c = static_cast<uint32_t>(ch);
+    switch (c) {
+      case 0x22: AppendAscii(out, "&quot;"); continue;
+      case 0x27: AppendAscii(out, "&apos;"); continue;
+      case 0x26: AppendAscii(out, "&amp;"); continue;
+      case 0x3C: AppendAscii(out, "&lt;"); continue;
+      case 0x3E: AppendAscii(out, "&gt;"); continue;
+      case 0x0A: AppendAscii(out, "&#x0a;"); continue;
+      case 0x0D: AppendAscii(out, "&#x0d;"); continue;
+      // A raw tab in an attribute value would come back as a blank.
+      case 0x09: AppendAscii(out, "&#x09;"); continue;
+      default: break;
+    }
+    if (!IsXmlChar(c))
+      AppendAscii(out, "&#xfffd;");
+    else if (c < 0x80)
+      out.push_back(static_cast<typename String::value_type>(c));
+    else
+      AppendHexReference(out, c);
+  }
+}
+
+// One character as toolbox::WideToUtf8 writes it (surrogates and values above U+10FFFF
+// become U+FFFD), at `out`, which has room for four bytes; gives the end.
+char* EncodeUtf8(char* out, wchar_t wc) {
+  auto cp = static_cast<uint32_t>(wc);
+  if (cp < 0x80) {
+    *out++ = static_cast<char>(cp);
+    return out;
+  }
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = toolbox::kReplacementChar;
+  if (cp < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+  } else {
+    if (cp < 0x10000) {
+      *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    } else {
+      *out++ = static_cast<char>(0xF0 | (cp >> 18));
+      *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    }
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  }
+  *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+  return out;
+}
+
+// printf's "%g" (six significant digits, trailing zeros dropped) without the locale.
+std::string_view FormatG(double value, char (&buffer)[64]) {
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  return std::string_view(buffer, static_cast<size_t>(r.ptr - buffer));
+}
+
+template <typename T>
+std::string_view Decimal(T value, char (&buffer)[24]) {
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string_view(buffer, static_cast<size_t>(r.ptr - buffer));
 }
 
 }  // namespace
@@ -32,42 +106,68 @@ void AppendHexReference(std::wstring& out, uint32_t code) {
 std::wstring EscapeXmlText(std::wstring_view text) {
   std::wstring out;
   out.reserve(text.size() + text.size() / 4);
-  for (wchar_t ch : text) {
-    const uint32_t c = static_cast<uint32_t>(ch);
-    switch (c) {
-      case 0x22: out += L"&quot;"; continue;
-      case 0x27: out += L"&apos;"; continue;
-      case 0x26: out += L"&amp;"; continue;
-      case 0x3C: out += L"&lt;"; continue;
-      case 0x3E: out += L"&gt;"; continue;
-      case 0x0A: out += L"&#x0a;"; continue;
-      case 0x0D: out += L"&#x0d;"; continue;
-      // A raw tab in an attribute value would come back as a blank.
-      case 0x09: out += L"&#x09;"; continue;
-      default: break;
-    }
-    if (!IsXmlChar(c))
-      out += L"&#xfffd;";
-    else if (c < 0x80)
-      out.push_back(ch);
-    else
-      AppendHexReference(out, c);
-  }
+  AppendEscaped(out, text);
   return out;
 }
 
 std::wstring FormatXmlDouble(double value) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
-  return std::wstring(buf, r.ptr);
+  char buffer[64];
+  const std::string_view text = FormatG(value, buffer);
+  return std::wstring(text.begin(), text.end());
 }
 
-XmlWriter::XmlWriter() : stream_(GetDocumentEncoding()) {}
+XmlWriter::XmlWriter() : encoding_(GetDocumentEncoding()) {}
 
 XmlWriter::~XmlWriter() {
   if (!open_) return;
-  stream_.Close();
+  buffer_.Clear();
   file_.Abandon();
+}
+
+void XmlWriter::Buffer::append(std::string_view bytes) {
+  while (!bytes.empty()) {
+    if (used_ == kBlockSize) Flush();
+    const size_t n = std::min(bytes.size(), kBlockSize - used_);
+    std::memcpy(data_.get() + used_, bytes.data(), n);
+    used_ += n;
+    bytes.remove_prefix(n);
+  }
+}
+
+void XmlWriter::Buffer::AppendUtf8(const wchar_t* text) {
+  // Kept in locals: the bytes written could otherwise be the buffer's own fields.
+  char* const data = data_.get();
+  char* out = data + used_;
+  char* const last = data + kBlockSize - 4;  // room for one more character
+  for (; *text; ++text) {
+    if (out > last) {
+      used_ = static_cast<size_t>(out - data);
+      Flush();
+      out = data;
+    }
+    out = EncodeUtf8(out, *text);
+  }
+  used_ = static_cast<size_t>(out - data);
+}
+
+void XmlWriter::Buffer::AppendUtf8(std::wstring_view text) {
+  char* const data = data_.get();
+  char* out = data + used_;
+  char* const last = data + kBlockSize - 4;
+  for (wchar_t c : text) {
+    if (out > last) {
+      used_ = static_cast<size_t>(out - data);
+      Flush();
+      out = data;
+    }
+    out = EncodeUtf8(out, c);
+  }
+  used_ = static_cast<size_t>(out - data);
+}
+
+void XmlWriter::Buffer::Flush() {
+  if (used_ != 0 && !file_.Failed()) file_.Write(data_.get(), used_);
+  used_ = 0;
 }
 
 bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bool replace) {
@@ -80,13 +180,10 @@ bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bo
   FileCreateInfo info;
   info.creator = options.creator;
   info.type = options.fileType;
+  file_.SetDurable(options.durable);
   if (path_.empty() || !file_.Open(path_, &info, replace)) return false;
-  stream_.clear();
-  if (!stream_.Open(file_, GetDocumentEncoding())) {
-    file_.Abandon();
-    stream_.clear();
-    return false;
-  }
+  encoding_ = GetDocumentEncoding();
+  buffer_.Clear();
   open_ = true;
   if (!writeHeader_) return true;
   Write(standardHeader_ ? L"<?xml version=\"1.0\" encoding=\"" : L"<xml version=\"1.0\" encoding=\"");
@@ -101,9 +198,8 @@ bool XmlWriter::Close() {
     Write(L"\n");
   else
     Write(L"\n</xml>\n");
-  stream_.Close();
-  const bool written = !stream_.fail() && !file_.Failed();
-  stream_.clear();
+  buffer_.Flush();
+  const bool written = !file_.Failed();
   open_ = false;
   if (!written) {
     file_.Abandon();
@@ -112,18 +208,38 @@ bool XmlWriter::Close() {
   return file_.Commit();
 }
 
+void XmlWriter::WriteText(std::wstring_view text) {
+  if (!Writing() || text.empty()) return;
+  if (encoding_ == toolbox::StringEncoding::kUtf8) {
+    buffer_.AppendUtf8(text);
+  } else {
+    buffer_.append(toolbox::EncodeText(text, encoding_));
+  }
+}
+
+// Most pieces are the markup's short literals: encoded as they are read, without measuring
+// them first.
+void XmlWriter::WriteText(const wchar_t* text) {
+  if (!Writing() || !text) return;
+  if (encoding_ == toolbox::StringEncoding::kUtf8) {
+    buffer_.AppendUtf8(text);
+  } else {
+    WriteText(std::wstring_view(text));
+  }
+}
+
 XmlWriter& XmlWriter::Write(const wchar_t* text) {
-  if (open_ && stream_.good()) stream_.WriteWide(text);
+  WriteText(text);
   return *this;
 }
 
 XmlWriter& XmlWriter::Write(const std::wstring& text) {
-  if (open_ && stream_.good()) stream_.WriteWide(text);
+  WriteText(text);
   return *this;
 }
 
 void XmlWriter::WriteAscii(std::string_view text) {
-  if (open_ && stream_.good()) stream_.write(text.data(), static_cast<std::streamsize>(text.size()));
+  if (Writing()) buffer_.append(text);
 }
 
 void XmlWriter::WriteEscaped(const wchar_t* text) {
@@ -131,7 +247,9 @@ void XmlWriter::WriteEscaped(const wchar_t* text) {
 }
 
 void XmlWriter::WriteEscaped(std::wstring_view text) {
-  if (!text.empty()) Write(EscapeXmlText(text));
+  if (!Writing() || text.empty()) return;
+  // The escaped form is ASCII, the same bytes in every encoding the writer knows.
+  AppendEscaped(buffer_, text);
 }
 
 XmlWriter& XmlWriter::WriteBool(bool value) {
@@ -139,40 +257,37 @@ XmlWriter& XmlWriter::WriteBool(bool value) {
   return *this;
 }
 
-namespace {
-
-template <typename T>
-std::string Decimal(T value) {
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, r.ptr);
-}
-
-}  // namespace
-
 XmlWriter& XmlWriter::WriteShort(int16_t value) {
-  WriteAscii(Decimal(value));
+  char buffer[24];
+  WriteAscii(Decimal(value, buffer));
   return *this;
 }
 
 XmlWriter& XmlWriter::WriteUShort(uint16_t value) {
-  WriteAscii(Decimal(value));
+  char buffer[24];
+  WriteAscii(Decimal(value, buffer));
   return *this;
 }
 
 XmlWriter& XmlWriter::WriteLong(int32_t value) {
-  WriteAscii(Decimal(value));
+  char buffer[24];
+  WriteAscii(Decimal(value, buffer));
   return *this;
 }
 
 XmlWriter& XmlWriter::WriteULong(uint32_t value) {
-  WriteAscii(Decimal(value));
+  char buffer[24];
+  WriteAscii(Decimal(value, buffer));
   return *this;
 }
 
 XmlWriter& XmlWriter::WriteFloat(float value) { return WriteDouble(static_cast<double>(value)); }
 
-XmlWriter& XmlWriter::WriteDouble(double value) { return Write(FormatXmlDouble(value)); }
+XmlWriter& XmlWriter::WriteDouble(double value) {
+  char buffer[64];
+  WriteAscii(FormatG(value, buffer));
+  return *this;
+}
 
 XmlWriter& XmlWriter::WritePath(const PathString& path) {
   PathString text;

@@ -2,18 +2,20 @@
 // Writes an XML document to a file as a stream of text pieces. There is no document model:
 // callers hand over fixed markup (element and attribute names with their punctuation) and
 // values in between; the writer adds the header and trailer, escapes values, and gives
-// numbers, booleans and paths their text form.
+// numbers, booleans and paths their text form. The pieces are encoded straight into one
+// buffer that goes to the file in large blocks.
 //
 // A document is saved safely: it is written to a temporary file beside the target, every
 // write is checked, and only Close renames the complete file over the target. A save that
 // fails leaves the previous file as it was, and Close reports false.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "framework/platform/FileOps.h"
-#include "framework/platform/ForkStreams.h"
 #include "framework/platform/PathString.h"
+#include "toolbox/TextCodec.h"
 
 struct XmlWriterOptions {
   OSType fileType = toolbox::kUnknownOSType;
@@ -24,6 +26,8 @@ struct XmlWriterOptions {
   bool standardHeader = false;
   // A header (and for the wrapper form its closing tag) at all.
   bool writeHeader = true;
+  // The saved file survives a crash (see SafeFileWriter::SetDurable).
+  bool durable = true;
 };
 
 class XmlWriter {
@@ -64,10 +68,43 @@ class XmlWriter {
   void FailWritesAfter(size_t bytes) { file_.FailWritesAfter(bytes); }
 
  private:
+  static constexpr size_t kBlockSize = 64 * 1024;
+
+  // Encoded bytes not yet handed to the file; it takes them a block at a time.
+  class Buffer {
+   public:
+    using value_type = char;
+    explicit Buffer(SafeFileWriter& file) : file_(file) {}
+    void push_back(char c) {
+      if (used_ == kBlockSize) Flush();
+      data_[used_++] = c;
+    }
+    template <typename It>
+    void append(It first, It last) {
+      for (; first != last; ++first) push_back(*first);
+    }
+    void append(std::string_view bytes);
+    // Wide text encoded as UTF-8: up to a NUL, or the whole view.
+    void AppendUtf8(const wchar_t* text);
+    void AppendUtf8(std::wstring_view text);
+    // Hands what the buffer holds to the file (nothing once the file failed) and empties it.
+    void Flush();
+    void Clear() { used_ = 0; }
+
+   private:
+    SafeFileWriter& file_;
+    std::unique_ptr<char[]> data_{new char[kBlockSize]};
+    size_t used_ = 0;
+  };
+
+  bool Writing() const { return open_ && !file_.Failed(); }
   void WriteAscii(std::string_view text);
+  void WriteText(std::wstring_view text);
+  void WriteText(const wchar_t* text);
 
   SafeFileWriter file_;
-  EncodedOutputStream stream_;
+  toolbox::StringEncoding encoding_;
+  Buffer buffer_{file_};
   PathString path_;
   bool relativePaths_ = false;
   bool standardHeader_ = false;

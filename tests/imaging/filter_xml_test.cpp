@@ -1,7 +1,10 @@
 // Image filters and transitions in XML: unknown filters keep their attributes in order;
 // transitions write and read their duration and their own attributes.
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "framework/platform/WideText.h"
 #include "framework/platform/XmlReader.h"
@@ -91,6 +94,48 @@ TEST(ImageTransitionXml, DurationAndOwnAttributes) {
   EXPECT_EQ(FindTransitionList(0), nullptr);
   EXPECT_EQ(FindTransitionByName(nullptr, L"wipe"), nullptr);
   EXPECT_EQ(TransitionList::FindByName(nullptr, L"wipe"), nullptr);
+}
+
+// The settings readers parse numbers and match words on the document's own text: the result
+// is the wide readers' for every text, however long and whatever characters it holds.
+TEST(ElementXmlTest, ValueReadersMatchTheWideReaders) {
+  testsupport::ScratchDir dir;
+  const std::string texts[] = {
+      "", "12", "+12", " 12", "\xe3\x80\x80" "12", "\xc2\xa0" "12", "-3", "4294967296", "12x", "x",
+      "mono", "MONO", "Stereo", "stereo ", "mon", "\xc4\xb0", "\xef\xbd\x8d" "ono", std::string(80, '7'),
+      std::string(80, 'm'),
+  };
+  const wchar_t* const words[] = {L"mono", nullptr, L"", L"stereo"};
+  std::string body = "<v";
+  for (size_t i = 0; i < std::size(texts); ++i) body += " a" + std::to_string(i) + "=\"" + texts[i] + "\"";
+  body += "/>\n<\xc3\xa9l\xc3\xa9ment/>\n<" + std::string(70, 'n') + "/>\n";
+  testsupport::WriteFile(dir / "in.xml", "<xml>\n" + body + "</xml>\n");
+  XmlDocument doc;
+  XmlValue root;
+  ASSERT_TRUE(doc.Load(FromNativeString((dir / "in.xml").string())));
+  ASSERT_TRUE(doc.GetRoot(root));
+  std::vector<std::wstring> names;
+  element_xml::ForEachChildElement(root, [&](const XmlValue& value, const std::wstring& name) {
+    names.push_back(name);
+    EXPECT_EQ(element_xml::ElementName(value), name);
+    XmlElement e;
+    if (!value.ToElement(e) || e.AttributeCount() == 0) return;
+    for (size_t i = 0; i < std::size(texts); ++i) {
+      XmlValue v;
+      ASSERT_TRUE(e.Attribute(("a" + std::to_string(i)).c_str(), v));
+      const std::wstring wide = v.AsString();
+      EXPECT_EQ(element_xml::ParseUnsigned(v), element_xml::ParseUnsigned(wide)) << texts[i];
+      for (bool ignoreCase : {false, true}) {
+        uint32_t fast = 9, slow = 9;
+        EXPECT_EQ(element_xml::MatchWord(v, words, std::size(words), ignoreCase, fast),
+                  element_xml::MatchWord(wide, words, std::size(words), ignoreCase, slow))
+            << texts[i];
+        EXPECT_EQ(fast, slow) << texts[i];
+      }
+    }
+  });
+  const std::vector<std::wstring> expected = {L"v", L"\u00e9l\u00e9ment", std::wstring(70, L'n')};
+  EXPECT_EQ(names, expected);
 }
 
 }  // namespace

@@ -61,6 +61,13 @@ TEST(XmlWriterFileTest, HeaderForms) {
       {Options(true), "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<a/>\n"},
       {Options(false, false), "<a/>\n"},
       {Options(true, false), "<a/>\n"},
+      // A file that need not survive a crash is put in place just as whole.
+      {[] {
+         XmlWriterOptions o = Options(false);
+         o.durable = false;
+         return o;
+       }(),
+       "<xml version=\"1.0\" encoding=\"UTF-8\">\n<a/>\n</xml>\n"},
   };
   for (const Case& c : cases) {
     ScratchDir dir;
@@ -92,6 +99,36 @@ TEST(XmlWriterFileTest, ValueText) {
   EXPECT_EQ(ReadFile(dir / "d.xml"),
             "|false|true|-5|-2147483648|4294967295|-32768|65535|0.5|1.23457e+06|"
             "a&lt;b &amp; &quot;c&quot;|&#xc4;&#x0a;&#x09;\n");
+}
+
+// The writer gathers its pieces in blocks: characters of every UTF-8 length, escapes and
+// numbers that straddle a block's end reach the file unchanged.
+TEST(XmlWriterFileTest, PiecesAcrossBlocksReachTheFileUnchanged) {
+  ScratchDir dir;
+  std::string expected;
+  {
+    XmlWriter w;
+    ASSERT_TRUE(w.Open(P(dir / "d.xml"), Options(false, false), true));
+    // Pieces of 1 to 13 characters put every kind at every offset of a block's end.
+    const std::wstring kinds = std::wstring(L"a\u00e9\u4e2d\U0001F600<&\n") + wchar_t(0xD800);
+    for (int i = 0; i < 60000; ++i) {
+      std::wstring piece;
+      for (int k = 0; k <= i % 13; ++k) piece.push_back(kinds[static_cast<size_t>(i + k) % kinds.size()]);
+      if (i % 3 == 0) {
+        w.Write(piece);
+        expected += toolbox::WideToUtf8(piece);
+      } else if (i % 3 == 1) {
+        w.WriteEscaped(piece);
+        expected += toolbox::WideToUtf8(EscapeXmlText(piece));
+      } else {
+        w.WriteLong(-i * 7919).WriteDouble(i / 7.0);
+        expected += std::to_string(-i * 7919) + toolbox::WideToUtf8(FormatXmlDouble(i / 7.0));
+      }
+    }
+    EXPECT_TRUE(w.Close());
+  }
+  ASSERT_GT(expected.size(), 4u * 64 * 1024);
+  EXPECT_TRUE(ReadFile(dir / "d.xml") == expected + "\n");
 }
 
 TEST(XmlWriterFileTest, UnopenedWriterWritesNothing) {

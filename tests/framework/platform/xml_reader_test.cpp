@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <iterator>
+#include <memory>
 #include <string>
 
+#include "framework/platform/WideText.h"
 #include "framework/platform/XmlReader.h"
 #include "support/TestSupport.h"
 #include "toolbox/Utf8.h"
@@ -104,6 +108,105 @@ TEST(XmlReaderTest, AttributeValuesAndTheirReaders) {
   text.Assign(L"keep");
   EXPECT_FALSE(absent.Text(text, L"default"));
   EXPECT_STREQ(text.CStr(), L"default");
+}
+
+// Values are kept as the document holds them (UTF-8) and read as numbers or booleans without
+// wide strings where they can be: the result is the wide readers' for every text.
+TEST(XmlReaderTest, ValuesReadAsTheWideReadersReadThem) {
+  const std::string texts[] = {
+      "", "-", "+5", " 7", "007", "-0", "123456789", "-123456789", "1234567890", "-2147483648",
+      "2147483648", "12abc", "1-2", "--1", "0x1F", "\xd9\xa3", "\xe3\x80\x80" "42", "1e3", " 44.1",
+      "nan", "-inf", "true", "TRUE", "tRuE", "true ", " true", "tru", "truee", "\xef\xbd\x94rue",
+      "\xc4\xb0", std::string(70, '9'), "-" + std::string(70, '1'),
+  };
+  std::string doc = std::string(kWrapper) + "<v";
+  for (size_t i = 0; i < std::size(texts); ++i) doc += " a" + std::to_string(i) + "=\"" + texts[i] + "\"";
+  doc += "/>\n</xml>\n";
+  Loaded l(doc);
+  ASSERT_TRUE(l.ok);
+  XmlElement e = l.Child(0);
+  for (size_t i = 0; i < std::size(texts); ++i) {
+    XmlValue v;
+    ASSERT_TRUE(e.Attribute(("a" + std::to_string(i)).c_str(), v));
+    const std::wstring wide = W(texts[i]);
+    EXPECT_EQ(v.AsString(), wide) << texts[i];
+    EXPECT_EQ(v.AsLong(), ParseLong(wide.c_str(), nullptr)) << texts[i];
+    EXPECT_EQ(v.AsBool(), CompareNoCase(wide.c_str(), L"true") == 0) << texts[i];
+    const double d = v.AsDouble(), expected = ParseDouble(wide.c_str(), nullptr);
+    EXPECT_TRUE(d == expected || (std::isnan(d) && std::isnan(expected))) << texts[i];
+  }
+  // Line feeds come into attribute values only through references, in any of their forms,
+  // and are dropped there.
+  for (const char* reference : {"&#x0a;", "&#10;", "&#xA;", "&#0010;", "&#x000A;"}) {
+    Loaded one(std::string(kWrapper) + "<v lf=\"a" + reference + "b\"/>\n</xml>\n");
+    ASSERT_TRUE(one.ok);
+    XmlValue lf;
+    ASSERT_TRUE(one.Child(0).Attribute("lf", lf));
+    EXPECT_EQ(lf.AsString(), L"ab") << reference;
+  }
+}
+
+// Trees live in blocks that a closed document hands to the next one: documents loaded side
+// by side and one after another each keep their own values, whatever their size.
+TEST(XmlReaderTest, DocumentsLoadedInTurnKeepTheirOwnTrees) {
+  const auto make = [](char letter, int elements, size_t longValue) {
+    std::string doc = std::string(kWrapper);
+    for (int i = 0; i < elements; ++i)
+      doc += "<e" + std::string(1, letter) + " n=\"" + std::to_string(i) + "\" t=\"" +
+             std::string(static_cast<size_t>(i % 40), letter) + "\"/>\n";
+    doc += "<long v=\"" + std::string(longValue, letter) + "\"/>\n</xml>\n";
+    return doc;
+  };
+  const auto check = [](XmlDocument& doc, char letter, int elements, size_t longValue) {
+    XmlValue root;
+    XmlNode node;
+    ASSERT_TRUE(doc.GetRoot(root));
+    root.ToNode(node);
+    ASSERT_EQ(node.ChildCount(), elements + 1);
+    for (int i = 0; i <= elements; ++i) {
+      XmlValue child, a;
+      XmlElement e;
+      ASSERT_TRUE(node.ChildAt(i, child));
+      ASSERT_TRUE(child.ToElement(e));
+      if (i == elements) {
+        ASSERT_TRUE(e.Attribute("v", a));
+        EXPECT_EQ(a.AsString(), std::wstring(longValue, wchar_t(letter)));
+        continue;
+      }
+      ASSERT_TRUE(e.Attribute("t", a));
+      EXPECT_EQ(a.AsString(), std::wstring(static_cast<size_t>(i % 40), wchar_t(letter)));
+      ASSERT_TRUE(e.Attribute("n", a));
+      EXPECT_EQ(a.AsLong(), i);
+      WideText name;
+      ASSERT_TRUE(child.Name(name));
+      EXPECT_EQ(std::wstring(name.CStr()), std::wstring(L"e") + wchar_t(letter));
+    }
+  };
+  ScratchDir dir;
+  // Large enough for several blocks, with a value larger than a block of its own.
+  WriteFile(dir / "a.xml", make('a', 40000, 3u << 20));
+  WriteFile(dir / "b.xml", make('b', 30000, 10));
+  WriteFile(dir / "bad.xml", make('c', 30000, 10) + "<unclosed>");
+  const PathString a = W((dir / "a.xml").string()), b = W((dir / "b.xml").string()),
+                   bad = W((dir / "bad.xml").string());
+  auto first = std::make_unique<XmlDocument>();
+  XmlDocument second;
+  ASSERT_TRUE(first->Load(a));
+  ASSERT_TRUE(second.Load(b));
+  first.reset();  // its blocks go to the next document
+  XmlDocument third;
+  ASSERT_TRUE(third.Load(a));
+  check(second, 'b', 30000, 10);
+  check(third, 'a', 40000, 3u << 20);
+  // A document loaded again drops its old tree, and a failed load leaves none.
+  ASSERT_TRUE(second.Load(a));
+  check(second, 'a', 40000, 3u << 20);
+  EXPECT_FALSE(second.Load(bad));
+  XmlValue root;
+  EXPECT_FALSE(second.GetRoot(root));
+  ASSERT_TRUE(second.Load(b));
+  check(second, 'b', 30000, 10);
+  check(third, 'a', 40000, 3u << 20);
 }
 
 TEST(XmlReaderTest, ElementTextAndChildren) {

@@ -11,6 +11,9 @@
 
 namespace {
 
+// Tags are gathered and handed to the file in whole blocks of this size, so that the file's
+// writes start and end on page boundaries (the kernel copies partial pages far more slowly).
+constexpr size_t kFlushSize = 256 * 1024;
 // The room a tag's bytes may keep for the next tags; a larger tag's goes with it.
 constexpr uint32_t kScratchKeep = 1024 * 1024;
 
@@ -82,13 +85,20 @@ bool SwfMovieWriter::Open(const PathString& target, bool replace) {
   SwfBitWriter head(4);
   header.Write(head);
   const auto& bytes = head.GetBuffer();
-  // The file gathers what it is handed and writes it in large blocks.
-  file.Write(bytes.data(), bytes.size());
-  fileLength = bytes.size();
+  pending.assign(bytes.begin(), bytes.end());
+  fileLength = pending.size();
   headerEnd = static_cast<uint32_t>(fileLength);
   labels.clear();
   open = true;
   return true;
+}
+
+bool SwfMovieWriter::Flush(bool all) {
+  const size_t count = all ? pending.size() : pending.size() / kFlushSize * kFlushSize;
+  if (count == 0) return !file.Failed();
+  const bool ok = file.Write(pending.data(), count);
+  pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
+  return ok;
 }
 
 uint32_t SwfMovieWriter::WriteTag(SwfTag* tag, bool keep) {
@@ -127,8 +137,10 @@ uint32_t SwfMovieWriter::WriteTag(SwfTag* tag, bool keep) {
     return 0;
   }
   const auto& bytes = out.GetBuffer();
+  pending.insert(pending.end(), bytes.begin(), bytes.end());
   fileLength += bytes.size();
-  return file.Write(bytes.data(), bytes.size()) ? static_cast<uint32_t>(bytes.size()) : 0;
+  if (pending.size() >= kFlushSize && !Flush(false)) return 0;
+  return file.Failed() ? 0 : static_cast<uint32_t>(bytes.size());
 }
 
 uint32_t SwfMovieWriter::Close() {
@@ -139,7 +151,7 @@ uint32_t SwfMovieWriter::Close() {
   if (frameCount > kMaxSwfFrameCount && failureReason.empty())
     failureReason = "the movie has more frames than its header can count";
   if (fileLength > UINT32_MAX && failureReason.empty()) failureReason = "the movie is longer than its header can count";
-  if (file.Failed() || !failureReason.empty()) {
+  if (!Flush(true) || !failureReason.empty()) {
     if (failureReason.empty()) failureReason = "the movie file could not be written";
     file.Abandon();
     return 0;

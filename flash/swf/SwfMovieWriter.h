@@ -53,6 +53,9 @@ class SwfMovieWriter {
   Signal<uint32_t> frameWritten;
 
  private:
+  // Hands the file the pending bytes: all of them, or only whole blocks.
+  bool Flush(bool all);
+
   std::vector<std::string> labels;  // the labels written so far, as their bytes
   std::string failureReason;
   SafeFileWriter file;
@@ -63,7 +66,8 @@ class SwfMovieWriter {
   uint32_t headerEnd;
   uint8_t version;
   std::unique_ptr<SwfBitWriter> scratch;  // a tag's bytes on their way to the file
-  uint64_t fileLength;                     // bytes written since Open
+  std::vector<uint8_t> pending;           // written bytes not yet handed to the file
+  uint64_t fileLength;                    // bytes written since Open, the pending ones included
   bool open;
 };
 

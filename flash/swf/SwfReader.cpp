@@ -241,8 +241,8 @@ bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignatur
   return LoadFile(path, checkSignature, byteCount, parseTags, 0);
 }
 
-bool SwfReader::OpenStream(const PathString& path, uint32_t windowBytes) {
-  return LoadFile(path, true, 0, false, std::max<uint32_t>(windowBytes, 1));
+bool SwfReader::OpenStream(const PathString& path, uint32_t window) {
+  return LoadFile(path, true, 0, false, std::max<uint32_t>(window, 1));
 }
 
 // With `window` other than 0 (and no `byteCount`) a regular file is opened as a stream read
@@ -251,7 +251,8 @@ bool SwfReader::LoadFile(const PathString& path, bool checkSignature, uint32_t b
                          uint32_t window) {
   Reset();
   errorCode = 0;
-  std::unique_ptr<FILE, FileCloser> f(OpenFilePath(path, "rb"));
+  // Not handed to child processes: an opened stream keeps its file open.
+  std::unique_ptr<FILE, FileCloser> f(OpenFilePath(path, "rbe"));
   if (!f) {
     errorCode = kSwfErrorCannotOpen;
     return false;
@@ -302,9 +303,6 @@ bool SwfReader::LoadFile(const PathString& path, bool checkSignature, uint32_t b
         errorCode = kSwfErrorTooLarge;
         return false;
       }
-      // The file's own size spares the buffer the copies of growing step by step (and the
-      // peak of holding the old and the new block at once); one block more for the read
-      // that finds the end.
       if (window != 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         // The movie is the file's bytes as they are now; the window is filled as they are read.
         streamFile = f.release();
@@ -314,6 +312,9 @@ bool SwfReader::LoadFile(const PathString& path, bool checkSignature, uint32_t b
         buffer.shrink_to_fit();
         return FinishLoad(checkSignature, parseTags);
       }
+      // The file's own size spares the buffer the copies of growing step by step (and the
+      // peak of holding the old and the new block at once); one block more for the read
+      // that finds the end.
       if (st.st_size > 0) buffer.reserve(static_cast<size_t>(st.st_size) + kSwfReadBlock);
     }
     if (!FillBuffer(inBuffer, [file](uint8_t* to, size_t n) { return fread(to, 1, n, file); })) return false;

@@ -1,7 +1,7 @@
 // A movie written back tag by tag as it is read is byte for byte the movie written back from
-// its whole tag list: every movie of the corpus (compressed ones too), one cut short and one
-// without its End tag, read through windows small enough that every field straddles their
-// edges; and a file that shrinks while it is read is refused.
+// its whole tag list: every movie of the corpus (compressed ones too), each also damaged and
+// cut, and one without its End tag, read through windows small enough that every field
+// straddles their edges; and a file that shrinks while it is read is refused.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -55,6 +55,15 @@ TEST(SwfStreamCopy, SameBytesAsTheWholeTagList) {
       // A movie refused whole is refused streamed too.
       EXPECT_EQ(Streamed(entry.path(), dir / "streamed.swf", window), whole) << entry.path().filename();
       movies += !whole.empty();
+      // Damaged: fields read past their tag's end, or a tag cut, wherever the window ends.
+      std::string damaged = testsupport::ReadFile(entry.path());
+      damaged[damaged.size() / 2] ^= 0x5A;
+      for (const std::string& bytes : {damaged, damaged.substr(0, damaged.size() * 2 / 3)}) {
+        testsupport::WriteFile(dir / "damaged.swf", bytes);
+        EXPECT_EQ(Streamed(dir / "damaged.swf", dir / "streamed.swf", window),
+                  WrittenWhole(dir / "damaged.swf", dir / "whole.swf"))
+            << entry.path().filename() << " damaged";
+      }
     }
     EXPECT_GT(movies, 40);
     EXPECT_TRUE(temp.Files().empty()) << "the inflated copies of compressed movies are gone";
@@ -73,20 +82,24 @@ TEST(SwfStreamCopy, SameBytesAsTheWholeTagList) {
   }
 }
 
-// The file loses its second half after its first tags were read: the copy fails, as for a
-// movie cut, and leaves no file, instead of a movie ending in zeros.
-TEST(SwfStreamCopy, FileShrinkingWhileReadIsRefused) {
+// A movie of many blocks, longer than the writer's blocks and the reader's window, comes back
+// byte for byte. The same file losing its second half after its first tags were read: the
+// copy fails, as for a movie cut, and leaves no file, instead of a movie ending in zeros.
+TEST(SwfStreamCopy, LongMovieComesBackWholeAndAShrinkingOneIsRefused) {
   testsupport::ScratchDir dir;
   std::vector<SwfTag*> tags;
-  for (int i = 0; i < 64; ++i) {
+  for (int i = 0; i < 640; ++i) {
     auto* block = new SoundStreamBlockTag();
     block->data.assign(1000, static_cast<uint8_t>(i));
     tags.push_back(block);
     tags.push_back(new ShowFrameTag());
   }
   tags.push_back(new EndTag());
-  const std::string movie = swftest::MovieBytes(6, tags, 64);
+  const std::string movie = swftest::MovieBytes(6, tags, 640);
   testsupport::WriteFile(dir / "in.swf", movie);
+  EXPECT_TRUE(Streamed(dir / "in.swf", dir / "out.swf", kSwfWindowBytes) == movie);
+  EXPECT_TRUE(Streamed(dir / "in.swf", dir / "out.swf", 4096) == movie);
+  std::filesystem::remove(dir / "out.swf");
 
   SwfReader r;
   ASSERT_TRUE(r.OpenStream(PathOf(dir / "in.swf"), 4096));

@@ -51,12 +51,13 @@ class SwfReader {
   virtual bool ReadAllTagsFromMemory(const PathString& path, bool checkSignature, uint32_t byteCount,
                                      bool parseTags);
   // The same as ReadAllTagsFromMemory(path, true, 0, false) without loading the file: the
-  // header is read and the file stays open, its bytes read as they are needed through a
-  // window of `windowBytes` that moves with the reads, so that a movie of any length costs
-  // that much memory (ReadNextTag, StreamSwfTags). A "CWS" file is inflated into a temporary
-  // file as when loaded, read through the window and removed before this returns. Should the
-  // file turn out shorter than it was when opened, the reads past its new end give 0 and set
-  // `truncated`, as for a cut movie. A file that is not a regular one is loaded whole.
+  // header is read and the file stays open (until the reader loads another movie, is reset
+  // or goes), its bytes read as they are needed through a window of `windowBytes` that moves
+  // with the reads, so that a movie of any length costs that much memory (ReadNextTag,
+  // StreamSwfTags). A "CWS" file is inflated into a temporary file as when loaded, read
+  // through the window and removed before this returns. Should the file turn out shorter
+  // than it was when opened, the reads past its new end give 0 and set `truncated`, as for a
+  // cut movie. A file that is not a regular one is loaded whole.
   bool OpenStream(const PathString& path, uint32_t windowBytes = kSwfWindowBytes);
   // Loads a file and reads its tags in the light form: every tag a RawTag except
   // SetBackgroundColor and FrameLabel (for copying a movie through unchanged).
@@ -144,7 +145,7 @@ class SwfReader {
   bool FinishLoad(bool checkSignature, bool parseTags);
   bool LoadFile(const PathString& path, bool checkSignature, uint32_t byteCount, bool parseTags, uint32_t window);
   // Makes the input's bytes from `at` on, `count` of them as far as the input holds them,
-  // present in `buffer`; false when `at` is at or past the input's end.
+  // present in the window; false when `at` is at or past the input's end.
   bool Have(uint32_t at, uint32_t count) {
     return (at >= windowBase && at - windowBase < windowSize && windowSize - (at - windowBase) >= count) ||
            MoveWindow(at, count);

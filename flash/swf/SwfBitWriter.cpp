@@ -24,7 +24,6 @@ void SwfBitWriter::Align() {
   ++byteCount;
   pendingByte = 0;
   pendingBits = 0;
-  failureReason.clear();
 }
 
 void SwfBitWriter::WriteU8(uint8_t value) {

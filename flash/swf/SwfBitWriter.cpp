@@ -1,7 +1,5 @@
 #include "flash/swf/SwfBitWriter.h"
 
-#include <algorithm>
-
 #include "flash/swf/SwfObject.h"
 
 SwfBitWriter::SwfBitWriter(uint8_t version) : version(version) {}
@@ -94,22 +92,6 @@ void SwfBitWriter::AppendBits(SwfBitWriter& other) {
 
 void SwfBitWriter::Fail(const std::string& reason) {
   if (failureReason.empty()) failureReason = reason.empty() ? "the movie could not be written" : reason;
-}
-
-void SwfBitWriter::CutBack(uint32_t count) {
-  if (count < byteCount) {
-    bytes.resize(count);
-    byteCount = count;
-  }
-  pendingByte = 0;
-  pendingBits = 0;
-  failureReason.clear();
-}
-
-void SwfBitWriter::DropFront(uint32_t count) {
-  count = std::min(count, byteCount);
-  bytes.erase(bytes.begin(), bytes.begin() + count);
-  byteCount -= count;
 }
 
 void SwfBitWriter::Reserve(uint32_t size) { bytes.reserve(size); }

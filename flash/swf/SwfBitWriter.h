@@ -45,11 +45,6 @@ class SwfBitWriter {
   bool Failed() const { return !failureReason.empty(); }
   const std::string& FailureReason() const { return failureReason; }
 
-  // Takes back everything after the first `count` bytes, the bits pending and any failure.
-  void CutBack(uint32_t count);
-  // Removes the first `count` bytes (those handed on), the rest moved to the front.
-  void DropFront(uint32_t count);
-
   void Reserve(uint32_t bytes);
   uint32_t Capacity() const;
   void Clear();

@@ -14,6 +14,8 @@ namespace {
 // Tags are gathered and handed to the file in whole blocks of this size, so that the file's
 // writes start and end on page boundaries (the kernel copies partial pages far more slowly).
 constexpr size_t kFlushSize = 256 * 1024;
+// The room a tag's bytes may keep for the next tags; a larger tag's goes with it.
+constexpr uint32_t kScratchKeep = 1024 * 1024;
 
 constexpr uint16_t kShowFrameCode = 1;
 constexpr uint16_t kFrameLabelCode = 43;
@@ -82,11 +84,9 @@ bool SwfMovieWriter::Open(const PathString& target, bool replace) {
 
   SwfBitWriter head(4);
   header.Write(head);
-  pending = std::make_unique<SwfBitWriter>(version);
-  // Room for a block and the tag that completes it, so that the room is made once.
-  pending->Reserve(2 * kFlushSize);
-  pending->WriteBytes(head.GetBuffer());
-  fileLength = pending->GetByteCount();
+  const auto& bytes = head.GetBuffer();
+  pending.assign(bytes.begin(), bytes.end());
+  fileLength = pending.size();
   headerEnd = static_cast<uint32_t>(fileLength);
   labels.clear();
   open = true;
@@ -94,11 +94,10 @@ bool SwfMovieWriter::Open(const PathString& target, bool replace) {
 }
 
 bool SwfMovieWriter::Flush(bool all) {
-  const auto& bytes = pending->GetBuffer();
-  const size_t count = all ? bytes.size() : bytes.size() / kFlushSize * kFlushSize;
+  const size_t count = all ? pending.size() : pending.size() / kFlushSize * kFlushSize;
   if (count == 0) return !file.Failed();
-  const bool ok = file.Write(bytes.data(), count);
-  pending->DropFront(static_cast<uint32_t>(count));
+  const bool ok = file.Write(pending.data(), count);
+  pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
   return ok;
 }
 
@@ -124,29 +123,24 @@ uint32_t SwfMovieWriter::WriteTag(SwfTag* tag, bool keep) {
       labels.push_back(std::move(name));
     }
   }
-  if (pending->GetVersion() != version) {
-    // Tags are written for the movie's version as it is now.
-    auto again = std::make_unique<SwfBitWriter>(version);
-    again->WriteBytes(pending->GetBuffer());
-    pending = std::move(again);
-  }
-  // The tag writes itself straight behind the bytes pending.
-  SwfBitWriter& out = *pending;
-  const uint32_t before = out.GetByteCount();
+  // One writer serves every tag, its room kept from tag to tag.
+  if (!scratch || scratch->GetVersion() != version || scratch->Capacity() > kScratchKeep)
+    scratch = std::make_unique<SwfBitWriter>(version);
+  SwfBitWriter& out = *scratch;
+  out.Clear();
   tag->Write(out);
-  out.Align();
   DeleteUnlessKept(tag, keep);
   if (out.Failed()) {
     // A tag that cannot be written as it is makes the whole movie fail: nothing half-right
     // takes the target's place.
     if (failureReason.empty()) failureReason = out.FailureReason();
-    out.CutBack(before);
     return 0;
   }
-  const uint32_t written = out.GetByteCount() - before;
-  fileLength += written;
-  if (out.GetByteCount() >= kFlushSize && !Flush(false)) return 0;
-  return file.Failed() ? 0 : written;
+  const auto& bytes = out.GetBuffer();
+  pending.insert(pending.end(), bytes.begin(), bytes.end());
+  fileLength += bytes.size();
+  if (pending.size() >= kFlushSize && !Flush(false)) return 0;
+  return file.Failed() ? 0 : static_cast<uint32_t>(bytes.size());
 }
 
 uint32_t SwfMovieWriter::Close() {

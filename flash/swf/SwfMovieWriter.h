@@ -65,9 +65,9 @@ class SwfMovieWriter {
   uint32_t frameCount;
   uint32_t headerEnd;
   uint8_t version;
-  // Written bytes not yet handed to the file: the tags write themselves into it.
-  std::unique_ptr<SwfBitWriter> pending;
-  uint64_t fileLength;  // bytes written since Open, the pending ones included
+  std::unique_ptr<SwfBitWriter> scratch;  // a tag's bytes on their way to the file
+  std::vector<uint8_t> pending;           // written bytes not yet handed to the file
+  uint64_t fileLength;                    // bytes written since Open, the pending ones included
   bool open;
 };
 

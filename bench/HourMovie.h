@@ -1,7 +1,6 @@
 #pragma once
 // The one-hour stream movie the benchmarks measure (128 kbit/s MP3 at 12 fps: 43,200 frames,
 // one sound block each), and the floor they compare with: copying a file's bytes.
-#include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <cstdio>

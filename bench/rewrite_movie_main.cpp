@@ -1,7 +1,8 @@
 // One whole process reading a movie and writing it back, for timing and peak memory from
 // outside (compare.py), beside `dd conv=fsync` copying the same file:
 //   rewrite_movie --hour out.swf          writes the one-hour stream movie
-//   rewrite_movie --whole|--stream in out reads every tag first, or streams them
+//   rewrite_movie --whole|--stream in out reads every tag first, or streams them through a
+//                                         window over the file
 #include <cstdio>
 #include <cstring>
 
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   SwfReader r;
-  if (!r.ReadAllTagsFromMemory(P(argv[2]), true, 0, !stream)) return 1;
+  if (!(stream ? r.OpenStream(P(argv[2])) : r.ReadAllTagsFromMemory(P(argv[2]), true, 0, true))) return 1;
   SwfMovieWriter w;
   w.SetHeaderFrom(r.header);
   if (!w.Open(P(argv[3]), true)) return 1;

@@ -24,7 +24,6 @@ void SwfBitWriter::Align() {
   ++byteCount;
   pendingByte = 0;
   pendingBits = 0;
-  failureReason.clear();
 }
 
 void SwfBitWriter::WriteU8(uint8_t value) {
@@ -112,15 +111,24 @@ const std::vector<uint8_t>& SwfBitWriter::GetBuffer() {
   return bytes;
 }
 
-void BuildTagHeader(std::vector<uint8_t>& result, uint16_t code, uint32_t length, bool forceLong) {
-  result.clear();
-  result.reserve(6);
+namespace {
+
+// The record header's bytes into `out`; returns how many (2 or 6).
+size_t TagHeaderBytes(uint8_t (&out)[6], uint16_t code, uint32_t length, bool forceLong) {
   const bool shortForm = length <= 62 && !forceLong;
   const uint16_t first = static_cast<uint16_t>((code << 6) | (shortForm ? length : 0x3F));
-  result.push_back(static_cast<uint8_t>(first));
-  result.push_back(static_cast<uint8_t>(first >> 8));
-  if (!shortForm)
-    for (int i = 0; i < 4; ++i) result.push_back(static_cast<uint8_t>(length >> (8 * i)));
+  out[0] = static_cast<uint8_t>(first);
+  out[1] = static_cast<uint8_t>(first >> 8);
+  if (shortForm) return 2;
+  for (int i = 0; i < 4; ++i) out[2 + i] = static_cast<uint8_t>(length >> (8 * i));
+  return 6;
+}
+
+}  // namespace
+
+void BuildTagHeader(std::vector<uint8_t>& result, uint16_t code, uint32_t length, bool forceLong) {
+  uint8_t header[6];
+  result.assign(header, header + TagHeaderBytes(header, code, length, forceLong));
 }
 
 void BuildTagHeader(std::vector<uint8_t>& result, SwfTag& tag, uint32_t length, bool forceLong) {
@@ -128,7 +136,6 @@ void BuildTagHeader(std::vector<uint8_t>& result, SwfTag& tag, uint32_t length, 
 }
 
 void WriteTagHeader(SwfTag& tag, SwfBitWriter& out, uint32_t length, bool forceLong) {
-  std::vector<uint8_t> header;
-  BuildTagHeader(header, tag, length, forceLong);
-  out.WriteBytes(header);
+  uint8_t header[6];
+  out.WriteBytes(header, TagHeaderBytes(header, tag.GetTagCode(), length, forceLong));
 }

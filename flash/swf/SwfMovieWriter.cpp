@@ -11,8 +11,11 @@
 
 namespace {
 
-// Tags are gathered and handed to the file in blocks of this size.
+// Tags are gathered and handed to the file in whole blocks of this size, so that the file's
+// writes start and end on page boundaries (the kernel copies partial pages far more slowly).
 constexpr size_t kFlushSize = 256 * 1024;
+// The room a tag's bytes may keep for the next tags; a larger tag's goes with it.
+constexpr uint32_t kScratchKeep = 1024 * 1024;
 
 constexpr uint16_t kShowFrameCode = 1;
 constexpr uint16_t kFrameLabelCode = 43;
@@ -79,9 +82,9 @@ bool SwfMovieWriter::Open(const PathString& target, bool replace) {
   header.frameCount = 1;
   frameCount = 0;
 
-  SwfBitWriter scratch(4);
-  header.Write(scratch);
-  const auto& bytes = scratch.GetBuffer();
+  SwfBitWriter head(4);
+  header.Write(head);
+  const auto& bytes = head.GetBuffer();
   pending.assign(bytes.begin(), bytes.end());
   fileLength = pending.size();
   headerEnd = static_cast<uint32_t>(fileLength);
@@ -90,10 +93,11 @@ bool SwfMovieWriter::Open(const PathString& target, bool replace) {
   return true;
 }
 
-bool SwfMovieWriter::Flush() {
-  if (pending.empty()) return !file.Failed();
-  const bool ok = file.Write(pending.data(), pending.size());
-  pending.clear();
+bool SwfMovieWriter::Flush(bool all) {
+  const size_t count = all ? pending.size() : pending.size() / kFlushSize * kFlushSize;
+  if (count == 0) return !file.Failed();
+  const bool ok = file.Write(pending.data(), count);
+  pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
   return ok;
 }
 
@@ -119,20 +123,23 @@ uint32_t SwfMovieWriter::WriteTag(SwfTag* tag, bool keep) {
       labels.push_back(std::move(name));
     }
   }
-  SwfBitWriter scratch(version);
-  tag->Write(scratch);
-  if (scratch.Failed()) {
+  // One writer serves every tag, its room kept from tag to tag.
+  if (!scratch || scratch->GetVersion() != version || scratch->Capacity() > kScratchKeep)
+    scratch = std::make_unique<SwfBitWriter>(version);
+  SwfBitWriter& out = *scratch;
+  out.Clear();
+  tag->Write(out);
+  DeleteUnlessKept(tag, keep);
+  if (out.Failed()) {
     // A tag that cannot be written as it is makes the whole movie fail: nothing half-right
     // takes the target's place.
-    if (failureReason.empty()) failureReason = scratch.FailureReason();
-    DeleteUnlessKept(tag, keep);
+    if (failureReason.empty()) failureReason = out.FailureReason();
     return 0;
   }
-  const auto& bytes = scratch.GetBuffer();
+  const auto& bytes = out.GetBuffer();
   pending.insert(pending.end(), bytes.begin(), bytes.end());
   fileLength += bytes.size();
-  DeleteUnlessKept(tag, keep);
-  if (pending.size() >= kFlushSize && !Flush()) return 0;
+  if (pending.size() >= kFlushSize && !Flush(false)) return 0;
   return file.Failed() ? 0 : static_cast<uint32_t>(bytes.size());
 }
 
@@ -144,7 +151,7 @@ uint32_t SwfMovieWriter::Close() {
   if (frameCount > kMaxSwfFrameCount && failureReason.empty())
     failureReason = "the movie has more frames than its header can count";
   if (fileLength > UINT32_MAX && failureReason.empty()) failureReason = "the movie is longer than its header can count";
-  if (!Flush() || !failureReason.empty()) {
+  if (!Flush(true) || !failureReason.empty()) {
     if (failureReason.empty()) failureReason = "the movie file could not be written";
     file.Abandon();
     return 0;

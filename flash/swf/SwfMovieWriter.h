@@ -5,6 +5,7 @@
 // successful Close puts it in the target's place; a failed or abandoned movie leaves the
 // target as it was.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "framework/platform/PathString.h"
 #include "framework/platform/Signal.h"
 
+class SwfBitWriter;
 class SwfTag;
 
 // The most frames the header can count.
@@ -51,7 +53,8 @@ class SwfMovieWriter {
   Signal<uint32_t> frameWritten;
 
  private:
-  bool Flush();
+  // Hands the file the pending bytes: all of them, or only whole blocks.
+  bool Flush(bool all);
 
   std::vector<std::string> labels;  // the labels written so far, as their bytes
   std::string failureReason;
@@ -62,8 +65,9 @@ class SwfMovieWriter {
   uint32_t frameCount;
   uint32_t headerEnd;
   uint8_t version;
-  std::vector<uint8_t> pending;  // written bytes not yet handed to the file
-  uint64_t fileLength;           // bytes written since Open, the pending ones included
+  std::unique_ptr<SwfBitWriter> scratch;  // a tag's bytes on their way to the file
+  std::vector<uint8_t> pending;           // written bytes not yet handed to the file
+  uint64_t fileLength;                    // bytes written since Open, the pending ones included
   bool open;
 };
 

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 
 #include "flash/swf/ControlTags.h"
 #include "flash/swf/SwfBitWriter.h"
@@ -20,11 +22,28 @@
 
 SwfReader::SwfReader() { Reset(); }
 
-SwfReader::~SwfReader() { Close(); }
+SwfReader::~SwfReader() {
+  Close();
+  CloseStream();
+}
+
+void SwfReader::FreeBytes::operator()(uint8_t* p) const { free(p); }
+
+void SwfReader::CloseStream() {
+  if (streamFile) fclose(streamFile);
+  streamFile = nullptr;
+  streamWindow.reset();
+  streamWindowCapacity = 0;
+}
 
 void SwfReader::Reset() {
+  CloseStream();
   buffer.clear();
   buffer.shrink_to_fit();
+  window = nullptr;
+  windowBase = 0;
+  windowSize = 0;
+  inputSize = 0;
   tags.clear();
   position = 0;
   bitPosition = 0;
@@ -42,6 +61,9 @@ bool SwfReader::LoadFromWriter(SwfBitWriter& writer) {
   // Positions are 32-bit; a larger input is cut (the format cannot describe more anyway).
   const size_t size = std::min<size_t>(bytes.size(), UINT32_MAX);
   buffer.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+  inputSize = static_cast<uint32_t>(size);
+  window = buffer.data();
+  windowSize = inputSize;
   // The tags were written for the writer's version: read them the same way.
   header.version = writer.GetVersion();
   tagEnd = GetSize();
@@ -179,13 +201,18 @@ bool SwfReader::FillBuffer(uint32_t total, Next next) {
 }
 
 bool SwfReader::FinishLoad(bool checkSignature, bool parseTags) {
+  if (!streamFile) {
+    inputSize = static_cast<uint32_t>(buffer.size());
+    window = buffer.data();
+    windowSize = inputSize;
+  }
   tagEnd = GetSize();
   tagLength = tagEnd;
   position = 0;
   bitPosition = 0;
   // A header cut short is a damaged movie, not an empty one.
   const uint32_t rectAt = checkSignature ? 8 : 4;
-  const uint32_t rectBytes = GetSize() > rectAt ? (5 + 4 * (buffer[rectAt] >> 3) + 7) / 8 : 1;
+  const uint32_t rectBytes = Have(rectAt, 1) ? (5 + 4 * (At(rectAt) >> 3) + 7) / 8 : 1;
   if (GetSize() < rectAt + rectBytes + 4) return Refuse();
   header.Read(*this, checkSignature);
   frameCount = header.frameCount;
@@ -211,9 +238,21 @@ bool SwfReader::CompleteTagList(MakeEnd makeEnd) {
 
 bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignature, uint32_t byteCount,
                                       bool parseTags) {
+  return LoadFile(path, checkSignature, byteCount, parseTags, 0);
+}
+
+bool SwfReader::OpenStream(const PathString& path, uint32_t window) {
+  return LoadFile(path, true, 0, false, std::max<uint32_t>(window, 1));
+}
+
+// With `window` other than 0 (and no `byteCount`) a regular file is opened as a stream read
+// through a window of that many bytes instead of being loaded.
+bool SwfReader::LoadFile(const PathString& path, bool checkSignature, uint32_t byteCount, bool parseTags,
+                         uint32_t window) {
   Reset();
   errorCode = 0;
-  std::unique_ptr<FILE, FileCloser> f(OpenFilePath(path, "rb"));
+  // Not handed to child processes: an opened stream keeps its file open.
+  std::unique_ptr<FILE, FileCloser> f(OpenFilePath(path, "rbe"));
   if (!f) {
     errorCode = kSwfErrorCannotOpen;
     return false;
@@ -237,7 +276,8 @@ bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignatur
         return false;
       }
       TemporaryFileGuard inflated(temporary);
-      const bool ok = ReadAllTagsFromMemory(temporary, true, byteCount, parseTags);
+      // An opened stream keeps reading the inflated file after its name is gone.
+      const bool ok = LoadFile(temporary, true, byteCount, parseTags, window);
       compressed = 1;
       return ok;
     }
@@ -262,6 +302,15 @@ bool SwfReader::ReadAllTagsFromMemory(const PathString& path, bool checkSignatur
         Reset();
         errorCode = kSwfErrorTooLarge;
         return false;
+      }
+      if (window != 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        // The movie is the file's bytes as they are now; the window is filled as they are read.
+        streamFile = f.release();
+        windowBytes = window;
+        inputSize = static_cast<uint32_t>(st.st_size);
+        buffer.clear();
+        buffer.shrink_to_fit();
+        return FinishLoad(checkSignature, parseTags);
       }
       // The file's own size spares the buffer the copies of growing step by step (and the
       // peak of holding the old and the new block at once); one block more for the read
@@ -379,8 +428,8 @@ uint32_t SwfReader::ReadBits(uint16_t count, bool isSigned) {
   uint32_t value = 0;
   for (uint16_t i = 0; i < count; ++i) {
     uint32_t bit = 0;
-    if (position < GetSize()) {
-      bit = (buffer[position] >> (7 - bitPosition)) & 1u;
+    if (Have(position, 1)) {
+      bit = (At(position) >> (7 - bitPosition)) & 1u;
       if (++bitPosition > 7) {
         bitPosition = 0;
         ++position;
@@ -394,28 +443,29 @@ uint32_t SwfReader::ReadBits(uint16_t count, bool isSigned) {
 
 uint8_t SwfReader::PeekU8() {
   const uint32_t at = position + (bitPosition != 0 ? 1 : 0);
-  return at < GetSize() ? buffer[at] : 0;
+  return Have(at, 1) ? At(at) : 0;
 }
 
 uint8_t SwfReader::ReadU8() {
   AlignByte();
-  if (BytesLeft() < 1) return 0;
-  return buffer[position++];
+  if (!Have(position, 1)) return 0;
+  return At(position++);
 }
 
 uint16_t SwfReader::ReadU16() {
   AlignByte();
-  if (BytesLeft() < 2) return 0;
-  const uint16_t v = static_cast<uint16_t>(buffer[position] | (buffer[position + 1] << 8));
+  // A stream's file found shorter than it was ends the input there: the size is checked after.
+  if (!Have(position, 2) || BytesLeft() < 2) return 0;
+  const uint16_t v = static_cast<uint16_t>(At(position) | (At(position + 1) << 8));
   position += 2;
   return v;
 }
 
 uint32_t SwfReader::ReadU32() {
   AlignByte();
-  if (BytesLeft() < 4) return 0;
+  if (!Have(position, 4) || BytesLeft() < 4) return 0;
   uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | buffer[position + static_cast<uint32_t>(i)];
+  for (uint32_t i = 4; i-- > 0;) v = (v << 8) | At(position + i);
   position += 4;
   return v;
 }
@@ -424,16 +474,24 @@ std::string SwfReader::ReadStringBytes(uint32_t count) {
   AlignByte();
   std::string bytes;
   if (count > 0) {
-    const uint32_t n = std::min(count, BytesLeft());
-    bytes.assign(reinterpret_cast<const char*>(buffer.data() + position), n);
-    position += n;
+    TakeBytes(std::min(count, BytesLeft()), [&bytes](const uint8_t* from, uint32_t n) {
+      bytes.append(reinterpret_cast<const char*>(from), n);
+    });
   } else {
     // A string missing its 0 byte ends with the tag being read, never in the next tag's bytes.
     const uint32_t size = std::min(tagEnd, GetSize());
-    uint32_t end = position;
-    while (end < size && buffer[end] != 0) ++end;
-    bytes.assign(reinterpret_cast<const char*>(buffer.data() + position), end - position);
-    position = end < size ? end + 1 : end;
+    while (position < size && Have(position, 1)) {
+      const uint32_t stop = std::min(size, windowBase + windowSize);
+      const uint8_t* from = window + (position - windowBase);
+      const auto* zero = static_cast<const uint8_t*>(std::memchr(from, 0, stop - position));
+      const uint32_t n = zero ? static_cast<uint32_t>(zero - from) : stop - position;
+      bytes.append(reinterpret_cast<const char*>(from), n);
+      position += n;
+      if (zero) {
+        ++position;
+        break;
+      }
+    }
     return bytes;
   }
   if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
@@ -458,9 +516,53 @@ void SwfReader::ReadString(SwfString& out, uint32_t count, bool detectRootPath) 
 
 void SwfReader::ReadBytes(std::vector<uint8_t>& out, uint32_t count) {
   AlignByte();
-  const uint32_t n = std::min(count, BytesLeft());
-  out.insert(out.end(), buffer.begin() + position, buffer.begin() + position + n);
-  position += n;
+  TakeBytes(std::min(count, BytesLeft()), [&out](const uint8_t* from, uint32_t n) {
+    out.insert(out.end(), from, from + n);
+  });
+}
+
+template <class Append>
+void SwfReader::TakeBytes(uint32_t count, Append append) {
+  while (count > 0 && Have(position, 1)) {
+    const uint32_t n = std::min(count, windowBase + windowSize - position);
+    append(window + (position - windowBase), n);
+    position += n;
+    count -= n;
+  }
+}
+
+bool SwfReader::MoveWindow(uint32_t at, uint32_t count) {
+  if (at >= inputSize) return false;
+  // Loaded whole, the input holds every byte there is.
+  if (!streamFile) return true;
+  // The window starts at a page boundary of the file and of memory alike: the kernel copies
+  // far faster between equally aligned pages.
+  constexpr uint32_t kPage = 4096;
+  const uint32_t base = at - at % kPage;
+  const uint32_t want = std::min(std::max(windowBytes, at - base + count), inputSize - base);
+  if (want > streamWindowCapacity) {
+    const uint32_t capacity = static_cast<uint32_t>((std::max<uint64_t>(windowBytes, want) + kPage - 1) / kPage * kPage);
+    streamWindow.reset(static_cast<uint8_t*>(aligned_alloc(kPage, capacity)));
+    streamWindowCapacity = streamWindow ? capacity : 0;
+    if (!streamWindow) throw std::bad_alloc();
+  }
+  window = streamWindow.get();
+  windowBase = base;
+  size_t got = 0;
+  while (got < want) {
+    const ssize_t n = pread(fileno(streamFile), streamWindow.get() + got, want - got, static_cast<off_t>(base) + got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  windowSize = static_cast<uint32_t>(got);
+  if (got < want) {
+    // The file has shrunk (or cannot be read) since it was opened: the input ends where its
+    // bytes do, and the movie counts as cut.
+    inputSize = base + windowSize;
+    truncated = true;
+  }
+  return at < inputSize;
 }
 
 SwfTag* SwfReader::ReadNextTag() { return ReadTagFrom(*this, *this, GetSize()); }

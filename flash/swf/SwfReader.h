@@ -1,10 +1,13 @@
 #pragma once
 // The input side of the SWF object model: loading a movie (a file, a block of memory or a
-// writer's bytes) into memory, reading its tags into a tag list, and the primitive reads
-// through which every tag parses itself. Movies come from anywhere, so every read is bounded
-// by the bytes present: reads past the end give 0 and never move beyond the end.
+// writer's bytes) into memory, or opening a file to read its tags one at a time through a
+// window over it, reading its tags into a tag list, and the primitive reads through which
+// every tag parses itself. Movies come from anywhere, so every read is bounded by the bytes
+// present: reads past the end give 0 and never move beyond the end.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,9 @@ class SwfTag;
 // The largest movie the readers load (declared length included): a larger one is refused
 // rather than allocated.
 inline constexpr uint32_t kMaxSwfMovieBytes = 512u << 20;
+
+// The bytes of a file an opened stream holds at a time (OpenStream).
+inline constexpr uint32_t kSwfWindowBytes = 256 * 1024;
 
 // Reasons of a failed load (SwfReader::errorCode).
 inline constexpr uint32_t kSwfErrorCannotOpen = 1;
@@ -44,6 +50,15 @@ class SwfReader {
   // `checkSignature` the file starts with the length field.
   virtual bool ReadAllTagsFromMemory(const PathString& path, bool checkSignature, uint32_t byteCount,
                                      bool parseTags);
+  // The same as ReadAllTagsFromMemory(path, true, 0, false) without loading the file: the
+  // header is read and the file stays open (until the reader loads another movie, is reset
+  // or goes), its bytes read as they are needed through a window of `windowBytes` that moves
+  // with the reads, so that a movie of any length costs that much memory (ReadNextTag,
+  // StreamSwfTags). A "CWS" file is inflated into a temporary file as when loaded, read
+  // through the window and removed before this returns. Should the file turn out shorter
+  // than it was when opened, the reads past its new end give 0 and set `truncated`, as for a
+  // cut movie. A file that is not a regular one is loaded whole.
+  bool OpenStream(const PathString& path, uint32_t windowBytes = kSwfWindowBytes);
   // Loads a file and reads its tags in the light form: every tag a RawTag except
   // SetBackgroundColor and FrameLabel (for copying a movie through unchanged).
   virtual bool ReadAllTags(const PathString& path);
@@ -78,7 +93,7 @@ class SwfReader {
   uint32_t GetPosition() const { return position; }
   uint32_t GetBitPosition() const { return bitPosition; }
   // The bytes of the input.
-  virtual uint32_t GetSize() const { return static_cast<uint32_t>(buffer.size()); }
+  virtual uint32_t GetSize() const { return inputSize; }
   uint32_t BytesLeft() const;
   // Bytes left before the end of the tag being read (never beyond the input's end).
   uint32_t TagBytesLeft() const;
@@ -112,8 +127,8 @@ class SwfReader {
   uint32_t tagLength = 0;
   uint32_t tagEnd = 0;
   bool rootPathSeen = false;
-  // Set when a tag's record header or body runs past the end of the input (a cut movie); the
-  // loading operations then refuse the movie.
+  // Set when a tag's record header or body runs past the end of the input (a cut movie), or
+  // when an opened stream's file has shrunk; the loading operations then refuse the movie.
   bool truncated = false;
 
   // Reads a tag's record header at the position (aligned first): false, with nothing read,
@@ -128,13 +143,42 @@ class SwfReader {
   template <class Next>
   bool FillBuffer(uint32_t total, Next next);
   bool FinishLoad(bool checkSignature, bool parseTags);
+  bool LoadFile(const PathString& path, bool checkSignature, uint32_t byteCount, bool parseTags, uint32_t window);
+  // Makes the input's bytes from `at` on, `count` of them as far as the input holds them,
+  // present in the window; false when `at` is at or past the input's end.
+  bool Have(uint32_t at, uint32_t count) {
+    return (at >= windowBase && at - windowBase < windowSize && windowSize - (at - windowBase) >= count) ||
+           MoveWindow(at, count);
+  }
+  bool MoveWindow(uint32_t at, uint32_t count);
+  // Moves `count` bytes from the position on (no more than the input holds) to `append` in
+  // one or more pieces (pointer, count).
+  template <class Append>
+  void TakeBytes(uint32_t count, Append append);
+  // The input's byte at `at`, which Have has made present.
+  uint8_t At(uint32_t at) const { return window[at - windowBase]; }
+  void CloseStream();
   // Deletes the tags read and fails the load as a damaged movie.
   bool Refuse();
   // Refuses a cut movie; gives a movie without its End tag one from `makeEnd`.
   template <class MakeEnd>
   bool CompleteTagList(MakeEnd makeEnd);
 
+  // The input loaded whole.
   std::vector<uint8_t> buffer;
+  // The `windowSize` bytes of the input from `windowBase` on: the whole `buffer`, or those of
+  // an opened stream's file in `streamWindow`.
+  const uint8_t* window = nullptr;
+  uint32_t windowBase = 0;
+  uint32_t windowSize = 0;
+  uint32_t inputSize = 0;
+  FILE* streamFile = nullptr;  // the opened stream's file
+  uint32_t windowBytes = kSwfWindowBytes;
+  struct FreeBytes {
+    void operator()(uint8_t* p) const;
+  };
+  std::unique_ptr<uint8_t, FreeBytes> streamWindow;
+  uint32_t streamWindowCapacity = 0;
   uint32_t position = 0;
   uint32_t bitPosition = 0;
 };

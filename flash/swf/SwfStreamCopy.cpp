@@ -10,7 +10,7 @@ bool StreamSwfTags(SwfReader& reader, SwfMovieWriter& writer) {
   // The same tags, in the same order, as ReadTagsUntil gathers.
   const uint32_t limit = std::min(reader.tagEnd, reader.GetSize());
   bool ended = false;
-  while (!ended && reader.GetPosition() < limit) {
+  while (!ended && !reader.truncated && reader.GetPosition() < limit) {
     SwfTag* tag = reader.ReadNextTag();
     ended = tag->GetTagCode() == 0;
     writer.WriteTag(tag, false);

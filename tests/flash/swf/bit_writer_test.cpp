@@ -62,6 +62,22 @@ TEST(SwfBitWriter, AppendBitsJoinsWithoutGapAndAppendWriterAligns) {
   EXPECT_GE(c.Capacity(), 1000u);
 }
 
+// Padding a bit field never clears a failure: a writer that failed with bits pending still
+// fails the writer it joins, and that one stays failed through its own padding until cleared.
+TEST(SwfBitWriter, AFailureOutlivesPadding) {
+  SwfBitWriter failed(6), joined(6);
+  failed.WriteBits(1, 1);
+  failed.Fail("a record too long");
+  joined.AppendWriter(failed);
+  EXPECT_TRUE(failed.Failed());
+  EXPECT_EQ(joined.FailureReason(), "a record too long");
+  joined.WriteBits(1, 1);
+  joined.WriteU8(0);
+  EXPECT_TRUE(joined.Failed());
+  joined.Clear();
+  EXPECT_FALSE(joined.Failed());
+}
+
 // One encoder for every SWF string: UTF-8 from version 6, Latin-1 below, never the locale.
 TEST(SwfText, EncodesByVersion) {
   struct Case {

@@ -140,6 +140,10 @@ TEST(SwfLoading, BadFilesFailWithTheirReason) {
       EXPECT_FALSE(file.Open(PathOf(dir / c.file), true));
       EXPECT_EQ(file.errorCode, c.error);
     }
+    SwfReader stream;
+    EXPECT_FALSE(stream.OpenStream(PathOf(dir / c.file), 7));
+    EXPECT_EQ(stream.errorCode, c.error);
+    EXPECT_EQ(stream.compressed, c.compressed);
     EXPECT_TRUE(temp.Files().empty());
   }
   SwfReader memory;

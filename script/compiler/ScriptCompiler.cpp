@@ -19,7 +19,7 @@
 #include "script/grammar/ActionScriptLexer.hpp"
 #include "script/grammar/ActionScriptParser.hpp"
 #include "script/grammar/PreprocessorLexer.hpp"
-#include "script/compiler/TextInputBuffer.h"
+#include "script/grammar/TextInputBuffer.h"
 #include "toolbox/Utf8.h"
 
 // An include name is script text; the path layer takes wide paths.
@@ -96,6 +96,8 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
   PreprocessorLexer lexer(buffer);
   // A lexical error names the source being read.
   lexer.setFilename(file);
+  // Each token is done with before the next is read; its text is the lexer's.
+  lexer.ReuseTokens(true);
 
   std::string lineBuffer;
   int32_t lineCounter = 0;
@@ -201,7 +203,7 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
     } else if (includePending || definePending) {
       // Blanks, signs and strings between a directive and its operand are no script text.
     } else if (active) {
-      lineBuffer += token->getText();
+      lineBuffer += lexer.getText();
       RequireRoom(lineBuffer.size());
     }
   }

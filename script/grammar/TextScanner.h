@@ -1,0 +1,105 @@
+#pragma once
+// The base of the generated lexers. The runtime's scanner reaches every character through
+// two virtual calls, builds a new token object for every token and looks every token up in
+// an ordered map of literals. This one reads a TextInputBuffer directly where it has one,
+// matches and consumes without virtual calls (the generated rules call the final methods
+// here), finds literals in a hash table and, when asked, hands out one token object over
+// and over. What it accepts, the tokens, texts, lines, columns and errors stay the runtime's.
+#include <antlr/CharScanner.hpp>
+#include <antlr/CommonToken.hpp>
+#include <antlr/MismatchedCharException.hpp>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "script/grammar/TextInputBuffer.h"
+
+class TextScanner : public antlr::CharScanner {
+ public:
+  TextScanner(antlr::InputBuffer& input, bool caseSensitive);
+  TextScanner(antlr::InputBuffer* input, bool caseSensitive);
+  TextScanner(const antlr::LexerSharedInputState& state, bool caseSensitive);
+
+  // With `reuse`, nextToken returns the same token object each time, overwritten by the
+  // next call: for a reader that takes what it needs from a token before asking for the
+  // next one.
+  void ReuseTokens(bool reuse) { reuse_ = reuse; }
+
+  int LA(unsigned int i) final {
+    const int c = text_ ? text_->Peek(i) : inputState->getInput().LA(i);
+    return caseSensitive ? c : toLower(c);
+  }
+
+  void append(char c) final {
+    if (saveConsumedInput) text.push_back(c);
+  }
+
+  void consume() final {
+    if (inputState->guessing == 0) {
+      const int c = LA(1);
+      append(static_cast<char>(caseSensitive ? c : Raw(1)));
+      if (c == '\t') tab();
+      else ++inputState->column;
+    }
+    if (text_) text_->Advance();
+    else inputState->getInput().consume();
+  }
+
+  void match(int c) final {
+    const int la = LA(1);
+    if (la != c) throw antlr::MismatchedCharException(la, c, false, this);
+    consume();
+  }
+  void match(const antlr::BitSet& b) final {
+    const int la = LA(1);
+    if (!b.member(static_cast<unsigned int>(la)))
+      throw antlr::MismatchedCharException(la, b, false, this);
+    consume();
+  }
+  void match(const char* s) final {
+    while (*s != '\0') {
+      const int la = LA(1), c = (*s++ & 0xFF);
+      if (la != c) throw antlr::MismatchedCharException(la, c, false, this);
+      consume();
+    }
+  }
+  void match(const std::string& s) final { match(s.c_str()); }
+  void matchNot(int c) final {
+    const int la = LA(1);
+    if (la == c) throw antlr::MismatchedCharException(la, c, true, this);
+    consume();
+  }
+  void matchRange(int c1, int c2) final {
+    const int la = LA(1);
+    if (la < c1 || la > c2) throw antlr::MismatchedCharException(la, c1, c2, false, this);
+    consume();
+  }
+
+  void resetText() final {
+    text.clear();
+    inputState->tokenStartColumn = inputState->column;
+    inputState->tokenStartLine = inputState->line;
+  }
+
+  void newline() final {
+    ++inputState->line;
+    inputState->column = 1;
+  }
+
+  int testLiteralsTable(int ttype) const final;
+
+ protected:
+  antlr::RefToken makeToken(int t) final;
+
+ private:
+  int Raw(unsigned int i) { return text_ ? text_->Peek(i) : inputState->getInput().LA(i); }
+
+  // The input when it is text in memory, else null.
+  TextInputBuffer* text_;
+  bool reuse_ = false;
+  antlr::RefToken reused_;
+  // The literals table by text, filled on first use from the runtime's table.
+  mutable std::unordered_map<std::string_view, int> literalTypes_;
+  mutable bool literalsHashed_ = false;
+};

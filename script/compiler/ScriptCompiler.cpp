@@ -283,6 +283,8 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
     preprocessing = false;
     TextInputBuffer buffer(scriptText_);
     ActionScriptLexer lexer(buffer);
+    // The parser copies what it needs from each token as it reads it.
+    lexer.ReuseTokens(true);
     ActionScriptParser parser(lexer);
     return parser.Program().release();
   } catch (const antlr::RecognitionException& e) {

@@ -33,6 +33,9 @@ ScriptNode::ScriptNode(int32_t kind) : kind_(kind), children_(new ScriptNode*[4]
 ScriptNode::ScriptNode(int32_t kind, const char* text)
     : kind_(kind), text_(text ? text : ""), children_(new ScriptNode*[4]()) {}
 
+ScriptNode::ScriptNode(int32_t kind, std::string_view text)
+    : kind_(kind), text_(text), children_(new ScriptNode*[4]()) {}
+
 ScriptNode::~ScriptNode() {
   parent_ = nullptr;
   for (uint32_t i = 0; i < count_; ++i) {

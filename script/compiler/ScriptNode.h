@@ -4,6 +4,7 @@
 // What a node means follows from its kind alone.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Node kinds. The parser fills text and children as the comments say.
 enum ScriptNodeKind : int32_t {
@@ -121,6 +122,7 @@ class ScriptNode : public ScriptNodeBase {
  public:
   explicit ScriptNode(int32_t kind);
   ScriptNode(int32_t kind, const char* text);
+  ScriptNode(int32_t kind, std::string_view text);
   ScriptNode(const ScriptNode&) = delete;
   ScriptNode& operator=(const ScriptNode&) = delete;
   ~ScriptNode() override;

@@ -1,0 +1,85 @@
+#pragma once
+// The base of the generated parser. The runtime's token buffer keeps reference-counted token
+// objects in a queue and reaches them through several virtual calls for every look at the
+// next token. This one copies type, position and text of each token read into a window of
+// plain values, reads the window without virtual calls (the generated rules call the final
+// methods here) and drops what was consumed while no trial is under way. Tokens are read
+// from the lexer exactly when the runtime would read them, so errors come at the same point.
+// A token object is made only where one is asked for (errors, labels).
+#include <antlr/LLkParser.hpp>
+#include <antlr/MismatchedTokenException.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class LookaheadParser : public antlr::LLkParser {
+ public:
+  LookaheadParser(antlr::TokenBuffer& buffer, int k);
+  LookaheadParser(antlr::TokenStream& lexer, int k);
+  LookaheadParser(const antlr::ParserSharedInputState& state, int k);
+
+  int LA(unsigned int i) final { return source_ ? At(i).type : LLkParser::LA(i); }
+  antlr::RefToken LT(unsigned int i) final;
+  // Takes the next token, remembering its line and text.
+  void consume() final;
+  unsigned int mark() final;
+  void rewind(unsigned int position) final;
+
+  void match(int t) final {
+    if (LA(1) != t) {
+      throw antlr::MismatchedTokenException(getTokenNames(), getNumTokens(), LT(1), t, false,
+                                            getFilename());
+    }
+    consume();
+  }
+  void matchNot(int t) final {
+    if (LA(1) == t) {
+      throw antlr::MismatchedTokenException(getTokenNames(), getNumTokens(), LT(1), t, true,
+                                            getFilename());
+    }
+    consume();
+  }
+  void match(const antlr::BitSet& b) final {
+    if (!b.member(static_cast<unsigned int>(LA(1)))) {
+      throw antlr::MismatchedTokenException(getTokenNames(), getNumTokens(), LT(1), b, false,
+                                            getFilename());
+    }
+    consume();
+  }
+
+  // Line and column of the token `i` places ahead (from 1).
+  int LineAhead(unsigned int i);
+  int ColumnAhead(unsigned int i);
+  // Text of the token consumed last, for an action right after it was matched.
+  const std::string& LastText() const {
+    return source_ && next_ > 0 ? window_[next_ - 1].text : lastText_;
+  }
+
+ protected:
+  // Line of the token consumed last, trials included; 0 before the first.
+  int32_t lastLine_ = 0;
+
+ private:
+  struct Lexeme {
+    int type;
+    int line;
+    int column;
+    std::string text;
+  };
+
+  const Lexeme& At(unsigned int i) {
+    const size_t at = next_ + i - 1;
+    while (at >= window_.size()) Read();
+    return window_[at];
+  }
+  void Read();
+
+  // The lexer read directly, or null when the runtime's buffer is used.
+  antlr::TokenStream* source_ = nullptr;
+  // Tokens read; window_[next_] is the next one, window_[next_ - 1] the one consumed last.
+  std::vector<Lexeme> window_;
+  size_t next_ = 0;
+  unsigned int markers_ = 0;
+  std::string lastText_;
+};

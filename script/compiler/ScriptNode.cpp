@@ -28,13 +28,11 @@ void ScriptNodeBase::Release() { delete this; }
 
 ScriptNodeBase::~ScriptNodeBase() = default;
 
-ScriptNode::ScriptNode(int32_t kind) : kind_(kind), children_(new ScriptNode*[4]()) {}
+ScriptNode::ScriptNode(int32_t kind) : kind_(kind) {}
 
-ScriptNode::ScriptNode(int32_t kind, const char* text)
-    : kind_(kind), text_(text ? text : ""), children_(new ScriptNode*[4]()) {}
+ScriptNode::ScriptNode(int32_t kind, const char* text) : kind_(kind), text_(text ? text : "") {}
 
-ScriptNode::ScriptNode(int32_t kind, std::string_view text)
-    : kind_(kind), text_(text), children_(new ScriptNode*[4]()) {}
+ScriptNode::ScriptNode(int32_t kind, std::string_view text) : kind_(kind), text_(text) {}
 
 ScriptNode::~ScriptNode() {
   parent_ = nullptr;
@@ -59,6 +57,10 @@ ScriptNode* ScriptNode::GetChild(uint32_t index) const {
 }
 
 void ScriptNode::Reserve() {
+  if (!children_) {
+    children_ = new ScriptNode*[capacity_]();
+    if (count_ != capacity_) return;
+  }
   if (count_ != capacity_) return;
   const uint32_t grown = 2 * count_ + 1;
   ScriptNode** array = new ScriptNode*[grown];
@@ -115,20 +117,26 @@ int32_t ScriptNode::IndexOfChild(const ScriptNode* child) const {
 ScriptNode* ScriptNode::GetParent() const { return parent_; }
 void ScriptNode::SetParent(ScriptNode* parent) { parent_ = parent; }
 uint32_t ScriptNode::ChildCount() const { return count_; }
-ScriptNode** ScriptNode::GetChildren() const { return children_; }
+ScriptNode** ScriptNode::GetChildren() const {
+  // A node without children shows an empty array of its capacity, as one with children does.
+  if (!children_) children_ = new ScriptNode*[capacity_]();
+  return children_;
+}
 
 const char* ScriptNode::ToString() {
-  display_ = (kind_ >= 0 && kind_ < kNodeKindCount) ? kNodeKindNames[kind_] : "";
+  if (!display_) display_ = std::make_unique<std::string>();
+  std::string& display = *display_;
+  display = (kind_ >= 0 && kind_ < kNodeKindCount) ? kNodeKindNames[kind_] : "";
   if (kind_ == kNodeString) {
-    display_ += " = \"";
-    display_ += text_;
-    display_ += "\"; ";
+    display += " = \"";
+    display += text_;
+    display += "\"; ";
   } else if (!text_.empty()) {
-    display_ += " = ";
-    display_ += text_;
-    display_ += "; ";
+    display += " = ";
+    display += text_;
+    display += "; ";
   }
-  return display_.c_str();
+  return display.c_str();
 }
 
 ScriptNode* ScriptNode::Clone() const {

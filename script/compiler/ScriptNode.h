@@ -3,6 +3,7 @@
 // one text, a statement flag, a parent link and an ordered list of children that it owns.
 // What a node means follows from its kind alone.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -147,7 +148,8 @@ class ScriptNode : public ScriptNodeBase {
   ScriptNode* Clone() const override;
   ScriptNode* DeepClone() const override;
 
-  // Size of the children array (grows 4, 9, 19, 39, ...).
+  // Size of the children array (grows 4, 9, 19, 39, ...). The array is made when the first
+  // child comes.
   uint32_t Capacity() const { return capacity_; }
 
   // The line of the preprocessed text where the construct starts; 0 when unknown (a root, or
@@ -158,13 +160,15 @@ class ScriptNode : public ScriptNodeBase {
  private:
   void Reserve();
 
+  // Most nodes are leaves: a node holds no children array until it has a child, and the
+  // text ToString shows only once it is asked for.
   int32_t kind_;
   int32_t flag_ = 0;
   int32_t line_ = 0;
-  std::string text_;
-  std::string display_;
-  ScriptNode* parent_ = nullptr;
-  ScriptNode** children_;
   uint32_t count_ = 0;
   uint32_t capacity_ = 4;
+  ScriptNode* parent_ = nullptr;
+  mutable ScriptNode** children_ = nullptr;
+  std::string text_;
+  std::unique_ptr<std::string> display_;
 };

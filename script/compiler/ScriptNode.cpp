@@ -106,12 +106,12 @@ ScriptNode* ScriptNode::RemoveChild(uint32_t index) {
   return removed;
 }
 
+// The last place the child holds.
 int32_t ScriptNode::IndexOfChild(const ScriptNode* child) const {
-  int32_t found = -1;
-  for (uint32_t i = 0; i < count_; ++i) {
-    if (children_[i] == child) found = static_cast<int32_t>(i);
+  for (uint32_t i = count_; i > 0; --i) {
+    if (children_[i - 1] == child) return static_cast<int32_t>(i - 1);
   }
-  return found;
+  return -1;
 }
 
 ScriptNode* ScriptNode::GetParent() const { return parent_; }

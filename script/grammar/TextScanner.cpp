@@ -1,5 +1,21 @@
 #include "script/grammar/TextScanner.h"
 
+// A token whose text is the scanner's current text.
+class ScannedToken final : public antlr::CommonToken {
+ public:
+  explicit ScannedToken(const std::string& text) : scannerText_(text) {}
+  void Reset(int type, int line, int column) {
+    setType(type);
+    this->line = line;
+    col = column;
+  }
+  std::string getText() const override { return scannerText_; }
+  void setText(const std::string&) override {}
+
+ private:
+  const std::string& scannerText_;
+};
+
 TextScanner::TextScanner(antlr::InputBuffer& input, bool caseSensitive)
     : CharScanner(input, caseSensitive), text_(dynamic_cast<TextInputBuffer*>(&input)) {}
 
@@ -12,22 +28,32 @@ TextScanner::TextScanner(const antlr::LexerSharedInputState& state, bool caseSen
 
 int TextScanner::testLiteralsTable(int ttype) const {
   if (!getCaseSensitiveLiterals()) return CharScanner::testLiteralsTable(ttype);
-  if (!literalsHashed_) {
-    // The keys stay where the runtime's table keeps them.
-    for (const auto& [literal, type] : literals) literalTypes_.emplace(literal, type);
-    literalsHashed_ = true;
+  if (!literalsIndexed_) {
+    // The keys stay where the runtime's table keeps them. No literal is empty.
+    for (int c = 0; c < 256; ++c) {
+      firstIndex_[static_cast<size_t>(c)] = static_cast<uint32_t>(literalsByFirst_.size());
+      for (const auto& [literal, type] : literals) {
+        if (!literal.empty() && static_cast<unsigned char>(literal[0]) == c)
+          literalsByFirst_.emplace_back(literal, type);
+      }
+    }
+    firstIndex_[256] = static_cast<uint32_t>(literalsByFirst_.size());
+    literalsIndexed_ = true;
   }
-  const auto found = literalTypes_.find(std::string_view(text));
-  return found != literalTypes_.end() ? found->second : ttype;
+  if (text.empty()) return ttype;
+  const auto first = static_cast<unsigned char>(text[0]);
+  for (uint32_t i = firstIndex_[first]; i < firstIndex_[first + 1u]; ++i) {
+    if (literalsByFirst_[i].first == text) return literalsByFirst_[i].second;
+  }
+  return ttype;
 }
 
 antlr::RefToken TextScanner::makeToken(int t) {
   if (!reuse_) return CharScanner::makeToken(t);
-  if (!reused_) reused_ = tokenFactory();
-  // A token as the factory makes it: no text until the rule sets one.
-  reused_->setText(std::string());
-  reused_->setType(t);
-  reused_->setColumn(inputState->tokenStartColumn);
-  reused_->setLine(inputState->tokenStartLine);
+  if (!scanned_) {
+    scanned_ = new ScannedToken(text);
+    reused_ = antlr::RefToken(scanned_);
+  }
+  scanned_->Reset(t, inputState->tokenStartLine, inputState->tokenStartColumn);
   return reused_;
 }

@@ -9,9 +9,12 @@
 #include <antlr/CommonToken.hpp>
 #include <antlr/MismatchedCharException.hpp>
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "script/grammar/TextInputBuffer.h"
 
@@ -23,19 +26,20 @@ class TextScanner : public antlr::CharScanner {
 
   // With `reuse`, nextToken returns the same token object each time, overwritten by the
   // next call: for a reader that takes what it needs from a token before asking for the
-  // next one.
+  // next one. Its text is the scanner's own (a rule's whole match: no rule here changes or
+  // drops a part of its text), never copied.
   void ReuseTokens(bool reuse) { reuse_ = reuse; }
 
-  int LA(unsigned int i) final {
+  [[gnu::always_inline]] int LA(unsigned int i) final {
     const int c = text_ ? text_->Peek(i) : inputState->getInput().LA(i);
     return caseSensitive ? c : toLower(c);
   }
 
-  void append(char c) final {
+  [[gnu::always_inline]] void append(char c) final {
     if (saveConsumedInput) text.push_back(c);
   }
 
-  void consume() final {
+  [[gnu::always_inline]] void consume() final {
     if (inputState->guessing == 0) {
       const int c = LA(1);
       append(static_cast<char>(caseSensitive ? c : Raw(1)));
@@ -46,7 +50,7 @@ class TextScanner : public antlr::CharScanner {
     else inputState->getInput().consume();
   }
 
-  void match(int c) final {
+  [[gnu::always_inline]] void match(int c) final {
     const int la = LA(1);
     if (la != c) throw antlr::MismatchedCharException(la, c, false, this);
     consume();
@@ -65,12 +69,12 @@ class TextScanner : public antlr::CharScanner {
     }
   }
   void match(const std::string& s) final { match(s.c_str()); }
-  void matchNot(int c) final {
+  [[gnu::always_inline]] void matchNot(int c) final {
     const int la = LA(1);
     if (la == c) throw antlr::MismatchedCharException(la, c, true, this);
     consume();
   }
-  void matchRange(int c1, int c2) final {
+  [[gnu::always_inline]] void matchRange(int c1, int c2) final {
     const int la = LA(1);
     if (la < c1 || la > c2) throw antlr::MismatchedCharException(la, c1, c2, false, this);
     consume();
@@ -93,13 +97,18 @@ class TextScanner : public antlr::CharScanner {
   antlr::RefToken makeToken(int t) final;
 
  private:
-  int Raw(unsigned int i) { return text_ ? text_->Peek(i) : inputState->getInput().LA(i); }
+  [[gnu::always_inline]] int Raw(unsigned int i) { return text_ ? text_->Peek(i) : inputState->getInput().LA(i); }
 
   // The input when it is text in memory, else null.
   TextInputBuffer* text_;
   bool reuse_ = false;
+  // The token handed out over and over, and its concrete object.
   antlr::RefToken reused_;
-  // The literals table by text, filled on first use from the runtime's table.
-  mutable std::unordered_map<std::string_view, int> literalTypes_;
-  mutable bool literalsHashed_ = false;
+  class ScannedToken* scanned_ = nullptr;
+  // The literals table ordered by first character, filled on first use from the runtime's
+  // table: the literals starting with character c are literalsByFirst_[firstIndex_[c]] up to
+  // literalsByFirst_[firstIndex_[c + 1]].
+  mutable std::vector<std::pair<std::string_view, int>> literalsByFirst_;
+  mutable std::array<uint32_t, 257> firstIndex_{};
+  mutable bool literalsIndexed_ = false;
 };

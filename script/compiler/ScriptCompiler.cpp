@@ -230,7 +230,7 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
     } else if (includePending || definePending) {
       // Blanks, signs and strings between a directive and its operand are no script text.
     } else if (active) {
-      lineBuffer += lexer.getText();
+      lineBuffer += lexer.TokenText();
       RequireRoom(lineBuffer.size());
     }
   }

@@ -19,6 +19,9 @@ class TextInputBuffer final : public antlr::InputBuffer {
     return at < text_.size() ? static_cast<unsigned char>(text_[at]) : EOF;
   }
   void Advance() { ++position_; }
+  size_t Position() const { return position_; }
+  // The text from one position to another.
+  std::string_view Slice(size_t from, size_t to) const { return text_.substr(from, to - from); }
 
   void reset() override {
     InputBuffer::reset();

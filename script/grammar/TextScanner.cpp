@@ -3,17 +3,17 @@
 // A token whose text is the scanner's current text.
 class ScannedToken final : public antlr::CommonToken {
  public:
-  explicit ScannedToken(const std::string& text) : scannerText_(text) {}
+  explicit ScannedToken(const TextScanner& scanner) : scanner_(scanner) {}
   void Reset(int type, int line, int column) {
     setType(type);
     this->line = line;
     col = column;
   }
-  std::string getText() const override { return scannerText_; }
+  std::string getText() const override { return std::string(scanner_.TokenText()); }
   void setText(const std::string&) override {}
 
  private:
-  const std::string& scannerText_;
+  const TextScanner& scanner_;
 };
 
 TextScanner::TextScanner(antlr::InputBuffer& input, bool caseSensitive)
@@ -40,10 +40,11 @@ int TextScanner::testLiteralsTable(int ttype) const {
     firstIndex_[256] = static_cast<uint32_t>(literalsByFirst_.size());
     literalsIndexed_ = true;
   }
-  if (text.empty()) return ttype;
-  const auto first = static_cast<unsigned char>(text[0]);
+  const std::string_view token = TokenText();
+  if (token.empty()) return ttype;
+  const auto first = static_cast<unsigned char>(token[0]);
   for (uint32_t i = firstIndex_[first]; i < firstIndex_[first + 1u]; ++i) {
-    if (literalsByFirst_[i].first == text) return literalsByFirst_[i].second;
+    if (literalsByFirst_[i].first == token) return literalsByFirst_[i].second;
   }
   return ttype;
 }
@@ -51,7 +52,7 @@ int TextScanner::testLiteralsTable(int ttype) const {
 antlr::RefToken TextScanner::makeToken(int t) {
   if (!reuse_) return CharScanner::makeToken(t);
   if (!scanned_) {
-    scanned_ = new ScannedToken(text);
+    scanned_ = new ScannedToken(*this);
     reused_ = antlr::RefToken(scanned_);
   }
   scanned_->Reset(t, inputState->tokenStartLine, inputState->tokenStartColumn);

@@ -26,9 +26,23 @@ class TextScanner : public antlr::CharScanner {
 
   // With `reuse`, nextToken returns the same token object each time, overwritten by the
   // next call: for a reader that takes what it needs from a token before asking for the
-  // next one. Its text is the scanner's own (a rule's whole match: no rule here changes or
-  // drops a part of its text), never copied.
-  void ReuseTokens(bool reuse) { reuse_ = reuse; }
+  // next one. Its text is the scanner's own, never copied: a rule's whole match, since no
+  // rule here changes or drops a part of its text. On a TextInputBuffer that text is where
+  // it stands in the input, and consumed characters are not collected at all.
+  void ReuseTokens(bool reuse) {
+    reuse_ = reuse;
+    saveConsumedInput = !(reuse && text_);
+  }
+
+  // The text of the token read last, valid until the next one is read.
+  std::string_view TokenText() const {
+    return saveConsumedInput ? std::string_view(text) : text_->Slice(tokenStart_, text_->Position());
+  }
+  const std::string& getText() const final {
+    if (saveConsumedInput) return text;
+    tokenText_.assign(TokenText());
+    return tokenText_;
+  }
 
   [[gnu::always_inline]] int LA(unsigned int i) final {
     const int c = text_ ? text_->Peek(i) : inputState->getInput().LA(i);
@@ -82,6 +96,7 @@ class TextScanner : public antlr::CharScanner {
 
   void resetText() final {
     text.clear();
+    if (text_) tokenStart_ = text_->Position();
     inputState->tokenStartColumn = inputState->column;
     inputState->tokenStartLine = inputState->line;
   }
@@ -102,6 +117,9 @@ class TextScanner : public antlr::CharScanner {
   // The input when it is text in memory, else null.
   TextInputBuffer* text_;
   bool reuse_ = false;
+  // Where the token under way starts in a TextInputBuffer.
+  size_t tokenStart_ = 0;
+  mutable std::string tokenText_;
   // The token handed out over and over, and its concrete object.
   antlr::RefToken reused_;
   class ScannedToken* scanned_ = nullptr;

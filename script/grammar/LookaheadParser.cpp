@@ -2,17 +2,24 @@
 
 #include <antlr/CommonToken.hpp>
 
+#include "script/grammar/TextScanner.h"
+
 LookaheadParser::LookaheadParser(antlr::TokenBuffer& buffer, int k) : LLkParser(buffer, k) {}
 
 LookaheadParser::LookaheadParser(antlr::TokenStream& lexer, int k)
-    : LLkParser(lexer, k), source_(&lexer) {}
+    : LLkParser(lexer, k), source_(&lexer), scanner_(dynamic_cast<TextScanner*>(&lexer)) {}
 
 LookaheadParser::LookaheadParser(const antlr::ParserSharedInputState& state, int k)
     : LLkParser(state, k) {}
 
 void LookaheadParser::Read() {
   antlr::RefToken token = source_->nextToken();
-  window_.push_back({token->getType(), token->getLine(), token->getColumn(), token->getText()});
+  if (scanner_) {
+    window_.push_back({token->getType(), token->getLine(), token->getColumn(),
+                       std::string(scanner_->TokenText())});
+  } else {
+    window_.push_back({token->getType(), token->getLine(), token->getColumn(), token->getText()});
+  }
 }
 
 antlr::RefToken LookaheadParser::LT(unsigned int i) {
@@ -32,35 +39,14 @@ int LookaheadParser::ColumnAhead(unsigned int i) {
   return source_ ? At(i).column : LLkParser::LT(i)->getColumn();
 }
 
-void LookaheadParser::consume() {
-  if (!source_) {
-    antlr::RefToken token = LLkParser::LT(1);
-    lastLine_ = token->getLine();
-    lastText_ = token->getText();
-    LLkParser::consume();
-    return;
-  }
-  lastLine_ = At(1).line;
-  ++next_;
-  // Outside trials nothing before the token consumed last is looked at again.
-  constexpr size_t kKept = 64;
-  if (markers_ == 0 && next_ > kKept) {
-    window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(next_ - 1));
-    next_ = 1;
-  }
+void LookaheadParser::ConsumeBuffered() {
+  antlr::RefToken token = LLkParser::LT(1);
+  lastLine_ = token->getLine();
+  lastText_ = token->getText();
+  LLkParser::consume();
 }
 
-unsigned int LookaheadParser::mark() {
-  if (!source_) return LLkParser::mark();
-  ++markers_;
-  return static_cast<unsigned int>(next_);
-}
-
-void LookaheadParser::rewind(unsigned int position) {
-  if (!source_) {
-    LLkParser::rewind(position);
-    return;
-  }
-  next_ = position;
-  --markers_;
+void LookaheadParser::Forget() {
+  window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(next_ - 1));
+  next_ = 1;
 }

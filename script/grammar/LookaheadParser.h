@@ -22,9 +22,23 @@ class LookaheadParser : public antlr::LLkParser {
   int LA(unsigned int i) final { return source_ ? At(i).type : LLkParser::LA(i); }
   antlr::RefToken LT(unsigned int i) final;
   // Takes the next token, remembering its line and text.
-  void consume() final;
-  unsigned int mark() final;
-  void rewind(unsigned int position) final;
+  void consume() final {
+    if (!source_) return ConsumeBuffered();
+    lastLine_ = At(1).line;
+    ++next_;
+    // Outside trials nothing before the token consumed last is looked at again.
+    if (markers_ == 0 && next_ > kKept) Forget();
+  }
+  unsigned int mark() final {
+    if (!source_) return LLkParser::mark();
+    ++markers_;
+    return static_cast<unsigned int>(next_);
+  }
+  void rewind(unsigned int position) final {
+    if (!source_) return LLkParser::rewind(position);
+    next_ = position;
+    --markers_;
+  }
 
   void match(int t) final {
     if (LA(1) != t) {
@@ -68,15 +82,21 @@ class LookaheadParser : public antlr::LLkParser {
     std::string text;
   };
 
+  static constexpr size_t kKept = 64;
+
   const Lexeme& At(unsigned int i) {
     const size_t at = next_ + i - 1;
-    while (at >= window_.size()) Read();
+    while (at >= window_.size()) [[unlikely]] Read();
     return window_[at];
   }
   void Read();
+  void ConsumeBuffered();
+  void Forget();
 
   // The lexer read directly, or null when the runtime's buffer is used.
   antlr::TokenStream* source_ = nullptr;
+  // The same lexer when it is a TextScanner, whose token texts are read without a copy.
+  class TextScanner* scanner_ = nullptr;
   // Tokens read; window_[next_] is the next one, window_[next_ - 1] the one consumed last.
   std::vector<Lexeme> window_;
   size_t next_ = 0;

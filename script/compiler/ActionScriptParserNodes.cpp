@@ -10,6 +10,8 @@
 const char* const* const ActionScriptParser::kTokenNames = ActionScriptParser::tokenNames;
 
 std::unique_ptr<ScriptNode> ActionScriptParser::Program() {
+  // The nodes of one parse are made together and mostly released together.
+  ScriptNodeArena arena;
   nesting_ = 0;
   lastLine_ = 0;
   blockTrials_.clear();

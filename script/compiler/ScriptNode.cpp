@@ -1,6 +1,18 @@
 #include "script/compiler/ScriptNode.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define BRIVANE_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
+#define BRIVANE_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
+#else
+#define BRIVANE_POISON(address, size) ((void)(address), (void)(size))
+#define BRIVANE_UNPOISON(address, size) ((void)(address), (void)(size))
+#endif
 
 const char* const kNodeKindNames[kNodeKindCount] = {
     "NoOp",          "Array",          "Button",          "MovieClip",
@@ -24,6 +36,109 @@ const char* const kNodeKindNames[kNodeKindCount] = {
     "^=",            "delete",         "instanceof",
 };
 
+// The blocks of one arena: memory is taken in order and never handed out twice; it is all
+// given back at once when the arena is closed and nothing taken from it is still in use.
+class NodeBlocks {
+ public:
+  static constexpr size_t kBlockBytes = 64 * 1024;
+  // What a node and a children array need.
+  static constexpr size_t kAlignment = alignof(void*);
+
+  ~NodeBlocks() {
+    for (const Block& block : blocks_) BRIVANE_UNPOISON(block.bytes.get(), block.size);
+  }
+
+  void* Take(size_t bytes) {
+    bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
+    if (static_cast<size_t>(end_ - next_) < bytes) {
+      const size_t size = bytes > kBlockBytes ? bytes : kBlockBytes;
+      blocks_.push_back({std::unique_ptr<char[]>(new char[size]), size});
+      next_ = blocks_.back().bytes.get();
+      end_ = next_ + size;
+    }
+    char* taken = next_;
+    next_ += bytes;
+    ++inUse_;
+    return taken;
+  }
+
+  // Gives back what Take returned; true when the blocks are to be deleted.
+  bool Give(void* taken, size_t bytes) {
+    BRIVANE_POISON(taken, bytes);
+    return --inUse_ == 0 && !open_;
+  }
+
+  // Closes the arena; true when the blocks are to be deleted.
+  bool Close() {
+    open_ = false;
+    return inUse_ == 0;
+  }
+
+ private:
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    size_t size;
+  };
+  std::vector<Block> blocks_;
+  char* next_ = nullptr;
+  char* end_ = nullptr;
+  size_t inUse_ = 0;
+  bool open_ = true;
+};
+
+namespace {
+
+thread_local NodeBlocks* openBlocks = nullptr;
+
+// Every node and children array is preceded by a header naming the blocks it came from,
+// or null for the heap.
+constexpr size_t kHeader = sizeof(NodeBlocks*);
+static_assert(alignof(ScriptNode) <= NodeBlocks::kAlignment && kHeader % NodeBlocks::kAlignment == 0);
+
+void* AllocateNodeMemory(size_t size) {
+  NodeBlocks* blocks = openBlocks;
+  char* base = static_cast<char*>(blocks ? blocks->Take(size + kHeader) : ::operator new(size + kHeader));
+  *reinterpret_cast<NodeBlocks**>(base) = blocks;
+  return base + kHeader;
+}
+
+void FreeNodeMemory(void* memory, size_t size) {
+  if (!memory) return;
+  char* base = static_cast<char*>(memory) - kHeader;
+  NodeBlocks* blocks = *reinterpret_cast<NodeBlocks**>(base);
+  if (!blocks) {
+    ::operator delete(base);
+  } else if (blocks->Give(base, size + kHeader)) {
+    delete blocks;
+  }
+}
+
+}  // namespace
+
+ScriptNodeArena::ScriptNodeArena() : blocks_(openBlocks ? nullptr : new NodeBlocks) {
+  if (blocks_) openBlocks = blocks_;
+}
+
+ScriptNodeArena::~ScriptNodeArena() {
+  if (!blocks_) return;
+  openBlocks = nullptr;
+  if (blocks_->Close()) delete blocks_;
+}
+
+void* ScriptNode::operator new(size_t size) { return AllocateNodeMemory(size); }
+
+void ScriptNode::operator delete(void* node, size_t size) { FreeNodeMemory(node, size); }
+
+ScriptNode** ScriptNode::NewChildren(uint32_t capacity) {
+  auto** children = static_cast<ScriptNode**>(AllocateNodeMemory(capacity * sizeof(ScriptNode*)));
+  std::memset(children, 0, capacity * sizeof(ScriptNode*));
+  return children;
+}
+
+void ScriptNode::DeleteChildren(ScriptNode** children, uint32_t capacity) {
+  FreeNodeMemory(children, capacity * sizeof(ScriptNode*));
+}
+
 void ScriptNodeBase::Release() { delete this; }
 
 ScriptNodeBase::~ScriptNodeBase() = default;
@@ -39,7 +154,7 @@ ScriptNode::~ScriptNode() {
   for (uint32_t i = 0; i < count_; ++i) {
     if (children_[i]) children_[i]->Release();
   }
-  delete[] children_;
+  DeleteChildren(children_, capacity_);
   children_ = nullptr;
   count_ = 0;
   capacity_ = 0;
@@ -58,14 +173,14 @@ ScriptNode* ScriptNode::GetChild(uint32_t index) const {
 
 void ScriptNode::Reserve() {
   if (!children_) {
-    children_ = new ScriptNode*[capacity_]();
+    children_ = NewChildren(capacity_);
     if (count_ != capacity_) return;
   }
   if (count_ != capacity_) return;
   const uint32_t grown = 2 * count_ + 1;
-  ScriptNode** array = new ScriptNode*[grown];
+  ScriptNode** array = NewChildren(grown);
   for (uint32_t i = 0; i < count_; ++i) array[i] = children_[i];
-  delete[] children_;
+  DeleteChildren(children_, capacity_);
   children_ = array;
   capacity_ = grown;
 }
@@ -119,7 +234,7 @@ void ScriptNode::SetParent(ScriptNode* parent) { parent_ = parent; }
 uint32_t ScriptNode::ChildCount() const { return count_; }
 ScriptNode** ScriptNode::GetChildren() const {
   // A node without children shows an empty array of its capacity, as one with children does.
-  if (!children_) children_ = new ScriptNode*[capacity_]();
+  if (!children_) children_ = NewChildren(capacity_);
   return children_;
 }
 

@@ -121,6 +121,11 @@ class ScriptNodeBase {
 
 class ScriptNode : public ScriptNodeBase {
  public:
+  // Nodes and their children arrays come from the thread's open ScriptNodeArena, if any,
+  // else from the heap; either way a node is released as any other.
+  static void* operator new(size_t size);
+  static void operator delete(void* node, size_t size);
+
   explicit ScriptNode(int32_t kind);
   ScriptNode(int32_t kind, const char* text);
   ScriptNode(int32_t kind, std::string_view text);
@@ -160,6 +165,9 @@ class ScriptNode : public ScriptNodeBase {
  private:
   void Reserve();
 
+  static ScriptNode** NewChildren(uint32_t capacity);
+  static void DeleteChildren(ScriptNode** children, uint32_t capacity);
+
   // Most nodes are leaves: a node holds no children array until it has a child, and the
   // text ToString shows only once it is asked for.
   int32_t kind_;
@@ -171,4 +179,22 @@ class ScriptNode : public ScriptNodeBase {
   mutable ScriptNode** children_ = nullptr;
   std::string text_;
   std::unique_ptr<std::string> display_;
+};
+
+// While an arena is open on a thread, the nodes made on that thread and their children
+// arrays are carved one after another from large shared blocks instead of one heap block
+// each: a parse makes tens of thousands of nodes. The blocks are freed together once the
+// arena is closed and the last of its nodes is released, whenever and wherever that is: a
+// tree may outlive its arena and mix with nodes from the heap. The nodes of one arena must
+// not be made or released on two threads at once (a tree is not shared by threads anyway).
+// An arena opened while another is open on the thread leaves the outer one in use.
+class ScriptNodeArena {
+ public:
+  ScriptNodeArena();
+  ~ScriptNodeArena();
+  ScriptNodeArena(const ScriptNodeArena&) = delete;
+  ScriptNodeArena& operator=(const ScriptNodeArena&) = delete;
+
+ private:
+  class NodeBlocks* blocks_;  // null when an outer arena stays in use
 };

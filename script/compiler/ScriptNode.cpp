@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -145,9 +147,33 @@ ScriptNodeBase::~ScriptNodeBase() = default;
 
 ScriptNode::ScriptNode(int32_t kind) : kind_(kind) {}
 
-ScriptNode::ScriptNode(int32_t kind, const char* text) : kind_(kind), text_(text ? text : "") {}
+namespace {
 
-ScriptNode::ScriptNode(int32_t kind, std::string_view text) : kind_(kind), text_(text) {}
+// A node's own copy of a text, null for the empty one.
+char* CopyText(std::string_view text) {
+  if (text.empty()) return nullptr;
+  char* copy = static_cast<char*>(AllocateNodeMemory(text.size() + 1));
+  std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  return copy;
+}
+
+void FreeText(char* text) {
+  if (text) FreeNodeMemory(text, std::strlen(text) + 1);
+}
+
+// What ToString showed last, per node of this thread.
+std::unordered_map<const ScriptNode*, std::string>& ShownTexts() {
+  thread_local std::unordered_map<const ScriptNode*, std::string> shown;
+  return shown;
+}
+
+}  // namespace
+
+ScriptNode::ScriptNode(int32_t kind, const char* text)
+    : kind_(kind), text_(CopyText(text ? text : "")) {}
+
+ScriptNode::ScriptNode(int32_t kind, std::string_view text) : kind_(kind), text_(CopyText(text)) {}
 
 ScriptNode::~ScriptNode() {
   parent_ = nullptr;
@@ -156,14 +182,23 @@ ScriptNode::~ScriptNode() {
   }
   DeleteChildren(children_, capacity_);
   children_ = nullptr;
+  FreeText(text_);
+  text_ = nullptr;
+  if (shown_) ShownTexts().erase(this);
   count_ = 0;
   capacity_ = 0;
 }
 
 int32_t ScriptNode::GetKind() const { return kind_; }
 void ScriptNode::SetKind(int32_t kind) { kind_ = kind; }
-const char* ScriptNode::GetText() const { return text_.c_str(); }
-void ScriptNode::SetText(const char* text) { text_ = text ? text : ""; }
+const char* ScriptNode::GetText() const { return text_ ? text_ : ""; }
+
+void ScriptNode::SetText(const char* text) {
+  // The new text may be the old one.
+  char* former = text_;
+  text_ = CopyText(text ? text : "");
+  FreeText(former);
+}
 int32_t ScriptNode::GetFlag() const { return flag_; }
 void ScriptNode::SetFlag(int32_t flag) { flag_ = flag; }
 
@@ -239,23 +274,24 @@ ScriptNode** ScriptNode::GetChildren() const {
 }
 
 const char* ScriptNode::ToString() {
-  if (!display_) display_ = std::make_unique<std::string>();
-  std::string& display = *display_;
+  std::string& display = ShownTexts()[this];
+  shown_ = true;
+  const std::string_view text = GetText();
   display = (kind_ >= 0 && kind_ < kNodeKindCount) ? kNodeKindNames[kind_] : "";
   if (kind_ == kNodeString) {
     display += " = \"";
-    display += text_;
+    display += text;
     display += "\"; ";
-  } else if (!text_.empty()) {
+  } else if (!text.empty()) {
     display += " = ";
-    display += text_;
+    display += text;
     display += "; ";
   }
   return display.c_str();
 }
 
 ScriptNode* ScriptNode::Clone() const {
-  ScriptNode* copy = new ScriptNode(kind_, text_.c_str());
+  ScriptNode* copy = new ScriptNode(kind_, GetText());
   copy->line_ = line_;
   return copy;
 }

@@ -168,17 +168,19 @@ class ScriptNode : public ScriptNodeBase {
   static ScriptNode** NewChildren(uint32_t capacity);
   static void DeleteChildren(ScriptNode** children, uint32_t capacity);
 
-  // Most nodes are leaves: a node holds no children array until it has a child, and the
-  // text ToString shows only once it is asked for.
+  // A parse makes many nodes, most of them leaves and many without text: a node holds no
+  // children array until it has a child, its text is a string of its own only when not
+  // empty (made where the node is), and what ToString shows is kept aside, made only when
+  // asked for.
   int32_t kind_;
   int32_t flag_ = 0;
   int32_t line_ = 0;
   uint32_t count_ = 0;
   uint32_t capacity_ = 4;
+  bool shown_ = false;  // ToString kept a text for this node
   ScriptNode* parent_ = nullptr;
   mutable ScriptNode** children_ = nullptr;
-  std::string text_;
-  std::unique_ptr<std::string> display_;
+  char* text_ = nullptr;  // null for the empty text
 };
 
 // While an arena is open on a thread, the nodes made on that thread and their children

@@ -149,9 +149,30 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
     lineBuffer.clear();
   };
 
+  // The tokens that end a line or take part in a directive; every other token outside a
+  // directive is script text.
+  const auto structural = [](int type) {
+    switch (type) {
+      case antlr::Token::EOF_TYPE: case Token::ML_COMMENT: case Token::SL_COMMENT:
+      case Token::NEWLINE: case Token::INCLUDE: case Token::DEFINE: case Token::IFDEF:
+      case Token::IFNDEF: case Token::ELSE: case Token::ENDIF:
+        return true;
+      default:
+        return false;
+    }
+  };
+
   for (;;) {
     antlr::RefToken token = lexer.nextToken();
     const int type = token->getType();
+    if (!structural(type) && !includePending && !definePending && !ifdefPending &&
+        !ifndefPending) {
+      if (active) {
+        lineBuffer += lexer.TokenText();
+        RequireRoom(lineBuffer.size());
+      }
+      continue;
+    }
     if (type == antlr::Token::EOF_TYPE) {
       if (!lineBuffer.empty()) AppendLine(fileIndex, ++lineCounter, lineBuffer);
       return;

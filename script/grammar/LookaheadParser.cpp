@@ -39,6 +39,16 @@ int LookaheadParser::ColumnAhead(unsigned int i) {
   return source_ ? At(i).column : LLkParser::LT(i)->getColumn();
 }
 
+void LookaheadParser::Mismatch(int expected, bool inverted) {
+  throw antlr::MismatchedTokenException(getTokenNames(), getNumTokens(), LT(1), expected,
+                                        inverted, getFilename());
+}
+
+void LookaheadParser::Mismatch(const antlr::BitSet& expected) {
+  throw antlr::MismatchedTokenException(getTokenNames(), getNumTokens(), LT(1), expected, false,
+                                        getFilename());
+}
+
 void LookaheadParser::ConsumeBuffered() {
   antlr::RefToken token = LLkParser::LT(1);
   lastLine_ = token->getLine();

@@ -41,24 +41,15 @@ class LookaheadParser : public antlr::LLkParser {
   }
 
   void match(int t) final {
-    if (LA(1) != t) {
-      throw antlr::MismatchedTokenException(getTokenNames(), getNumTokens(), LT(1), t, false,
-                                            getFilename());
-    }
+    if (LA(1) != t) [[unlikely]] Mismatch(t, false);
     consume();
   }
   void matchNot(int t) final {
-    if (LA(1) == t) {
-      throw antlr::MismatchedTokenException(getTokenNames(), getNumTokens(), LT(1), t, true,
-                                            getFilename());
-    }
+    if (LA(1) == t) [[unlikely]] Mismatch(t, true);
     consume();
   }
   void match(const antlr::BitSet& b) final {
-    if (!b.member(static_cast<unsigned int>(LA(1)))) {
-      throw antlr::MismatchedTokenException(getTokenNames(), getNumTokens(), LT(1), b, false,
-                                            getFilename());
-    }
+    if (!b.member(static_cast<unsigned int>(LA(1)))) [[unlikely]] Mismatch(b);
     consume();
   }
 
@@ -90,6 +81,8 @@ class LookaheadParser : public antlr::LLkParser {
     return window_[at];
   }
   void Read();
+  [[noreturn, gnu::noinline]] void Mismatch(int expected, bool inverted);
+  [[noreturn, gnu::noinline]] void Mismatch(const antlr::BitSet& expected);
   void ConsumeBuffered();
   void Forget();
 

@@ -1,20 +1,6 @@
 #include "script/grammar/TextScanner.h"
 
-// A token whose text is the scanner's current text.
-class ScannedToken final : public antlr::CommonToken {
- public:
-  explicit ScannedToken(const TextScanner& scanner) : scanner_(scanner) {}
-  void Reset(int type, int line, int column) {
-    setType(type);
-    this->line = line;
-    col = column;
-  }
-  std::string getText() const override { return std::string(scanner_.TokenText()); }
-  void setText(const std::string&) override {}
-
- private:
-  const TextScanner& scanner_;
-};
+std::string ScannedToken::getText() const { return std::string(scanner_.TokenText()); }
 
 TextScanner::TextScanner(antlr::InputBuffer& input, bool caseSensitive)
     : CharScanner(input, caseSensitive), text_(dynamic_cast<TextInputBuffer*>(&input)) {}
@@ -49,7 +35,7 @@ int TextScanner::testLiteralsTable(int ttype) const {
   return ttype;
 }
 
-antlr::RefToken TextScanner::makeToken(int t) {
+antlr::RefToken TextScanner::MakeToken(int t) {
   if (!reuse_) return CharScanner::makeToken(t);
   if (!scanned_) {
     scanned_ = new ScannedToken(*this);

@@ -18,6 +18,24 @@
 
 #include "script/grammar/TextInputBuffer.h"
 
+class TextScanner;
+
+// The token a TextScanner hands out over and over: its text is the scanner's current text.
+class ScannedToken final : public antlr::CommonToken {
+ public:
+  explicit ScannedToken(const TextScanner& scanner) : scanner_(scanner) {}
+  void Reset(int type, int line, int column) {
+    setType(type);
+    this->line = line;
+    col = column;
+  }
+  std::string getText() const override;
+  void setText(const std::string&) override {}
+
+ private:
+  const TextScanner& scanner_;
+};
+
 class TextScanner : public antlr::CharScanner {
  public:
   TextScanner(antlr::InputBuffer& input, bool caseSensitive);
@@ -109,9 +127,14 @@ class TextScanner : public antlr::CharScanner {
   int testLiteralsTable(int ttype) const final;
 
  protected:
-  antlr::RefToken makeToken(int t) final;
+  antlr::RefToken makeToken(int t) final {
+    if (!reuse_ || !scanned_) return MakeToken(t);
+    scanned_->Reset(t, inputState->tokenStartLine, inputState->tokenStartColumn);
+    return reused_;
+  }
 
  private:
+  antlr::RefToken MakeToken(int t);
   [[gnu::always_inline]] int Raw(unsigned int i) { return text_ ? text_->Peek(i) : inputState->getInput().LA(i); }
 
   // The input when it is text in memory, else null.
@@ -122,7 +145,7 @@ class TextScanner : public antlr::CharScanner {
   mutable std::string tokenText_;
   // The token handed out over and over, and its concrete object.
   antlr::RefToken reused_;
-  class ScannedToken* scanned_ = nullptr;
+  ScannedToken* scanned_ = nullptr;
   // The literals table ordered by first character, filled on first use from the runtime's
   // table: the literals starting with character c are literalsByFirst_[firstIndex_[c]] up to
   // literalsByFirst_[firstIndex_[c + 1]].

@@ -14,18 +14,20 @@ LookaheadParser::LookaheadParser(const antlr::ParserSharedInputState& state, int
 
 void LookaheadParser::Read() {
   antlr::RefToken token = source_->nextToken();
-  if (scanner_) {
-    window_.push_back({token->getType(), token->getLine(), token->getColumn(),
-                       std::string(scanner_->TokenText())});
+  std::string_view text;
+  if (scanner_ && scanner_->TextsStayPut()) {
+    text = scanner_->TokenText();
   } else {
-    window_.push_back({token->getType(), token->getLine(), token->getColumn(), token->getText()});
+    texts_.push_back(std::make_unique<std::string>(token->getText()));
+    text = *texts_.back();
   }
+  window_.push_back({token->getType(), token->getLine(), token->getColumn(), text});
 }
 
 antlr::RefToken LookaheadParser::LT(unsigned int i) {
   if (!source_) return LLkParser::LT(i);
   const Lexeme& lexeme = At(i);
-  antlr::RefToken token(new antlr::CommonToken(lexeme.type, lexeme.text));
+  antlr::RefToken token(new antlr::CommonToken(lexeme.type, std::string(lexeme.text)));
   token->setLine(lexeme.line);
   token->setColumn(lexeme.column);
   return token;

@@ -10,7 +10,9 @@
 #include <antlr/MismatchedTokenException.hpp>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class LookaheadParser : public antlr::LLkParser {
@@ -57,8 +59,8 @@ class LookaheadParser : public antlr::LLkParser {
   int LineAhead(unsigned int i);
   int ColumnAhead(unsigned int i);
   // Text of the token consumed last, for an action right after it was matched.
-  const std::string& LastText() const {
-    return source_ && next_ > 0 ? window_[next_ - 1].text : lastText_;
+  std::string_view LastText() const {
+    return source_ && next_ > 0 ? window_[next_ - 1].text : std::string_view(lastText_);
   }
 
  protected:
@@ -66,11 +68,13 @@ class LookaheadParser : public antlr::LLkParser {
   int32_t lastLine_ = 0;
 
  private:
+  // A token's text stays where the lexer's input holds it when the lexer can say so, else
+  // in texts_.
   struct Lexeme {
     int type;
     int line;
     int column;
-    std::string text;
+    std::string_view text;
   };
 
   static constexpr size_t kKept = 64;
@@ -95,4 +99,5 @@ class LookaheadParser : public antlr::LLkParser {
   size_t next_ = 0;
   unsigned int markers_ = 0;
   std::string lastText_;
+  std::vector<std::unique_ptr<std::string>> texts_;
 };

@@ -21,7 +21,9 @@ class TextInputBuffer final : public antlr::InputBuffer {
   void Advance() { ++position_; }
   size_t Position() const { return position_; }
   // The text from one position to another.
-  std::string_view Slice(size_t from, size_t to) const { return text_.substr(from, to - from); }
+  std::string_view Slice(size_t from, size_t to) const {
+    return std::string_view(text_.data() + from, to - from);
+  }
 
   void reset() override {
     InputBuffer::reset();

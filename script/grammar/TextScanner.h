@@ -52,7 +52,9 @@ class TextScanner : public antlr::CharScanner {
     saveConsumedInput = !(reuse && text_);
   }
 
-  // The text of the token read last, valid until the next one is read.
+  // The text of the token read last, valid until the next one is read, or for as long as
+  // the input text lives when TextsStayPut.
+  bool TextsStayPut() const { return !saveConsumedInput; }
   std::string_view TokenText() const {
     return saveConsumedInput ? std::string_view(text) : text_->Slice(tokenStart_, text_->Position());
   }

@@ -95,11 +95,13 @@ thread_local NodeBlocks* openBlocks = nullptr;
 // Every node and children array is preceded by a header naming the blocks it came from,
 // or null for the heap.
 constexpr size_t kHeader = sizeof(NodeBlocks*);
-static_assert(alignof(ScriptNode) <= NodeBlocks::kAlignment && kHeader % NodeBlocks::kAlignment == 0);
+static_assert(alignof(ScriptNode) <= NodeBlocks::kAlignment &&
+              kHeader % NodeBlocks::kAlignment == 0);
 
 void* AllocateNodeMemory(size_t size) {
   NodeBlocks* blocks = openBlocks;
-  char* base = static_cast<char*>(blocks ? blocks->Take(size + kHeader) : ::operator new(size + kHeader));
+  char* base = static_cast<char*>(blocks ? blocks->Take(size + kHeader)
+                                         : ::operator new(size + kHeader));
   *reinterpret_cast<NodeBlocks**>(base) = blocks;
   return base + kHeader;
 }

@@ -21,10 +21,12 @@ class LookaheadParser : public antlr::LLkParser {
   LookaheadParser(antlr::TokenStream& lexer, int k);
   LookaheadParser(const antlr::ParserSharedInputState& state, int k);
 
-  int LA(unsigned int i) final { return source_ ? At(i).type : LLkParser::LA(i); }
+  [[gnu::always_inline]] int LA(unsigned int i) final {
+    return source_ ? At(i).type : LLkParser::LA(i);
+  }
   antlr::RefToken LT(unsigned int i) final;
   // Takes the next token, remembering its line and text.
-  void consume() final {
+  [[gnu::always_inline]] void consume() final {
     if (!source_) return ConsumeBuffered();
     lastLine_ = At(1).line;
     ++next_;
@@ -42,15 +44,15 @@ class LookaheadParser : public antlr::LLkParser {
     --markers_;
   }
 
-  void match(int t) final {
+  [[gnu::always_inline]] void match(int t) final {
     if (LA(1) != t) [[unlikely]] Mismatch(t, false);
     consume();
   }
-  void matchNot(int t) final {
+  [[gnu::always_inline]] void matchNot(int t) final {
     if (LA(1) == t) [[unlikely]] Mismatch(t, true);
     consume();
   }
-  void match(const antlr::BitSet& b) final {
+  [[gnu::always_inline]] void match(const antlr::BitSet& b) final {
     if (!b.member(static_cast<unsigned int>(LA(1)))) [[unlikely]] Mismatch(b);
     consume();
   }
@@ -79,7 +81,7 @@ class LookaheadParser : public antlr::LLkParser {
 
   static constexpr size_t kKept = 64;
 
-  const Lexeme& At(unsigned int i) {
+  [[gnu::always_inline]] const Lexeme& At(unsigned int i) {
     const size_t at = next_ + i - 1;
     while (at >= window_.size()) [[unlikely]] Read();
     return window_[at];

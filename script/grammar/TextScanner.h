@@ -3,8 +3,10 @@
 // two virtual calls, builds a new token object for every token and looks every token up in
 // an ordered map of literals. This one reads a TextInputBuffer directly where it has one,
 // matches and consumes without virtual calls (the generated rules call the final methods
-// here), finds literals in a hash table and, when asked, hands out one token object over
-// and over. What it accepts, the tokens, texts, lines, columns and errors stay the runtime's.
+// here), finds literals among the few that start with the token's first character and,
+// when asked, hands out one token object over and over and takes token texts where they
+// stand in the input. What it accepts, the tokens, texts, lines, columns and errors stay
+// the runtime's.
 #include <antlr/CharScanner.hpp>
 #include <antlr/CommonToken.hpp>
 #include <antlr/MismatchedCharException.hpp>
@@ -42,11 +44,12 @@ class TextScanner : public antlr::CharScanner {
   TextScanner(antlr::InputBuffer* input, bool caseSensitive);
   TextScanner(const antlr::LexerSharedInputState& state, bool caseSensitive);
 
-  // With `reuse`, nextToken returns the same token object each time, overwritten by the
-  // next call: for a reader that takes what it needs from a token before asking for the
-  // next one. Its text is the scanner's own, never copied: a rule's whole match, since no
-  // rule here changes or drops a part of its text. On a TextInputBuffer that text is where
-  // it stands in the input, and consumed characters are not collected at all.
+  // With `reuse`, nextToken returns the same token object each time (not one from the
+  // token factory), overwritten by the next call: for a reader that takes what it needs
+  // from a token before asking for the next one, and keeps none beyond the scanner. Its
+  // text is the scanner's own, never copied: a rule's whole match, since no rule here
+  // changes or drops a part of its text. On a TextInputBuffer that text is where it stands
+  // in the input, and consumed characters are not collected at all.
   void ReuseTokens(bool reuse) {
     reuse_ = reuse;
     saveConsumedInput = !(reuse && text_);
@@ -56,7 +59,8 @@ class TextScanner : public antlr::CharScanner {
   // the input text lives when TextsStayPut.
   bool TextsStayPut() const { return !saveConsumedInput; }
   std::string_view TokenText() const {
-    return saveConsumedInput ? std::string_view(text) : text_->Slice(tokenStart_, text_->Position());
+    return saveConsumedInput ? std::string_view(text)
+                             : text_->Slice(tokenStart_, text_->Position());
   }
   const std::string& getText() const final {
     if (saveConsumedInput) return text;
@@ -137,7 +141,9 @@ class TextScanner : public antlr::CharScanner {
 
  private:
   antlr::RefToken MakeToken(int t);
-  [[gnu::always_inline]] int Raw(unsigned int i) { return text_ ? text_->Peek(i) : inputState->getInput().LA(i); }
+  [[gnu::always_inline]] int Raw(unsigned int i) {
+    return text_ ? text_->Peek(i) : inputState->getInput().LA(i);
+  }
 
   // The input when it is text in memory, else null.
   TextInputBuffer* text_;

@@ -158,7 +158,8 @@ TEST(ScriptNode, ArenaNodesLiveOnAfterTheArena) {
   {
     ScriptNodeArena arena;
     first.reset(new ScriptNode(kNodeList));
-    for (int i = 0; i < 12; ++i) first->AddChild(new ScriptNode(kNodeNumber, std::to_string(i).c_str()));
+    for (int i = 0; i < 12; ++i)
+      first->AddChild(new ScriptNode(kNodeNumber, std::to_string(i).c_str()));
     {
       ScriptNodeArena nested;
       first->AddChild(new ScriptNode(kNodeIdentifier, "nested"));

@@ -241,8 +241,8 @@ uint32_t ScriptNode::AddChild(ScriptNode* child) {
 bool ScriptNode::InsertChild(uint32_t index, ScriptNode* child) {
   if (index >= count_) return false;
   Reserve();
+  std::memmove(children_ + index + 1, children_ + index, (count_ - index) * sizeof(ScriptNode*));
   ++count_;
-  for (uint32_t i = count_ - 1; i > index; --i) children_[i] = children_[i - 1];
   if (child) child->SetParent(this);
   children_[index] = child;
   return true;
@@ -252,7 +252,8 @@ ScriptNode* ScriptNode::RemoveChild(uint32_t index) {
   if (index >= count_) return nullptr;
   ScriptNode* removed = children_[index];
   if (removed) removed->SetParent(nullptr);
-  for (uint32_t i = index; i + 1 < count_; ++i) children_[i] = children_[i + 1];
+  std::memmove(children_ + index, children_ + index + 1,
+               (count_ - index - 1) * sizeof(ScriptNode*));
   children_[count_ - 1] = nullptr;
   --count_;
   return removed;

@@ -35,6 +35,15 @@ int TextScanner::testLiteralsTable(int ttype) const {
   return ttype;
 }
 
+// Every character of the string, as the runtime compares them.
+void TextScanner::match(const std::string& s) {
+  for (const char ch : s) {
+    const int la = LA(1), c = (ch & 0xFF);
+    if (la != c) throw antlr::MismatchedCharException(la, c, false, this);
+    consume();
+  }
+}
+
 antlr::RefToken TextScanner::MakeToken(int t) {
   if (!reuse_) return CharScanner::makeToken(t);
   if (!scanned_) {

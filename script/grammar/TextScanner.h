@@ -99,8 +99,14 @@ class TextScanner : public antlr::CharScanner {
       throw antlr::MismatchedCharException(la, b, false, this);
     consume();
   }
-  void match(const char* s) final { MatchAll(std::string_view(s)); }
-  void match(const std::string& s) final { MatchAll(s); }
+  void match(const char* s) final {
+    while (*s != '\0') {
+      const int la = LA(1), c = (*s++ & 0xFF);
+      if (la != c) throw antlr::MismatchedCharException(la, c, false, this);
+      consume();
+    }
+  }
+  void match(const std::string& s) final;
   [[gnu::always_inline]] void matchNot(int c) final {
     const int la = LA(1);
     if (la == c) throw antlr::MismatchedCharException(la, c, true, this);
@@ -135,13 +141,6 @@ class TextScanner : public antlr::CharScanner {
 
  private:
   antlr::RefToken MakeToken(int t);
-  void MatchAll(std::string_view s) {
-    for (const char ch : s) {
-      const int la = LA(1), c = (ch & 0xFF);
-      if (la != c) throw antlr::MismatchedCharException(la, c, false, this);
-      consume();
-    }
-  }
   [[gnu::always_inline]] int Raw(unsigned int i) {
     return text_ ? text_->Peek(i) : inputState->getInput().LA(i);
   }

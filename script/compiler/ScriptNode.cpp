@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <unordered_map>
@@ -164,10 +165,15 @@ void FreeText(char* text) {
   if (text) FreeNodeMemory(text, std::strlen(text) + 1);
 }
 
-// What ToString showed last, per node of this thread.
+// What ToString showed last, per node, for any thread. Never destroyed: a node may be
+// released while the program ends.
+std::mutex& ShownLock() {
+  static auto* lock = new std::mutex;
+  return *lock;
+}
 std::unordered_map<const ScriptNode*, std::string>& ShownTexts() {
-  thread_local std::unordered_map<const ScriptNode*, std::string> shown;
-  return shown;
+  static auto* shown = new std::unordered_map<const ScriptNode*, std::string>;
+  return *shown;
 }
 
 }  // namespace
@@ -186,7 +192,10 @@ ScriptNode::~ScriptNode() {
   children_ = nullptr;
   FreeText(text_);
   text_ = nullptr;
-  if (shown_) ShownTexts().erase(this);
+  if (shown_) {
+    const std::lock_guard<std::mutex> hold(ShownLock());
+    ShownTexts().erase(this);
+  }
   count_ = 0;
   capacity_ = 0;
 }
@@ -277,6 +286,7 @@ ScriptNode** ScriptNode::GetChildren() const {
 }
 
 const char* ScriptNode::ToString() {
+  const std::lock_guard<std::mutex> hold(ShownLock());
   std::string& display = ShownTexts()[this];
   shown_ = true;
   const std::string_view text = GetText();

@@ -12,27 +12,20 @@ TextScanner::TextScanner(const antlr::LexerSharedInputState& state, bool caseSen
     : CharScanner(state, caseSensitive),
       text_(dynamic_cast<TextInputBuffer*>(&inputState->getInput())) {}
 
-int TextScanner::testLiteralsTable(int ttype) const {
+int TextScanner::IndexLiterals(int ttype) const {
+  // Literals that ignore case are left to the runtime's own test.
   if (!getCaseSensitiveLiterals()) return CharScanner::testLiteralsTable(ttype);
-  if (!literalsIndexed_) {
-    // The keys stay where the runtime's table keeps them. No literal is empty.
-    for (int c = 0; c < 256; ++c) {
-      firstIndex_[static_cast<size_t>(c)] = static_cast<uint32_t>(literalsByFirst_.size());
-      for (const auto& [literal, type] : literals) {
-        if (!literal.empty() && static_cast<unsigned char>(literal[0]) == c)
-          literalsByFirst_.emplace_back(literal, type);
-      }
+  // The keys stay where the runtime's table keeps them. No literal is empty.
+  for (int c = 0; c < 256; ++c) {
+    firstIndex_[static_cast<size_t>(c)] = static_cast<uint32_t>(literalsByFirst_.size());
+    for (const auto& [literal, type] : literals) {
+      if (!literal.empty() && static_cast<unsigned char>(literal[0]) == c)
+        literalsByFirst_.emplace_back(literal, type);
     }
-    firstIndex_[256] = static_cast<uint32_t>(literalsByFirst_.size());
-    literalsIndexed_ = true;
   }
-  const std::string_view token = TokenText();
-  if (token.empty()) return ttype;
-  const auto first = static_cast<unsigned char>(token[0]);
-  for (uint32_t i = firstIndex_[first]; i < firstIndex_[first + 1u]; ++i) {
-    if (literalsByFirst_[i].first == token) return literalsByFirst_[i].second;
-  }
-  return ttype;
+  firstIndex_[256] = static_cast<uint32_t>(literalsByFirst_.size());
+  literalsIndexed_ = true;
+  return testLiteralsTable(ttype);
 }
 
 // Every character of the string, as the runtime compares them.

@@ -130,7 +130,16 @@ class TextScanner : public antlr::CharScanner {
     inputState->column = 1;
   }
 
-  int testLiteralsTable(int ttype) const final;
+  int testLiteralsTable(int ttype) const final {
+    if (!literalsIndexed_) [[unlikely]] return IndexLiterals(ttype);
+    const std::string_view token = TokenText();
+    if (token.empty()) return ttype;
+    const auto first = static_cast<unsigned char>(token[0]);
+    for (uint32_t i = firstIndex_[first]; i < firstIndex_[first + 1u]; ++i) {
+      if (literalsByFirst_[i].first == token) return literalsByFirst_[i].second;
+    }
+    return ttype;
+  }
 
  protected:
   antlr::RefToken makeToken(int t) final {
@@ -141,6 +150,8 @@ class TextScanner : public antlr::CharScanner {
 
  private:
   antlr::RefToken MakeToken(int t);
+  // Fills the literals index on first use, then tests as testLiteralsTable does.
+  int IndexLiterals(int ttype) const;
   [[gnu::always_inline]] int Raw(unsigned int i) {
     return text_ ? text_->Peek(i) : inputState->getInput().LA(i);
   }

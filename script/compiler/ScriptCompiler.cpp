@@ -162,17 +162,32 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
     }
   };
 
+  // Script text tokens that follow one another stand side by side in the input: a run of
+  // them joins the line in one piece, before anything else touches the line.
+  std::string_view run;
+  const bool textsStayPut = lexer.TextsStayPut();
+
   for (;;) {
     antlr::RefToken token = lexer.nextToken();
     const int type = token->getType();
     if (!structural(type) && !includePending && !definePending && !ifdefPending &&
         !ifndefPending) {
       if (active) {
-        lineBuffer += lexer.TokenText();
-        RequireRoom(lineBuffer.size());
+        const std::string_view piece = lexer.TokenText();
+        if (!textsStayPut) {
+          lineBuffer += piece;
+        } else if (!run.empty() && run.data() + run.size() == piece.data()) {
+          run = std::string_view(run.data(), run.size() + piece.size());
+        } else {
+          lineBuffer += run;
+          run = piece;
+        }
+        RequireRoom(lineBuffer.size() + run.size());
       }
       continue;
     }
+    lineBuffer += run;
+    run = std::string_view();
     if (type == antlr::Token::EOF_TYPE) {
       if (!lineBuffer.empty()) AppendLine(fileIndex, ++lineCounter, lineBuffer);
       return;

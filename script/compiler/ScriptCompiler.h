@@ -54,8 +54,8 @@ class ScriptCompiler : public ScriptCompilerBase {
   // Deepest chain of files including one another below the script itself.
   static constexpr int kMaxIncludeDepth = 16;
   // Longest script compiled, in bytes, also counted over the preprocessed text with its
-  // included files. Compiling takes up to about 280 times the script's size in memory (a
-  // script of nothing but "a;"), so no script takes much more than 300 MB; real scripts are
+  // included files. Compiling takes up to about 230 times the script's size in memory (a
+  // script of nothing but "a;"), so no script takes much more than 250 MB; real scripts are
   // far shorter.
   static constexpr uint32_t kMaxScriptBytes = 1024 * 1024;
 

@@ -54,8 +54,8 @@ class ScriptCompiler : public ScriptCompilerBase {
   // Deepest chain of files including one another below the script itself.
   static constexpr int kMaxIncludeDepth = 16;
   // Longest script compiled, in bytes, also counted over the preprocessed text with its
-  // included files. Compiling takes up to about 280 times the script's size in memory (a
-  // script of nothing but "a;"), so no script takes much more than 300 MB; real scripts are
+  // included files. Compiling takes up to about 230 times the script's size in memory (a
+  // script of nothing but "a;"), so no script takes much more than 250 MB; real scripts are
   // far shorter.
   static constexpr uint32_t kMaxScriptBytes = 1024 * 1024;
 
@@ -165,13 +165,20 @@ class ScriptCompiler : public ScriptCompilerBase {
 
   // The preprocessed text and, for each of its lines, the source file, line and text.
   std::string GetScriptText() const { return scriptText_; }
-  const std::vector<std::string>& GetLineFiles() const { return lineFiles_; }
-  const std::vector<int32_t>& GetLineNumbers() const { return lineNumbers_; }
-  const std::vector<std::string>& GetLineTexts() const { return lineTexts_; }
+  size_t LineCount() const { return lineNumbers_.size(); }
+  const std::string& LineFile(size_t i) const { return fileNames_[lineFiles_[i]]; }
+  int32_t LineNumber(size_t i) const { return lineNumbers_[i]; }
+  std::string_view LineText(size_t i) const;
+  // The same tables as whole copies.
+  std::vector<std::string> GetLineFiles() const;
+  std::vector<int32_t> GetLineNumbers() const { return lineNumbers_; }
+  std::vector<std::string> GetLineTexts() const;
 
  private:
   PathString IncludePath(const std::string& path) const;
-  void AppendLine(const std::string& file, int32_t line, const std::string& text);
+  // Index of a source's name in fileNames_, added when new.
+  uint32_t FileIndex(const std::string& file);
+  void AppendLine(uint32_t file, int32_t line, const std::string& text);
   // A failure reading the script's characters or tokens, which has no position of its own.
   void RecordStreamError(const std::string& message);
   // Fills file, line, column and line text of the error record from a position: in the
@@ -205,9 +212,13 @@ class ScriptCompiler : public ScriptCompilerBase {
   std::map<std::string, std::string> defines_;
   std::set<std::string> builtinFunctions_;
   std::set<std::string> noResultBuiltins_;
-  std::vector<std::string> lineFiles_;
+  // The line tables: per line of the preprocessed text, its source (an index into
+  // fileNames_), its line there and where its text starts in scriptText_ (it ends before the
+  // next line's start, at its line end).
+  std::vector<std::string> fileNames_;
+  std::vector<uint32_t> lineFiles_;
   std::vector<int32_t> lineNumbers_;
-  std::vector<std::string> lineTexts_;
+  std::vector<uint32_t> lineStarts_;
   std::list<std::string> includePaths_;
   int includeDepth_ = 0;
   uint64_t scriptBytes_ = 0;  // of the preprocessed text so far

@@ -3,6 +3,9 @@
 // emitters of number literals and folded constants.
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 #include "script/compiler/LiteralValues.h"
 #include "script/compiler/ScriptCompiler.h"
@@ -16,6 +19,11 @@ ScriptNode* NewNoOp() { return new ScriptNode(kNodeNoOp); }
 }  // namespace
 
 void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& context) {
+  FoldNode(node, 0, context);
+}
+
+// `index` is where the node was found among its parent's children.
+void ScriptCompiler::FoldNode(ScriptNode* node, uint32_t index, GenerationContext& context) {
   if (!node) return;
   const bool scope = IsScopeKind(node->GetKind());
   if (scope) {
@@ -27,7 +35,7 @@ void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& con
   // counting them rather than by re-reading the same index.
   for (uint32_t i = 0; i < node->ChildCount();) {
     const uint32_t before = node->ChildCount();
-    FoldKnownConstants(node->GetChild(i), context);
+    FoldNode(node->GetChild(i), i, context);
     const uint32_t after = node->ChildCount();
     i += 1 + (after > before ? after - before : 0);
   }
@@ -35,9 +43,11 @@ void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& con
   const int32_t kind = node->GetKind();
   if (kind == kNodeString) {
     // A string literal stands for the characters its escapes denote, not for the escapes.
-    const std::string text = node->GetText();
-    const std::string translated = TranslateEscapes(text, context.version);
-    if (translated != text) node->SetText(translated.c_str());
+    const char* text = node->GetText();
+    if (std::strchr(text, '\\')) {
+      const std::string translated = TranslateEscapes(text, context.version);
+      if (translated != text) node->SetText(translated.c_str());
+    }
   } else if (kind == kNodeValue) {
     // Only a chain of exactly a name and one member is a constant: in Key.UP.toString()
     // the rest of the chain still has to run.
@@ -58,9 +68,10 @@ void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& con
   } else if (kind == kNodeDefineFunction) {
     ScriptNode* parent = node->GetParent();
     if (parent && !context.scopeStack.empty()) {
-      const int32_t index = parent->IndexOfChild(node);
-      if (index >= 0) {
-        parent->ReplaceChild(static_cast<uint32_t>(index), NewNoOp());
+      // Hoisting from the node's own body may have moved it: then it is looked for.
+      const int32_t at = parent->GetChild(index) == node ? static_cast<int32_t>(index) : parent->IndexOfChild(node);
+      if (at >= 0) {
+        parent->ReplaceChild(static_cast<uint32_t>(at), NewNoOp());
         ScriptNode* scope = context.scopeStack.back();
         uint32_t& counter = context.insertCounters.back();
         if (!scope->InsertChild(counter, node)) scope->AddChild(node);
@@ -68,7 +79,7 @@ void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& con
       }
     }
   } else if (kind == kNodeFunction) {
-    const std::string name = node->GetText();
+    const std::string_view name = node->GetText();
     if (name == "fscommand") {
       ScriptNode* first = node->GetChild(0);
       if (first && first->GetKind() == kNodeString)
@@ -92,7 +103,7 @@ void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& con
 void ScriptCompiler::CollectPoolStrings(ScriptNode* node, GenerationContext& context) {
   if (!node) return;
   const int32_t kind = node->GetKind();
-  const std::string text = node->GetText();
+  const std::string_view text = node->GetText();
   const uint32_t count = node->ChildCount();
   const bool getProperty = kind == kNodeFunction && text == "getProperty";
   if (getProperty) context.nameStack.push_back("getProperty");
@@ -172,52 +183,36 @@ void ScriptCompiler::CollectPoolStrings(ScriptNode* node, GenerationContext& con
   if (getProperty) context.nameStack.pop_back();
 }
 
-void ScriptCompiler::AppendRecord(RecordList& records, CodeRecord* record) {
-  records.emplace_back(record);
-}
-
-void ScriptCompiler::AppendPushValue(RecordList& records, PushValue* value) {
-  std::unique_ptr<PushValue> owned(value);
-  const uint32_t size = owned->Size();
-  // An ActionPush's length field is 16 bits: a value that would carry it past 65535 bytes
-  // starts a new ActionPush.
-  if (size > kMaxFieldLength) throw CodeGenerationError("string longer than 65533 bytes");
-  if (!records.empty() && records.back()->opcode == kActionPush) {
-    auto* push = static_cast<PushRecord*>(records.back().get());
-    if (push->PayloadLength() + size <= kMaxFieldLength) {
-      push->Append(owned.release());
-      return;
-    }
-  }
-  records.emplace_back(new PushRecord(owned.release()));
-}
+void ScriptCompiler::AppendPushValue(RecordList& records, const PushItem& value) { records.AppendPush(value); }
 
 void ScriptCompiler::AppendIntegerValue(RecordList& records, int64_t n) {
-  if (n == 0) AppendPushValue(records, new PushDouble(0.0));
-  else if (n >= INT32_MIN && n <= INT32_MAX) AppendPushValue(records, new PushInteger(static_cast<int32_t>(n)));
-  else AppendPushValue(records, new PushDouble(static_cast<double>(n)));
+  if (n == 0) AppendPushValue(records, PushItem::Double(0.0));
+  else if (n >= INT32_MIN && n <= INT32_MAX) AppendPushValue(records, PushItem::Integer(static_cast<int32_t>(n)));
+  else AppendPushValue(records, PushItem::Double(static_cast<double>(n)));
 }
 
 void ScriptCompiler::PushPooledString(RecordList& records, GenerationContext& context,
-                                      const std::string& text) {
+                                      std::string_view text) {
   const int32_t index = context.PoolIndexOf(text);
   if (context.poolUsed && index != -1)
-    AppendPushValue(records, new PushConstant(static_cast<uint32_t>(index)));
+    AppendPushValue(records, PushItem::Constant(static_cast<uint32_t>(index)));
   else
-    AppendPushValue(records, new PushString(text));
+    AppendPushValue(records, PushItem::String(text));
 }
 
 void ScriptCompiler::EmitConstant(ScriptNode* node, GenerationContext&, RecordList& records) {
-  const std::string name = node->GetText();
-  if (!IsKnownConstant(name)) throw CodeGenerationError("unknown constant " + name);
-  AppendPushValue(records, CloneConstant(name));
-  if (node->GetFlag() == 1) AppendRecord(records, new OpcodeRecord(kActionPop));
+  const std::string_view name = node->GetText();
+  const auto found = constants_.find(name);
+  if (found == constants_.end()) throw CodeGenerationError("unknown constant " + std::string(name));
+  AppendPushValue(records, PushItem::Of(found->second->value));
+  if (node->GetFlag() == 1) records.AppendAction(kActionPop);
 }
 
 void ScriptCompiler::EmitNumber(ScriptNode* node, GenerationContext&, RecordList& records) {
-  const std::string text = node->GetText();
-  if (text == "0") AppendPushValue(records, new PushDouble(0.0));
-  else if (IsHexLiteral(text) || !IsFractionalLiteral(text)) AppendPushValue(records, IntegerLiteralValue(text, false));
-  else AppendPushValue(records, new PushDouble(text));
-  if (node->GetFlag() == 1) AppendRecord(records, new OpcodeRecord(kActionPop));
+  const char* text = node->GetText();
+  const std::string_view view = text;
+  if (view == "0") AppendPushValue(records, PushItem::Double(0.0));
+  else if (IsHexLiteral(view) || !IsFractionalLiteral(view)) AppendPushValue(records, IntegerLiteralValue(view, false));
+  else AppendPushValue(records, PushItem::Double(std::atof(text)));
+  if (node->GetFlag() == 1) records.AppendAction(kActionPop);
 }

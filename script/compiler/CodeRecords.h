@@ -270,8 +270,10 @@ class GenerationContext {
   const std::vector<uint8_t>& PoolPayload();
 
   int version;
+  // Scopes open around the node being folded, each with the function definitions hoisted
+  // into it so far, in order; they take their place at the front when the scope is left.
   std::vector<ScriptNode*> scopeStack;
-  std::vector<uint32_t> insertCounters;
+  std::vector<std::vector<ScriptNode*>> hoisted;
   std::vector<std::string_view> nameStack;
   bool poolUsed = false;
   std::vector<std::string_view> pool;  // the keys of poolIndex, in pool order

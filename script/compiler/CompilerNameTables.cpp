@@ -103,11 +103,14 @@ PushValue* ScriptCompiler::CloneConstant(std::string_view name) const {
 }
 
 uint32_t ScriptCompiler::GetPropertyIndex(std::string_view name) const {
+  if (name.empty() || name[0] != '_') return 0;
   auto found = properties_.find(name);
   return found == properties_.end() ? 0 : found->second;
 }
 
 bool ScriptCompiler::IsProperty(std::string_view name) const {
+  // Every property name starts with "_": most names are refused without a lookup.
+  if (name.empty() || name[0] != '_') return false;
   return properties_.find(name) != properties_.end();
 }
 

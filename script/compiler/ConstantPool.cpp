@@ -28,17 +28,14 @@ void ScriptCompiler::FoldNode(ScriptNode* node, uint32_t index, GenerationContex
   const bool scope = IsScopeKind(node->GetKind());
   if (scope) {
     context.scopeStack.push_back(node);
-    context.insertCounters.push_back(0);
+    context.hoisted.emplace_back();
   }
-  // Hoisting inserts definitions into scopes while their children are visited. Insertions
-  // into this node land before the child being visited, so the next child is found by
-  // counting them rather than by re-reading the same index.
-  for (uint32_t i = 0; i < node->ChildCount();) {
-    const uint32_t before = node->ChildCount();
-    FoldNode(node->GetChild(i), i, context);
-    const uint32_t after = node->ChildCount();
-    i += 1 + (after > before ? after - before : 0);
-  }
+  // Children keep their places while they are visited: a hoisted definition leaves a NoOp
+  // where it stood and joins its scope's list, placed when the scope is left.
+  // Replacing a child by a NoOp writes into the same array: it can be read once.
+  ScriptNode* const* children = node->GetChildren();
+  const uint32_t count = node->ChildCount();
+  for (uint32_t i = 0; i < count; ++i) FoldNode(children[i], i, context);
 
   const int32_t kind = node->GetKind();
   if (kind == kNodeString) {
@@ -54,8 +51,10 @@ void ScriptCompiler::FoldNode(ScriptNode* node, uint32_t index, GenerationContex
     if (node->ChildCount() == 2) {
       ScriptNode* first = node->GetChild(0);
       ScriptNode* second = node->GetChild(1);
-      if (first && second && first->GetKind() == kNodeIdentifier &&
-          second->GetKind() == kNodeAttribute) {
+      // The constants are members of Key, Math and Number: other chains need no lookup.
+      const std::string_view head = first ? first->GetText() : "";
+      if (second && first->GetKind() == kNodeIdentifier && second->GetKind() == kNodeAttribute &&
+          (head == "Key" || head == "Math" || head == "Number")) {
         const std::string name = std::string(first->GetText()) + "." + second->GetText();
         if (IsKnownConstant(name)) {
           node->SetKind(kNodeConstant);
@@ -68,14 +67,10 @@ void ScriptCompiler::FoldNode(ScriptNode* node, uint32_t index, GenerationContex
   } else if (kind == kNodeDefineFunction) {
     ScriptNode* parent = node->GetParent();
     if (parent && !context.scopeStack.empty()) {
-      // Hoisting from the node's own body may have moved it: then it is looked for.
       const int32_t at = parent->GetChild(index) == node ? static_cast<int32_t>(index) : parent->IndexOfChild(node);
       if (at >= 0) {
         parent->ReplaceChild(static_cast<uint32_t>(at), NewNoOp());
-        ScriptNode* scope = context.scopeStack.back();
-        uint32_t& counter = context.insertCounters.back();
-        if (!scope->InsertChild(counter, node)) scope->AddChild(node);
-        ++counter;
+        context.hoisted.back().push_back(node);
       }
     }
   } else if (kind == kNodeFunction) {
@@ -95,8 +90,17 @@ void ScriptCompiler::FoldNode(ScriptNode* node, uint32_t index, GenerationContex
   }
 
   if (scope) {
+    // The scope's definitions go first, in the order they were met, before its other
+    // children: taken off from the end and added back, nothing is shifted.
+    std::vector<ScriptNode*> definitions = std::move(context.hoisted.back());
+    context.hoisted.pop_back();
     context.scopeStack.pop_back();
-    context.insertCounters.pop_back();
+    if (!definitions.empty()) {
+      std::vector<ScriptNode*> children(node->ChildCount());
+      for (uint32_t i = static_cast<uint32_t>(children.size()); i-- > 0;) children[i] = node->RemoveChild(i);
+      for (ScriptNode* definition : definitions) node->AddChild(definition);
+      for (ScriptNode* child : children) node->AddChild(child);
+    }
   }
 }
 
@@ -105,14 +109,15 @@ void ScriptCompiler::CollectPoolStrings(ScriptNode* node, GenerationContext& con
   const int32_t kind = node->GetKind();
   const std::string_view text = node->GetText();
   const uint32_t count = node->ChildCount();
+  ScriptNode* const* children = node->GetChildren();
   const bool getProperty = kind == kNodeFunction && text == "getProperty";
   if (getProperty) context.nameStack.push_back("getProperty");
 
   auto forward = [&] {
-    for (uint32_t i = 0; i < node->ChildCount(); ++i) CollectPoolStrings(node->GetChild(i), context);
+    for (uint32_t i = 0; i < count; ++i) CollectPoolStrings(children[i], context);
   };
   auto backward = [&] {
-    for (uint32_t i = count; i-- > 0;) CollectPoolStrings(node->GetChild(i), context);
+    for (uint32_t i = count; i-- > 0;) CollectPoolStrings(children[i], context);
   };
 
   switch (kind) {
@@ -120,11 +125,11 @@ void ScriptCompiler::CollectPoolStrings(ScriptNode* node, GenerationContext& con
       break;
     case kNodeValue:
       for (uint32_t i = count; i-- > 0;) {
-        ScriptNode* child = node->GetChild(i);
+        ScriptNode* child = children[i];
         if (child && child->GetKind() == kNodeFunction) CollectPoolStrings(child, context);
       }
       for (uint32_t i = 0; i < count; ++i) {
-        ScriptNode* child = node->GetChild(i);
+        ScriptNode* child = children[i];
         if (child && child->GetKind() != kNodeFunction) CollectPoolStrings(child, context);
       }
       break;

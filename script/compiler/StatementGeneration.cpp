@@ -45,7 +45,9 @@ void ScriptCompiler::MarkStatements(ScriptNode* node) {
   if (!node) return;
   node->SetFlag(1);
   if (node->GetKind() == kNodeList) {
-    for (uint32_t i = 0; i < node->ChildCount(); ++i) MarkStatements(node->GetChild(i));
+    ScriptNode* const* children = node->GetChildren();
+    const uint32_t count = node->ChildCount();
+    for (uint32_t i = 0; i < count; ++i) MarkStatements(children[i]);
   }
 }
 
@@ -178,9 +180,11 @@ void ScriptCompiler::EmitScriptRoot(ScriptNode* node, GenerationContext& context
 }
 
 void ScriptCompiler::EmitList(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  for (uint32_t i = 0; i < node->ChildCount(); ++i) {
-    MarkStatements(node->GetChild(i));
-    EmitNode(node->GetChild(i), context, records);
+  ScriptNode* const* children = node->GetChildren();
+  const uint32_t count = node->ChildCount();
+  for (uint32_t i = 0; i < count; ++i) {
+    MarkStatements(children[i]);
+    EmitNode(children[i], context, records);
   }
 }
 

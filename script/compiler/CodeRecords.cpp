@@ -431,8 +431,31 @@ uint32_t ParseInteger(std::string_view text) {
 
 // ---- generation state
 
+namespace {
+
+// FNV-1a: pool strings are short names, hashed inline faster than by a library call.
+uint64_t HashText(std::string_view text) {
+  uint64_t hash = 14695981039346656037ull;
+  for (const char c : text) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+  return hash;
+}
+
+}  // namespace
+
+size_t GenerationContext::PoolSlot(std::string_view text, uint64_t hash) const {
+  const size_t mask = poolSlots_.size() - 1;
+  for (size_t slot = static_cast<size_t>(hash) & mask;; slot = (slot + 1) & mask) {
+    const int32_t entry = poolSlots_[slot];
+    if (entry < 0) return slot;
+    const auto index = static_cast<size_t>(entry);
+    if (poolHashes_[index] == hash && pool[index] == text) return slot;
+  }
+}
+
 void GenerationContext::AddPoolString(std::string_view text) {
-  if (poolIndex.find(text) != poolIndex.end()) {
+  const uint64_t hash = HashText(text);
+  const size_t slot = PoolSlot(text, hash);
+  if (poolSlots_[slot] >= 0) {
     poolUsed = true;
     return;
   }
@@ -441,15 +464,20 @@ void GenerationContext::AddPoolString(std::string_view text) {
   const size_t limit = version <= 5 ? 256 : 65535;
   if (pool.size() >= limit) return;
   if (uint64_t{poolBytes} + text.size() + 1 > kMaxFieldLength) return;
-  // The table's keys stay where they are: the pool refers to them.
-  const auto entry = poolIndex.emplace(std::string(text), static_cast<int32_t>(pool.size())).first;
-  pool.push_back(entry->first);
+  poolSlots_[slot] = static_cast<int32_t>(pool.size());
+  pool.emplace_back(text);
+  poolHashes_.push_back(hash);
   poolBytes += static_cast<uint32_t>(text.size() + 1);
+  if (2 * pool.size() > poolSlots_.size()) {
+    // Grown before it is half full, so that probes stay short.
+    poolSlots_.assign(2 * poolSlots_.size(), -1);
+    for (size_t i = 0; i < pool.size(); ++i)
+      poolSlots_[PoolSlot(pool[i], poolHashes_[i])] = static_cast<int32_t>(i);
+  }
 }
 
 int32_t GenerationContext::PoolIndexOf(std::string_view text) const {
-  auto found = poolIndex.find(text);
-  return found == poolIndex.end() ? -1 : found->second;
+  return poolSlots_[PoolSlot(text, HashText(text))];
 }
 
 bool GenerationContext::ContainsName(std::string_view text) const {

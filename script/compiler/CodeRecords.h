@@ -276,8 +276,7 @@ class GenerationContext {
   std::vector<std::vector<ScriptNode*>> hoisted;
   std::vector<std::string_view> nameStack;
   bool poolUsed = false;
-  std::vector<std::string_view> pool;  // the keys of poolIndex, in pool order
-  std::unordered_map<std::string, int32_t, StringHash, std::equal_to<>> poolIndex;
+  std::vector<std::string> pool;
   // Bytes of the ActionConstantPool payload the pool needs (count field included).
   uint32_t poolBytes = 2;
   // for..in loops open around the code being emitted, within the innermost function body:
@@ -285,5 +284,14 @@ class GenerationContext {
   uint32_t openForIn = 0;
 
  private:
+  // The slot of `text` in poolSlots_: the one holding its entry, or the empty one where it
+  // would go.
+  size_t PoolSlot(std::string_view text, uint64_t hash) const;
+
   std::vector<uint8_t> poolPayload_;
+  // Open addressing over the pool, looked up once per name collected and once per name
+  // pushed: an entry's index, or -1 for an empty slot. The size is a power of two, at
+  // least twice the pool's.
+  std::vector<int32_t> poolSlots_ = std::vector<int32_t>(1024, -1);
+  std::vector<uint64_t> poolHashes_;
 };

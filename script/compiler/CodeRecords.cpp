@@ -144,10 +144,55 @@ uint32_t PushItem::Size() const {
 
 // ---- records
 
+std::vector<uint8_t> BufferPool::Take() {
+  if (spare_.empty()) return std::vector<uint8_t>();
+  std::vector<uint8_t> buffer = std::move(spare_.back());
+  spare_.pop_back();
+  return buffer;
+}
+
+void BufferPool::Give(std::vector<uint8_t>&& buffer) {
+  if (buffer.capacity() == 0 || buffer.capacity() > kLargest || spare_.size() >= kMost) return;
+  buffer.clear();
+  spare_.push_back(std::move(buffer));
+}
+
+RecordList& RecordList::operator=(RecordList&& other) {
+  if (this == &other) return *this;
+  if (pool_) pool_->Give(std::move(bytes_));
+  pool_ = other.pool_;
+  bytes_ = std::move(other.bytes_);
+  other.bytes_.clear();
+  markers_ = std::move(other.markers_);
+  other.markers_.clear();
+  lastStart_ = other.lastStart_;
+  lastOpcode_ = other.lastOpcode_;
+  prevStart_ = other.prevStart_;
+  prevOpcode_ = other.prevOpcode_;
+  prevKnown_ = other.prevKnown_;
+  lastValueStart_ = other.lastValueStart_;
+  lastValueKnown_ = other.lastValueKnown_;
+  other.Clear();
+  return *this;
+}
+
 std::vector<uint8_t> RecordList::TakeBytes() {
   std::vector<uint8_t> bytes = std::move(bytes_);
-  *this = RecordList();
+  bytes_ = std::vector<uint8_t>();
+  Clear();
   return bytes;
+}
+
+void RecordList::Clear() {
+  bytes_.clear();
+  markers_.clear();
+  lastStart_ = 0;
+  lastOpcode_ = 0;
+  prevStart_ = 0;
+  prevOpcode_ = 0;
+  prevKnown_ = true;
+  lastValueStart_ = 0;
+  lastValueKnown_ = false;
 }
 
 uint8_t* RecordList::StartRecord(uint32_t opcode, size_t count) {
@@ -246,7 +291,7 @@ void RecordList::AppendDefineFunction(std::string_view name, const std::vector<s
   for (const auto& parameter : parameters) p = PutText(p, parameter);
   Put16(p, codeSize);
   if (codeSize > 0) std::memcpy(p + 2, body.bytes_.data(), codeSize);
-  body = RecordList();
+  body.Clear();
 }
 
 void RecordList::AppendEventHandler(uint32_t kind, uint32_t flags, RecordList& body, int version) {
@@ -268,7 +313,7 @@ void RecordList::AppendEventHandler(uint32_t kind, uint32_t flags, RecordList& b
   }
   if (codeSize > 0) std::memcpy(p, body.bytes_.data(), codeSize);
   p[codeSize] = 0;
-  body = RecordList();
+  body.Clear();
 }
 
 void RecordList::AppendPush(const PushItem& value) {
@@ -300,8 +345,17 @@ void RecordList::AppendPush(const PushItem& value) {
 void RecordList::Append(RecordList& other) {
   if (other.empty()) return;
   if (empty()) {
-    *this = std::move(other);
-    other = RecordList();
+    // Taken over whole: the buffers change hands.
+    std::swap(bytes_, other.bytes_);
+    std::swap(markers_, other.markers_);
+    lastStart_ = other.lastStart_;
+    lastOpcode_ = other.lastOpcode_;
+    prevStart_ = other.prevStart_;
+    prevOpcode_ = other.prevOpcode_;
+    prevKnown_ = other.prevKnown_;
+    lastValueStart_ = other.lastValueStart_;
+    lastValueKnown_ = other.lastValueKnown_;
+    other.Clear();
     return;
   }
   const uint32_t offset = Size();
@@ -322,7 +376,7 @@ void RecordList::Append(RecordList& other) {
   lastOpcode_ = other.lastOpcode_;
   lastValueStart_ = other.lastValueStart_ + offset;
   lastValueKnown_ = other.lastValueKnown_;
-  other = RecordList();
+  other.Clear();
 }
 
 void RecordList::AppendRaw(uint32_t kind, const uint8_t* bytes, size_t count) {

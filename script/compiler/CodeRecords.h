@@ -162,6 +162,19 @@ struct PushItem {
 
 // ---- records
 
+// Spare buffers of record lists that have served, for the next lists of the same generation:
+// most lists are short-lived and small, and would otherwise each allocate.
+class BufferPool {
+ public:
+  std::vector<uint8_t> Take();
+  void Give(std::vector<uint8_t>&& buffer);
+
+ private:
+  static constexpr size_t kLargest = 64 * 1024;
+  static constexpr size_t kMost = 32;
+  std::vector<std::vector<uint8_t>> spare_;
+};
+
 // Generated code before it is placed: the encoded actions of a run of code, in one
 // contiguous buffer, with what the emitters still need to know about them. An emitter
 // appends actions; a construct that branches over parts of its code builds them in lists of
@@ -171,9 +184,15 @@ struct PushItem {
 // values share one ActionPush.
 class RecordList {
  public:
-  RecordList() = default;
+  // A list whose buffer comes from and goes back to `pool` when one is given.
+  explicit RecordList(BufferPool* pool = nullptr) : pool_(pool) {
+    if (pool_) bytes_ = pool_->Take();
+  }
+  ~RecordList() {
+    if (pool_) pool_->Give(std::move(bytes_));
+  }
   RecordList(RecordList&&) = default;
-  RecordList& operator=(RecordList&&) = default;
+  RecordList& operator=(RecordList&& other);
   RecordList(const RecordList&) = delete;
   RecordList& operator=(const RecordList&) = delete;
 
@@ -182,6 +201,8 @@ class RecordList {
   uint32_t Size() const { return static_cast<uint32_t>(bytes_.size()); }
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   std::vector<uint8_t> TakeBytes();
+  // Empties the list; its buffer stays for reuse.
+  void Clear();
 
   // Code of the last record: an action code, a marker, a handler or script kind; 0 when empty.
   uint32_t LastOpcode() const { return lastOpcode_; }
@@ -233,6 +254,7 @@ class RecordList {
   // Finds the last two records (and the last value of a push) again by reading the list.
   void Rescan();
 
+  BufferPool* pool_ = nullptr;
   std::vector<uint8_t> bytes_;
   std::vector<Marker> markers_;
   uint32_t lastStart_ = 0;
@@ -270,6 +292,7 @@ class GenerationContext {
   const std::vector<uint8_t>& PoolPayload();
 
   int version;
+  BufferPool buffers;
   // Scopes open around the node being folded, each with the function definitions hoisted
   // into it so far, in order; they take their place at the front when the scope is left.
   std::vector<ScriptNode*> scopeStack;

@@ -107,7 +107,9 @@ void ScriptCompiler::FoldNode(ScriptNode* node, uint32_t index, GenerationContex
 void ScriptCompiler::CollectPoolStrings(ScriptNode* node, GenerationContext& context) {
   if (!node) return;
   const int32_t kind = node->GetKind();
-  const std::string_view text = node->GetText();
+  // Only names and literals have text that matters here.
+  const bool named = kind == kNodeString || (kind >= kNodeIdentifier && kind <= kNodeDefineVariable);
+  const std::string_view text = named ? node->GetText() : std::string_view();
   const uint32_t count = node->ChildCount();
   ScriptNode* const* children = node->GetChildren();
   const bool getProperty = kind == kNodeFunction && text == "getProperty";

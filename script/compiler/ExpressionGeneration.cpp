@@ -213,7 +213,7 @@ void ScriptCompiler::EmitDefineFunctionCommon(ScriptNode* node, std::string_view
   }
   ScriptNode* body = node->GetChild(count - 1);
   if (markBody) MarkStatements(body);
-  RecordList code;
+  RecordList code(&context.buffers);
   // A return in the body leaves only the loops of the body itself.
   const uint32_t openForIn = context.openForIn;
   context.openForIn = 0;
@@ -301,7 +301,7 @@ void ScriptCompiler::EmitBinaryOperator(ScriptNode* node, GenerationContext& con
   ScriptNode* right = node->GetChild(1);
   if (!left || !right) throw CodeGenerationError("operator without two operands");
   if (kind == kNodeLogicalAnd || kind == kNodeLogicalOr) {
-    RecordList rest;
+    RecordList rest(&context.buffers);
     AppendAction(rest, kActionPop);
     EmitNode(right, context, rest);
     EmitNode(left, context, records);
@@ -351,7 +351,7 @@ void ScriptCompiler::EmitBinaryOperator(ScriptNode* node, GenerationContext& con
 
 void ScriptCompiler::EmitConditional(ScriptNode* node, GenerationContext& context, RecordList& records) {
   if (node->ChildCount() != 3) throw CodeGenerationError("incomplete conditional");
-  RecordList otherwise, then;
+  RecordList otherwise(&context.buffers), then(&context.buffers);
   EmitNode(node->GetChild(2), context, otherwise);
   EmitNode(node->GetChild(1), context, then);
   EmitNode(node->GetChild(0), context, records);

@@ -16,7 +16,7 @@ uint32_t ScriptCompiler::Generate(ScriptNode* root, int version) {
     GenerationContext context(version);
     FoldKnownConstants(root, context);
     CollectPoolStrings(root, context);
-    RecordList records;
+    RecordList records(&context.buffers);
     EmitNode(root, context, records);
     if (uint64_t{records.Size()} > UINT32_MAX - 64) throw CodeGenerationError("The script is too long");
     codeBytes_ = records.TakeBytes();
@@ -120,13 +120,13 @@ void ScriptCompiler::EmitNodeOfKind(ScriptNode* node, GenerationContext& context
 void ScriptCompiler::EmitScriptRoot(ScriptNode* node, GenerationContext& context, RecordList& records) {
   const int32_t kind = node->GetKind();
   const bool wide = context.version >= 6;
-  RecordList list;
+  RecordList list(&context.buffers);
   if (kind == kNodeArray && context.poolUsed) list.AppendConstantPool(context.PoolPayload());
   // A button's condition records and a clip's handler records hold handlers only; any
   // other statement there would garble the layout. Each handler is emitted on its own: a
   // button's condition record starts with the length of the one before the next.
   const int32_t handlerKind = kind == kNodeButton ? kNodeOn : kNodeOnClipEvent;
-  RecordList pending;
+  RecordList pending(&context.buffers);
   uint32_t allFlags = 0;
   auto placePending = [&](bool last) {
     if (pending.empty()) return;
@@ -149,14 +149,14 @@ void ScriptCompiler::EmitScriptRoot(ScriptNode* node, GenerationContext& context
     if (kind == kNodeArray) {
       EmitNode(child, context, list);
     } else if (child && child->GetKind() == handlerKind) {
-      RecordList handler;
+      RecordList handler(&context.buffers);
       EmitNode(child, context, handler);
       if (!handler.empty()) {
         placePending(false);
         pending = std::move(handler);
       }
     } else {
-      RecordList other;
+      RecordList other(&context.buffers);
       EmitNode(child, context, other);
       if (!other.empty())
         throw CodeGenerationError(std::string("statement outside a handler in a ") +
@@ -198,7 +198,7 @@ void ScriptCompiler::EmitExpressionList(ScriptNode* node, GenerationContext& con
 }
 
 void ScriptCompiler::EmitIf(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  RecordList elseList, thenList;
+  RecordList elseList(&context.buffers), thenList(&context.buffers);
   uint32_t e = 0;
   if (ScriptNode* otherwise = node->GetChild(2)) {
     MarkStatements(otherwise);
@@ -219,7 +219,7 @@ void ScriptCompiler::EmitIf(ScriptNode* node, GenerationContext& context, Record
 }
 
 void ScriptCompiler::EmitWhile(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  RecordList body, head;
+  RecordList body(&context.buffers), head(&context.buffers);
   ScriptNode* statement = node->GetChild(1);
   MarkStatements(statement);
   EmitNode(statement, context, body);
@@ -235,7 +235,7 @@ void ScriptCompiler::EmitWhile(ScriptNode* node, GenerationContext& context, Rec
 }
 
 void ScriptCompiler::EmitDoWhile(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  RecordList body, test;
+  RecordList body(&context.buffers), test(&context.buffers);
   ScriptNode* statement = node->GetChild(0);
   MarkStatements(statement);
   EmitNode(statement, context, body);
@@ -273,7 +273,8 @@ bool FalseCounterpart(const PushItem& v, PushItem& counterpart) {
 }  // namespace
 
 void ScriptCompiler::EmitFor(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  RecordList init, condition, increment, body;
+  RecordList init(&context.buffers), condition(&context.buffers);
+  RecordList increment(&context.buffers), body(&context.buffers);
   ScriptNode* first = node->GetChild(0);
   // The initialiser's value is not used.
   MarkStatements(first);
@@ -356,7 +357,7 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
     records.AppendAction(kActionEnumerate);
   }
 
-  RecordList loop;
+  RecordList loop(&context.buffers);
   PushPooledString(loop, context, variable->GetText());
   AppendPushValue(loop, PushItem::Register(0));
   loop.AppendAction(kActionSetVariable);
@@ -371,11 +372,11 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
   // A break leaves the names not yet enumerated, and the closing null, on the stack: it goes
   // through a drain after the loop that pops up to and including the null. The loop's
   // normal exit, which has consumed the null, jumps over it.
-  RecordList drain;
+  RecordList drain(&context.buffers);
   if (breaks) AppendStackDrain(drain);
   const int64_t d = SizeOfRecords(drain);
 
-  RecordList head;
+  RecordList head(&context.buffers);
   head.AppendOperand(kActionStoreRegister, 0);
   AppendPushValue(head, PushItem::Null());
   head.AppendAction(kActionEquals2);
@@ -391,7 +392,7 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
 void ScriptCompiler::EmitWith(ScriptNode* node, GenerationContext& context, RecordList& records) {
   context.nameStack.push_back("With");
   EmitNode(node->GetChild(0), context, records);
-  RecordList block;
+  RecordList block(&context.buffers);
   for (uint32_t i = 1; i < node->ChildCount(); ++i) {
     MarkStatements(node->GetChild(i));
     EmitNode(node->GetChild(i), context, block);
@@ -449,7 +450,7 @@ void ScriptCompiler::EmitEventHandler(ScriptNode* node, GenerationContext& conte
       flags |= ButtonEventFlags(*this, event);
     }
   }
-  RecordList list;
+  RecordList list(&context.buffers);
   if (context.poolUsed) list.AppendConstantPool(context.PoolPayload());
   ScriptNode* body = node->GetChild(count - 1);
   // The body's value is not used either.

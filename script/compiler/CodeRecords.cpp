@@ -144,20 +144,17 @@ uint32_t PushItem::Size() const {
 
 // ---- records
 
-std::vector<uint8_t> BufferPool::Take() {
-  if (spare_.empty()) return std::vector<uint8_t>();
-  std::vector<uint8_t> buffer = std::move(spare_.back());
-  spare_.pop_back();
-  return buffer;
+std::vector<uint8_t> BufferPool::Take() noexcept {
+  return count_ == 0 ? std::vector<uint8_t>() : std::move(spare_[--count_]);
 }
 
-void BufferPool::Give(std::vector<uint8_t>&& buffer) {
-  if (buffer.capacity() == 0 || buffer.capacity() > kLargest || spare_.size() >= kMost) return;
+void BufferPool::Give(std::vector<uint8_t>&& buffer) noexcept {
+  if (buffer.capacity() == 0 || buffer.capacity() > kLargest || count_ == kMost) return;
   buffer.clear();
-  spare_.push_back(std::move(buffer));
+  spare_[count_++] = std::move(buffer);
 }
 
-RecordList& RecordList::operator=(RecordList&& other) {
+RecordList& RecordList::operator=(RecordList&& other) noexcept {
   if (this == &other) return *this;
   if (pool_) pool_->Give(std::move(bytes_));
   pool_ = other.pool_;

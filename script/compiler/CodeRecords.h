@@ -2,6 +2,7 @@
 // Generated code: lists of encoded actions (see RecordList), the values they push, and the
 // state of one generation.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -111,7 +112,6 @@ class PushValue {
   virtual ~PushValue() = default;
   // A new value of the same contents, owned by the caller.
   virtual PushValue* Clone() const { return new PushValue(value); }
-  uint32_t Size() const { return value.GetSize(6); }
   uint32_t Type() const { return value.type; }
 
   SwfPushValue value;
@@ -166,13 +166,14 @@ struct PushItem {
 // most lists are short-lived and small, and would otherwise each allocate.
 class BufferPool {
  public:
-  std::vector<uint8_t> Take();
-  void Give(std::vector<uint8_t>&& buffer);
+  std::vector<uint8_t> Take() noexcept;
+  void Give(std::vector<uint8_t>&& buffer) noexcept;
 
  private:
   static constexpr size_t kLargest = 64 * 1024;
   static constexpr size_t kMost = 32;
-  std::vector<std::vector<uint8_t>> spare_;
+  std::array<std::vector<uint8_t>, kMost> spare_;
+  size_t count_ = 0;
 };
 
 // Generated code before it is placed: the encoded actions of a run of code, in one
@@ -191,8 +192,8 @@ class RecordList {
   ~RecordList() {
     if (pool_) pool_->Give(std::move(bytes_));
   }
-  RecordList(RecordList&&) = default;
-  RecordList& operator=(RecordList&& other);
+  RecordList(RecordList&& other) noexcept : pool_(other.pool_) { *this = std::move(other); }
+  RecordList& operator=(RecordList&& other) noexcept;
   RecordList(const RecordList&) = delete;
   RecordList& operator=(const RecordList&) = delete;
 

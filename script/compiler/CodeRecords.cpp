@@ -73,14 +73,9 @@ PushItem ReadValue(const uint8_t* p, const uint8_t* end) {
   return value;
 }
 
-// Bytes of the value whose type byte stands at `p`.
-uint32_t ValueLength(const uint8_t* p, const uint8_t* end) {
-  switch (*p) {
-    case SwfPushValue::kString: {
-      const void* zero = std::memchr(p + 1, 0, static_cast<size_t>(end - p - 1));
-      return zero ? static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - p + 1)
-                  : static_cast<uint32_t>(end - p);
-    }
+// Bytes of a value of a type other than string, the type byte included.
+uint32_t FixedValueSize(uint8_t type) {
+  switch (type) {
     case SwfPushValue::kFloat:
     case SwfPushValue::kInteger: return 5;
     case SwfPushValue::kRegister:
@@ -90,6 +85,13 @@ uint32_t ValueLength(const uint8_t* p, const uint8_t* end) {
     case SwfPushValue::kConstant16: return 3;
     default: return 1;
   }
+}
+
+// Bytes of the value whose type byte stands at `p`.
+uint32_t ValueLength(const uint8_t* p, const uint8_t* end) {
+  if (*p != SwfPushValue::kString) return FixedValueSize(*p);
+  const void* zero = std::memchr(p + 1, 0, static_cast<size_t>(end - p - 1));
+  return zero ? static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - p + 1) : static_cast<uint32_t>(end - p);
 }
 
 }  // namespace
@@ -129,17 +131,8 @@ PushItem PushItem::Of(const SwfPushValue& value) {
 }
 
 uint32_t PushItem::Size() const {
-  switch (type) {
-    case SwfPushValue::kString: return static_cast<uint32_t>(std::min<size_t>(text.size(), UINT32_MAX - 2) + 2);
-    case SwfPushValue::kFloat:
-    case SwfPushValue::kInteger: return 5;
-    case SwfPushValue::kRegister:
-    case SwfPushValue::kBoolean:
-    case SwfPushValue::kConstant8: return 2;
-    case SwfPushValue::kDouble: return 9;
-    case SwfPushValue::kConstant16: return 3;
-    default: return 1;
-  }
+  if (type != SwfPushValue::kString) return FixedValueSize(type);
+  return static_cast<uint32_t>(std::min<size_t>(text.size(), UINT32_MAX - 2) + 2);
 }
 
 // ---- records
@@ -162,13 +155,7 @@ RecordList& RecordList::operator=(RecordList&& other) noexcept {
   other.bytes_.clear();
   markers_ = std::move(other.markers_);
   other.markers_.clear();
-  lastStart_ = other.lastStart_;
-  lastOpcode_ = other.lastOpcode_;
-  prevStart_ = other.prevStart_;
-  prevOpcode_ = other.prevOpcode_;
-  prevKnown_ = other.prevKnown_;
-  lastValueStart_ = other.lastValueStart_;
-  lastValueKnown_ = other.lastValueKnown_;
+  tail_ = other.tail_;
   other.Clear();
   return *this;
 }
@@ -183,24 +170,18 @@ std::vector<uint8_t> RecordList::TakeBytes() {
 void RecordList::Clear() {
   bytes_.clear();
   markers_.clear();
-  lastStart_ = 0;
-  lastOpcode_ = 0;
-  prevStart_ = 0;
-  prevOpcode_ = 0;
-  prevKnown_ = true;
-  lastValueStart_ = 0;
-  lastValueKnown_ = false;
+  tail_ = Tail();
 }
 
 uint8_t* RecordList::StartRecord(uint32_t opcode, size_t count) {
   const size_t at = bytes_.size();
   if (count > UINT32_MAX - at) throw CodeGenerationError("The script is too long");
-  prevStart_ = lastStart_;
-  prevOpcode_ = lastOpcode_;
-  prevKnown_ = true;
-  lastStart_ = static_cast<uint32_t>(at);
-  lastOpcode_ = opcode;
-  lastValueKnown_ = false;
+  tail_.prevStart = tail_.lastStart;
+  tail_.prevOpcode = tail_.lastOpcode;
+  tail_.prevKnown = true;
+  tail_.lastStart = static_cast<uint32_t>(at);
+  tail_.lastOpcode = opcode;
+  tail_.lastValueKnown = false;
   bytes_.resize(at + count);
   return bytes_.data() + at;
 }
@@ -252,7 +233,7 @@ void RecordList::AppendMarker(uint32_t marker, int32_t line) {
   p[0] = kActionJump;
   Put16(p + 1, 2);
   Put16(p + 3, 0);
-  markers_.push_back({lastStart_, marker, line});
+  markers_.push_back({tail_.lastStart, marker, line});
 }
 
 void RecordList::AppendGetUrl(std::string_view url, std::string_view target) {
@@ -318,16 +299,16 @@ void RecordList::AppendPush(const PushItem& value) {
   // An ActionPush's length field is 16 bits: a value that would carry it past 65535 bytes
   // starts a new ActionPush.
   if (size > kMaxFieldLength) throw CodeGenerationError("string longer than 65533 bytes");
-  if (lastOpcode_ == kActionPush) {
-    uint8_t* length = bytes_.data() + lastStart_ + 1;
+  if (tail_.lastOpcode == kActionPush) {
+    uint8_t* length = bytes_.data() + tail_.lastStart + 1;
     const uint32_t payload = Get16(length);
     if (payload + size <= kMaxFieldLength) {
       Put16(length, payload + size);
       const size_t at = bytes_.size();
       bytes_.resize(at + size);
       PutValue(bytes_.data() + at, value);
-      lastValueStart_ = static_cast<uint32_t>(at);
-      lastValueKnown_ = true;
+      tail_.lastValueStart = static_cast<uint32_t>(at);
+      tail_.lastValueKnown = true;
       return;
     }
   }
@@ -335,8 +316,8 @@ void RecordList::AppendPush(const PushItem& value) {
   p[0] = kActionPush;
   Put16(p + 1, size);
   PutValue(p + 3, value);
-  lastValueStart_ = lastStart_ + 3;
-  lastValueKnown_ = true;
+  tail_.lastValueStart = tail_.lastStart + 3;
+  tail_.lastValueKnown = true;
 }
 
 void RecordList::Append(RecordList& other) {
@@ -345,13 +326,7 @@ void RecordList::Append(RecordList& other) {
     // Taken over whole: the buffers change hands.
     std::swap(bytes_, other.bytes_);
     std::swap(markers_, other.markers_);
-    lastStart_ = other.lastStart_;
-    lastOpcode_ = other.lastOpcode_;
-    prevStart_ = other.prevStart_;
-    prevOpcode_ = other.prevOpcode_;
-    prevKnown_ = other.prevKnown_;
-    lastValueStart_ = other.lastValueStart_;
-    lastValueKnown_ = other.lastValueKnown_;
+    tail_ = other.tail_;
     other.Clear();
     return;
   }
@@ -359,20 +334,20 @@ void RecordList::Append(RecordList& other) {
   if (other.Size() > UINT32_MAX - offset) throw CodeGenerationError("The script is too long");
   bytes_.insert(bytes_.end(), other.bytes_.begin(), other.bytes_.end());
   for (const Marker& marker : other.markers_) markers_.push_back({marker.offset + offset, marker.kind, marker.line});
-  if (other.lastStart_ == 0) {
+  if (other.tail_.lastStart == 0) {
     // One record: the one before it is this list's last.
-    prevStart_ = lastStart_;
-    prevOpcode_ = lastOpcode_;
-    prevKnown_ = true;
+    tail_.prevStart = tail_.lastStart;
+    tail_.prevOpcode = tail_.lastOpcode;
+    tail_.prevKnown = true;
   } else {
-    prevStart_ = other.prevStart_ + offset;
-    prevOpcode_ = other.prevOpcode_;
-    prevKnown_ = other.prevKnown_;
+    tail_.prevStart = other.tail_.prevStart + offset;
+    tail_.prevOpcode = other.tail_.prevOpcode;
+    tail_.prevKnown = other.tail_.prevKnown;
   }
-  lastStart_ = other.lastStart_ + offset;
-  lastOpcode_ = other.lastOpcode_;
-  lastValueStart_ = other.lastValueStart_ + offset;
-  lastValueKnown_ = other.lastValueKnown_;
+  tail_.lastStart = other.tail_.lastStart + offset;
+  tail_.lastOpcode = other.tail_.lastOpcode;
+  tail_.lastValueStart = other.tail_.lastValueStart + offset;
+  tail_.lastValueKnown = other.tail_.lastValueKnown;
   other.Clear();
 }
 
@@ -382,17 +357,17 @@ void RecordList::AppendRaw(uint32_t kind, const uint8_t* bytes, size_t count) {
 }
 
 void RecordList::RemoveLast() {
-  if (lastOpcode_ == 0) return;
-  if (!prevKnown_) Rescan();
-  bytes_.resize(lastStart_);
-  while (!markers_.empty() && markers_.back().offset >= lastStart_) markers_.pop_back();
-  lastOpcode_ = prevOpcode_;
-  lastStart_ = lastOpcode_ == 0 ? 0 : prevStart_;
+  if (tail_.lastOpcode == 0) return;
+  if (!tail_.prevKnown) Rescan();
+  bytes_.resize(tail_.lastStart);
+  while (!markers_.empty() && markers_.back().offset >= tail_.lastStart) markers_.pop_back();
+  tail_.lastOpcode = tail_.prevOpcode;
+  tail_.lastStart = tail_.lastOpcode == 0 ? 0 : tail_.prevStart;
   // The record before the new last one is known only when there is none.
-  prevStart_ = 0;
-  prevOpcode_ = 0;
-  prevKnown_ = lastStart_ == 0;
-  lastValueKnown_ = false;
+  tail_.prevStart = 0;
+  tail_.prevOpcode = 0;
+  tail_.prevKnown = tail_.lastStart == 0;
+  tail_.lastValueKnown = false;
 }
 
 void RecordList::Rescan() {
@@ -413,37 +388,37 @@ void RecordList::Rescan() {
     if (code == kActionDefineFunction) length += Get16(&bytes_[position + length - 2]);
     position += length;
   }
-  lastStart_ = last;
-  lastOpcode_ = lastCode;
-  prevStart_ = previous;
-  prevOpcode_ = previousCode;
-  prevKnown_ = true;
-  lastValueKnown_ = false;
-  if (lastOpcode_ == kActionPush) {
+  tail_.lastStart = last;
+  tail_.lastOpcode = lastCode;
+  tail_.prevStart = previous;
+  tail_.prevOpcode = previousCode;
+  tail_.prevKnown = true;
+  tail_.lastValueKnown = false;
+  if (tail_.lastOpcode == kActionPush) {
     const uint8_t* end = bytes_.data() + size;
-    uint32_t value = lastStart_ + 3;
+    uint32_t value = tail_.lastStart + 3;
     while (value < size) {
-      lastValueStart_ = value;
+      tail_.lastValueStart = value;
       value += ValueLength(bytes_.data() + value, end);
     }
-    lastValueKnown_ = true;
+    tail_.lastValueKnown = true;
   }
 }
 
 PushItem RecordList::LastPushValue() {
-  if (!lastValueKnown_) Rescan();
-  return ReadValue(bytes_.data() + lastValueStart_, bytes_.data() + bytes_.size());
+  if (!tail_.lastValueKnown) Rescan();
+  return ReadValue(bytes_.data() + tail_.lastValueStart, bytes_.data() + bytes_.size());
 }
 
 void RecordList::ReplaceLastPushValue(const PushItem& value) {
-  if (!lastValueKnown_) Rescan();
-  bytes_.resize(lastValueStart_);
+  if (!tail_.lastValueKnown) Rescan();
+  bytes_.resize(tail_.lastValueStart);
   const size_t at = bytes_.size();
   bytes_.resize(at + value.Size());
   PutValue(bytes_.data() + at, value);
-  const size_t payload = bytes_.size() - lastStart_ - 3;
+  const size_t payload = bytes_.size() - tail_.lastStart - 3;
   if (payload > kMaxFieldLength) throw CodeGenerationError("The generated code does not match its size");
-  Put16(bytes_.data() + lastStart_ + 1, static_cast<uint32_t>(payload));
+  Put16(bytes_.data() + tail_.lastStart + 1, static_cast<uint32_t>(payload));
 }
 
 void RecordList::ResolveMarkers(int64_t start, int64_t breakTarget, int64_t continueTarget) {
@@ -454,8 +429,8 @@ void RecordList::ResolveMarkers(int64_t start, int64_t breakTarget, int64_t cont
     if (distance < INT16_MIN || distance > INT16_MAX)
       throw CodeGenerationError("branch distance beyond 32767 bytes");
     Put16(bytes_.data() + marker.offset + 3, static_cast<uint16_t>(distance));
-    if (marker.offset == lastStart_) lastOpcode_ = kActionJump;
-    if (marker.offset == prevStart_ && prevOpcode_ == marker.kind) prevOpcode_ = kActionJump;
+    if (marker.offset == tail_.lastStart) tail_.lastOpcode = kActionJump;
+    if (marker.offset == tail_.prevStart && tail_.prevOpcode == marker.kind) tail_.prevOpcode = kActionJump;
   }
   markers_.clear();
 }

@@ -206,7 +206,7 @@ class RecordList {
   void Clear();
 
   // Code of the last record: an action code, a marker, a handler or script kind; 0 when empty.
-  uint32_t LastOpcode() const { return lastOpcode_; }
+  uint32_t LastOpcode() const { return tail_.lastOpcode; }
   // Removes the last record.
   void RemoveLast();
 
@@ -255,16 +255,21 @@ class RecordList {
   // Finds the last two records (and the last value of a push) again by reading the list.
   void Rescan();
 
+  // What is known of the last records.
+  struct Tail {
+    uint32_t lastStart = 0;
+    uint32_t lastOpcode = 0;
+    uint32_t prevStart = 0;
+    uint32_t prevOpcode = 0;  // 0: the last record is the first
+    bool prevKnown = true;
+    uint32_t lastValueStart = 0;  // of the last value when the last record is a push
+    bool lastValueKnown = false;
+  };
+
   BufferPool* pool_ = nullptr;
   std::vector<uint8_t> bytes_;
   std::vector<Marker> markers_;
-  uint32_t lastStart_ = 0;
-  uint32_t lastOpcode_ = 0;
-  uint32_t prevStart_ = 0;
-  uint32_t prevOpcode_ = 0;  // 0: the last record is the first
-  bool prevKnown_ = true;
-  uint32_t lastValueStart_ = 0;  // of the last value when the last record is a push
-  bool lastValueKnown_ = false;
+  Tail tail_;
 };
 
 // The encoded size of the records of a list.

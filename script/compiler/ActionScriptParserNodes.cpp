@@ -10,6 +10,8 @@
 const char* const* const ActionScriptParser::kTokenNames = ActionScriptParser::tokenNames;
 
 std::unique_ptr<ScriptNode> ActionScriptParser::Program() {
+  // The nodes of one parse are made together and mostly released together.
+  ScriptNodeArena arena;
   nesting_ = 0;
   lastLine_ = 0;
   blockTrials_.clear();
@@ -24,14 +26,8 @@ ActionScriptParser::NestingGuard::NestingGuard(ActionScriptParser& parser) : par
 ActionScriptParser::NestingGuard::~NestingGuard() { --parser_.nesting_; }
 
 void ActionScriptParser::TooDeep() {
-  antlr::RefToken token = LT(1);
-  throw NestingTooDeepException("Script nested too deeply", getFilename(), token->getLine(),
-                                    token->getColumn());
-}
-
-void ActionScriptParser::consume() {
-  lastLine_ = LT(1)->getLine();
-  LLkParser::consume();
+  throw NestingTooDeepException("Script nested too deeply", getFilename(), LineAhead(1),
+                                ColumnAhead(1));
 }
 
 ParsedNode ActionScriptParser::MakeNode(int32_t kind) {
@@ -40,10 +36,16 @@ ParsedNode ActionScriptParser::MakeNode(int32_t kind) {
   return node;
 }
 
-ParsedNode ActionScriptParser::MakeNode(int32_t kind, const std::string& text) {
-  ParsedNode node{std::make_unique<ScriptNode>(kind, text.c_str()), 0};
+ParsedNode ActionScriptParser::MakeNode(int32_t kind, std::string_view text) {
+  ParsedNode node{std::make_unique<ScriptNode>(kind, text), 0};
   node->SetLine(lastLine_);
   return node;
+}
+
+ParsedNode ActionScriptParser::MakeLeaf(int32_t kind, bool quoted) {
+  std::string_view text = LastText();
+  if (quoted) text = text.substr(1, text.size() - 2);
+  return MakeNode(kind, text);
 }
 
 namespace {
@@ -111,9 +113,8 @@ ParsedNode ActionScriptParser::RewriteCalls(ParsedNode value) {
 bool ActionScriptParser::BlockAhead() {
   if (LA(1) != kLeftCurly) return false;
   if (LA(2) == kRightCurly) return true;
-  antlr::RefToken start = LT(1);
-  const uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(start->getLine())) << 32) |
-                       static_cast<uint32_t>(start->getColumn());
+  const uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(LineAhead(1))) << 32) |
+                       static_cast<uint32_t>(ColumnAhead(1));
   if (auto found = blockTrials_.find(key); found != blockTrials_.end()) return found->second;
 
   struct Trial {

@@ -1,6 +1,8 @@
 // Calls of bare names: the built-in functions that compile to dedicated actions, and
 // ordinary function calls.
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "script/compiler/GenerationHelpers.h"
 #include "script/compiler/LiteralValues.h"
@@ -10,16 +12,16 @@ using namespace codegen;
 
 namespace {
 
-void AppendAction(RecordList& records, uint32_t opcode) { records.emplace_back(new OpcodeRecord(opcode)); }
+void AppendAction(RecordList& records, uint32_t opcode) { records.AppendAction(opcode); }
 
 void AppendOperand(RecordList& records, uint32_t opcode, int64_t operand) {
-  records.emplace_back(new OperandRecord(opcode, static_cast<int32_t>(operand)));
+  records.AppendOperand(opcode, static_cast<int32_t>(operand));
 }
 
 bool IsKind(ScriptNode* node, int32_t kind) { return node && node->GetKind() == kind; }
 
-bool IsGet(const std::string& text) { return text == "get" || text == "GET"; }
-bool IsPost(const std::string& text) { return text == "post" || text == "POST"; }
+bool IsGet(std::string_view text) { return text == "get" || text == "GET"; }
+bool IsPost(std::string_view text) { return text == "post" || text == "POST"; }
 
 }  // namespace
 
@@ -32,7 +34,7 @@ void ScriptCompiler::EmitOrdinaryCall(ScriptNode* node, GenerationContext& conte
 }
 
 void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  const std::string name = node->GetText();
+  const std::string_view name = node->GetText();
   const uint32_t n = node->ChildCount();
   if (!IsBuiltinFunction(name)) {
     EmitOrdinaryCall(node, context, records);
@@ -41,7 +43,7 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
   }
 
   auto arg = [&](uint32_t i) { return node->GetChild(i); };
-  auto text = [&](uint32_t i) { return std::string(node->GetChild(i)->GetText()); };
+  auto text = [&](uint32_t i) { return std::string_view(node->GetChild(i)->GetText()); };
   auto compile = [&](uint32_t i) { EmitNode(node->GetChild(i), context, records); };
   auto compileAll = [&] {
     for (uint32_t i = 0; i < n; ++i) compile(i);
@@ -49,10 +51,10 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
   // A built-in reads a fixed set of arguments; a missing one is an error, not a crash.
   auto need = [&](uint32_t count) {
     if (n < count)
-      throw CodeGenerationError("too few arguments to " + name + ": " + std::to_string(count) +
+      throw CodeGenerationError("too few arguments to " + std::string(name) + ": " + std::to_string(count) +
                                 (count == 1 ? " is" : " are") + " needed");
   };
-  auto pushText = [&](const std::string& t) { PushPooledString(records, context, t); };
+  auto pushText = [&](std::string_view t) { PushPooledString(records, context, t); };
 
   if (name == "delete") {
     need(1);
@@ -73,9 +75,9 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
     compile(1);
     if (IsKind(arg(2), kNodeNumber)) {
       const int64_t depth = LiteralAsInteger(text(2)) + 16384;
-      AppendPushValue(records, new PushInteger(static_cast<int32_t>(static_cast<uint32_t>(depth))));
+      AppendPushValue(records, PushItem::Integer(static_cast<int32_t>(static_cast<uint32_t>(depth))));
     } else {
-      AppendPushValue(records, new PushInteger(16384));
+      AppendPushValue(records, PushItem::Integer(16384));
       compile(2);
       AppendAction(records, kActionAdd2);
     }
@@ -100,13 +102,13 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
     need(1);
     const bool command = IsKind(arg(0), kNodeString);
     const bool argumentText = n < 2 || IsKind(arg(1), kNodeString);
-    const std::string argument = n < 2 ? std::string() : text(1);
+    const std::string_view argument = n < 2 ? std::string_view() : text(1);
     auto compileArgument = [&] {
       if (n < 2) pushText(argument);
       else compile(1);
     };
     if (command && argumentText) {
-      AppendRecord(records, new StringOperandRecord(kActionGetURL, text(0), argument));
+      records.AppendGetUrl(text(0), argument);
     } else if (command) {
       pushText(text(0));
       compileArgument();
@@ -121,14 +123,14 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
   } else if (name == "getProperty") {
     need(2);
     compile(0);
-    AppendPushValue(records, new PushInteger(static_cast<int32_t>(GetPropertyIndex(text(1)))));
+    AppendPushValue(records, PushItem::Integer(static_cast<int32_t>(GetPropertyIndex(text(1)))));
     AppendAction(records, kActionGetProperty);
   } else if (name == "getTimer") {
     AppendAction(records, kActionGetTime);
   } else if (name == "getURL") {
     if (n == 1) {
       if (IsKind(arg(0), kNodeString)) {
-        AppendRecord(records, new StringOperandRecord(kActionGetURL, text(0), ""));
+        records.AppendGetUrl(text(0), "");
       } else {
         compile(0);
         pushText("");
@@ -136,7 +138,7 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
       }
     } else if (n == 2) {
       if (IsKind(arg(0), kNodeString) && IsKind(arg(1), kNodeString)) {
-        AppendRecord(records, new StringOperandRecord(kActionGetURL, text(0), text(1)));
+        records.AppendGetUrl(text(0), text(1));
       } else {
         compile(0);
         compile(1);
@@ -148,7 +150,7 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
       AppendOperand(records, kActionGetURL2, IsGet(text(2)) ? 1 : IsPost(text(2)) ? 2 : 0);
     }
   } else if (name == "getVersion") {
-    AppendPushValue(records, new PushString("/:$version"));
+    AppendPushValue(records, PushItem::String("/:$version"));
     AppendAction(records, kActionGetVariable);
   } else if (name == "gotoAndPlay" || name == "gotoAndStop") {
     need(1);
@@ -166,9 +168,9 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
   } else if (name == "loadMovie") {
     if (n == 2) {
       if (IsKind(arg(1), kNodeNumber)) {
-        const std::string level = "_level" + text(1);
+        const std::string level = "_level" + std::string(text(1));
         if (IsKind(arg(0), kNodeString)) {
-          AppendRecord(records, new StringOperandRecord(kActionGetURL, text(0), level));
+          records.AppendGetUrl(text(0), level);
         } else {
           // A computed URL into a level: a "_level" window target loads into that level.
           compile(0);
@@ -233,7 +235,7 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
   } else if (name == "startDrag") {
     if (n >= 6) {
       for (uint32_t i = 2; i <= 5; ++i) compile(i);
-      AppendPushValue(records, new PushInteger(1));
+      AppendPushValue(records, PushItem::Integer(1));
       compile(1);
     } else if (n == 2) {
       AppendIntegerValue(records, 0);
@@ -273,9 +275,9 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
   } else if (name == "unloadMovie") {
     need(1);
     if (IsKind(arg(0), kNodeNumber)) {
-      AppendRecord(records, new StringOperandRecord(kActionGetURL, "", "_level" + text(0)));
+      records.AppendGetUrl("", "_level" + std::string(text(0)));
     } else {
-      AppendPushValue(records, new PushString(""));
+      AppendPushValue(records, PushItem::String(""));
       compile(0);
       AppendOperand(records, kActionGetURL2, 0x40);
     }
@@ -285,7 +287,7 @@ void ScriptCompiler::EmitBuiltinCall(ScriptNode* node, GenerationContext& contex
       compile(i);
       AppendAction(records, kActionPop);
     }
-    AppendPushValue(records, new PushUndefined());
+    AppendPushValue(records, PushItem::Undefined());
   }
 
   if (node->GetFlag() == 1 && !IsNoResultBuiltin(name)) AppendAction(records, kActionPop);

@@ -1,17 +1,17 @@
 #pragma once
-// Generated code before it is written: one code record per SWF action or per enclosing
-// structure (function body, script root, event handler). Every record tells its encoded size
-// for a SWF version before anything is written, so that branch distances can be summed; the
-// bytes themselves are produced by the SWF object model's action classes.
+// Generated code: lists of encoded actions (see RecordList), the values they push, and the
+// state of one generation.
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "flash/swf/SwfActions.h"
-#include "flash/swf/SwfBitWriter.h"
 
 class ScriptNode;
 
@@ -101,17 +101,10 @@ enum ActionCode : uint32_t {
 // Largest payload a 16-bit length field can describe.
 inline constexpr uint32_t kMaxFieldLength = 65535;
 
-// Where Write puts the bytes: the SWF version generated for and the output so far.
-class CodeWriter {
- public:
-  explicit CodeWriter(int version) : version(version), out(static_cast<uint8_t>(version)) {}
-  int version;
-  SwfBitWriter out;
-};
-
 // ---- push values
 
-// One value of an ActionPush. The classes below differ only in what they are built from.
+// A value of the name tables (the numeric constants), as a push value of the SWF object
+// model.
 class PushValue {
  public:
   PushValue() = default;
@@ -119,197 +112,215 @@ class PushValue {
   virtual ~PushValue() = default;
   // A new value of the same contents, owned by the caller.
   virtual PushValue* Clone() const { return new PushValue(value); }
-  uint32_t Size() const { return value.GetSize(6); }
   uint32_t Type() const { return value.type; }
 
   SwfPushValue value;
 };
 
-class PushString : public PushValue {
- public:
-  explicit PushString(const std::string& bytes);
-};
-
-class PushNull : public PushValue {
- public:
-  PushNull();
-};
-
-class PushUndefined : public PushValue {
- public:
-  PushUndefined();
-};
-
-class PushRegister : public PushValue {
- public:
-  explicit PushRegister(uint8_t number);
-};
-
-class PushBoolean : public PushValue {
- public:
-  explicit PushBoolean(bool b);
-};
-
 class PushDouble : public PushValue {
  public:
   explicit PushDouble(double d);
-  // Decimal text read with the standard conversion.
-  explicit PushDouble(const std::string& text);
 };
 
 class PushInteger : public PushValue {
  public:
   explicit PushInteger(int32_t n);
-  // Text read with ParseInteger.
-  explicit PushInteger(const std::string& text);
 };
 
-class PushConstant : public PushValue {
- public:
+// A value pushed by ActionPush, as the emitters pass it: strings are borrowed, nothing is
+// allocated.
+struct PushItem {
+  uint8_t type = SwfPushValue::kNull;
+  uint32_t number = 0;  // integer, register, boolean or constant index
+  double real = 0;      // double
+  std::string_view text;
+
+  static PushItem String(std::string_view bytes);
+  static PushItem Null() { return PushItem(); }
+  static PushItem Undefined() { return Number(SwfPushValue::kUndefined, 0); }
+  static PushItem Register(uint8_t n) { return Number(SwfPushValue::kRegister, n); }
+  static PushItem Boolean(bool b) { return Number(SwfPushValue::kBoolean, b ? 1 : 0); }
+  static PushItem Double(double d);
+  static PushItem Integer(int32_t n) { return Number(SwfPushValue::kInteger, static_cast<uint32_t>(n)); }
   // Type 8 for indices up to 255, else type 9.
-  explicit PushConstant(uint32_t index);
+  static PushItem Constant(uint32_t index) {
+    return Number(index <= 255 ? SwfPushValue::kConstant8 : SwfPushValue::kConstant16, index);
+  }
+  // The value of a push value of the name tables (numbers only).
+  static PushItem Of(const SwfPushValue& value);
+  // Bytes in the push payload, the type byte included.
+  uint32_t Size() const;
+
+ private:
+  static PushItem Number(uint8_t type, uint32_t number) {
+    PushItem item;
+    item.type = type;
+    item.number = number;
+    return item;
+  }
 };
 
 // ---- records
 
-class CodeRecord {
+// Spare buffers of record lists that have served, for the next lists of the same generation:
+// most lists are short-lived and small, and would otherwise each allocate.
+class BufferPool {
  public:
-  CodeRecord(uint32_t opcode, uint32_t size) : opcode(opcode), size(size) {}
-  virtual ~CodeRecord() = default;
-  CodeRecord(const CodeRecord&) = delete;
-  CodeRecord& operator=(const CodeRecord&) = delete;
-
-  // The encoded size for `version`, also stored in `size`.
-  virtual uint32_t Size(int version) = 0;
-  virtual void Write(CodeWriter& writer) = 0;
-
-  uint32_t opcode;
-  uint32_t size;
-};
-
-using RecordList = std::vector<std::unique_ptr<CodeRecord>>;
-
-// A one-byte action; ActionCall (0x9E) also writes its empty length field.
-class OpcodeRecord : public CodeRecord {
- public:
-  explicit OpcodeRecord(uint32_t opcode);
-  uint32_t Size(int version) override;
-  void Write(CodeWriter& writer) override;
-};
-
-// An action with one numeric operand: a frame, a register, a with-block size, a branch
-// distance or a flags byte. Also the break and continue markers.
-class OperandRecord : public CodeRecord {
- public:
-  OperandRecord(uint32_t opcode, int32_t operand);
-  uint32_t Size(int version) override;
-  void Write(CodeWriter& writer) override;
-
-  int32_t operand;
-};
-
-// ActionGetURL with its URL and target, written inline.
-class StringOperandRecord : public CodeRecord {
- public:
-  StringOperandRecord(uint32_t opcode, const std::string& first, const std::string& second);
-  uint32_t Size(int version) override;
-  void Write(CodeWriter& writer) override;
-
-  std::string first, second;
-};
-
-class PushRecord : public CodeRecord {
- public:
-  // Takes ownership of the value.
-  explicit PushRecord(PushValue* first);
-  uint32_t Size(int version) override;
-  void Write(CodeWriter& writer) override;
-  // Appends the value (ownership passes to the record).
-  void Append(PushValue* value);
-  // Removes the last value.
-  void RemoveLast();
-  uint32_t PayloadLength() const { return payloadLength; }
-
-  ActionPush action;
+  std::vector<uint8_t> Take() noexcept;
+  void Give(std::vector<uint8_t>&& buffer) noexcept;
 
  private:
-  uint32_t payloadLength = 0;
+  static constexpr size_t kLargest = 64 * 1024;
+  static constexpr size_t kMost = 32;
+  std::array<std::vector<uint8_t>, kMost> spare_;
+  size_t count_ = 0;
 };
 
-class ConstantPoolRecord : public CodeRecord {
+// Generated code before it is placed: the encoded actions of a run of code, in one
+// contiguous buffer, with what the emitters still need to know about them. An emitter
+// appends actions; a construct that branches over parts of its code builds them in lists of
+// their own, sums their sizes and appends them in order. Break and continue stand as jumps
+// whose distance is filled in by the enclosing loop ("markers"). The last record (and the one
+// before it) is known, so that a trailing get action can be taken back and consecutive
+// values share one ActionPush.
+class RecordList {
  public:
-  explicit ConstantPoolRecord(const std::vector<std::string>& strings);
-  uint32_t Size(int version) override;
-  void Write(CodeWriter& writer) override;
+  // A list whose buffer comes from and goes back to `pool` when one is given.
+  explicit RecordList(BufferPool* pool = nullptr) : pool_(pool) {
+    if (pool_) bytes_ = pool_->Take();
+  }
+  ~RecordList() {
+    if (pool_) pool_->Give(std::move(bytes_));
+  }
+  RecordList(RecordList&& other) noexcept : pool_(other.pool_) { *this = std::move(other); }
+  RecordList& operator=(RecordList&& other) noexcept;
+  RecordList(const RecordList&) = delete;
+  RecordList& operator=(const RecordList&) = delete;
 
-  std::vector<std::string> strings;
+  bool empty() const { return bytes_.empty(); }
+  // Encoded size of the list, in bytes.
+  uint32_t Size() const { return static_cast<uint32_t>(bytes_.size()); }
+  const std::vector<uint8_t>& Bytes() const { return bytes_; }
+  std::vector<uint8_t> TakeBytes();
+  // Empties the list; its buffer stays for reuse.
+  void Clear();
+
+  // Code of the last record: an action code, a marker, a handler or script kind; 0 when empty.
+  uint32_t LastOpcode() const { return tail_.lastOpcode; }
+  // Removes the last record.
+  void RemoveLast();
+
+  // A one-byte action; ActionCall (0x9E) also writes its empty length field.
+  void AppendAction(uint32_t opcode);
+  // An action with one numeric operand: a frame, a register, a with-block size, a branch
+  // distance or a flags byte.
+  void AppendOperand(uint32_t opcode, int32_t operand);
+  // A break or continue marker holding the line of its statement.
+  void AppendMarker(uint32_t marker, int32_t line);
+  // ActionGetURL with its URL and target.
+  void AppendGetUrl(std::string_view url, std::string_view target);
+  // ActionConstantPool with its payload (count and strings).
+  void AppendConstantPool(const std::vector<uint8_t>& payload);
+  // ActionDefineFunction followed by its body.
+  void AppendDefineFunction(std::string_view name, const std::vector<std::string_view>& parameters,
+                            RecordList& body);
+  // An event handler of kind 12 (onClipEvent) or 13 (on) around its body, for `version`.
+  void AppendEventHandler(uint32_t kind, uint32_t flags, RecordList& body, int version);
+  // A value joins the last ActionPush while its 16-bit length allows, else starts one.
+  void AppendPush(const PushItem& value);
+  // Appends the records of `other`, in order, and empties it.
+  void Append(RecordList& other);
+  // Bytes of a record of its own kind (a script root's framing), recorded as one record.
+  void AppendRaw(uint32_t kind, const uint8_t* bytes, size_t count);
+
+  // The last value of the last record, which must be an ActionPush; its text points into
+  // the list.
+  PushItem LastPushValue();
+  // Replaces the last value of the last record (an ActionPush) by `value`.
+  void ReplaceLastPushValue(const PushItem& value);
+
+  // Markers lying flat in the list, in order.
+  struct Marker {
+    uint32_t offset;
+    uint32_t kind;
+    int32_t line;
+  };
+  const std::vector<Marker>& Markers() const { return markers_; }
+  // Turns every marker into a jump. Positions count from the loop's first byte; `start` is
+  // where the list begins.
+  void ResolveMarkers(int64_t start, int64_t breakTarget, int64_t continueTarget);
+
+ private:
+  uint8_t* StartRecord(uint32_t opcode, size_t count);
+  // Finds the last two records (and the last value of a push) again by reading the list.
+  void Rescan();
+
+  // What is known of the last records.
+  struct Tail {
+    uint32_t lastStart = 0;
+    uint32_t lastOpcode = 0;
+    uint32_t prevStart = 0;
+    uint32_t prevOpcode = 0;  // 0: the last record is the first
+    bool prevKnown = true;
+    uint32_t lastValueStart = 0;  // of the last value when the last record is a push
+    bool lastValueKnown = false;
+  };
+
+  BufferPool* pool_ = nullptr;
+  std::vector<uint8_t> bytes_;
+  std::vector<Marker> markers_;
+  Tail tail_;
 };
 
-class DefineFunctionRecord : public CodeRecord {
- public:
-  DefineFunctionRecord(const std::string& name, const std::vector<std::string>& parameters,
-                       RecordList body);
-  uint32_t Size(int version) override;
-  void Write(CodeWriter& writer) override;
-
-  std::string name;
-  std::vector<std::string> parameters;
-  RecordList body;
-  uint32_t codeSize = 0;
-};
-
-// The records of a whole script: kind 1 a frame script, 2 a button's condition actions,
-// 3 a movie clip's event handlers. The kind is kept in `opcode`.
-class ScriptRootRecord : public CodeRecord {
- public:
-  ScriptRootRecord(uint32_t kind, RecordList children);
-  uint32_t Size(int version) override;
-  void Write(CodeWriter& writer) override;
-
-  RecordList children;
-};
-
-// One on (kind 13) or onClipEvent (kind 12) handler with its event flags and body.
-class EventHandlerRecord : public CodeRecord {
- public:
-  EventHandlerRecord(uint32_t kind, uint32_t flags, RecordList body);
-  uint32_t Size(int version) override;
-  void Write(CodeWriter& writer) override;
-
-  uint32_t flags;
-  RecordList body;
-};
-
-// The sum of Size(0) over a record list.
-uint32_t SizeOfRecords(const RecordList& records);
+// The encoded size of the records of a list.
+inline uint32_t SizeOfRecords(const RecordList& records) { return records.Size(); }
 
 // Unsigned 32-bit value of a decimal or hexadecimal literal ("0x" prefix); reading stops at
 // the first character that is no digit of the base.
-uint32_t ParseInteger(const std::string& text);
+uint32_t ParseInteger(std::string_view text);
 
 // ---- generation state
+
+// Hashing for lookups by string_view in tables keyed by std::string.
+struct StringHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
 
 class GenerationContext {
  public:
   explicit GenerationContext(int version) : version(version) {}
 
-  void AddPoolString(const std::string& text);
-  int32_t PoolIndexOf(const std::string& text) const;
-  bool ContainsName(const std::string& text) const;
+  void AddPoolString(std::string_view text);
+  int32_t PoolIndexOf(std::string_view text) const;
+  bool ContainsName(std::string_view text) const;
+  // The ActionConstantPool payload of the pool (count and strings), made once.
+  const std::vector<uint8_t>& PoolPayload();
 
   int version;
+  BufferPool buffers;
+  // Scopes open around the node being folded, each with the function definitions hoisted
+  // into it so far, in order; they take their place at the front when the scope is left.
   std::vector<ScriptNode*> scopeStack;
-  std::vector<uint32_t> insertCounters;
-  std::vector<std::string> nameStack;
+  std::vector<std::vector<ScriptNode*>> hoisted;
+  std::vector<std::string_view> nameStack;
   bool poolUsed = false;
   std::vector<std::string> pool;
-  std::unordered_map<std::string, int32_t> poolIndex;
   // Bytes of the ActionConstantPool payload the pool needs (count field included).
   uint32_t poolBytes = 2;
   // for..in loops open around the code being emitted, within the innermost function body:
   // each holds its unread names and closing null on the stack.
   uint32_t openForIn = 0;
-};
 
-// Removes the record's last value and appends `value`, whose ownership passes to the record.
-void ReplaceLastPushValue(PushRecord& record, PushValue* value);
+ private:
+  // The slot of `text` in poolSlots_: the one holding its entry, or the empty one where it
+  // would go.
+  size_t PoolSlot(std::string_view text, uint64_t hash) const;
+
+  std::vector<uint8_t> poolPayload_;
+  // Open addressing over the pool, looked up once per name collected and once per name
+  // pushed: an entry's index, or -1 for an empty slot. The size is a power of two, at
+  // least twice the pool's.
+  std::vector<int32_t> poolSlots_ = std::vector<int32_t>(1024, -1);
+  std::vector<uint64_t> poolHashes_;
+};

@@ -59,11 +59,13 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
   const uint8_t versionByte = static_cast<uint8_t>(version & 0xFF);
   // The script's text becomes the bytes of the movie's strings: UTF-8 from SWF 6 on,
   // Latin-1 below (a character outside Latin-1 becomes "?"). The conversion never fails.
-  const std::string text = EncodeSwfText(script, versionByte);
+  std::string text = EncodeSwfText(script, versionByte);
   compiler->SetTextEncoding(versionByte >= 6 ? ScriptTextEncoding::kUtf8 : ScriptTextEncoding::kLatin1);
   if (text.empty()) return nullptr;
 
   std::unique_ptr<ScriptNode, TreeRelease> root(compiler->Parse(text.c_str()));
+  // What is no longer needed goes as soon as it can: the peak is what stays alive at once.
+  std::string().swap(text);
   if (!root) {
     CopyError(*compiler, error);
     return nullptr;
@@ -85,6 +87,7 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
     return nullptr;
   }
   const uint32_t length = compiler->Generate(root.get(), version);
+  root.reset();
   if (compiler->GetErrorCode() != kScriptErrorNone) {
     CopyError(*compiler, error);
     return nullptr;
@@ -122,6 +125,7 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
     codeStart = 23;
   }
   compiler->CopyCode(movie.data() + codeStart);
+  compiler.reset();
   DoActionTag* tag = ReadBackDoAction(movie);
   if (tag) tag->version = versionByte;
   return tag;

@@ -83,38 +83,41 @@ void ScriptCompiler::FillNameTables() {
   };
 }
 
-uint32_t ScriptCompiler::LookupButtonEvent(const std::string& name) const {
+uint32_t ScriptCompiler::LookupButtonEvent(std::string_view name) const {
   auto found = buttonEvents_.find(name);
   return found == buttonEvents_.end() ? 0 : found->second;
 }
 
-uint32_t ScriptCompiler::LookupClipEvent(const std::string& name) const {
+uint32_t ScriptCompiler::LookupClipEvent(std::string_view name) const {
   auto found = clipEvents_.find(name);
   return found == clipEvents_.end() ? 0 : found->second;
 }
 
-bool ScriptCompiler::IsKnownConstant(const std::string& name) const {
+bool ScriptCompiler::IsKnownConstant(std::string_view name) const {
   return constants_.find(name) != constants_.end();
 }
 
-PushValue* ScriptCompiler::CloneConstant(const std::string& name) const {
+PushValue* ScriptCompiler::CloneConstant(std::string_view name) const {
   auto found = constants_.find(name);
   return found == constants_.end() ? nullptr : found->second->Clone();
 }
 
-uint32_t ScriptCompiler::GetPropertyIndex(const std::string& name) const {
+uint32_t ScriptCompiler::GetPropertyIndex(std::string_view name) const {
+  if (name.empty() || name[0] != '_') return 0;
   auto found = properties_.find(name);
   return found == properties_.end() ? 0 : found->second;
 }
 
-bool ScriptCompiler::IsProperty(const std::string& name) const {
+bool ScriptCompiler::IsProperty(std::string_view name) const {
+  // Every property name starts with "_": most names are refused without a lookup.
+  if (name.empty() || name[0] != '_') return false;
   return properties_.find(name) != properties_.end();
 }
 
-bool ScriptCompiler::IsBuiltinFunction(const std::string& name) const {
+bool ScriptCompiler::IsBuiltinFunction(std::string_view name) const {
   return builtinFunctions_.count(name) != 0;
 }
 
-bool ScriptCompiler::IsNoResultBuiltin(const std::string& name) const {
+bool ScriptCompiler::IsNoResultBuiltin(std::string_view name) const {
   return noResultBuiltins_.count(name) != 0;
 }

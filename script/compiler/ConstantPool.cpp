@@ -3,6 +3,9 @@
 // emitters of number literals and folded constants.
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 #include "script/compiler/LiteralValues.h"
 #include "script/compiler/ScriptCompiler.h"
@@ -16,36 +19,42 @@ ScriptNode* NewNoOp() { return new ScriptNode(kNodeNoOp); }
 }  // namespace
 
 void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& context) {
+  FoldNode(node, 0, context);
+}
+
+// `index` is where the node was found among its parent's children.
+void ScriptCompiler::FoldNode(ScriptNode* node, uint32_t index, GenerationContext& context) {
   if (!node) return;
   const bool scope = IsScopeKind(node->GetKind());
   if (scope) {
     context.scopeStack.push_back(node);
-    context.insertCounters.push_back(0);
+    context.hoisted.emplace_back();
   }
-  // Hoisting inserts definitions into scopes while their children are visited. Insertions
-  // into this node land before the child being visited, so the next child is found by
-  // counting them rather than by re-reading the same index.
-  for (uint32_t i = 0; i < node->ChildCount();) {
-    const uint32_t before = node->ChildCount();
-    FoldKnownConstants(node->GetChild(i), context);
-    const uint32_t after = node->ChildCount();
-    i += 1 + (after > before ? after - before : 0);
-  }
+  // Children keep their places while they are visited: a hoisted definition leaves a NoOp
+  // where it stood and joins its scope's list, placed when the scope is left.
+  // Replacing a child by a NoOp writes into the same array: it can be read once.
+  ScriptNode* const* children = node->GetChildren();
+  const uint32_t count = node->ChildCount();
+  for (uint32_t i = 0; i < count; ++i) FoldNode(children[i], i, context);
 
   const int32_t kind = node->GetKind();
   if (kind == kNodeString) {
     // A string literal stands for the characters its escapes denote, not for the escapes.
-    const std::string text = node->GetText();
-    const std::string translated = TranslateEscapes(text, context.version);
-    if (translated != text) node->SetText(translated.c_str());
+    const char* text = node->GetText();
+    if (std::strchr(text, '\\')) {
+      const std::string translated = TranslateEscapes(text, context.version);
+      if (translated != text) node->SetText(translated.c_str());
+    }
   } else if (kind == kNodeValue) {
     // Only a chain of exactly a name and one member is a constant: in Key.UP.toString()
     // the rest of the chain still has to run.
     if (node->ChildCount() == 2) {
       ScriptNode* first = node->GetChild(0);
       ScriptNode* second = node->GetChild(1);
-      if (first && second && first->GetKind() == kNodeIdentifier &&
-          second->GetKind() == kNodeAttribute) {
+      // The constants are members of Key, Math and Number: other chains need no lookup.
+      const std::string_view head = first ? first->GetText() : "";
+      if (second && first->GetKind() == kNodeIdentifier && second->GetKind() == kNodeAttribute &&
+          (head == "Key" || head == "Math" || head == "Number")) {
         const std::string name = std::string(first->GetText()) + "." + second->GetText();
         if (IsKnownConstant(name)) {
           node->SetKind(kNodeConstant);
@@ -58,17 +67,14 @@ void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& con
   } else if (kind == kNodeDefineFunction) {
     ScriptNode* parent = node->GetParent();
     if (parent && !context.scopeStack.empty()) {
-      const int32_t index = parent->IndexOfChild(node);
-      if (index >= 0) {
-        parent->ReplaceChild(static_cast<uint32_t>(index), NewNoOp());
-        ScriptNode* scope = context.scopeStack.back();
-        uint32_t& counter = context.insertCounters.back();
-        if (!scope->InsertChild(counter, node)) scope->AddChild(node);
-        ++counter;
+      const int32_t at = parent->GetChild(index) == node ? static_cast<int32_t>(index) : parent->IndexOfChild(node);
+      if (at >= 0) {
+        parent->ReplaceChild(static_cast<uint32_t>(at), NewNoOp());
+        context.hoisted.back().push_back(node);
       }
     }
   } else if (kind == kNodeFunction) {
-    const std::string name = node->GetText();
+    const std::string_view name = node->GetText();
     if (name == "fscommand") {
       ScriptNode* first = node->GetChild(0);
       if (first && first->GetKind() == kNodeString)
@@ -84,24 +90,36 @@ void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& con
   }
 
   if (scope) {
+    // The scope's definitions go first, in the order they were met, before its other
+    // children: taken off from the end and added back, nothing is shifted.
+    std::vector<ScriptNode*> definitions = std::move(context.hoisted.back());
+    context.hoisted.pop_back();
     context.scopeStack.pop_back();
-    context.insertCounters.pop_back();
+    if (!definitions.empty()) {
+      std::vector<ScriptNode*> children(node->ChildCount());
+      for (uint32_t i = static_cast<uint32_t>(children.size()); i-- > 0;) children[i] = node->RemoveChild(i);
+      for (ScriptNode* definition : definitions) node->AddChild(definition);
+      for (ScriptNode* child : children) node->AddChild(child);
+    }
   }
 }
 
 void ScriptCompiler::CollectPoolStrings(ScriptNode* node, GenerationContext& context) {
   if (!node) return;
   const int32_t kind = node->GetKind();
-  const std::string text = node->GetText();
+  // Only names and literals have text that matters here.
+  const bool named = kind == kNodeString || (kind >= kNodeIdentifier && kind <= kNodeDefineVariable);
+  const std::string_view text = named ? node->GetText() : std::string_view();
   const uint32_t count = node->ChildCount();
+  ScriptNode* const* children = node->GetChildren();
   const bool getProperty = kind == kNodeFunction && text == "getProperty";
   if (getProperty) context.nameStack.push_back("getProperty");
 
   auto forward = [&] {
-    for (uint32_t i = 0; i < node->ChildCount(); ++i) CollectPoolStrings(node->GetChild(i), context);
+    for (uint32_t i = 0; i < count; ++i) CollectPoolStrings(children[i], context);
   };
   auto backward = [&] {
-    for (uint32_t i = count; i-- > 0;) CollectPoolStrings(node->GetChild(i), context);
+    for (uint32_t i = count; i-- > 0;) CollectPoolStrings(children[i], context);
   };
 
   switch (kind) {
@@ -109,11 +127,11 @@ void ScriptCompiler::CollectPoolStrings(ScriptNode* node, GenerationContext& con
       break;
     case kNodeValue:
       for (uint32_t i = count; i-- > 0;) {
-        ScriptNode* child = node->GetChild(i);
+        ScriptNode* child = children[i];
         if (child && child->GetKind() == kNodeFunction) CollectPoolStrings(child, context);
       }
       for (uint32_t i = 0; i < count; ++i) {
-        ScriptNode* child = node->GetChild(i);
+        ScriptNode* child = children[i];
         if (child && child->GetKind() != kNodeFunction) CollectPoolStrings(child, context);
       }
       break;
@@ -172,52 +190,36 @@ void ScriptCompiler::CollectPoolStrings(ScriptNode* node, GenerationContext& con
   if (getProperty) context.nameStack.pop_back();
 }
 
-void ScriptCompiler::AppendRecord(RecordList& records, CodeRecord* record) {
-  records.emplace_back(record);
-}
-
-void ScriptCompiler::AppendPushValue(RecordList& records, PushValue* value) {
-  std::unique_ptr<PushValue> owned(value);
-  const uint32_t size = owned->Size();
-  // An ActionPush's length field is 16 bits: a value that would carry it past 65535 bytes
-  // starts a new ActionPush.
-  if (size > kMaxFieldLength) throw CodeGenerationError("string longer than 65533 bytes");
-  if (!records.empty() && records.back()->opcode == kActionPush) {
-    auto* push = static_cast<PushRecord*>(records.back().get());
-    if (push->PayloadLength() + size <= kMaxFieldLength) {
-      push->Append(owned.release());
-      return;
-    }
-  }
-  records.emplace_back(new PushRecord(owned.release()));
-}
+void ScriptCompiler::AppendPushValue(RecordList& records, const PushItem& value) { records.AppendPush(value); }
 
 void ScriptCompiler::AppendIntegerValue(RecordList& records, int64_t n) {
-  if (n == 0) AppendPushValue(records, new PushDouble(0.0));
-  else if (n >= INT32_MIN && n <= INT32_MAX) AppendPushValue(records, new PushInteger(static_cast<int32_t>(n)));
-  else AppendPushValue(records, new PushDouble(static_cast<double>(n)));
+  if (n == 0) AppendPushValue(records, PushItem::Double(0.0));
+  else if (n >= INT32_MIN && n <= INT32_MAX) AppendPushValue(records, PushItem::Integer(static_cast<int32_t>(n)));
+  else AppendPushValue(records, PushItem::Double(static_cast<double>(n)));
 }
 
 void ScriptCompiler::PushPooledString(RecordList& records, GenerationContext& context,
-                                      const std::string& text) {
+                                      std::string_view text) {
   const int32_t index = context.PoolIndexOf(text);
   if (context.poolUsed && index != -1)
-    AppendPushValue(records, new PushConstant(static_cast<uint32_t>(index)));
+    AppendPushValue(records, PushItem::Constant(static_cast<uint32_t>(index)));
   else
-    AppendPushValue(records, new PushString(text));
+    AppendPushValue(records, PushItem::String(text));
 }
 
 void ScriptCompiler::EmitConstant(ScriptNode* node, GenerationContext&, RecordList& records) {
-  const std::string name = node->GetText();
-  if (!IsKnownConstant(name)) throw CodeGenerationError("unknown constant " + name);
-  AppendPushValue(records, CloneConstant(name));
-  if (node->GetFlag() == 1) AppendRecord(records, new OpcodeRecord(kActionPop));
+  const std::string_view name = node->GetText();
+  const auto found = constants_.find(name);
+  if (found == constants_.end()) throw CodeGenerationError("unknown constant " + std::string(name));
+  AppendPushValue(records, PushItem::Of(found->second->value));
+  if (node->GetFlag() == 1) records.AppendAction(kActionPop);
 }
 
 void ScriptCompiler::EmitNumber(ScriptNode* node, GenerationContext&, RecordList& records) {
-  const std::string text = node->GetText();
-  if (text == "0") AppendPushValue(records, new PushDouble(0.0));
-  else if (IsHexLiteral(text) || !IsFractionalLiteral(text)) AppendPushValue(records, IntegerLiteralValue(text, false));
-  else AppendPushValue(records, new PushDouble(text));
-  if (node->GetFlag() == 1) AppendRecord(records, new OpcodeRecord(kActionPop));
+  const char* text = node->GetText();
+  const std::string_view view = text;
+  if (view == "0") AppendPushValue(records, PushItem::Double(0.0));
+  else if (IsHexLiteral(view) || !IsFractionalLiteral(view)) AppendPushValue(records, IntegerLiteralValue(view, false));
+  else AppendPushValue(records, PushItem::Double(std::atof(text)));
+  if (node->GetFlag() == 1) records.AppendAction(kActionPop);
 }

@@ -1,6 +1,9 @@
 // Expressions: strings and names, member and call chains, array and object literals, new,
 // function definitions, the operators, increment and decrement, assignment and delete.
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "script/compiler/GenerationHelpers.h"
 #include "script/compiler/LiteralValues.h"
@@ -10,7 +13,7 @@ using namespace codegen;
 
 namespace {
 
-void AppendAction(RecordList& records, uint32_t opcode) { records.emplace_back(new OpcodeRecord(opcode)); }
+void AppendAction(RecordList& records, uint32_t opcode) { records.AppendAction(opcode); }
 
 // ActionPop when the node's value is not used.
 void PopInStatementPosition(ScriptNode* node, RecordList& records) {
@@ -54,11 +57,11 @@ uint32_t StoreFor(uint32_t get) {
 // the name (and object, or target and property number); returns the removed action.
 uint32_t CompileReferenceTarget(ScriptCompiler& compiler, ScriptNode* target, GenerationContext& context,
                                 RecordList& records, const char* what) {
-  const size_t before = records.size();
+  const uint32_t before = records.Size();
   if (IsReference(target)) {
     compiler.EmitNode(target, context, records);
     const uint32_t last = LastOpcode(records);
-    if (records.size() > before &&
+    if (records.Size() > before &&
         (last == kActionGetVariable || last == kActionGetMember || last == kActionGetProperty)) {
       RemoveLast(records);
       return last;
@@ -75,11 +78,11 @@ void ScriptCompiler::EmitString(ScriptNode* node, GenerationContext& context, Re
 }
 
 void ScriptCompiler::EmitIdentifier(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  const std::string text = node->GetText();
+  const std::string_view text = node->GetText();
   if (text == "null") {
-    AppendPushValue(records, new PushNull());
+    AppendPushValue(records, PushItem::Null());
   } else if (text == "true" || text == "false") {
-    AppendPushValue(records, new PushBoolean(text == "true"));
+    AppendPushValue(records, PushItem::Boolean(text == "true"));
   } else if (!IsProperty(text) || context.ContainsName("With")) {
     PushPooledString(records, context, text);
     AppendAction(records, kActionGetVariable);
@@ -147,7 +150,7 @@ void ScriptCompiler::EmitValue(ScriptNode* node, GenerationContext& context, Rec
       if (afterCall) {
         // The stack holds the function a call returned: ActionCallMethod with an undefined
         // name calls that object itself.
-        AppendPushValue(records, new PushUndefined());
+        AppendPushValue(records, PushItem::Undefined());
         AppendAction(records, kActionCallMethod);
       } else if (LastOpcode(records) == kActionGetMember) {
         RemoveLast(records);
@@ -195,11 +198,11 @@ void ScriptCompiler::EmitNewObject(ScriptNode* node, GenerationContext& context,
   PopInStatementPosition(node, records);
 }
 
-void ScriptCompiler::EmitDefineFunctionCommon(ScriptNode* node, const std::string& name, bool markBody,
+void ScriptCompiler::EmitDefineFunctionCommon(ScriptNode* node, std::string_view name, bool markBody,
                                               GenerationContext& context, RecordList& records) {
   const uint32_t count = node->ChildCount();
   if (count == 0) throw CodeGenerationError("function without a body");
-  std::vector<std::string> parameters;
+  std::vector<std::string_view> parameters;
   if (count == 2) {
     ScriptNode* list = node->GetChild(0);
     if (list->GetKind() == kNodeList) {
@@ -210,14 +213,14 @@ void ScriptCompiler::EmitDefineFunctionCommon(ScriptNode* node, const std::strin
   }
   ScriptNode* body = node->GetChild(count - 1);
   if (markBody) MarkStatements(body);
-  RecordList code;
+  RecordList code(&context.buffers);
   // A return in the body leaves only the loops of the body itself.
   const uint32_t openForIn = context.openForIn;
   context.openForIn = 0;
   EmitNode(body, context, code);
   context.openForIn = openForIn;
   RequireResolved(code);
-  AppendRecord(records, new DefineFunctionRecord(name, parameters, std::move(code)));
+  records.AppendDefineFunction(name, parameters, code);
 }
 
 void ScriptCompiler::EmitDefineFunction(ScriptNode* node, GenerationContext& context, RecordList& records) {
@@ -225,7 +228,7 @@ void ScriptCompiler::EmitDefineFunction(ScriptNode* node, GenerationContext& con
 }
 
 void ScriptCompiler::EmitDefineMethod(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  EmitDefineFunctionCommon(node, std::string(), false, context, records);
+  EmitDefineFunctionCommon(node, std::string_view(), false, context, records);
   // A function without a name is pushed as a value.
   PopInStatementPosition(node, records);
 }
@@ -238,7 +241,7 @@ void ScriptCompiler::EmitLogicalNot(ScriptNode* node, GenerationContext& context
 
 void ScriptCompiler::EmitBitNot(ScriptNode* node, GenerationContext& context, RecordList& records) {
   EmitNode(node->GetChild(0), context, records);
-  AppendPushValue(records, new PushDouble(4294967295.0));
+  AppendPushValue(records, PushItem::Double(4294967295.0));
   AppendAction(records, kActionBitXor);
   PopInStatementPosition(node, records);
 }
@@ -248,16 +251,16 @@ void ScriptCompiler::EmitUnaryPlusMinus(ScriptNode* node, GenerationContext& con
   const bool minus = node->GetKind() == kNodeUnaryMinus;
   if (IsKind(operand, kNodeNumber)) {
     // A literal's sign is applied here; nothing computes it at run time.
-    const std::string text = operand->GetText();
+    const char* text = operand->GetText();
     if (IsFractionalLiteral(text)) {
-      const double value = PushDouble(text).value.real;
-      AppendPushValue(records, new PushDouble(minus ? -value : value));
+      const double value = std::atof(text);
+      AppendPushValue(records, PushItem::Double(minus ? -value : value));
     } else {
-      std::unique_ptr<PushValue> value(IntegerLiteralValue(text, minus));
-      if (value->value.type == SwfPushValue::kInteger && value->value.number == 0)
+      const PushItem value = IntegerLiteralValue(text, minus);
+      if (value.type == SwfPushValue::kInteger && value.number == 0)
         AppendIntegerValue(records, 0);
       else
-        AppendPushValue(records, value.release());
+        AppendPushValue(records, value);
     }
   } else if (minus) {
     AppendIntegerValue(records, 0);
@@ -275,9 +278,9 @@ void ScriptCompiler::EmitPreIncDec(ScriptNode* node, GenerationContext& context,
   const uint32_t get = CompileReferenceTarget(*this, operand, context, records, "increment or decrement");
   EmitNode(operand, context, records);
   AppendAction(records, node->GetKind() == kNodePreIncrement ? kActionIncrement : kActionDecrement);
-  if (!statement) AppendRecord(records, new OperandRecord(kActionStoreRegister, 0));
+  if (!statement) records.AppendOperand(kActionStoreRegister, 0);
   AppendAction(records, StoreFor(get));
-  if (!statement) AppendPushValue(records, new PushRegister(0));
+  if (!statement) AppendPushValue(records, PushItem::Register(0));
 }
 
 void ScriptCompiler::EmitPostIncDec(ScriptNode* node, GenerationContext& context, RecordList& records) {
@@ -298,7 +301,7 @@ void ScriptCompiler::EmitBinaryOperator(ScriptNode* node, GenerationContext& con
   ScriptNode* right = node->GetChild(1);
   if (!left || !right) throw CodeGenerationError("operator without two operands");
   if (kind == kNodeLogicalAnd || kind == kNodeLogicalOr) {
-    RecordList rest;
+    RecordList rest(&context.buffers);
     AppendAction(rest, kActionPop);
     EmitNode(right, context, rest);
     EmitNode(left, context, records);
@@ -348,7 +351,7 @@ void ScriptCompiler::EmitBinaryOperator(ScriptNode* node, GenerationContext& con
 
 void ScriptCompiler::EmitConditional(ScriptNode* node, GenerationContext& context, RecordList& records) {
   if (node->ChildCount() != 3) throw CodeGenerationError("incomplete conditional");
-  RecordList otherwise, then;
+  RecordList otherwise(&context.buffers), then(&context.buffers);
   EmitNode(node->GetChild(2), context, otherwise);
   EmitNode(node->GetChild(1), context, then);
   EmitNode(node->GetChild(0), context, records);
@@ -405,7 +408,7 @@ void ScriptCompiler::EmitAssignment(ScriptNode* node, GenerationContext& context
   ScriptNode* parent = node->GetParent();
   const int32_t parentKind = parent ? parent->GetKind() : -1;
   const bool keep = (parentKind >= kNodeAssign && parentKind <= kNodeAssignBitXor) || parentKind == kNodeConditional;
-  if (keep) AppendRecord(records, new OperandRecord(kActionStoreRegister, 0));
+  if (keep) records.AppendOperand(kActionStoreRegister, 0);
   AppendAction(records, StoreFor(get));
-  if (keep) AppendPushValue(records, new PushRegister(0));
+  if (keep) AppendPushValue(records, PushItem::Register(0));
 }

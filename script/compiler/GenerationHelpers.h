@@ -11,11 +11,13 @@ namespace codegen {
 void AppendBranch(RecordList& records, uint32_t opcode, int64_t distance);
 
 // Appends the records of `from` to `to`, in order, and empties `from`.
-void MoveRecords(RecordList& from, RecordList& to);
+inline void MoveRecords(RecordList& from, RecordList& to) { to.Append(from); }
 
 // Turns the break and continue markers lying flat in `records` into jumps. Positions count
 // from the loop's first byte; `start` is where `records` begins.
-void ResolveMarkers(RecordList& records, int64_t start, int64_t breakTarget, int64_t continueTarget);
+inline void ResolveMarkers(RecordList& records, int64_t start, int64_t breakTarget, int64_t continueTarget) {
+  records.ResolveMarkers(start, breakTarget, continueTarget);
+}
 
 bool ContainsMarker(const RecordList& records, uint32_t marker);
 
@@ -27,9 +29,9 @@ void RequireResolved(const RecordList& records);
 void AppendStackDrain(RecordList& records);
 
 // The opcode of the list's last record, or 0 for an empty list.
-uint32_t LastOpcode(const RecordList& records);
+inline uint32_t LastOpcode(const RecordList& records) { return records.LastOpcode(); }
 
-// Removes (and destroys) the list's last record.
-void RemoveLast(RecordList& records);
+// Removes the list's last record.
+inline void RemoveLast(RecordList& records) { records.RemoveLast(); }
 
 }  // namespace codegen

@@ -4,41 +4,51 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "script/compiler/CodeRecords.h"
 
-bool IsHexLiteral(const std::string& text) {
+bool IsHexLiteral(std::string_view text) {
   return text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
 }
 
-bool IsFractionalLiteral(const std::string& text) {
-  return !IsHexLiteral(text) && text.find_first_of(".eE") != std::string::npos;
+bool IsFractionalLiteral(std::string_view text) {
+  return !IsHexLiteral(text) && text.find_first_of(".eE") != std::string_view::npos;
 }
 
 namespace {
 
 // The literal's leading digits of its base, read exactly and rounded once to a double.
-double ExactIntegerValue(const std::string& text) {
+double ExactIntegerValue(std::string_view text) {
   const bool hex = IsHexLiteral(text);
   size_t end = hex ? 2 : 0;
   while (end < text.size() &&
          (hex ? std::isxdigit(static_cast<unsigned char>(text[end])) != 0 : (text[end] >= '0' && text[end] <= '9')))
     ++end;
-  if (end == (hex ? 2u : 0u)) return 0.0;
-  return std::strtod(text.substr(0, end).c_str(), nullptr);
+  const size_t digits = end - (hex ? 2 : 0);
+  if (digits == 0) return 0.0;
+  // Up to 13 hexadecimal or 15 decimal digits the value is below 2^53: read exactly here.
+  if (digits <= (hex ? 13u : 15u)) {
+    uint64_t value = 0;
+    for (size_t i = hex ? 2 : 0; i < end; ++i) {
+      const char c = text[i];
+      const uint64_t digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+      value = value * (hex ? 16 : 10) + digit;
+    }
+    return static_cast<double>(value);
+  }
+  return std::strtod(std::string(text.substr(0, end)).c_str(), nullptr);
 }
 
 }  // namespace
 
-PushValue* IntegerLiteralValue(const std::string& text, bool negate) {
+PushItem IntegerLiteralValue(std::string_view text, bool negate) {
   double value = ExactIntegerValue(text);
   if (negate) value = -value;
-  if (value >= -2147483648.0 && value <= 2147483647.0) return new PushInteger(static_cast<int32_t>(value));
-  return new PushDouble(value);
+  if (value >= -2147483648.0 && value <= 2147483647.0) return PushItem::Integer(static_cast<int32_t>(value));
+  return PushItem::Double(value);
 }
 
-int64_t LiteralAsInteger(const std::string& text) {
+int64_t LiteralAsInteger(std::string_view text) {
   if (IsFractionalLiteral(text)) {
-    const double d = std::trunc(std::atof(text.c_str()));
+    const double d = std::trunc(std::atof(std::string(text).c_str()));
     if (std::isnan(d)) return 0;
     if (d >= 9.2e18) return INT64_MAX;
     if (d <= -9.2e18) return INT64_MIN;

@@ -2,22 +2,23 @@
 // Values of number literals as the lexer gives them ("12", "0x1F", "1.5", "2e3", ".5").
 #include <cstdint>
 #include <string>
+#include <string_view>
 
-class PushValue;
+#include "script/compiler/CodeRecords.h"
 
 // "0x" or "0X" followed by hexadecimal digits.
-bool IsHexLiteral(const std::string& text);
+bool IsHexLiteral(std::string_view text);
 // A decimal literal holding "." or an exponent.
-bool IsFractionalLiteral(const std::string& text);
+bool IsFractionalLiteral(std::string_view text);
 
 // The exact value of an integer literal (decimal or hexadecimal), negated when asked, as a
-// new push value: an integer when it lies within the signed 32-bit range, otherwise the
-// nearest double. Nothing wraps.
-PushValue* IntegerLiteralValue(const std::string& text, bool negate);
+// push value: an integer when it lies within the signed 32-bit range, otherwise the nearest
+// double. Nothing wraps.
+PushItem IntegerLiteralValue(std::string_view text, bool negate);
 
 // The value of a literal where an integer is needed (frame numbers, depths): integers are
 // read with ParseInteger, fractional literals through the double conversion, truncated.
-int64_t LiteralAsInteger(const std::string& text);
+int64_t LiteralAsInteger(std::string_view text);
 
 // A string literal's text with its escape sequences (\n, \t, \", \\, \u00E9, octal \101 and
 // the others the lexer accepts) turned into the characters they stand for, encoded as the

@@ -19,7 +19,7 @@
 #include "script/grammar/ActionScriptLexer.hpp"
 #include "script/grammar/ActionScriptParser.hpp"
 #include "script/grammar/PreprocessorLexer.hpp"
-#include "script/compiler/TextInputBuffer.h"
+#include "script/grammar/TextInputBuffer.h"
 #include "toolbox/Utf8.h"
 
 // An include name is script text; the path layer takes wide paths.
@@ -79,23 +79,52 @@ void ScriptCompiler::RequireRoom(uint64_t bytes) const {
   if (scriptBytes_ + bytes > uint64_t{kMaxScriptBytes} + 1) throw ScriptTooLong();
 }
 
-void ScriptCompiler::AppendLine(const std::string& file, int32_t line, const std::string& text) {
+uint32_t ScriptCompiler::FileIndex(const std::string& file) {
+  for (size_t i = 0; i < fileNames_.size(); ++i) {
+    if (fileNames_[i] == file) return static_cast<uint32_t>(i);
+  }
+  fileNames_.push_back(file);
+  return static_cast<uint32_t>(fileNames_.size() - 1);
+}
+
+void ScriptCompiler::AppendLine(uint32_t file, int32_t line, const std::string& text) {
   RequireRoom(text.size() + 1);
   scriptBytes_ += text.size() + 1;
   lineFiles_.push_back(file);
   lineNumbers_.push_back(line);
-  lineTexts_.push_back(text);
+  lineStarts_.push_back(static_cast<uint32_t>(scriptText_.size()));
   scriptText_ += text;
   scriptText_ += '\n';
+}
+
+std::string_view ScriptCompiler::LineText(size_t i) const {
+  const size_t start = lineStarts_[i];
+  const size_t end = i + 1 < lineStarts_.size() ? lineStarts_[i + 1] : scriptText_.size();
+  return std::string_view(scriptText_).substr(start, end - start - 1);
+}
+
+std::vector<std::string> ScriptCompiler::GetLineFiles() const {
+  std::vector<std::string> files;
+  for (size_t i = 0; i < LineCount(); ++i) files.push_back(LineFile(i));
+  return files;
+}
+
+std::vector<std::string> ScriptCompiler::GetLineTexts() const {
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < LineCount(); ++i) texts.emplace_back(LineText(i));
+  return texts;
 }
 
 void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
   using Token = PreprocessorTokenTypes;
   const std::string file = fileName ? fileName : "";
+  const uint32_t fileIndex = FileIndex(file);
   TextInputBuffer buffer(input);
   PreprocessorLexer lexer(buffer);
   // A lexical error names the source being read.
   lexer.setFilename(file);
+  // Each token is done with before the next is read; its text is the lexer's.
+  lexer.ReuseTokens(true);
 
   std::string lineBuffer;
   int32_t lineCounter = 0;
@@ -116,20 +145,56 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
       definePending = false;
     }
     lineCounter = line;
-    AppendLine(file, lineCounter, lineBuffer);
+    AppendLine(fileIndex, lineCounter, lineBuffer);
     lineBuffer.clear();
   };
+
+  // The tokens that end a line or take part in a directive; every other token outside a
+  // directive is script text.
+  const auto structural = [](int type) {
+    switch (type) {
+      case antlr::Token::EOF_TYPE: case Token::ML_COMMENT: case Token::SL_COMMENT:
+      case Token::NEWLINE: case Token::INCLUDE: case Token::DEFINE: case Token::IFDEF:
+      case Token::IFNDEF: case Token::ELSE: case Token::ENDIF:
+        return true;
+      default:
+        return false;
+    }
+  };
+
+  // Script text tokens that follow one another stand side by side in the input: a run of
+  // them joins the line in one piece, before anything else touches the line.
+  std::string_view run;
+  const bool textsStayPut = lexer.TextsStayPut();
 
   for (;;) {
     antlr::RefToken token = lexer.nextToken();
     const int type = token->getType();
+    if (!structural(type) && !includePending && !definePending && !ifdefPending &&
+        !ifndefPending) {
+      if (active) {
+        const std::string_view piece = lexer.TokenText();
+        if (!textsStayPut) {
+          lineBuffer += piece;
+        } else if (!run.empty() && run.data() + run.size() == piece.data()) {
+          run = std::string_view(run.data(), run.size() + piece.size());
+        } else {
+          lineBuffer += run;
+          run = piece;
+        }
+        RequireRoom(lineBuffer.size() + run.size());
+      }
+      continue;
+    }
+    lineBuffer += run;
+    run = std::string_view();
     if (type == antlr::Token::EOF_TYPE) {
-      if (!lineBuffer.empty()) AppendLine(file, ++lineCounter, lineBuffer);
+      if (!lineBuffer.empty()) AppendLine(fileIndex, ++lineCounter, lineBuffer);
       return;
     }
     if (type == Token::ML_COMMENT) {
       const int32_t start = token->getLine();
-      while (lineCounter < start) AppendLine(file, ++lineCounter, std::string());
+      while (lineCounter < start) AppendLine(fileIndex, ++lineCounter, std::string());
       ++lineCounter;
       // The comment still separates what stands on either side of it.
       if (active) lineBuffer += ' ';
@@ -201,7 +266,7 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
     } else if (includePending || definePending) {
       // Blanks, signs and strings between a directive and its operand are no script text.
     } else if (active) {
-      lineBuffer += token->getText();
+      lineBuffer += lexer.TokenText();
       RequireRoom(lineBuffer.size());
     }
   }
@@ -227,9 +292,10 @@ void ScriptCompiler::LocateError(const std::string& file, int line, int column, 
     return;
   }
   const size_t i = static_cast<size_t>(static_cast<uint32_t>(line - 1));
-  errorFile_ = i < lineFiles_.size() ? lineFiles_[i] : "Main";
-  errorLine_ = i < lineNumbers_.size() ? lineNumbers_[i] : 0;
-  errorLineText_ = i < lineTexts_.size() ? lineTexts_[i] : "No Line";
+  const bool known = i < LineCount();
+  errorFile_ = known ? LineFile(i) : "Main";
+  errorLine_ = known ? LineNumber(i) : 0;
+  errorLineText_ = known ? std::string(LineText(i)) : "No Line";
 }
 
 namespace {
@@ -260,9 +326,10 @@ std::string ScriptCompiler::SourceLineText(const std::string& mainText, const st
 }
 
 ScriptNode* ScriptCompiler::Parse(const char* text) {
+  fileNames_.clear();
   lineFiles_.clear();
   lineNumbers_.clear();
-  lineTexts_.clear();
+  lineStarts_.clear();
   if (!text || !*text) return nullptr;
   scriptText_.clear();
   scriptBytes_ = 0;
@@ -281,6 +348,8 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
     preprocessing = false;
     TextInputBuffer buffer(scriptText_);
     ActionScriptLexer lexer(buffer);
+    // The parser copies what it needs from each token as it reads it.
+    lexer.ReuseTokens(true);
     ActionScriptParser parser(lexer);
     return parser.Program().release();
   } catch (const antlr::RecognitionException& e) {

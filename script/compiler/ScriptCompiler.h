@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "script/compiler/CodeRecords.h"
@@ -54,8 +56,8 @@ class ScriptCompiler : public ScriptCompilerBase {
   // Deepest chain of files including one another below the script itself.
   static constexpr int kMaxIncludeDepth = 16;
   // Longest script compiled, in bytes, also counted over the preprocessed text with its
-  // included files. Compiling takes up to about 280 times the script's size in memory (a
-  // script of nothing but "a;"), so no script takes much more than 300 MB; real scripts are
+  // included files. Compiling takes up to about 230 times the script's size in memory (a
+  // script of nothing but "a;"), so no script takes much more than 250 MB; real scripts are
   // far shorter.
   static constexpr uint32_t kMaxScriptBytes = 1024 * 1024;
 
@@ -94,23 +96,22 @@ class ScriptCompiler : public ScriptCompilerBase {
   static void MarkStatements(ScriptNode* node);
 
   // ---- name tables
-  uint32_t LookupButtonEvent(const std::string& name) const;
-  uint32_t LookupClipEvent(const std::string& name) const;
-  bool IsKnownConstant(const std::string& name) const;
+  uint32_t LookupButtonEvent(std::string_view name) const;
+  uint32_t LookupClipEvent(std::string_view name) const;
+  bool IsKnownConstant(std::string_view name) const;
   // A new copy of the constant's value, owned by the caller.
-  PushValue* CloneConstant(const std::string& name) const;
-  uint32_t GetPropertyIndex(const std::string& name) const;
-  bool IsProperty(const std::string& name) const;
-  bool IsBuiltinFunction(const std::string& name) const;
-  bool IsNoResultBuiltin(const std::string& name) const;
+  PushValue* CloneConstant(std::string_view name) const;
+  uint32_t GetPropertyIndex(std::string_view name) const;
+  bool IsProperty(std::string_view name) const;
+  bool IsBuiltinFunction(std::string_view name) const;
+  bool IsNoResultBuiltin(std::string_view name) const;
 
   // ---- pre-passes and records
   void FoldKnownConstants(ScriptNode* node, GenerationContext& context);
   void CollectPoolStrings(ScriptNode* node, GenerationContext& context);
-  static void AppendRecord(RecordList& records, CodeRecord* record);
-  static void AppendPushValue(RecordList& records, PushValue* value);
+  static void AppendPushValue(RecordList& records, const PushItem& value);
   static void AppendIntegerValue(RecordList& records, int64_t n);
-  static void PushPooledString(RecordList& records, GenerationContext& context, const std::string& text);
+  static void PushPooledString(RecordList& records, GenerationContext& context, std::string_view text);
 
   // ---- emitters, each appending to `records`
   void EmitNode(ScriptNode* node, GenerationContext& context, RecordList& records);
@@ -165,13 +166,20 @@ class ScriptCompiler : public ScriptCompilerBase {
 
   // The preprocessed text and, for each of its lines, the source file, line and text.
   std::string GetScriptText() const { return scriptText_; }
-  const std::vector<std::string>& GetLineFiles() const { return lineFiles_; }
-  const std::vector<int32_t>& GetLineNumbers() const { return lineNumbers_; }
-  const std::vector<std::string>& GetLineTexts() const { return lineTexts_; }
+  size_t LineCount() const { return lineNumbers_.size(); }
+  const std::string& LineFile(size_t i) const { return fileNames_[lineFiles_[i]]; }
+  int32_t LineNumber(size_t i) const { return lineNumbers_[i]; }
+  std::string_view LineText(size_t i) const;
+  // The same tables as whole copies.
+  std::vector<std::string> GetLineFiles() const;
+  std::vector<int32_t> GetLineNumbers() const { return lineNumbers_; }
+  std::vector<std::string> GetLineTexts() const;
 
  private:
   PathString IncludePath(const std::string& path) const;
-  void AppendLine(const std::string& file, int32_t line, const std::string& text);
+  // Index of a source's name in fileNames_, added when new.
+  uint32_t FileIndex(const std::string& file);
+  void AppendLine(uint32_t file, int32_t line, const std::string& text);
   // A failure reading the script's characters or tokens, which has no position of its own.
   void RecordStreamError(const std::string& message);
   // Fills file, line, column and line text of the error record from a position: in the
@@ -185,7 +193,8 @@ class ScriptCompiler : public ScriptCompilerBase {
   void RequireRoom(uint64_t bytes) const;
   void FillNameTables();
   void EmitNodeOfKind(ScriptNode* node, GenerationContext& context, RecordList& records);
-  void EmitDefineFunctionCommon(ScriptNode* node, const std::string& name, bool markBody,
+  void FoldNode(ScriptNode* node, uint32_t index, GenerationContext& context);
+  void EmitDefineFunctionCommon(ScriptNode* node, std::string_view name, bool markBody,
                                 GenerationContext& context, RecordList& records);
   void EmitOrdinaryCall(ScriptNode* node, GenerationContext& context, RecordList& records);
 
@@ -196,18 +205,22 @@ class ScriptCompiler : public ScriptCompilerBase {
   int32_t errorLine_ = 0;
   int32_t errorColumn_ = 0;
   int32_t errorCode_ = kScriptErrorNone;
-  std::unique_ptr<uint8_t[]> codeBytes_;
+  std::vector<uint8_t> codeBytes_;
   uint32_t codeLength_ = 0;
-  std::map<std::string, uint32_t> buttonEvents_;
-  std::map<std::string, uint32_t> clipEvents_;
-  std::map<std::string, std::unique_ptr<PushValue>> constants_;
-  std::map<std::string, uint32_t> properties_;
+  std::map<std::string, uint32_t, std::less<>> buttonEvents_;
+  std::map<std::string, uint32_t, std::less<>> clipEvents_;
+  std::map<std::string, std::unique_ptr<PushValue>, std::less<>> constants_;
+  std::unordered_map<std::string, uint32_t, StringHash, std::equal_to<>> properties_;
   std::map<std::string, std::string> defines_;
-  std::set<std::string> builtinFunctions_;
-  std::set<std::string> noResultBuiltins_;
-  std::vector<std::string> lineFiles_;
+  std::unordered_set<std::string, StringHash, std::equal_to<>> builtinFunctions_;
+  std::unordered_set<std::string, StringHash, std::equal_to<>> noResultBuiltins_;
+  // The line tables: per line of the preprocessed text, its source (an index into
+  // fileNames_), its line there and where its text starts in scriptText_ (it ends before the
+  // next line's start, at its line end).
+  std::vector<std::string> fileNames_;
+  std::vector<uint32_t> lineFiles_;
   std::vector<int32_t> lineNumbers_;
-  std::vector<std::string> lineTexts_;
+  std::vector<uint32_t> lineStarts_;
   std::list<std::string> includePaths_;
   int includeDepth_ = 0;
   uint64_t scriptBytes_ = 0;  // of the preprocessed text so far

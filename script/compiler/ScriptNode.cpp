@@ -1,6 +1,21 @@
 #include "script/compiler/ScriptNode.h"
 
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define BRIVANE_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
+#define BRIVANE_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
+#else
+#define BRIVANE_POISON(address, size) ((void)(address), (void)(size))
+#define BRIVANE_UNPOISON(address, size) ((void)(address), (void)(size))
+#endif
 
 const char* const kNodeKindNames[kNodeKindCount] = {
     "NoOp",          "Array",          "Button",          "MovieClip",
@@ -24,30 +39,177 @@ const char* const kNodeKindNames[kNodeKindCount] = {
     "^=",            "delete",         "instanceof",
 };
 
+// The blocks of one arena: memory is taken in order and never handed out twice; it is all
+// given back at once when the arena is closed and nothing taken from it is still in use.
+class NodeBlocks {
+ public:
+  static constexpr size_t kBlockBytes = 64 * 1024;
+  // What a node and a children array need.
+  static constexpr size_t kAlignment = alignof(void*);
+
+  ~NodeBlocks() {
+    for (const Block& block : blocks_) BRIVANE_UNPOISON(block.bytes.get(), block.size);
+  }
+
+  void* Take(size_t bytes) {
+    bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
+    if (static_cast<size_t>(end_ - next_) < bytes) {
+      const size_t size = bytes > kBlockBytes ? bytes : kBlockBytes;
+      blocks_.push_back({std::unique_ptr<char[]>(new char[size]), size});
+      next_ = blocks_.back().bytes.get();
+      end_ = next_ + size;
+    }
+    char* taken = next_;
+    next_ += bytes;
+    ++inUse_;
+    return taken;
+  }
+
+  // Gives back what Take returned; true when the blocks are to be deleted.
+  bool Give(void* taken, size_t bytes) {
+    BRIVANE_POISON(taken, bytes);
+    return --inUse_ == 0 && !open_;
+  }
+
+  // Closes the arena; true when the blocks are to be deleted.
+  bool Close() {
+    open_ = false;
+    return inUse_ == 0;
+  }
+
+ private:
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    size_t size;
+  };
+  std::vector<Block> blocks_;
+  char* next_ = nullptr;
+  char* end_ = nullptr;
+  size_t inUse_ = 0;
+  bool open_ = true;
+};
+
+namespace {
+
+thread_local NodeBlocks* openBlocks = nullptr;
+
+// Every node and children array is preceded by a header naming the blocks it came from,
+// or null for the heap.
+constexpr size_t kHeader = sizeof(NodeBlocks*);
+static_assert(alignof(ScriptNode) <= NodeBlocks::kAlignment &&
+              kHeader % NodeBlocks::kAlignment == 0);
+
+void* AllocateNodeMemory(size_t size) {
+  NodeBlocks* blocks = openBlocks;
+  char* base = static_cast<char*>(blocks ? blocks->Take(size + kHeader)
+                                         : ::operator new(size + kHeader));
+  *reinterpret_cast<NodeBlocks**>(base) = blocks;
+  return base + kHeader;
+}
+
+void FreeNodeMemory(void* memory, size_t size) {
+  if (!memory) return;
+  char* base = static_cast<char*>(memory) - kHeader;
+  NodeBlocks* blocks = *reinterpret_cast<NodeBlocks**>(base);
+  if (!blocks) {
+    ::operator delete(base);
+  } else if (blocks->Give(base, size + kHeader)) {
+    delete blocks;
+  }
+}
+
+}  // namespace
+
+ScriptNodeArena::ScriptNodeArena() : blocks_(openBlocks ? nullptr : new NodeBlocks) {
+  if (blocks_) openBlocks = blocks_;
+}
+
+ScriptNodeArena::~ScriptNodeArena() {
+  if (!blocks_) return;
+  openBlocks = nullptr;
+  if (blocks_->Close()) delete blocks_;
+}
+
+void* ScriptNode::operator new(size_t size) { return AllocateNodeMemory(size); }
+
+void ScriptNode::operator delete(void* node, size_t size) { FreeNodeMemory(node, size); }
+
+ScriptNode** ScriptNode::NewChildren(uint32_t capacity) {
+  auto** children = static_cast<ScriptNode**>(AllocateNodeMemory(capacity * sizeof(ScriptNode*)));
+  std::memset(children, 0, capacity * sizeof(ScriptNode*));
+  return children;
+}
+
+void ScriptNode::DeleteChildren(ScriptNode** children, uint32_t capacity) {
+  FreeNodeMemory(children, capacity * sizeof(ScriptNode*));
+}
+
 void ScriptNodeBase::Release() { delete this; }
 
 ScriptNodeBase::~ScriptNodeBase() = default;
 
-ScriptNode::ScriptNode(int32_t kind) : kind_(kind), children_(new ScriptNode*[4]()) {}
+ScriptNode::ScriptNode(int32_t kind) : kind_(kind) {}
+
+namespace {
+
+// A node's own copy of a text, null for the empty one.
+char* CopyText(std::string_view text) {
+  if (text.empty()) return nullptr;
+  char* copy = static_cast<char*>(AllocateNodeMemory(text.size() + 1));
+  std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  return copy;
+}
+
+void FreeText(char* text) {
+  if (text) FreeNodeMemory(text, std::strlen(text) + 1);
+}
+
+// What ToString showed last, per node, for any thread. Never destroyed: a node may be
+// released while the program ends.
+std::mutex& ShownLock() {
+  static auto* lock = new std::mutex;
+  return *lock;
+}
+std::unordered_map<const ScriptNode*, std::string>& ShownTexts() {
+  static auto* shown = new std::unordered_map<const ScriptNode*, std::string>;
+  return *shown;
+}
+
+}  // namespace
 
 ScriptNode::ScriptNode(int32_t kind, const char* text)
-    : kind_(kind), text_(text ? text : ""), children_(new ScriptNode*[4]()) {}
+    : kind_(kind), text_(CopyText(text ? text : "")) {}
+
+ScriptNode::ScriptNode(int32_t kind, std::string_view text) : kind_(kind), text_(CopyText(text)) {}
 
 ScriptNode::~ScriptNode() {
   parent_ = nullptr;
   for (uint32_t i = 0; i < count_; ++i) {
     if (children_[i]) children_[i]->Release();
   }
-  delete[] children_;
+  DeleteChildren(children_, capacity_);
   children_ = nullptr;
+  FreeText(text_);
+  text_ = nullptr;
+  if (shown_) {
+    const std::lock_guard<std::mutex> hold(ShownLock());
+    ShownTexts().erase(this);
+  }
   count_ = 0;
   capacity_ = 0;
 }
 
 int32_t ScriptNode::GetKind() const { return kind_; }
 void ScriptNode::SetKind(int32_t kind) { kind_ = kind; }
-const char* ScriptNode::GetText() const { return text_.c_str(); }
-void ScriptNode::SetText(const char* text) { text_ = text ? text : ""; }
+const char* ScriptNode::GetText() const { return text_ ? text_ : ""; }
+
+void ScriptNode::SetText(const char* text) {
+  // The new text may be the old one.
+  char* former = text_;
+  text_ = CopyText(text ? text : "");
+  FreeText(former);
+}
 int32_t ScriptNode::GetFlag() const { return flag_; }
 void ScriptNode::SetFlag(int32_t flag) { flag_ = flag; }
 
@@ -56,11 +218,15 @@ ScriptNode* ScriptNode::GetChild(uint32_t index) const {
 }
 
 void ScriptNode::Reserve() {
+  if (!children_) {
+    children_ = NewChildren(capacity_);
+    if (count_ != capacity_) return;
+  }
   if (count_ != capacity_) return;
   const uint32_t grown = 2 * count_ + 1;
-  ScriptNode** array = new ScriptNode*[grown];
+  ScriptNode** array = NewChildren(grown);
   for (uint32_t i = 0; i < count_; ++i) array[i] = children_[i];
-  delete[] children_;
+  DeleteChildren(children_, capacity_);
   children_ = array;
   capacity_ = grown;
 }
@@ -84,8 +250,8 @@ uint32_t ScriptNode::AddChild(ScriptNode* child) {
 bool ScriptNode::InsertChild(uint32_t index, ScriptNode* child) {
   if (index >= count_) return false;
   Reserve();
+  std::memmove(children_ + index + 1, children_ + index, (count_ - index) * sizeof(ScriptNode*));
   ++count_;
-  for (uint32_t i = count_ - 1; i > index; --i) children_[i] = children_[i - 1];
   if (child) child->SetParent(this);
   children_[index] = child;
   return true;
@@ -95,41 +261,50 @@ ScriptNode* ScriptNode::RemoveChild(uint32_t index) {
   if (index >= count_) return nullptr;
   ScriptNode* removed = children_[index];
   if (removed) removed->SetParent(nullptr);
-  for (uint32_t i = index; i + 1 < count_; ++i) children_[i] = children_[i + 1];
+  std::memmove(children_ + index, children_ + index + 1,
+               (count_ - index - 1) * sizeof(ScriptNode*));
   children_[count_ - 1] = nullptr;
   --count_;
   return removed;
 }
 
+// The last place the child holds.
 int32_t ScriptNode::IndexOfChild(const ScriptNode* child) const {
-  int32_t found = -1;
-  for (uint32_t i = 0; i < count_; ++i) {
-    if (children_[i] == child) found = static_cast<int32_t>(i);
+  for (uint32_t i = count_; i > 0; --i) {
+    if (children_[i - 1] == child) return static_cast<int32_t>(i - 1);
   }
-  return found;
+  return -1;
 }
 
 ScriptNode* ScriptNode::GetParent() const { return parent_; }
 void ScriptNode::SetParent(ScriptNode* parent) { parent_ = parent; }
 uint32_t ScriptNode::ChildCount() const { return count_; }
-ScriptNode** ScriptNode::GetChildren() const { return children_; }
+ScriptNode** ScriptNode::GetChildren() const {
+  // A node without children shows an empty array of its capacity, as one with children does.
+  if (!children_) children_ = NewChildren(capacity_);
+  return children_;
+}
 
 const char* ScriptNode::ToString() {
-  display_ = (kind_ >= 0 && kind_ < kNodeKindCount) ? kNodeKindNames[kind_] : "";
+  const std::lock_guard<std::mutex> hold(ShownLock());
+  std::string& display = ShownTexts()[this];
+  shown_ = true;
+  const std::string_view text = GetText();
+  display = (kind_ >= 0 && kind_ < kNodeKindCount) ? kNodeKindNames[kind_] : "";
   if (kind_ == kNodeString) {
-    display_ += " = \"";
-    display_ += text_;
-    display_ += "\"; ";
-  } else if (!text_.empty()) {
-    display_ += " = ";
-    display_ += text_;
-    display_ += "; ";
+    display += " = \"";
+    display += text;
+    display += "\"; ";
+  } else if (!text.empty()) {
+    display += " = ";
+    display += text;
+    display += "; ";
   }
-  return display_.c_str();
+  return display.c_str();
 }
 
 ScriptNode* ScriptNode::Clone() const {
-  ScriptNode* copy = new ScriptNode(kind_, text_.c_str());
+  ScriptNode* copy = new ScriptNode(kind_, GetText());
   copy->line_ = line_;
   return copy;
 }

@@ -3,7 +3,9 @@
 // one text, a statement flag, a parent link and an ordered list of children that it owns.
 // What a node means follows from its kind alone.
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 // Node kinds. The parser fills text and children as the comments say.
 enum ScriptNodeKind : int32_t {
@@ -119,8 +121,14 @@ class ScriptNodeBase {
 
 class ScriptNode : public ScriptNodeBase {
  public:
+  // Nodes and their children arrays come from the thread's open ScriptNodeArena, if any,
+  // else from the heap; either way a node is released as any other.
+  static void* operator new(size_t size);
+  static void operator delete(void* node, size_t size);
+
   explicit ScriptNode(int32_t kind);
   ScriptNode(int32_t kind, const char* text);
+  ScriptNode(int32_t kind, std::string_view text);
   ScriptNode(const ScriptNode&) = delete;
   ScriptNode& operator=(const ScriptNode&) = delete;
   ~ScriptNode() override;
@@ -145,7 +153,8 @@ class ScriptNode : public ScriptNodeBase {
   ScriptNode* Clone() const override;
   ScriptNode* DeepClone() const override;
 
-  // Size of the children array (grows 4, 9, 19, 39, ...).
+  // Size of the children array (grows 4, 9, 19, 39, ...). The array is made when the first
+  // child comes.
   uint32_t Capacity() const { return capacity_; }
 
   // The line of the preprocessed text where the construct starts; 0 when unknown (a root, or
@@ -156,13 +165,38 @@ class ScriptNode : public ScriptNodeBase {
  private:
   void Reserve();
 
+  static ScriptNode** NewChildren(uint32_t capacity);
+  static void DeleteChildren(ScriptNode** children, uint32_t capacity);
+
+  // A parse makes many nodes, most of them leaves and many without text: a node holds no
+  // children array until it has a child, its text is a string of its own only when not
+  // empty (made where the node is), and what ToString shows is kept aside, made only when
+  // asked for.
   int32_t kind_;
   int32_t flag_ = 0;
   int32_t line_ = 0;
-  std::string text_;
-  std::string display_;
-  ScriptNode* parent_ = nullptr;
-  ScriptNode** children_;
   uint32_t count_ = 0;
   uint32_t capacity_ = 4;
+  bool shown_ = false;  // ToString kept a text for this node
+  ScriptNode* parent_ = nullptr;
+  mutable ScriptNode** children_ = nullptr;
+  char* text_ = nullptr;  // null for the empty text
+};
+
+// While an arena is open on a thread, the nodes made on that thread and their children
+// arrays are carved one after another from large shared blocks instead of one heap block
+// each: a parse makes tens of thousands of nodes. The blocks are freed together once the
+// arena is closed and the last of its nodes is released, whenever and wherever that is: a
+// tree may outlive its arena and mix with nodes from the heap. The nodes of one arena must
+// not be made or released on two threads at once (a tree is not shared by threads anyway).
+// An arena opened while another is open on the thread leaves the outer one in use.
+class ScriptNodeArena {
+ public:
+  ScriptNodeArena();
+  ~ScriptNodeArena();
+  ScriptNodeArena(const ScriptNodeArena&) = delete;
+  ScriptNodeArena& operator=(const ScriptNodeArena&) = delete;
+
+ private:
+  class NodeBlocks* blocks_;  // null when an outer arena stays in use
 };

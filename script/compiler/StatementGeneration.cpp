@@ -1,6 +1,8 @@
 // The code generation driver, the dispatch by node kind, and the statements: script roots,
 // blocks, if, the loops with break and continue, with, event handlers and return.
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "script/compiler/GenerationHelpers.h"
 #include "script/compiler/ScriptCompiler.h"
@@ -14,25 +16,15 @@ uint32_t ScriptCompiler::Generate(ScriptNode* root, int version) {
     GenerationContext context(version);
     FoldKnownConstants(root, context);
     CollectPoolStrings(root, context);
-    RecordList records;
+    RecordList records(&context.buffers);
     EmitNode(root, context, records);
-    uint64_t total = 0;
-    for (auto& record : records) total += record->Size(version);
-    if (total > UINT32_MAX - 64) throw CodeGenerationError("The script is too long");
-    CodeWriter writer(version);
-    writer.out.Reserve(static_cast<uint32_t>(total));
-    for (auto& record : records) {
-      record->Write(writer);
-      record.reset();
-    }
-    const auto& bytes = writer.out.GetBuffer();
-    if (bytes.size() != total) throw CodeGenerationError("The generated code does not match its size");
-    codeBytes_.reset(new uint8_t[total == 0 ? 1 : total]);
-    if (total > 0) std::memcpy(codeBytes_.get(), bytes.data(), total);
-    codeLength_ = static_cast<uint32_t>(total);
+    if (uint64_t{records.Size()} > UINT32_MAX - 64) throw CodeGenerationError("The script is too long");
+    codeBytes_ = records.TakeBytes();
+    codeLength_ = static_cast<uint32_t>(codeBytes_.size());
     return codeLength_;
   } catch (const CodeGenerationError& e) {
     RecordGenerationError(e.what(), e.line);
+    codeBytes_ = std::vector<uint8_t>();
     codeLength_ = 0;
     return 0;
   }
@@ -45,7 +37,7 @@ void ScriptCompiler::RecordGenerationError(const std::string& message, int32_t l
 }
 
 uint32_t ScriptCompiler::CopyCode(uint8_t* destination) const {
-  if (destination && codeLength_ > 0) std::memcpy(destination, codeBytes_.get(), codeLength_);
+  if (destination && codeLength_ > 0) std::memcpy(destination, codeBytes_.data(), codeLength_);
   return codeLength_;
 }
 
@@ -53,7 +45,9 @@ void ScriptCompiler::MarkStatements(ScriptNode* node) {
   if (!node) return;
   node->SetFlag(1);
   if (node->GetKind() == kNodeList) {
-    for (uint32_t i = 0; i < node->ChildCount(); ++i) MarkStatements(node->GetChild(i));
+    ScriptNode* const* children = node->GetChildren();
+    const uint32_t count = node->ChildCount();
+    for (uint32_t i = 0; i < count; ++i) MarkStatements(children[i]);
   }
 }
 
@@ -85,9 +79,9 @@ void ScriptCompiler::EmitNodeOfKind(ScriptNode* node, GenerationContext& context
     case kNodeOnClipEvent:
     case kNodeOn: EmitEventHandler(node, context, records); return;
     // A marker carries the line of its statement until its loop resolves it.
-    case kNodeBreak: AppendRecord(records, new OperandRecord(kBreakMarker, node->GetLine())); return;
+    case kNodeBreak: records.AppendMarker(kBreakMarker, node->GetLine()); return;
     case kNodeReturn: EmitReturn(node, context, records); return;
-    case kNodeContinue: AppendRecord(records, new OperandRecord(kContinueMarker, node->GetLine())); return;
+    case kNodeContinue: records.AppendMarker(kContinueMarker, node->GetLine()); return;
     case kNodeValue: EmitValue(node, context, records); return;
     case kNodeConstant: EmitConstant(node, context, records); return;
     case kNodeNumber: EmitNumber(node, context, records); return;
@@ -125,18 +119,44 @@ void ScriptCompiler::EmitNodeOfKind(ScriptNode* node, GenerationContext& context
 
 void ScriptCompiler::EmitScriptRoot(ScriptNode* node, GenerationContext& context, RecordList& records) {
   const int32_t kind = node->GetKind();
-  RecordList list;
-  if (kind == kNodeArray && context.poolUsed) AppendRecord(list, new ConstantPoolRecord(context.pool));
+  const bool wide = context.version >= 6;
+  RecordList list(&context.buffers);
+  if (kind == kNodeArray && context.poolUsed) list.AppendConstantPool(context.PoolPayload());
   // A button's condition records and a clip's handler records hold handlers only; any
-  // other statement there would garble the layout.
+  // other statement there would garble the layout. Each handler is emitted on its own: a
+  // button's condition record starts with the length of the one before the next.
   const int32_t handlerKind = kind == kNodeButton ? kNodeOn : kNodeOnClipEvent;
+  RecordList pending(&context.buffers);
+  uint32_t allFlags = 0;
+  auto placePending = [&](bool last) {
+    if (pending.empty()) return;
+    if (kind == kNodeButton) {
+      if (pending.Size() + 2 > kMaxFieldLength)
+        throw CodeGenerationError("button condition actions longer than 65535 bytes");
+      const uint32_t next = last ? 0 : pending.Size() + 2;
+      const uint8_t length[2] = {static_cast<uint8_t>(next), static_cast<uint8_t>(next >> 8)};
+      list.AppendRaw(kind, length, 2);
+    } else {
+      const uint8_t* flags = pending.Bytes().data();
+      allFlags |= flags[0] | (uint32_t{flags[1]} << 8);
+      if (wide) allFlags |= (uint32_t{flags[2]} << 16) | (uint32_t{flags[3]} << 24);
+    }
+    list.Append(pending);
+  };
   for (uint32_t i = 0; i < node->ChildCount(); ++i) {
     ScriptNode* child = node->GetChild(i);
     MarkStatements(child);
-    if (kind == kNodeArray || (child && child->GetKind() == handlerKind)) {
+    if (kind == kNodeArray) {
       EmitNode(child, context, list);
+    } else if (child && child->GetKind() == handlerKind) {
+      RecordList handler(&context.buffers);
+      EmitNode(child, context, handler);
+      if (!handler.empty()) {
+        placePending(false);
+        pending = std::move(handler);
+      }
     } else {
-      RecordList other;
+      RecordList other(&context.buffers);
       EmitNode(child, context, other);
       if (!other.empty())
         throw CodeGenerationError(std::string("statement outside a handler in a ") +
@@ -144,14 +164,27 @@ void ScriptCompiler::EmitScriptRoot(ScriptNode* node, GenerationContext& context
                                   child ? child->GetLine() : 0);
     }
   }
+  placePending(true);
   RequireResolved(list);
-  AppendRecord(records, new ScriptRootRecord(static_cast<uint32_t>(kind), std::move(list)));
+  if (kind == kNodeMovieClip) {
+    // Reserved word, the flags of all handlers, the handlers and a zero end.
+    uint8_t head[6] = {0, 0, static_cast<uint8_t>(allFlags), static_cast<uint8_t>(allFlags >> 8),
+                       static_cast<uint8_t>(allFlags >> 16), static_cast<uint8_t>(allFlags >> 24)};
+    const uint8_t end[4] = {0, 0, 0, 0};
+    records.AppendRaw(kind, head, wide ? 6 : 4);
+    records.Append(list);
+    records.AppendRaw(kind, end, wide ? 4 : 2);
+    return;
+  }
+  records.Append(list);
 }
 
 void ScriptCompiler::EmitList(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  for (uint32_t i = 0; i < node->ChildCount(); ++i) {
-    MarkStatements(node->GetChild(i));
-    EmitNode(node->GetChild(i), context, records);
+  ScriptNode* const* children = node->GetChildren();
+  const uint32_t count = node->ChildCount();
+  for (uint32_t i = 0; i < count; ++i) {
+    MarkStatements(children[i]);
+    EmitNode(children[i], context, records);
   }
 }
 
@@ -165,7 +198,7 @@ void ScriptCompiler::EmitExpressionList(ScriptNode* node, GenerationContext& con
 }
 
 void ScriptCompiler::EmitIf(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  RecordList elseList, thenList;
+  RecordList elseList(&context.buffers), thenList(&context.buffers);
   uint32_t e = 0;
   if (ScriptNode* otherwise = node->GetChild(2)) {
     MarkStatements(otherwise);
@@ -178,7 +211,7 @@ void ScriptCompiler::EmitIf(ScriptNode* node, GenerationContext& context, Record
   uint64_t t = SizeOfRecords(thenList);
   if (e > 0) t += 5;
   EmitNode(node->GetChild(0), context, records);
-  AppendRecord(records, new OpcodeRecord(kActionNot));
+  records.AppendAction(kActionNot);
   AppendBranch(records, kActionIf, static_cast<int64_t>(t));
   MoveRecords(thenList, records);
   if (e > 0) AppendBranch(records, kActionJump, e);
@@ -186,13 +219,13 @@ void ScriptCompiler::EmitIf(ScriptNode* node, GenerationContext& context, Record
 }
 
 void ScriptCompiler::EmitWhile(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  RecordList body, head;
+  RecordList body(&context.buffers), head(&context.buffers);
   ScriptNode* statement = node->GetChild(1);
   MarkStatements(statement);
   EmitNode(statement, context, body);
   const int64_t b = int64_t{SizeOfRecords(body)} + 5;
   EmitNode(node->GetChild(0), context, head);
-  AppendRecord(head, new OpcodeRecord(kActionNot));
+  head.AppendAction(kActionNot);
   AppendBranch(head, kActionIf, b);
   const int64_t h = SizeOfRecords(head);
   AppendBranch(body, kActionJump, -(b + h));
@@ -202,7 +235,7 @@ void ScriptCompiler::EmitWhile(ScriptNode* node, GenerationContext& context, Rec
 }
 
 void ScriptCompiler::EmitDoWhile(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  RecordList body, test;
+  RecordList body(&context.buffers), test(&context.buffers);
   ScriptNode* statement = node->GetChild(0);
   MarkStatements(statement);
   EmitNode(statement, context, body);
@@ -218,25 +251,30 @@ void ScriptCompiler::EmitDoWhile(ScriptNode* node, GenerationContext& context, R
 namespace {
 
 // Whether a pushed constant is one the loop test takes as true, and its false counterpart.
-PushValue* FalseCounterpart(const SwfPushValue& v) {
+bool FalseCounterpart(const PushItem& v, PushItem& counterpart) {
   switch (v.type) {
     case SwfPushValue::kBoolean:
-      return v.number != 0 ? new PushBoolean(false) : nullptr;
+      counterpart = PushItem::Boolean(false);
+      return v.number != 0;
     case SwfPushValue::kInteger:
-      return static_cast<int32_t>(v.number) >= 1 ? new PushInteger(0) : nullptr;
+      counterpart = PushItem::Integer(0);
+      return static_cast<int32_t>(v.number) >= 1;
     case SwfPushValue::kDouble:
-      return v.real > 0 ? new PushDouble(0.0) : nullptr;
+      counterpart = PushItem::Double(0.0);
+      return v.real > 0;
     case SwfPushValue::kString:
-      return v.text.Encode(6) != "0" ? new PushString("0") : nullptr;
+      counterpart = PushItem::String("0");
+      return v.text != "0";
     default:
-      return nullptr;
+      return false;
   }
 }
 
 }  // namespace
 
 void ScriptCompiler::EmitFor(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  RecordList init, condition, increment, body;
+  RecordList init(&context.buffers), condition(&context.buffers);
+  RecordList increment(&context.buffers), body(&context.buffers);
   ScriptNode* first = node->GetChild(0);
   // The initialiser's value is not used.
   MarkStatements(first);
@@ -260,17 +298,14 @@ void ScriptCompiler::EmitFor(ScriptNode* node, GenerationContext& context, Recor
     const bool constantTest =
         testKind == kNodeNumber || testKind == kNodeConstant ||
         (testKind == kNodeIdentifier && std::strcmp(test->GetText(), "true") == 0);
-    PushValue* replacement = nullptr;
-    if (constantTest && condition.back()->opcode == kActionPush) {
-      auto* push = static_cast<PushRecord*>(condition.back().get());
-      if (!push->action.values.empty()) replacement = FalseCounterpart(push->action.values.back());
-    }
-    if (replacement) {
-      ReplaceLastPushValue(*static_cast<PushRecord*>(condition.back().get()), replacement);
+    PushItem replacement;
+    if (constantTest && condition.LastOpcode() == kActionPush &&
+        FalseCounterpart(condition.LastPushValue(), replacement)) {
+      condition.ReplaceLastPushValue(replacement);
       AppendBranch(condition, kActionIf, skip);
       c += 5;
     } else {
-      AppendRecord(condition, new OpcodeRecord(kActionNot));
+      condition.AppendAction(kActionNot);
       AppendBranch(condition, kActionIf, skip);
       c += 6;
     }
@@ -309,23 +344,23 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
   if (!variable || !object) throw CodeGenerationError("incomplete for..in loop");
   if (object->GetKind() == kNodeIdentifier) {
     PushPooledString(records, context, object->GetText());
-    AppendRecord(records, new OpcodeRecord(kActionEnumerate));
+    records.AppendAction(kActionEnumerate);
   } else if (context.version >= 6) {
     // Any object expression: its value is enumerated.
     EmitNode(object, context, records);
-    AppendRecord(records, new OpcodeRecord(kActionEnumerate2));
+    records.AppendAction(kActionEnumerate2);
   } else {
     // Before SWF 6 only a variable path can be enumerated.
     const std::string path = DottedPath(object);
     if (path.empty()) throw CodeGenerationError("for..in over an expression needs SWF 6 or later");
     PushPooledString(records, context, path);
-    AppendRecord(records, new OpcodeRecord(kActionEnumerate));
+    records.AppendAction(kActionEnumerate);
   }
 
-  RecordList loop;
+  RecordList loop(&context.buffers);
   PushPooledString(loop, context, variable->GetText());
-  AppendPushValue(loop, new PushRegister(0));
-  AppendRecord(loop, new OpcodeRecord(kActionSetVariable));
+  AppendPushValue(loop, PushItem::Register(0));
+  loop.AppendAction(kActionSetVariable);
   ScriptNode* body = node->GetChild(2);
   MarkStatements(body);
   ++context.openForIn;
@@ -337,14 +372,14 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
   // A break leaves the names not yet enumerated, and the closing null, on the stack: it goes
   // through a drain after the loop that pops up to and including the null. The loop's
   // normal exit, which has consumed the null, jumps over it.
-  RecordList drain;
+  RecordList drain(&context.buffers);
   if (breaks) AppendStackDrain(drain);
   const int64_t d = SizeOfRecords(drain);
 
-  RecordList head;
-  AppendRecord(head, new OperandRecord(kActionStoreRegister, 0));
-  AppendPushValue(head, new PushNull());
-  AppendRecord(head, new OpcodeRecord(kActionEquals2));
+  RecordList head(&context.buffers);
+  head.AppendOperand(kActionStoreRegister, 0);
+  AppendPushValue(head, PushItem::Null());
+  head.AppendAction(kActionEquals2);
   AppendBranch(head, kActionIf, a + d);
   const int64_t h = SizeOfRecords(head);
   AppendBranch(loop, kActionJump, -(a + h));
@@ -357,14 +392,14 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
 void ScriptCompiler::EmitWith(ScriptNode* node, GenerationContext& context, RecordList& records) {
   context.nameStack.push_back("With");
   EmitNode(node->GetChild(0), context, records);
-  RecordList block;
+  RecordList block(&context.buffers);
   for (uint32_t i = 1; i < node->ChildCount(); ++i) {
     MarkStatements(node->GetChild(i));
     EmitNode(node->GetChild(i), context, block);
   }
   const uint32_t size = SizeOfRecords(block);
   if (size > kMaxFieldLength) throw CodeGenerationError("with block longer than 65535 bytes");
-  AppendRecord(records, new OperandRecord(kActionWith, static_cast<int32_t>(size)));
+  records.AppendOperand(kActionWith, static_cast<int32_t>(size));
   MoveRecords(block, records);
   context.nameStack.pop_back();
 }
@@ -373,24 +408,24 @@ namespace {
 
 // The button-condition bits of one event of an on handler.
 uint32_t ButtonEventFlags(const ScriptCompiler& compiler, ScriptNode* event) {
-  const std::string text = event->GetText();
+  const std::string_view text = event->GetText();
   if (event->GetKind() == kNodeIdentifier) {
     const uint32_t value = compiler.LookupButtonEvent(text);
-    if (value == 0) throw CodeGenerationError("unknown button event " + text);
+    if (value == 0) throw CodeGenerationError("unknown button event " + std::string(text));
     return value;
   }
   if (event->GetKind() == kNodeString) {
     // keyPress: a key name of the table, or one printable ASCII character.
     if (!text.empty() && text[0] == '<') {
       const uint32_t value = compiler.LookupButtonEvent(text);
-      if (value == 0) throw CodeGenerationError("unknown key name " + text);
+      if (value == 0) throw CodeGenerationError("unknown key name " + std::string(text));
       return value;
     }
     if (text.size() == 1 && text[0] >= 32 && text[0] <= 126)
       return static_cast<uint32_t>(text[0]) << 9;
-    throw CodeGenerationError("keyPress needs one printable character or a key name: " + text);
+    throw CodeGenerationError("keyPress needs one printable character or a key name: " + std::string(text));
   }
-  throw CodeGenerationError("unknown button event " + text);
+  throw CodeGenerationError("unknown button event " + std::string(text));
 }
 
 }  // namespace
@@ -415,31 +450,30 @@ void ScriptCompiler::EmitEventHandler(ScriptNode* node, GenerationContext& conte
       flags |= ButtonEventFlags(*this, event);
     }
   }
-  RecordList list;
-  if (context.poolUsed) AppendRecord(list, new ConstantPoolRecord(context.pool));
+  RecordList list(&context.buffers);
+  if (context.poolUsed) list.AppendConstantPool(context.PoolPayload());
   ScriptNode* body = node->GetChild(count - 1);
   // The body's value is not used either.
   MarkStatements(body);
   EmitNode(body, context, list);
   RequireResolved(list);
-  auto* handler = new EventHandlerRecord(static_cast<uint32_t>(kind), flags, std::move(list));
-  AppendRecord(records, handler);
   // A button's condition record starts with its 16-bit length: refused here, where the
   // handler's line is known.
-  if (kind == kNodeOn && uint64_t{handler->Size(context.version)} + 2 > kMaxFieldLength)
+  if (kind == kNodeOn && uint64_t{list.Size()} + 3 + 2 > kMaxFieldLength)
     throw CodeGenerationError("button condition actions longer than 65535 bytes");
+  records.AppendEventHandler(static_cast<uint32_t>(kind), flags, list, context.version);
 }
 
 void ScriptCompiler::EmitReturn(ScriptNode* node, GenerationContext& context, RecordList& records) {
   for (uint32_t i = 0; i < node->ChildCount(); ++i) EmitNode(node->GetChild(i), context, records);
-  if (node->ChildCount() == 0) AppendPushValue(records, new PushUndefined());
+  if (node->ChildCount() == 0) AppendPushValue(records, PushItem::Undefined());
   if (context.openForIn > 0) {
     // The caller shares the stack: the names and closing null of every for..in being left
     // go first, while register 0 keeps the result.
-    AppendRecord(records, new OperandRecord(kActionStoreRegister, 0));
-    AppendRecord(records, new OpcodeRecord(kActionPop));
+    records.AppendOperand(kActionStoreRegister, 0);
+    records.AppendAction(kActionPop);
     for (uint32_t i = 0; i < context.openForIn; ++i) AppendStackDrain(records);
-    AppendPushValue(records, new PushRegister(0));
+    AppendPushValue(records, PushItem::Register(0));
   }
-  AppendRecord(records, new OpcodeRecord(kActionReturn));
+  records.AppendAction(kActionReturn);
 }

@@ -1,10 +1,14 @@
 // ActionScript 1: the lexer that cuts preprocessed script text into tokens. Its token
 // vocabulary, numbered by the tokens section below, is the parser's as well.
+header "pre_include_hpp" {
+#include "script/grammar/TextScanner.h"
+}
+
 options {
   language = "Cpp";
 }
 
-class ActionScriptLexer extends Lexer;
+class ActionScriptLexer extends Lexer("TextScanner");
 options {
   k = 4;
   charVocabulary = '\3'..'\377';

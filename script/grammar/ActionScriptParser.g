@@ -7,7 +7,10 @@ header "pre_include_hpp" {
 #include <memory>
 #include <string>
 
+#include <string_view>
+
 #include "script/compiler/ScriptNode.h"
+#include "script/grammar/LookaheadParser.h"
 #include <antlr/RecognitionException.hpp>
 }
 
@@ -35,7 +38,7 @@ options {
   language = "Cpp";
 }
 
-class ActionScriptParser extends Parser;
+class ActionScriptParser extends Parser("LookaheadParser");
 options {
   k = 2;
   importVocab = ActionScript;
@@ -58,9 +61,6 @@ public:
   // Parses one script; the root belongs to the caller.
   std::unique_ptr<ScriptNode> Program();
 
-  // Takes the next token, remembering its line.
-  void consume() override;
-
 private:
   static constexpr int kLeftCurly = 4;
   static constexpr int kRightCurly = 10;
@@ -77,7 +77,9 @@ private:
   };
 
   ParsedNode MakeNode(int32_t kind);
-  ParsedNode MakeNode(int32_t kind, const std::string& text);
+  ParsedNode MakeNode(int32_t kind, std::string_view text);
+  // A leaf for the token matched last: its text, without the quotes when `quoted`.
+  ParsedNode MakeLeaf(int32_t kind, bool quoted = false);
   ParsedNode MakeBinaryNode(int32_t kind, ParsedNode left, ParsedNode right);
   ParsedNode Wrap(int32_t kind, ParsedNode operand);
   void Attach(ParsedNode& parent, ParsedNode child);
@@ -85,10 +87,9 @@ private:
   bool BlockAhead();
   [[noreturn]] void TooDeep();
 
+  // A node starts on the line of the token taken last (lastLine_), or on the line of its
+  // first child when that comes earlier.
   int nesting_ = 0;
-  // Line of the token taken last: a node starts on it, or on the line of its first child
-  // when that comes earlier.
-  int32_t lastLine_ = 0;
   // Outcome of the block trial at each "{" already tried, by its line and column: a trial
   // nested in another one would otherwise be repeated once per enclosing trial.
   std::map<uint64_t, bool> blockTrials_;
@@ -222,10 +223,10 @@ returnStatement returns [ParsedNode n]
   ;
 
 functionDefinition returns [ParsedNode n]
-{ ParsedNode p, b; }
-  : "function" name:IDENTIFIER "(" ( p=parameterList )? ")" b=block
+{ ParsedNode p, b; std::string name; }
+  : "function" IDENTIFIER { name = LastText(); } "(" ( p=parameterList )? ")" b=block
     {
-      n = MakeNode(kNodeDefineFunction, name->getText());
+      n = MakeNode(kNodeDefineFunction, name);
       if (p) Attach(n, std::move(p));
       Attach(n, std::move(b));
     }
@@ -492,7 +493,7 @@ functionExpression returns [ParsedNode n]
 
 newExpression returns [ParsedNode n]
 { ParsedNode e; }
-  : "new" name:IDENTIFIER { n = MakeNode(kNodeNewObject, name->getText()); }
+  : "new" IDENTIFIER { n = MakeLeaf(kNodeNewObject); }
     "("
     ( e=conditionalExpression { Attach(n, std::move(e)); }
       ( "," e=conditionalExpression { Attach(n, std::move(e)); } )*
@@ -516,8 +517,8 @@ parameterList returns [ParsedNode n]
   ;
 
 literal returns [ParsedNode n]
-  : i:IDENTIFIER { n = MakeNode(kNodeIdentifier, i->getText()); }
-  | d:NUMERIC_LITERAL { n = MakeNode(kNodeNumber, d->getText()); }
-  | s:STRING_LITERAL { n = MakeNode(kNodeString, s->getText().substr(1, s->getText().size() - 2)); }
-  | q:QUOTED_LITERAL { n = MakeNode(kNodeString, q->getText().substr(1, q->getText().size() - 2)); }
+  : IDENTIFIER { n = MakeLeaf(kNodeIdentifier); }
+  | NUMERIC_LITERAL { n = MakeLeaf(kNodeNumber); }
+  | STRING_LITERAL { n = MakeLeaf(kNodeString, true); }
+  | QUOTED_LITERAL { n = MakeLeaf(kNodeString, true); }
   ;

@@ -1,11 +1,15 @@
 // The preprocessor's lexer. It cuts a script into the same operators, strings, numbers and
 // names as the ActionScript lexer, plus directives, comments and line ends, and skips
 // nothing: the preprocessor sees every character of its input as some token.
+header "pre_include_hpp" {
+#include "script/grammar/TextScanner.h"
+}
+
 options {
   language = "Cpp";
 }
 
-class PreprocessorLexer extends Lexer;
+class PreprocessorLexer extends Lexer("TextScanner");
 options {
   k = 4;
   charVocabulary = '\3'..'\377';

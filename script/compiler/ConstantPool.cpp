@@ -53,7 +53,7 @@ void ScriptCompiler::FoldNode(ScriptNode* node, uint32_t index, GenerationContex
       ScriptNode* second = node->GetChild(1);
       // The constants are members of Key, Math and Number: other chains need no lookup.
       const std::string_view head = first ? first->GetText() : "";
-      if (second && first->GetKind() == kNodeIdentifier && second->GetKind() == kNodeAttribute &&
+      if (first && second && first->GetKind() == kNodeIdentifier && second->GetKind() == kNodeAttribute &&
           (head == "Key" || head == "Math" || head == "Number")) {
         const std::string name = std::string(first->GetText()) + "." + second->GetText();
         if (IsKnownConstant(name)) {

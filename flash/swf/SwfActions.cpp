@@ -515,6 +515,8 @@ uint32_t ActionPush::Read(SwfReader& reader) {
   values.reserve(read.size());
   std::move(read.begin(), read.end(), std::back_inserter(values));
   read.clear();
+  // A record of thousands of values (a long one of one-byte values) leaves nothing behind.
+  if (read.capacity() > 256) std::vector<SwfPushValue>().swap(read);
   // A cut value's bytes belong to this record, not to the next action.
   reader.Skip(record.Left());
   return reader.GetPosition() - start;

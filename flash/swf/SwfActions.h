@@ -287,8 +287,8 @@ class ActionGeneric : public SwfAction {
   uint16_t GetSize() const override;
 
   uint8_t code;
-  std::vector<uint8_t> payload;
   uint16_t payloadLength = 0;  // as read
+  std::vector<uint8_t> payload;
 };
 
 // The empty action of the class that reads records of `code` in an action list: the payload

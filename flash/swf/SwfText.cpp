@@ -57,14 +57,14 @@ SwfString::SwfString(const SwfString& other) noexcept : rep_(other.rep_) {
 
 SwfString& SwfString::operator=(const SwfString& other) noexcept {
   if (other.rep_) other.rep_->refs.fetch_add(1, std::memory_order_relaxed);
-  Release();
+  if (rep_) Release();
   rep_ = other.rep_;
   return *this;
 }
 
 SwfString& SwfString::operator=(SwfString&& other) noexcept {
   if (this != &other) {
-    Release();
+    if (rep_) Release();
     rep_ = other.rep_;
     other.rep_ = nullptr;
   }
@@ -72,7 +72,7 @@ SwfString& SwfString::operator=(SwfString&& other) noexcept {
 }
 
 void SwfString::Release() noexcept {
-  if (rep_ && rep_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete rep_;
+  if (rep_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete rep_;
   rep_ = nullptr;
 }
 

@@ -29,7 +29,9 @@ class SwfString {
   SwfString(SwfString&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
   SwfString& operator=(const SwfString& other) noexcept;
   SwfString& operator=(SwfString&& other) noexcept;
-  ~SwfString() { Release(); }
+  ~SwfString() {
+    if (rep_) Release();
+  }
 
   // A string read from a movie of `version`: written back as exactly these bytes.
   static SwfString FromFile(std::string bytes, uint8_t version);
@@ -51,6 +53,7 @@ class SwfString {
 
  private:
   struct Rep;
+  // Drops this string's share of its text, which there must be.
   void Release() noexcept;
 
   Rep* rep_ = nullptr;

@@ -11,7 +11,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libcurl4-openssl-dev libfontconfig-dev libfreetype-dev libcairo2-dev
   libgtk-3-dev libpango1.0-dev
-  python3 libxml2-utils python3-fonttools fonts-dejavu-core openssl
+  python3 libxml2-utils python3-fonttools fonts-dejavu-core openssl time
   xvfb xdotool imagemagick
   ffmpeg lame sox flvmeta
   locales

@@ -9,12 +9,31 @@ namespace {
 
 bool IsBranch(const SwfAction* a) { return a->GetActionCode() == 0x99 || a->GetActionCode() == 0x9D; }
 
+// The number of records a well-formed list holds from the reader's position to its End byte
+// or `listEnd`, counted by their length fields; the position is left as it was. Only an
+// estimate for a damaged list, whose records may read fewer bytes than their lengths count.
+uint32_t CountRecords(SwfReader& reader, uint32_t listEnd) {
+  if (reader.GetBitPosition() != 0) return 0;
+  const uint32_t start = reader.GetPosition();
+  uint32_t count = 0;
+  while (reader.GetPosition() < listEnd) {
+    const uint8_t code = reader.ReadU8();
+    if (code == 0) break;
+    ++count;
+    if (code >= 0x80) reader.Skip(reader.ReadU16());
+  }
+  reader.Seek(start);
+  return count;
+}
+
 // Reads records until the End byte (consumed) or the end of the tag being read. With
 // `trailing`, the bytes behind the End byte up to the tag's end go there: compilers place
 // actions after the End that jumps reach.
-template <class Add>
-void ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing, Add add) {
+void ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing,
+              std::vector<std::unique_ptr<SwfAction>>& actions) {
   const uint32_t listEnd = std::min(reader.tagEnd, reader.GetSize());
+  actions.reserve(actions.size() + CountRecords(reader, listEnd));
+  const uint8_t version = reader.GetVersion();
   while (reader.GetPosition() < listEnd) {
     const uint8_t code = reader.ReadU8();
     if (code == 0) {
@@ -22,11 +41,10 @@ void ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing
       break;
     }
     std::unique_ptr<SwfAction> action(CreateActionForCode(code));
-    action->version = reader.GetVersion();
-    if (padEnd != 0)
-      if (auto* g = dynamic_cast<ActionGotoFrame2*>(action.get())) g->listEnd = padEnd;
+    action->version = version;
+    if (padEnd != 0 && code == 0x9F) static_cast<ActionGotoFrame2*>(action.get())->listEnd = padEnd;
     action->Read(reader);
-    add(action.release());
+    actions.push_back(std::move(action));
   }
 }
 
@@ -57,18 +75,19 @@ void DoActionTag::RecordSpans() {
     if (!IsBranch(actions[i].get())) continue;
     auto* b = static_cast<SwfBranchAction*>(actions[i].get());
     b->span.clear();
+    // The actions reached are found first, so that the span takes exactly their number.
     if (b->offset > 0) {
       int32_t remaining = b->offset;
-      for (size_t j = i + 1; remaining > 0 && j < actions.size(); ++j) {
-        b->span.push_back(actions[j].get());
-        remaining -= actions[j]->GetSize();
-      }
+      size_t end = i + 1;
+      for (; remaining > 0 && end < actions.size(); ++end) remaining -= actions[end]->GetSize();
+      b->span.reserve(end - i - 1);
+      for (size_t j = i + 1; j < end; ++j) b->span.push_back(actions[j].get());
     } else if (b->offset < 0) {
       int32_t remaining = -static_cast<int32_t>(b->offset);
-      for (size_t j = i + 1; remaining > 0 && j-- > 0;) {
-        b->span.push_back(actions[j].get());
-        remaining -= actions[j]->GetSize();
-      }
+      size_t first = i + 1;
+      for (; remaining > 0 && first > 0; --first) remaining -= actions[first - 1]->GetSize();
+      b->span.reserve(i + 1 - first);
+      for (size_t j = i + 1; j > first; --j) b->span.push_back(actions[j - 1].get());
     }
   }
 }
@@ -94,9 +113,7 @@ uint32_t DoActionTag::Read(SwfReader& reader) {
   const uint32_t padEnd = padCheck ? reader.tagEnd : 0;
   trailingBytes.clear();
   // Only a list that is its tag's whole body owns the bytes up to the tag's end.
-  ReadList(reader, padEnd, padCheck ? &trailingBytes : nullptr, [this](SwfAction* a) {
-    actions.emplace_back(a);
-  });
+  ReadList(reader, padEnd, padCheck ? &trailingBytes : nullptr, actions);
   autoBranchOffsetsOff = false;
   RecordSpans();
   return reader.GetPosition() - start;
@@ -122,7 +139,7 @@ uint32_t DoInitActionTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   spriteId = reader.ReadU16();
   trailingBytes.clear();
-  ReadList(reader, 0, &trailingBytes, [this](SwfAction* a) { actions.emplace_back(a); });
+  ReadList(reader, 0, &trailingBytes, actions);
   return reader.GetPosition() - start;
 }
 

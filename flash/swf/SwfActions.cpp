@@ -1,8 +1,11 @@
 #include "flash/swf/SwfActions.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <new>
 
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfReader.h"
@@ -29,7 +32,12 @@ bool WriteHeader(SwfBitWriter& out, uint8_t code, uint32_t length) {
 
 // A string's bytes in this action and its terminating zero.
 void WriteText(SwfBitWriter& out, const SwfString& s, uint8_t version) {
-  out.WriteString(s.Encode(version));
+  if (s.IsFromFile()) {
+    const std::string_view bytes = s.FileBytes();
+    out.WriteBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  } else {
+    out.WriteString(s.Encode(version));
+  }
   out.WriteU8(0);
 }
 
@@ -63,6 +71,102 @@ class RecordScope {
 };
 
 }  // namespace
+
+// ---- memory of actions
+//
+// Actions are carved in order from blocks of 64 KB aligned to their size, so that the block
+// of an action is found from its address alone. A block counts the actions in it still alive
+// and goes back to the heap when the last one is deleted, on whichever thread that happens.
+// The thread that carves from a block holds a large share of its count until it moves on to
+// another block (or ends), so the count cannot reach 0 while actions are still carved from it.
+// Sanitizer builds take every action from the heap, so that their checks see each one.
+
+namespace {
+
+constexpr size_t kActionBlockBytes = 64 * 1024;
+// Larger objects (none of the action classes here) come from the heap.
+constexpr size_t kLargestCarved = 1024;
+// No action class holds anything aligned beyond a pointer.
+constexpr size_t kActionAlignment = alignof(void*);
+constexpr uint32_t kCarverShare = 1u << 30;
+
+struct alignas(16) ActionBlock {
+  std::atomic<uint32_t> live{kCarverShare};
+};
+
+void FreeActionBlock(ActionBlock* block) {
+  block->~ActionBlock();
+  ::operator delete(block, std::align_val_t{kActionBlockBytes});
+}
+
+void ReleaseFromActionBlock(ActionBlock* block, uint32_t count) {
+  if (block->live.fetch_sub(count, std::memory_order_acq_rel) == count) FreeActionBlock(block);
+}
+
+class ActionCarver {
+ public:
+  ActionCarver() = default;
+  ActionCarver(const ActionCarver&) = delete;
+  ActionCarver& operator=(const ActionCarver&) = delete;
+  ~ActionCarver() { Leave(); }
+
+  void* Take(size_t size) {
+    size = (size + kActionAlignment - 1) & ~(kActionAlignment - 1);
+    if (static_cast<size_t>(end_ - next_) < size) {
+      Leave();
+      void* memory = ::operator new(kActionBlockBytes, std::align_val_t{kActionBlockBytes});
+      block_ = new (memory) ActionBlock;
+      next_ = static_cast<char*>(memory) + sizeof(ActionBlock);
+      end_ = static_cast<char*>(memory) + kActionBlockBytes;
+    }
+    void* taken = next_;
+    next_ += size;
+    ++carved_;
+    return taken;
+  }
+
+ private:
+  // Gives back the share of the block's count this thread held, less the actions carved.
+  void Leave() {
+    if (block_) ReleaseFromActionBlock(block_, kCarverShare - carved_);
+    block_ = nullptr;
+    next_ = end_ = nullptr;
+    carved_ = 0;
+  }
+
+  ActionBlock* block_ = nullptr;
+  char* next_ = nullptr;
+  char* end_ = nullptr;
+  uint32_t carved_ = 0;
+};
+
+static_assert(kActionBlockBytes / 8 < kCarverShare);
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kCarveActions = false;
+#else
+constexpr bool kCarveActions = true;
+#endif
+
+}  // namespace
+
+void* SwfAction::operator new(size_t size) {
+  if (!kCarveActions || size > kLargestCarved) return ::operator new(size);
+  thread_local ActionCarver carver;
+  return carver.Take(size);
+}
+
+void SwfAction::operator delete(void* action, size_t size) noexcept {
+  if (!action) return;
+  if (!kCarveActions || size > kLargestCarved) {
+    ::operator delete(action);
+    return;
+  }
+  const auto address = reinterpret_cast<uintptr_t>(action) & ~uintptr_t{kActionBlockBytes - 1};
+  ReleaseFromActionBlock(reinterpret_cast<ActionBlock*>(address), 1);
+}
+
+// ---- actions
 
 uint32_t SwfAction::Write(SwfBitWriter& out) {
   out.WriteU8(GetActionCode());
@@ -365,42 +469,54 @@ uint16_t ActionPush::GetSize() const { return Size16(GetPayloadLength() + 3); }
 
 uint32_t ActionPush::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
-  values.clear();
+  // The values are gathered first and then stored in an array of exactly their number.
+  thread_local std::vector<SwfPushValue> read;
+  read.clear();
+  auto add = [this](SwfPushValue&& v) { read.push_back(std::move(v)); };
   RecordScope record(reader);
   // Values are read while the record has bytes; a value cut by the record's end is dropped.
   bool cut = false;
   while (!cut && record.Left() > 0) {
-    const uint8_t type = reader.ReadU8();
+    SwfPushValue v;
+    v.type = reader.ReadU8();
     const uint32_t left = record.Left();
     auto fits = [left, &cut](uint32_t n) { return !(cut = left < n); };
-    switch (type) {
-      case SwfPushValue::kString: {
+    switch (v.type) {
+      case SwfPushValue::kString:
         // A string missing its 0 byte ends with the record.
-        SwfString s;
-        reader.ReadString(s, 0, true);
-        AddString(s, kAppend);
+        reader.ReadString(v.text, 0, true);
         break;
-      }
-      case SwfPushValue::kFloat: if (fits(4)) AddFloat(reader.ReadU32(), kAppend); break;
-      case SwfPushValue::kUndefined: AddUndefined(kAppend); break;
-      case SwfPushValue::kRegister: if (fits(1)) AddRegister(reader.ReadU8(), kAppend); break;
-      case SwfPushValue::kBoolean: if (fits(1)) AddBoolean(reader.ReadU8(), kAppend); break;
+      case SwfPushValue::kFloat:
+      case SwfPushValue::kInteger:
+        if (fits(4)) v.number = reader.ReadU32();
+        break;
+      case SwfPushValue::kRegister:
+      case SwfPushValue::kBoolean:
+      case SwfPushValue::kConstant8:
+        if (fits(1)) v.number = reader.ReadU8();
+        break;
+      case SwfPushValue::kConstant16:
+        if (fits(2)) v.number = reader.ReadU16();
+        break;
       case SwfPushValue::kDouble: {
         if (!fits(8)) break;
         const uint32_t high = reader.ReadU32();
         const uint32_t low = reader.ReadU32();
         const uint64_t bits = (uint64_t{high} << 32) | low;
-        double d;
-        std::memcpy(&d, &bits, sizeof d);
-        AddDouble(d, kAppend);
+        std::memcpy(&v.real, &bits, sizeof v.real);
         break;
       }
-      case SwfPushValue::kInteger: if (fits(4)) AddInteger(reader.ReadU32(), kAppend); break;
-      case SwfPushValue::kConstant8: if (fits(1)) AddConstant8(reader.ReadU8(), kAppend); break;
-      case SwfPushValue::kConstant16: if (fits(2)) AddConstant16(reader.ReadU16(), kAppend); break;
-      default: AddNull(kAppend); break;
+      case SwfPushValue::kUndefined: break;
+      default: v.type = SwfPushValue::kNull; break;
     }
+    if (!cut) add(std::move(v));
   }
+  values.clear();
+  values.reserve(read.size());
+  std::move(read.begin(), read.end(), std::back_inserter(values));
+  read.clear();
+  // A record of thousands of values (a long one of one-byte values) leaves nothing behind.
+  if (read.capacity() > 256) std::vector<SwfPushValue>().swap(read);
   // A cut value's bytes belong to this record, not to the next action.
   reader.Skip(record.Left());
   return reader.GetPosition() - start;

@@ -6,6 +6,7 @@
 // Strings in actions are encoded once for the SWF version the action is built for (`version`,
 // which DoActionTag::AddAction sets to its own), or kept as the bytes read; GetSize, the length
 // fields and Write all count the same bytes.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,11 @@ inline constexpr uint8_t kSwfDefaultVersion = 4;
 
 class SwfAction : public SwfObject {
  public:
+  // A script holds many small actions: they are carved from shared blocks of memory rather
+  // than taken from the heap one by one (see SwfActions.cpp).
+  static void* operator new(size_t size);
+  static void operator delete(void* action, size_t size) noexcept;
+
   // Writes the code byte; returns 1.
   uint32_t Write(SwfBitWriter& out) override;
   SwfAction* Reset() { return this; }
@@ -177,8 +183,8 @@ struct SwfPushValue {
     kDouble = 6, kInteger = 7, kConstant8 = 8, kConstant16 = 9
   };
   uint8_t type = kNull;
-  SwfString text;       // string
   uint32_t number = 0;  // float bits, integer, register, boolean or constant index
+  SwfString text;       // string
   double real = 0;      // double
   // Bytes in the payload, the type byte included.
   uint32_t GetSize(uint8_t version) const;
@@ -281,8 +287,8 @@ class ActionGeneric : public SwfAction {
   uint16_t GetSize() const override;
 
   uint8_t code;
-  std::vector<uint8_t> payload;
   uint16_t payloadLength = 0;  // as read
+  std::vector<uint8_t> payload;
 };
 
 // The empty action of the class that reads records of `code` in an action list: the payload

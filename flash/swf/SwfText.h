@@ -17,33 +17,44 @@ std::string EncodeSwfText(std::wstring_view text, uint8_t version);
 std::wstring DecodeSwfText(std::string_view bytes, uint8_t version);
 
 // A string field of a SWF object: wide text set by the system, or the bytes read from a
-// movie (with their decoded text for look-ups). Assigning new text drops the bytes read.
+// movie (with their decoded text for look-ups, decoded when first asked for). Assigning new
+// text drops the bytes read. The field is one pointer: an empty string holds nothing, and
+// copies share the same unchanging text.
 class SwfString {
  public:
   SwfString() = default;
-  SwfString(const wchar_t* text) : text_(text ? text : L"") {}
-  SwfString(std::wstring text) : text_(std::move(text)) {}
+  SwfString(const wchar_t* text);
+  SwfString(std::wstring text);
+  SwfString(const SwfString& other) noexcept;
+  SwfString(SwfString&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
+  SwfString& operator=(const SwfString& other) noexcept;
+  SwfString& operator=(SwfString&& other) noexcept;
+  ~SwfString() {
+    if (rep_) Release();
+  }
 
   // A string read from a movie of `version`: written back as exactly these bytes.
   static SwfString FromFile(std::string bytes, uint8_t version);
 
-  const std::wstring& Text() const { return text_; }
-  bool IsFromFile() const { return fromFile_; }
-  bool empty() const { return fromFile_ ? bytes_.empty() : text_.empty(); }
+  const std::wstring& Text() const;
+  bool IsFromFile() const;
+  bool empty() const;
   void clear() { *this = SwfString(); }
 
   // The bytes written into a movie of `version` (without a terminating zero).
   std::string Encode(uint8_t version) const;
   // The number of those bytes.
   uint32_t EncodedSize(uint8_t version) const;
+  // The bytes read, for a string read from a movie; empty otherwise.
+  std::string_view FileBytes() const;
 
   // Same text; strings read from a movie must also have the same bytes.
-  friend bool operator==(const SwfString& a, const SwfString& b) {
-    return a.text_ == b.text_ && a.fromFile_ == b.fromFile_ && a.bytes_ == b.bytes_;
-  }
+  friend bool operator==(const SwfString& a, const SwfString& b);
 
  private:
-  std::wstring text_;
-  std::string bytes_;
-  bool fromFile_ = false;
+  struct Rep;
+  // Drops this string's share of its text, which there must be.
+  void Release() noexcept;
+
+  Rep* rep_ = nullptr;
 };

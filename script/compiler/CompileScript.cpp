@@ -23,19 +23,15 @@ struct TreeRelease {
   void operator()(ScriptNode* node) const { node->Release(); }
 };
 
-// Reads the one-frame movie back and takes its DoAction tag; every other tag is deleted.
-DoActionTag* ReadBackDoAction(const std::vector<uint8_t>& movie) {
-  SwfReader reader;
-  if (!reader.OpenMemory(movie.data(), movie.size(), true, static_cast<uint32_t>(movie.size()), true))
-    return nullptr;
-  DoActionTag* result = nullptr;
-  for (SwfTag* tag : reader.GetTagList(true)) {
-    if (tag->GetTagCode() == 12 && !result) result = static_cast<DoActionTag*>(tag);
-    else delete tag;
+// Reads compiled code as the body of a DoAction tag, straight from the bytes it holds.
+class CodeReader : public SwfReader {
+ public:
+  CodeReader(std::vector<uint8_t> code, uint8_t version) {
+    buffer = std::move(code);
+    header.version = version;
+    tagLength = tagEnd = GetSize();
   }
-  reader.GetTagList().clear();
-  return result;
-}
+};
 
 }  // namespace
 
@@ -93,40 +89,14 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
     return nullptr;
   }
 
-  // A one-frame movie holding the code as its DoAction tag, followed by a zero tail that
-  // reads as the End tag and ends the action list.
-  const uint64_t total = uint64_t{length} + 57;
-  if (total > UINT32_MAX) return nullptr;
-  std::vector<uint8_t> movie(static_cast<size_t>(total), 0);
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) movie[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  movie[0] = 'F';
-  movie[1] = 'W';
-  movie[2] = 'S';
-  movie[3] = versionByte;
-  put32(4, static_cast<uint32_t>(total));
-  static const uint8_t kStage[9] = {0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00};
-  std::memcpy(&movie[8], kStage, sizeof kStage);
-  movie[17] = 0x00;
-  movie[18] = 0x0C;
-  movie[19] = 0x01;
-  movie[20] = 0x00;
-  size_t codeStart;
-  if (length > 62) {
-    movie[21] = 0x3F;
-    movie[22] = 0x03;
-    put32(23, length);
-    codeStart = 27;
-  } else {
-    const uint16_t header = static_cast<uint16_t>(0x0300 + length);
-    movie[21] = static_cast<uint8_t>(header);
-    movie[22] = static_cast<uint8_t>(header >> 8);
-    codeStart = 23;
-  }
-  compiler->CopyCode(movie.data() + codeStart);
+  // The code is read back into actions as the body of a DoAction tag. Its movie (the tag
+  // after a one-frame header and before an End tag) must stay within what a movie may hold.
+  if (uint64_t{length} + 57 > kMaxSwfMovieBytes) return nullptr;
+  std::vector<uint8_t> code(length);
+  compiler->CopyCode(code.data());
   compiler.reset();
-  DoActionTag* tag = ReadBackDoAction(movie);
-  if (tag) tag->version = versionByte;
+  CodeReader reader(std::move(code), versionByte);
+  auto* tag = new DoActionTag(versionByte);
+  tag->Read(reader);
   return tag;
 }

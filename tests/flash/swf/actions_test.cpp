@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 
 #include "SwfTestSupport.h"
 #include "flash/swf/ControlTags.h"
@@ -194,4 +195,30 @@ TEST(SwfActions, ShiftingMovesFrameNumbers) {
   w.ShiftIdsAndDepths(1, 1, 3);
   EXPECT_EQ(g.frame, 5);
   EXPECT_EQ(w.frame, 2);  // wraps at 16 bits
+}
+
+// Actions share blocks of memory: they may be deleted on any thread, after the thread that
+// made them has ended, and in any order.
+TEST(SwfActions, ActionsOutliveAndLeaveTheThreadThatMadeThem) {
+  std::vector<std::unique_ptr<SwfAction>> made;
+  std::thread([&made] {
+    for (int i = 0; i < 20000; ++i) {
+      if (i % 3 == 0) made.emplace_back(new ActionPush(i));
+      else if (i % 3 == 1) made.emplace_back(new ActionStop());
+      else made.emplace_back(new ActionJump(static_cast<int16_t>(i)));
+    }
+  }).join();
+  std::vector<std::unique_ptr<SwfAction>> second(std::make_move_iterator(made.begin() + 10000),
+                                                 std::make_move_iterator(made.end()));
+  made.resize(10000);
+  std::thread([&second] { second.clear(); }).join();
+  for (size_t i = 0; i < made.size(); i += 2) made[i].reset();
+  SwfBitWriter w(6);
+  for (auto& a : made)
+    if (a) a->Write(w);
+  std::unique_ptr<SwfAction> late(new ActionPush(7));
+  late->Write(w);
+  // Every kept action still writes itself whole: 1,667 Pushes (8 bytes), 1,667 Stops (1) and
+  // 1,666 Jumps (5), and the late Push.
+  EXPECT_EQ(w.GetByteCount(), 1667u * 8u + 1667u + 1666u * 5u + 8u);
 }

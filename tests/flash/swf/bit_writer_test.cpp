@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "SwfTestSupport.h"
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfObject.h"
@@ -106,6 +109,27 @@ TEST(SwfText, EncodesByVersion) {
   EXPECT_EQ(read.Text(), L"caf\u00e9");
   EXPECT_EQ(read.Encode(6), "caf\xC3\xA9");
   EXPECT_EQ(read.Encode(5), "caf\xC3\xA9");
+}
+
+// Copies share one text, which a string read from a file decodes when first asked for, on
+// whichever thread asks first.
+TEST(SwfText, CopiesShareTextDecodedOnceForAllThreads) {
+  std::vector<SwfString> copies(8, SwfString::FromFile("caf\xE9", 5));
+  std::vector<std::wstring> seen(copies.size());
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < copies.size(); ++i) threads.emplace_back([&, i] { seen[i] = copies[i].Text(); });
+  for (auto& t : threads) t.join();
+  for (const auto& text : seen) EXPECT_EQ(text, L"caf\u00e9");
+  copies[0] = SwfString(L"other");
+  copies[1].clear();
+  EXPECT_EQ(copies[2].Encode(6), "caf\xE9");
+  EXPECT_TRUE(copies[1].empty());
+  EXPECT_FALSE(copies[1].IsFromFile());
+  EXPECT_EQ(copies[2], SwfString::FromFile("caf\xE9", 5));
+  EXPECT_FALSE(copies[2] == SwfString::FromFile("caf\xC3\xA9", 6));  // same text, other bytes
+  EXPECT_FALSE(copies[2] == SwfString(L"caf\u00e9"));                // same text, not read
+  EXPECT_TRUE(SwfString::FromFile("", 6).IsFromFile());
+  EXPECT_EQ(SwfString(L""), SwfString());
 }
 
 TEST(SwfTagHeader, ShortUpTo62BytesLongFrom63OrWhenForced) {

@@ -56,19 +56,25 @@ void SwfReader::Reset() {
 }
 
 bool SwfReader::LoadFromWriter(SwfBitWriter& writer) {
-  Reset();
   const auto& bytes = writer.GetBuffer();
   // Positions are 32-bit; a larger input is cut (the format cannot describe more anyway).
   const size_t size = std::min<size_t>(bytes.size(), UINT32_MAX);
-  buffer.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
-  inputSize = static_cast<uint32_t>(size);
+  // The tags were written for the writer's version: read them the same way.
+  LoadTagBody(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)),
+              writer.GetVersion());
+  return true;
+}
+
+void SwfReader::LoadTagBody(std::vector<uint8_t> bytes, uint8_t version) {
+  Reset();
+  if (bytes.size() > UINT32_MAX) bytes.resize(UINT32_MAX);
+  buffer = std::move(bytes);
+  inputSize = static_cast<uint32_t>(buffer.size());
   window = buffer.data();
   windowSize = inputSize;
-  // The tags were written for the writer's version: read them the same way.
-  header.version = writer.GetVersion();
+  header.version = version;
   tagEnd = GetSize();
   tagLength = tagEnd;
-  return true;
 }
 
 void SwfReader::ClearTags(bool deleteTags) {

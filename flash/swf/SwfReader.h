@@ -44,6 +44,9 @@ class SwfReader {
   // Takes the writer's bytes (aligned first) as the input, read as a movie of the writer's
   // version; the tags can then be read with ReadTagsUntil.
   virtual bool LoadFromWriter(SwfBitWriter& writer);
+  // Takes `bytes` as the input, read as the body of one tag of a movie of `version` (no
+  // header, no record header): the tag's Read can then read it.
+  void LoadTagBody(std::vector<uint8_t> bytes, uint8_t version);
   // Loads a file into memory and parses its header; with `parseTags` also every tag. A "CWS"
   // file is inflated first (into a temporary file of this reader's own, deleted before this
   // returns). `byteCount` other than 0 takes the place of the header's file length. Without

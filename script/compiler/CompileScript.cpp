@@ -23,16 +23,6 @@ struct TreeRelease {
   void operator()(ScriptNode* node) const { node->Release(); }
 };
 
-// Reads compiled code as the body of a DoAction tag, straight from the bytes it holds.
-class CodeReader : public SwfReader {
- public:
-  CodeReader(std::vector<uint8_t> code, uint8_t version) {
-    buffer = std::move(code);
-    header.version = version;
-    tagLength = tagEnd = GetSize();
-  }
-};
-
 }  // namespace
 
 ScriptCompiler* NewScriptCompiler() { return new ScriptCompiler(); }
@@ -95,7 +85,9 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
   std::vector<uint8_t> code(length);
   compiler->CopyCode(code.data());
   compiler.reset();
-  CodeReader reader(std::move(code), versionByte);
+  // The compiled code is read as the body of a DoAction tag, straight from the bytes it holds.
+  SwfReader reader;
+  reader.LoadTagBody(std::move(code), versionByte);
   auto* tag = new DoActionTag(versionByte);
   tag->Read(reader);
   return tag;

@@ -5,7 +5,6 @@
 // (0 to 255), and EOF after the end. A TextScanner reads it without virtual calls.
 #include <antlr/InputBuffer.hpp>
 
-#include <cstddef>
 #include <cstdio>
 #include <string_view>
 
@@ -19,8 +18,10 @@ class TextInputBuffer final : public antlr::InputBuffer {
 
   // The character `i` places ahead (from 1), or EOF.
   int Peek(unsigned int i) const {
-    return end_ - at_ >= static_cast<std::ptrdiff_t>(i) ? at_[i - 1] : EOF;
+    return static_cast<size_t>(end_ - at_) >= i ? at_[i - 1] : EOF;
   }
+  // Takes the next character; only while one remains (a scanner consumes only a character
+  // it matched, never EOF).
   void Advance() { ++at_; }
   size_t Position() const { return static_cast<size_t>(at_ - begin_); }
   // The text from one position to another.
@@ -32,7 +33,9 @@ class TextInputBuffer final : public antlr::InputBuffer {
     InputBuffer::reset();
     at_ = begin_;
   }
-  void consume() override { Advance(); }
+  void consume() override {
+    if (at_ != end_) Advance();
+  }
   void fill(unsigned int) override {}
   int getChar() override { return Peek(1); }
   int LA(unsigned int i) override { return Peek(i); }

@@ -15,6 +15,7 @@ std::unique_ptr<ScriptNode> ActionScriptParser::Program() {
   nesting_ = 0;
   lastLine_ = 0;
   blockTrials_.clear();
+  firstStatement_ = {};
   return program().node;
 }
 
@@ -116,7 +117,15 @@ bool ActionScriptParser::BlockAhead() {
   const uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(LineAhead(1))) << 32) |
                        static_cast<uint32_t>(ColumnAhead(1));
   if (auto found = blockTrials_.find(key); found != blockTrials_.end()) return found->second;
+  std::optional<bool> matched;
+  if (inputState->guessing == 0 && CanSkipAhead()) matched = FirstStatementAhead();
+  if (!matched) matched = BlockTrial();
+  blockTrials_[key] = *matched;
+  return *matched;
+}
 
+// The trial: "{" and one statement parsed without actions, then taken back.
+bool ActionScriptParser::BlockTrial() {
   struct Trial {
     ActionScriptParser& parser;
     int marker;
@@ -128,18 +137,49 @@ bool ActionScriptParser::BlockAhead() {
       --parser.inputState->guessing;
     }
   };
-  bool matched = true;
-  {
-    Trial trial(*this);
-    try {
-      match(kLeftCurly);
-      statement();
-    } catch (const NestingTooDeepException&) {
-      throw;
-    } catch (const antlr::RecognitionException&) {
-      matched = false;
-    }
+  Trial trial(*this);
+  try {
+    match(kLeftCurly);
+    statement();
+  } catch (const NestingTooDeepException&) {
+    throw;
+  } catch (const antlr::RecognitionException&) {
+    return false;
   }
-  blockTrials_[key] = matched;
-  return matched;
+  return true;
+}
+
+// Most blocks start with a statement, which the trial would parse twice. Outside a trial it
+// is parsed here with its actions instead, then the tokens are taken back and the block
+// takes the statement as parsed. The same tokens follow the same path with or without
+// actions, so the outcome is the trial's, except where an action meets the height limit,
+// which the trial never does: then the trial decides. Empty when it has to.
+std::optional<bool> ActionScriptParser::FirstStatementAhead() {
+  struct Back {
+    ActionScriptParser& parser;
+    int marker;
+    explicit Back(ActionScriptParser& p) : parser(p), marker(p.mark()) {}
+    ~Back() { parser.rewind(marker); }
+  };
+  Back back(*this);
+  const size_t open = TokenIndex();
+  try {
+    match(kLeftCurly);
+    ParsedNode first = statement();
+    firstStatement_ = {std::move(first), open, TokenIndex(), lastLine_};
+  } catch (const NestingTooDeepException&) {
+    return std::nullopt;
+  } catch (const antlr::RecognitionException&) {
+    return false;
+  }
+  return true;
+}
+
+// Right after the block's "{": the statement parsed ahead for it, as if parsed now.
+void ActionScriptParser::TakeFirstStatement(ParsedNode& block) {
+  FirstStatement& first = firstStatement_;
+  if (!first.statement || !CanSkipAhead() || first.open + 1 != TokenIndex()) return;
+  SkipTo(first.end, first.lastLine);
+  Attach(block, std::move(first.statement));
+  first.statement = {};
 }

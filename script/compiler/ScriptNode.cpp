@@ -279,10 +279,17 @@ int32_t ScriptNode::IndexOfChild(const ScriptNode* child) const {
 ScriptNode* ScriptNode::GetParent() const { return parent_; }
 void ScriptNode::SetParent(ScriptNode* parent) { parent_ = parent; }
 uint32_t ScriptNode::ChildCount() const { return count_; }
+namespace {
+
+// What a node that never had a child shows: an array with no valid entry, shared, never
+// written (a node has one of its own from its first child on). Code generation asks every
+// leaf for its children.
+ScriptNode* const kNoChildren[4] = {};
+
+}  // namespace
+
 ScriptNode** ScriptNode::GetChildren() const {
-  // A node without children shows an empty array of its capacity, as one with children does.
-  if (!children_) children_ = NewChildren(capacity_);
-  return children_;
+  return children_ ? children_ : const_cast<ScriptNode**>(kNoChildren);
 }
 
 const char* ScriptNode::ToString() {

@@ -179,7 +179,7 @@ class ScriptNode : public ScriptNodeBase {
   uint32_t capacity_ = 4;
   bool shown_ = false;  // ToString kept a text for this node
   ScriptNode* parent_ = nullptr;
-  mutable ScriptNode** children_ = nullptr;
+  ScriptNode** children_ = nullptr;
   char* text_ = nullptr;  // null for the empty text
 };
 

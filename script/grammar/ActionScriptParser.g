@@ -5,6 +5,7 @@ header "pre_include_hpp" {
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <string_view>
@@ -85,6 +86,9 @@ private:
   void Attach(ParsedNode& parent, ParsedNode child);
   ParsedNode RewriteCalls(ParsedNode value);
   bool BlockAhead();
+  bool BlockTrial();
+  std::optional<bool> FirstStatementAhead();
+  void TakeFirstStatement(ParsedNode& block);
   [[noreturn]] void TooDeep();
 
   // A node starts on the line of the token taken last (lastLine_), or on the line of its
@@ -93,6 +97,16 @@ private:
   // Outcome of the block trial at each "{" already tried, by its line and column: a trial
   // nested in another one would otherwise be repeated once per enclosing trial.
   std::map<uint64_t, bool> blockTrials_;
+  // The first statement of the block that opens at token `open`, parsed by BlockAhead, for
+  // that block to take instead of parsing it again; `end` is the token after it and
+  // `lastLine` the line taken last there.
+  struct FirstStatement {
+    ParsedNode statement;
+    size_t open = 0;
+    size_t end = 0;
+    int32_t lastLine = 0;
+  };
+  FirstStatement firstStatement_;
 }
 
 program returns [ParsedNode root]
@@ -129,7 +143,7 @@ statement returns [ParsedNode n]
 
 block returns [ParsedNode n]
 { ParsedNode s; }
-  : "{" { n = MakeNode(kNodeList); }
+  : "{" { n = MakeNode(kNodeList); TakeFirstStatement(n); }
     ( s=statement { Attach(n, std::move(s)); } )*
     "}"
   ;

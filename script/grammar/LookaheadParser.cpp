@@ -59,6 +59,7 @@ void LookaheadParser::ConsumeBuffered() {
 }
 
 void LookaheadParser::Forget() {
+  forgotten_ += next_ - 1;
   window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(next_ - 1));
   next_ = 1;
 }

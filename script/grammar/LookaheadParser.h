@@ -65,6 +65,18 @@ class LookaheadParser : public antlr::LLkParser {
     return source_ && next_ > 0 ? window_[next_ - 1].text : std::string_view(lastText_);
   }
 
+  // Whether the parser reads the lexer through its own window, which can skip ahead.
+  bool CanSkipAhead() const { return source_ != nullptr; }
+  // How many tokens were consumed from the start (with CanSkipAhead).
+  size_t TokenIndex() const { return forgotten_ + next_; }
+  // Moves ahead to where TokenIndex was `index`, over tokens already read and parsed
+  // before a rewind, as if they had been consumed again; `lastLine` is the line the
+  // parser had taken last there.
+  void SkipTo(size_t index, int32_t lastLine) {
+    next_ = index - forgotten_;
+    lastLine_ = lastLine;
+  }
+
  protected:
   // Line of the token consumed last, trials included; 0 before the first.
   int32_t lastLine_ = 0;
@@ -99,6 +111,8 @@ class LookaheadParser : public antlr::LLkParser {
   // Tokens read; window_[next_] is the next one, window_[next_ - 1] the one consumed last.
   std::vector<Lexeme> window_;
   size_t next_ = 0;
+  // Tokens dropped from the front of the window.
+  size_t forgotten_ = 0;
   unsigned int markers_ = 0;
   std::string lastText_;
   std::vector<std::unique_ptr<std::string>> texts_;

@@ -87,8 +87,9 @@ MOD         : '%' ;
 INC         : "++" ;
 DEC         : "--" ;
 
-// One blank character per token.
-WS : ' ' | '\t' | '\f' ;
+// A run of blanks is one token: scripts are indented, and a token per blank would be a third
+// of all the tokens read.
+WS : ( options { greedy = true; } : ' ' | '\t' | '\f' )+ ;
 
 NEWLINE
   : ( options { generateAmbigWarnings = false; }

@@ -11,39 +11,47 @@
 class TextInputBuffer final : public antlr::InputBuffer {
  public:
   // The text must outlive the buffer.
-  explicit TextInputBuffer(std::string_view text) : text_(text) {}
+  explicit TextInputBuffer(std::string_view text)
+      : begin_(reinterpret_cast<const unsigned char*>(text.data())),
+        at_(begin_),
+        end_(begin_ + text.size()) {}
 
   // The character `i` places ahead (from 1), or EOF.
   int Peek(unsigned int i) const {
-    const size_t at = position_ + i - 1;
-    return at < text_.size() ? static_cast<unsigned char>(text_[at]) : EOF;
+    return static_cast<size_t>(end_ - at_) >= i ? at_[i - 1] : EOF;
   }
-  void Advance() { ++position_; }
-  size_t Position() const { return position_; }
+  // Takes the next character; only while one remains (a scanner consumes only a character
+  // it matched, never EOF).
+  void Advance() { ++at_; }
+  size_t Position() const { return static_cast<size_t>(at_ - begin_); }
   // The text from one position to another.
   std::string_view Slice(size_t from, size_t to) const {
-    return std::string_view(text_.data() + from, to - from);
+    return std::string_view(reinterpret_cast<const char*>(begin_) + from, to - from);
   }
 
   void reset() override {
     InputBuffer::reset();
-    position_ = 0;
+    at_ = begin_;
   }
-  void consume() override { Advance(); }
+  void consume() override {
+    if (at_ != end_) Advance();
+  }
   void fill(unsigned int) override {}
   int getChar() override { return Peek(1); }
   int LA(unsigned int i) override { return Peek(i); }
   unsigned int mark() override {
     ++nMarkers;
-    return static_cast<unsigned int>(position_);
+    return static_cast<unsigned int>(Position());
   }
   bool isMarked() const override { return nMarkers != 0; }
   void rewind(unsigned int mark) override {
-    position_ = mark;
+    at_ = begin_ + mark;
     --nMarkers;
   }
 
  private:
-  std::string_view text_;
-  size_t position_ = 0;
+  // Where the text starts, the next character, and where the text ends.
+  const unsigned char* begin_;
+  const unsigned char* at_;
+  const unsigned char* end_;
 };

@@ -3,14 +3,19 @@
 std::string ScannedToken::getText() const { return std::string(scanner_.TokenText()); }
 
 TextScanner::TextScanner(antlr::InputBuffer& input, bool caseSensitive)
-    : CharScanner(input, caseSensitive), text_(dynamic_cast<TextInputBuffer*>(&input)) {}
+    : CharScanner(input, caseSensitive),
+      state_(inputState.get()),
+      text_(dynamic_cast<TextInputBuffer*>(&input)) {}
 
 TextScanner::TextScanner(antlr::InputBuffer* input, bool caseSensitive)
-    : CharScanner(input, caseSensitive), text_(dynamic_cast<TextInputBuffer*>(input)) {}
+    : CharScanner(input, caseSensitive),
+      state_(inputState.get()),
+      text_(dynamic_cast<TextInputBuffer*>(input)) {}
 
 TextScanner::TextScanner(const antlr::LexerSharedInputState& state, bool caseSensitive)
     : CharScanner(state, caseSensitive),
-      text_(dynamic_cast<TextInputBuffer*>(&inputState->getInput())) {}
+      state_(inputState.get()),
+      text_(dynamic_cast<TextInputBuffer*>(&state_->getInput())) {}
 
 int TextScanner::IndexLiterals(int ttype) const {
   // Literals that ignore case are left to the runtime's own test.
@@ -43,6 +48,6 @@ antlr::RefToken TextScanner::MakeToken(int t) {
     scanned_ = new ScannedToken(*this);
     reused_ = antlr::RefToken(scanned_);
   }
-  scanned_->Reset(t, inputState->tokenStartLine, inputState->tokenStartColumn);
+  scanned_->Reset(t, state_->tokenStartLine, state_->tokenStartColumn);
   return reused_;
 }

@@ -69,7 +69,7 @@ class TextScanner : public antlr::CharScanner {
   }
 
   [[gnu::always_inline]] int LA(unsigned int i) final {
-    const int c = text_ ? text_->Peek(i) : inputState->getInput().LA(i);
+    const int c = text_ ? text_->Peek(i) : state_->getInput().LA(i);
     return caseSensitive ? c : toLower(c);
   }
 
@@ -78,14 +78,14 @@ class TextScanner : public antlr::CharScanner {
   }
 
   [[gnu::always_inline]] void consume() final {
-    if (inputState->guessing == 0) {
+    if (state_->guessing == 0) {
       const int c = LA(1);
       append(static_cast<char>(caseSensitive ? c : Raw(1)));
       if (c == '\t') tab();
-      else ++inputState->column;
+      else ++state_->column;
     }
     if (text_) text_->Advance();
-    else inputState->getInput().consume();
+    else state_->getInput().consume();
   }
 
   [[gnu::always_inline]] void match(int c) final {
@@ -121,13 +121,19 @@ class TextScanner : public antlr::CharScanner {
   void resetText() final {
     text.clear();
     if (text_) tokenStart_ = text_->Position();
-    inputState->tokenStartColumn = inputState->column;
-    inputState->tokenStartLine = inputState->line;
+    state_->tokenStartColumn = state_->column;
+    state_->tokenStartLine = state_->line;
   }
 
   void newline() final {
-    ++inputState->line;
-    inputState->column = 1;
+    ++state_->line;
+    state_->column = 1;
+  }
+
+  void setInputState(antlr::LexerSharedInputState state) final {
+    CharScanner::setInputState(state);
+    state_ = inputState.get();
+    text_ = dynamic_cast<TextInputBuffer*>(&inputState->getInput());
   }
 
   int testLiteralsTable(int ttype) const final {
@@ -144,7 +150,7 @@ class TextScanner : public antlr::CharScanner {
  protected:
   antlr::RefToken makeToken(int t) final {
     if (!reuse_ || !scanned_) return MakeToken(t);
-    scanned_->Reset(t, inputState->tokenStartLine, inputState->tokenStartColumn);
+    scanned_->Reset(t, state_->tokenStartLine, state_->tokenStartColumn);
     return reused_;
   }
 
@@ -153,9 +159,11 @@ class TextScanner : public antlr::CharScanner {
   // Fills the literals index on first use, then tests as testLiteralsTable does.
   int IndexLiterals(int ttype) const;
   [[gnu::always_inline]] int Raw(unsigned int i) {
-    return text_ ? text_->Peek(i) : inputState->getInput().LA(i);
+    return text_ ? text_->Peek(i) : state_->getInput().LA(i);
   }
 
+  // The input state, reached without the reference count's checks.
+  antlr::LexerInputState* state_;
   // The input when it is text in memory, else null.
   TextInputBuffer* text_;
   bool reuse_ = false;

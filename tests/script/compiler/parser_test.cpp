@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "ScriptTestSupport.h"
 #include "script/compiler/ScriptCompiler.h"
@@ -188,6 +189,33 @@ TEST(Parser, SyntaxErrors) {
       {"f(a = 1);", "error MismatchedToken 1:5"},
   };
   Check(std::begin(cases), std::end(cases));
+}
+
+// Outside a trial, the first statement of a block is parsed once, with its nodes, and the
+// block takes it as parsed; whether "{" opens a block stays what the trial without actions
+// decides, also where that statement's tree grows too tall (which only an action notices).
+TEST(Parser, BlockTakesItsFirstStatementParsedAhead) {
+  Case trees[] = {
+      {"{ if (a) { b = 1; c; } d(); } {a: 1};",
+       "(Array (List (if (Identifier = a) (List (= (Identifier = b) (Number = 1)) "
+       "(Identifier = c))) (Function = d)) (Define Object (Define Attribute (Identifier = a) "
+       "(Number = 1))))"},
+  };
+  Check(std::begin(trees), std::end(trees));
+  std::string sum = "a";
+  for (int i = 1; i < 1005; ++i) sum += "+a";
+  const std::pair<std::string, const char*> errors[] = {
+      // Too tall, then no statement: an object literal, refused at its first field.
+      {"{ x = " + sum + " +; }", "Main:1:5: expecting \":\", found '='"},
+      // Too tall but a statement: a block, refused at the height.
+      {"{ x = " + sum + "; }", "Main:1:2010: Script nested too deeply"},
+      {"x = 1;\n{ x = ; }", "Main:2:5: expecting \":\", found '='"},
+  };
+  for (const auto& [script, message] : errors) {
+    ScriptCompiler compiler;
+    EXPECT_EQ(compiler.Parse(script.c_str()), nullptr);
+    EXPECT_STREQ(compiler.GetErrorMessage(), message) << script.substr(0, 40);
+  }
 }
 
 // The compiler object records a parser error with its position in the source.

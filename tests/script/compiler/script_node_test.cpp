@@ -29,6 +29,10 @@ TEST(ScriptNode, KindNames) {
 TEST(ScriptNode, ChildrenGrowTwiceAndOne) {
   NodePtr list(new ScriptNode(kNodeList));
   EXPECT_EQ(list->Capacity(), 4u);
+  // Before its first child a node shows an array of nulls (shared by all such nodes); the
+  // first child gets an array of the node's own.
+  NodePtr leaf(new ScriptNode(kNodeNumber, "1"));
+  for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(list->GetChildren()[i], nullptr);
   std::vector<uint32_t> capacities;
   for (int i = 0; i < 10; ++i) {
     EXPECT_EQ(list->AddChild(new ScriptNode(kNodeNumber, std::to_string(i).c_str())),
@@ -36,6 +40,8 @@ TEST(ScriptNode, ChildrenGrowTwiceAndOne) {
     capacities.push_back(list->Capacity());
   }
   EXPECT_EQ(capacities, (std::vector<uint32_t>{4, 4, 4, 4, 9, 9, 9, 9, 9, 19}));
+  EXPECT_NE(list->GetChildren(), leaf->GetChildren());
+  EXPECT_EQ(leaf->GetChildren()[0], nullptr);
   for (uint32_t i = 0; i < 10; ++i) {
     EXPECT_EQ(list->GetChild(i)->GetParent(), list.get());
     EXPECT_EQ(list->GetChildren()[i], list->GetChild(i));

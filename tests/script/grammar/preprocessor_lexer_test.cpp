@@ -76,8 +76,9 @@ TEST(PreprocessorLexer, TokenStreams) {
       {"#IFDEF X", "!NoViable"},
       // Keywords are identifiers here, and a lone "." is a number.
       {"if function .", "59:if 55:  59:function 55:  63:."},
-      // Each blank is a token of its own; line ends are normalised by the caller.
-      {"a \t\fb", "59:a 55:  55:\t 55:\f 59:b"},
+      // A run of blanks is one token; line ends are normalised by the caller.
+      {"a \t\fb", "59:a 55: \t\f 59:b"},
+      {"#define  X\t 1", "5:#define 55:   59:X 55:\t  63:1"},
       {"a\r\nb\rc\nd", "59:a 56:\\r\\n 59:b 56:\\r 59:c 56:\\n 59:d"},
       // Comments keep their delimiters; "//" takes its line end.
       {"x // note\ny", "59:x 55:  64:// note\\n 59:y"},

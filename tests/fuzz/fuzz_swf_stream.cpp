@@ -1,0 +1,92 @@
+// fuzz-links: flash_swf
+// fuzz-corpus-seeds: swf
+// Fuzz target: any bytes as a movie file, read two ways: loaded whole, and opened as a stream
+// whose window (a few bytes up to a few pages, chosen by the input's last byte) moves with the
+// reads. Both must give the same tags, written back to the same bytes, or both refuse the
+// movie: a window edge inside a record header, a bit field, a string or a nested sprite must
+// never change what is read. Seeded with the corpus movies and seeds/swf_stream/.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "flash/swf/ControlTags.h"
+#include "flash/swf/SwfBitWriter.h"
+#include "flash/swf/SwfReader.h"
+#include "flash/swf/SwfObject.h"
+#include "framework/platform/WideText.h"
+
+namespace {
+
+// One file for every input, in a folder of this process's own, removed at exit.
+const std::string& InputFile() {
+  static std::string file = [] {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_swf_stream-XXXXXX";
+    if (!mkdtemp(folder.data())) abort();
+    static std::string remove = folder;
+    std::atexit([] {
+      unlink((remove + "/in.swf").c_str());
+      rmdir(remove.c_str());
+    });
+    return folder + "/in.swf";
+  }();
+  return file;
+}
+
+// The tags' bytes, an End tag added where the movie lacks one, as the stream copy does.
+std::vector<uint8_t> Bytes(const std::vector<SwfTag*>& tags, uint8_t version, bool ended) {
+  SwfBitWriter out(version);
+  for (SwfTag* tag : tags) tag->Write(out);
+  if (!ended) EndTag().Write(out);
+  return out.GetBuffer();
+}
+
+void Differ(const char* what) {
+  fprintf(stderr, "a movie read through a window differs from the same movie loaded whole: %s\n", what);
+  abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const std::string& file = InputFile();
+  FILE* f = fopen(file.c_str(), "wb");
+  if (!f) abort();
+  if (fwrite(data, 1, size, f) != size || fclose(f) != 0) abort();
+  const PathString path = FromNativeString(file.c_str());
+
+  SwfReader whole;
+  const bool loaded = whole.ReadAllTagsFromMemory(path, true, 0, true);
+
+  static const uint32_t kWindows[] = {1, 2, 7, 64, 4099, 16384};
+  SwfReader stream;
+  std::vector<SwfTag*> streamed;
+  bool ended = false, opened = stream.OpenStream(path, kWindows[data[size - 1] % 6]);
+  if (opened) {
+    // The same loop as the stream copy's.
+    const uint32_t limit = std::min(stream.tagEnd, stream.GetSize());
+    while (!ended && !stream.truncated && stream.GetPosition() < limit) {
+      SwfTag* tag = stream.ReadNextTag();
+      ended = tag->GetTagCode() == 0;
+      streamed.push_back(tag);
+    }
+  }
+  const bool streamLoaded = opened && !stream.truncated;
+  if (loaded != streamLoaded) Differ(loaded ? "only the stream refuses it" : "only the stream takes it");
+  if (loaded) {
+    if (whole.GetVersion() != stream.GetVersion()) Differ("the version");
+    // A whole load always ends with an End tag (one is added where the movie lacks it).
+    if (Bytes(whole.tags, whole.GetVersion(), true) != Bytes(streamed, stream.GetVersion(), ended))
+      Differ("the tags");
+  }
+  for (SwfTag* tag : streamed) delete tag;
+  whole.ClearTags(true);
+  return 0;
+}

@@ -129,4 +129,34 @@ inline std::vector<PlayerResult> RunInPlayer(const std::vector<std::filesystem::
   return results;
 }
 
+// Python that reads a stage screenshot (8-bit RGB or RGBA PNG, any row filter) into `w`, `h`,
+// `bpp` and `rows` (one bytearray per row), and defines px(x, y) as the pixel's (r, g, b);
+// the path is `png_path`, set before this runs.
+inline const char* kPythonReadPng = R"(
+import struct, zlib
+data = open(png_path, 'rb').read()
+assert data[:8] == b'\x89PNG\r\n\x1a\n'
+pos, idat = 8, b''
+while pos < len(data):
+    n, kind = struct.unpack_from('>I4s', data, pos)
+    body = data[pos + 8:pos + 8 + n]
+    if kind == b'IHDR': w, h, depth, ctype = struct.unpack_from('>IIBB', body)
+    if kind == b'IDAT': idat += body
+    pos += 12 + n
+assert depth == 8 and ctype in (2, 6)
+bpp = 3 if ctype == 2 else 4
+raw, stride, rows, prev = zlib.decompress(idat), w * bpp, [], bytearray(w * bpp)
+for y in range(h):
+    f, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+    for i in range(stride):
+        a = line[i - bpp] if i >= bpp else 0
+        b, c = prev[i], prev[i - bpp] if i >= bpp else 0
+        p = a + b - c
+        pr = a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else b if abs(p - b) <= abs(p - c) else c
+        line[i] = (line[i] + [0, a, b, (a + b) // 2, pr][f]) & 255
+    rows.append(line)
+    prev = line
+px = lambda x, y: tuple(rows[y][x * bpp:x * bpp + 3])
+)";
+
 }  // namespace testsupport

@@ -79,30 +79,7 @@ uint32_t WriteMovie(const std::filesystem::path& path, const std::vector<SwfTag*
 // For each box, the number of its pixels in the screenshot that are not white; then the colour
 // at (25, 25).
 std::string InkIn(const std::filesystem::path& png, const std::vector<Box>& boxes) {
-  std::string program = R"(
-import struct, sys, zlib
-data = open(sys.argv[1], 'rb').read()
-pos, idat = 8, b''
-while pos < len(data):
-    n, kind = struct.unpack_from('>I4s', data, pos)
-    body = data[pos + 8:pos + 8 + n]
-    if kind == b'IHDR': w, h, depth, ctype = struct.unpack_from('>IIBB', body)
-    if kind == b'IDAT': idat += body
-    pos += 12 + n
-assert depth == 8 and ctype in (2, 6)
-bpp = 3 if ctype == 2 else 4
-raw, stride, rows, prev = zlib.decompress(idat), w * bpp, [], bytearray(w * bpp)
-for y in range(h):
-    f, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-    for i in range(stride):
-        a = line[i - bpp] if i >= bpp else 0
-        b, c = prev[i], prev[i - bpp] if i >= bpp else 0
-        p = a + b - c
-        pr = a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else b if abs(p - b) <= abs(p - c) else c
-        line[i] = (line[i] + [0, a, b, (a + b) // 2, pr][f]) & 255
-    rows.append(line)
-    prev = line
-px = lambda x, y: tuple(rows[y][x * bpp:x * bpp + 3])
+  std::string program = "import sys\npng_path = sys.argv[1]\n" + std::string(testsupport::kPythonReadPng) + R"(
 for box in sys.argv[2:]:
     x0, y0, x1, y1 = map(int, box.split(','))
     print(sum(px(x, y) != (255, 255, 255) for y in range(max(y0, 0), min(y1, h)) for x in range(max(x0, 0), min(x1, w))))

@@ -133,29 +133,9 @@ std::vector<std::string> PixelsOf(const std::string& png, const std::vector<Poin
   std::ostringstream list;
   for (auto& p : points) list << "(" << p.x << "," << p.y << "),";
   const std::string out = testsupport::Python(
-      "import struct, zlib\n"
-      "d = open('" + png + "', 'rb').read()\n"
-      "assert d[:8] == b'\\x89PNG\\r\\n\\x1a\\n'\n"
-      "p, idat = 8, b''\n"
-      "while p < len(d):\n"
-      "    n, = struct.unpack('>I', d[p:p + 4]); t = d[p + 4:p + 8]; c = d[p + 8:p + 8 + n]; p += 12 + n\n"
-      "    if t == b'IHDR': w, h, depth, ctype = struct.unpack('>IIBB', c[:10])\n"
-      "    elif t == b'IDAT': idat += c\n"
-      "bpp = {2: 3, 6: 4}[ctype]\n"
-      "raw = zlib.decompress(idat); stride = w * bpp; rows = []; prev = bytearray(stride); i = 0\n"
-      "for y in range(h):\n"
-      "    f = raw[i]; line = bytearray(raw[i + 1:i + 1 + stride]); i += 1 + stride\n"
-      "    for x in range(stride):\n"
-      "        a = line[x - bpp] if x >= bpp else 0; b = prev[x]; c = prev[x - bpp] if x >= bpp else 0\n"
-      "        if f == 1: line[x] = (line[x] + a) & 255\n"
-      "        elif f == 2: line[x] = (line[x] + b) & 255\n"
-      "        elif f == 3: line[x] = (line[x] + (a + b) // 2) & 255\n"
-      "        elif f == 4:\n"
-      "            pa, pb, pc = abs(b - c), abs(a - c), abs(a + b - 2 * c)\n"
-      "            line[x] = (line[x] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255\n"
-      "    rows.append(line); prev = line\n"
+      "png_path = '" + png + "'\n" + testsupport::kPythonReadPng +
       "for x, y in [" + list.str() + "]:\n"
-      "    print('%d,%d,%d' % tuple(rows[y][x * bpp:x * bpp + 3]))\n");
+      "    print('%d,%d,%d' % px(x, y))\n");
   std::vector<std::string> colours;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) colours.push_back(line);

@@ -6,16 +6,20 @@
 #include "flash/swf/SwfMovieWriter.h"
 #include "flash/swf/SwfReader.h"
 
-bool StreamSwfTags(SwfReader& reader, SwfMovieWriter& writer) {
+bool ForEachSwfTag(SwfReader& reader, const std::function<void(SwfTag*)>& take) {
   // The same tags, in the same order, as ReadTagsUntil gathers.
   const uint32_t limit = std::min(reader.tagEnd, reader.GetSize());
   bool ended = false;
   while (!ended && !reader.truncated && reader.GetPosition() < limit) {
     SwfTag* tag = reader.ReadNextTag();
     ended = tag->GetTagCode() == 0;
-    writer.WriteTag(tag, false);
+    take(tag);
   }
   if (reader.truncated) return false;
-  if (!ended) writer.WriteTag(new EndTag(), false);
+  if (!ended) take(new EndTag());
   return true;
+}
+
+bool StreamSwfTags(SwfReader& reader, SwfMovieWriter& writer) {
+  return ForEachSwfTag(reader, [&writer](SwfTag* tag) { writer.WriteTag(tag, false); });
 }

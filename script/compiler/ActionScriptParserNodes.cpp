@@ -16,7 +16,26 @@ std::unique_ptr<ScriptNode> ActionScriptParser::Program() {
   lastLine_ = 0;
   blockTrials_.clear();
   firstStatement_ = {};
+  statementStart_ = ScriptNodeArena::Here();
   return program().node;
+}
+
+void ActionScriptParser::TakeTopLevel(ParsedNode& root, ParsedNode statement) {
+  if (!statementSink_) {
+    Attach(root, std::move(statement));
+    return;
+  }
+  // The root would be one level taller than the statement: the same limit as attaching it.
+  if (statement.height + 1 > kMaxTreeHeight) TooDeep();
+  const uint32_t height = statement.height;
+  ParsedNode rest{statementSink_->Take(root.node.get(), std::move(statement.node)), height};
+  if (rest) {
+    Attach(root, std::move(rest));
+  } else {
+    // What the statement took is all given back: its memory serves the next one.
+    ScriptNodeArena::Rewind(statementStart_);
+  }
+  statementStart_ = ScriptNodeArena::Here();
 }
 
 ActionScriptParser::NestingGuard::NestingGuard(ActionScriptParser& parser) : parser_(parser) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "flash/swf/SwfReader.h"
@@ -49,7 +50,14 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
   compiler->SetTextEncoding(versionByte >= 6 ? ScriptTextEncoding::kUtf8 : ScriptTextEncoding::kLatin1);
   if (text.empty()) return nullptr;
 
+  // From SWF 5 on, the code of each top-level function is made as soon as it is parsed.
+  std::optional<StreamedGeneration> streamed;
+  if (version >= 5) {
+    streamed.emplace(*compiler, version);
+    compiler->SetStatementSink(&*streamed);
+  }
   std::unique_ptr<ScriptNode, TreeRelease> root(compiler->Parse(text.c_str()));
+  compiler->SetStatementSink(nullptr);
   // What is no longer needed goes as soon as it can: the peak is what stays alive at once.
   std::string().swap(text);
   if (!root) {
@@ -72,7 +80,7 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
     CopyError(*compiler, error);
     return nullptr;
   }
-  const uint32_t length = compiler->Generate(root.get(), version);
+  const uint32_t length = streamed ? streamed->Finish(root.get()) : compiler->Generate(root.get(), version);
   root.reset();
   if (compiler->GetErrorCode() != kScriptErrorNone) {
     CopyError(*compiler, error);

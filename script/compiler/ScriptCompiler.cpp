@@ -312,10 +312,10 @@ bool LineOf(std::istream& in, int line, std::string& out) {
 
 }  // namespace
 
-std::string ScriptCompiler::SourceLineText(const std::string& mainText, const std::string& file, int line) const {
+std::string ScriptCompiler::SourceLineText(std::string_view mainText, const std::string& file, int line) const {
   std::string text;
   if (file == "Main") {
-    std::istringstream in(mainText, std::ios::in | std::ios::binary);
+    std::istringstream in(std::string(mainText), std::ios::in | std::ios::binary);
     if (LineOf(in, line, text)) return text;
   } else {
     std::ifstream in;
@@ -342,7 +342,8 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
   }
 
   bool preprocessing = true;
-  const std::string mainText(text, length);
+  // The caller's text stays while the parse runs.
+  const std::string_view mainText(text, length);
   try {
     Preprocess(mainText, "Main");
     preprocessing = false;
@@ -351,6 +352,7 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
     // The parser copies what it needs from each token as it reads it.
     lexer.ReuseTokens(true);
     ActionScriptParser parser(lexer);
+    parser.SetStatementSink(statementSink_);
     return parser.Program().release();
   } catch (const antlr::RecognitionException& e) {
     errorCode_ = kScriptErrorSyntax;

@@ -163,6 +163,8 @@ class ScriptCompiler : public ScriptCompilerBase {
   bool IsDefined(const std::string& name) const;
 
   void SetTextEncoding(ScriptTextEncoding encoding) { textEncoding_ = encoding; }
+  // Parse hands each top-level statement to `sink` as it is parsed (null: none).
+  void SetStatementSink(TopLevelStatementSink* sink) { statementSink_ = sink; }
 
   // The preprocessed text and, for each of its lines, the source file, line and text.
   std::string GetScriptText() const { return scriptText_; }
@@ -188,7 +190,7 @@ class ScriptCompiler : public ScriptCompilerBase {
   void LocateError(const std::string& file, int line, int column, bool inSource);
   // The text of a line of the script (file "Main", whose text is given) or of an included
   // file, as it stands in the source; "No Line" when there is no such line.
-  std::string SourceLineText(const std::string& mainText, const std::string& file, int line) const;
+  std::string SourceLineText(std::string_view mainText, const std::string& file, int line) const;
   // Fails when `bytes` more would carry the preprocessed text past kMaxScriptBytes.
   void RequireRoom(uint64_t bytes) const;
   void FillNameTables();
@@ -226,4 +228,47 @@ class ScriptCompiler : public ScriptCompilerBase {
   uint64_t scriptBytes_ = 0;  // of the preprocessed text so far
   uint64_t sourceBytes_ = 0;  // of the script and the files it included so far
   ScriptTextEncoding textEncoding_ = ScriptTextEncoding::kMacRoman;
+  TopLevelStatementSink* statementSink_ = nullptr;
+
+  friend class StreamedGeneration;
+};
+
+// Code generation that runs while the script is parsed, as the parser's statement sink:
+// each function definition at the top level is folded, its names collected and its code
+// made as soon as it is parsed, and its tree let go. The other top-level statements wait
+// until the end, since the constant pool lists the names they bring after those of every
+// definition: each is folded at once and kept in a compact encoding of its tree instead of
+// the tree itself. Finish then gives the same code, and fails with the same error, as
+// Generate on the whole tree would.
+class StreamedGeneration : public TopLevelStatementSink {
+ public:
+  // `version` must be 5 or later.
+  StreamedGeneration(ScriptCompiler& compiler, int version);
+  std::unique_ptr<ScriptNode> Take(ScriptNode* root, std::unique_ptr<ScriptNode> statement) override;
+  // Generates the code from the root the parse left; the result as Generate's.
+  uint32_t Finish(ScriptNode* root);
+
+  // The compact encoding of a tree, appended to `out`, and the tree read back from it at
+  // `at` (moved past it).
+  static void Save(const ScriptNode* node, std::vector<uint8_t>& out);
+  static ScriptNode* Load(const std::vector<uint8_t>& in, size_t& at);
+
+ private:
+  void Define(std::unique_ptr<ScriptNode> definition);
+  // Makes the code of one definition, after the ones before it; false once one failed.
+  bool Emit(ScriptNode* definition);
+
+  ScriptCompiler& compiler_;
+  GenerationContext context_;
+  RecordList definitions_;
+  // Definitions whose code waits until the pool is known to be used: while no name has
+  // come twice, the code would push names as strings of their own.
+  std::vector<std::unique_ptr<ScriptNode>> pending_;
+  // The waiting statements, one encoded tree after another, and a root of the script's kind
+  // for each to stand under while its names are collected and its code made.
+  std::vector<uint8_t> statements_;
+  std::unique_ptr<ScriptNode> scratchRoot_;
+  bool failed_ = false;
+  std::string errorMessage_;
+  int32_t errorLine_ = 0;
 };

@@ -53,16 +53,25 @@ class NodeBlocks {
 
   void* Take(size_t bytes) {
     bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
-    if (static_cast<size_t>(end_ - next_) < bytes) {
-      const size_t size = bytes > kBlockBytes ? bytes : kBlockBytes;
-      blocks_.push_back({std::unique_ptr<char[]>(new char[size]), size});
-      next_ = blocks_.back().bytes.get();
-      end_ = next_ + size;
-    }
+    if (static_cast<size_t>(end_ - next_) < bytes) NextBlock(bytes);
     char* taken = next_;
     next_ += bytes;
     ++inUse_;
+    // Memory handed out again after a rewind was poisoned when it was given back.
+    BRIVANE_UNPOISON(taken, bytes);
     return taken;
+  }
+
+  ScriptNodeArena::Position Here() const { return {current_, next_, inUse_}; }
+
+  // Takes memory again from `position` on when everything taken since has been given back;
+  // the blocks stay for what comes next.
+  bool Rewind(const ScriptNodeArena::Position& position) {
+    if (inUse_ != position.inUse || position.block > current_ || blocks_.empty()) return false;
+    current_ = position.block;
+    next_ = position.next ? position.next : blocks_[current_].bytes.get();
+    end_ = blocks_[current_].bytes.get() + blocks_[current_].size;
+    return true;
   }
 
   // Gives back what Take returned; true when the blocks are to be deleted.
@@ -82,7 +91,22 @@ class NodeBlocks {
     std::unique_ptr<char[]> bytes;
     size_t size;
   };
+  // Moves on to the next block with room for `bytes`, made when there is none: blocks left
+  // behind by a rewind are used again before new ones are made.
+  void NextBlock(size_t bytes) {
+    size_t next = blocks_.empty() ? 0 : current_ + 1;
+    if (next >= blocks_.size() || blocks_[next].size < bytes) {
+      const size_t size = bytes > kBlockBytes ? bytes : kBlockBytes;
+      blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(next),
+                     Block{std::unique_ptr<char[]>(new char[size]), size});
+    }
+    current_ = next;
+    next_ = blocks_[current_].bytes.get();
+    end_ = next_ + blocks_[current_].size;
+  }
+
   std::vector<Block> blocks_;
+  size_t current_ = 0;
   char* next_ = nullptr;
   char* end_ = nullptr;
   size_t inUse_ = 0;
@@ -122,6 +146,14 @@ void FreeNodeMemory(void* memory, size_t size) {
 
 ScriptNodeArena::ScriptNodeArena() : blocks_(openBlocks ? nullptr : new NodeBlocks) {
   if (blocks_) openBlocks = blocks_;
+}
+
+ScriptNodeArena::Position ScriptNodeArena::Here() {
+  return openBlocks ? openBlocks->Here() : Position{};
+}
+
+bool ScriptNodeArena::Rewind(const Position& position) {
+  return openBlocks && openBlocks->Rewind(position);
 }
 
 ScriptNodeArena::~ScriptNodeArena() {

@@ -197,6 +197,27 @@ class ScriptNodeArena {
   ScriptNodeArena(const ScriptNodeArena&) = delete;
   ScriptNodeArena& operator=(const ScriptNodeArena&) = delete;
 
+  // Where the thread's open arena stands. Rewinding to a position hands its memory out again
+  // when every node made since has been released (a parse that is done with a statement),
+  // and does nothing otherwise; true when it rewound.
+  struct Position {
+    size_t block = 0;
+    char* next = nullptr;
+    size_t inUse = 0;
+  };
+  static Position Here();
+  static bool Rewind(const Position& position);
+
  private:
   class NodeBlocks* blocks_;  // null when an outer arena stays in use
+};
+
+// Takes the top-level statements of a script one at a time, as the parser finishes each,
+// instead of the parser keeping them all under the root: a consumer that is done with a
+// statement can let its memory go before the rest is parsed. Take gets `root` as it stands
+// and returns what of the statement is to be attached to it after all (null for nothing).
+class TopLevelStatementSink {
+ public:
+  virtual ~TopLevelStatementSink() = default;
+  virtual std::unique_ptr<ScriptNode> Take(ScriptNode* root, std::unique_ptr<ScriptNode> statement) = 0;
 };

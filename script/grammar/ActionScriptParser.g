@@ -61,6 +61,8 @@ public:
 
   // Parses one script; the root belongs to the caller.
   std::unique_ptr<ScriptNode> Program();
+  // Hands every top-level statement to `sink` (see TopLevelStatementSink) once it is parsed.
+  void SetStatementSink(TopLevelStatementSink* sink) { statementSink_ = sink; }
 
 private:
   static constexpr int kLeftCurly = 4;
@@ -107,6 +109,12 @@ private:
     int32_t lastLine = 0;
   };
   FirstStatement firstStatement_;
+
+  // Attaches a top-level statement to the root, through the sink when there is one.
+  void TakeTopLevel(ParsedNode& root, ParsedNode statement);
+  TopLevelStatementSink* statementSink_ = nullptr;
+  // Where the node arena stood when the statement being parsed began.
+  ScriptNodeArena::Position statementStart_;
 }
 
 program returns [ParsedNode root]
@@ -116,7 +124,7 @@ program returns [ParsedNode root]
       {
         if (s->GetKind() == kNodeOnClipEvent) root->SetKind(kNodeMovieClip);
         else if (s->GetKind() == kNodeOn) root->SetKind(kNodeButton);
-        Attach(root, std::move(s));
+        TakeTopLevel(root, std::move(s));
       }
     )*
     EOF

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <gtest/gtest.h>
+
 #include "flash/swf/SwfBitWriter.h"
 #include "script/compiler/CompileScript.h"
 #include "script/compiler/ScriptCompiler.h"
@@ -27,6 +29,27 @@ Compiled Compile(const std::string& script, int version) {
   result.errorFile = compiler.GetErrorFile();
   result.errorLine = compiler.GetErrorLine();
   result.errorLineText = compiler.GetErrorLineText();
+
+  // Every script the tests compile is also compiled with the code made while it is parsed,
+  // which must give the same bytes and the same error (a frame script from SWF 5 on).
+  if (version >= 5) {
+    ScriptCompiler streaming;
+    StreamedGeneration generation(streaming, version);
+    streaming.SetStatementSink(&generation);
+    ScriptNode* tree = streaming.Parse(script.c_str());
+    if (!tree || tree->GetKind() == kNodeArray) {
+      std::vector<uint8_t> code;
+      if (tree) {
+        code.resize(generation.Finish(tree));
+        streaming.CopyCode(code.data());
+      }
+      EXPECT_EQ(Hex(code), Hex(result.code)) << script;
+      EXPECT_EQ(streaming.GetErrorMessage(), result.errorMessage) << script;
+      EXPECT_EQ(streaming.GetErrorLine(), result.errorLine) << script;
+      EXPECT_EQ(streaming.GetErrorLineText(), result.errorLineText) << script;
+    }
+    if (tree) tree->Release();
+  }
   return result;
 }
 

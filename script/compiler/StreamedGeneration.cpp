@@ -1,0 +1,189 @@
+// Code generation alongside the parse: the top-level function definitions become code as
+// soon as they are parsed, in the order Generate would place them (hoisted in front of the
+// other statements), so that the trees of a script never all exist at once.
+#include <string>
+#include <utility>
+
+#include "script/compiler/GenerationHelpers.h"
+#include "script/compiler/ScriptCompiler.h"
+
+using namespace codegen;
+
+namespace {
+
+void PutNumber(std::vector<uint8_t>& out, uint32_t n) {
+  while (n >= 0x80) {
+    out.push_back(static_cast<uint8_t>(n | 0x80));
+    n >>= 7;
+  }
+  out.push_back(static_cast<uint8_t>(n));
+}
+
+uint32_t GetNumber(const std::vector<uint8_t>& in, size_t& at) {
+  uint32_t n = 0;
+  for (int shift = 0;; shift += 7) {
+    const uint8_t byte = in[at++];
+    n |= uint32_t{byte & 0x7Fu} << shift;
+    if (!(byte & 0x80)) return n;
+  }
+}
+
+// A statement standing under `root` for as long as it is in use here, as it would stand
+// under the script's root.
+class Standing {
+ public:
+  Standing(ScriptNode* root, ScriptNode* statement) : root_(root) { root_->AddChild(statement); }
+  ~Standing() { root_->RemoveChild(root_->ChildCount() - 1); }
+  Standing(const Standing&) = delete;
+  Standing& operator=(const Standing&) = delete;
+
+ private:
+  ScriptNode* root_;
+};
+
+}  // namespace
+
+// Each node: its shape (0 for a missing child, 1 without text, 2 with text), kind, flag,
+// line, then its text's size and bytes, its number of children and the children.
+void StreamedGeneration::Save(const ScriptNode* node, std::vector<uint8_t>& out) {
+  if (!node) {
+    PutNumber(out, 0);
+    return;
+  }
+  const std::string_view text = node->GetText();
+  PutNumber(out, text.empty() ? 1 : 2);
+  PutNumber(out, static_cast<uint32_t>(node->GetKind()));
+  PutNumber(out, static_cast<uint32_t>(node->GetFlag()));
+  PutNumber(out, static_cast<uint32_t>(node->GetLine()));
+  if (!text.empty()) {
+    PutNumber(out, static_cast<uint32_t>(text.size()));
+    out.insert(out.end(), text.begin(), text.end());
+  }
+  const uint32_t count = node->ChildCount();
+  PutNumber(out, count);
+  ScriptNode* const* children = node->GetChildren();
+  for (uint32_t i = 0; i < count; ++i) Save(children[i], out);
+}
+
+ScriptNode* StreamedGeneration::Load(const std::vector<uint8_t>& in, size_t& at) {
+  const uint32_t shape = GetNumber(in, at);
+  if (shape == 0) return nullptr;
+  const auto kind = static_cast<int32_t>(GetNumber(in, at));
+  const auto flag = static_cast<int32_t>(GetNumber(in, at));
+  const auto line = static_cast<int32_t>(GetNumber(in, at));
+  std::string_view text;
+  if (shape == 2) {
+    const uint32_t size = GetNumber(in, at);
+    text = std::string_view(reinterpret_cast<const char*>(in.data() + at), size);
+    at += size;
+  }
+  auto* node = new ScriptNode(kind, text);
+  node->SetFlag(flag);
+  node->SetLine(line);
+  const uint32_t count = GetNumber(in, at);
+  for (uint32_t i = 0; i < count; ++i) node->AddChild(Load(in, at));
+  return node;
+}
+
+StreamedGeneration::StreamedGeneration(ScriptCompiler& compiler, int version)
+    : compiler_(compiler),
+      context_(version),
+      definitions_(&context_.buffers),
+      scratchRoot_(new ScriptNode(kNodeArray)) {}
+
+std::unique_ptr<ScriptNode> StreamedGeneration::Take(ScriptNode* root, std::unique_ptr<ScriptNode> statement) {
+  // A button's or a clip's script is refused before any code is made; after a failure the
+  // parse only goes on for an error that would come first.
+  if (failed_ || !root || root->GetKind() != kNodeArray || !statement) return statement;
+  // Folded as a child of the root: a definition directly inside the statement (not inside
+  // a block of its own) is hoisted to the root, leaving a NoOp where it stood.
+  context_.scopeStack.assign(1, root);
+  context_.hoisted.assign(1, {});
+  compiler_.FoldKnownConstants(statement.get(), context_);
+  std::vector<ScriptNode*> hoisted = std::move(context_.hoisted.back());
+  context_.hoisted.clear();
+  context_.scopeStack.clear();
+  for (ScriptNode* definition : hoisted) Define(std::unique_ptr<ScriptNode>(definition));
+  if (statement->GetKind() == kNodeDefineFunction) {
+    Define(std::move(statement));
+  } else {
+    Save(statement.get(), statements_);
+  }
+  return nullptr;
+}
+
+void StreamedGeneration::Define(std::unique_ptr<ScriptNode> definition) {
+  {
+    const Standing standing(scratchRoot_.get(), definition.get());
+    compiler_.CollectPoolStrings(definition.get(), context_);
+  }
+  if (!context_.poolUsed) {
+    pending_.push_back(std::move(definition));
+    return;
+  }
+  for (auto& waiting : pending_) Emit(waiting.get());
+  pending_.clear();
+  Emit(definition.get());
+}
+
+bool StreamedGeneration::Emit(ScriptNode* definition) {
+  if (failed_) return false;
+  try {
+    const Standing standing(scratchRoot_.get(), definition);
+    ScriptCompiler::MarkStatements(definition);
+    compiler_.EmitNode(definition, context_, definitions_);
+    return true;
+  } catch (const CodeGenerationError& e) {
+    failed_ = true;
+    errorMessage_ = e.what();
+    errorLine_ = e.line;
+    return false;
+  }
+}
+
+uint32_t StreamedGeneration::Finish(ScriptNode* root) {
+  compiler_.codeLength_ = 0;
+  compiler_.codeBytes_ = std::vector<uint8_t>();
+  try {
+    if (!root) return 0;
+    // The other statements' names follow the definitions', in order; each statement is
+    // read back twice (names, then code) rather than kept.
+    size_t at = 0;
+    while (at < statements_.size()) {
+      const std::unique_ptr<ScriptNode> statement(Load(statements_, at));
+      const Standing standing(scratchRoot_.get(), statement.get());
+      compiler_.CollectPoolStrings(statement.get(), context_);
+    }
+    // Statements the parser kept under the root itself (none from a frame script).
+    compiler_.CollectPoolStrings(root, context_);
+    for (auto& waiting : pending_) Emit(waiting.get());
+    pending_.clear();
+    if (failed_) throw CodeGenerationError(errorMessage_, errorLine_);
+    RecordList list(&context_.buffers);
+    if (context_.poolUsed) list.AppendConstantPool(context_.PoolPayload());
+    list.Append(definitions_);
+    at = 0;
+    while (at < statements_.size()) {
+      const std::unique_ptr<ScriptNode> statement(Load(statements_, at));
+      const Standing standing(scratchRoot_.get(), statement.get());
+      ScriptCompiler::MarkStatements(statement.get());
+      compiler_.EmitNode(statement.get(), context_, list);
+    }
+    std::vector<uint8_t>().swap(statements_);
+    for (uint32_t i = 0; i < root->ChildCount(); ++i) {
+      ScriptNode* child = root->GetChild(i);
+      ScriptCompiler::MarkStatements(child);
+      compiler_.EmitNode(child, context_, list);
+    }
+    RequireResolved(list);
+    if (uint64_t{list.Size()} > UINT32_MAX - 64) throw CodeGenerationError("The script is too long");
+    compiler_.codeBytes_ = list.TakeBytes();
+    compiler_.codeLength_ = static_cast<uint32_t>(compiler_.codeBytes_.size());
+    return compiler_.codeLength_;
+  } catch (const CodeGenerationError& e) {
+    compiler_.RecordGenerationError(e.what(), e.line);
+    compiler_.codeBytes_ = std::vector<uint8_t>();
+    compiler_.codeLength_ = 0;
+    return 0;
+  }
+}

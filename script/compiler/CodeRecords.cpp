@@ -479,6 +479,14 @@ size_t GenerationContext::PoolSlot(std::string_view text, uint64_t hash) const {
 }
 
 void GenerationContext::AddPoolString(std::string_view text) {
+  if (poolRecording) {
+    const auto size = static_cast<uint32_t>(text.size());
+    const uint8_t bytes[4] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
+                              static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 24)};
+    poolRecording->insert(poolRecording->end(), bytes, bytes + 4);
+    poolRecording->insert(poolRecording->end(), text.begin(), text.end());
+    return;
+  }
   const uint64_t hash = HashText(text);
   const size_t slot = PoolSlot(text, hash);
   if (poolSlots_[slot] >= 0) {

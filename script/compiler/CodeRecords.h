@@ -305,6 +305,9 @@ class GenerationContext {
   std::vector<std::vector<ScriptNode*>> hoisted;
   std::vector<std::string_view> nameStack;
   bool poolUsed = false;
+  // When set, AddPoolString writes each name here (its size, then its bytes) instead of
+  // adding it, for the names to be added later in the same order.
+  std::vector<uint8_t>* poolRecording = nullptr;
   std::vector<std::string> pool;
   // Bytes of the ActionConstantPool payload the pool needs (count field included).
   uint32_t poolBytes = 2;

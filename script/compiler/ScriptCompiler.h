@@ -267,6 +267,8 @@ class StreamedGeneration : public TopLevelStatementSink {
   // The waiting statements, one encoded tree after another, and a root of the script's kind
   // for each to stand under while its names are collected and its code made.
   std::vector<uint8_t> statements_;
+  // The names they bring to the pool, in the order they are to be added.
+  std::vector<uint8_t> statementNames_;
   std::unique_ptr<ScriptNode> scratchRoot_;
   bool failed_ = false;
   std::string errorMessage_;

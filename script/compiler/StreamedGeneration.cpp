@@ -107,6 +107,13 @@ std::unique_ptr<ScriptNode> StreamedGeneration::Take(ScriptNode* root, std::uniq
   if (statement->GetKind() == kNodeDefineFunction) {
     Define(std::move(statement));
   } else {
+    // Its names are known now, though they join the pool only after every definition's.
+    context_.poolRecording = &statementNames_;
+    {
+      const Standing standing(scratchRoot_.get(), statement.get());
+      compiler_.CollectPoolStrings(statement.get(), context_);
+    }
+    context_.poolRecording = nullptr;
     Save(statement.get(), statements_);
   }
   return nullptr;
@@ -146,14 +153,14 @@ uint32_t StreamedGeneration::Finish(ScriptNode* root) {
   compiler_.codeBytes_ = std::vector<uint8_t>();
   try {
     if (!root) return 0;
-    // The other statements' names follow the definitions', in order; each statement is
-    // read back twice (names, then code) rather than kept.
-    size_t at = 0;
-    while (at < statements_.size()) {
-      const std::unique_ptr<ScriptNode> statement(Load(statements_, at));
-      const Standing standing(scratchRoot_.get(), statement.get());
-      compiler_.CollectPoolStrings(statement.get(), context_);
+    // The other statements' names follow the definitions', in order.
+    for (size_t at = 0; at + 4 <= statementNames_.size();) {
+      const uint8_t* p = statementNames_.data() + at;
+      const uint32_t size = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+      context_.AddPoolString(std::string_view(reinterpret_cast<const char*>(p + 4), size));
+      at += 4 + size;
     }
+    std::vector<uint8_t>().swap(statementNames_);
     // Statements the parser kept under the root itself (none from a frame script).
     compiler_.CollectPoolStrings(root, context_);
     for (auto& waiting : pending_) Emit(waiting.get());
@@ -162,12 +169,18 @@ uint32_t StreamedGeneration::Finish(ScriptNode* root) {
     RecordList list(&context_.buffers);
     if (context_.poolUsed) list.AppendConstantPool(context_.PoolPayload());
     list.Append(definitions_);
-    at = 0;
+    // Their trees come from one arena, each in the memory of the one before.
+    const ScriptNodeArena arena;
+    const ScriptNodeArena::Position start = ScriptNodeArena::Here();
+    size_t at = 0;
     while (at < statements_.size()) {
-      const std::unique_ptr<ScriptNode> statement(Load(statements_, at));
-      const Standing standing(scratchRoot_.get(), statement.get());
-      ScriptCompiler::MarkStatements(statement.get());
-      compiler_.EmitNode(statement.get(), context_, list);
+      {
+        const std::unique_ptr<ScriptNode> statement(Load(statements_, at));
+        const Standing standing(scratchRoot_.get(), statement.get());
+        ScriptCompiler::MarkStatements(statement.get());
+        compiler_.EmitNode(statement.get(), context_, list);
+      }
+      ScriptNodeArena::Rewind(start);
     }
     std::vector<uint8_t>().swap(statements_);
     for (uint32_t i = 0; i < root->ChildCount(); ++i) {

@@ -341,6 +341,8 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
     return nullptr;
   }
 
+  // The preprocessed text is about as long as the script: made in one piece, not grown.
+  scriptText_.reserve(length + 1);
   bool preprocessing = true;
   // The caller's text stays while the parse runs.
   const std::string_view mainText(text, length);

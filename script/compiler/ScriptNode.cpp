@@ -232,21 +232,12 @@ ScriptNode::~ScriptNode() {
   capacity_ = 0;
 }
 
-int32_t ScriptNode::GetKind() const { return kind_; }
-void ScriptNode::SetKind(int32_t kind) { kind_ = kind; }
-const char* ScriptNode::GetText() const { return text_ ? text_ : ""; }
 
 void ScriptNode::SetText(const char* text) {
   // The new text may be the old one.
   char* former = text_;
   text_ = CopyText(text ? text : "");
   FreeText(former);
-}
-int32_t ScriptNode::GetFlag() const { return flag_; }
-void ScriptNode::SetFlag(int32_t flag) { flag_ = flag; }
-
-ScriptNode* ScriptNode::GetChild(uint32_t index) const {
-  return index < count_ ? children_[index] : nullptr;
 }
 
 void ScriptNode::Reserve() {
@@ -308,21 +299,7 @@ int32_t ScriptNode::IndexOfChild(const ScriptNode* child) const {
   return -1;
 }
 
-ScriptNode* ScriptNode::GetParent() const { return parent_; }
-void ScriptNode::SetParent(ScriptNode* parent) { parent_ = parent; }
-uint32_t ScriptNode::ChildCount() const { return count_; }
-namespace {
-
-// What a node that never had a child shows: an array with no valid entry, shared, never
-// written (a node has one of its own from its first child on). Code generation asks every
-// leaf for its children.
-ScriptNode* const kNoChildren[4] = {};
-
-}  // namespace
-
-ScriptNode** ScriptNode::GetChildren() const {
-  return children_ ? children_ : const_cast<ScriptNode**>(kNoChildren);
-}
+ScriptNode* const ScriptNode::kNoChildren[4] = {};
 
 const char* ScriptNode::ToString() {
   const std::lock_guard<std::mutex> hold(ShownLock());

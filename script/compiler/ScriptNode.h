@@ -133,22 +133,27 @@ class ScriptNode : public ScriptNodeBase {
   ScriptNode& operator=(const ScriptNode&) = delete;
   ~ScriptNode() override;
 
-  int32_t GetKind() const override;
-  void SetKind(int32_t kind) override;
-  const char* GetText() const override;
+  // The accessors are final: the compiler's passes call them on every node, directly.
+  int32_t GetKind() const final { return kind_; }
+  void SetKind(int32_t kind) final { kind_ = kind; }
+  const char* GetText() const final { return text_ ? text_ : ""; }
   void SetText(const char* text) override;
-  int32_t GetFlag() const override;
-  void SetFlag(int32_t flag) override;
-  ScriptNode* GetChild(uint32_t index) const override;
+  int32_t GetFlag() const final { return flag_; }
+  void SetFlag(int32_t flag) final { flag_ = flag; }
+  ScriptNode* GetChild(uint32_t index) const final { return index < count_ ? children_[index] : nullptr; }
   ScriptNode* ReplaceChild(uint32_t index, ScriptNode* child) override;
   uint32_t AddChild(ScriptNode* child) override;
   bool InsertChild(uint32_t index, ScriptNode* child) override;
   ScriptNode* RemoveChild(uint32_t index) override;
   int32_t IndexOfChild(const ScriptNode* child) const override;
-  ScriptNode* GetParent() const override;
-  void SetParent(ScriptNode* parent) override;
-  uint32_t ChildCount() const override;
-  ScriptNode** GetChildren() const override;
+  ScriptNode* GetParent() const final { return parent_; }
+  void SetParent(ScriptNode* parent) final { parent_ = parent; }
+  uint32_t ChildCount() const final { return count_; }
+  // A node that never had a child shows a shared array with no valid entry, never written
+  // (it has one of its own from its first child on): code generation asks every leaf.
+  ScriptNode** GetChildren() const final {
+    return children_ ? children_ : const_cast<ScriptNode**>(kNoChildren);
+  }
   const char* ToString() override;
   ScriptNode* Clone() const override;
   ScriptNode* DeepClone() const override;
@@ -165,6 +170,7 @@ class ScriptNode : public ScriptNodeBase {
  private:
   void Reserve();
 
+  static ScriptNode* const kNoChildren[4];
   static ScriptNode** NewChildren(uint32_t capacity);
   static void DeleteChildren(ScriptNode** children, uint32_t capacity);
 

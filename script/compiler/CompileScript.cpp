@@ -56,10 +56,9 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
     streamed.emplace(*compiler, version);
     compiler->SetStatementSink(&*streamed);
   }
-  std::unique_ptr<ScriptNode, TreeRelease> root(compiler->Parse(text.c_str()));
-  compiler->SetStatementSink(nullptr);
   // What is no longer needed goes as soon as it can: the peak is what stays alive at once.
-  std::string().swap(text);
+  std::unique_ptr<ScriptNode, TreeRelease> root(compiler->Parse(std::move(text)));
+  compiler->SetStatementSink(nullptr);
   if (!root) {
     CopyError(*compiler, error);
     return nullptr;

@@ -325,7 +325,14 @@ std::string ScriptCompiler::SourceLineText(std::string_view mainText, const std:
   return "No Line";
 }
 
-ScriptNode* ScriptCompiler::Parse(const char* text) {
+ScriptNode* ScriptCompiler::Parse(const char* text) { return ParseText(text, nullptr); }
+
+ScriptNode* ScriptCompiler::Parse(std::string&& text) {
+  std::string owned = std::move(text);
+  return ParseText(owned.c_str(), &owned);
+}
+
+ScriptNode* ScriptCompiler::ParseText(const char* text, std::string* owned) {
   fileNames_.clear();
   lineFiles_.clear();
   lineNumbers_.clear();
@@ -349,6 +356,8 @@ ScriptNode* ScriptCompiler::Parse(const char* text) {
   try {
     Preprocess(mainText, "Main");
     preprocessing = false;
+    // From here on only the preprocessed text is read.
+    if (owned) std::string().swap(*owned);
     TextInputBuffer buffer(scriptText_);
     ActionScriptLexer lexer(buffer);
     // The parser copies what it needs from each token as it reads it.

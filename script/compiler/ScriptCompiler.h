@@ -79,6 +79,8 @@ class ScriptCompiler : public ScriptCompilerBase {
   // Preprocesses, lexes and parses one script. Returns the root of its syntax tree, owned by
   // the caller, or null; a failure fills the error record.
   ScriptNode* Parse(const char* text) override;
+  // The same, letting the text go as soon as it has been preprocessed.
+  ScriptNode* Parse(std::string&& text);
 
   // Turns the tree into action bytes for the SWF version and keeps them; returns their
   // number. Below version 5 there are none. A tree that cannot become valid actions gives 0
@@ -179,6 +181,8 @@ class ScriptCompiler : public ScriptCompilerBase {
 
  private:
   PathString IncludePath(const std::string& path) const;
+  // Parse, freeing `owned` (which holds `text`) once it has been preprocessed when given.
+  ScriptNode* ParseText(const char* text, std::string* owned);
   // Index of a source's name in fileNames_, added when new.
   uint32_t FileIndex(const std::string& file);
   void AppendLine(uint32_t file, int32_t line, const std::string& text);

@@ -11,12 +11,13 @@ using namespace codegen;
 
 namespace {
 
-void PutNumber(std::vector<uint8_t>& out, uint32_t n) {
+uint8_t* PutNumber(uint8_t* out, uint32_t n) {
   while (n >= 0x80) {
-    out.push_back(static_cast<uint8_t>(n | 0x80));
+    *out++ = static_cast<uint8_t>(n | 0x80);
     n >>= 7;
   }
-  out.push_back(static_cast<uint8_t>(n));
+  *out++ = static_cast<uint8_t>(n);
+  return out;
 }
 
 uint32_t GetNumber(const std::vector<uint8_t>& in, size_t& at) {
@@ -44,23 +45,24 @@ class Standing {
 }  // namespace
 
 // Each node: its shape (0 for a missing child, 1 without text, 2 with text), kind, flag,
-// line, then its text's size and bytes, its number of children and the children.
+// line and number of children, then its text's size and bytes, then the children.
 void StreamedGeneration::Save(const ScriptNode* node, std::vector<uint8_t>& out) {
+  uint8_t head[40];
+  uint8_t* p = head;
   if (!node) {
-    PutNumber(out, 0);
+    out.push_back(0);
     return;
   }
   const std::string_view text = node->GetText();
-  PutNumber(out, text.empty() ? 1 : 2);
-  PutNumber(out, static_cast<uint32_t>(node->GetKind()));
-  PutNumber(out, static_cast<uint32_t>(node->GetFlag()));
-  PutNumber(out, static_cast<uint32_t>(node->GetLine()));
-  if (!text.empty()) {
-    PutNumber(out, static_cast<uint32_t>(text.size()));
-    out.insert(out.end(), text.begin(), text.end());
-  }
   const uint32_t count = node->ChildCount();
-  PutNumber(out, count);
+  p = PutNumber(p, text.empty() ? 1 : 2);
+  p = PutNumber(p, static_cast<uint32_t>(node->GetKind()));
+  p = PutNumber(p, static_cast<uint32_t>(node->GetFlag()));
+  p = PutNumber(p, static_cast<uint32_t>(node->GetLine()));
+  p = PutNumber(p, count);
+  if (!text.empty()) p = PutNumber(p, static_cast<uint32_t>(text.size()));
+  out.insert(out.end(), head, p);
+  out.insert(out.end(), text.begin(), text.end());
   ScriptNode* const* children = node->GetChildren();
   for (uint32_t i = 0; i < count; ++i) Save(children[i], out);
 }
@@ -71,6 +73,7 @@ ScriptNode* StreamedGeneration::Load(const std::vector<uint8_t>& in, size_t& at)
   const auto kind = static_cast<int32_t>(GetNumber(in, at));
   const auto flag = static_cast<int32_t>(GetNumber(in, at));
   const auto line = static_cast<int32_t>(GetNumber(in, at));
+  const uint32_t count = GetNumber(in, at);
   std::string_view text;
   if (shape == 2) {
     const uint32_t size = GetNumber(in, at);
@@ -80,7 +83,6 @@ ScriptNode* StreamedGeneration::Load(const std::vector<uint8_t>& in, size_t& at)
   auto* node = new ScriptNode(kind, text);
   node->SetFlag(flag);
   node->SetLine(line);
-  const uint32_t count = GetNumber(in, at);
   for (uint32_t i = 0; i < count; ++i) node->AddChild(Load(in, at));
   return node;
 }
@@ -89,7 +91,12 @@ StreamedGeneration::StreamedGeneration(ScriptCompiler& compiler, int version)
     : compiler_(compiler),
       context_(version),
       definitions_(&context_.buffers),
-      scratchRoot_(new ScriptNode(kNodeArray)) {}
+      scratchRoot_(new ScriptNode(kNodeArray)) {
+  // The root's children array is made now, before any arena is open: made during the parse,
+  // it would keep the parse's memory for as long as the root lives.
+  scratchRoot_->AddChild(nullptr);
+  scratchRoot_->RemoveChild(0);
+}
 
 std::unique_ptr<ScriptNode> StreamedGeneration::Take(ScriptNode* root, std::unique_ptr<ScriptNode> statement) {
   // A button's or a clip's script is refused before any code is made; after a failure the

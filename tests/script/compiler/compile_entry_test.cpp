@@ -53,6 +53,41 @@ TEST(CompileEntry, TagHoldsTheGeneratedActions) {
   }
 }
 
+// The entry makes each top-level function's code while the rest is still being parsed and
+// keeps the other statements aside: the bytes and the error that wins stay those of
+// generating from the whole tree.
+TEST(CompileEntry, CodeMadeDuringTheParseIsTheWholeTreesCode) {
+  // Functions before and after the first repeated name, functions hoisted out of "if"
+  // branches, top-level code between them, and more than 256 names in the pool.
+  std::string large;
+  for (int i = 0; i < 300; ++i) {
+    const std::string n = std::to_string(i);
+    large += "function f" + n + "(a) { return a + \"s" + n + "\" + v" + n + "; }\n";
+    large += "var v" + n + " = {k" + n + ": f" + n + "(" + n + ")};\n";
+    if (i % 50 == 0) large += "if (v" + n + ") function g" + n + "() { trace(\"g" + n + "\"); }\n";
+  }
+  for (int version : {5, 6, 7}) EXPECT_EQ(ActionBytes(*CompileTag(toolbox::Utf8ToWide(large), version)), GeneratedBytes(large, version));
+
+  struct Case {
+    const char* script;
+    const char* message;  // a part of it
+    int line;
+  } cases[] = {
+      // A failed function, then a syntax error further on.
+      {"function f() { break; }\nx = 1;\ny = (;", "unexpected", 3},
+      // Statements are generated after every function, wherever they stand.
+      {"gotoAndPlay();\nfunction f() { g = 1; }\nfunction h() { startDrag(\"k\", true, 0); }", "startDrag", 3},
+      // A failed function, then a handler that makes it a button's script.
+      {"a = 1; b = 1;\nfunction f() { gotoAndPlay(); }\non (press) { stop(); }", "button", 3},
+  };
+  for (const auto& c : cases) {
+    ScriptCompileError error;
+    EXPECT_EQ(CompileTag(toolbox::Utf8ToWide(c.script), 6, &error), nullptr) << c.script;
+    EXPECT_NE(error.message.find(c.message), std::string::npos) << c.script << ": " << error.message;
+    EXPECT_EQ(error.line, c.line) << c.script << ": " << error.message;
+  }
+}
+
 // Code of 62 bytes takes the short tag header, 63 the long one; both read back whole.
 TEST(CompileEntry, ShortAndLongTagHeaders) {
   for (size_t length : {56u, 57u}) {

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -22,10 +20,20 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s script.as | --generate lines\n", argv[0]);
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The file is read in one piece of its size, and its UTF-8 goes once it is converted.
+  std::string text;
+  if (std::FILE* file = std::fopen(argv[1], "rb")) {
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fseek(file, 0, SEEK_SET);
+    text.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+    std::fclose(file);
+  }
+  std::wstring script = toolbox::Utf8ToWide(text);
+  std::string().swap(text);
   ScriptCompileError error;
-  std::unique_ptr<DoActionTag> tag(CompileScriptToDoAction(toolbox::Utf8ToWide(text), 6, &error));
+  std::unique_ptr<DoActionTag> tag(CompileScriptToDoAction(script, 6, &error));
   if (!tag) {
     std::fprintf(stderr, "%s\n", error.message.c_str());
     return 1;

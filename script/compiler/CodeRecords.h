@@ -202,6 +202,8 @@ class RecordList {
   uint32_t Size() const { return static_cast<uint32_t>(bytes_.size()); }
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   std::vector<uint8_t> TakeBytes();
+  // Makes room for `bytes` in all before the list grows to them.
+  void Reserve(size_t bytes) { bytes_.reserve(bytes); }
   // Empties the list; its buffer stays for reuse.
   void Clear();
 

@@ -143,6 +143,9 @@ void StreamedGeneration::Define(std::unique_ptr<ScriptNode> definition) {
 bool StreamedGeneration::Emit(ScriptNode* definition) {
   if (failed_) return false;
   try {
+    // The code is about as long as the script: its buffer is made once rather than grown
+    // and copied (the part never written takes no memory).
+    if (definitions_.empty()) definitions_.Reserve(compiler_.scriptText_.size());
     const Standing standing(scratchRoot_.get(), definition);
     ScriptCompiler::MarkStatements(definition);
     compiler_.EmitNode(definition, context_, definitions_);
@@ -174,6 +177,8 @@ uint32_t StreamedGeneration::Finish(ScriptNode* root) {
     pending_.clear();
     if (failed_) throw CodeGenerationError(errorMessage_, errorLine_);
     RecordList list(&context_.buffers);
+    // The statements' code takes less room than their encoded trees.
+    list.Reserve(size_t{context_.poolBytes} + 8 + definitions_.Size() + statements_.size());
     if (context_.poolUsed) list.AppendConstantPool(context_.PoolPayload());
     list.Append(definitions_);
     // Their trees come from one arena, each in the memory of the one before.

@@ -48,29 +48,26 @@ void ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing
   }
 }
 
-}  // namespace
+using ActionVector = std::vector<std::unique_ptr<SwfAction>>;
 
-uint16_t DoActionTag::AddAction(SwfAction* action) {
-  if (!action) return 0;
-  action->version = version;
-  const uint16_t size = action->GetSize();
-  if (!autoBranchOffsetsOff) {
-    if (!pendingBranches.empty() && IsBranch(pendingBranches.back())) {
-      auto* b = static_cast<SwfBranchAction*>(pendingBranches.back());
-      b->offset = static_cast<int16_t>(static_cast<uint16_t>(b->offset) + size);
+// Whether `records` are whole records one after the other, none of them an End byte.
+bool IsWholeRecords(const std::vector<uint8_t>& records) {
+  size_t at = 0;
+  while (at < records.size()) {
+    const uint8_t code = records[at];
+    if (code == 0) return false;
+    if (code < 0x80) {
+      ++at;
+      continue;
     }
-    if (IsBranch(action)) pendingBranches.push_back(action);
+    if (records.size() - at < 3) return false;
+    at += 3 + (records[at + 1] | (records[at + 2] << 8));
   }
-  actions.emplace_back(action);
-  return size;
+  return at == records.size();
 }
 
-void DoActionTag::SetAutoBranchOffsets(bool on, bool dropPending) {
-  autoBranchOffsetsOff = !on;
-  if (dropPending) pendingBranches.clear();
-}
-
-void DoActionTag::RecordSpans() {
+// Records each branch's span: the actions its offset jumps over.
+void RecordSpans(ActionVector& actions) {
   for (size_t i = 0; i < actions.size(); ++i) {
     if (!IsBranch(actions[i].get())) continue;
     auto* b = static_cast<SwfBranchAction*>(actions[i].get());
@@ -92,9 +89,46 @@ void DoActionTag::RecordSpans() {
   }
 }
 
+}  // namespace
+
+void SwfActionList::clear() {
+  encoded_ = std::vector<uint8_t>();
+  items_.clear();
+}
+
+void SwfActionList::Decode() const {
+  SwfReader reader;
+  reader.LoadTagBody(std::move(encoded_), encodedVersion_);
+  encoded_ = std::vector<uint8_t>();
+  // Whole records without an End byte leave nothing behind the list.
+  std::vector<uint8_t> trailing;
+  ReadList(reader, padCheck_ ? reader.tagEnd : 0, padCheck_ ? &trailing : nullptr, items_);
+  RecordSpans(items_);
+}
+
+uint16_t DoActionTag::AddAction(SwfAction* action) {
+  if (!action) return 0;
+  action->version = version;
+  const uint16_t size = action->GetSize();
+  if (!autoBranchOffsetsOff) {
+    if (!pendingBranches.empty() && IsBranch(pendingBranches.back())) {
+      auto* b = static_cast<SwfBranchAction*>(pendingBranches.back());
+      b->offset = static_cast<int16_t>(static_cast<uint16_t>(b->offset) + size);
+    }
+    if (IsBranch(action)) pendingBranches.push_back(action);
+  }
+  actions.emplace_back(action);
+  return size;
+}
+
+void DoActionTag::SetAutoBranchOffsets(bool on, bool dropPending) {
+  autoBranchOffsetsOff = !on;
+  if (dropPending) pendingBranches.clear();
+}
+
 void DoActionTag::BindBranches() {
   if (!pendingBranches.empty()) pendingBranches.pop_back();
-  RecordSpans();
+  RecordSpans(actions.Items());
 }
 
 void DoActionTag::Clear() {
@@ -113,21 +147,42 @@ uint32_t DoActionTag::Read(SwfReader& reader) {
   const uint32_t padEnd = padCheck ? reader.tagEnd : 0;
   trailingBytes.clear();
   // Only a list that is its tag's whole body owns the bytes up to the tag's end.
-  ReadList(reader, padEnd, padCheck ? &trailingBytes : nullptr, actions);
+  ReadList(reader, padEnd, padCheck ? &trailingBytes : nullptr, actions.Items());
   autoBranchOffsetsOff = false;
-  RecordSpans();
+  RecordSpans(actions.Items());
   return reader.GetPosition() - start;
+}
+
+void DoActionTag::HoldActions(std::vector<uint8_t> records) {
+  if (!actions.empty() || records.size() > UINT32_MAX || !IsWholeRecords(records)) {
+    SwfReader reader;
+    reader.LoadTagBody(std::move(records), version);
+    Read(reader);
+    return;
+  }
+  // What Read leaves besides the actions.
+  trailingBytes.clear();
+  autoBranchOffsetsOff = false;
+  actions.encoded_ = std::move(records);
+  actions.encodedVersion_ = version;
+  actions.padCheck_ = padCheck;
 }
 
 uint32_t DoActionTag::WriteActions(SwfBitWriter& writer, bool withHeader) {
   if (actions.empty() && trailingBytes.empty()) return 0;
   const uint32_t before = writer.GetByteCount();
+  // Held records are the bytes their actions would write: they go out as they are.
+  const std::vector<uint8_t>& held = actions.GetEncoded();
   SwfBitWriter scratch(writer.GetVersion());
-  for (auto& a : actions) a->Write(scratch);
-  scratch.Align();
-  const uint32_t length = static_cast<uint32_t>(scratch.GetByteCount() + 1 + trailingBytes.size());
+  if (held.empty()) {
+    for (auto& a : actions) a->Write(scratch);
+    scratch.Align();
+  }
+  const size_t code = held.empty() ? scratch.GetByteCount() : held.size();
+  const uint32_t length = static_cast<uint32_t>(code + 1 + trailingBytes.size());
   if (withHeader && !headerOff) WriteTagHeader(*this, writer, length, true);
-  writer.AppendWriter(scratch);
+  if (held.empty()) writer.AppendWriter(scratch);
+  else writer.WriteBytes(held);
   writer.WriteU8(0);
   writer.WriteBytes(trailingBytes);
   return writer.GetByteCount() - before;

@@ -89,13 +89,11 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
   // The code is read back into actions as the body of a DoAction tag. Its movie (the tag
   // after a one-frame header and before an End tag) must stay within what a movie may hold.
   if (uint64_t{length} + 57 > kMaxSwfMovieBytes) return nullptr;
-  std::vector<uint8_t> code(length);
-  compiler->CopyCode(code.data());
+  // The code becomes the tag's actions as it is: they are read into objects only when asked
+  // for, and a tag written without that writes these bytes.
+  std::vector<uint8_t> code = compiler->TakeCode();
   compiler.reset();
-  // The compiled code is read as the body of a DoAction tag, straight from the bytes it holds.
-  SwfReader reader;
-  reader.LoadTagBody(std::move(code), versionByte);
   auto* tag = new DoActionTag(versionByte);
-  tag->Read(reader);
+  tag->HoldActions(std::move(code));
   return tag;
 }

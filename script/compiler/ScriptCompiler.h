@@ -93,6 +93,11 @@ class ScriptCompiler : public ScriptCompilerBase {
   // Copies the bytes of the last Generate; returns their number.
   uint32_t CopyCode(uint8_t* destination) const override;
   uint32_t GetCodeLength() const { return codeLength_; }
+  // Gives up the bytes of the last Generate without copying them.
+  std::vector<uint8_t> TakeCode() {
+    codeLength_ = 0;
+    return std::move(codeBytes_);
+  }
 
   // Sets the statement flag of the node and, through nested lists, of their children.
   static void MarkStatements(ScriptNode* node);

@@ -25,6 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SwfBitWriter writer(tag->version);
     tag->WriteActions(writer, false);
     fromTag = writer.GetBuffer();
+    // The tag holds its code as bytes until its actions are asked for: once they are read,
+    // it writes the same bytes.
+    if (!tag->actions.empty() && !tag->actions[0]) std::abort();
+    SwfBitWriter read(tag->version);
+    tag->WriteActions(read, false);
+    if (read.GetBuffer() != fromTag) std::abort();
   }
 
   std::unique_ptr<ScriptCompiler> compiler(NewScriptCompiler());

@@ -239,3 +239,58 @@ TEST(DoActionTag, OverlongRecordsFailTheMovie) {
   EXPECT_NE(w.GetFailureReason().find("length field"), std::string::npos) << w.GetFailureReason();
   EXPECT_FALSE(std::filesystem::exists(dir / "m.swf"));
 }
+
+// Records given as bytes (HoldActions) are read as Read reads the same tag body: whole records
+// without an End byte are held and written as they are until their actions are asked for;
+// anything else is read at once.
+TEST(DoActionTag, HeldRecordsReadLikeATagBody) {
+  const struct {
+    const char* name;
+    const char* body;
+    bool held;
+  } cases[] = {
+      {"push 1, stop, jump back over them", "96 05 00 07 01 00 00 00 07 99 02 00 F6 FF", true},
+      {"actions behind an End byte", "99 02 00 01 00 00 07", false},
+      {"a record cut by the end", "96 10 00 07 01 00 00 00", false},
+      {"a GotoFrame2 with its stray 0 byte", "9F 01 00 01 00 07", false},
+      {"nothing", "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DoActionTag lazy(6);
+    lazy.HoldActions(Hex(c.body));
+    EXPECT_EQ(lazy.actions.GetEncoded().empty(), !c.held);
+    const std::string heldWritten = ToHex(Written(lazy, 6));
+    SwfReader reader;
+    reader.LoadTagBody(Hex(c.body), 6);
+    DoActionTag eager(6);
+    eager.Read(reader);
+    EXPECT_EQ(heldWritten, ToHex(Written(eager, 6)));
+    EXPECT_EQ(Describe(lazy, 6), Describe(eager, 6));
+    EXPECT_TRUE(lazy.actions.GetEncoded().empty());
+    EXPECT_EQ(ToHex(Written(lazy, 6)), heldWritten);
+  }
+}
+
+// A held list answers whether it is empty without reading; every other use reads it first, and
+// a moved tag keeps its branches pointing into its own list.
+TEST(DoActionTag, HeldListsReadOnFirstUse) {
+  DoActionTag t(6);
+  t.HoldActions(Hex("96 05 00 07 01 00 00 00 9D 02 00 01 00 07"));
+  EXPECT_FALSE(t.actions.empty());
+  EXPECT_FALSE(t.actions.GetEncoded().empty());
+  auto moved = std::make_unique<DoActionTag>(std::move(t));
+  moved->AddAction(new ActionPlay());
+  EXPECT_TRUE(moved->actions.GetEncoded().empty());
+  ASSERT_EQ(moved->actions.size(), 4u);
+  auto& branch = dynamic_cast<ActionIf&>(*moved->actions[1]);
+  ASSERT_EQ(branch.span.size(), 1u);
+  EXPECT_EQ(branch.span[0], moved->actions[2].get());
+  EXPECT_EQ(ToHex(Written(*moved, 6)), "3F 03 10 00 00 00 96 05 00 07 01 00 00 00 9D 02 00 01 00 07 06 00");
+
+  DoActionTag cleared(6);
+  cleared.HoldActions(Hex("07"));
+  cleared.Clear();
+  EXPECT_TRUE(cleared.actions.empty());
+  EXPECT_TRUE(Written(cleared, 6).empty());
+}

@@ -86,8 +86,8 @@ DoActionTag* CompileScriptToDoAction(const std::wstring& script, int version, Sc
     return nullptr;
   }
 
-  // The code is read back into actions as the body of a DoAction tag. Its movie (the tag
-  // after a one-frame header and before an End tag) must stay within what a movie may hold.
+  // The code becomes the body of a DoAction tag. Its movie (the tag after a one-frame header
+  // and before an End tag) must stay within what a movie may hold.
   if (uint64_t{length} + 57 > kMaxSwfMovieBytes) return nullptr;
   // The code becomes the tag's actions as it is: they are read into objects only when asked
   // for, and a tag written without that writes these bytes.

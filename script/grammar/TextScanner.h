@@ -69,8 +69,8 @@ class TextScanner : public antlr::CharScanner {
   }
 
   [[gnu::always_inline]] int LA(unsigned int i) final {
-    const int c = text_ ? text_->Peek(i) : state_->getInput().LA(i);
-    return caseSensitive ? c : toLower(c);
+    if (direct_) [[likely]] return text_->Peek(i);
+    return SlowLA(i);
   }
 
   [[gnu::always_inline]] void append(char c) final {
@@ -78,14 +78,15 @@ class TextScanner : public antlr::CharScanner {
   }
 
   [[gnu::always_inline]] void consume() final {
-    if (state_->guessing == 0) {
-      const int c = LA(1);
-      append(static_cast<char>(caseSensitive ? c : Raw(1)));
-      if (c == '\t') tab();
+    // Case-sensitive text in memory whose characters nobody collects: only the column
+    // moves, by a tab stop for a tab.
+    if (direct_ && !saveConsumedInput && state_->guessing == 0) [[likely]] {
+      if (text_->Peek(1) == '\t') tab();
       else ++state_->column;
+      text_->Advance();
+      return;
     }
-    if (text_) text_->Advance();
-    else state_->getInput().consume();
+    SlowConsume();
   }
 
   [[gnu::always_inline]] void match(int c) final {
@@ -134,6 +135,12 @@ class TextScanner : public antlr::CharScanner {
     CharScanner::setInputState(state);
     state_ = inputState.get();
     text_ = dynamic_cast<TextInputBuffer*>(&inputState->getInput());
+    direct_ = text_ && caseSensitive;
+  }
+
+  void setCaseSensitive(bool on) final {
+    CharScanner::setCaseSensitive(on);
+    direct_ = text_ && caseSensitive;
   }
 
   int testLiteralsTable(int ttype) const final {
@@ -161,11 +168,29 @@ class TextScanner : public antlr::CharScanner {
   [[gnu::always_inline]] int Raw(unsigned int i) {
     return text_ ? text_->Peek(i) : state_->getInput().LA(i);
   }
+  // LA and consume for any input and case.
+  [[gnu::noinline]] int SlowLA(unsigned int i) {
+    const int c = Raw(i);
+    return caseSensitive ? c : toLower(c);
+  }
+  [[gnu::noinline]] void SlowConsume() {
+    if (state_->guessing == 0) {
+      const int c = LA(1);
+      append(static_cast<char>(caseSensitive ? c : Raw(1)));
+      if (c == '\t') tab();
+      else ++state_->column;
+    }
+    if (text_) text_->Advance();
+    else state_->getInput().consume();
+  }
 
   // The input state, reached without the reference count's checks.
   antlr::LexerInputState* state_;
   // The input when it is text in memory, else null.
   TextInputBuffer* text_;
+  // True for a case-sensitive scanner reading text in memory: its characters are read
+  // straight from the text.
+  bool direct_;
   bool reuse_ = false;
   // Where the token under way starts in a TextInputBuffer.
   size_t tokenStart_ = 0;

@@ -13,6 +13,12 @@ bool AllAscii(const char* p) {
   return (word & 0x8080808080808080u) == 0;
 }
 
+// Writes each of `count` ASCII characters as its byte; the pointers never overlap, which
+// lets the loop run on vectors.
+void NarrowAscii(const wchar_t* __restrict from, size_t count, char* __restrict to) {
+  for (size_t i = 0; i < count; ++i) to[i] = static_cast<char>(static_cast<uint32_t>(from[i]) & 0x7F);
+}
+
 // The code point a wide character is written as: surrogates and values above U+10FFFF
 // become U+FFFD.
 unsigned long CodePoint(wchar_t wc) {
@@ -115,7 +121,7 @@ std::string WideToUtf8(std::wstring_view text) {
   char* to = out.data();
   if (out.size() == text.size()) {
     // Every character took one byte: all of them are ASCII.
-    for (size_t i = 0; i < text.size(); ++i) to[i] = static_cast<char>(text[i]);
+    NarrowAscii(text.data(), text.size(), to);
     return out;
   }
   for (const wchar_t wc : text) {

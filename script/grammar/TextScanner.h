@@ -52,7 +52,7 @@ class TextScanner : public antlr::CharScanner {
   // in the input, and consumed characters are not collected at all.
   void ReuseTokens(bool reuse) {
     reuse_ = reuse;
-    saveConsumedInput = !(reuse && text_);
+    Configure();
   }
 
   // The text of the token read last, valid until the next one is read, or for as long as
@@ -80,7 +80,7 @@ class TextScanner : public antlr::CharScanner {
   [[gnu::always_inline]] void consume() final {
     // Case-sensitive text in memory whose characters nobody collects: only the column
     // moves, by a tab stop for a tab.
-    if (direct_ && !saveConsumedInput && state_->guessing == 0) [[likely]] {
+    if (fast_ && state_->guessing == 0) [[likely]] {
       if (text_->Peek(1) == '\t') tab();
       else ++state_->column;
       text_->Advance();
@@ -135,12 +135,12 @@ class TextScanner : public antlr::CharScanner {
     CharScanner::setInputState(state);
     state_ = inputState.get();
     text_ = dynamic_cast<TextInputBuffer*>(&inputState->getInput());
-    direct_ = text_ && caseSensitive;
+    Configure();
   }
 
   void setCaseSensitive(bool on) final {
     CharScanner::setCaseSensitive(on);
-    direct_ = text_ && caseSensitive;
+    Configure();
   }
 
   int testLiteralsTable(int ttype) const final {
@@ -165,6 +165,12 @@ class TextScanner : public antlr::CharScanner {
   antlr::RefToken MakeToken(int t);
   // Fills the literals index on first use, then tests as testLiteralsTable does.
   int IndexLiterals(int ttype) const;
+  // Derives what depends on the input, the case and token reuse.
+  void Configure() {
+    saveConsumedInput = !(reuse_ && text_);
+    direct_ = text_ && caseSensitive;
+    fast_ = direct_ && !saveConsumedInput;
+  }
   [[gnu::always_inline]] int Raw(unsigned int i) {
     return text_ ? text_->Peek(i) : state_->getInput().LA(i);
   }
@@ -189,8 +195,10 @@ class TextScanner : public antlr::CharScanner {
   // The input when it is text in memory, else null.
   TextInputBuffer* text_;
   // True for a case-sensitive scanner reading text in memory: its characters are read
-  // straight from the text.
-  bool direct_;
+  // straight from the text; and when, besides, its token texts stay where they are in the
+  // text, consuming a character only moves the column.
+  bool direct_ = false;
+  bool fast_ = false;
   bool reuse_ = false;
   // Where the token under way starts in a TextInputBuffer.
   size_t tokenStart_ = 0;

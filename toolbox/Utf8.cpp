@@ -16,7 +16,8 @@ bool AllAscii(const char* p) {
 // Writes each of `count` ASCII characters as its byte; the pointers never overlap, which
 // lets the loop run on vectors.
 void NarrowAscii(const wchar_t* __restrict from, size_t count, char* __restrict to) {
-  for (size_t i = 0; i < count; ++i) to[i] = static_cast<char>(static_cast<uint32_t>(from[i]) & 0x7F);
+  for (size_t i = 0; i < count; ++i)
+    to[i] = static_cast<char>(static_cast<uint32_t>(from[i]) & 0x7F);
 }
 
 // The code point a wide character is written as: surrogates and values above U+10FFFF
@@ -25,7 +26,6 @@ unsigned long CodePoint(wchar_t wc) {
   const auto cp = static_cast<unsigned long>(static_cast<unsigned int>(wc));
   return cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ? kReplacementChar : cp;
 }
-
 
 // Decodes one sequence starting at bytes[i]; advances i past what was consumed and returns
 // the code point, or -1 for an invalid sequence (of which one byte is consumed).

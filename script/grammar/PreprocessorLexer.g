@@ -54,16 +54,46 @@ IFNDEF  : "#ifndef" ;
 ELSE    : "#else" ;
 ENDIF   : "#endif" ;
 
-LPAREN    : '(' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
-RPAREN    : ')' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
-LBRACKET  : '[' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
-RBRACKET  : ']' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
-LCURLY    : '{' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
-RCURLY    : '}' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
-SEMI      : ';' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
-COMMA     : ',' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
-SELECT    : '?' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
-ALTERNATE : ':' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
+LPAREN
+  : '('
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+RPAREN
+  : ')'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+LBRACKET
+  : '['
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+RBRACKET
+  : ']'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+LCURLY
+  : '{'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+RCURLY
+  : '}'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+SEMI
+  : ';'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+COMMA
+  : ','
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+SELECT
+  : '?'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+ALTERNATE
+  : ':'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
 
 ASSIGN      : '=' ;
 ASSIGN_ADD  : "+=" ;
@@ -89,7 +119,10 @@ NE          : "!=" ;
 BIT_AND     : '&' ;
 BIT_OR      : '|' ;
 BIT_XOR     : '^' ;
-BIT_NOT     : '~' ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )? ;
+BIT_NOT
+  : '~'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
 LSL         : "<<" ;
 LSR         : ">>>" ;
 ASR         : ">>" ;

@@ -54,8 +54,8 @@ TEST(Utf8, AsciiBlocksChangeNothing) {
     const std::wstring alone = Utf8ToWide(tail);
     for (size_t n = 0; n <= 17; ++n) {
       const std::string ascii(n, 'a');
-      EXPECT_EQ(Utf8ToWide(ascii + tail + ascii), std::wstring(n, L'a') + alone + std::wstring(n, L'a'))
-          << n << " " << tail;
+      const std::wstring wide(n, L'a');
+      EXPECT_EQ(Utf8ToWide(ascii + tail + ascii), wide + alone + wide) << n << " " << tail;
       EXPECT_EQ(toolbox::IsValidUtf8(ascii + tail), toolbox::IsValidUtf8(tail)) << n << " " << tail;
     }
   }

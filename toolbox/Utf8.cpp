@@ -1,7 +1,31 @@
 #include "toolbox/Utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace toolbox {
 namespace {
+
+// True when none of the eight bytes at `p` has its top bit set.
+bool AllAscii(const char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return (word & 0x8080808080808080u) == 0;
+}
+
+// Writes each of `count` ASCII characters as its byte; the pointers never overlap, which
+// lets the loop run on vectors.
+void NarrowAscii(const wchar_t* __restrict from, size_t count, char* __restrict to) {
+  for (size_t i = 0; i < count; ++i)
+    to[i] = static_cast<char>(static_cast<uint32_t>(from[i]) & 0x7F);
+}
+
+// The code point a wide character is written as: surrogates and values above U+10FFFF
+// become U+FFFD.
+unsigned long CodePoint(wchar_t wc) {
+  const auto cp = static_cast<unsigned long>(static_cast<unsigned int>(wc));
+  return cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ? kReplacementChar : cp;
+}
 
 // Decodes one sequence starting at bytes[i]; advances i past what was consumed and returns
 // the code point, or -1 for an invalid sequence (of which one byte is consumed).
@@ -48,44 +72,74 @@ long DecodeOne(std::string_view bytes, size_t& i) {
 }  // namespace
 
 std::wstring Utf8ToWide(std::string_view bytes) {
-  std::wstring out;
-  out.reserve(bytes.size());
+  // No sequence gives more than one code point a byte; ASCII, most of any script or path,
+  // is copied eight bytes at a time.
+  std::wstring out(bytes.size(), L'\0');
+  wchar_t* to = out.data();
+  const char* from = bytes.data();
   size_t i = 0;
   while (i < bytes.size()) {
+    while (i + 8 <= bytes.size() && AllAscii(from + i)) {
+      for (size_t k = 0; k < 8; ++k) to[k] = static_cast<unsigned char>(from[i + k]);
+      to += 8;
+      i += 8;
+    }
+    if (i == bytes.size()) break;
     const long cp = DecodeOne(bytes, i);
-    out.push_back(cp < 0 ? kReplacementChar : static_cast<wchar_t>(cp));
+    *to++ = cp < 0 ? kReplacementChar : static_cast<wchar_t>(cp);
   }
+  out.resize(static_cast<size_t>(to - out.data()));
   return out;
 }
 
 bool IsValidUtf8(std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size()) {
+    while (i + 8 <= bytes.size() && AllAscii(bytes.data() + i)) i += 8;
+    if (i == bytes.size()) break;
     if (DecodeOne(bytes, i) < 0) return false;
   }
   return true;
 }
 
+size_t Utf8Size(std::wstring_view text) {
+  // The length of CodePoint(c) in UTF-8, without branches so that the loop runs on vectors: one
+  // byte, one more from U+0080, one more from U+0800, and a fourth for U+10000 to U+10FFFF
+  // only (a surrogate or a value past U+10FFFF is written as U+FFFD, three bytes).
+  size_t size = 0;
+  for (const wchar_t wc : text) {
+    const auto cp = static_cast<uint32_t>(wc);
+    size += 1u + (cp >= 0x80u) + (cp >= 0x800u) + (cp - 0x10000u < 0x100000u);
+  }
+  return size;
+}
+
 std::string WideToUtf8(std::wstring_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (wchar_t wc : text) {
-    auto cp = static_cast<unsigned long>(static_cast<unsigned int>(wc));
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacementChar;
+  // Measured first, so that the text is written in place, with ASCII at one store a
+  // character.
+  std::string out(Utf8Size(text), '\0');
+  char* to = out.data();
+  if (out.size() == text.size()) {
+    // Every character took one byte: all of them are ASCII.
+    NarrowAscii(text.data(), text.size(), to);
+    return out;
+  }
+  for (const wchar_t wc : text) {
+    const unsigned long cp = CodePoint(wc);
     if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
+      *to++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      *to++ = static_cast<char>(0xC0 | (cp >> 6));
+      *to++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      *to++ = static_cast<char>(0xE0 | (cp >> 12));
+      *to++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *to++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      *to++ = static_cast<char>(0xF0 | (cp >> 18));
+      *to++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *to++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *to++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
   return out;

@@ -16,6 +16,9 @@ std::wstring Utf8ToWide(std::string_view bytes);
 // written as U+FFFD.
 std::string WideToUtf8(std::wstring_view text);
 
+// The number of bytes WideToUtf8 writes for the text.
+size_t Utf8Size(std::wstring_view text);
+
 // True when the bytes are well-formed UTF-8 (no replacement would be needed).
 bool IsValidUtf8(std::string_view bytes);
 

@@ -11,20 +11,19 @@ constexpr uint8_t kFirstUtf8Version = 6;
 
 std::string EncodeSwfText(std::wstring_view text, uint8_t version) {
   if (version >= kFirstUtf8Version) return toolbox::WideToUtf8(text);
-  std::string out;
-  out.reserve(text.size());
-  for (wchar_t c : text) {
-    const auto code = static_cast<uint32_t>(c);
-    out.push_back(code < 256 ? static_cast<char>(code) : '?');
+  std::string out(text.size(), '\0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto code = static_cast<uint32_t>(text[i]);
+    out[i] = code < 256 ? static_cast<char>(code) : '?';
   }
   return out;
 }
 
 std::wstring DecodeSwfText(std::string_view bytes, uint8_t version) {
   if (version >= kFirstUtf8Version) return toolbox::Utf8ToWide(bytes);
-  std::wstring out;
-  out.reserve(bytes.size());
-  for (char c : bytes) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  std::wstring out(bytes.size(), L'\0');
+  for (size_t i = 0; i < bytes.size(); ++i)
+    out[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
   return out;
 }
 
@@ -110,7 +109,7 @@ uint32_t SwfString::EncodedSize(uint8_t version) const {
   if (!rep_) return 0;
   if (rep_->fromFile) return static_cast<uint32_t>(rep_->bytes.size());
   if (version < kFirstUtf8Version) return static_cast<uint32_t>(rep_->text.size());
-  return static_cast<uint32_t>(toolbox::WideToUtf8(rep_->text).size());
+  return static_cast<uint32_t>(toolbox::Utf8Size(rep_->text));
 }
 
 bool operator==(const SwfString& a, const SwfString& b) {

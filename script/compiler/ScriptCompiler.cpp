@@ -168,10 +168,13 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
   const bool textsStayPut = lexer.TextsStayPut();
 
   for (;;) {
+    // Outside a directive's operands the text is only copied: the lexer may hand it out in
+    // long runs, which end where its tokens end.
+    const bool plain = !includePending && !definePending && !ifdefPending && !ifndefPending;
+    lexer.PlainRuns(plain);
     antlr::RefToken token = lexer.nextToken();
     const int type = token->getType();
-    if (!structural(type) && !includePending && !definePending && !ifdefPending &&
-        !ifndefPending) {
+    if (plain && !structural(type)) {
       if (active) {
         const std::string_view piece = lexer.TokenText();
         if (!textsStayPut) {

@@ -12,7 +12,8 @@ class ActionScriptLexer extends Lexer("TextScanner");
 options {
   k = 4;
   charVocabulary = '\3'..'\377';
-  testLiterals = true;
+  // Only the rules whose text can be a literal look it up (once, at their end).
+  testLiterals = false;
   caseSensitive = true;
   caseSensitiveLiterals = true;
   defaultErrorHandler = false;
@@ -33,16 +34,16 @@ tokens {
   WS; ESC; HEX_DIGIT; EXPONENT;
 }
 
-LPAREN    : '(' ;
-RPAREN    : ')' ;
-LCURLY    : '{' ;
-RCURLY    : '}' ;
-LBRACKET  : '[' ;
-RBRACKET  : ']' ;
-SEMI      : ';' ;
-COMMA     : ',' ;
-SELECT    : '?' ;
-ALTERNATE : ':' ;
+LPAREN    options { testLiterals = true; } : '(' ;
+RPAREN    options { testLiterals = true; } : ')' ;
+LCURLY    options { testLiterals = true; } : '{' ;
+RCURLY    options { testLiterals = true; } : '}' ;
+LBRACKET  options { testLiterals = true; } : '[' ;
+RBRACKET  options { testLiterals = true; } : ']' ;
+SEMI      options { testLiterals = true; } : ';' ;
+COMMA     options { testLiterals = true; } : ',' ;
+SELECT    options { testLiterals = true; } : '?' ;
+ALTERNATE options { testLiterals = true; } : ':' ;
 
 ASSIGN      : '=' ;
 EQ          : "==" ;
@@ -101,6 +102,7 @@ options { testLiterals = true; }
 
 // A lone "." is matched here and becomes the "." token through the literal table.
 NUMERIC_LITERAL
+options { testLiterals = true; }
   : '.'
     ( ( '0'..'9' )+ ( options { greedy = true; } : EXPONENT )? )?
   | ( '0'

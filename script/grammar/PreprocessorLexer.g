@@ -1,6 +1,10 @@
 // The preprocessor's lexer. It cuts a script into the same operators, strings, numbers and
 // names as the ActionScript lexer, plus directives, comments and line ends, and skips
 // nothing: the preprocessor sees every character of its input as some token.
+//
+// With plain runs on, a name, a run of blanks or a bracket or separator goes on as one
+// PLAIN_TEXT token over the script text after it that the preprocessor only copies: most
+// lines then come as one or two tokens instead of one a word, blank and operator.
 header "pre_include_hpp" {
 #include "script/grammar/TextScanner.h"
 }
@@ -30,7 +34,17 @@ tokens {
   BIT_AND; BIT_OR; BIT_XOR; BIT_NOT; LSL; LSR; ASR;
   PLUS; MINUS; MULTIPLY; DIVIDE; MOD; INC; DEC;
   WS; NEWLINE; STRING_LITERAL; QUOTED_LITERAL; IDENTIFIER; ESC; HEX_DIGIT; EXPONENT;
-  NUMERIC_LITERAL; SL_COMMENT; ML_COMMENT;
+  NUMERIC_LITERAL; SL_COMMENT; ML_COMMENT; PLAIN_TEXT;
+}
+
+{
+ public:
+  // Plain runs are for script text outside directives: a directive's operands must come as
+  // the tokens they are.
+  void PlainRuns(bool on) { plainRuns_ = on; }
+
+ private:
+  bool plainRuns_ = false;
 }
 
 INCLUDE : "#include" ;
@@ -40,16 +54,46 @@ IFNDEF  : "#ifndef" ;
 ELSE    : "#else" ;
 ENDIF   : "#endif" ;
 
-LPAREN    : '(' ;
-RPAREN    : ')' ;
-LBRACKET  : '[' ;
-RBRACKET  : ']' ;
-LCURLY    : '{' ;
-RCURLY    : '}' ;
-SEMI      : ';' ;
-COMMA     : ',' ;
-SELECT    : '?' ;
-ALTERNATE : ':' ;
+LPAREN
+  : '('
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+RPAREN
+  : ')'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+LBRACKET
+  : '['
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+RBRACKET
+  : ']'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+LCURLY
+  : '{'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+RCURLY
+  : '}'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+SEMI
+  : ';'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+COMMA
+  : ','
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+SELECT
+  : '?'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+ALTERNATE
+  : ':'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
 
 ASSIGN      : '=' ;
 ASSIGN_ADD  : "+=" ;
@@ -75,7 +119,10 @@ NE          : "!=" ;
 BIT_AND     : '&' ;
 BIT_OR      : '|' ;
 BIT_XOR     : '^' ;
-BIT_NOT     : '~' ;
+BIT_NOT
+  : '~'
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
 LSL         : "<<" ;
 LSR         : ">>>" ;
 ASR         : ">>" ;
@@ -89,7 +136,10 @@ DEC         : "--" ;
 
 // A run of blanks is one token: scripts are indented, and a token per blank would be a third
 // of all the tokens read.
-WS : ( options { greedy = true; } : ' ' | '\t' | '\f' )+ ;
+WS
+  : ( options { greedy = true; } : ' ' | '\t' | '\f' )+
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
 
 NEWLINE
   : ( options { generateAmbigWarnings = false; }
@@ -103,7 +153,25 @@ QUOTED_LITERAL : '\'' ( ESC | ~( '\'' | '\\' | '\n' | '\r' ) )* '\'' ;
 
 IDENTIFIER
   : ( 'a'..'z' | 'A'..'Z' | '_' | '$' )
-    ( 'a'..'z' | 'A'..'Z' | '_' | '$' | '0'..'9' )*
+    ( options { greedy = true; } : 'a'..'z' | 'A'..'Z' | '_' | '$' | '0'..'9' )*
+    ( options { greedy = true; } : { plainRuns_ }? PLAIN_TEXT { $setType(PLAIN_TEXT); } )?
+  ;
+
+// What follows a token that can start a plain run and still belongs to it: names, blanks and
+// every operator character, up to what starts a number (a digit outside a name, a "." before
+// a digit), a string, a comment, a directive or a line end, and before any character no rule
+// takes, so that such a character is refused where it stands. A token in the run would have
+// been read the same from where it starts, so the run ends where a token ended before.
+protected PLAIN_TEXT
+  : ( options { greedy = true; }
+    : ( 'a'..'z' | 'A'..'Z' | '_' | '$' )
+      ( options { greedy = true; } : 'a'..'z' | 'A'..'Z' | '_' | '$' | '0'..'9' )*
+    | ' ' | '\t' | '\f'
+    | '(' | ')' | '[' | ']' | '{' | '}' | ';' | ',' | '?' | ':'
+    | '=' | '+' | '-' | '*' | '%' | '<' | '>' | '&' | '|' | '^' | '!' | '~'
+    | { LA(2) < '0' || LA(2) > '9' }? '.'
+    | { LA(2) != '/' && LA(2) != '*' }? '/'
+    )*
   ;
 
 protected ESC

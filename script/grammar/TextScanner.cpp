@@ -5,17 +5,23 @@ std::string ScannedToken::getText() const { return std::string(scanner_.TokenTex
 TextScanner::TextScanner(antlr::InputBuffer& input, bool caseSensitive)
     : CharScanner(input, caseSensitive),
       state_(inputState.get()),
-      text_(dynamic_cast<TextInputBuffer*>(&input)) {}
+      text_(dynamic_cast<TextInputBuffer*>(&input)) {
+  Configure();
+}
 
 TextScanner::TextScanner(antlr::InputBuffer* input, bool caseSensitive)
     : CharScanner(input, caseSensitive),
       state_(inputState.get()),
-      text_(dynamic_cast<TextInputBuffer*>(input)) {}
+      text_(dynamic_cast<TextInputBuffer*>(input)) {
+  Configure();
+}
 
 TextScanner::TextScanner(const antlr::LexerSharedInputState& state, bool caseSensitive)
     : CharScanner(state, caseSensitive),
       state_(inputState.get()),
-      text_(dynamic_cast<TextInputBuffer*>(&state_->getInput())) {}
+      text_(dynamic_cast<TextInputBuffer*>(&state_->getInput())) {
+  Configure();
+}
 
 int TextScanner::IndexLiterals(int ttype) const {
   // Literals that ignore case are left to the runtime's own test.

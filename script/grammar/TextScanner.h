@@ -52,7 +52,7 @@ class TextScanner : public antlr::CharScanner {
   // in the input, and consumed characters are not collected at all.
   void ReuseTokens(bool reuse) {
     reuse_ = reuse;
-    saveConsumedInput = !(reuse && text_);
+    Configure();
   }
 
   // The text of the token read last, valid until the next one is read, or for as long as
@@ -69,8 +69,8 @@ class TextScanner : public antlr::CharScanner {
   }
 
   [[gnu::always_inline]] int LA(unsigned int i) final {
-    const int c = text_ ? text_->Peek(i) : state_->getInput().LA(i);
-    return caseSensitive ? c : toLower(c);
+    if (direct_) [[likely]] return text_->Peek(i);
+    return SlowLA(i);
   }
 
   [[gnu::always_inline]] void append(char c) final {
@@ -78,14 +78,15 @@ class TextScanner : public antlr::CharScanner {
   }
 
   [[gnu::always_inline]] void consume() final {
-    if (state_->guessing == 0) {
-      const int c = LA(1);
-      append(static_cast<char>(caseSensitive ? c : Raw(1)));
-      if (c == '\t') tab();
+    // Case-sensitive text in memory whose characters nobody collects: only the column
+    // moves, by a tab stop for a tab.
+    if (fast_ && state_->guessing == 0) [[likely]] {
+      if (text_->Peek(1) == '\t') tab();
       else ++state_->column;
+      text_->Advance();
+      return;
     }
-    if (text_) text_->Advance();
-    else state_->getInput().consume();
+    SlowConsume();
   }
 
   [[gnu::always_inline]] void match(int c) final {
@@ -134,6 +135,12 @@ class TextScanner : public antlr::CharScanner {
     CharScanner::setInputState(state);
     state_ = inputState.get();
     text_ = dynamic_cast<TextInputBuffer*>(&inputState->getInput());
+    Configure();
+  }
+
+  void setCaseSensitive(bool on) final {
+    CharScanner::setCaseSensitive(on);
+    Configure();
   }
 
   int testLiteralsTable(int ttype) const final {
@@ -158,14 +165,40 @@ class TextScanner : public antlr::CharScanner {
   antlr::RefToken MakeToken(int t);
   // Fills the literals index on first use, then tests as testLiteralsTable does.
   int IndexLiterals(int ttype) const;
+  // Derives what depends on the input, the case and token reuse.
+  void Configure() {
+    saveConsumedInput = !(reuse_ && text_);
+    direct_ = text_ && caseSensitive;
+    fast_ = direct_ && !saveConsumedInput;
+  }
   [[gnu::always_inline]] int Raw(unsigned int i) {
     return text_ ? text_->Peek(i) : state_->getInput().LA(i);
+  }
+  // LA and consume for any input and case.
+  [[gnu::noinline]] int SlowLA(unsigned int i) {
+    const int c = Raw(i);
+    return caseSensitive ? c : toLower(c);
+  }
+  [[gnu::noinline]] void SlowConsume() {
+    if (state_->guessing == 0) {
+      const int c = LA(1);
+      append(static_cast<char>(caseSensitive ? c : Raw(1)));
+      if (c == '\t') tab();
+      else ++state_->column;
+    }
+    if (text_) text_->Advance();
+    else state_->getInput().consume();
   }
 
   // The input state, reached without the reference count's checks.
   antlr::LexerInputState* state_;
   // The input when it is text in memory, else null.
   TextInputBuffer* text_;
+  // True for a case-sensitive scanner reading text in memory: its characters are read
+  // straight from the text; and when, besides, its token texts stay where they are in the
+  // text, consuming a character only moves the column.
+  bool direct_ = false;
+  bool fast_ = false;
   bool reuse_ = false;
   // Where the token under way starts in a TextInputBuffer.
   size_t tokenStart_ = 0;

@@ -43,3 +43,37 @@ TEST(Utf8, UnencodableCodePointsBecomeReplacementCharacters) {
   bad.push_back(static_cast<wchar_t>(0x110000));
   EXPECT_EQ(WideToUtf8(bad), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
+
+// ASCII goes through in blocks of eight bytes: a sequence decodes the same wherever it
+// falls against a block, and every code point class measures and writes as Python encodes
+// it (what cannot be written becomes U+FFFD).
+TEST(Utf8, AsciiBlocksChangeNothing) {
+  const std::string tails[] = {"\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xFF", "\xC3",
+                               "\xE4\xB8" "x", "\xED\xA0\x80", "\xC0\xAF", "\x7F"};
+  for (const std::string& tail : tails) {
+    const std::wstring alone = Utf8ToWide(tail);
+    for (size_t n = 0; n <= 17; ++n) {
+      const std::string ascii(n, 'a');
+      const std::wstring wide(n, L'a');
+      EXPECT_EQ(Utf8ToWide(ascii + tail + ascii), wide + alone + wide) << n << " " << tail;
+      EXPECT_EQ(toolbox::IsValidUtf8(ascii + tail), toolbox::IsValidUtf8(tail)) << n << " " << tail;
+    }
+  }
+  const long points[] = {0, 0x7F, 0x80, 0x7FF, 0x800, 0xD7FF, 0xD800, 0xDFFF, 0xE000, 0xFFFF,
+                         0x10000, 0x10FFFF, 0x110000, 0x7FFFFFFF, -1};
+  std::wstring all;
+  std::string python = "import sys\nfor c in [";
+  for (const long cp : points) {
+    const std::wstring one(1, static_cast<wchar_t>(cp));
+    EXPECT_EQ(toolbox::Utf8Size(one), WideToUtf8(one).size()) << cp;
+    EXPECT_EQ(toolbox::Utf8Size(L"ascii" + one), WideToUtf8(L"ascii" + one).size()) << cp;
+    all += one;
+    python += std::to_string(cp) + ",";
+  }
+  python += "]:\n  ok = 0 <= c <= 0x10FFFF and not 0xD800 <= c <= 0xDFFF\n"
+            "  sys.stdout.buffer.write((chr(c) if ok else '\\ufffd').encode('utf-8'))\n";
+  EXPECT_EQ(toolbox::Utf8Size(all), WideToUtf8(all).size());
+  if (testsupport::HavePython()) {
+    EXPECT_EQ(WideToUtf8(all), testsupport::Python(python));
+  }
+}

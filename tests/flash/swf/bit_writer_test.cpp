@@ -93,6 +93,10 @@ TEST(SwfText, EncodesByVersion) {
       {L"\u4e2d", 6, "E4 B8 AD"},
       {L"a\u4e2db", 5, "61 3F 62"},  // no character vanishes below version 6
       {L"\U0001F600", 8, "F0 9F 98 80"},
+      {L"\u00ff\u0100", 5, "FF 3F"},
+      {std::wstring{L'a', static_cast<wchar_t>(-1), static_cast<wchar_t>(0x110000)}, 5, "61 3F 3F"},
+      {std::wstring{L'a', static_cast<wchar_t>(-1), static_cast<wchar_t>(0xDC00)}, 6,
+       "61 EF BF BD EF BF BD"},
   };
   for (auto& c : cases) {
     const std::string bytes = EncodeSwfText(c.text, c.version);

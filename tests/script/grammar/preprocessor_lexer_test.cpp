@@ -5,10 +5,13 @@
 #include <antlr/RecognitionException.hpp>
 #include <antlr/TokenStreamRecognitionException.hpp>
 
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "script/grammar/PreprocessorLexer.hpp"
+#include "script/grammar/TextInputBuffer.h"
 
 namespace {
 
@@ -56,8 +59,8 @@ TEST(PreprocessorLexer, TokenNumbers) {
                          T::PLUS, T::MINUS, T::MULTIPLY, T::DIVIDE, T::MOD, T::INC, T::DEC,
                          T::WS, T::NEWLINE, T::STRING_LITERAL, T::QUOTED_LITERAL, T::IDENTIFIER,
                          T::ESC, T::HEX_DIGIT, T::EXPONENT, T::NUMERIC_LITERAL, T::SL_COMMENT,
-                         T::ML_COMMENT};
-  ASSERT_EQ(std::size(numbers), 62u);
+                         T::ML_COMMENT, T::PLAIN_TEXT};
+  ASSERT_EQ(std::size(numbers), 63u);
   for (size_t i = 0; i < std::size(numbers); ++i) EXPECT_EQ(numbers[i], static_cast<int>(i) + 4);
 }
 
@@ -111,4 +114,87 @@ TEST(PreprocessorLexer, CommentsCountLines) {
   EXPECT_TRUE(lexer.getCaseSensitiveLiterals());
 }
 
+// Plain runs change how the text is cut, never what is read: a run covers whole tokens of
+// the plain stream that the preprocessor only copies, starts where the first of them does,
+// and any error is the same error at the same place. Both inputs: text in memory and a stream.
+struct Scan {
+  struct Token {
+    int type;
+    std::string text;
+    int line, column;
+  };
+  std::vector<Token> tokens;
+  std::string error;
+};
+
+Scan ScanAll(const std::string& text, bool runs, bool inMemory) {
+  TextInputBuffer buffer(text);
+  std::istringstream in(text, std::ios::in | std::ios::binary);
+  std::unique_ptr<PreprocessorLexer> lexer(inMemory ? new PreprocessorLexer(buffer)
+                                                    : new PreprocessorLexer(in));
+  lexer->ReuseTokens(inMemory);
+  lexer->PlainRuns(runs);
+  Scan scan;
+  try {
+    for (antlr::RefToken t = lexer->nextToken(); t->getType() != antlr::Token::EOF_TYPE;
+         t = lexer->nextToken()) {
+      scan.tokens.push_back({t->getType(), t->getText(), t->getLine(), t->getColumn()});
+    }
+  } catch (const antlr::TokenStreamRecognitionException& e) {
+    scan.error = e.getMessage() + " at " + std::to_string(e.getLine()) + ":" +
+                 std::to_string(e.getColumn());
+  }
+  return scan;
+}
+
+bool Copied(const Scan::Token& t) {
+  using T = PreprocessorTokenTypes;
+  switch (t.type) {
+    case T::IDENTIFIER: case T::WS: case T::DIVIDE: case T::ASSIGN_DIV:
+      return true;
+    case T::NUMERIC_LITERAL:
+      return t.text == ".";
+    default:
+      return t.type >= T::LPAREN && t.type <= T::DEC;
+  }
+}
+
+TEST(PreprocessorLexer, PlainRunsEndWhereTokensEnd) {
+  const std::string inputs[] = {
+      "a.b a.5 a .5 a. x.\n", "a.e5 a 1e5 0x1F x1 2 f(1)", "a/b a//c\nd a/*c*/b a/=b a/ a*/b",
+      "a#b #define X 1\nX", "a\"s\"b a'c'b", "a\r\nb\rc", "a@b", "a\xE9", "a\x01", "a\vb",
+      "a\\b", "a`", "\ta\t\tb\tc  d", ">>>= <<= != == >>> ++ -- && || ~x?y:z;",
+      "$a_9 _$1 [a]{b}(c),d", "  var x = foo(a, b);\n", "x", "x .", "x /",
+  };
+  for (const std::string& input : inputs) {
+    for (const bool inMemory : {true, false}) {
+      const Scan plain = ScanAll(input, false, inMemory);
+      const Scan runs = ScanAll(input, true, inMemory);
+      SCOPED_TRACE(Visible(input) + (inMemory ? " in memory" : " from a stream"));
+      EXPECT_EQ(runs.error, plain.error);
+      size_t j = 0;
+      for (const Scan::Token& t : runs.tokens) {
+        ASSERT_LT(j, plain.tokens.size()) << t.text;
+        EXPECT_EQ(t.line, plain.tokens[j].line) << t.text;
+        EXPECT_EQ(t.column, plain.tokens[j].column) << t.text;
+        if (t.type != PreprocessorTokenTypes::PLAIN_TEXT) {
+          EXPECT_EQ(t.type, plain.tokens[j].type);
+          EXPECT_EQ(t.text, plain.tokens[j++].text);
+          continue;
+        }
+        std::string covered;
+        while (covered.size() < t.text.size() && j < plain.tokens.size()) {
+          EXPECT_TRUE(Copied(plain.tokens[j])) << plain.tokens[j].text;
+          covered += plain.tokens[j++].text;
+        }
+        EXPECT_EQ(covered, t.text);
+      }
+      EXPECT_EQ(j, plain.tokens.size());
+    }
+  }
+  // A usual line is one token and its line end.
+  EXPECT_EQ(ScanAll("  var x = foo(a, b);\n", true, true).tokens.size(), 2u);
+}
+
 }  // namespace
+

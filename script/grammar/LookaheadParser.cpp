@@ -14,6 +14,12 @@ LookaheadParser::LookaheadParser(const antlr::ParserSharedInputState& state, int
 
 void LookaheadParser::Read() {
   antlr::RefToken token = source_->nextToken();
+  // The scanner's reused token is read directly.
+  if (scanner_ && scanner_->TextsStayPut() && token.get() == scanner_->ReusedToken()) {
+    const auto* scanned = static_cast<const ScannedToken*>(token.get());
+    window_.push_back({scanned->getType(), scanned->getLine(), scanned->getColumn(), scanner_->TokenText()});
+    return;
+  }
   std::string_view text;
   if (scanner_ && scanner_->TextsStayPut()) {
     text = scanner_->TokenText();

@@ -27,15 +27,19 @@ class ScannedToken final : public antlr::CommonToken {
  public:
   explicit ScannedToken(const TextScanner& scanner) : scanner_(scanner) {}
   void Reset(int type, int line, int column) {
-    setType(type);
+    type_ = type;
     this->line = line;
     col = column;
   }
+  // Its own copy of the type, read without a call for every token.
+  int getType() const override { return type_; }
+  void setType(int type) override { type_ = type; }
   std::string getText() const override;
   void setText(const std::string&) override {}
 
  private:
   const TextScanner& scanner_;
+  int type_ = 0;
 };
 
 class TextScanner : public antlr::CharScanner {
@@ -58,6 +62,8 @@ class TextScanner : public antlr::CharScanner {
   // The text of the token read last, valid until the next one is read, or for as long as
   // the input text lives when TextsStayPut.
   bool TextsStayPut() const { return !saveConsumedInput; }
+  // The token handed out over and over with ReuseTokens, or null.
+  const ScannedToken* ReusedToken() const { return reuse_ ? scanned_ : nullptr; }
   std::string_view TokenText() const {
     return saveConsumedInput ? std::string_view(text)
                              : text_->Slice(tokenStart_, text_->Position());

@@ -44,6 +44,43 @@ tokens {
   void PlainRuns(bool on) { plainRuns_ = on; }
 
  private:
+  // Takes at once what PLAIN_TEXT's loop would take character by character, and stops
+  // where it would stop (the loop then ends at once). Where the characters are not read
+  // straight from memory, or while guessing, the loop does it all.
+  void SkipPlainRun() {
+    enum : uint8_t { kStop, kName, kDigit, kTaken, kDot, kSlash };
+    static const std::array<uint8_t, 256> kinds = [] {
+      std::array<uint8_t, 256> k{};
+      for (int c = 'a'; c <= 'z'; ++c) k[c] = k[c - 'a' + 'A'] = kName;
+      k['_'] = k['$'] = kName;
+      for (int c = '0'; c <= '9'; ++c) k[c] = kDigit;
+      for (const char c : std::string_view(" \t\f()[]{};,?:=+-*%<>&|^!~")) k[static_cast<unsigned char>(c)] = kTaken;
+      k['.'] = kDot;
+      k['/'] = kSlash;
+      return k;
+    }();
+    const std::string_view text = Ahead();
+    const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = begin + text.size();
+    const auto* p = begin;
+    while (p < end) {
+      const uint8_t kind = kinds[*p];
+      if (kind == kName) {
+        for (++p; p < end && (kinds[*p] == kName || kinds[*p] == kDigit); ++p) {
+        }
+      } else if (kind == kTaken) {
+        ++p;
+      } else if (kind == kDot && !(p + 1 < end && kinds[p[1]] == kDigit)) {
+        ++p;
+      } else if (kind == kSlash && !(p + 1 < end && (p[1] == '/' || p[1] == '*'))) {
+        ++p;
+      } else {
+        break;
+      }
+    }
+    ConsumeAhead(static_cast<size_t>(p - begin));
+  }
+
   bool plainRuns_ = false;
 }
 
@@ -163,7 +200,8 @@ IDENTIFIER
 // takes, so that such a character is refused where it stands. A token in the run would have
 // been read the same from where it starts, so the run ends where a token ended before.
 protected PLAIN_TEXT
-  : ( options { greedy = true; }
+  : { SkipPlainRun(); }
+    ( options { greedy = true; }
     : ( 'a'..'z' | 'A'..'Z' | '_' | '$' )
       ( options { greedy = true; } : 'a'..'z' | 'A'..'Z' | '_' | '$' | '0'..'9' )*
     | ' ' | '\t' | '\f'

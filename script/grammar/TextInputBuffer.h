@@ -23,6 +23,11 @@ class TextInputBuffer final : public antlr::InputBuffer {
   // Takes the next character; only while one remains (a scanner consumes only a character
   // it matched, never EOF).
   void Advance() { ++at_; }
+  void Advance(size_t count) { at_ += count; }
+  // The text from the next character on.
+  std::string_view Rest() const {
+    return std::string_view(reinterpret_cast<const char*>(at_), static_cast<size_t>(end_ - at_));
+  }
   size_t Position() const { return static_cast<size_t>(at_ - begin_); }
   // The text from one position to another.
   std::string_view Slice(size_t from, size_t to) const {

@@ -95,6 +95,28 @@ class TextScanner : public antlr::CharScanner {
     SlowConsume();
   }
 
+  // The text from the next character on, for a rule that measures a run of characters
+  // itself; empty unless consume() would take them straight from memory (case-sensitive
+  // text in memory whose characters nobody collects, outside trials).
+  std::string_view Ahead() const {
+    return fast_ && state_->guessing == 0 ? text_->Rest() : std::string_view();
+  }
+  // Consumes the next `count` characters of Ahead(), none of them a line end, as consume()
+  // would one by one.
+  void ConsumeAhead(size_t count) {
+    if (count == 0) return;
+    const std::string_view ahead = text_->Rest().substr(0, count);
+    if (ahead.find('\t') == std::string_view::npos) {
+      state_->column += static_cast<int>(count);
+    } else {
+      for (const char c : ahead) {
+        if (c == '\t') tab();
+        else ++state_->column;
+      }
+    }
+    text_->Advance(count);
+  }
+
   [[gnu::always_inline]] void match(int c) final {
     const int la = LA(1);
     if (la != c) throw antlr::MismatchedCharException(la, c, false, this);

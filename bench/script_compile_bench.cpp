@@ -1,7 +1,7 @@
 // Compile speed: a generated script of 9,000 lines through the compiler's entry, from text to
 // DoAction tag; the front end alone; code generation alone from a parsed tree; reading the
-// compiled actions from their bytes, as the tag does when they are first asked for. The yardstick is the same benchmark built from an older tree (see
-// compare.py).
+// compiled actions from their bytes, as the tag does when they are first asked for. The
+// yardstick is the same benchmark built from an older tree (see compare.py).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -14,6 +14,17 @@
 #include "toolbox/Utf8.h"
 
 namespace {
+
+// A new compiler in `compiler` and the tree it parses from `text`; null, with the error
+// given to `state`, when the text does not parse.
+ScriptNode* ParseWithNewCompiler(std::unique_ptr<ScriptCompiler>& compiler, const std::string& text,
+                                 benchmark::State& state) {
+  compiler.reset(NewScriptCompiler());
+  compiler->SetTextEncoding(ScriptTextEncoding::kUtf8);
+  ScriptNode* tree = compiler->Parse(text.c_str());
+  if (!tree) state.SkipWithError(compiler->GetErrorMessage());
+  return tree;
+}
 
 void BM_CompileScript(benchmark::State& state) {
   const std::wstring script = toolbox::Utf8ToWide(scriptgen::Script(static_cast<int>(state.range(0))));
@@ -34,13 +45,9 @@ void BM_GenerateScript(benchmark::State& state) {
   const std::string text = scriptgen::Script(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     state.PauseTiming();
-    std::unique_ptr<ScriptCompiler> compiler(NewScriptCompiler());
-    compiler->SetTextEncoding(ScriptTextEncoding::kUtf8);
-    ScriptNode* tree = compiler->Parse(text.c_str());
-    if (!tree) {
-      state.SkipWithError(compiler->GetErrorMessage());
-      break;
-    }
+    std::unique_ptr<ScriptCompiler> compiler;
+    ScriptNode* tree = ParseWithNewCompiler(compiler, text, state);
+    if (!tree) break;
     state.ResumeTiming();
     const uint32_t length = compiler->Generate(tree, 6);
     if (length == 0) state.SkipWithError(compiler->GetErrorMessage());
@@ -88,13 +95,9 @@ BENCHMARK(BM_ReadBackActions)->Arg(9000)->Unit(benchmark::kMillisecond);
 void BM_ParseScript(benchmark::State& state) {
   const std::string text = scriptgen::Script(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    std::unique_ptr<ScriptCompiler> compiler(NewScriptCompiler());
-    compiler->SetTextEncoding(ScriptTextEncoding::kUtf8);
-    ScriptNode* tree = compiler->Parse(text.c_str());
-    if (!tree) {
-      state.SkipWithError(compiler->GetErrorMessage());
-      break;
-    }
+    std::unique_ptr<ScriptCompiler> compiler;
+    ScriptNode* tree = ParseWithNewCompiler(compiler, text, state);
+    if (!tree) break;
     tree->Release();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -510,6 +510,16 @@ void GenerationContext::AddPoolString(std::string_view text) {
   }
 }
 
+void GenerationContext::AddRecordedNames(const std::vector<uint8_t>& recording) {
+  // Each name as AddPoolString noted it: its size in four bytes, low first, then its bytes.
+  for (size_t at = 0; at + 4 <= recording.size();) {
+    const uint8_t* p = recording.data() + at;
+    const uint32_t size = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+    AddPoolString(std::string_view(reinterpret_cast<const char*>(p + 4), size));
+    at += 4 + size;
+  }
+}
+
 int32_t GenerationContext::PoolIndexOf(std::string_view text) const {
   return poolSlots_[PoolSlot(text, HashText(text))];
 }

@@ -307,9 +307,10 @@ class GenerationContext {
   std::vector<std::vector<ScriptNode*>> hoisted;
   std::vector<std::string_view> nameStack;
   bool poolUsed = false;
-  // When set, AddPoolString writes each name here (its size, then its bytes) instead of
-  // adding it, for the names to be added later in the same order.
+  // When set, AddPoolString notes each name here instead of adding it; AddRecordedNames adds
+  // them later, in the same order.
   std::vector<uint8_t>* poolRecording = nullptr;
+  void AddRecordedNames(const std::vector<uint8_t>& recording);
   std::vector<std::string> pool;
   // Bytes of the ActionConstantPool payload the pool needs (count field included).
   uint32_t poolBytes = 2;

@@ -164,12 +164,7 @@ uint32_t StreamedGeneration::Finish(ScriptNode* root) {
   try {
     if (!root) return 0;
     // The other statements' names follow the definitions', in order.
-    for (size_t at = 0; at + 4 <= statementNames_.size();) {
-      const uint8_t* p = statementNames_.data() + at;
-      const uint32_t size = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-      context_.AddPoolString(std::string_view(reinterpret_cast<const char*>(p + 4), size));
-      at += 4 + size;
-    }
+    context_.AddRecordedNames(statementNames_);
     std::vector<uint8_t>().swap(statementNames_);
     // Statements the parser kept under the root itself (none from a frame script).
     compiler_.CollectPoolStrings(root, context_);

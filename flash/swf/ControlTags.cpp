@@ -2,14 +2,7 @@
 
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfReader.h"
-
-uint32_t WriteTagWithBody(SwfTag& tag, SwfBitWriter& out, SwfBitWriter& body, bool forceLong) {
-  const uint32_t before = out.GetByteCount();
-  body.Align();
-  WriteTagHeader(tag, out, body.GetByteCount(), forceLong);
-  out.AppendWriter(body);
-  return out.GetByteCount() - before;
-}
+#include "flash/swf/SwfTagBody.h"
 
 namespace {
 

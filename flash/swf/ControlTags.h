@@ -96,7 +96,3 @@ class EnableDebugger2Tag : public EnableDebuggerTag {
 
   uint16_t reserved = 0;
 };
-
-// Writes `body` as the body of `tag` behind its header (the short form when it fits) and
-// returns the bytes `out` grew by.
-uint32_t WriteTagWithBody(SwfTag& tag, SwfBitWriter& out, SwfBitWriter& body, bool forceLong = false);

@@ -2,16 +2,9 @@
 
 #include <algorithm>
 
-#include "flash/swf/ControlTags.h"
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfReader.h"
-
-void ReadTagBodyFrom(SwfReader& reader, uint32_t from, std::vector<uint8_t>& bytes) {
-  bytes.clear();
-  const uint32_t end = std::min(reader.tagEnd, reader.GetSize());
-  reader.Seek(std::min(from, end));
-  reader.ReadBytes(bytes, end - reader.GetPosition());
-}
+#include "flash/swf/SwfTagBody.h"
 
 void DefineShapeTag::Clear() {
   bounds.reset();

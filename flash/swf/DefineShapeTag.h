@@ -43,7 +43,3 @@ class DefineShape3Tag : public DefineShapeTag {
  public:
   uint16_t GetTagCode() const override { return 32; }
 };
-
-// Reads the rest of the tag being read into `bytes`, starting at `from` (for tags kept as
-// read).
-void ReadTagBodyFrom(SwfReader& reader, uint32_t from, std::vector<uint8_t>& bytes);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "flash/swf/ControlTags.h"
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfReader.h"
+#include "flash/swf/SwfTagBody.h"
 
 namespace {
 

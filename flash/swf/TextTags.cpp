@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "flash/swf/ControlTags.h"
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfReader.h"
 #include "flash/swf/SwfTagBody.h"

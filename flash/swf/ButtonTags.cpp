@@ -66,9 +66,10 @@ bool ReadFilterList(SwfReader& reader, std::vector<uint8_t>& bytes) {
   return true;
 }
 
-// An action list written bare: its actions and its End byte, even when it has no action.
+// An action list written bare: its actions, its End byte (even when it has no action) and
+// the bytes read behind its End.
 void WriteBareList(SwfBitWriter& out, DoActionTag* list) {
-  if (list && !list->actions.empty()) list->WriteActions(out, false);
+  if (list && (!list->actions.empty() || !list->trailingBytes.empty())) list->WriteActions(out, false);
   else out.WriteU8(0);
 }
 
@@ -206,15 +207,22 @@ uint32_t DefineButton2Tag::Read(SwfReader& reader) {
   characterId = reader.ReadU16();
   const uint32_t afterId = reader.GetPosition();
   flags = reader.ReadU8();
+  const uint32_t offsetAt = reader.GetPosition();
   const uint16_t actionOffset = reader.ReadU16();
-  if (!ReadRecords(reader, true)) {
+  const bool recordsRead = ReadRecords(reader, true);
+  // The action lists start where the offset (counted from its own field) points: behind the
+  // records, perhaps after padding. An offset into the records or beyond the tag cannot be
+  // followed.
+  const uint32_t end = TagEnd(reader);
+  const uint64_t listsAt = uint64_t{offsetAt} + actionOffset;
+  if (!recordsRead || (actionOffset != 0 && (listsAt < reader.GetPosition() || listsAt > end))) {
     records.clear();
     keptAsRead = true;
     ReadTagBodyFrom(reader, afterId, bodyAsRead);
     return reader.GetPosition() - start;
   }
+  if (actionOffset != 0) reader.Seek(static_cast<uint32_t>(listsAt));
   // Each list ends where its size says, and none beyond the tag.
-  const uint32_t end = TagEnd(reader);
   uint16_t last = actionOffset;
   while (last != 0 && reader.GetPosition() + 4 <= end) {
     const uint32_t at = reader.GetPosition();

@@ -32,6 +32,14 @@ uint32_t CountRecords(SwfReader& reader, uint32_t listEnd) {
 void ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing,
               std::vector<std::unique_ptr<SwfAction>>& actions) {
   const uint32_t listEnd = std::min(reader.tagEnd, reader.GetSize());
+  // A damaged record is the list's own business (its bytes are kept): it does not make the
+  // tag around the list too short for its fields.
+  const bool overranBefore = reader.overran;
+  struct Restore {
+    SwfReader& reader;
+    bool value;
+    ~Restore() { reader.overran = value; }
+  } restore{reader, overranBefore};
   actions.reserve(actions.size() + CountRecords(reader, listEnd));
   const uint8_t version = reader.GetVersion();
   while (reader.GetPosition() < listEnd) {

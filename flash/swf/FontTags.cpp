@@ -164,6 +164,33 @@ void DefineFont2Tag::SetMetrics(int16_t fontAscent, int16_t fontDescent, int16_t
   flags |= kFontHasLayout;
 }
 
+namespace {
+
+// Whether the code table's offset follows the offset table. A font of glyphs always has one;
+// one without glyphs may end right there, or go on to its layout without it: the layout
+// (metrics, then a kerning count and its records) must then fill the body exactly. A layout
+// with its kerning count is the likelier reading of the two.
+bool HasCodeTableOffset(SwfReader& body, uint32_t count, uint32_t width, uint8_t flags) {
+  if (count != 0) return true;
+  const uint32_t left = body.BytesLeft();
+  if (!(flags & kFontHasLayout)) return left >= width;
+  const uint32_t kerningSize = (flags & kFontWideCodes) ? 6 : 4;
+  auto layoutFills = [&](uint32_t skip, bool withKerning) {
+    if (!withKerning) return left == skip + 6;
+    if (left < skip + 8) return false;
+    const uint32_t at = body.GetPosition();
+    body.Skip(skip + 6);
+    const uint32_t kerning = body.ReadU16();
+    body.Seek(at);
+    return left == skip + 8 + kerning * kerningSize;
+  };
+  if (layoutFills(width, true)) return true;
+  if (layoutFills(0, true)) return false;
+  return layoutFills(width, false) || !layoutFills(0, false);
+}
+
+}  // namespace
+
 uint32_t DefineFont2Tag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   const bool suffix = nameSuffix;  // not part of the file
@@ -185,7 +212,9 @@ uint32_t DefineFont2Tag::Read(SwfReader& reader) {
   // No more glyphs than the offset table and the outlines can hold.
   const uint32_t count = complete ? std::min<uint32_t>(body.ReadU16(), body.BytesLeft() / width) : 0;
   for (uint32_t i = 0; i < count; ++i) offsets.push_back(width == 4 ? body.ReadU32() : body.ReadU16());
-  if (width == 4) body.ReadU32(); else body.ReadU16();
+  if (complete && HasCodeTableOffset(body, count, width, flags)) {
+    if (width == 4) body.ReadU32(); else body.ReadU16();
+  }
   complete = complete && (body.BytesLeft() > 0 || count == 0);
   for (uint32_t i = 0; i < count && complete; ++i) {
     auto shape = std::make_unique<SwfShape>();

@@ -37,6 +37,8 @@ bool SwfFileReader::OpenFile(const PathString& path, bool checkSignature) {
   const std::streamoff size = stream.tellg();
   stream.seekg(0, std::ios::beg);
   fileSize = size > 0 ? static_cast<uint32_t>(std::min<std::streamoff>(size, UINT32_MAX)) : 0;
+  tagEnd = fileSize;
+  tagLength = fileSize;
   position = 0;
   bitPosition = 0;
   compressed = 0;
@@ -84,8 +86,8 @@ bool SwfFileReader::OpenFile(const PathString& path, bool checkSignature) {
 // ---- Primitive reads from the file ----
 
 uint32_t SwfFileReader::ReadRaw(uint8_t* to, uint32_t count) {
-  if (!stream.is_open() || position >= fileSize) return 0;
-  count = std::min(count, fileSize - position);
+  if (!stream.is_open() || position >= ReadLimit()) return 0;
+  count = std::min(count, ReadLimit() - position);
   stream.read(reinterpret_cast<char*>(to), count);
   const auto got = static_cast<uint32_t>(std::max<std::streamsize>(stream.gcount(), 0));
   if (got < count) stream.clear();
@@ -119,7 +121,7 @@ uint32_t SwfFileReader::ReadBits(uint16_t count, bool isSigned) {
   uint32_t value = 0;
   for (uint16_t i = 0; i < count; ++i) {
     uint32_t bit = 0;
-    if (position < fileSize && stream.is_open()) {
+    if (position < ReadLimit() && stream.is_open()) {
       // The byte stays in the file until its last bit is used.
       if (bitPosition == 0) {
         const int c = stream.peek();
@@ -132,6 +134,8 @@ uint32_t SwfFileReader::ReadBits(uint16_t count, bool isSigned) {
         uint8_t used;
         ReadRaw(&used, 1);
       }
+    } else {
+      overran = true;
     }
     value = (value << 1) | bit;
   }
@@ -141,7 +145,7 @@ uint32_t SwfFileReader::ReadBits(uint16_t count, bool isSigned) {
 
 uint8_t SwfFileReader::PeekU8() {
   const uint32_t at = position + (bitPosition != 0 ? 1 : 0);
-  if (!stream.is_open() || at >= fileSize) return 0;
+  if (!stream.is_open() || at >= ReadLimit()) return 0;
   if (bitPosition == 0) {
     const int c = stream.peek();
     if (c == std::char_traits<char>::eof()) {
@@ -161,12 +165,14 @@ uint8_t SwfFileReader::PeekU8() {
 uint8_t SwfFileReader::ReadU8() {
   AlignByte();
   uint8_t b = 0;
-  return ReadRaw(&b, 1) == 1 ? b : 0;
+  if (ReadRaw(&b, 1) == 1) return b;
+  overran = true;
+  return 0;
 }
 
 uint16_t SwfFileReader::ReadU16() {
   AlignByte();
-  if (fileSize - std::min(position, fileSize) < 2) return 0;
+  if (!CanRead(2)) return 0;
   uint8_t b[2] = {};
   ReadRaw(b, 2);
   return static_cast<uint16_t>(b[0] | b[1] << 8);
@@ -174,7 +180,7 @@ uint16_t SwfFileReader::ReadU16() {
 
 uint32_t SwfFileReader::ReadU32() {
   AlignByte();
-  if (fileSize - std::min(position, fileSize) < 4) return 0;
+  if (!CanRead(4)) return 0;
   uint8_t b[4] = {};
   ReadRaw(b, 4);
   return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
@@ -191,7 +197,7 @@ std::string SwfFileReader::ReadStringBytes(uint32_t count) {
     return bytes;
   }
   // A string missing its 0 byte ends with the tag being read, never in the next tag's bytes.
-  const uint32_t end = std::min(tagEnd, fileSize);
+  const uint32_t end = ReadLimit();
   uint8_t c;
   while (position < end && ReadRaw(&c, 1) == 1 && c != 0) bytes.push_back(static_cast<char>(c));
   return bytes;

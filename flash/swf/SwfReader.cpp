@@ -53,6 +53,7 @@ void SwfReader::Reset() {
   rootPathSeen = false;
   compressed = 0;
   truncated = false;
+  overran = false;
 }
 
 bool SwfReader::LoadFromWriter(SwfBitWriter& writer) {
@@ -161,7 +162,9 @@ bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32
   }
   TemporaryFileGuard made(temporary);
   DescriptorCloser descriptor{fd};
-  auto sink = [fd](const uint8_t* bytes, size_t count) {
+  uint64_t written = 0;
+  auto sink = [fd, &written](const uint8_t* bytes, size_t count) {
+    written += count;
     while (count > 0) {
       const ssize_t n = write(fd, bytes, count);
       if (n < 0 && errno == EINTR) continue;
@@ -171,9 +174,11 @@ bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32
     }
     return true;
   };
-  // Never more than the header declares: a small file cannot fill the disk.
-  const bool ok = InflateSwfFile(path, sink, declared);
-  if (!descriptor.Close() || !ok) return false;
+  // Never more than the header declares: a small file cannot fill the disk. A stream that
+  // holds more than that (one byte more is enough to tell) is no movie, as for
+  // DecompressSwfFile; one that holds less is judged by its bytes.
+  const bool ok = InflateSwfFile(path, sink, uint64_t{declared} + 1);
+  if (!descriptor.Close() || !ok || written > declared) return false;
   made.Keep();
   return true;
 }
@@ -408,8 +413,14 @@ bool SwfReader::ReadTagsUntil(SwfReader* source, uint32_t frameLimit) {
 uint32_t SwfReader::BytesLeft() const { return position < GetSize() ? GetSize() - position : 0; }
 
 uint32_t SwfReader::TagBytesLeft() const {
-  const uint32_t end = std::min(tagEnd, GetSize());
+  const uint32_t end = ReadLimit();
   return position < end ? end - position : 0;
+}
+
+bool SwfReader::CanRead(uint32_t count) {
+  if (TagBytesLeft() >= count) return true;
+  overran = true;
+  return false;
 }
 
 void SwfReader::Seek(uint32_t newPosition) {
@@ -434,12 +445,14 @@ uint32_t SwfReader::ReadBits(uint16_t count, bool isSigned) {
   uint32_t value = 0;
   for (uint16_t i = 0; i < count; ++i) {
     uint32_t bit = 0;
-    if (Have(position, 1)) {
+    if (position < ReadLimit() && Have(position, 1)) {
       bit = (At(position) >> (7 - bitPosition)) & 1u;
       if (++bitPosition > 7) {
         bitPosition = 0;
         ++position;
       }
+    } else {
+      overran = true;
     }
     value = (value << 1) | bit;
   }
@@ -449,19 +462,25 @@ uint32_t SwfReader::ReadBits(uint16_t count, bool isSigned) {
 
 uint8_t SwfReader::PeekU8() {
   const uint32_t at = position + (bitPosition != 0 ? 1 : 0);
-  return Have(at, 1) ? At(at) : 0;
+  return at < ReadLimit() && Have(at, 1) ? At(at) : 0;
 }
 
 uint8_t SwfReader::ReadU8() {
   AlignByte();
-  if (!Have(position, 1)) return 0;
+  if (!Have(position, 1) || !CanRead(1)) {
+    overran = true;
+    return 0;
+  }
   return At(position++);
 }
 
 uint16_t SwfReader::ReadU16() {
   AlignByte();
   // A stream's file found shorter than it was ends the input there: the size is checked after.
-  if (!Have(position, 2) || BytesLeft() < 2) return 0;
+  if (!Have(position, 2) || !CanRead(2)) {
+    overran = true;
+    return 0;
+  }
   const uint16_t v = static_cast<uint16_t>(At(position) | (At(position + 1) << 8));
   position += 2;
   return v;
@@ -469,7 +488,10 @@ uint16_t SwfReader::ReadU16() {
 
 uint32_t SwfReader::ReadU32() {
   AlignByte();
-  if (!Have(position, 4) || BytesLeft() < 4) return 0;
+  if (!Have(position, 4) || !CanRead(4)) {
+    overran = true;
+    return 0;
+  }
   uint32_t v = 0;
   for (uint32_t i = 4; i-- > 0;) v = (v << 8) | At(position + i);
   position += 4;
@@ -480,12 +502,12 @@ std::string SwfReader::ReadStringBytes(uint32_t count) {
   AlignByte();
   std::string bytes;
   if (count > 0) {
-    TakeBytes(std::min(count, BytesLeft()), [&bytes](const uint8_t* from, uint32_t n) {
+    TakeBytes(std::min(count, TagBytesLeft()), [&bytes](const uint8_t* from, uint32_t n) {
       bytes.append(reinterpret_cast<const char*>(from), n);
     });
   } else {
     // A string missing its 0 byte ends with the tag being read, never in the next tag's bytes.
-    const uint32_t size = std::min(tagEnd, GetSize());
+    const uint32_t size = ReadLimit();
     while (position < size && Have(position, 1)) {
       const uint32_t stop = std::min(size, windowBase + windowSize);
       const uint8_t* from = window + (position - windowBase);
@@ -522,7 +544,7 @@ void SwfReader::ReadString(SwfString& out, uint32_t count, bool detectRootPath) 
 
 void SwfReader::ReadBytes(std::vector<uint8_t>& out, uint32_t count) {
   AlignByte();
-  TakeBytes(std::min(count, BytesLeft()), [&out](const uint8_t* from, uint32_t n) {
+  TakeBytes(std::min(count, TagBytesLeft()), [&out](const uint8_t* from, uint32_t n) {
     out.insert(out.end(), from, from + n);
   });
 }
@@ -583,6 +605,8 @@ bool SwfReader::ReadRecordHeader(uint16_t& code, uint32_t& length) {
     Skip(BytesLeft());
     return false;
   }
+  // The header belongs to no tag: what it reads does not count against the one read before.
+  const bool overranBefore = overran;
   const uint16_t recordHeader = ReadU16();
   code = static_cast<uint16_t>(recordHeader >> 6);
   length = recordHeader & 0x3F;
@@ -595,6 +619,7 @@ bool SwfReader::ReadRecordHeader(uint16_t& code, uint32_t& length) {
     }
     length = ReadU32();
   }
+  overran = overranBefore;
   return true;
 }
 
@@ -614,8 +639,20 @@ SwfTag* ReadTagFrom(SwfReader& source, SwfReader& factory, uint32_t limit) {
   const uint32_t savedEnd = source.tagEnd;
   source.tagLength = length;
   source.tagEnd = end;
+  const uint32_t bodyStart = source.GetPosition();
+  const bool overranBefore = source.overran;
+  source.overran = false;
   SwfTag* tag = CreateTagForCode(factory, code, length);
   tag->Read(source);
+  if (source.overran && !dynamic_cast<RawTag*>(tag)) {
+    // A body shorter than its tag's fields: read on as zeros, the fields would be written
+    // back as bytes the movie never had. The tag is kept as it was read.
+    delete tag;
+    source.Seek(bodyStart);
+    tag = new RawTag(code, length);
+    tag->Read(source);
+  }
+  source.overran = overranBefore;
   source.AlignByte();
   if (source.GetPosition() != end) source.Seek(end);
   source.tagLength = savedLength;

@@ -4,6 +4,7 @@
 // window over it, reading its tags into a tag list, and the primitive reads through which
 // every tag parses itself. Movies come from anywhere, so every read is bounded by the bytes
 // present: reads past the end give 0 and never move beyond the end.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -100,6 +101,8 @@ class SwfReader {
   uint32_t BytesLeft() const;
   // Bytes left before the end of the tag being read (never beyond the input's end).
   uint32_t TagBytesLeft() const;
+  // Where the reads of the tag being read stop: its end, or the input's when sooner.
+  uint32_t ReadLimit() const { return std::min(tagEnd, GetSize()); }
   // The SWF version of the movie being read.
   uint8_t GetVersion() const { return header.version; }
 
@@ -133,12 +136,17 @@ class SwfReader {
   // Set when a tag's record header or body runs past the end of the input (a cut movie), or
   // when an opened stream's file has shrunk; the loading operations then refuse the movie.
   bool truncated = false;
+  // Set when a read asked for more than the tag being read holds (it gave 0): the tag is
+  // shorter than its fields. Cleared by whoever wants to know, before the reads in question.
+  bool overran = false;
 
   // Reads a tag's record header at the position (aligned first): false, with nothing read,
   // at the end of the input. Sets `truncated` when the header does not fit in the bytes left.
   bool ReadRecordHeader(uint16_t& code, uint32_t& length);
 
  protected:
+  // Whether `count` more bytes lie within the tag being read; sets `overran` when not.
+  bool CanRead(uint32_t count);
   // The bytes of a string field (see ReadString).
   virtual std::string ReadStringBytes(uint32_t count);
   // Copies up to `total` bytes of the movie into `buffer` from `next` (which yields at most
@@ -193,5 +201,6 @@ SwfTag* ReadTagFrom(SwfReader& source, SwfReader& factory, uint32_t limit);
 // Inflates the "CWS" file at `path` into a new file of a unique name in the application's
 // private temporary folder, no further than the movie's declared length; the caller deletes
 // it. False, with no file left and the reason in `errorCode`, when the file is not a complete
-// "CWS" movie or declares more than the readers load.
+// "CWS" movie, its stream holds more than it declares, or it declares more than the readers
+// load.
 bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32_t& errorCode);

@@ -15,7 +15,11 @@ bool ForEachSwfTag(SwfReader& reader, const std::function<void(SwfTag*)>& take) 
     ended = tag->GetTagCode() == 0;
     take(tag);
   }
-  if (reader.truncated) return false;
+  if (reader.truncated) {
+    // A cut movie, as the loading operations call it.
+    reader.errorCode = kSwfErrorNotSwf;
+    return false;
+  }
   if (!ended) take(new EndTag());
   return true;
 }

@@ -3,7 +3,6 @@
 // arrays that a shape and its style-change records carry. One set of classes serves RGB shapes
 // (DefineShape, DefineShape2) and RGBA shapes (DefineShape3): the alpha flag handed down by the
 // owner decides which colour record a read creates.
-#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -115,8 +114,9 @@ class SwfStyleArray : public SwfObject {
   SwfStyleArray& operator=(const SwfStyleArray& other);
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
-  // Appends a style, which the array then owns.
-  void Append(Style* style);
+  // Appends a style, which the array then owns. A shape's records can select no more than
+  // kMaxShapeStyles styles of a kind: a style beyond that is refused (false, and deleted).
+  bool Append(Style* style);
   void Clear();
 
   uint16_t count = 0;
@@ -139,11 +139,13 @@ inline SwfStyleArray<Style>& SwfStyleArray<Style>::operator=(const SwfStyleArray
 }
 
 template <class Style>
-inline void SwfStyleArray<Style>::Append(Style* style) {
-  if (!style) return;
-  assert(styles.size() < kMaxShapeStyles);
-  styles.emplace_back(style);
+inline bool SwfStyleArray<Style>::Append(Style* style) {
+  if (!style) return false;
+  std::unique_ptr<Style> owned(style);
+  if (styles.size() >= kMaxShapeStyles) return false;
+  styles.push_back(std::move(owned));
   count = static_cast<uint16_t>(styles.size());
+  return true;
 }
 
 template <class Style>

@@ -27,4 +27,6 @@ void ReadTagBodyFrom(SwfReader& reader, uint32_t from, std::vector<uint8_t>& byt
   const uint32_t end = std::min(reader.tagEnd, reader.GetSize());
   reader.Seek(std::min(from, end));
   reader.ReadBytes(bytes, end - reader.GetPosition());
+  // The tag keeps what it holds as read: whatever its fields read past its end is dropped.
+  reader.overran = false;
 }

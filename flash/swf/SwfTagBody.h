@@ -22,5 +22,5 @@ void LoadTagBody(SwfReader& outer, SwfReader& body);
 uint32_t WriteTagWithBody(SwfTag& tag, SwfBitWriter& out, SwfBitWriter& body, bool forceLong = false);
 
 // Reads the rest of the tag being read into `bytes`, starting at `from` (for tags kept as
-// read).
+// read); the reads of its fields past its end no longer count (SwfReader::overran).
 void ReadTagBodyFrom(SwfReader& reader, uint32_t from, std::vector<uint8_t>& bytes);

@@ -217,6 +217,7 @@ void DefineEditTextTag::Reset() {
   leftMargin = rightMargin = indent = leading = 0;
   variableName.clear();
   initialText.clear();
+  fontClass.clear();
 }
 
 void DefineEditTextTag::Clear() {
@@ -254,10 +255,11 @@ uint32_t DefineEditTextTag::Read(SwfReader& reader) {
   const uint8_t high = body.ReadU8();
   const uint16_t asRead = static_cast<uint16_t>(high << 8 | body.ReadU8());
   flags = asRead;
-  if (asRead & kEditHasFont) {
-    fontId = body.ReadU16();
-    SetFontHeight(body.ReadU16());
-  }
+  const bool hasClass = (asRead & kEditHasFontClass) && body.GetVersion() >= 9;
+  fontClass.clear();
+  if (asRead & kEditHasFont) fontId = body.ReadU16();
+  if (hasClass) body.ReadString(fontClass, 0, false);
+  if (asRead & (kEditHasFont | (hasClass ? kEditHasFontClass : 0))) SetFontHeight(body.ReadU16());
   if (asRead & kEditHasTextColor) {
     color = std::make_unique<SwfRgba>(0, 0, 0, 255);
     color->Read(body);
@@ -272,6 +274,9 @@ uint32_t DefineEditTextTag::Read(SwfReader& reader) {
   }
   body.ReadString(variableName, 0, false);
   if (asRead & kEditHasText) body.ReadString(initialText, 0, false);
+  // A body too short for its fields is kept as read (by the tag loop), not written back
+  // with zeros it never held.
+  if (body.overran) reader.overran = true;
   return reader.GetPosition() - start;
 }
 
@@ -283,10 +288,13 @@ uint32_t DefineEditTextTag::Write(SwfBitWriter& out) {
   body.Align();
   body.WriteU8(static_cast<uint8_t>(flags >> 8));
   body.WriteU8(static_cast<uint8_t>(flags));
-  if (flags & kEditHasFont) {
-    body.WriteU16(fontId);
-    body.WriteU16(fontHeight);
+  const bool hasClass = (flags & kEditHasFontClass) && out.GetVersion() >= 9;
+  if (flags & kEditHasFont) body.WriteU16(fontId);
+  if (hasClass) {
+    body.WriteSwfString(fontClass);
+    body.WriteU8(0);
   }
+  if (flags & (kEditHasFont | (hasClass ? kEditHasFontClass : 0))) body.WriteU16(fontHeight);
   if (flags & kEditHasTextColor) {
     SwfRgba black(0, 0, 0, 255);
     (color ? *color : black).Write(body);

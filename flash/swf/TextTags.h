@@ -102,6 +102,8 @@ inline constexpr uint16_t kEditReadOnly = 0x0800;
 inline constexpr uint16_t kEditHasTextColor = 0x0400;
 inline constexpr uint16_t kEditHasMaxLength = 0x0200;
 inline constexpr uint16_t kEditHasFont = 0x0100;
+// From version 9: a font class name stands between the font id and the height.
+inline constexpr uint16_t kEditHasFontClass = 0x0080;
 inline constexpr uint16_t kEditHasLayout = 0x0020;
 inline constexpr uint16_t kEditNoSelect = 0x0010;
 inline constexpr uint16_t kEditBorder = 0x0008;
@@ -132,4 +134,6 @@ class DefineEditTextTag : public SwfCharacterTag {
   uint16_t leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
   SwfString variableName;
   SwfString initialText;
+  // The font class name (kEditHasFontClass, from version 9).
+  SwfString fontClass;
 };

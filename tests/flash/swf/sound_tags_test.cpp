@@ -89,7 +89,7 @@ TEST(SoundTags, NormalisedOnTheWayThrough) {
   } cases[] = {
       {"reserved playback bits written as 0", "84 04 F5 2E 5B 0E", "84 04 05 2E 5B 0E"},
       {"latency seek of a 6-byte head is dropped", "86 04 05 2E 5B 0E 01 00 40 00", "84 04 05 2E 5B 0E 40 00"},
-      {"short DefineSound body gives empty data", "83 03 01 00 2E", "87 03 01 00 2E 00 00 00 00"},
+      {"short DefineSound body is kept as read", "83 03 01 00 2E", "83 03 01 00 2E"},
       {"sound info with in/out values but no flags", "C3 03 01 00 00", "C3 03 01 00 00"},
   };
   for (auto& c : cases) {

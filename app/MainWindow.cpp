@@ -36,10 +36,12 @@ std::wstring ProjectName(const ProjectDocument& document) {
 
 void MainWindow::Initialize() {
   recentProjects.CopyFrom(ApplicationPreferences().recentProjects);
+  recentProjects.SetEmptyText(Numbered(kNoRecentProjectsText, L"No Recent Projects"));
   if (toolbox::MenuRef file = toolbox::GetMenuHandle(kFileMenuId))
     recentProjects.AttachAsSubmenu(file, kOpenRecentIndex, kRecentProjectsMenuId,
                                    kRecentProjectsFirstCommand);
   recentProjects.RebuildMenu();
+  EnableFileDrop(true);
   UpdateUndoMenu();
 }
 
@@ -121,11 +123,17 @@ bool MainWindow::SaveProject(bool askForName) {
 }
 
 bool MainWindow::OnOpenDocument(const PathString& path) {
-  if (!path.ends_with(L".bva")) return false;
+  if (!path.ends_with(L".bva")) {
+    // Audio files cannot be added to a project yet: say so rather than do nothing.
+    ReportError(toolbox::WindowRef{}, kErrorTitleText, kNotAProjectFileText, path.c_str());
+    return true;
+  }
   if (!AskToSaveChanges()) return true;
   OpenProject(path);
   return true;
 }
+
+void MainWindow::OnDropFile(const PathString& path, toolbox::Point*) { OnOpenDocument(path); }
 
 bool MainWindow::OnCommand(std::uint32_t command, toolbox::EventRef* event) {
   if (const PathString* recent = recentProjects.ItemForCommand(command)) {

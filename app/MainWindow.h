@@ -29,19 +29,27 @@ inline constexpr std::uint32_t kRecentProjectsFirstCommand = 5000;
 inline constexpr int kSaveChangesText = 115;
 inline constexpr int kSaveChangesTitleText = 116;
 inline constexpr int kUntitledText = 117;
+// The empty recent projects' submenu, and a file opened or dropped that is not a project.
+inline constexpr int kNoRecentProjectsText = 118;
+inline constexpr int kNotAProjectFileText = 119;
 
 class MainWindow : public WindowBase {
  public:
   MainWindow() = default;
 
   // Takes the recent projects from the application's preferences, attaches them to the
-  // File menu and sets the title and the menu from the (new, empty) project.
+  // File menu, takes dropped files and sets the title and the menu from the (new, empty)
+  // project.
   void Initialize();
   // When the run ends: gives the recent projects back to the application's preferences.
   void Finish();
 
   bool OnCommand(std::uint32_t command, toolbox::EventRef* event) override;
+  // A project file opens (after the question about unsaved changes); any other file is
+  // refused with a message that names it.
   bool OnOpenDocument(const PathString& path) override;
+  // A file dropped on the window is opened as the open-documents event opens it.
+  void OnDropFile(const PathString& path, toolbox::Point* where) override;
 
   // One recorded edit of the current job (or of every job in batch mode); the undo menu
   // and the title follow.

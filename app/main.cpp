@@ -1,7 +1,7 @@
-// The program's entry: chooses the display back end (GTK when a display can be opened,
-// headless otherwise) and runs the application's entry sequence. Paths named on the
-// command line (as a desktop file's %F gives them) arrive as one open-documents event; no
-// options are parsed.
+// The program's entry: reads the command line, chooses the display back end (GTK when a
+// display can be opened, headless otherwise) and runs the application's entry sequence.
+// Paths named on the command line (as a desktop file's %F gives them) arrive as one
+// open-documents event, which opens the first of them.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,6 +18,28 @@
 #endif
 #include "toolbox/Utf8.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: brivane [--help] [--] [PROJECT.bva]\n"
+    "\n"
+    "Opens the project file named, or an empty project.\n"
+    "\n"
+    "With an X11 or Wayland display its window opens through GTK 3. Without one it runs\n"
+    "headless: it reports on standard output what a screen would show and reads menu\n"
+    "commands from standard input, one per line, by their four-character command (the menu\n"
+    "bar it prints lists them, for example \"new\", \"undV\", \"quit\"). A command that\n"
+    "shows a file dialog takes the path after it (\"open /music/songs.bva\", \"svas\n"
+    "/music/copy.bva\"), or the next line answers the dialog (a path, or \"cancel\"). A\n"
+    "message box is printed on standard error and answered by a line with a button's name\n"
+    "or number. The end of the input quits.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help  print this text and exit\n"
+    "  --          every argument after it is a file name\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
   std::vector<std::string> documents;
   std::string cwd;
@@ -25,9 +47,22 @@ int main(int argc, char** argv) {
     cwd = here;
     std::free(here);
   }
+  bool options = true;
   for (int i = 1; i < argc; ++i) {
     std::string path = argv[i];
     if (path.empty()) continue;
+    if (options && path == "--") {
+      options = false;
+      continue;
+    }
+    if (options && path.size() > 1 && path[0] == '-') {
+      if (path == "--help" || path == "-h") {
+        std::cout << kUsage;
+        return 0;
+      }
+      std::cerr << "brivane: unknown option '" << path << "'\nTry 'brivane --help'.\n";
+      return 2;
+    }
     if (!toolbox::IsValidUtf8(path)) {
       std::cerr << "brivane: skipping a file name that is not valid UTF-8" << std::endl;
       continue;
@@ -35,6 +70,9 @@ int main(int argc, char** argv) {
     if (path[0] != '/' && !cwd.empty()) path = cwd + "/" + path;
     documents.push_back(path);
   }
+  if (documents.size() > 1)
+    std::cerr << "brivane: opening only the first file named, " << documents.front() << "; "
+              << documents.size() - 1 << " more ignored" << std::endl;
 
   const char* display = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -52,7 +90,7 @@ int main(int argc, char** argv) {
   if (!backend) {
     std::cout << "brivane: " << why << "; running headless."
               << " Menu commands are read from standard input, one per line (\"quit\" quits);"
-                 " the end of input quits."
+                 " the end of input quits. See brivane --help."
               << std::endl;
     backend = toolbox::MakeHeadlessBackend(STDIN_FILENO, std::cout);
   }

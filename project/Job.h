@@ -33,6 +33,9 @@ inline constexpr ExportFormat kExportMulti = 2;
 // input is missing is dropped.
 using JobInputRelocator = bool (*)(const PathString& missing, PathString& found);
 void SetJobInputRelocator(JobInputRelocator relocator);
+// How many inputs the relocator has found since the process started: a project read with
+// a relocated input differs from its file.
+uint32_t JobInputRelocations();
 
 class Job {
  public:

@@ -18,6 +18,7 @@ namespace {
 constexpr const wchar_t* kExportFormats[] = {L"swf", L"flv", L"multi"};
 
 JobInputRelocator g_relocator = nullptr;
+uint32_t g_relocations = 0;
 
 bool IsRegularFile(const PathString& path) {
   struct stat info;
@@ -27,6 +28,8 @@ bool IsRegularFile(const PathString& path) {
 }  // namespace
 
 void SetJobInputRelocator(JobInputRelocator relocator) { g_relocator = relocator; }
+
+uint32_t JobInputRelocations() { return g_relocations; }
 
 bool Job::WriteXml(XmlWriter& w) const {
   ex::Open(w, L"castora_data");
@@ -95,6 +98,7 @@ bool Job::ReadXml(const XmlValue& value) {
         PathString found;
         if (!g_relocator || !g_relocator(path, found)) return false;
         path = found;
+        ++g_relocations;
       }
       // A project can come from anywhere: a device or a pipe named as input would have
       // the media layer read forever.

@@ -64,6 +64,7 @@ bool ProjectDocument::Open(const PathString& file) {
   jobs.Clear();
   path = absolute;
   changed_ = false;
+  const uint32_t relocations = JobInputRelocations();
   // Each "castora_jobs" replaces what an earlier one read.
   ex::ForEachChildElement(root, [&](const XmlValue& child, const std::wstring& tag) {
     if (tag != L"brivane") return;
@@ -71,6 +72,8 @@ bool ProjectDocument::Open(const PathString& file) {
       if (inner == L"castora_jobs") jobs.ReadXml(list);
     });
   });
+  // A relocated input is a change the file does not hold yet: quitting asks to save it.
+  if (JobInputRelocations() != relocations) changed_ = true;
   ReportLeftOutJobs();
   return true;
 }

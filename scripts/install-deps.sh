@@ -1,22 +1,40 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project, its tests and its tools need.
-# Idempotent: only packages that are missing are installed.
+# Installs the Debian packages the project needs. Idempotent: only packages that are missing
+# are installed.
+#   bash scripts/install-deps.sh         everything: the application, its tests and their tools
+#   bash scripts/install-deps.sh --app   only what building and running the application needs
 set -euo pipefail
 
-PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev libbenchmark-dev
+mode=all
+case "${1:-}" in
+  "") ;;
+  --app) mode=app ;;
+  *) echo "usage: bash scripts/install-deps.sh [--app]" >&2; exit 2 ;;
+esac
+
+# Building and running the application.
+APP_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
   zlib1g-dev libpng-dev libexpat1-dev
   antlr libantlr-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libcurl4-openssl-dev libfontconfig-dev libfreetype-dev libcairo2-dev
   libgtk-3-dev libpango1.0-dev
-  python3 libxml2-utils python3-fonttools fonts-dejavu-core openssl time
+  fonts-dejavu-core
+)
+# The tests, benchmarks and the outside tools the oracle tests compare with.
+TEST_PACKAGES=(
+  git
+  libgtest-dev libgmock-dev libbenchmark-dev
+  python3 libxml2-utils python3-fonttools openssl time
   xvfb xdotool imagemagick
   ffmpeg lame sox flvmeta
   locales
   chromium
 )
+
+PACKAGES=("${APP_PACKAGES[@]}")
+if [ "$mode" = all ]; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -33,6 +51,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+if [ "$mode" = app ]; then exit 0; fi
 
 # Node.js may come from elsewhere than Debian (with its own npm); install Debian's only
 # when there is none at all.

@@ -35,11 +35,11 @@ run_suite() {  # name, locale, cmake options...
 }
 
 if [ "$plain" = 1 ]; then
-  run_suite plain C -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  run_suite plain C -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANE_TESTS=ON
 fi
 if [ "$sanitize" = 1 ]; then
   export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
   export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-  run_suite sanitize tr_TR.UTF-8 -DCMAKE_BUILD_TYPE=Debug -DBRIVANE_SANITIZE=ON
+  run_suite sanitize tr_TR.UTF-8 -DCMAKE_BUILD_TYPE=Debug -DBRIVANE_SANITIZE=ON -DBRIVANE_TESTS=ON
 fi
 exit $status

@@ -3,14 +3,20 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <iostream>
 #include <sstream>
 #include <thread>
 
+#include "toolbox/Alerts.h"
+#include "toolbox/Controls.h"
 #include "toolbox/Events.h"
 #include "toolbox/Menus.h"
+#include "toolbox/Navigation.h"
 #include "toolbox/Utf8.h"
 #include "toolbox/Windows.h"
 
@@ -33,16 +39,102 @@ const char* ClassName(WindowClass c) {
   return "window";
 }
 
+// ASCII letters folded to lower case, for answers typed by hand.
+std::string Folded(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t start = text.find_first_not_of(" \t\r");
+  if (start == std::string::npos) return {};
+  const std::size_t end = text.find_last_not_of(" \t\r");
+  return text.substr(start, end - start + 1);
+}
+
+// The buttons of an alert or sheet, by item: default, cancel, other.
+struct AlertButton {
+  int item;
+  ControlRef control;
+  std::string label;
+};
+
+std::vector<AlertButton> AlertButtons(WindowRef window) {
+  std::vector<AlertButton> buttons;
+  int item = 0;
+  for (OSType command : {kHICommandOK, kHICommandCancel, kHICommandOther}) {
+    ++item;
+    ControlRef c;
+    if (GetControlByID(window, ControlID{command, 0}, &c) != kNoErr) continue;
+    buttons.push_back({item, c, WideToUtf8(GetControlTitle(c))});
+  }
+  return buttons;
+}
+
+std::string ButtonList(const std::vector<AlertButton>& buttons) {
+  std::string list;
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (i) list += i + 1 == buttons.size() ? " or " : ", ";
+    list += std::to_string(buttons[i].item) + " (" + buttons[i].label + ")";
+  }
+  return list;
+}
+
+// The frontmost visible alert or sheet waiting for its answer; null when none.
+WindowRef WaitingAlert() {
+  for (WindowRef w : WindowsFrontToBack())
+    if (IsWindowVisible(w) && GetAlertType(w, nullptr)) return w;
+  return WindowRef{};
+}
+
+// A modal window or sheet stands, so a command chosen before it has not finished.
+bool ModalWindowShown() {
+  for (WindowRef w : WindowsFrontToBack()) {
+    WindowClass c = kDocumentWindowClass;
+    GetWindowClass(w, &c);
+    if (IsWindowVisible(w) && (c == kMovableModalWindowClass || c == kSheetWindowClass)) return true;
+  }
+  return false;
+}
+
+// The first item with the command in the menu or its submenus, enabled or not.
+bool FindAnyItem(MenuRef menu, OSType command, MenuItemInfo* out, int depth) {
+  if (depth > 8) return false;
+  for (std::uint16_t i = 1; i <= CountMenuItems(menu); ++i) {
+    MenuItemInfo item;
+    if (GetMenuItem(menu, i, &item) != kNoErr) continue;
+    if (item.command == command && !(item.attributes & kMenuItemAttrSeparator)) {
+      *out = item;
+      return true;
+    }
+    MenuRef sub = GetMenuItemHierarchicalMenu(menu, i);
+    if (sub && FindAnyItem(sub, command, out, depth + 1)) return true;
+  }
+  return false;
+}
+
+// Input is taken one line at a time, and only when the event queue is empty (the event
+// loop asks for input only then): what a line chose has been handled, or is waiting for
+// an answer, before the next line is read. A line answers, in this order, the frontmost
+// alert (a button's name or number), the running file dialog (a path, or "cancel"), or
+// else chooses a menu command, optionally followed by the path its file dialog takes.
 class HeadlessBackend : public DisplayBackend {
  public:
-  HeadlessBackend(int fd, std::ostream& out) : fd_(fd), out_(out) {}
+  HeadlessBackend(int fd, std::ostream& out, std::ostream& err) : fd_(fd), out_(out), err_(err) {}
 
   std::string Name() const override { return "headless"; }
 
   bool WaitForInput(double seconds) override {
+    if (!givenPath_.empty() && PathForDialog()) return true;
+    if (TakeLine()) return true;
     if (ended_) {
       if (seconds < 0) return false;
       std::this_thread::sleep_for(std::chrono::duration<double>(std::min(seconds, 1.0)));
+      return true;
+    }
+    if (eof_) {
+      EndOfInput();
       return true;
     }
     pollfd p{fd_, POLLIN, 0};
@@ -50,7 +142,7 @@ class HeadlessBackend : public DisplayBackend {
     int n = poll(&p, 1, timeout);
     if (n < 0) {
       if (errno == EINTR) return true;
-      EndOfInput();
+      InputEnds();
       return true;
     }
     if (n == 0) return true;
@@ -58,21 +150,40 @@ class HeadlessBackend : public DisplayBackend {
     ssize_t got = read(fd_, buf, sizeof buf);
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) return true;
     if (got <= 0) {
-      EndOfInput();
+      InputEnds();
       return true;
     }
     pending_.append(buf, static_cast<std::size_t>(got));
-    std::size_t nl;
-    while ((nl = pending_.find('\n')) != std::string::npos) {
-      std::string line = pending_.substr(0, nl);
-      pending_.erase(0, nl + 1);
-      Command(line);
+    // No line is that long: a runaway line is dropped up to its end.
+    if (pending_.find('\n') == std::string::npos && pending_.size() > kMaxLine) {
+      pending_.clear();
+      skipping_ = true;
     }
-    if (pending_.size() > 4096) pending_.clear();  // no command is that long
+    if (skipping_) {
+      const std::size_t nl = pending_.find('\n');
+      if (nl == std::string::npos) {
+        pending_.clear();
+        return true;
+      }
+      pending_.erase(0, nl + 1);
+      skipping_ = false;
+      err_ << "a line longer than " << kMaxLine << " bytes was ignored" << std::endl;
+    }
+    TakeLine();
     return true;
   }
 
-  void WindowShown(WindowRef w) override { out_ << "showing " << DescribeWindow(w) << std::endl; }
+  void WindowShown(WindowRef w) override {
+    out_ << "showing " << DescribeWindow(w) << std::endl;
+    if (!GetAlertType(w, nullptr)) return;
+    std::wstring title;
+    CopyWindowTitle(w, &title);
+    const std::string message = WideToUtf8(GetAlertMessage(w));
+    err_ << "alert";
+    if (!title.empty()) err_ << " \"" << WideToUtf8(title) << "\"";
+    if (!message.empty()) err_ << ": " << message;
+    err_ << "\n  answer with " << ButtonList(AlertButtons(w)) << std::endl;
+  }
   void WindowHidden(WindowRef w) override { out_ << "hiding " << DescribeWindow(w) << std::endl; }
   void MenuBarChanged() override {
     out_ << "menu bar:";
@@ -83,35 +194,142 @@ class HeadlessBackend : public DisplayBackend {
         MenuItemInfo item;
         GetMenuItem(m, i, &item);
         if (item.attributes & kMenuItemAttrSeparator) continue;
-        out_ << (first ? "" : ", ") << WideToUtf8(item.text) << " '" << FourCCText(item.command)
-             << "'";
+        out_ << (first ? "" : ", ") << WideToUtf8(item.text);
+        // An item that only opens a submenu has no command to type.
+        if (item.command) out_ << " '" << FourCCText(item.command) << "'";
         first = false;
       }
       out_ << ")";
     }
     out_ << std::endl;
   }
+  void FileDialogShown(NavDialogRef ref) override {
+    const NavDialogView view = ViewOfNavDialog(ref);
+    static const char* const kKinds[] = {"save", "open", "choose a file", "choose a folder"};
+    out_ << "showing file dialog (" << kKinds[std::clamp<int>(view.kind, 0, 3)] << ")";
+    if (!view.options.windowTitle.empty()) out_ << " titled \"" << WideToUtf8(view.options.windowTitle) << "\"";
+    out_ << std::endl;
+    if (givenPath_.empty())
+      err_ << "file dialog: answer with a path, or \"cancel\"" << std::endl;
+  }
 
  private:
-  void Command(std::string line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-      line.pop_back();
-    std::size_t start = line.find_first_not_of(" \t");
-    if (start == std::string::npos) return;
-    line = line.substr(start);
-    if (line.size() > 4) {
+  static constexpr std::size_t kMaxLine = 64 * 1024;
+
+  // Handles the next complete line, if there is one.
+  bool TakeLine() {
+    const std::size_t nl = pending_.find('\n');
+    if (nl == std::string::npos) return false;
+    std::string line = pending_.substr(0, nl);
+    pending_.erase(0, nl + 1);
+    Line(Trimmed(line));
+    return true;
+  }
+
+  void InputEnds() {
+    eof_ = true;
+    // A last line without a line feed still counts.
+    if (!pending_.empty() && !skipping_) pending_ += '\n';
+    else pending_.clear();
+  }
+
+  void Line(const std::string& line) {
+    if (WindowRef alert = WaitingAlert()) return Answer(alert, line);
+    if (NavDialogRef dialog = FrontNavDialog()) return AnswerDialog(dialog, line);
+    if (!givenPath_.empty()) PathNotUsed();
+    if (line.empty()) return;
+    const std::size_t space = line.find_first_of(" \t");
+    std::string word = line.substr(0, space);
+    const std::string path = space == std::string::npos ? std::string() : Trimmed(line.substr(space));
+    if (word.size() > 4) {
       out_ << "no command \"" << line << "\": commands have four characters" << std::endl;
       return;
     }
-    line.resize(4, ' ');
-    char code[5] = {line[0], line[1], line[2], line[3], 0};
-    if (PostMenuCommand(FourCC(code)) != kNoErr)
-      out_ << "no menu item has the command '" << line << "'" << std::endl;
+    word.resize(4, ' ');
+    const char code[5] = {word[0], word[1], word[2], word[3], 0};
+    const OSType command = FourCC(code);
+    if (PostMenuCommand(command) == kNoErr) {
+      if (!path.empty()) {
+        givenPath_ = Absolute(path);
+        pathCommand_ = word;
+      }
+      return;
+    }
+    MenuItemInfo item;
+    bool found = false;
+    for (MenuRef m : GetMenuBar())
+      if ((found = FindAnyItem(m, command, &item, 0))) break;
+    if (found)
+      out_ << "the menu item \"" << WideToUtf8(item.text) << "\" ('" << word << "') is disabled" << std::endl;
+    else
+      out_ << "no menu item has the command '" << word << "'" << std::endl;
+  }
+
+  void Answer(WindowRef alert, const std::string& line) {
+    const std::vector<AlertButton> buttons = AlertButtons(alert);
+    for (const AlertButton& b : buttons) {
+      if (line == std::to_string(b.item) || (!line.empty() && Folded(line) == Folded(b.label))) {
+        HitControl(b.control);
+        return;
+      }
+    }
+    err_ << "no button \"" << line << "\": answer with " << ButtonList(buttons) << std::endl;
+  }
+
+  void AnswerDialog(NavDialogRef dialog, const std::string& line) {
+    if (line.empty()) {
+      err_ << "file dialog: answer with a path, or \"cancel\"" << std::endl;
+      return;
+    }
+    if (Folded(line) == "cancel") {
+      NavDialogCancel(dialog);
+      return;
+    }
+    Accept(dialog, Absolute(line));
+  }
+
+  void Accept(NavDialogRef dialog, const std::string& path) {
+    const OSStatus status = NavDialogAccept(dialog, {path});
+    if (status == kParamErr)
+      err_ << "file dialog: \"" << path << "\" cannot be chosen here; answer with another path, or \"cancel\""
+           << std::endl;
+  }
+
+  // The path given with the last command goes to the file dialog it shows. While a
+  // question comes first (an alert), it waits; once the command is over without a dialog,
+  // it was not used.
+  bool PathForDialog() {
+    if (NavDialogRef dialog = FrontNavDialog()) {
+      const std::string path = std::move(givenPath_);
+      givenPath_.clear();
+      Accept(dialog, path);
+      return true;
+    }
+    if (WaitingAlert() || ModalWindowShown()) return false;
+    PathNotUsed();
+    return false;
+  }
+
+  void PathNotUsed() {
+    err_ << "the command '" << pathCommand_ << "' showed no file dialog: the path \"" << givenPath_
+         << "\" was not used" << std::endl;
+    givenPath_.clear();
+  }
+
+  static std::string Absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    std::string absolute;
+    if (char* here = getcwd(nullptr, 0)) {
+      absolute = here;
+      std::free(here);
+    }
+    if (absolute.empty()) return path;
+    if (absolute.back() != '/') absolute += '/';
+    return absolute + path;
   }
 
   void EndOfInput() {
-    if (!pending_.empty()) Command(pending_);
-    pending_.clear();
+    if (!givenPath_.empty()) PathNotUsed();
     ended_ = true;
     out_ << "end of input: quitting" << std::endl;
     if (PostMenuCommand(kHICommandQuit) != kNoErr) {
@@ -122,8 +340,14 @@ class HeadlessBackend : public DisplayBackend {
 
   int fd_;
   std::ostream& out_;
+  std::ostream& err_;
   std::string pending_;
+  bool skipping_ = false;
+  bool eof_ = false;
   bool ended_ = false;
+  // The path given with a command, for the file dialog the command shows.
+  std::string givenPath_;
+  std::string pathCommand_;
 };
 
 }  // namespace
@@ -136,8 +360,8 @@ std::unique_ptr<DisplayBackend> SetDisplayBackend(std::unique_ptr<DisplayBackend
 
 DisplayBackend* GetDisplayBackend() { return Current().get(); }
 
-std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& out) {
-  return std::make_unique<HeadlessBackend>(inputFd, out);
+std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& out, std::ostream& err) {
+  return std::make_unique<HeadlessBackend>(inputFd, out, err);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 // Without a back end set, the toolbox has no input at all: a loop that waits for an event
 // with no limit ends at once, as after the end of input.
 #include <cstdint>
+#include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -44,11 +45,20 @@ class DisplayBackend {
 std::unique_ptr<DisplayBackend> SetDisplayBackend(std::unique_ptr<DisplayBackend> backend);
 DisplayBackend* GetDisplayBackend();
 
-// The headless back end: it reports on `out` what a screen would show, and reads menu
-// commands from a file descriptor (normally standard input), one four-character command per
-// line (for example "quit"). Each line is chosen from the menu bar as a user would; an
-// unknown command is reported and ignored. The end of the input chooses Quit once.
-std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& out);
+// The headless back end: it reports on `out` what a screen would show, and reads its input
+// from a file descriptor (normally standard input), one line at a time:
+// - while an alert or sheet waits, a line answers it with a button's name or number (1 the
+//   default button, 2 the cancel button, 3 the other); alerts are printed on `err` with
+//   their message and buttons;
+// - while a file dialog runs, a line answers it with a path (relative to the current
+//   folder), or "cancel";
+// - otherwise a line is a four-character menu command (for example "quit"), chosen from the
+//   menu bar as a user would, optionally followed by a path for the file dialog the command
+//   shows ("open /music/songs.bva"). A command no item has, or whose item is disabled, is
+//   reported and ignored.
+// The end of the input chooses Quit once.
+std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& out,
+                                                    std::ostream& err = std::cerr);
 
 // Registration as a client of the appearance (theme) services, kept for the start and end
 // of the program; the model only records it.

@@ -58,6 +58,10 @@ bool RecentItems::RebuildMenu() {
   const std::size_t shown = Shown();
   for (std::size_t i = 0; i < shown; ++i)
     submenu_->AppendItem(static_cast<OSType>(firstCommandId_ + i), MakeAbsolutePath(*entries_[i]));
+  // An empty submenu would pop up as an empty box. The line has no command, so it never
+  // stands for an entry.
+  if (shown == 0 && !emptyText_.empty() && submenu_->AppendItem(0, emptyText_))
+    submenu_->EnableItem(1, true, false);
   return true;
 }
 

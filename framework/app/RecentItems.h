@@ -7,6 +7,7 @@
 // entries under "K_1", "K_2", ... with key 1 the least recent of those saved.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "framework/app/Menu.h"
 #include "framework/platform/PathLayer.h"
@@ -29,8 +30,10 @@ class RecentItems {
   // are case-sensitive). Always true.
   bool Add(const PathString& path, bool rebuildMenu);
   void SetMax(std::uint32_t maximum, bool rebuildMenu);
-  // Lists the first `maximum` entries in the submenu.
+  // Lists the first `maximum` entries in the submenu; with none, one disabled item with
+  // the empty text, when there is one, says so.
   bool RebuildMenu();
+  void SetEmptyText(const std::wstring& text) { emptyText_ = text; }
   // The entry a command of the submenu stands for; null for any other command.
   const PathString* ItemForCommand(std::uint32_t commandId) const;
   // The entry at the index (0 the most recent); null outside the list.
@@ -62,4 +65,5 @@ class RecentItems {
   PathList entries_;
   std::uint32_t maximum_ = kDefaultMaximum;
   std::unique_ptr<Menu> submenu_;
+  std::wstring emptyText_;
 };

@@ -179,6 +179,9 @@ bool ChooseRelocatedFile(RelocationRequest* request, const PathString& missing, 
   NavDialogCreationOptions options;
   NavGetDefaultDialogCreationOptions(&options);
   options.windowTitle = L"Please Relocate: " + name;
+  // The one filter lists the files of that name; a chooser shows it by this name, as the
+  // file dialog's filters are shown by their descriptions.
+  options.popupExtension = {name};
   options.parentWindow = parent;
   const std::wstring wanted = name;
   auto filter = [wanted](const NavFileItem& item) {

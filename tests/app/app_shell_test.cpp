@@ -153,4 +153,64 @@ TEST(BrivaneExecutable, RunsHeadlessAndQuits) {
   EXPECT_NE(testsupport::ReadFile(config / "brivane.xml").find("key=\"recent_projects_max\""), std::string::npos);
 }
 
+// Headless, the executable reads its options, reports what it cannot do, prints alerts with
+// their message and buttons on standard error and takes their answers (a button's name or
+// number), and takes the paths of file dialogs, with the command or on the next line.
+TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
+  const std::string exe = ExecutableFolder() + "../app/brivane";
+  if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "the executable is not built: " << exe;
+  struct Case {
+    std::string args, input;
+    int status;
+    std::vector<std::string> out, err;  // each must appear
+    std::vector<std::string> absent;    // in either
+    int unsavedQuestions = -1;          // how often the save question came, when counted
+  };
+  testsupport::ScratchDir dir;
+  const std::string d = dir.str();
+  const std::vector<Case> cases = {
+      {"--help", "", 0, {"Usage: brivane", "headless"}, {}, {"showing"}},
+      {"--bogus", "", 2, {}, {"brivane: unknown option '--bogus'"}, {"showing"}},
+      {"", "undV\nxyzw\nquit\n", 0,
+       {"the menu item \"Undo\" ('undV') is disabled", "no menu item has the command 'xyzw'", "Open Recent, Save"},
+       {}, {"????", "no menu item has the command 'undV'"}},
+      {"'" + d + "/a.mp3'", "", 0, {},
+       {"alert \"Error\": The file \"" + d + "/a.mp3\" is not a project", "answer with 1 (OK)"}, {}},
+      {"", "btch\nnew\nbogus\n2\nnew\nDON'T SAVE\nquit\n", 0, {},
+       {"alert \"Unsaved Changes\": Do you want to save the changes to the project \"Untitled\"?",
+        "answer with 1 (Save), 2 (Cancel) or 3 (Don't Save)", "no button \"bogus\""},
+       {}, 2},
+      {"", "svas p.bva\nsvas " + d + "/p.bva\nReplace\nopen " + d + "/missing.bva\n1\nopen\n\np.bva\nsvas\ncancel\nnew " + d + "/y\nquit\n", 0,
+       {"showing file dialog (save)", "showing file dialog (open)"},
+       {"The project could not be opened because the file does not exist.", "answer with a path, or \"cancel\"",
+        "the command 'new ' showed no file dialog: the path \"" + d + "/y\" was not used"},
+       {"no button", "no menu item"}},
+  };
+  for (const Case& c : cases) {
+    testsupport::ScratchDir config;
+    std::filesystem::remove(dir / "p.bva");
+    testsupport::WriteFile(dir / "input", c.input);
+    int status = -1;
+    const std::string out = testsupport::Run(
+        "cd '" + d + "' && env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + config.str() +
+            "' timeout 30 '" + exe + "' " + c.args + " < input 2> err", &status);
+    const std::string err = testsupport::ReadFile(dir / "err");
+    const std::string both = out + err;
+    EXPECT_EQ(status, c.status) << c.args << c.input << both;
+    for (const std::string& text : c.out) EXPECT_NE(out.find(text), std::string::npos) << text << "\n" << both;
+    for (const std::string& text : c.err) EXPECT_NE(err.find(text), std::string::npos) << text << "\n" << both;
+    for (const std::string& text : c.absent) EXPECT_EQ(both.find(text), std::string::npos) << text << "\n" << both;
+    if (c.unsavedQuestions >= 0) {
+      int questions = 0;
+      for (std::size_t at = 0; (at = err.find("alert \"Unsaved Changes\"", at)) != std::string::npos; ++at) ++questions;
+      EXPECT_EQ(questions, c.unsavedQuestions) << both;
+    }
+    if (c.input.starts_with("svas")) {
+      // Saved under the relative name, replaced, then reopened from the dialog's answer.
+      EXPECT_TRUE(std::filesystem::exists(dir / "p.bva"));
+      EXPECT_NE(testsupport::ReadFile(config / "brivane.xml").find(d + "/p.bva"), std::string::npos);
+    }
+  }
+}
+
 }  // namespace

@@ -15,9 +15,11 @@
 #include "toolbox/Alerts.h"
 #include "toolbox/AppLocation.h"
 #include "toolbox/Controls.h"
+#include "toolbox/DragDrop.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Navigation.h"
 #include "toolbox/TestDriver.h"
+#include "toolbox/Utf8.h"
 
 using namespace toolbox;
 
@@ -193,6 +195,54 @@ TEST(MainWindowTest, RecentProjectsComeBackInTheNextRun) {
   StartSteps() = AppStartSteps{};
   ApplicationPreferences().Reset();
   unsetenv("XDG_CONFIG_HOME");
+  SetResourcesFolder("");
+}
+
+// A file that is not a project, named at start or dropped on the window, is refused with a
+// message that names it (a percent sign in the name stays as it is); a dropped project
+// opens. Before any project was saved, Open Recent shows one disabled line saying so.
+TEST(MainWindowTest, FilesThatAreNotProjectsAreRefusedByName) {
+  SetResourcesFolder((testsupport::SourceDir() / "resources").string());
+  StartSteps() = AppStartSteps{};
+  ApplicationPreferences().Reset();  // no recent projects from other tests
+  testsupport::ScratchDir dir;
+  const std::string named = (dir / "100%d.mp3").string(), dropped = (dir / "song.wav").string();
+  const std::string project = (dir / "Dropped.bva").string();
+  testsupport::WriteFile(named, "x");
+  testsupport::WriteFile(dropped, "x");
+  testsupport::WriteFile(project, "<xml version=\"1.0\" encoding=\"UTF-8\">\n<brivane>\n"
+                                  "<castora_jobs current_data=\"0\" batch_mode=\"false\" />\n"
+                                  "</brivane>\n</xml>\n");
+  TestDriver driver;
+  std::vector<std::wstring> messages, titles;
+  std::vector<std::pair<std::wstring, bool>> recentLines;
+  auto answer = [&] {
+    messages.push_back(GetAlertMessage(FrontWindow()));
+    ClickAlertButton(kHICommandOK);
+  };
+  driver.Then(answer);  // the file named at start
+  driver.Then([&] {
+    const MenuRef recent = GetMenuItemHierarchicalMenu(GetMenuHandle(1001), 3);
+    for (std::uint16_t i = 1; i <= CountMenuItems(recent); ++i) {
+      MenuItemInfo info;
+      GetMenuItem(recent, i, &info);
+      recentLines.push_back({info.text, info.enabled});
+    }
+    for (const std::string& file : {dropped, project}) {
+      EXPECT_EQ(TestDriver::DropFiles(Main()->GetWindow(), {"file://" + file}, Point{20, 20}), kNoErr);
+      titles.push_back(Title());
+    }
+    TestDriver::ChooseMenu(kHICommandQuit);
+  });
+  driver.Then(answer);  // the dropped sound, while the drop is handled
+  EXPECT_EQ(ApplicationMain({named}), 0);
+  EXPECT_FALSE(driver.RanDry());
+  const std::wstring refusal = L"\" is not a project, so it was not opened.";
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].find(L"The file \"" + Utf8ToWide(named) + refusal), 0u) << WideToUtf8(messages[0]);
+  EXPECT_EQ(messages[1].find(L"The file \"" + Utf8ToWide(dropped) + refusal), 0u) << WideToUtf8(messages[1]);
+  EXPECT_EQ(titles, (std::vector<std::wstring>{L"Brivane", L"Dropped.bva"}));
+  EXPECT_EQ(recentLines, (std::vector<std::pair<std::wstring, bool>>{{L"No Recent Projects", false}}));
   SetResourcesFolder("");
 }
 

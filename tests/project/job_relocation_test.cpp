@@ -7,6 +7,7 @@
 #include "framework/ui/RelocateDialogs.h"
 #include "job_xml_support.h"
 #include "project/JobRelocation.h"
+#include "project/ProjectDocument.h"
 #include "project_test_support.h"
 #include "support/TestSupport.h"
 #include "toolbox/Alerts.h"
@@ -78,6 +79,39 @@ TEST(JobRelocation, MovedInputIsRelocatedThenFoundInTheRememberedFolder) {
   driver.ThenClick(ControlID{FourCC("bDnt"), 0});
   EXPECT_FALSE(ReadJobFile(dir / "b.xml"));
   SetJobInputRelocator(nullptr);
+  ClearRelocatedFolders();
+  SetResourcesFolder("");
+}
+
+// A project read with a relocated input differs from its file: it is modified, so quitting
+// asks to save the new place. Read with every input where it was, it is not.
+TEST(JobRelocation, RelocatedInputMarksTheProjectModified) {
+  SetResourcesFolder((testsupport::SourceDir() / "resources").string());
+  for (bool moved : {false, true}) {
+    testsupport::ScratchDir dir;
+    ClearRelocatedFolders();
+    std::filesystem::create_directories(dir / "old");
+    std::filesystem::create_directories(dir / "new");
+    const PathString old = MakeFakeInput(dir / "old/song.fake", {});
+    ProjectDocument doc;
+    ASSERT_TRUE(doc.jobs.AddJobForFile(old));
+    ASSERT_TRUE(doc.Save(FromNativeString((dir / "p.bva").string())));
+    const PathString now = moved ? MakeFakeInput(dir / "new/song.fake", {}) : old;
+    if (moved) std::filesystem::remove(dir / "old/song.fake");
+    InstallJobInputRelocation();
+    TestDriver driver;
+    if (moved) {
+      driver.Then([] { PressKey(FrontWindow(), kReturnKeyCode); });  // Relocate
+      driver.Then([&] { NavDialogAccept(FrontNavDialog(), {(dir / "new/song.fake").string()}); });
+    }
+    ProjectDocument opened;
+    ASSERT_TRUE(opened.Open(FromNativeString((dir / "p.bva").string())));
+    ASSERT_EQ(opened.jobs.Count(), 1);
+    EXPECT_EQ(opened.jobs.jobs[0]->input, now);
+    EXPECT_EQ(opened.IsModified(), moved);
+    EXPECT_FALSE(driver.RanDry());
+    SetJobInputRelocator(nullptr);
+  }
   ClearRelocatedFolders();
   SetResourcesFolder("");
 }

@@ -7,6 +7,7 @@
 
 #include "support/TestSupport.h"
 #include "toolbox/Controls.h"
+#include "toolbox/Menus.h"
 #include "toolbox/Utf8.h"
 
 using namespace toolbox;
@@ -110,6 +111,41 @@ TEST_F(RecentItemsTest, AddMovesExactDuplicatesAndShowsTheMaximum) {
   EXPECT_EQ(list.ItemForCommand(5005), nullptr);
   EXPECT_EQ(list.ItemForCommand(4999), nullptr);
   EXPECT_EQ(GetMenuItemHierarchicalMenu(parent.Get(), 1), list.Submenu()->Get());
+}
+
+// An empty list shows one disabled line with its empty text (never an empty submenu), which
+// stands for no entry; the first entry takes its place.
+TEST_F(RecentItemsTest, EmptyListShowsOneDisabledLineSayingSo) {
+  struct Case {
+    std::wstring emptyText;
+    int entries;
+    std::vector<std::pair<std::wstring, bool>> items;  // text, enabled
+  };
+  const PathString a = File("a");
+  const Case cases[] = {
+      {L"No Recent Projects", 0, {{L"No Recent Projects", false}}},
+      {L"No Recent Projects", 1, {{a, true}}},
+      {L"", 0, {}},
+  };
+  for (const Case& c : cases) {
+    Menu parent;
+    parent.Create(100, L"File");
+    parent.AppendItem(FourCC("rcnt"), L"Open Recent");
+    RecentItems list;
+    ASSERT_TRUE(list.AttachAsSubmenu(parent.Get(), 0, 3000, 5000));
+    list.SetEmptyText(c.emptyText);
+    if (c.entries) list.Add(a, false);
+    list.RebuildMenu();
+    std::vector<std::pair<std::wstring, bool>> items;
+    for (std::uint16_t i = 1; i <= list.Submenu()->Count(); ++i) {
+      MenuItemInfo info;
+      GetMenuItem(list.Submenu()->Get(), i, &info);
+      items.push_back({info.text, info.enabled});
+    }
+    EXPECT_EQ(items, c.items) << c.entries;
+    EXPECT_EQ(list.ItemForCommand(5000) != nullptr, c.entries > 0);
+    EXPECT_EQ(list.ItemForCommand(0), nullptr);
+  }
 }
 
 TEST_F(RecentItemsTest, SaveAndLoadKeepTheOrderAndTheRules) {

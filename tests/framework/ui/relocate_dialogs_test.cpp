@@ -7,6 +7,7 @@
 #include "support/TestSupport.h"
 #include "toolbox/Alerts.h"
 #include "toolbox/Controls.h"
+#include "toolbox/Navigation.h"
 #include "toolbox/TestDriver.h"
 #include "toolbox/Utf8.h"
 
@@ -120,6 +121,36 @@ TEST(RelocateDialogs, RememberedFoldersAreSearchedInOrder) {
   EXPECT_TRUE(FindInRelocatedFolders(missing, &found));
   EXPECT_EQ(WideToUtf8(found), (dir / "b" / "Song.aif").string());
   ClearRelocatedFolders();
+}
+
+// The chooser's one filter has a name to show (a chooser would call it "Untitled filter"):
+// the missing file's name, the files it lists. The chosen file comes back.
+TEST(RelocateDialogs, ChooserNamesItsFilterAfterTheMissingFile) {
+  testsupport::ScratchDir dir;
+  testsupport::WriteFile(dir / "SONG.AIF", "x");
+  struct Case {
+    const char* missing;
+    std::vector<std::wstring> filters;
+  };
+  const Case cases[] = {{"/Old/Song.aif", {L"Song.aif"}}, {"/Old/b/x y.mp3", {L"x y.mp3"}}};
+  for (const Case& c : cases) {
+    TestDriver driver;
+    std::vector<std::wstring> filters;
+    bool listed = false;
+    driver.Then([&] {
+      const NavDialogRef d = FrontNavDialog();
+      filters = ViewOfNavDialog(d).options.popupExtension;
+      listed = NavDialogShowsItem(d, (dir / "SONG.AIF").string());
+      NavDialogAccept(d, {(dir / "SONG.AIF").string()});
+    });
+    RelocationRequest request;
+    PathString chosen;
+    EXPECT_TRUE(ChooseRelocatedFile(&request, Utf8ToWide(c.missing), &chosen, WindowRef{}));
+    EXPECT_EQ(filters, c.filters) << c.missing;
+    EXPECT_EQ(listed, std::string(c.missing) == "/Old/Song.aif");
+    EXPECT_EQ(WideToUtf8(chosen), (dir / "SONG.AIF").string());
+    EXPECT_FALSE(driver.RanDry());
+  }
 }
 
 }  // namespace

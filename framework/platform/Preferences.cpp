@@ -1,5 +1,6 @@
 #include "framework/platform/Preferences.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,6 +102,29 @@ bool ParseInt32(const std::wstring& text, int32_t& out) {
   return true;
 }
 
+// The length in the file of text the writer escapes (XmlWriter::WriteEscaped): every
+// character below U+0080 is one byte, the markup characters and line breaks a named or
+// numeric reference, anything else a hexadecimal reference of its code.
+uint64_t EscapedLength(std::wstring_view text) {
+  uint64_t n = 0;
+  for (wchar_t ch : text) {
+    const auto c = static_cast<uint32_t>(ch);
+    if (c == '"' || c == '\'' || c == '\n' || c == '\r' || c == '\t') n += 6;
+    else if (c == '&') n += 5;
+    else if (c == '<' || c == '>') n += 4;
+    else if (c < 0x80) n += 1;
+    else if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF) n += 8;
+    else n += c < 0x100 ? 6 : c < 0x1000 ? 7 : c < 0x10000 ? 8 : c < 0x100000 ? 9 : 10;
+  }
+  return n;
+}
+
+uint64_t DecimalLength(int32_t v) {
+  uint64_t n = v < 0 ? 2 : 1;
+  for (int64_t a = v < 0 ? -int64_t{v} : v; a >= 10; a /= 10) ++n;
+  return n;
+}
+
 std::wstring ExecutableName() {
   std::string path;
   char buf[4096];
@@ -126,7 +150,49 @@ std::string SharedConfigFolder() {
   return "/etc/xdg/";
 }
 
+// Moves a damaged file to "<name>.damaged", or, when a copy kept earlier has that name,
+// to "<name>.damaged-2", "-3" and so on: a kept copy is never replaced.
+bool MoveAside(const std::string& native) {
+  for (int n = 1; n <= 1000; ++n) {
+    const std::string aside = native + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
+    if (renameat2(AT_FDCWD, native.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EEXIST) continue;
+    // A file system without that form of rename: a new link cannot replace anything either.
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (link(native.c_str(), aside.c_str()) == 0) return unlink(native.c_str()) == 0;
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
 }  // namespace
+
+// The bytes one value takes in the file, as Save writes it:
+// "  <kind key="KEY">VALUE</kind>" and a line feed.
+uint64_t Preferences::EntrySize(const std::wstring& key, const Value& value) {
+  static const uint64_t kindLength[] = {4, 7, 7, 6};  // data, boolean, integer, string
+  uint64_t v = 0;
+  if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&value)) {
+    v = (bytes->size() + 2) / 3 * 4;
+  } else if (const bool* b = std::get_if<bool>(&value)) {
+    v = *b ? 4 : 5;
+  } else if (const int32_t* n = std::get_if<int32_t>(&value)) {
+    v = DecimalLength(*n);
+  } else {
+    const std::wstring& text = std::get<std::wstring>(value);
+    v = !text.empty() && text.find_first_not_of(L' ') == std::wstring::npos ? text.size() + 5
+                                                                             : EscapedLength(text);
+  }
+  return 15 + 2 * kindLength[value.index()] + EscapedLength(key) + v;
+}
+
+bool Preferences::Fits(uint64_t bytes, size_t entries) {
+  // The declaration, "<preferences>", its end and the closing line feed; the writer counts
+  // at most seven nodes a value (two tags, the key and the padding of base64 data) and a few
+  // for the rest.
+  return kDocumentOverhead + bytes <= XmlDocument::kMaxFileSize &&
+         7 * static_cast<uint64_t>(entries) + 16 <= XmlDocument::kMaxNodes;
+}
 
 bool Preferences::Open(const wchar_t* domain, int mode) {
   if (mode != kPrefsAnyUser && mode != kPrefsCurrentUser) return false;
@@ -154,18 +220,25 @@ bool Preferences::Open(const wchar_t* domain, int mode) {
   return true;
 }
 
-// Reads the domain's file. A missing file is an empty store; one that cannot be read as
-// preferences is moved aside (the current user's only) and also gives an empty store.
+// Reads the domain's file. A missing file is an empty store; one that is there but cannot
+// be read (no permission, an I/O error, not a file) fails, and is left as it is; one that
+// was read but is not a preferences document is moved aside (the current user's only) and
+// also gives an empty store.
 bool Preferences::Load() {
   const std::string native = toolbox::WideToUtf8(file_);
-  struct stat st;
-  if (lstat(native.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
-  if (S_ISDIR(st.st_mode)) return false;
-
   std::map<std::wstring, Value> values;
   XmlDocument doc;
   XmlNode top;
-  bool good = doc.Load(file_) && doc.GetDocumentNode(top);
+  bool good = doc.Load(file_);
+  if (!good && doc.Status() != XmlDocument::LoadStatus::Malformed) {
+    // Nothing there is an empty store; a folder, a pipe or an unreadable file is not.
+    struct stat st;
+    values_.clear();
+    size_ = 0;
+    return doc.Status() == XmlDocument::LoadStatus::NotAFile && stat(native.c_str(), &st) != 0 &&
+           (errno == ENOENT || errno == ENOTDIR);
+  }
+  good = good && doc.GetDocumentNode(top);
   int roots = 0;
   for (int i = 0; good && i < top.ChildCount(); ++i) {
     XmlValue child;
@@ -216,14 +289,14 @@ bool Preferences::Load() {
   }
   if (good && roots == 1) {
     values_ = std::move(values);
+    size_ = 0;
+    for (const auto& [key, value] : values_) size_ += EntrySize(key, value);
     return true;
   }
   // Damaged: keep it for the user under another name, and start from defaults.
-  if (mode_ == kPrefsCurrentUser) {
-    const std::string aside = native + ".damaged";
-    if (rename(native.c_str(), aside.c_str()) != 0) return false;
-  }
+  if (mode_ == kPrefsCurrentUser && !MoveAside(native)) return false;
   values_.clear();
+  size_ = 0;
   return true;
 }
 
@@ -273,6 +346,7 @@ bool Preferences::Close() {
   domain_.clear();
   file_.clear();
   values_.clear();
+  size_ = 0;
   dirty_ = false;
   return saved;
 }
@@ -300,25 +374,47 @@ bool Preferences::GetBool(const wchar_t* key, bool& out) const { return Get(key,
 bool Preferences::GetLong(const wchar_t* key, int32_t& out) const { return Get(key, out); }
 bool Preferences::GetString(const wchar_t* key, std::wstring& out) const { return Get(key, out); }
 
-bool Preferences::Store(const wchar_t* key, Value value, int32_t keyError) {
+bool Preferences::Store(const wchar_t* key, Value value, int32_t keyError, int32_t valueError) {
   if (!StorableKey(key)) {
     lastError_ = keyError;
     return false;
   }
-  values_[key] = std::move(value);
+  // A value is kept only when the file that holds it can be read back.
+  const std::wstring name(key);
+  auto it = values_.find(name);
+  const uint64_t old = it == values_.end() ? 0 : EntrySize(name, it->second);
+  const uint64_t added = EntrySize(name, value);
+  if (!Fits(size_ - old + added, values_.size() + (it == values_.end() ? 1 : 0))) {
+    // Too large for its file: the value's fault, unless the key alone is (or nearly is).
+    lastError_ = Fits(EntrySize(name, Value(false)) + size_ - old, values_.size() + 1) ? valueError
+                                                                                          : keyError;
+    return false;
+  }
+  if (it == values_.end())
+    values_.emplace(name, std::move(value));
+  else
+    it->second = std::move(value);
+  size_ = size_ - old + added;
   dirty_ = true;
   return true;
 }
 
 bool Preferences::SetData(const wchar_t* key, const void* bytes, size_t length) {
   const auto* b = static_cast<const uint8_t*>(bytes);
-  return Store(key, std::vector<uint8_t>(b, b + (b ? length : 0)), kPrefsErrDataKey);
+  // Refused before a copy is made: the file could not hold more than this.
+  if (b && length > XmlDocument::kMaxFileSize) {
+    lastError_ = StorableKey(key) ? kPrefsErrDataValue : kPrefsErrDataKey;
+    return false;
+  }
+  return Store(key, std::vector<uint8_t>(b, b + (b ? length : 0)), kPrefsErrDataKey, kPrefsErrDataValue);
 }
 
-bool Preferences::SetBool(const wchar_t* key, bool value) { return Store(key, value, kPrefsErrBoolKey); }
+bool Preferences::SetBool(const wchar_t* key, bool value) {
+  return Store(key, value, kPrefsErrBoolKey, kPrefsErrBoolKey);
+}
 
 bool Preferences::SetLong(const wchar_t* key, int32_t value) {
-  return Store(key, value, kPrefsErrLongKey);
+  return Store(key, value, kPrefsErrLongKey, kPrefsErrLongValue);
 }
 
 bool Preferences::SetString(const wchar_t* key, const std::wstring& value) {
@@ -326,11 +422,15 @@ bool Preferences::SetString(const wchar_t* key, const std::wstring& value) {
     lastError_ = kPrefsErrStringValue;
     return false;
   }
-  return Store(key, value, kPrefsErrStringKey);
+  return Store(key, value, kPrefsErrStringKey, kPrefsErrStringValue);
 }
 
 bool Preferences::Remove(const wchar_t* key) {
-  if (!key || values_.erase(key) == 0) return false;
+  if (!key) return false;
+  auto it = values_.find(key);
+  if (it == values_.end()) return false;
+  size_ -= EntrySize(it->first, it->second);
+  values_.erase(it);
   dirty_ = true;
   return true;
 }

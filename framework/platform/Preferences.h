@@ -6,10 +6,14 @@
 // signed 32-bit numbers, booleans and bytes (base64).
 //
 // Open reads the file once; Close writes every value back when something was set, by the
-// safe-save rule, so a failed save leaves the previous file as it was. A file that cannot
-// be read as a preferences document (truncated, not XML, another program's layout) opens
-// as an empty store, after it has been renamed to "<name>.damaged" so that no later save
-// destroys what the user may still want from it.
+// safe-save rule, so a failed save leaves the previous file as it was. A file that was read
+// but is not a preferences document (truncated, not XML, another program's layout) opens
+// as an empty store, after it has been renamed to "<name>.damaged" (or "<name>.damaged-2"
+// and so on, never over a copy kept before) so that no later save destroys what the user
+// may still want from it. A file that cannot be read at all is not touched: Open fails.
+//
+// The store holds only what its file can carry back: a value that would make the file
+// larger than the reader takes is refused when it is set.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -27,6 +31,8 @@ inline constexpr int32_t kPrefsErrLongKey = 608;
 inline constexpr int32_t kPrefsErrLongValue = 609;
 inline constexpr int32_t kPrefsErrBoolKey = 610;
 inline constexpr int32_t kPrefsErrDataKey = 611;
+// The value would make the file too large to be read back.
+inline constexpr int32_t kPrefsErrDataValue = 612;
 
 inline constexpr int kPrefsAnyUser = 0;      // any user on this machine: read-only
 inline constexpr int kPrefsCurrentUser = 1;  // the current user
@@ -54,8 +60,9 @@ class Preferences {
   bool GetString(const wchar_t* key, std::wstring& out) const;
 
   // Writers: true when stored (the value reaches the file at Close). A key or value that a
-  // preferences file cannot hold (empty key, control characters, not a character) is
-  // refused with the writer's lastError number.
+  // preferences file cannot hold (empty key, control characters, not a character, more
+  // than the file can carry) is refused with the writer's lastError number: the key's, or
+  // the value's (605 string, 609 number, 612 data) when the value is too large.
   bool SetData(const wchar_t* key, const void* bytes, size_t length);
   bool SetBool(const wchar_t* key, bool value);
   bool SetLong(const wchar_t* key, int32_t value);
@@ -75,7 +82,12 @@ class Preferences {
   using Value = std::variant<std::vector<uint8_t>, bool, int32_t, std::wstring>;
   bool Load();
   bool Save();
-  bool Store(const wchar_t* key, Value value, int32_t keyError);
+  bool Store(const wchar_t* key, Value value, int32_t keyError, int32_t valueError);
+  static uint64_t EntrySize(const std::wstring& key, const Value& value);
+  // Whether a file of values taking `bytes` in all, `entries` of them, can be read back.
+  static bool Fits(uint64_t bytes, size_t entries);
+  // The declaration, "<preferences>" and its end tag, and the closing line feed.
+  static constexpr uint64_t kDocumentOverhead = 40 + 14 + 14 + 1;
   template <typename T>
   bool Get(const wchar_t* key, T& out) const;
 
@@ -85,5 +97,7 @@ class Preferences {
   int mode_ = kPrefsCurrentUser;
   bool dirty_ = false;
   std::map<std::wstring, Value> values_;
+  // The bytes the values take in the file.
+  uint64_t size_ = 0;
   size_t failAfter_ = SIZE_MAX;
 };

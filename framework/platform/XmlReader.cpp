@@ -248,6 +248,7 @@ struct TreeBuilder {
   std::string pendingText;
   bool pendingFromReference = false;
   size_t nodes = 0;
+  size_t maxNodes = XmlDocument::kMaxNodes;
   bool failed = false;
 
   void Fail() {
@@ -258,7 +259,7 @@ struct TreeBuilder {
   }
 
   XmlTreeNode* Add(XmlTreeNode::Kind kind) {
-    if (++nodes > XmlDocument::kMaxNodes) {
+    if (++nodes > maxNodes) {
       Fail();
       return nullptr;
     }
@@ -318,7 +319,7 @@ struct TreeBuilder {
     while (atts[count] && atts[count + 1]) count += 2;
     count /= 2;
     if (count != 0) {
-      if (b.nodes + count > XmlDocument::kMaxNodes) return b.Fail();
+      if (b.nodes + count > b.maxNodes) return b.Fail();
       b.nodes += count;
       Arena& arena = b.tree->arena;
       XmlTreeAttribute* array = arena.Array<XmlTreeAttribute>(count);
@@ -395,13 +396,14 @@ using ParserPtr = std::unique_ptr<XML_ParserStruct, ParserDeleter>;
 // Parses the document into a tree: `bytes` lie at the start of the parser's own buffer (from
 // XML_GetBuffer), so expat parses them where they were read.
 std::unique_ptr<XmlTree> BuildTree(const ParserPtr& parser, std::string_view bytes,
-                                   bool lineFeedReference) {
+                                   bool lineFeedReference, size_t maxNodes) {
   auto tree = std::make_unique<XmlTree>();
   tree->document = new (tree->arena.Array<XmlTreeNode>(1)) XmlTreeNode(XmlTreeNode::Kind::Document);
   TreeBuilder b;
   b.parser = parser.get();
   b.input = bytes;
   b.lineFeedReference = lineFeedReference;
+  b.maxNodes = maxNodes;
   b.tree = tree.get();
   b.open.push_back(tree->document);
   b.childrenFrom.push_back(0);
@@ -419,24 +421,42 @@ std::unique_ptr<XmlTree> BuildTree(const ParserPtr& parser, std::string_view byt
   return tree;
 }
 
-// Reads the whole file straight into the parser's buffer; `bytes` is what was read.
-bool ReadIntoParser(const PathString& path, const ParserPtr& parser, std::string_view& bytes) {
+// Reads the whole file straight into the parser's buffer; `bytes` is what was read. Only a
+// regular file is read: it is opened without waiting (a named pipe would block an ordinary
+// open until a writer came) and checked before anything is read.
+XmlDocument::LoadStatus ReadIntoParser(const PathString& path, const ParserPtr& parser,
+                                       size_t maxFileSize, std::string_view& bytes) {
+  using Status = XmlDocument::LoadStatus;
   // The file the path layer names: a relative path lies in the application folder, as it
   // does for the writer, and an HFS path is converted. A missing file gives its folder,
   // which the check below refuses.
   toolbox::FileRef ref;
-  if (!PathToFSRef(path, ref)) return false;
-  const int fd = ::open(ref.path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (!PathToFSRef(path, ref)) return Status::NotAFile;
+  // Opening a device can have effects of its own: anything but a file is refused unopened.
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-            static_cast<uint64_t>(st.st_size) <= XmlDocument::kMaxFileSize;
-  char* buffer = nullptr;
-  const size_t size = ok ? static_cast<size_t>(st.st_size) : 0;
-  if (ok) {
-    buffer = static_cast<char*>(XML_GetBuffer(parser.get(), static_cast<int>(size)));
-    ok = buffer != nullptr || size == 0;
+  if (::stat(ref.path.c_str(), &st) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? Status::NotAFile : Status::CannotRead;
+  if (!S_ISREG(st.st_mode)) return Status::NotAFile;
+  const int fd = ::open(ref.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // Something is there that refuses to be read (permission, I/O): not the same as nothing.
+  if (fd < 0) return errno == ENOENT ? Status::NotAFile : Status::CannotRead;
+  // What was opened is checked again: the item may have been replaced meanwhile.
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return Status::CannotRead;
   }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Status::NotAFile;
+  }
+  if (static_cast<uint64_t>(st.st_size) > maxFileSize ||
+      static_cast<uint64_t>(st.st_size) > static_cast<uint64_t>(INT32_MAX)) {
+    ::close(fd);
+    return Status::Malformed;
+  }
+  const size_t size = static_cast<size_t>(st.st_size);
+  char* buffer = static_cast<char*>(XML_GetBuffer(parser.get(), static_cast<int>(size)));
+  bool ok = buffer != nullptr || size == 0;
   size_t got = 0;
   // Only the bytes actually read are parsed, even when the file shrinks meanwhile.
   while (ok && got < size) {
@@ -448,7 +468,7 @@ bool ReadIntoParser(const PathString& path, const ParserPtr& parser, std::string
   }
   ::close(fd);
   bytes = std::string_view(buffer ? buffer : "", got);
-  return ok;
+  return ok ? Status::Loaded : Status::CannotRead;
 }
 
 // Decodes UTF-16 bytes; a leading byte-order mark sets the order, big-endian without one.
@@ -665,15 +685,18 @@ std::string RepairLegacyXml(std::string bytes) {
 XmlDocument::XmlDocument() = default;
 XmlDocument::~XmlDocument() = default;
 
-bool XmlDocument::Load(const PathString& path) {
+bool XmlDocument::Load(const PathString& path, const XmlLimits& limits) {
   path_ = path;
   tree_.reset();
   encoding_ = 0;
+  status_ = LoadStatus::CannotRead;
   // The documents are UTF-8 whatever they declare; anything else fails.
   ParserPtr parser(XML_ParserCreate("UTF-8"));
   if (!parser) return false;
   std::string_view bytes;
-  if (!ReadIntoParser(path, parser, bytes)) return false;
+  status_ = ReadIntoParser(path, parser, limits.maxFileSize, bytes);
+  if (status_ != LoadStatus::Loaded) return false;
+  status_ = LoadStatus::Malformed;
   std::string repaired;
   bool lineFeedReference;
   if (RepairScan(bytes, repaired, lineFeedReference)) {
@@ -684,8 +707,9 @@ bool XmlDocument::Load(const PathString& path) {
     std::memcpy(buffer, repaired.data(), repaired.size());
     bytes = std::string_view(buffer, repaired.size());
   }
-  tree_ = BuildTree(parser, bytes, lineFeedReference);
+  tree_ = BuildTree(parser, bytes, lineFeedReference, limits.maxNodes);
   if (!tree_) return false;
+  status_ = LoadStatus::Loaded;
   XmlValue root;
   XmlElement element;
   XmlValue encoding;

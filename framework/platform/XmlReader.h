@@ -118,21 +118,44 @@ class XmlElement {
   mutable uint32_t next_ = 0;
 };
 
+// Caps on what a document may hold; larger documents fail to load. Attributes count as
+// nodes. The defaults serve every small settings document; a caller that reads large
+// documents of its own (a project of many jobs) passes larger caps, and writes its
+// documents within the same caps (XmlWriter::SetLimits), so that what it saves loads again.
+struct XmlLimits {
+  size_t maxFileSize = 16u << 20;
+  size_t maxNodes = 1u << 19;
+};
+
 class XmlDocument {
  public:
-  // Caps on what a document may hold; larger or deeper documents fail to load. Attributes
-  // count as nodes. A project of 1,000 jobs is about 1 MB and 10,000 nodes.
-  static constexpr size_t kMaxFileSize = 16u << 20;
+  // The default caps, and the nesting depth every document keeps within.
+  static constexpr size_t kMaxFileSize = XmlLimits().maxFileSize;
   static constexpr int kMaxDepth = 256;
-  static constexpr size_t kMaxNodes = 1u << 19;
+  static constexpr size_t kMaxNodes = XmlLimits().maxNodes;
+
+  // Why the last Load failed.
+  enum class LoadStatus {
+    Loaded,
+    // Nothing there, or an item that is not a regular file (a folder, a named pipe, a
+    // device): nothing was read.
+    NotAFile,
+    // The file is there but could not be read (no permission, an I/O error).
+    CannotRead,
+    // Read whole, but larger than the caps or not a well-formed document.
+    Malformed,
+  };
 
   XmlDocument();
   ~XmlDocument();
   XmlDocument(const XmlDocument&) = delete;
   XmlDocument& operator=(const XmlDocument&) = delete;
 
-  // Reads and parses the file. False when it cannot be read or parsed.
-  bool Load(const PathString& path);
+  // Reads and parses the file. False when it cannot be read or parsed (Status says why).
+  // Only a regular file is opened, and never in a way that waits: a named pipe or a device
+  // fails at once.
+  bool Load(const PathString& path, const XmlLimits& limits = XmlLimits());
+  LoadStatus Status() const { return status_; }
   // The tree's first child (the wrapper element, or the declaration of a document with the
   // standard header) into an empty value; false when there is none or the value is not empty.
   bool GetRoot(XmlValue& value) const;
@@ -150,6 +173,7 @@ class XmlDocument {
   std::unique_ptr<XmlTree> tree_;
   PathString path_;
   int encoding_ = 0;
+  LoadStatus status_ = LoadStatus::NotAFile;
 };
 
 // The writer's escapes decoded once: the five named entities and "&#x", 1 to 6 hexadecimal

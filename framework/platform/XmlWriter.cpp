@@ -139,15 +139,20 @@ void XmlWriter::Buffer::AppendUtf8(const wchar_t* text) {
   char* const data = data_.get();
   char* out = data + used_;
   char* const last = data + kBlockSize - 4;  // room for one more character
+  uint64_t opens = 0, equals = 0;
   for (; *text; ++text) {
     if (out > last) {
       used_ = static_cast<size_t>(out - data);
       Flush();
       out = data;
     }
+    opens += *text == L'<';
+    equals += *text == L'=';
     out = EncodeUtf8(out, *text);
   }
   used_ = static_cast<size_t>(out - data);
+  markupOpens += opens;
+  equalsSigns += equals;
 }
 
 void XmlWriter::Buffer::AppendUtf8(std::wstring_view text) {
@@ -163,10 +168,23 @@ void XmlWriter::Buffer::AppendUtf8(std::wstring_view text) {
     out = EncodeUtf8(out, c);
   }
   used_ = static_cast<size_t>(out - data);
+  CountMarkup(text);
+}
+
+void XmlWriter::Buffer::CountMarkup(std::wstring_view text) {
+  for (wchar_t c : text) {
+    markupOpens += c == L'<';
+    equalsSigns += c == L'=';
+  }
 }
 
 void XmlWriter::Buffer::Flush() {
-  if (used_ != 0 && !file_.Failed()) file_.Write(data_.get(), used_);
+  if (used_ != 0 && !file_.Failed()) {
+    bytes += used_;
+    // A document past the caps is not kept: the file fails, as on a full disk.
+    if (Exceeded()) file_.FailWritesAfter(0);
+    file_.Write(data_.get(), used_);
+  }
   used_ = 0;
 }
 
@@ -184,6 +202,8 @@ bool XmlWriter::Open(const PathString& path, const XmlWriterOptions& options, bo
   if (path_.empty() || !file_.Open(path_, &info, replace)) return false;
   encoding_ = GetDocumentEncoding();
   buffer_.Clear();
+  buffer_.bytes = buffer_.markupOpens = buffer_.equalsSigns = 0;
+  tooLarge_ = false;
   open_ = true;
   if (!writeHeader_) return true;
   Write(standardHeader_ ? L"<?xml version=\"1.0\" encoding=\"" : L"<xml version=\"1.0\" encoding=\"");
@@ -199,7 +219,8 @@ bool XmlWriter::Close() {
   else
     Write(L"\n</xml>\n");
   buffer_.Flush();
-  const bool written = !file_.Failed();
+  tooLarge_ = buffer_.Exceeded();
+  const bool written = !file_.Failed() && !tooLarge_;
   open_ = false;
   if (!written) {
     file_.Abandon();
@@ -214,6 +235,7 @@ void XmlWriter::WriteText(std::wstring_view text) {
     buffer_.AppendUtf8(text);
   } else {
     buffer_.append(toolbox::EncodeText(text, encoding_));
+    buffer_.CountMarkup(text);
   }
 }
 

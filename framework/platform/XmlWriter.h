@@ -15,6 +15,7 @@
 
 #include "framework/platform/FileOps.h"
 #include "framework/platform/PathString.h"
+#include "framework/platform/XmlReader.h"
 #include "toolbox/TextCodec.h"
 
 struct XmlWriterOptions {
@@ -67,6 +68,12 @@ class XmlWriter {
   // Makes the file's writes fail after `bytes` more bytes, as a full disk would (tests).
   void FailWritesAfter(size_t bytes) { file_.FailWritesAfter(bytes); }
 
+  // Keeps the document within what XmlDocument::Load reads with the same caps (the default
+  // caps unless set; set before Open). A document that outgrows them is not saved: writing
+  // stops, Close reports false and TooLarge tells why.
+  void SetLimits(const XmlLimits& limits) { buffer_.limits = limits; }
+  bool TooLarge() const { return tooLarge_; }
+
  private:
   static constexpr size_t kBlockSize = 64 * 1024;
 
@@ -84,18 +91,32 @@ class XmlWriter {
       for (; first != last; ++first) push_back(*first);
     }
     void append(std::string_view bytes);
-    // Wide text encoded as UTF-8: up to a NUL, or the whole view.
+    // Markup (text written unescaped) encoded as UTF-8: up to a NUL, or the whole view.
     void AppendUtf8(const wchar_t* text);
     void AppendUtf8(std::wstring_view text);
+    void CountMarkup(std::wstring_view text);
     // Hands what the buffer holds to the file (nothing once the file failed) and empties it.
     void Flush();
     void Clear() { used_ = 0; }
+
+    // What was handed on: bytes, and in the markup what makes a reader's nodes. Every
+    // element, comment and processing instruction starts with '<', every text is followed
+    // by one (or ends the document), and every attribute has a '=': so a reader makes at
+    // most 2 '<' + '=' + 1 nodes of it. Escaped values hold neither as markup.
+    uint64_t bytes = 0;
+    uint64_t markupOpens = 0;
+    uint64_t equalsSigns = 0;
+    uint64_t NodeBound() const { return 2 * markupOpens + equalsSigns + 1; }
+    // The caps; once they are passed, nothing more goes to the file.
+    XmlLimits limits;
+    bool Exceeded() const { return bytes > limits.maxFileSize || NodeBound() > limits.maxNodes; }
 
    private:
     SafeFileWriter& file_;
     std::unique_ptr<char[]> data_{new char[kBlockSize]};
     size_t used_ = 0;
   };
+
 
   bool Writing() const { return open_ && !file_.Failed(); }
   void WriteAscii(std::string_view text);
@@ -110,6 +131,7 @@ class XmlWriter {
   bool standardHeader_ = false;
   bool writeHeader_ = true;
   bool open_ = false;
+  bool tooLarge_ = false;
 };
 
 // A value escaped for element text and attribute values alike: the markup characters,

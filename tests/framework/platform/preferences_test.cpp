@@ -1,11 +1,13 @@
 #include "framework/platform/Preferences.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "support/TestSupport.h"
 
@@ -136,7 +138,13 @@ TEST_F(PreferencesTest, DamagedFileIsKeptAsideAndGivesDefaults) {
       "<?xml version=\"1.0\"?><preferences><integer key=\"n\">12x</integer></preferences>",
       "<?xml version=\"1.0\"?><preferences><data key=\"d\">A*==</data></preferences>",
   };
-  for (const std::string& bytes : damaged) {
+  // Each damaged file is kept under a name of its own: a later one never replaces an
+  // earlier copy.
+  const auto keptAs = [&](size_t i) {
+    return File().string() + ".damaged" + (i == 0 ? "" : "-" + std::to_string(i + 1));
+  };
+  for (size_t i = 0; i < std::size(damaged); ++i) {
+    const std::string& bytes = damaged[i];
     SCOPED_TRACE(bytes.substr(0, 40));
     WriteFile(File(), bytes);
     Preferences p;
@@ -144,7 +152,105 @@ TEST_F(PreferencesTest, DamagedFileIsKeptAsideAndGivesDefaults) {
     std::wstring s;
     EXPECT_FALSE(p.GetString(L"long", s));
     EXPECT_FALSE(std::filesystem::exists(File()));
-    EXPECT_EQ(ReadFile(File().string() + ".damaged"), bytes);
+    EXPECT_EQ(ReadFile(keptAs(i)), bytes);
+  }
+  for (size_t i = 0; i < std::size(damaged); ++i) EXPECT_EQ(ReadFile(keptAs(i)), damaged[i]) << i;
+}
+
+// A file that is there but cannot be read is not damaged: Open fails, nothing is moved, and
+// nothing can be written over it.
+TEST_F(PreferencesTest, UnreadableFileFailsToOpenAndIsLeftAsItIs) {
+  enum Kind { Folder, Pipe, NoReadPermission };
+  for (Kind kind : {Folder, Pipe, NoReadPermission}) {
+    SCOPED_TRACE(kind);
+    std::filesystem::remove_all(dir_.path() / "config");
+    std::filesystem::create_directories(dir_.path() / "config");
+    std::filesystem::permissions(dir_.path() / "config", std::filesystem::perms(0755));
+    if (kind == Folder) std::filesystem::create_directory(File());
+    if (kind == Pipe) {
+      ASSERT_EQ(mkfifo(File().c_str(), 0600), 0);
+    }
+    if (kind == NoReadPermission) {
+      WriteFile(File(), "<?xml version=\"1.0\"?><preferences></preferences>");
+      std::filesystem::permissions(File(), std::filesystem::perms(0600));
+    }
+    // Root reads every file: the store is opened by a child that is not root.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      alarm(20);  // a pipe opened for reading waits for a writer
+      if (kind == NoReadPermission && getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+      Preferences p;
+      if (p.Open(L"brivane-test", kPrefsCurrentUser)) _exit(1);
+      p.SetLong(L"n", 1);
+      _exit(p.Close() ? 2 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child hung or crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const auto type = std::filesystem::symlink_status(File()).type();
+    EXPECT_EQ(type, kind == Folder ? std::filesystem::file_type::directory
+                    : kind == Pipe ? std::filesystem::file_type::fifo
+                                   : std::filesystem::file_type::regular);
+    if (kind == NoReadPermission) {
+      EXPECT_EQ(ReadFile(File()), "<?xml version=\"1.0\"?><preferences></preferences>");
+    }
+    EXPECT_FALSE(std::filesystem::exists(File().string() + ".damaged"));
+  }
+}
+
+// What the store writes it reads back: a value its file could not carry is refused when it
+// is set, and the largest value it takes comes back whole.
+TEST_F(PreferencesTest, ValuesTooLargeForTheFileAreRefusedWhenSet) {
+  struct Case {
+    const char* name;
+    std::function<bool(Preferences&, size_t)> set;  // a value of the given size
+    std::function<bool(const Preferences&, size_t)> check;
+    size_t tooLarge;
+    int32_t error;
+  };
+  const Case cases[] = {
+      {"data",
+       [](Preferences& p, size_t n) { return p.SetData(L"v", std::string(n, 'd').data(), n); },
+       [](const Preferences& p, size_t n) {
+         std::string back(n, '\0');
+         return p.GetData(L"v", back.data(), n) == n && back == std::string(n, 'd');
+       },
+       13u << 20, kPrefsErrDataValue},
+      {"CJK text",  // written as eight-byte references
+       [](Preferences& p, size_t n) { return p.SetString(L"v", std::wstring(n, L'\u4e2d')); },
+       [](const Preferences& p, size_t n) {
+         std::wstring back;
+         return p.GetString(L"v", back) && back == std::wstring(n, L'\u4e2d');
+       },
+       6000000, kPrefsErrStringValue},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(dir_.path() / "config");
+    Preferences p;
+    ASSERT_TRUE(p.Open(L"brivane-test", kPrefsCurrentUser));
+    ASSERT_TRUE(p.SetLong(L"other", 5));
+    EXPECT_FALSE(c.set(p, c.tooLarge));
+    EXPECT_EQ(p.LastError(), c.error);
+    // The largest value taken.
+    size_t low = 0, high = c.tooLarge;
+    while (low + 1 < high) {
+      const size_t mid = (low + high) / 2;
+      (c.set(p, mid) ? low : high) = mid;
+    }
+    ASSERT_GT(low, 1000000u);
+    ASSERT_TRUE(c.set(p, low));
+    ASSERT_TRUE(p.Close());
+    Preferences q;
+    ASSERT_TRUE(q.Open(L"brivane-test", kPrefsCurrentUser));
+    EXPECT_TRUE(c.check(q, low));
+    EXPECT_FALSE(std::filesystem::exists(File().string() + ".damaged"));
+    // Nothing more fits beside it.
+    EXPECT_FALSE(q.SetString(L"more", L"x"));
+    EXPECT_TRUE(q.Remove(L"other"));
+    EXPECT_TRUE(q.SetString(L"more", L"x"));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -405,6 +406,84 @@ TEST(XmlWriterFileTest, EveryValueKindReadsBack) {
     WideText body;
     ASSERT_TRUE(v.Text(body));
     EXPECT_EQ(std::wstring(body.CStr()), lines);
+  }
+}
+
+// Only a regular file is read, and opening never waits: a named pipe fails at once. Why a
+// load failed tells a file that is not there from one that cannot be read.
+TEST(XmlDocumentLoadTest, OnlyRegularFilesAreReadAndNothingWaits) {
+  using Status = XmlDocument::LoadStatus;
+  enum Kind { Missing, Folder, Pipe, NoReadPermission, NotXml, PastTheCaps };
+  const struct {
+    Kind kind;
+    Status status;
+  } cases[] = {
+      {Missing, Status::NotAFile}, {Folder, Status::NotAFile},          {Pipe, Status::NotAFile},
+      {NoReadPermission, Status::CannotRead}, {NotXml, Status::Malformed}, {PastTheCaps, Status::Malformed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kind);
+    ScratchDir dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+    const auto file = dir / "d.xml";
+    if (c.kind == Folder) std::filesystem::create_directory(file);
+    if (c.kind == Pipe) {
+      ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    }
+    if (c.kind == NoReadPermission || c.kind == PastTheCaps) WriteFile(file, "<xml><a b=\"1\"/></xml>");
+    if (c.kind == NoReadPermission) std::filesystem::permissions(file, std::filesystem::perms(0600));
+    if (c.kind == NotXml) WriteFile(file, "<xml><a></xml>");
+    // In a child, which is not root where a file's permission must count, and which a load
+    // that waits cannot hang.
+    const int status = InChild([&] {
+      alarm(20);
+      if (c.kind == NoReadPermission && getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+      XmlDocument doc;
+      XmlLimits caps;
+      caps.maxNodes = c.kind == PastTheCaps ? 2 : caps.maxNodes;
+      if (doc.Load(P(file), caps)) _exit(1);
+      _exit(doc.Status() == c.status ? 0 : 10 + static_cast<int>(doc.Status()));
+    });
+    EXPECT_EQ(status, 0);
+  }
+}
+
+// A writer given caps keeps its document within what the reader takes with the same caps:
+// every document it saves loads, and one past them is refused, leaving the old file.
+TEST(XmlWriterFileTest, DocumentsWithinTheWritersCapsLoadWithTheSame) {
+  const XmlLimits capsList[] = {{4096, 1u << 19}, {1u << 20, 150}};
+  for (const XmlLimits& caps : capsList) {
+    SCOPED_TRACE(caps.maxFileSize);
+    ScratchDir dir;
+    WriteFile(dir / "d.xml", "old");
+    XmlWriterOptions options = Options(false);
+    options.durable = false;
+    int saved = 0;
+    for (int n = 1; n < 200; ++n) {
+      XmlWriter w;
+      w.SetLimits(caps);
+      ASSERT_TRUE(w.Open(P(dir / "d.xml"), options, true));
+      w.Write(L"<list>\n");
+      for (int i = 0; i < n; ++i) {
+        // An attribute value and a text with '=' and markup characters, escaped.
+        w.Write(L"<item a=\"").WriteEscaped(L"x=y<&>\u00e9");
+        w.Write(L"\" b=\"").WriteLong(i).Write(L"\">").WriteEscaped(L"t=1 <2>");
+        w.Write(L"</item>\n");
+      }
+      w.Write(L"</list>");
+      if (!w.Close()) {
+        EXPECT_TRUE(w.TooLarge());
+        EXPECT_EQ(ReadFile(dir / "d.xml").substr(0, 5), saved ? "<xml " : "old");
+        EXPECT_EQ(FilesIn(dir.path()), 1u);
+        break;
+      }
+      EXPECT_FALSE(w.TooLarge());
+      saved = n;
+      XmlDocument doc;
+      ASSERT_TRUE(doc.Load(P(dir / "d.xml"), caps)) << n << " items";
+    }
+    EXPECT_GT(saved, 5);
+    EXPECT_LT(saved, 199);
   }
 }
 

@@ -18,16 +18,23 @@ constexpr short kButtonWidth = 90;
 constexpr short kButtonHeight = 20;
 constexpr short kMargin = 20;
 constexpr short kLineHeight = 16;
-constexpr std::size_t kCharsPerLine = 60;
+constexpr short kIconSize = 32;  // the alert's icon stands at the top left, beside the text
+constexpr short kIconGap = 16;
+// The average width of a character of the system font (13 pixels), and of its bold face:
+// what a line of the message holds is estimated from it.
+constexpr int kCharWidth = 7;
+constexpr int kBoldCharWidth = 8;
 
-// Lines the message takes at about kCharsPerLine characters a line.
-int MessageLines(const std::wstring& message) {
+// Lines the message takes in `width` pixels.
+int MessageLines(const std::wstring& message, int width, int charWidth) {
+  const std::size_t perLine = static_cast<std::size_t>(std::max(16, width / charWidth));
   int lines = 0;
   std::size_t start = 0;
   for (;;) {
     std::size_t end = message.find(L'\n', start);
     const std::size_t length = (end == std::wstring::npos ? message.size() : end) - start;
-    lines += static_cast<int>(std::max<std::size_t>(1, (length + kCharsPerLine - 1) / kCharsPerLine));
+    // Lines break between words: a line holds a little less than it could.
+    lines += static_cast<int>(std::max<std::size_t>(1, (length + perLine - 8) / (perLine - 7)));
     if (end == std::wstring::npos) break;
     start = end + 1;
   }
@@ -47,8 +54,13 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
   AlertStdParams params;
   if (given) params = *given;
   // The title stands above the message too: a window manager may show no title bar.
-  const short titleHeight = title.empty() ? 0 : static_cast<short>(MessageLines(title) * kLineHeight + 8);
-  const short textHeight = static_cast<short>(MessageLines(message) * kLineHeight);
+  const short textLeft = type == kAlertPlainAlert ? kMargin : kMargin + kIconSize + kIconGap;
+  const int textWidth = kAlertWidth - kMargin - textLeft;
+  const short titleHeight =
+      title.empty() ? 0 : static_cast<short>(MessageLines(title, textWidth, kBoldCharWidth) * kLineHeight + 8);
+  const short textHeight =
+      static_cast<short>(std::max<int>(MessageLines(message, textWidth, kCharWidth) * kLineHeight,
+                                       type == kAlertPlainAlert ? 0 : kIconSize - titleHeight));
   const short height =
       static_cast<short>(kMargin + titleHeight + textHeight + kMargin + kButtonHeight + kMargin);
   Rect bounds{0, 0, height, kAlertWidth};
@@ -62,7 +74,7 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
   if (!title.empty()) {
     ControlRef heading;
     CreateControl(window, kControlKindStaticText,
-                  Rect{kMargin, kMargin, static_cast<short>(kMargin + titleHeight),
+                  Rect{kMargin, textLeft, static_cast<short>(kMargin + titleHeight),
                        static_cast<short>(kAlertWidth - kMargin)},
                   title, &heading);
     SetControlID(heading, ControlID{kAlertTitleSignature, 0});
@@ -74,7 +86,7 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
   ControlRef text;
   const short textTop = static_cast<short>(kMargin + titleHeight);
   CreateControl(window, kControlKindStaticText,
-                Rect{textTop, kMargin, static_cast<short>(textTop + textHeight),
+                Rect{textTop, textLeft, static_cast<short>(textTop + textHeight),
                      static_cast<short>(kAlertWidth - kMargin)},
                 message, &text);
   SetControlID(text, ControlID{kAlertMessageSignature, 0});
@@ -207,8 +219,9 @@ WindowRef& Exclusive() {
 
 void SetExclusiveInputWindow(WindowRef window) { Exclusive() = window; }
 
+// A window that is gone or hidden holds no input: the user could not reach it.
 WindowRef ExclusiveInputWindow() {
-  return IsValidWindowRef(Exclusive()) ? Exclusive() : WindowRef{};
+  return IsValidWindowRef(Exclusive()) && IsWindowVisible(Exclusive()) ? Exclusive() : WindowRef{};
 }
 
 bool WindowAcceptsUserInput(WindowRef window) {

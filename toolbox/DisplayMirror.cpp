@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "toolbox/Alerts.h"
 #include "toolbox/Controls.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Utf8.h"
@@ -27,6 +28,21 @@ void DescribeKind(ControlRef c, ControlView* cv) {
   if (GetBevelButtonContent(c, &content) == kNoErr && content.kind == ButtonContentKind::kPicture) {
     cv->swatch = true;
     cv->swatchColor = content.picture;
+  }
+  ControlFontStyle font;
+  if (GetControlFontStyle(c, &font) == kNoErr) {
+    // The system fonts' sizes, in points of 72 to the inch, are pixels on screen.
+    if (font.flags & 0x1) {
+      switch (font.font) {
+        case kControlFontSmallSystemFont: cv->fontSize = 11; break;
+        case -3: cv->fontSize = 11; cv->bold = true; break;  // small bold system font
+        case -4: cv->fontSize = 12; break;                   // view font
+        case -5: cv->fontSize = 9; break;                    // mini system font
+        default: cv->fontSize = 13; break;                   // the system font
+      }
+    }
+    if ((font.flags & 0x4) && font.size > 0) cv->fontSize = font.size;
+    if (font.flags & 0x2) cv->bold = font.style & 1;
   }
   if (cv->kind != kControlKindDataBrowser) return;
   const std::vector<DataBrowserColumn> columns = GetDataBrowserColumns(c);
@@ -59,6 +75,8 @@ WindowView ViewOfWindow(WindowRef window) {
   v.resizable = attributes & kWindowResizableAttribute;
   v.hasMenuBar = v.windowClass == kDocumentWindowClass;
   v.busy = GetThemeCursor() == kThemeWatchCursor;
+  AlertType alert;
+  if (GetAlertType(window, &alert) && alert != kAlertPlainAlert) v.alertIcon = alert;
   for (ControlRef c : GetWindowControls(window)) {
     ControlView cv;
     cv.ref = c;

@@ -31,6 +31,8 @@ struct ControlView {
   std::string help;                                // help tag
   bool swatch = false;                             // shows a colour swatch
   std::uint32_t swatchColor = 0;                   // 0x00BBGGRR
+  std::int16_t fontSize = 0;                       // in pixels; 0: the window's own font
+  bool bold = false;
   friend bool operator==(const ControlView&, const ControlView&) = default;
 };
 
@@ -45,6 +47,7 @@ struct WindowView {
   bool hasMenuBar = false;  // document windows show the menu bar above their content
   std::vector<ControlView> controls;  // creation order: containers before what they hold
   bool busy = false;                  // the watch cursor is shown
+  std::int16_t alertIcon = -1;        // an alert's AlertType (stop, note, caution); -1: none
   friend bool operator==(const WindowView&, const WindowView&) = default;
 };
 

@@ -25,6 +25,127 @@ namespace {
 
 short Clamp16(int v) { return static_cast<short>(std::clamp(v, -32768, 32767)); }
 
+// Where an alert's icon stands in its window (the alert's text begins to its right).
+constexpr int kAlertIconSize = 32;
+constexpr int kAlertIconPlace = 20;
+
+constexpr int kSmallestFont = 6;
+constexpr int kLargestFont = 48;
+
+// --- the content pane ---
+//
+// GTK sizes a widget from its content: an entry is never narrower than about 150 pixels,
+// a pop-up is as wide as its longest item, a label as wide as its longest word, and a
+// GtkFixed grows to hold them all. The model has already placed every control, so the
+// content of a window is a pane that gives each child exactly its rectangle, whatever the
+// child would like, and asks for exactly the model's size itself; the window's size then
+// comes from the model and the user alone.
+
+struct ModelPane {
+  GtkFixed parent;
+  int width;   // the model's content size
+  int height;
+  gboolean resizable;  // the user may make the window smaller than the model's size
+};
+struct ModelPaneClass {
+  GtkFixedClass parent_class;
+};
+
+GType model_pane_get_type();
+G_DEFINE_TYPE(ModelPane, model_pane, GTK_TYPE_FIXED)
+
+#define MODEL_PANE(obj) (G_TYPE_CHECK_INSTANCE_CAST((obj), model_pane_get_type(), ModelPane))
+
+// A child's rectangle is its place in the GtkFixed and the size kept with it.
+constexpr const char* kModelWidth = "brivane-width";
+constexpr const char* kModelHeight = "brivane-height";
+
+void SetModelSize(GtkWidget* child, int width, int height) {
+  g_object_set_data(G_OBJECT(child), kModelWidth, GINT_TO_POINTER(std::max(1, width)));
+  g_object_set_data(G_OBJECT(child), kModelHeight, GINT_TO_POINTER(std::max(1, height)));
+  gtk_widget_queue_resize(child);
+}
+
+void ModelPaneWidth(GtkWidget* widget, gint* minimum, gint* natural) {
+  ModelPane* pane = MODEL_PANE(widget);
+  *natural = std::max(1, pane->width);
+  *minimum = pane->resizable ? 1 : *natural;
+}
+
+void ModelPaneHeight(GtkWidget* widget, gint* minimum, gint* natural) {
+  ModelPane* pane = MODEL_PANE(widget);
+  *natural = std::max(1, pane->height);
+  *minimum = pane->resizable ? 1 : *natural;
+}
+
+void ModelPaneAllocate(GtkWidget* widget, GtkAllocation* allocation) {
+  gtk_widget_set_allocation(widget, allocation);
+  GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+  for (GList* l = children; l; l = l->next) {
+    GtkWidget* child = GTK_WIDGET(l->data);
+    if (!gtk_widget_get_visible(child)) continue;
+    gint x = 0, y = 0;
+    gtk_container_child_get(GTK_CONTAINER(widget), child, "x", &x, "y", &y, nullptr);
+    GtkRequisition unused;
+    gtk_widget_get_preferred_size(child, &unused, nullptr);  // GTK measures before it allocates
+    GtkAllocation place{allocation->x + x, allocation->y + y,
+                        GPOINTER_TO_INT(g_object_get_data(G_OBJECT(child), kModelWidth)),
+                        GPOINTER_TO_INT(g_object_get_data(G_OBJECT(child), kModelHeight))};
+    place.width = std::max(1, place.width);
+    place.height = std::max(1, place.height);
+    gtk_widget_size_allocate(child, &place);
+  }
+  g_list_free(children);
+}
+
+void model_pane_class_init(ModelPaneClass* klass) {
+  GtkWidgetClass* widget = GTK_WIDGET_CLASS(klass);
+  widget->get_preferred_width = ModelPaneWidth;
+  widget->get_preferred_height = ModelPaneHeight;
+  widget->size_allocate = ModelPaneAllocate;
+}
+
+void model_pane_init(ModelPane* pane) {
+  pane->width = 1;
+  pane->height = 1;
+  pane->resizable = FALSE;
+  gtk_style_context_add_class(gtk_widget_get_style_context(GTK_WIDGET(pane)), "brivane-pane");
+}
+
+// Controls styled as compactly as the model's rectangles, which were drawn for a desktop
+// whose buttons are 20 pixels high: small paddings, no minimum sizes of the theme's own.
+// The fonts are the model's, in pixels (the system font is 13, the small one 11).
+constexpr const char* kPaneStyle = R"css(
+.brivane-pane { font-family: sans-serif; font-size: 13px; }
+.brivane-pane button { padding: 0 4px; min-height: 0; min-width: 0; }
+.brivane-pane button.combo { padding: 0 2px 0 4px; }
+.brivane-pane entry { padding: 0 3px; min-height: 0; min-width: 0; }
+.brivane-pane checkbutton, .brivane-pane radiobutton { padding: 0; min-height: 0; }
+.brivane-pane check, .brivane-pane radio { margin: 0 3px 0 0; min-width: 12px; min-height: 12px; }
+.brivane-pane checkbutton label, .brivane-pane radiobutton label { margin: 0; padding: 0; }
+.brivane-pane scale { padding: 0; min-height: 0; min-width: 0; }
+.brivane-pane progressbar trough, .brivane-pane progressbar progress { min-height: 4px; min-width: 0; }
+.brivane-pane notebook > header tab { padding: 1px 8px; min-height: 0; min-width: 0; }
+.brivane-pane treeview.view header button { padding: 0 4px; }
+)css";
+
+void InstallPaneStyle() {
+  static bool installed = false;
+  GdkScreen* screen = gdk_screen_get_default();
+  if (installed || !screen) return;
+  installed = true;
+  std::string css = kPaneStyle;
+  // One class per font size the model may ask for, and one for its bold face.
+  for (int size = kSmallestFont; size <= kLargestFont; ++size)
+    css += ".brivane-pane .brivane-font-" + std::to_string(size) + " { font-size: " + std::to_string(size) + "px; }\n";
+  css += ".brivane-pane .brivane-bold { font-weight: bold; }\n";
+  GtkCssProvider* provider = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
+  gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(provider);
+}
+
 struct ControlMirror {
   GtkWidget* widget = nullptr;  // null for kinds the program draws itself (user panes)
   GtkWidget* inner = nullptr;   // the widget inside a frame (the tree view of a list)
@@ -40,6 +161,7 @@ struct WindowMirror {
   bool busyShown = false;
   std::vector<MenuView> shownMenus;
   std::map<std::uint64_t, ControlMirror> controls;
+  GtkWidget* alertIcon = nullptr;  // the theme's icon of an alert's kind
   bool boundsReportQueued = false;
 };
 
@@ -97,6 +219,45 @@ class GtkBackend : public DisplayBackend {
   void WindowDisposed(WindowRef) override { Sync(); }
   void MenuBarChanged() override { Sync(); }
   bool OpenUri(const std::string& uri) override { return LaunchUriWithGio(uri); }
+
+  GtkShownWindow AsShown(WindowRef window) {
+    GtkShownWindow shown;
+    WindowMirror* m = Find(window.id);
+    if (!m) return shown;
+    shown.shown = true;
+    GtkAllocation pane;
+    gtk_widget_get_allocation(m->content, &pane);
+    shown.content = Rect{0, 0, Clamp16(pane.height), Clamp16(pane.width)};
+    if (m->alertIcon) {
+      const gchar* name = nullptr;
+      gtk_image_get_icon_name(GTK_IMAGE(m->alertIcon), &name, nullptr);
+      if (name) shown.alertIcon = name;
+    }
+    for (auto& [id, mirror] : m->controls) {
+      if (!mirror.widget || !gtk_widget_get_visible(mirror.widget)) continue;
+      GtkShownControl c;
+      c.control = ControlRef{id};
+      GtkAllocation a;
+      gtk_widget_get_allocation(mirror.widget, &a);
+      c.allocation = Rect{Clamp16(a.y - pane.y), Clamp16(a.x - pane.x), Clamp16(a.y - pane.y + a.height),
+                          Clamp16(a.x - pane.x + a.width)};
+      GtkWidget* text = mirror.widget;
+      if (GTK_IS_BIN(text) && gtk_bin_get_child(GTK_BIN(text))) text = gtk_bin_get_child(GTK_BIN(text));
+      if (GTK_IS_LABEL(text)) c.textCut = pango_layout_is_ellipsized(gtk_label_get_layout(GTK_LABEL(text)));
+      PangoFontDescription* font = nullptr;
+      GtkStyleContext* style = gtk_widget_get_style_context(text);
+      gtk_style_context_get(style, gtk_style_context_get_state(style), "font", &font, nullptr);
+      if (font) {
+        const double size = double(pango_font_description_get_size(font)) / PANGO_SCALE;
+        c.fontPixels = static_cast<int>(std::lround(
+            pango_font_description_get_size_is_absolute(font) ? size : size * 96 / 72));
+        c.bold = pango_font_description_get_weight(font) >= PANGO_WEIGHT_BOLD;
+        pango_font_description_free(font);
+      }
+      shown.controls.push_back(c);
+    }
+    return shown;
+  }
   bool Spawn(const std::vector<std::string>& argv) override { return SpawnWithGio(argv); }
 
   // A file dialog of the model as a GTK file chooser (never the portal chooser, which takes
@@ -220,8 +381,11 @@ class GtkBackend : public DisplayBackend {
     WindowRef front = FrontWindow();
     if (front != front_) {
       front_ = front;
-      if (auto it = windows_.find(front.id); it != windows_.end())
+      if (auto it = windows_.find(front.id); it != windows_.end()) {
         gtk_window_present(GTK_WINDOW(it->second->window));
+        presented_ = front;
+        presentedAt_ = g_get_monotonic_time();
+      }
     }
     syncing_ = false;
   }
@@ -271,7 +435,8 @@ class GtkBackend : public DisplayBackend {
       m->menuBar = gtk_menu_bar_new();
       gtk_box_pack_start(GTK_BOX(box), m->menuBar, FALSE, FALSE, 0);
     }
-    m->content = gtk_fixed_new();
+    InstallPaneStyle();
+    m->content = GTK_WIDGET(g_object_new(model_pane_get_type(), nullptr));
     gtk_box_pack_start(GTK_BOX(box), m->content, TRUE, TRUE, 0);
     Connect(m->content, "size-allocate", G_CALLBACK(OnContentResized), target);
     gtk_widget_show_all(box);
@@ -305,6 +470,7 @@ class GtkBackend : public DisplayBackend {
     }
     if (first || view.bounds != m.shown.bounds) Place(m, view);
     UpdateControls(m, view);
+    if (first && view.alertIcon >= 0) ShowAlertIcon(m, static_cast<AlertType>(view.alertIcon));
     if (first || view.visible != m.shown.visible) gtk_widget_set_visible(m.window, view.visible);
     if (GdkWindow* g = gtk_widget_get_window(m.window); g && view.busy != m.busyShown) {
       GdkCursor* cursor = view.busy ? gdk_cursor_new_from_name(gdk_window_get_display(g), "wait") : nullptr;
@@ -313,6 +479,18 @@ class GtkBackend : public DisplayBackend {
       m.busyShown = view.busy;
     }
     m.shown = view;
+  }
+
+  // An alert's kind as the theme draws it, where the alert leaves room for it.
+  void ShowAlertIcon(WindowMirror& m, AlertType type) {
+    const char* name = type == kAlertStopAlert      ? "dialog-error"
+                       : type == kAlertCautionAlert ? "dialog-warning"
+                                                    : "dialog-information";
+    m.alertIcon = gtk_image_new_from_icon_name(name, GTK_ICON_SIZE_DIALOG);
+    gtk_image_set_pixel_size(GTK_IMAGE(m.alertIcon), kAlertIconSize);
+    gtk_fixed_put(GTK_FIXED(m.content), m.alertIcon, kAlertIconPlace, kAlertIconPlace);
+    SetModelSize(m.alertIcon, kAlertIconSize, kAlertIconSize);
+    gtk_widget_show(m.alertIcon);
   }
 
   // The window's top-left corner goes where the model puts its content's; the menu bar
@@ -327,11 +505,12 @@ class GtkBackend : public DisplayBackend {
       height += natural;
     }
     gtk_window_move(window, view.bounds.left, view.bounds.top);
-    if (view.resizable) {
-      gtk_window_resize(window, width, height);
-    } else {
-      gtk_widget_set_size_request(m.content, width, std::max(1, view.bounds.Height()));
-    }
+    ModelPane* pane = MODEL_PANE(m.content);
+    pane->width = width;
+    pane->height = std::max(1, view.bounds.Height());
+    pane->resizable = view.resizable;
+    gtk_widget_queue_resize(m.content);
+    gtk_window_resize(window, width, height);
   }
 
   void BuildMenuBar(WindowMirror& m, WindowRef window, const std::vector<MenuView>& menus) {
@@ -421,6 +600,11 @@ class GtkBackend : public DisplayBackend {
       Connect(w, "clicked", G_CALLBACK(OnClick), target);
     } else if (c.kind == kControlKindPopupButton) {
       w = gtk_combo_box_text_new();
+      // A long item is cut short rather than widening the pop-up beyond its rectangle.
+      GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(w));
+      for (GList* l = cells; l; l = l->next)
+        if (GTK_IS_CELL_RENDERER_TEXT(l->data)) g_object_set(l->data, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+      g_list_free(cells);
       Connect(w, "changed", G_CALLBACK(OnComboChanged), target);
     } else if (c.kind == kControlKindStaticText) {
       w = gtk_label_new("");
@@ -429,6 +613,7 @@ class GtkBackend : public DisplayBackend {
       gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
     } else if (c.kind == kControlKindEditText) {
       w = gtk_entry_new();
+      gtk_entry_set_width_chars(GTK_ENTRY(w), 0);  // as narrow as the model makes it
       Connect(w, "insert-text", G_CALLBACK(OnInsertText), target);
       Connect(w, "delete-text", G_CALLBACK(OnDeleteText), target);
       Connect(w, "activate", G_CALLBACK(OnActivate), target);
@@ -458,6 +643,7 @@ class GtkBackend : public DisplayBackend {
       return nullptr;
     }
     gtk_fixed_put(GTK_FIXED(m.content), w, c.bounds.left, c.bounds.top);
+    SetModelSize(w, c.bounds.Width(), c.bounds.Height());
     return w;
   }
 
@@ -466,17 +652,22 @@ class GtkBackend : public DisplayBackend {
     GtkWidget* w = mirror.widget;
     const ControlView& was = mirror.shown;
     const bool fresh = !was.ref;
+    if (fresh || c.fontSize != was.fontSize || c.bold != was.bold) ShowFont(w, c);
     if (c.kind == kControlKindPushButton || c.kind == kControlKindCheckBox ||
         c.kind == kControlKindRadioButton) {
       gtk_button_set_label(GTK_BUTTON(w), c.title.c_str());
+      FitButtonLabel(w);
     } else if (c.kind == kControlKindBevelButton) {
       if (c.swatch) {
         if (fresh || !was.swatch || was.swatchColor != c.swatchColor) ShowSwatch(w, c.swatchColor);
       } else {
         gtk_button_set_label(GTK_BUTTON(w), c.title.c_str());
+        FitButtonLabel(w);
       }
     } else if (c.kind == kControlKindStaticText) {
       gtk_label_set_text(GTK_LABEL(w), c.title.c_str());
+      if (fresh || c.fontSize != was.fontSize || c.bold != was.bold || c.bounds.Height() != was.bounds.Height())
+        FitLabel(GTK_LABEL(w), c.bounds.Height());
     } else if (c.kind == kControlKindEditText) {
       // While typing still waits to reach the model, the field keeps what was typed.
       if (input_.empty() && c.title != gtk_entry_get_text(GTK_ENTRY(w))) {
@@ -517,11 +708,51 @@ class GtkBackend : public DisplayBackend {
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), c.value == 1);
     }
     gtk_widget_set_tooltip_text(w, c.help.empty() ? nullptr : c.help.c_str());
-    gtk_fixed_move(GTK_FIXED(m.content), w, c.bounds.left, c.bounds.top);
-    gtk_widget_set_size_request(w, c.bounds.Width() > 0 ? c.bounds.Width() : -1,
-                                c.bounds.Height() > 0 ? c.bounds.Height() : -1);
+    if (fresh || c.bounds != was.bounds) {
+      gtk_fixed_move(GTK_FIXED(m.content), w, c.bounds.left, c.bounds.top);
+      SetModelSize(w, c.bounds.Width(), c.bounds.Height());
+    }
     gtk_widget_set_sensitive(w, c.enabled);
     gtk_widget_set_visible(w, c.visible);
+  }
+
+  // The model's font: the window's own (the system font) unless the control asks for a
+  // size or the bold face.
+  static void ShowFont(GtkWidget* w, const ControlView& c) {
+    GtkStyleContext* style = gtk_widget_get_style_context(w);
+    if (const char* old = static_cast<const char*>(g_object_get_data(G_OBJECT(w), "brivane-font")))
+      gtk_style_context_remove_class(style, old);
+    gtk_style_context_remove_class(style, "brivane-bold");
+    if (c.fontSize > 0) {
+      const int size = std::clamp<int>(c.fontSize, kSmallestFont, kLargestFont);
+      const std::string name = "brivane-font-" + std::to_string(size);
+      gtk_style_context_add_class(style, name.c_str());
+      g_object_set_data_full(G_OBJECT(w), "brivane-font", g_strdup(name.c_str()), g_free);
+    } else {
+      g_object_set_data(G_OBJECT(w), "brivane-font", nullptr);
+    }
+    if (c.bold) gtk_style_context_add_class(style, "brivane-bold");
+  }
+
+  // A title longer than its button ends in an ellipsis instead of widening it. GTK makes
+  // a fresh label whenever the title changes.
+  static void FitButtonLabel(GtkWidget* button) {
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(button));
+    if (label && GTK_IS_LABEL(label)) gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
+  }
+
+  // Static text wraps at any character when a word is longer than the line, and what the
+  // rectangle cannot hold ends in an ellipsis; a rectangle one line high holds one line.
+  static void FitLabel(GtkLabel* label, int height) {
+    PangoLayout* probe = gtk_widget_create_pango_layout(GTK_WIDGET(label), "Xg");
+    int width = 0, line = 0;
+    pango_layout_get_pixel_size(probe, &width, &line);
+    g_object_unref(probe);
+    const int lines = std::max(1, height / std::max(1, line));
+    gtk_label_set_line_wrap(label, lines > 1);
+    gtk_label_set_line_wrap_mode(label, PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_lines(label, lines);
+    gtk_label_set_ellipsize(label, PANGO_ELLIPSIZE_END);
   }
 
   // A swatch: the button shows a block of the colour instead of its title.
@@ -704,10 +935,24 @@ class GtkBackend : public DisplayBackend {
     t->backend->QueueBoundsReport(t->id);
   }
 
+  // The focus moving to a window brings it to the front of the model. The focus that an
+  // earlier present gave another window arrives after the model's newer choice, though:
+  // taken as the user's, it would bring that window back, whose present would again move
+  // the focus, without end (and GTK would never get to draw). Until the window last
+  // presented has the focus (or a window manager has had a second to refuse it), focus
+  // elsewhere is such an echo.
   static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer data) {
     auto* t = static_cast<SignalTarget*>(data);
+    GtkBackend* b = t->backend;
+    if (b->presented_) {
+      if (b->presented_.id == t->id) {
+        b->presented_ = WindowRef{};
+      } else if (g_get_monotonic_time() - b->presentedAt_ < G_USEC_PER_SEC) {
+        return FALSE;
+      }
+    }
     WindowRef window{t->id};
-    t->backend->Input([window] {
+    b->Input([window] {
       if (IsWindowVisible(window) && FrontWindow() != window) SelectWindow(window);
     });
     return FALSE;
@@ -924,11 +1169,18 @@ class GtkBackend : public DisplayBackend {
   std::map<std::uint64_t, GtkWidget*> choosers_;  // running file dialogs
   std::deque<std::function<void()>> input_;
   WindowRef front_;
+  WindowRef presented_;    // presented and not yet focused
+  gint64 presentedAt_ = 0;
   bool syncing_ = false;
   bool closed_ = false;
 };
 
 }  // namespace
+
+GtkShownWindow GtkWindowAsShown(WindowRef window) {
+  auto* gtk = dynamic_cast<GtkBackend*>(GetDisplayBackend());
+  return gtk ? gtk->AsShown(window) : GtkShownWindow{};
+}
 
 std::unique_ptr<DisplayBackend> MakeGtkBackend() {
   // GTK is started once; its answer stands for the life of the process.

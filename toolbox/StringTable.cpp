@@ -116,12 +116,18 @@ const std::wstring* StringTable::Find(const std::wstring& key) const {
 }
 
 const StringTable& MainStringTable() {
-  static const StringTable table = [] {
-    StringTable t;
-    const std::string folder = ResourcesFolder();
-    if (!folder.empty()) t.LoadFile(folder + "Localizable.strings");
-    return t;
-  }();
+  // Read again whenever the data folder changes (a test points it elsewhere), so that what
+  // is found never depends on which folder happened to be asked first.
+  static StringTable table;
+  static std::string loadedFrom;
+  static bool loaded = false;
+  const std::string folder = ResourcesFolder();
+  if (!loaded || folder != loadedFrom) {
+    table = StringTable();
+    if (!folder.empty()) table.LoadFile(folder + "Localizable.strings");
+    loadedFrom = folder;
+    loaded = true;
+  }
   return table;
 }
 

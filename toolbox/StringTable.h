@@ -32,7 +32,7 @@ class StringTable {
 };
 
 // The table of the data folder (ResourcesFolder() + "Localizable.strings"), read on first
-// use. Empty when the file is missing.
+// use and again when the data folder changes. Empty when the file is missing.
 const StringTable& MainStringTable();
 
 // The localized text of `key` in the main table; `value` when the key has no entry (the

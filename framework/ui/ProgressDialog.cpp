@@ -53,9 +53,10 @@ bool ProgressDialogBase::OnClose() { return false; }
 
 bool ProgressDialogBase::OnCommand(std::uint32_t command, EventRef*) {
   if (command != kProgressCancelCommand) return false;
+  // The work goes on until it next polls the flag: input to other windows stays dropped
+  // until it has returned (Finish, or the dialog hidden), so nothing runs inside it.
   if (state) state->cancel = true;
   SetModalResult(kResultCancel);
-  SetBusy(false);
   return true;
 }
 

@@ -5,7 +5,8 @@
 // dialog is busy, user input meant for other windows is dropped (as a modal dialog drops
 // it), so a click on another window can never re-enter the code whose work is running;
 // repaints, activation, moves, timers and the dialog's own Cancel still get through.
-// Cancel stops nothing itself: it sets the cancel flag of the state the work polls.
+// Cancel stops nothing itself: it sets the cancel flag of the state the work polls; the
+// dialog stays busy until the work finishes or hides it.
 #include <cstdint>
 #include <string>
 
@@ -80,5 +81,5 @@ class ProgressDialogBase : public WindowBase {
   PushButton cancelButton;
   ProgressDialogParams* params = nullptr;
   ProgressState* state = nullptr;
-  bool busy = false;
+  bool busy = false;  // set by Show, cleared by Finish
 };

@@ -48,7 +48,24 @@ void ClickAlertButton(OSType command) {
   if (GetControlByID(FrontWindow(), ControlID{command, 0}, &button) == kNoErr) TestDriver::Click(button);
 }
 
-TEST(MainWindowTest, OpensEditsUndoesSavesAndAsksBeforeQuitting) {
+// Each test runs with preferences of its own (recent projects among them) and leaves the
+// process as it found it, whatever ran before.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_CONFIG_HOME", (config / "config").c_str(), 1);
+    ApplicationPreferences().Reset();
+  }
+  void TearDown() override {
+    StartSteps() = AppStartSteps{};
+    ApplicationPreferences().Reset();
+    unsetenv("XDG_CONFIG_HOME");
+    SetResourcesFolder("");
+  }
+  testsupport::ScratchDir config;
+};
+
+TEST_F(MainWindowTest, OpensEditsUndoesSavesAndAsksBeforeQuitting) {
   SetResourcesFolder((testsupport::SourceDir() / "resources").string());
   StartSteps() = AppStartSteps{};
   testsupport::ScratchDir dir;
@@ -118,7 +135,7 @@ TEST(MainWindowTest, OpensEditsUndoesSavesAndAsksBeforeQuitting) {
 // An untitled project is saved through the save dialog, which proposes "Untitled.bva"; the
 // saved project joins the recent projects, and opening it from there after New brings back
 // its name and its batch-mode check mark. Nothing unsaved: Quit asks nothing.
-TEST(MainWindowTest, SavesUntitledThroughTheDialogAndReopensFromRecentProjects) {
+TEST_F(MainWindowTest, SavesUntitledThroughTheDialogAndReopensFromRecentProjects) {
   SetResourcesFolder((testsupport::SourceDir() / "resources").string());
   StartSteps() = AppStartSteps{};
   testsupport::ScratchDir dir;
@@ -159,7 +176,7 @@ TEST(MainWindowTest, SavesUntitledThroughTheDialogAndReopensFromRecentProjects) 
 
 // The recent projects outlive the run: saved with the preferences at exit, they are in the
 // Open Recent menu of the next run, and a project deleted in between is not.
-TEST(MainWindowTest, RecentProjectsComeBackInTheNextRun) {
+TEST_F(MainWindowTest, RecentProjectsComeBackInTheNextRun) {
   SetResourcesFolder((testsupport::SourceDir() / "resources").string());
   testsupport::ScratchDir dir;
   setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);

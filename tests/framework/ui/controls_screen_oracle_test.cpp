@@ -21,6 +21,7 @@
 #include "framework/ui/ValueControls.h"
 #include "framework/ui/WindowBase.h"
 #include "support/TestSupport.h"
+#include "support/VirtualScreen.h"
 #include "toolbox/AppLocation.h"
 #include "toolbox/Display.h"
 #include "toolbox/Menus.h"
@@ -43,51 +44,7 @@ extern "C" const char* __lsan_default_suppressions() {
 #if BRIVANE_HAVE_GTK
 namespace {
 
-// An X server of our own on a free display, stopped with the test.
-class VirtualScreen {
- public:
-  bool Start() {
-    if (!testsupport::HaveTool("Xvfb")) return false;
-    for (int n = 97; n < 160; ++n) {
-      if (std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock") ||
-          std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)))
-        continue;
-      const std::string display = ":" + std::to_string(n);
-      std::vector<std::string> args = {"Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      if (posix_spawnp(&pid_, "Xvfb", nullptr, nullptr, argv.data(), environ) != 0) return false;
-      for (int i = 0; i < 100; ++i) {
-        if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
-          display_ = display;
-          return true;
-        }
-        int status;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {  // it gave up (display taken)
-          pid_ = 0;
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-      Stop();
-    }
-    return false;
-  }
-  void Stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-      pid_ = 0;
-    }
-  }
-  ~VirtualScreen() { Stop(); }
-  const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = 0;
-  std::string display_;
-};
+using testsupport::VirtualScreen;
 
 std::vector<std::string>* commands;
 std::vector<int>* scrolled;
@@ -285,8 +242,11 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
         {"static", {60, 170, 90, 290}}, {"slider", {60, 300, 90, 450}}, {"progress", {60, 460, 80, 600}},
         {"scrollbar", {110, 10, 126, 310}}, {"list", {110, 330, 230, 600}}, {"tabs", {240, 10, 400, 310}}};
     for (auto c : shown) {
-      // The column through the control's centre holds some colour other than the window's.
-      const std::string found = colours(shot, (c.r.left + c.r.right) / 2, c.r.top, c.r.Height());
+      // The column through the control's centre (a check box's or radio button's short
+      // title: a quarter in) holds some colour other than the window's.
+      const bool titled = c.name == std::string("check") || c.name == std::string("radio");
+      const int x = titled ? (3 * c.r.left + c.r.right) / 4 : (c.r.left + c.r.right) / 2;
+      const std::string found = colours(shot, x, c.r.top, c.r.Height());
       EXPECT_NE(found, background) << c.name << " is not drawn where the nib puts it";
     }
     EXPECT_EQ(colours(shot, 560, 25, 1), "FF0000\n");  // the red swatch

@@ -87,7 +87,7 @@ TEST_F(ProgressDialogTest, UpdatesPassOnlyTheDialogsInputAndHarmlessEvents) {
   EXPECT_TRUE(other.calls.empty());
   EXPECT_TRUE(state.cancel);
   EXPECT_EQ(FourCCText(static_cast<OSType>(dialog.GetModalResult())), "not!");
-  EXPECT_FALSE(dialog.IsBusy());
+  EXPECT_TRUE(dialog.IsBusy());  // until the work has seen the cancel and returned
 
   ASSERT_EQ(dialog.Show(0, &params, &state), 0);
   auto paint = std::make_unique<Event>(kEventClassWindow, kEventWindowDrawContent);
@@ -111,6 +111,31 @@ TEST_F(ProgressDialogTest, UpdatesPassOnlyTheDialogsInputAndHarmlessEvents) {
   EXPECT_TRUE(WindowAcceptsUserInput(other.GetWindow()));
   dialog.SetProgress(100);  // the work is over: a click on the other window reaches it again
   EXPECT_EQ(other.calls, (std::vector<std::string>{"paint", "bRem"}));
+}
+
+// Cancel ends nothing by itself: until the work has seen the flag and returned, a click on
+// another window is still dropped, however it ends (Finish, or the dialog hidden).
+TEST_F(ProgressDialogTest, AfterCancelOtherWindowsWaitUntilTheWorkReturns) {
+  for (bool finish : {true, false}) {
+    SCOPED_TRACE(finish ? "finished" : "hidden");
+    other.calls.clear();
+    ASSERT_EQ(dialog.Show(0, &params, &state), 0);
+    QueueHit(Cancel());
+    QueueHit(button.GetControl());
+    dialog.SetProgress(10);  // takes the Cancel
+    ASSERT_TRUE(state.cancel);
+    dialog.SetProgress(20);  // the work has not looked at the flag yet
+    EXPECT_TRUE(other.calls.empty());
+    EXPECT_FALSE(WindowAcceptsUserInput(other.GetWindow()));
+    if (finish) dialog.Finish();
+    else dialog.Hide();
+    EXPECT_TRUE(WindowAcceptsUserInput(other.GetWindow()));
+    QueueHit(button.GetControl());
+    std::unique_ptr<Event> next;  // the application's own loop takes it
+    ASSERT_EQ(ReceiveNextEvent(0, &next), kNoErr);
+    DispatchQueuedEvent(next.get());
+    EXPECT_EQ(other.calls, std::vector<std::string>{"bRem"});
+  }
 }
 
 }  // namespace

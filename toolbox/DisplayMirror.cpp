@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "toolbox/Controls.h"
+#include "toolbox/Icons.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Utf8.h"
 
@@ -20,6 +21,7 @@ void DescribeKind(ControlRef c, ControlView* cv) {
       MenuItemInfo item;
       GetMenuItem(menu, i, &item);
       cv->items.push_back(WideToUtf8(item.text));
+      cv->itemSeparators.push_back((item.attributes & kMenuItemAttrSeparator) != 0);
     }
   }
   for (const std::wstring& t : GetTabTitles(c)) cv->items.push_back(WideToUtf8(t));
@@ -28,9 +30,18 @@ void DescribeKind(ControlRef c, ControlView* cv) {
     cv->swatch = true;
     cv->swatchColor = content.picture;
   }
+  if (GetBevelButtonContent(c, &content) == kNoErr && content.kind == ButtonContentKind::kIcon)
+    GetRegisteredIconFamilyOfCreator(content.icon, &cv->iconFamily);
+  cv->defaultButton = GetWindowDefaultButton(GetControlOwner(c)) == c;
+  cv->tickMarks = GetControlTickMarks(c);
   if (cv->kind != kControlKindDataBrowser) return;
   const std::vector<DataBrowserColumn> columns = GetDataBrowserColumns(c);
-  for (const DataBrowserColumn& col : columns) cv->columns.push_back(WideToUtf8(col.title));
+  for (const DataBrowserColumn& col : columns) {
+    cv->columns.push_back(WideToUtf8(col.title));
+    cv->columnIds.push_back(col.property);
+    cv->columnMaxWidths.push_back(col.maximumWidth);
+  }
+  cv->sortColumn = GetDataBrowserSortProperty(c, &cv->sortDecreasing);
   cv->rowIds = GetDataBrowserItemsInOrder(c);
   for (DataBrowserItemID id : cv->rowIds) {
     std::vector<std::string> cells;

@@ -8,6 +8,8 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "toolbox/Alerts.h"
@@ -168,8 +170,9 @@ class GtkBackend : public DisplayBackend {
     gtk_window_present(GTK_WINDOW(dialog));
   }
 
-  // The colour picker: GTK's colour chooser, run as a modal dialog in front of the
-  // frontmost window; its answer goes back with 16-bit channels.
+  // The colour picker: GTK's colour chooser, a modal dialog in front of the frontmost
+  // window. The model's loop runs while the user chooses, so that its timers keep firing;
+  // the answer goes back with 16-bit channels.
   bool RunColorChooser(const std::wstring& prompt, const RGBColor& in, RGBColor* out) {
     Sync();
     GtkWidget* dialog = gtk_color_chooser_dialog_new(WideToUtf8(prompt).c_str(), ParentFor(WindowRef{}));
@@ -178,7 +181,22 @@ class GtkBackend : public DisplayBackend {
     const GdkRGBA initial{in.red / 65535.0, in.green / 65535.0, in.blue / 65535.0, 1.0};
     gtk_color_chooser_set_rgba(chooser, &initial);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
-    const bool accepted = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK;
+    struct Answer {
+      bool given = false;
+      gint response = GTK_RESPONSE_NONE;
+    } answer;
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, gint response, gpointer p) {
+      auto* a = static_cast<Answer*>(p);
+      a->given = true;
+      a->response = response;
+    }), &answer);
+    gtk_widget_show(dialog);
+    gtk_window_present(GTK_WINDOW(dialog));
+    while (!answer.given && !closed_) {
+      std::unique_ptr<Event> event;
+      if (ReceiveNextEvent(0.25, &event) == kNoErr && event) DispatchQueuedEvent(event.get());
+    }
+    const bool accepted = answer.response == GTK_RESPONSE_OK;
     if (accepted && out) {
       GdkRGBA chosen;
       gtk_color_chooser_get_rgba(chooser, &chosen);
@@ -592,18 +610,45 @@ class GtkBackend : public DisplayBackend {
     gtk_widget_show(area);
   }
 
+  // An image read by GDK's loader of that type; null when it cannot read it.
+  static GdkPixbuf* LoadImage(const char* type, std::string_view bytes) {
+    GdkPixbuf* pixbuf = nullptr;
+    if (GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(type, nullptr)) {
+      const bool read =
+          gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), nullptr);
+      if (gdk_pixbuf_loader_close(loader, nullptr) && read)
+        if ((pixbuf = gdk_pixbuf_loader_get_pixbuf(loader))) g_object_ref(pixbuf);
+      g_object_unref(loader);
+    }
+    return pixbuf;
+  }
+
+  // The largest image of an icon family: its PNG entries (which GDK's icns loader reads
+  // only at some sizes), else what that loader makes of the family.
+  static GdkPixbuf* LoadIconFamily(std::string_view family) {
+    auto be32 = [&](std::size_t at) {
+      return (std::uint32_t(std::uint8_t(family[at])) << 24) | (std::uint32_t(std::uint8_t(family[at + 1])) << 16) |
+             (std::uint32_t(std::uint8_t(family[at + 2])) << 8) | std::uint32_t(std::uint8_t(family[at + 3]));
+    };
+    GdkPixbuf* best = nullptr;
+    for (std::size_t at = 8; at + 8 <= family.size();) {
+      const std::uint32_t length = be32(at + 4);
+      if (length < 8 || length > family.size() - at) break;
+      const std::string_view data = family.substr(at + 8, length - 8);
+      if (data.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) {
+        if (GdkPixbuf* image = LoadImage("png", data)) {
+          if (!best || gdk_pixbuf_get_width(image) > gdk_pixbuf_get_width(best)) std::swap(best, image);
+          if (image) g_object_unref(image);
+        }
+      }
+      at += length;
+    }
+    return best ? best : LoadImage("icns", family);
+  }
+
   // An icon given to a button as its content, scaled down to fit inside it.
   static void ShowIcon(GtkWidget* button, const ControlView& c) {
-    GdkPixbuf* pixbuf = nullptr;
-    if (!c.iconFamily.empty()) {
-      if (GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("icns", nullptr)) {
-        const bool read = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(c.iconFamily.data()),
-                                                  c.iconFamily.size(), nullptr);
-        if (gdk_pixbuf_loader_close(loader, nullptr) && read)
-          if ((pixbuf = gdk_pixbuf_loader_get_pixbuf(loader))) g_object_ref(pixbuf);
-        g_object_unref(loader);
-      }
-    }
+    GdkPixbuf* pixbuf = c.iconFamily.empty() ? nullptr : LoadIconFamily(c.iconFamily);
     const int side = std::max(8, std::min(c.bounds.Width(), c.bounds.Height()) - 8);
     if (pixbuf && (gdk_pixbuf_get_width(pixbuf) > side || gdk_pixbuf_get_height(pixbuf) > side)) {
       GdkPixbuf* smaller = gdk_pixbuf_scale_simple(pixbuf, side, side, GDK_INTERP_BILINEAR);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "toolbox/Alerts.h"
 #include "toolbox/Menus.h"
 
 namespace toolbox {
@@ -17,6 +18,8 @@ struct ListData {
   std::uint32_t selectionFlags = 0;
   std::uint16_t headerHeight = 17;
   std::uint32_t redraws = 0;
+  DataBrowserPropertyID sortProperty = 0;
+  bool sortDecreasing = false;
 };
 
 struct Extras {
@@ -34,6 +37,7 @@ struct Extras {
   ControlFontStyle font;
   ButtonContent content;
   bool autoToggle = false;
+  std::int32_t tickMarks = 0;
 };
 
 struct ExtrasModel {
@@ -273,7 +277,17 @@ OSStatus PressKey(WindowRef window, std::uint32_t keyCode) {
   Event e(kEventClassKeyboard, kEventRawKeyDown);
   e.SetParameter(kEventParamKeyCode, kTypeUInt32, keyCode);
   OSStatus status = SendEventToEventTarget(&e, target);
-  if (keyCode != kTabKeyCode || !IsValidWindowRef(window)) return status;
+  if (!IsValidWindowRef(window)) return status;
+  if (keyCode == kReturnKeyCode || keyCode == kEnterKeyCode || keyCode == kEscapeKeyCode) {
+    // A key nobody took presses the window's default or cancel button.
+    if (status != kEventNotHandledErr) return status;
+    ControlRef button = keyCode == kEscapeKeyCode ? GetWindowCancelButton(window) : GetWindowDefaultButton(window);
+    bool usable = static_cast<bool>(button);
+    for (ControlRef up = button; up; up = GetSuperControl(up))
+      usable = usable && IsControlVisible(up) && IsControlActive(up);
+    return usable ? HitControl(button) : status;
+  }
+  if (keyCode != kTabKeyCode) return status;
   // Tab moves the focus to the next visible, active edit field, round the window.
   std::vector<ControlRef> fields;
   for (ControlRef c : GetWindowControls(window))
@@ -430,12 +444,23 @@ OSStatus SortDataBrowser(ControlRef control, DataBrowserPropertyID property) {
   if (!e) return kInvalidControlErr;
   auto compare = e->list.callbacks.compare;
   if (!compare) return kParamErr;
+  const bool decreasing = e->list.sortProperty == property && !e->list.sortDecreasing;
   std::vector<DataBrowserItemID> items = e->list.items;
   std::stable_sort(items.begin(), items.end(), [&](DataBrowserItemID a, DataBrowserItemID b) {
-    return compare(control, a, b, property);
+    return decreasing ? compare(control, b, a, property) : compare(control, a, b, property);
   });
-  if ((e = Get(control))) e->list.items = std::move(items);
+  if ((e = Get(control))) {
+    e->list.items = std::move(items);
+    e->list.sortProperty = property;
+    e->list.sortDecreasing = decreasing;
+  }
   return kNoErr;
+}
+
+DataBrowserPropertyID GetDataBrowserSortProperty(ControlRef control, bool* decreasing) {
+  Extras* e = Get(control);
+  if (decreasing) *decreasing = e && e->list.sortDecreasing;
+  return e ? e->list.sortProperty : 0;
 }
 
 // --- tracking ---
@@ -638,6 +663,35 @@ OSStatus SetWindowCancelButton(WindowRef window, ControlRef button) {
   if (button && GetControlOwner(button) != window) return kInvalidControlErr;
   Model().buttons[window.id].second = button;
   return kNoErr;
+}
+
+namespace {
+ControlRef UsableButton(WindowRef window, ControlRef button) {
+  if (!IsValidControlRef(button) || GetControlOwner(button) != window) return ControlRef{};
+  return button;
+}
+}  // namespace
+
+ControlRef GetWindowDefaultButton(WindowRef window) {
+  auto it = Model().buttons.find(window.id);
+  return it == Model().buttons.end() ? ControlRef{} : UsableButton(window, it->second.first);
+}
+
+ControlRef GetWindowCancelButton(WindowRef window) {
+  auto it = Model().buttons.find(window.id);
+  return it == Model().buttons.end() ? ControlRef{} : UsableButton(window, it->second.second);
+}
+
+OSStatus SetControlTickMarks(ControlRef control, std::int32_t count) {
+  Extras* e = Get(control);
+  if (!e) return kInvalidControlErr;
+  e->tickMarks = std::max(0, count);
+  return kNoErr;
+}
+
+std::int32_t GetControlTickMarks(ControlRef control) {
+  Extras* e = Get(control);
+  return e ? e->tickMarks : 0;
 }
 
 // --- cursors, colour picker ---

@@ -143,8 +143,11 @@ std::wstring GetDataBrowserCellText(ControlRef control, DataBrowserItemID item,
 // The user selects an item: the selection becomes that item and the notification callback
 // hears kDataBrowserItemSelected.
 OSStatus SelectDataBrowserItemByUser(ControlRef control, DataBrowserItemID item);
-// The user sorts by a column: the items are ordered with the compare callback.
+// The user sorts by a column: the items are ordered with the compare callback, increasing
+// at the first click on a column and the other way at each further click on the same one.
 OSStatus SortDataBrowser(ControlRef control, DataBrowserPropertyID property);
+// The column the items were last sorted by (0 when never) and whether that was decreasing.
+DataBrowserPropertyID GetDataBrowserSortProperty(ControlRef control, bool* decreasing = nullptr);
 
 // --- tracking (scroll bars) ---
 using ControlActionFunction = std::function<void(ControlRef, ControlPartCode)>;
@@ -202,9 +205,17 @@ struct ButtonContent {
 OSStatus SetBevelButtonContent(ControlRef control, const ButtonContent& content);
 OSStatus GetBevelButtonContent(ControlRef control, ButtonContent* content);
 
-// Default and cancel buttons of a window.
+// Default and cancel buttons of a window. A Return or Enter key (Escape) pressed in the
+// window that nothing handles presses the default (cancel) button when it is visible and
+// active.
 OSStatus SetWindowDefaultButton(WindowRef window, ControlRef button);
 OSStatus SetWindowCancelButton(WindowRef window, ControlRef button);
+ControlRef GetWindowDefaultButton(WindowRef window);
+ControlRef GetWindowCancelButton(WindowRef window);
+
+// Tick marks of a slider (0: none).
+OSStatus SetControlTickMarks(ControlRef control, std::int32_t count);
+std::int32_t GetControlTickMarks(ControlRef control);
 
 // --- cursors, colour picker ---
 inline constexpr std::int32_t kThemeArrowCursor = 0;

@@ -4,6 +4,7 @@
 
 #include "toolbox/Alerts.h"
 #include "toolbox/Controls.h"
+#include "toolbox/Icons.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Utf8.h"
 
@@ -21,6 +22,7 @@ void DescribeKind(ControlRef c, ControlView* cv) {
       MenuItemInfo item;
       GetMenuItem(menu, i, &item);
       cv->items.push_back(WideToUtf8(item.text));
+      cv->itemSeparators.push_back((item.attributes & kMenuItemAttrSeparator) != 0);
     }
   }
   for (const std::wstring& t : GetTabTitles(c)) cv->items.push_back(WideToUtf8(t));
@@ -44,9 +46,18 @@ void DescribeKind(ControlRef c, ControlView* cv) {
     if ((font.flags & 0x4) && font.size > 0) cv->fontSize = font.size;
     if (font.flags & 0x2) cv->bold = font.style & 1;
   }
+  if (GetBevelButtonContent(c, &content) == kNoErr && content.kind == ButtonContentKind::kIcon)
+    GetRegisteredIconFamilyOfCreator(content.icon, &cv->iconFamily);
+  cv->defaultButton = GetWindowDefaultButton(GetControlOwner(c)) == c;
+  cv->tickMarks = GetControlTickMarks(c);
   if (cv->kind != kControlKindDataBrowser) return;
   const std::vector<DataBrowserColumn> columns = GetDataBrowserColumns(c);
-  for (const DataBrowserColumn& col : columns) cv->columns.push_back(WideToUtf8(col.title));
+  for (const DataBrowserColumn& col : columns) {
+    cv->columns.push_back(WideToUtf8(col.title));
+    cv->columnIds.push_back(col.property);
+    cv->columnMaxWidths.push_back(col.maximumWidth);
+  }
+  cv->sortColumn = GetDataBrowserSortProperty(c, &cv->sortDecreasing);
   cv->rowIds = GetDataBrowserItemsInOrder(c);
   for (DataBrowserItemID id : cv->rowIds) {
     std::vector<std::string> cells;

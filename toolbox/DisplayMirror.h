@@ -24,7 +24,12 @@ struct ControlView {
   std::int32_t maximum = 0;
   std::int32_t viewSize = 0;
   std::vector<std::string> items;  // a pop-up's or bevel button's menu items, or tab titles
+  std::vector<bool> itemSeparators;  // which of a menu's items are separators
   std::vector<std::string> columns;                // list view column titles
+  std::vector<std::uint32_t> columnIds;            // their properties
+  std::vector<std::uint16_t> columnMaxWidths;      // their widest, in pixels
+  std::uint32_t sortColumn = 0;                    // the property sorted by, 0 for none
+  bool sortDecreasing = false;
   std::vector<std::uint32_t> rowIds;               // list view items in display order
   std::vector<std::vector<std::string>> rows;      // their cells
   std::vector<std::uint32_t> selected;             // selected list items
@@ -33,6 +38,9 @@ struct ControlView {
   std::uint32_t swatchColor = 0;                   // 0x00BBGGRR
   std::int16_t fontSize = 0;                       // in pixels; 0: the window's own font
   bool bold = false;
+  std::string iconFamily;                          // the icon shown as content ("icns" data)
+  bool defaultButton = false;                      // the window's default button
+  std::int32_t tickMarks = 0;                      // a slider's tick marks
   friend bool operator==(const ControlView&, const ControlView&) = default;
 };
 

@@ -5,6 +5,8 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cstdlib>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -71,6 +73,8 @@ FontCatalog Load() {
                                           FC_FILE, FC_INDEX, nullptr);
   FcFontSet* set = FcFontList(config, pattern, objects);
   std::map<std::string, std::map<std::uint16_t, Face>> families;
+  // Per family, the face nearest to a regular one among those style bits cannot name.
+  std::map<std::string, std::pair<int, Face>> nearest;
   for (int i = 0; set && i < set->nfont; ++i) {
     FcPattern* p = set->fonts[i];
     const std::string family = EnglishFamily(p);
@@ -79,9 +83,23 @@ FontCatalog Load() {
     std::uint16_t style = 0;
     FcChar8* file = nullptr;
     int index = 0;
-    if (!StyleOf(p, &style) || FcPatternGetString(p, FC_FILE, 0, &file) != FcResultMatch) continue;
+    if (FcPatternGetString(p, FC_FILE, 0, &file) != FcResultMatch) continue;
     FcPatternGetInteger(p, FC_INDEX, 0, &index);
-    Face face{reinterpret_cast<char*>(file), index, style};
+    Face face{reinterpret_cast<char*>(file), index, 0};
+    if (!StyleOf(p, &style)) {
+      int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN, width = FC_WIDTH_NORMAL;
+      FcPatternGetInteger(p, FC_WEIGHT, 0, &weight);
+      FcPatternGetInteger(p, FC_SLANT, 0, &slant);
+      FcPatternGetInteger(p, FC_WIDTH, 0, &width);
+      const int distance = std::abs(weight - FC_WEIGHT_REGULAR) * 4 + std::abs(width - FC_WIDTH_NORMAL) +
+                           (slant != FC_SLANT_ROMAN ? 10000 : 0);
+      auto found = nearest.find(family);
+      if (found == nearest.end() || distance < found->second.first ||
+          (distance == found->second.first && face.file < found->second.second.file))
+        nearest[family] = {distance, face};
+      continue;
+    }
+    face.style = style;
     auto found = faces.find(style);
     // Several files for one face: keep one, the same on every run.
     if (found == faces.end() || face.file < found->second.file) faces[style] = face;
@@ -89,6 +107,15 @@ FontCatalog Load() {
   if (set) FcFontSetDestroy(set);
   FcObjectSetDestroy(objects);
   FcPatternDestroy(pattern);
+  // A family whose every face is one style bits cannot name (only Medium or Light faces,
+  // say) is offered with its nearest face as the regular one, so that it measures and
+  // draws like every family listed; a family left without any face is not listed.
+  for (auto it = families.begin(); it != families.end();) {
+    if (it->second.empty()) {
+      if (auto found = nearest.find(it->first); found != nearest.end()) it->second[0] = found->second.second;
+    }
+    it = it->second.empty() ? families.erase(it) : std::next(it);
+  }
   for (auto& [name, faces] : families) {
     c.names.push_back(Utf8ToWide(name));
     std::vector<Face> list;

@@ -5,7 +5,8 @@
 // fontconfig's families, each under its English name; it is valid while the program runs
 // (0 is no family). The faces of a family are those that style bits can name: regular or
 // bold weight, upright or slanted, condensed, normal or expanded width. Other faces (light,
-// black...) are not offered, since a style could not name them again.
+// black...) are not offered, since a style could not name them again; a family that has
+// only such faces is offered with the one nearest to regular as its regular face.
 #include <cstdint>
 #include <string>
 #include <vector>

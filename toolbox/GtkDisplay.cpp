@@ -8,6 +8,8 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "toolbox/Alerts.h"
@@ -150,6 +152,7 @@ struct ControlMirror {
   GtkWidget* widget = nullptr;  // null for kinds the program draws itself (user panes)
   GtkWidget* inner = nullptr;   // the widget inside a frame (the tree view of a list)
   ControlView shown;
+  bool dirty = false;  // changed by the user: shows the model's state again at the next sync
 };
 
 struct WindowMirror {
@@ -186,9 +189,13 @@ class GtkBackend : public DisplayBackend {
   GtkBackend() {
     if (GdkDisplay* display = gdk_display_get_default())
       g_signal_connect(display, "closed", G_CALLBACK(OnDisplayClosed), this);
+    SetColorPickerResponder([this](const std::wstring& prompt, const RGBColor& in, RGBColor* out) {
+      return RunColorChooser(prompt, in, out);
+    });
   }
 
   ~GtkBackend() override {
+    SetColorPickerResponder(nullptr);
     if (GdkDisplay* display = gdk_display_get_default())
       g_signal_handlers_disconnect_by_data(display, this);
     for (auto& [id, chooser] : choosers_) gtk_widget_destroy(chooser);
@@ -324,6 +331,43 @@ class GtkBackend : public DisplayBackend {
     gtk_window_present(GTK_WINDOW(dialog));
   }
 
+  // The colour picker: GTK's colour chooser, a modal dialog in front of the frontmost
+  // window. The model's loop runs while the user chooses, so that its timers keep firing;
+  // the answer goes back with 16-bit channels.
+  bool RunColorChooser(const std::wstring& prompt, const RGBColor& in, RGBColor* out) {
+    Sync();
+    GtkWidget* dialog = gtk_color_chooser_dialog_new(WideToUtf8(prompt).c_str(), ParentFor(WindowRef{}));
+    GtkColorChooser* chooser = GTK_COLOR_CHOOSER(dialog);
+    gtk_color_chooser_set_use_alpha(chooser, FALSE);
+    const GdkRGBA initial{in.red / 65535.0, in.green / 65535.0, in.blue / 65535.0, 1.0};
+    gtk_color_chooser_set_rgba(chooser, &initial);
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    struct Answer {
+      bool given = false;
+      gint response = GTK_RESPONSE_NONE;
+    } answer;
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, gint response, gpointer p) {
+      auto* a = static_cast<Answer*>(p);
+      a->given = true;
+      a->response = response;
+    }), &answer);
+    gtk_widget_show(dialog);
+    gtk_window_present(GTK_WINDOW(dialog));
+    while (!answer.given && !closed_) {
+      std::unique_ptr<Event> event;
+      if (ReceiveNextEvent(0.25, &event) == kNoErr && event) DispatchQueuedEvent(event.get());
+    }
+    const bool accepted = answer.response == GTK_RESPONSE_OK;
+    if (accepted && out) {
+      GdkRGBA chosen;
+      gtk_color_chooser_get_rgba(chooser, &chosen);
+      auto channel = [](double v) { return static_cast<std::uint16_t>(std::lround(std::clamp(v, 0.0, 1.0) * 65535)); };
+      *out = RGBColor{channel(chosen.red), channel(chosen.green), channel(chosen.blue)};
+    }
+    gtk_widget_destroy(dialog);
+    return accepted;
+  }
+
   void FileDialogClosed(NavDialogRef ref) override {
     if (auto it = choosers_.find(ref.id); it != choosers_.end()) {
       gtk_widget_destroy(it->second);
@@ -402,19 +446,18 @@ class GtkBackend : public DisplayBackend {
     static const GtkTargetEntry uriList = {const_cast<gchar*>(kFlavorUriList), 0, 0};
     gtk_drag_dest_set(m->window, GTK_DEST_DEFAULT_ALL, &uriList, 1, GDK_ACTION_COPY);
 
+    Connect(m->window, "key-press-event", G_CALLBACK(OnDialogKey), target);
     switch (view.windowClass) {
       case kMovableModalWindowClass:
         gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
         gtk_window_set_modal(window, TRUE);
         if (GtkWindow* parent = ParentFor(view.ref)) gtk_window_set_transient_for(window, parent);
-        Connect(m->window, "key-press-event", G_CALLBACK(OnDialogKey), target);
         break;
       case kSheetWindowClass:
         // GTK has no sheets: a dialog transient for its parent, which stays insensitive
         // while the sheet is up; other windows keep working.
         gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
         if (GtkWindow* parent = SheetParentFor(view.ref)) gtk_window_set_transient_for(window, parent);
-        Connect(m->window, "key-press-event", G_CALLBACK(OnDialogKey), target);
         break;
       case kFloatingWindowClass:
       case kUtilityWindowClass:
@@ -570,8 +613,9 @@ class GtkBackend : public DisplayBackend {
         mirror = found->second;
         m.controls.erase(found);
       }
-      if (mirror.widget && (fresh || mirror.shown != c)) UpdateControl(m, mirror, c);
+      if (mirror.widget && (fresh || mirror.dirty || mirror.shown != c)) UpdateControl(m, mirror, c);
       mirror.shown = c;
+      mirror.dirty = false;
       kept.emplace(c.ref.id, mirror);
     }
     for (auto& [id, gone] : m.controls)
@@ -605,6 +649,14 @@ class GtkBackend : public DisplayBackend {
       for (GList* l = cells; l; l = l->next)
         if (GTK_IS_CELL_RENDERER_TEXT(l->data)) g_object_set(l->data, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
       g_list_free(cells);
+      // Separator items carry the id "-" and show as lines that cannot be chosen.
+      gtk_combo_box_set_row_separator_func(GTK_COMBO_BOX(w), [](GtkTreeModel* model, GtkTreeIter* it, gpointer) -> gboolean {
+        gchar* id = nullptr;
+        gtk_tree_model_get(model, it, 1, &id, -1);
+        const bool line = id && std::string(id) == "-";
+        g_free(id);
+        return line;
+      }, nullptr, nullptr);
       Connect(w, "changed", G_CALLBACK(OnComboChanged), target);
     } else if (c.kind == kControlKindStaticText) {
       w = gtk_label_new("");
@@ -657,33 +709,51 @@ class GtkBackend : public DisplayBackend {
         c.kind == kControlKindRadioButton) {
       gtk_button_set_label(GTK_BUTTON(w), c.title.c_str());
       FitButtonLabel(w);
+      if (fresh || c.iconFamily != was.iconFamily) ShowIcon(w, c);
+      if (fresh || c.defaultButton != was.defaultButton) ShowDefault(w, c.defaultButton);
     } else if (c.kind == kControlKindBevelButton) {
       if (c.swatch) {
         if (fresh || !was.swatch || was.swatchColor != c.swatchColor) ShowSwatch(w, c.swatchColor);
       } else {
         gtk_button_set_label(GTK_BUTTON(w), c.title.c_str());
         FitButtonLabel(w);
+        if (fresh || was.swatch || c.iconFamily != was.iconFamily) ShowIcon(w, c);
       }
+      if (fresh || c.defaultButton != was.defaultButton) ShowDefault(w, c.defaultButton);
     } else if (c.kind == kControlKindStaticText) {
       gtk_label_set_text(GTK_LABEL(w), c.title.c_str());
       if (fresh || c.fontSize != was.fontSize || c.bold != was.bold || c.bounds.Height() != was.bounds.Height())
         FitLabel(GTK_LABEL(w), c.bounds.Height());
     } else if (c.kind == kControlKindEditText) {
-      // While typing still waits to reach the model, the field keeps what was typed.
-      if (input_.empty() && c.title != gtk_entry_get_text(GTK_ENTRY(w))) {
+      // Typing reaches the model as it happens, so a difference is the program's own
+      // change: the entry takes the text, and the cursor goes where the model puts it.
+      if (c.title != gtk_entry_get_text(GTK_ENTRY(w))) {
         gtk_entry_set_text(GTK_ENTRY(w), c.title.c_str());
-        gtk_editable_set_position(GTK_EDITABLE(w), -1);
+        int start = 0, end = 0;
+        if (GetEditTextSelection(c.ref, &start, &end) == kNoErr) gtk_editable_select_region(GTK_EDITABLE(w), start, end);
       }
     } else if (c.kind == kControlKindPopupButton) {
-      if (fresh || c.items != was.items) {
+      if (fresh || c.items != was.items || c.itemSeparators != was.itemSeparators) {
         gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(w));
-        for (const std::string& item : c.items) gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(w), item.c_str());
+        for (std::size_t i = 0; i < c.items.size(); ++i) {
+          const bool line = i < c.itemSeparators.size() && c.itemSeparators[i];
+          gtk_combo_box_text_append(GTK_COMBO_BOX_TEXT(w), line ? "-" : nullptr, c.items[i].c_str());
+        }
       }
       gtk_combo_box_set_active(GTK_COMBO_BOX(w), c.value - 1);
     } else if (c.kind == kControlKindSlider || c.kind == kControlKindScrollBar) {
       GtkAdjustment* a = gtk_range_get_adjustment(GTK_RANGE(w));
       const double page = c.kind == kControlKindScrollBar ? std::max(1, c.viewSize) : 0;
       gtk_adjustment_configure(a, c.value, c.minimum, double(c.maximum) + page, 1, page ? page : 1, page);
+      if (c.kind == kControlKindSlider &&
+          (fresh || c.tickMarks != was.tickMarks || c.minimum != was.minimum || c.maximum != was.maximum)) {
+        gtk_scale_clear_marks(GTK_SCALE(w));
+        const int marks = std::min(c.tickMarks, 1000);
+        for (int i = 0; i < marks; ++i) {
+          const double at = marks < 2 ? c.minimum : c.minimum + (double(c.maximum) - c.minimum) * i / (marks - 1);
+          gtk_scale_add_mark(GTK_SCALE(w), at, GTK_POS_BOTTOM, nullptr);
+        }
+      }
     } else if (c.kind == kControlKindProgressBar) {
       const double range = double(c.maximum) - c.minimum;
       gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(w), range > 0 ? (c.value - double(c.minimum)) / range : 0);
@@ -771,52 +841,160 @@ class GtkBackend : public DisplayBackend {
     gtk_widget_show(area);
   }
 
+  // An image read by GDK's loader of that type; null when it cannot read it.
+  static GdkPixbuf* LoadImage(const char* type, std::string_view bytes) {
+    GdkPixbuf* pixbuf = nullptr;
+    if (GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(type, nullptr)) {
+      const bool read =
+          gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), nullptr);
+      if (gdk_pixbuf_loader_close(loader, nullptr) && read)
+        if ((pixbuf = gdk_pixbuf_loader_get_pixbuf(loader))) g_object_ref(pixbuf);
+      g_object_unref(loader);
+    }
+    return pixbuf;
+  }
+
+  // The largest image of an icon family: its PNG entries (which GDK's icns loader reads
+  // only at some sizes), else what that loader makes of the family.
+  static GdkPixbuf* LoadIconFamily(std::string_view family) {
+    auto be32 = [&](std::size_t at) {
+      return (std::uint32_t(std::uint8_t(family[at])) << 24) | (std::uint32_t(std::uint8_t(family[at + 1])) << 16) |
+             (std::uint32_t(std::uint8_t(family[at + 2])) << 8) | std::uint32_t(std::uint8_t(family[at + 3]));
+    };
+    GdkPixbuf* best = nullptr;
+    for (std::size_t at = 8; at + 8 <= family.size();) {
+      const std::uint32_t length = be32(at + 4);
+      if (length < 8 || length > family.size() - at) break;
+      const std::string_view data = family.substr(at + 8, length - 8);
+      if (data.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) {
+        if (GdkPixbuf* image = LoadImage("png", data)) {
+          if (!best || gdk_pixbuf_get_width(image) > gdk_pixbuf_get_width(best)) std::swap(best, image);
+          if (image) g_object_unref(image);
+        }
+      }
+      at += length;
+    }
+    return best ? best : LoadImage("icns", family);
+  }
+
+  // An icon given to a button as its content, scaled down to fit inside it.
+  static void ShowIcon(GtkWidget* button, const ControlView& c) {
+    GdkPixbuf* pixbuf = c.iconFamily.empty() ? nullptr : LoadIconFamily(c.iconFamily);
+    const int side = std::max(8, std::min(c.bounds.Width(), c.bounds.Height()) - 8);
+    if (pixbuf && (gdk_pixbuf_get_width(pixbuf) > side || gdk_pixbuf_get_height(pixbuf) > side)) {
+      GdkPixbuf* smaller = gdk_pixbuf_scale_simple(pixbuf, side, side, GDK_INTERP_BILINEAR);
+      g_object_unref(pixbuf);
+      pixbuf = smaller;
+    }
+    gtk_button_set_image(GTK_BUTTON(button), pixbuf ? gtk_image_new_from_pixbuf(pixbuf) : nullptr);
+    gtk_button_set_always_show_image(GTK_BUTTON(button), pixbuf != nullptr);
+    if (pixbuf) g_object_unref(pixbuf);
+  }
+
+  // The window's default button is drawn as such (and is GTK's default widget).
+  static void ShowDefault(GtkWidget* button, bool isDefault) {
+    GtkStyleContext* style = gtk_widget_get_style_context(button);
+    gtk_widget_set_can_default(button, isDefault);
+    if (isDefault) {
+      gtk_widget_grab_default(button);
+      gtk_style_context_add_class(style, GTK_STYLE_CLASS_SUGGESTED_ACTION);
+    } else {
+      gtk_style_context_remove_class(style, GTK_STYLE_CLASS_SUGGESTED_ACTION);
+    }
+  }
+
+  // The list is changed in place, so that its scroll position stays where the user left
+  // it; columns are made again only when they change.
   void UpdateList(ControlMirror& mirror, const ControlView& c) {
     GtkTreeView* view = GTK_TREE_VIEW(mirror.inner);
     const ControlView& was = mirror.shown;
-    if (!was.ref || c.columns != was.columns) {
+    const bool fresh = !was.ref;
+    if (fresh || c.columns != was.columns || c.columnIds != was.columnIds || c.columnMaxWidths != was.columnMaxWidths) {
       while (GtkTreeViewColumn* col = gtk_tree_view_get_column(view, 0)) gtk_tree_view_remove_column(view, col);
       for (std::size_t i = 0; i < c.columns.size(); ++i) {
         GtkTreeViewColumn* col = gtk_tree_view_column_new_with_attributes(
             c.columns[i].c_str(), gtk_cell_renderer_text_new(), "text", static_cast<gint>(i + 1), nullptr);
         gtk_tree_view_column_set_clickable(col, TRUE);
-        Connect(col, "clicked", G_CALLBACK(OnColumnClicked), SignalTarget{this, c.ref.id, 0, static_cast<std::uint16_t>(i + 1)});
+        if (i < c.columnMaxWidths.size() && c.columnMaxWidths[i] > 0)
+          gtk_tree_view_column_set_max_width(col, c.columnMaxWidths[i]);
+        const std::uint64_t property = i < c.columnIds.size() ? c.columnIds[i] : i + 1;
+        Connect(col, "clicked", G_CALLBACK(OnColumnClicked), SignalTarget{this, c.ref.id, property, 0});
         gtk_tree_view_append_column(view, col);
       }
       bool titled = false;
       for (const std::string& t : c.columns) titled = titled || !t.empty();
       gtk_tree_view_set_headers_visible(view, titled);
     }
-    if (!was.ref || c.rows != was.rows || c.rowIds != was.rowIds || c.columns != was.columns) {
+    for (std::size_t i = 0; i < c.columns.size(); ++i) {
+      GtkTreeViewColumn* col = gtk_tree_view_get_column(view, static_cast<gint>(i));
+      const bool sorted = c.sortColumn && i < c.columnIds.size() && c.columnIds[i] == c.sortColumn;
+      if (!col) continue;
+      gtk_tree_view_column_set_sort_indicator(col, sorted);
+      if (sorted) gtk_tree_view_column_set_sort_order(col, c.sortDecreasing ? GTK_SORT_DESCENDING : GTK_SORT_ASCENDING);
+    }
+    GtkTreeModel* model = gtk_tree_view_get_model(view);
+    const gint width = static_cast<gint>(c.columns.size() + 1);
+    if (!model || gtk_tree_model_get_n_columns(model) != width) {
       std::vector<GType> types(c.columns.size() + 1, G_TYPE_STRING);
       types[0] = G_TYPE_UINT;  // the item id
-      GtkListStore* store = gtk_list_store_newv(static_cast<gint>(types.size()), types.data());
-      for (std::size_t r = 0; r < c.rows.size(); ++r) {
-        GtkTreeIter it;
-        gtk_list_store_append(store, &it);
-        gtk_list_store_set(store, &it, 0, c.rowIds[r], -1);
-        for (std::size_t k = 0; k < c.rows[r].size() && k < c.columns.size(); ++k)
-          gtk_list_store_set(store, &it, static_cast<gint>(k + 1), c.rows[r][k].c_str(), -1);
-      }
+      GtkListStore* store = gtk_list_store_newv(width, types.data());
       gtk_tree_view_set_model(view, GTK_TREE_MODEL(store));
       g_object_unref(store);
+      model = GTK_TREE_MODEL(store);
     }
+    GtkListStore* store = GTK_LIST_STORE(model);
+    if (fresh || c.rows != was.rows || c.rowIds != was.rowIds || c.columns != was.columns) {
+      GtkTreeIter it;
+      bool have = gtk_tree_model_get_iter_first(model, &it);
+      for (std::size_t r = 0; r < c.rows.size() && r < c.rowIds.size(); ++r) {
+        if (!have) gtk_list_store_append(store, &it);
+        gtk_list_store_set(store, &it, 0, c.rowIds[r], -1);
+        for (std::size_t k = 0; k < c.columns.size(); ++k)
+          gtk_list_store_set(store, &it, static_cast<gint>(k + 1), k < c.rows[r].size() ? c.rows[r][k].c_str() : "", -1);
+        have = gtk_tree_model_iter_next(model, &it);
+      }
+      while (have) have = gtk_list_store_remove(store, &it);
+    }
+    ShowListSelection(view, c.selected);
+  }
+
+  // The rows the model holds selected, selected on screen; a selection the screen did not
+  // show yet (one the program made) is scrolled into view. Called while syncing_.
+  static void ShowListSelection(GtkTreeView* view, const std::vector<std::uint32_t>& selected) {
     GtkTreeSelection* selection = gtk_tree_view_get_selection(view);
-    gtk_tree_selection_unselect_all(selection);
     GtkTreeModel* model = gtk_tree_view_get_model(view);
+    if (!model) return;
+    std::vector<std::uint32_t> shown;
     GtkTreeIter it;
-    for (bool ok = model && gtk_tree_model_get_iter_first(model, &it); ok; ok = gtk_tree_model_iter_next(model, &it)) {
+    for (bool ok = gtk_tree_model_get_iter_first(model, &it); ok; ok = gtk_tree_model_iter_next(model, &it)) {
       guint id = 0;
       gtk_tree_model_get(model, &it, 0, &id, -1);
-      if (std::find(c.selected.begin(), c.selected.end(), id) != c.selected.end())
-        gtk_tree_selection_select_iter(selection, &it);
+      if (gtk_tree_selection_iter_is_selected(selection, &it)) shown.push_back(id);
+    }
+    std::vector<std::uint32_t> wanted = selected;
+    std::sort(shown.begin(), shown.end());
+    std::sort(wanted.begin(), wanted.end());
+    if (shown == wanted) return;
+    gtk_tree_selection_set_mode(selection, wanted.size() > 1 ? GTK_SELECTION_MULTIPLE : GTK_SELECTION_SINGLE);
+    gtk_tree_selection_unselect_all(selection);
+    GtkTreePath* first = nullptr;
+    for (bool ok = gtk_tree_model_get_iter_first(model, &it); ok; ok = gtk_tree_model_iter_next(model, &it)) {
+      guint id = 0;
+      gtk_tree_model_get(model, &it, 0, &id, -1);
+      if (!std::binary_search(wanted.begin(), wanted.end(), id)) continue;
+      gtk_tree_selection_select_iter(selection, &it);
+      if (!first) first = gtk_tree_model_get_path(model, &it);
+    }
+    if (first) {
+      gtk_tree_view_scroll_to_cell(view, first, nullptr, FALSE, 0, 0);
+      gtk_tree_path_free(first);
     }
   }
 
   // A widget that changed by itself shows the model's state again at the next wait.
   void Reshow(std::uint64_t control) {
     for (auto& [id, m] : windows_)
-      if (auto it = m->controls.find(control); it != m->controls.end()) it->second.shown.ref = ControlRef{};
+      if (auto it = m->controls.find(control); it != m->controls.end()) it->second.dirty = true;
   }
 
   WindowMirror* Find(std::uint64_t window) {
@@ -909,6 +1087,12 @@ class GtkBackend : public DisplayBackend {
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(widget));
     if (code != kEscapeKeyCode && focus && GTK_IS_ENTRY(focus)) return FALSE;
     WindowRef window{t->id};
+    // Other windows take these keys only for their default and cancel buttons.
+    WindowClass kind = kDocumentWindowClass;
+    GetWindowClass(window, &kind);
+    if (kind != kMovableModalWindowClass && kind != kSheetWindowClass &&
+        !(code == kEscapeKeyCode ? GetWindowCancelButton(window) : GetWindowDefaultButton(window)))
+      return FALSE;
     t->backend->Input([window, code] { PressKey(window, code); });
     return TRUE;
   }
@@ -1016,40 +1200,77 @@ class GtkBackend : public DisplayBackend {
     });
   }
 
-  // Typing goes to the model's field, whose key filter decides; the entry then shows the
-  // model's text.
+  // Typing reaches the model's field at once, key by key in the order GTK sees them: the
+  // model's key filter decides, and the entry changes by exactly what the model took, so
+  // the cursor and selection stay where the user put them. (Typing left for later would
+  // place a fast key by a text the entry did not show yet.) A key filter only decides;
+  // what a commit starts comes from Return and Tab, which still go through the input queue.
   static void OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data) {
     auto* t = static_cast<SignalTarget*>(data);
     if (t->backend->syncing_) return;
     g_signal_stop_emission_by_name(editable, "insert-text");
-    gint start = *position, end = *position;
-    gtk_editable_get_selection_bounds(editable, &start, &end);
-    if (start == end) start = end = *position;
-    std::wstring typed = Utf8ToWide(length < 0 ? std::string(text) : std::string(text, static_cast<std::size_t>(length)));
     ControlRef control{t->id};
-    t->backend->Reshow(t->id);
-    t->backend->Input([control, typed, start, end] {
-      SetEditTextSelection(control, start, end);
-      TypeText(control, typed);
-    });
+    if (!IsValidControlRef(control)) return;
+    const std::wstring typed =
+        Utf8ToWide(length < 0 ? std::string(text) : std::string(text, static_cast<std::size_t>(length)));
+    // GTK has removed a selection that the text replaces (with delete-text) already.
+    SetEditTextSelection(control, *position, *position);
+    std::wstring taken;
+    for (wchar_t c : typed) {
+      if (c < 32 || c == 127) continue;  // control characters are keys, not text
+      bool passed = false;
+      if (TypeCharacter(control, static_cast<char32_t>(c), &passed) != kNoErr) break;
+      if (passed) taken.push_back(c);
+    }
+    t->backend->ShowTyped(GTK_ENTRY(editable), control, taken, position);
+  }
+
+  // The entry takes what the model took; should it then differ from the model (a filter
+  // that changed the text itself), it shows the model's text and selection.
+  void ShowTyped(GtkEntry* entry, ControlRef control, const std::wstring& taken, gint* position) {
+    const bool was = syncing_;
+    syncing_ = true;
+    if (!taken.empty()) gtk_editable_insert_text(GTK_EDITABLE(entry), WideToUtf8(taken).c_str(), -1, position);
+    if (IsValidControlRef(control)) {
+      const std::string text = WideToUtf8(GetControlTitle(control));
+      if (text != gtk_entry_get_text(entry)) {
+        gtk_entry_set_text(entry, text.c_str());
+        int start = 0, end = 0;
+        GetEditTextSelection(control, &start, &end);
+        *position = end;
+      }
+    }
+    syncing_ = was;
   }
 
   static void OnDeleteText(GtkEditable* editable, gint start, gint end, gpointer data) {
     auto* t = static_cast<SignalTarget*>(data);
     if (t->backend->syncing_) return;
-    g_signal_stop_emission_by_name(editable, "delete-text");
     ControlRef control{t->id};
-    t->backend->Reshow(t->id);
-    t->backend->Input([control, start, end] {
-      SetEditTextSelection(control, start, end < 0 ? 1 << 30 : end);
-      TypeCharacter(control, 127);
-    });
+    std::wstring shown = Utf8ToWide(gtk_entry_get_text(GTK_ENTRY(editable)));
+    const int length = static_cast<int>(shown.size());
+    if (end < 0 || end > length) end = length;
+    start = std::clamp(start, 0, end);
+    if (start == end || !IsValidControlRef(control)) return;
+    SetEditTextSelection(control, start, end);
+    bool passed = false;
+    TypeCharacter(control, 127, &passed);
+    shown.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    if (passed && IsValidControlRef(control) && GetControlTitle(control) == shown) return;  // GTK deletes the same
+    g_signal_stop_emission_by_name(editable, "delete-text");
+    gint at = start;
+    t->backend->ShowTyped(GTK_ENTRY(editable), control, L"", &at);
   }
 
+  // Return commits the field, then presses the window's default button when it has one.
   static void OnActivate(GtkEntry*, gpointer data) {
     auto* t = static_cast<SignalTarget*>(data);
     ControlRef control{t->id};
-    t->backend->Input([control] { TypeCharacter(control, 13); });
+    t->backend->Input([control] {
+      TypeCharacter(control, 13);
+      const WindowRef window = GetControlOwner(control);
+      if (IsValidControlRef(control) && GetWindowDefaultButton(window)) PressKey(window, kReturnKeyCode);
+    });
   }
 
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* key, gpointer data) {
@@ -1114,7 +1335,10 @@ class GtkBackend : public DisplayBackend {
       const double range = double(GetControlMaximum(control)) - GetControlMinimum(control);
       const int travel = (across ? r.Width() : r.Height()) - 48;
       if (range <= 0 || travel <= 0) return;
-      const double pixels = (value - GetControlValue(control)) * travel / range;
+      // GTK reports values past the ends (a click near the end of the track, a long drag);
+      // the model's thumb goes no further than its range.
+      const double target = std::clamp(value, double(GetControlMinimum(control)), double(GetControlMaximum(control)));
+      const double pixels = (target - GetControlValue(control)) * travel / range;
       Point to = from;
       short& axis = across ? to.h : to.v;
       axis = Clamp16(static_cast<int>(std::lround(axis + std::clamp(pixels, -40000.0, 40000.0))));
@@ -1136,7 +1360,14 @@ class GtkBackend : public DisplayBackend {
     if (t->backend->syncing_) return;
     GtkTreeModel* model = nullptr;
     GtkTreeIter it;
-    if (!gtk_tree_selection_get_selected(selection, &model, &it)) return;
+    if (!gtk_tree_selection_get_selected(selection, &model, &it)) {
+      // A click that emptied the selection (Ctrl-click) changes nothing in the model: the
+      // screen shows the model's selection again.
+      t->backend->syncing_ = true;
+      ShowListSelection(gtk_tree_selection_get_tree_view(selection), GetDataBrowserSelectedItems(ControlRef{t->id}));
+      t->backend->syncing_ = false;
+      return;
+    }
     guint id = 0;
     gtk_tree_model_get(model, &it, 0, &id, -1);
     ControlRef control{t->id};
@@ -1148,7 +1379,7 @@ class GtkBackend : public DisplayBackend {
     auto* t = static_cast<SignalTarget*>(data);
     if (t->backend->syncing_) return;
     ControlRef control{t->id};
-    const DataBrowserPropertyID property = t->index;
+    const auto property = static_cast<DataBrowserPropertyID>(t->menu);
     t->backend->Input([control, property] { SortDataBrowser(control, property); });
   }
 

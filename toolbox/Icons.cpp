@@ -69,4 +69,11 @@ bool GetRegisteredIconFamily(OSType creator, OSType type, std::string* outFamily
   return true;
 }
 
+bool GetRegisteredIconFamilyOfCreator(OSType creator, std::string* outFamily) {
+  auto it = Model().registered.lower_bound({creator, 0});
+  if (it == Model().registered.end() || it->first.first != creator) return false;
+  if (outFamily) *outFamily = Model().icons[it->second].family;
+  return true;
+}
+
 }  // namespace toolbox

@@ -22,5 +22,7 @@ OSStatus ReleaseIconRef(IconRef ref);
 OSStatus UnregisterIconRef(OSType creator, OSType type);
 // The family registered under (creator, type); false when there is none.
 bool GetRegisteredIconFamily(OSType creator, OSType type, std::string* outFamily);
+// The family registered under the creator with any type (the lowest type when several).
+bool GetRegisteredIconFamilyOfCreator(OSType creator, std::string* outFamily);
 
 }  // namespace toolbox

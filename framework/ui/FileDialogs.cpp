@@ -296,8 +296,11 @@ bool RunFileDialog(FileDialogRequest* request, FileDialogResult* result, WindowR
                       filter, &dialog) != kNoErr)
     return false;
   request->dialog = dialog;
-  // The pop-up shows its first item from the start, so that filter is the one in use.
-  if (withFilters) request->chosenFilter = 0;
+  // The pop-up shows its first item from the start, so that filter is the one in use; a
+  // choose-file dialog, which has no pop-up, lists by its first filter too, since no
+  // filter at all would hide every file.
+  const bool anyFilters = request->filters && request->filters->Count() > 0;
+  if (withFilters || (request->kind == FileDialogRequest::kChooseFile && anyFilters)) request->chosenFilter = 0;
 
   NavDialogRun(dialog);
   bool ok = false;

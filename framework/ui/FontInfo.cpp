@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 using namespace toolbox;
 
@@ -104,16 +106,37 @@ void FontInfo::ApplyToPort(std::uint32_t flags) const {
 }
 
 void FontInfo::SetFamilyById(std::int32_t id) {
-  familyId = id;
   std::wstring name;
-  familyName = GetFontFamilyName(static_cast<FontFamilyID>(id), &name) == kNoErr
-                   ? TransliterateFontName(name)
-                   : std::wstring();
+  if (id < INT16_MIN || id > INT16_MAX || GetFontFamilyName(static_cast<FontFamilyID>(id), &name) != kNoErr)
+    return;
+  familyId = id;
+  familyName = TransliterateFontName(name);
   ApplyAll();
 }
 
+namespace {
+
+bool EqualIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
+  auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + 32 : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                             [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
+}
+
+// The listed family whose name, spelt in ASCII as family names are stored, is the name.
+FontFamilyID FindFamilyBySpelling(const std::wstring& name) {
+  const std::vector<std::wstring>& families = ListFontFamilies();
+  for (std::size_t i = 0; i < families.size(); ++i)
+    if (EqualIgnoringAsciiCase(TransliterateFontName(families[i]), name)) return static_cast<FontFamilyID>(i + 1);
+  return 0;
+}
+
+}  // namespace
+
 bool FontInfo::SetFamilyByName(const std::wstring& name) {
-  const FontFamilyID id = FindFontFamily(name);
+  FontFamilyID id = FindFontFamily(name);
+  // A family with letters outside ASCII is stored under its transliterated name, which
+  // has to find it again in the next run.
+  if (id == 0 && !name.empty()) id = FindFamilyBySpelling(name);
   if (id == 0) return false;
   // The family's own spelling, whatever the case of the name asked for.
   std::wstring listed;

@@ -40,8 +40,10 @@ class FontInfo {
   // Applies size (kApplySize), face (kApplyFace) and family (kApplyFont) to the current port.
   void ApplyToPort(std::uint32_t flags) const;
 
+  // An id that names no listed family leaves the family unchanged.
   void SetFamilyById(std::int32_t id);
-  // False, changing nothing, unless the whole name names a listed family.
+  // False, changing nothing, unless the whole name names a listed family, as listed or as
+  // the ASCII spelling that the family's name is stored under (TransliterateFontName).
   bool SetFamilyByName(const std::wstring& name);
   const std::wstring& GetFamilyName() const { return familyName; }
   std::int32_t GetFamilyId() const { return familyId; }

@@ -160,6 +160,7 @@ bool Slider::Create(WindowBase* w, OSType code, const Rect& r, const std::wstrin
   if (!ControlBase::Create(w, code, r, title)) return false;
   if (!MakeControl(w, kControlKindSlider, r, L"", false)) return false;
   SetupValue(control, 0, 0, 100);
+  SetControlTickMarks(control, 5);
   InstallHandlers();
   return FinishCreate(w, code);
 }

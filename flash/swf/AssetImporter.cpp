@@ -10,6 +10,7 @@
 #include "flash/swf/FontTags.h"
 #include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfInfo.h"
+#include "flash/swf/SwfRawIds.h"
 #include "flash/swf/SwfTagIndex.h"
 #include "flash/swf/TextTags.h"
 #include "flash/swf/VideoTags.h"
@@ -20,7 +21,7 @@ void AddId(std::vector<uint16_t>& ids, uint16_t id) {
   if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
 }
 
-bool IsBitmapCode(uint16_t code) { return code == 6 || code == 20 || code == 21 || code == 35 || code == 36; }
+bool IsBitmapCode(uint16_t code) { return code == 6 || code == 20 || code == 21 || code == 35 || code == 36 || code == 90; }
 
 // The bitmap of every bitmap fill: 0x40 to 0x43, each id once.
 template <class Array>
@@ -50,6 +51,13 @@ template <class List>
 void AddUsedIds(const List& tags, std::vector<uint16_t>& ids) {
   for (auto& item : tags) {
     const SwfTag* t = &*item;
+    if (auto* raw = dynamic_cast<const RawTag*>(t)) {
+      // Placements kept as read (PlaceObject3 among them): the ids their layout holds.
+      const uint16_t code = raw->code;
+      if (code == 4 || code == 15 || code == 26 || code == 61 || code == 70)
+        for (uint32_t at : FindRawIds(*raw).usedAt) AddId(ids, RawU16(*raw, at));
+      continue;
+    }
     switch (t->GetTagCode()) {
       case 4:
         if (auto* p = dynamic_cast<const PlaceObjectTag*>(t)) AddId(ids, p->characterId);
@@ -69,16 +77,20 @@ void AddUsedIds(const List& tags, std::vector<uint16_t>& ids) {
   }
 }
 
-// The sprites, each after the sprites it places (where they do not place each other in a
-// ring), otherwise in the order given.
+// The sprites (and the buttons that show sprites), each after the sprites and buttons it
+// places or shows (where they do not use each other in a ring), otherwise in the order given.
 std::vector<SwfTag*> OrderedByUse(const std::vector<SwfTag*>& sprites) {
   std::vector<SwfTag*> ordered;
   std::unordered_set<const SwfTag*> visited;
   auto visit = [&](auto& self, SwfTag* s, int depth) -> void {
     if (!visited.insert(s).second) return;
-    if (auto* sprite = dynamic_cast<DefineSpriteTag*>(s); sprite && depth < 64) {
+    auto* sprite = dynamic_cast<DefineSpriteTag*>(s);
+    auto* button = dynamic_cast<DefineButtonTag*>(s);
+    if ((sprite || button) && depth < 64) {
       std::vector<uint16_t> ids;
-      AddUsedIds(sprite->tags, ids);
+      if (sprite) AddUsedIds(sprite->tags, ids);
+      else
+        for (auto& r : button->records) AddId(ids, r->characterId);
       for (uint16_t id : ids)
         for (SwfTag* other : sprites)
           if (DefinedCharacterId(other) == id) self(self, other, depth + 1);
@@ -122,7 +134,10 @@ bool ShapeAssetCollector::Collect(SwfTag* shapeOrMorph, const SwfTagIndex& index
   gathered.clear();
   backgroundColor = index.tags ? FindBackgroundColorTag(*index.tags) : nullptr;
   if (!shapeOrMorph) return false;
-  if (auto* s = dynamic_cast<DefineShapeTag*>(shapeOrMorph)) {
+  if (auto* raw = dynamic_cast<RawTag*>(shapeOrMorph)) {
+    // DefineShape4 and DefineMorphShape2 have no class: their fills as their bytes hold them.
+    for (uint32_t at : FindRawIds(*raw).usedAt) AddId(bitmapIds, RawU16(*raw, at));
+  } else if (auto* s = dynamic_cast<DefineShapeTag*>(shapeOrMorph)) {
     if (s->keptAsRead || !s->shape) return true;
     AddFillBitmaps(s->shape->fillStyles.get(), bitmapIds);
     AddRecordBitmaps(s->shape.get(), bitmapIds);
@@ -176,7 +191,7 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
           for (uint16_t font : nested.fontIds) AddId(fontIds, font);
         }
         break;
-      case 2: case 22: case 32: case 46: {
+      case 2: case 22: case 32: case 46: case 83: case 84: {
         ShapeAssetCollector shape;
         shape.Collect(definition, index);
         for (SwfTag* t : shape.gathered) set.Add(t);
@@ -189,9 +204,11 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
           AssetImporter nested;
           nested.Import(dynamic_cast<DefineSpriteTag*>(definition), index, walk, depth + 1);
           for (uint16_t font : nested.fontIds) AddId(fontIds, font);
-          for (SwfTag* t : nested.definitions) set.Add(t);
+          // The button itself, met again by the sprite's import, comes after all of them.
+          for (SwfTag* t : nested.definitions)
+            if (t != buttonTag) set.Add(t);
           for (SwfTag* t : nested.sprites)
-            if (t != definition) set.Add(t);
+            if (t != definition && t != buttonTag) set.Add(t);
         }
         break;
       default: break;
@@ -226,12 +243,16 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
   sprites.clear();
   usedIds.clear();
   fontIds.clear();
+  annotations.clear();
+  error.clear();
   sprite = spriteTag;
   placement = nullptr;
   backgroundColor = nullptr;
   if (!spriteTag || !index.tags) return false;
   walk->followed.insert(spriteTag);
   const std::vector<SwfTag*>& tags = *index.tags;
+  // A sprite whose timeline holds ids that cannot be found cannot be brought whole.
+  if (!CanShiftIds(spriteTag, &error)) return false;
 
   // The ids every sprite of the template uses, the imported one first.
   AddUsedIds(spriteTag->tags, usedIds);
@@ -251,7 +272,7 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
       const uint16_t code = t->GetTagCode();
       bool handled = true;
       switch (code) {
-        case 2: case 22: case 32: case 46: {
+        case 2: case 22: case 32: case 46: case 83: case 84: {
           // Shapes and morph shapes bring the bitmaps of their fills.
           ShapeAssetCollector shape;
           shape.Collect(t, index);
@@ -267,12 +288,19 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
           if (depth < kMaxAssetNesting && !walk->followed.count(t)) {
             ButtonAssetCollector button;
             button.Collect(dynamic_cast<DefineButtonTag*>(t), index, walk, depth + 1);
+            bool showsSprite = false;
             for (SwfTag* g : button.gathered) {
+              if (g == t) continue;
               // A sprite the button shows also stands among the sprites.
-              if (g->GetTagCode() == 39) gatheredSprites.Add(g);
+              if (g->GetTagCode() == 39) gatheredSprites.Add(g), showsSprite = true;
               else gatheredDefinitions.Add(g);
             }
             for (uint16_t font : button.fontIds) AddId(fontIds, font);
+            // Such a button comes after the sprites it shows: it stands among them.
+            if (showsSprite) {
+              gatheredSprites.Add(t);
+              break;
+            }
           }
           gatheredDefinitions.Add(t);
           break;
@@ -280,7 +308,8 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
           AddTextFonts(t, fontIds);
           gatheredDefinitions.Add(t);
           break;
-        case 14: case 20: case 21: case 35: case 36: case 60: gatheredDefinitions.Add(t); break;
+        case 14: case 20: case 21: case 35: case 36: case 60: case 87: case 90: gatheredDefinitions.Add(t); break;
+        case 75: case 91: AddId(fontIds, id); break;
         case 39: gatheredSprites.Add(t); break;
         default: handled = false; break;
       }
@@ -289,21 +318,38 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
   }
   definitions = gatheredDefinitions.Tags();
   sprites = OrderedByUse(gatheredSprites.Tags());
+  for (const std::vector<SwfTag*>* list : {&definitions, &sprites})
+    for (SwfTag* t : *list)
+      if (!CanShiftIds(t, &error)) {
+        // Nothing half gathered is left behind.
+        definitions.clear();
+        sprites.clear();
+        usedIds.clear();
+        fontIds.clear();
+        return false;
+      }
 
-  // Each font id: its font and its font info, in list order.
+  // Each font id: its font and its font info, in list order, then its alignment zones and
+  // its name.
   for (uint16_t fontId : fontIds) {
     int found = 0;
     for (SwfTag* t : tags) {
       if (!t) continue;
       const uint16_t code = t->GetTagCode();
-      const bool font = (code == 10 || code == 48) && DefinedCharacterId(t) == fontId;
+      const bool font = (code == 10 || code == 48 || code == 75 || code == 91) && DefinedCharacterId(t) == fontId;
       auto* info = dynamic_cast<DefineFontInfoTag*>(t);
       if (font || (info && info->fontId == fontId)) {
         if (std::find(fonts.begin(), fonts.end(), t) == fonts.end()) fonts.push_back(t);
         if (++found == 2) break;
       }
     }
+    AppendAnnotations(fontId, tags, fonts, {73, 88});
   }
+  // Text settings and scaling grids of what is brought, the sprite's own among them.
+  for (const std::vector<SwfTag*>* list : {&definitions, &sprites})
+    for (SwfTag* t : *list)
+      if (DefinedCharacterId(t) >= 0) AppendAnnotations(static_cast<uint16_t>(DefinedCharacterId(t)), tags, annotations, {74, 78});
+  AppendAnnotations(spriteTag->characterId, tags, annotations, {74, 78});
   placement = FindPlacementTag(spriteTag, tags);
   backgroundColor = FindBackgroundColorTag(tags);
   return true;
@@ -320,5 +366,7 @@ bool AssetImporter::AppendTo(std::vector<SwfTag*>& target, bool withSprite) cons
   for (SwfTag* t : sprites)
     if (t != sprite) add(t);
   if (withSprite) add(sprite);
+  for (SwfTag* t : annotations)
+    if (withSprite || AnnotatedId(t) != (sprite ? sprite->characterId : 0)) add(t);
   return true;
 }

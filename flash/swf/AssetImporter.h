@@ -5,6 +5,7 @@
 // template's list are gathered: nothing is copied and no id is changed here.
 #include <cstdint>
 #include <unordered_set>
+#include <string>
 #include <vector>
 
 class DefineButtonTag;
@@ -65,7 +66,7 @@ class AssetImporter {
   bool Import(DefineSpriteTag* spriteTag, const std::vector<SwfTag*>& tags);
   bool Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index, AssetWalk* walk = nullptr, int depth = 0);
   // Appends the fonts, the definitions and the sprites, each once and none that `target`
-  // already holds; with `withSprite` the imported sprite comes last.
+  // already holds; with `withSprite` the imported sprite, then what annotates the characters.
   bool AppendTo(std::vector<SwfTag*>& target, bool withSprite) const;
 
   std::vector<SwfTag*> fonts;
@@ -73,6 +74,10 @@ class AssetImporter {
   std::vector<SwfTag*> sprites;
   std::vector<uint16_t> usedIds;
   std::vector<uint16_t> fontIds;
+  // The tags that annotate a gathered character (text settings, scaling grids): after it.
+  std::vector<SwfTag*> annotations;
+  // Why Import failed: a tag it would bring holds ids that cannot be found.
+  std::wstring error;
   DefineSpriteTag* sprite = nullptr;
   SwfTag* placement = nullptr;
   SwfTag* backgroundColor = nullptr;

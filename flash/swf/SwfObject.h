@@ -46,6 +46,8 @@ class RawTag : public SwfTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return code; }
+  // Moves the ids and depths found where the tag's layout puts them (SwfRawIds.h).
+  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
 
   uint16_t code;
   uint32_t length;

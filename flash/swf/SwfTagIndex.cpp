@@ -8,6 +8,7 @@
 #include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DoActionTag.h"
 #include "flash/swf/FontTags.h"
+#include "flash/swf/SwfRawIds.h"
 #include "flash/swf/TextTags.h"
 
 namespace {
@@ -22,16 +23,13 @@ bool IsFrameTagCode(uint16_t code) {
   }
 }
 
-// The tags the index files as definitions, DefineText2 and DefineMorphShape among them.
-bool IsIndexDefinitionCode(uint16_t code) {
-  switch (code) {
-    case 2: case 6: case 7: case 10: case 11: case 14: case 18: case 20: case 21: case 22: case 32: case 33: case 34:
-    case 35: case 36: case 37: case 39: case 45: case 46: case 48: case 60:
-      return true;
-    default:
-      return false;
-  }
-}
+// The tags the index files as definitions, DefineText2 and DefineMorphShape among them, and
+// the sound stream heads by their in-memory id.
+bool IsIndexDefinitionCode(uint16_t code) { return IsCharacterDefinitionCode(code) || code == 18 || code == 45; }
+
+// The tags that annotate a character or a font defined elsewhere, by its id in their first
+// two bytes: font alignment zones, text settings, scaling grids, font names.
+bool IsAnnotationCode(uint16_t code) { return code == 73 || code == 74 || code == 78 || code == 88; }
 
 // The tags the list searches take as defining a character: the same codes.
 bool IsSearchDefinitionCode(uint16_t code) { return IsIndexDefinitionCode(code); }
@@ -51,7 +49,7 @@ SwfTag* FindCharacterIn(uint16_t id, const List& tags, bool nested) {
   for (auto& item : tags) {
     SwfTag* t = &*item;
     const uint16_t code = t->GetTagCode();
-    if (code >= 61 || !IsSearchDefinitionCode(code) || DefinedCharacterId(t) < 0) continue;
+    if (!IsSearchDefinitionCode(code) || DefinedCharacterId(t) < 0) continue;
     if (DefinedCharacterId(t) == id) return t;
     if (auto* sprite = dynamic_cast<DefineSpriteTag*>(t); sprite && !nested)
       if (SwfTag* hit = FindCharacterIn(id, sprite->tags, true)) return hit;
@@ -77,8 +75,26 @@ PlaceObject2Tag* FindInstanceIn(const wchar_t* name, const List& tags, bool nest
 }  // namespace
 
 int32_t DefinedCharacterId(const SwfTag* tag) {
+  if (auto* raw = dynamic_cast<const RawTag*>(tag)) {
+    // A definition without a class of its own (or kept as read) defines its first two bytes.
+    const SwfRawIds ids = FindRawIds(*raw);
+    return ids.definedAt >= 0 ? RawU16(*raw, static_cast<uint32_t>(ids.definedAt)) : -1;
+  }
   auto* c = dynamic_cast<const SwfCharacterTag*>(tag);
   return c ? c->GetCharacterId() : -1;
+}
+
+uint16_t AnnotatedId(const SwfTag* tag) {
+  auto* raw = dynamic_cast<const RawTag*>(tag);
+  return raw && IsAnnotationCode(raw->code) ? RawU16(*raw, 0) : 0;
+}
+
+void AppendAnnotations(uint16_t id, const std::vector<SwfTag*>& tags, std::vector<SwfTag*>& target,
+                       const std::vector<uint16_t>& codes) {
+  for (SwfTag* t : tags)
+    if (t && std::find(codes.begin(), codes.end(), t->GetTagCode()) != codes.end() && AnnotatedId(t) == id &&
+        std::find(target.begin(), target.end(), t) == target.end())
+      target.push_back(t);
 }
 
 bool SwfTagIndex::Build(const std::vector<SwfTag*>& list) {
@@ -101,11 +117,11 @@ bool SwfTagIndex::Build(const std::vector<SwfTag*>& list) {
     if (!IsIndexDefinitionCode(code) || DefinedCharacterId(t) < 0) continue;
     definitions.push_back(t);
     switch (code) {
-      case 10: case 11: case 33: case 37: case 48: fontsAndTexts.push_back(t); break;
+      case 10: case 11: case 33: case 37: case 48: case 75: case 91: fontsAndTexts.push_back(t); break;
       case 14: case 18: case 45: sounds.push_back(t); break;
-      case 6: case 20: case 21: case 35: case 36: bitmaps.push_back(t); break;
+      case 6: case 20: case 21: case 35: case 36: case 90: bitmaps.push_back(t); break;
       case 60: videoStreams.push_back(t); break;
-      case 2: case 22: case 32: case 46: shapes.push_back(t); break;
+      case 2: case 22: case 32: case 46: case 83: case 84: shapes.push_back(t); break;
       case 7: case 34: buttons.push_back(t); break;
       case 39: sprites.push_back(t); break;
       default: break;
@@ -151,52 +167,65 @@ SwfTag* SwfTagIndex::FindFont2(uint16_t fontId) const {
 }
 
 SwfTag* SwfTagIndex::FindFont(uint16_t fontId) const {
-  for (SwfTag* t : definitions)
-    if ((t->GetTagCode() == 10 || t->GetTagCode() == 48) && DefinedCharacterId(t) == fontId) return t;
+  for (SwfTag* t : definitions) {
+    const uint16_t code = t->GetTagCode();
+    if ((code == 10 || code == 48 || code == 75) && DefinedCharacterId(t) == fontId) return t;
+  }
   return nullptr;
 }
 
 void SwfTagIndex::ImportFont(uint16_t fontId, std::vector<SwfTag*>& target) const {
   AddOnce(target, FindFont(fontId));
   AddOnce(target, FindFontInfo(fontId));
+  if (tags) AppendAnnotations(fontId, *tags, target, {73, 88});
 }
 
 SwfTag* SwfTagIndex::ImportDefinition(uint16_t id, std::vector<SwfTag*>& target) const {
+  error.clear();
   SwfTag* definition = FindDefinition(id);
   if (!definition || !tags) return nullptr;
+  // Nothing is appended for a definition whose references cannot be followed.
+  if (!CanShiftIds(definition, &error)) return nullptr;
+  std::vector<SwfTag*> added = target;
   switch (definition->GetTagCode()) {
-    case 2: case 22: case 32: case 46: {
+    case 2: case 22: case 32: case 46: case 83: case 84: {
       ShapeAssetCollector shape;
       shape.Collect(definition, *this);
-      for (SwfTag* t : shape.gathered) AddOnce(target, t);
+      for (SwfTag* t : shape.gathered) AddOnce(added, t);
       break;
     }
-    case 6: AddOnce(target, FindJpegTables()); break;
+    case 6: AddOnce(added, FindJpegTables()); break;
     case 7: case 34: {
       // The fonts of the button's texts first, so that every text follows its font.
       ButtonAssetCollector button;
       button.Collect(dynamic_cast<DefineButtonTag*>(definition), *this);
-      for (uint16_t font : button.fontIds) ImportFont(font, target);
-      for (SwfTag* t : button.gathered) AddOnce(target, t);
+      for (uint16_t font : button.fontIds) ImportFont(font, added);
+      for (SwfTag* t : button.gathered) AddOnce(added, t);
       break;
     }
     case 11: case 33:
       if (auto* text = dynamic_cast<DefineTextTag*>(definition))
         for (auto& r : text->records)
-          if (auto* style = dynamic_cast<SwfTextRecord*>(r.get())) ImportFont(style->fontId, target);
+          if (auto* style = dynamic_cast<SwfTextRecord*>(r.get())) ImportFont(style->fontId, added);
       break;
     case 37:
-      if (auto* edit = dynamic_cast<DefineEditTextTag*>(definition)) ImportFont(edit->fontId, target);
+      if (auto* edit = dynamic_cast<DefineEditTextTag*>(definition)) ImportFont(edit->fontId, added);
       break;
     case 39: {
       AssetImporter importer;
-      importer.Import(dynamic_cast<DefineSpriteTag*>(definition), *this);
-      importer.AppendTo(target, false);
+      if (!importer.Import(dynamic_cast<DefineSpriteTag*>(definition), *this)) {
+        error = importer.error;
+        return nullptr;
+      }
+      importer.AppendTo(added, false);
       break;
     }
     default: break;
   }
-  AddOnce(target, definition);
+  AddOnce(added, definition);
+  // What annotates the definition comes after it.
+  AppendAnnotations(id, *tags, added, {74, 78});
+  target = std::move(added);
   return definition;
 }
 
@@ -213,6 +242,12 @@ void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_
     const uint16_t code = t->GetTagCode();
     if (IsSearchDefinitionCode(code) && DefinedCharacterId(t) >= 0) {
       maxId = std::max<uint16_t>(maxId, static_cast<uint16_t>(DefinedCharacterId(t)));
+    } else if (auto* raw = dynamic_cast<RawTag*>(t); raw && (code == 26 || code == 70)) {
+      // A placement kept as read: the id and depth where its layout puts them.
+      const SwfRawIds ids = FindRawIds(*raw);
+      for (uint32_t at : ids.usedAt) maxId = std::max(maxId, RawU16(*raw, at));
+      for (uint32_t at : ids.depthAt)
+        if (RawU16(*raw, at) != 65535) maxDepth = std::max(maxDepth, RawU16(*raw, at));
     } else if (auto* p = dynamic_cast<PlaceObject2Tag*>(t); p && code == 26) {
       maxId = std::max(maxId, p->characterId);
       if (p->depth != 65535) maxDepth = std::max(maxDepth, p->depth);
@@ -222,7 +257,12 @@ void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_
   }
 }
 
-void ShiftTagIdsAndDepths(const std::vector<SwfTag*>& tags, uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) {
+bool ShiftTagIdsAndDepths(const std::vector<SwfTag*>& tags, uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta,
+                          std::wstring* error) {
+  // Every tag is looked at first: a list is shifted whole or not at all.
+  for (SwfTag* t : tags)
+    if (t && !CanShiftIds(t, error)) return false;
   for (SwfTag* t : tags)
     if (t) t->ShiftIdsAndDepths(idDelta, depthDelta, frameDelta);
+  return true;
 }

@@ -4,6 +4,7 @@
 // of a list to merge it into another movie. The index holds pointers into one list, which
 // must outlive it; it never owns or changes a tag.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class PlaceObject2Tag;
@@ -34,9 +35,11 @@ class SwfTagIndex {
   // Appends to `target` what the definition of `id` needs, then the definition itself, each
   // only when not there yet. Returns the definition, or null when `id` has none.
   SwfTag* ImportDefinition(uint16_t id, std::vector<SwfTag*>& target) const;
-  // The font tags of `fontId` not yet in `target`: its DefineFont or DefineFont2, then its
-  // font info.
+  // The font tags of `fontId` not yet in `target`: its DefineFont, DefineFont2 or DefineFont3,
+  // then its font info, alignment zones and name.
   void ImportFont(uint16_t fontId, std::vector<SwfTag*>& target) const;
+  // Why the last ImportDefinition found nothing to import, when `id` had a definition.
+  mutable std::wstring error;
 
   std::vector<SwfTimelineDepth> timeline;
   const std::vector<SwfTag*>* tags = nullptr;
@@ -51,6 +54,13 @@ class SwfTagIndex {
 // The character id `tag` defines, or -1 when it defines none.
 int32_t DefinedCharacterId(const SwfTag* tag);
 
+// The font or character that a tag annotating one refers to (font alignment zones, text
+// settings, scaling grid, font name: all kept as read); 0 for other tags.
+uint16_t AnnotatedId(const SwfTag* tag);
+// Appends to `target` each tag of `tags` of one of `codes` that annotates `id`, once.
+void AppendAnnotations(uint16_t id, const std::vector<SwfTag*>& tags, std::vector<SwfTag*>& target,
+                       const std::vector<uint16_t>& codes);
+
 // The tag that defines `id`, nested sprites searched where they stand.
 SwfTag* FindCharacterById(uint16_t id, const std::vector<SwfTag*>& tags);
 // The first PlaceObject2 whose instance name is `name` (case-sensitive), nested sprites
@@ -58,4 +68,7 @@ SwfTag* FindCharacterById(uint16_t id, const std::vector<SwfTag*>& tags);
 PlaceObject2Tag* FindInstanceByName(const wchar_t* name, const std::vector<SwfTag*>& tags);
 // The highest character id and depth the top level of the list uses (0 when none).
 void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_t& maxDepth);
-void ShiftTagIdsAndDepths(const std::vector<SwfTag*>& tags, uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta);
+// Shifts the ids and depths of every tag of the list. False, with nothing changed and the
+// reason in `error` when given, when a tag kept as read holds ids that cannot be found.
+bool ShiftTagIdsAndDepths(const std::vector<SwfTag*>& tags, uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta,
+                          std::wstring* error = nullptr);

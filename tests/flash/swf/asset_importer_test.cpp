@@ -4,11 +4,13 @@
 
 #include "SwfTestSupport.h"
 #include "flash/swf/AssetImporter.h"
+#include "flash/swf/ButtonTags.h"
 #include "flash/swf/ControlTags.h"
 #include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DrawingTags.h"
 #include "flash/swf/FontTags.h"
+#include "flash/swf/SwfRawIds.h"
 #include "flash/swf/SwfTagIndex.h"
 #include "flash/swf/TextTags.h"
 #include "support/TestSupport.h"
@@ -279,4 +281,111 @@ TEST(TagIndex, TimelineNamesAndDepths) {
   uint16_t maxId = 0, maxDepth = 0;
   GetMaxIdAndDepth(t.tags, maxId, maxDepth);
   EXPECT_EQ(maxDepth, 4);
+}
+
+// A definition comes after what it depends on: a sprite that places a button showing
+// another sprite brings that sprite before the button.
+TEST(AssetImporter, AButtonComesAfterTheSpriteItShows) {
+  Template t;
+  t.Add(BitmapShape(1, 0xFFFF));
+  t.Add(Sprite(2, {1}));
+  auto* button = t.Add(new DefineButton2Tag());
+  button->characterId = 3;
+  auto* record = new SwfButtonRecord();
+  record->stateFlags = 1, record->characterId = 2;
+  button->AddButtonRecord(record);
+  t.Add(Sprite(4, {3}));
+  SwfTagIndex index;
+  index.Build(t.tags);
+  std::vector<SwfTag*> target;
+  ASSERT_NE(index.ImportDefinition(4, target), nullptr);
+  EXPECT_EQ(Codes(target), "2:1 39:2 34:3 39:4");
+}
+
+// Tags without a class of their own give their ids where their layout puts them: the
+// definitions' first two bytes, the bitmaps of DefineShape4 and DefineMorphShape2 fills, the
+// character of a PlaceObject3 (behind its class name when it has one), the font or character
+// that alignment zones, text settings, scaling grids and font names annotate. Shifted by 0x100
+// (depths by 1).
+TEST(AssetImporter, IdsOfTagsKeptRawAreFoundAndShifted) {
+  const struct {
+    const char* name;
+    uint16_t code;
+    const char* body;
+    const char* shifted;
+  } cases[] = {
+      {"DefineShape4 with a bitmap fill", 83, "01 00 00 00 00 01 41 05 00 00 00 10 00",
+       "01 01 00 00 00 01 41 05 01 00 00 10 00"},
+      {"DefineMorphShape2 with a bitmap fill", 84, "01 00 00 00 00 00 00 00 00 00 00 01 41 05 00 00 00 00",
+       "01 01 00 00 00 00 00 00 00 00 00 01 41 05 01 00 00 00"},
+      {"DefineFont3", 75, "07 00 00 00", "07 01 00 00"},
+      {"DefineBitsJPEG4", 90, "08 00 FF D8", "08 01 FF D8"},
+      {"PlaceObject3 of an image", 70, "06 10 01 00 01 00 00", "06 10 02 00 01 01 00"},
+      {"PlaceObject3 with a class name", 70, "02 08 01 00 43 00 07 00", "02 08 02 00 43 00 07 01"},
+      {"PlaceObject3 moving", 70, "01 00 01 00", "01 00 02 00"},
+      {"DefineFontAlignZones", 73, "03 00 40", "03 01 40"},
+      {"CSMTextSettings", 74, "04 00 00", "04 01 00"},
+      {"DefineScalingGrid", 78, "05 00 00", "05 01 00"},
+      {"DefineFontName", 88, "06 00 41 00 00", "06 01 41 00 00"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RawTag raw(c.code, 0);
+    const Bytes body = Hex(c.body);
+    raw.body.assign(body.begin(), body.end());
+    ASSERT_TRUE(FindRawIds(raw).known);
+    std::vector<SwfTag*> list{&raw};
+    ASSERT_TRUE(ShiftTagIdsAndDepths(list, 0x100, 1, 0));
+    EXPECT_EQ(ToHex(Bytes(raw.body.begin(), raw.body.end())), c.shifted);
+  }
+
+  // The highest id counts a DefineShape4; a sprite placing one with a PlaceObject3 brings it
+  // and the bitmap of its fill.
+  Template t;
+  auto* bitmap = t.Add(new RawTag(90, 0));
+  bitmap->body = {5, 0, 0xFF, 0xD8};
+  auto* shape = t.Add(new RawTag(83, 0));
+  const Bytes shapeBody = Hex("09 00 00 00 00 01 41 05 00 00 00 10 00");
+  shape->body.assign(shapeBody.begin(), shapeBody.end());
+  auto* grid = t.Add(new RawTag(78, 0));
+  grid->body = {9, 0, 0};
+  auto* sprite = t.Add(new DefineSpriteTag(2, 0));
+  auto* place = new RawTag(70, 0);
+  place->body = {0x02, 0x00, 0x01, 0x00, 0x09, 0x00};
+  sprite->tags.emplace_back(place);
+  uint16_t maxId = 0, maxDepth = 0;
+  GetMaxIdAndDepth(t.tags, maxId, maxDepth);
+  EXPECT_EQ(maxId, 9);
+  AssetImporter importer;
+  ASSERT_TRUE(importer.Import(sprite, t.tags));
+  std::vector<SwfTag*> target;
+  importer.AppendTo(target, true);
+  EXPECT_EQ(Codes(target), "90:5 83:9 39:2 78:-1");
+}
+
+// Where a tag's ids cannot be found (a DefineShape kept raw after damage), the shift and the
+// import fail with a reason and change nothing.
+TEST(AssetImporter, IdsThatCannotBeFoundFailTheShiftAndTheImport) {
+  Template t;
+  auto* damaged = t.Add(new RawTag(2, 0));
+  damaged->body = {1, 0, 0x41};
+  auto* sprite = t.Add(Sprite(2, {1}));
+  auto* place = t.Add(Place(2, 1));
+  std::wstring error;
+  EXPECT_FALSE(ShiftTagIdsAndDepths(t.tags, 10, 1, 0, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(damaged->body[0], 1);
+  EXPECT_EQ(place->characterId, 2);
+  EXPECT_EQ(place->depth, 1);
+  AssetImporter importer;
+  EXPECT_FALSE(importer.Import(sprite, t.tags));
+  EXPECT_FALSE(importer.error.empty());
+  std::vector<SwfTag*> target;
+  importer.AppendTo(target, false);
+  EXPECT_TRUE(target.empty());
+  SwfTagIndex index;
+  index.Build(t.tags);
+  EXPECT_EQ(index.ImportDefinition(2, target), nullptr);
+  EXPECT_FALSE(index.error.empty());
+  EXPECT_TRUE(target.empty());
 }

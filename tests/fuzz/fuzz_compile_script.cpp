@@ -1,4 +1,5 @@
 // fuzz-links: script_compiler
+// fuzz-options: -max_len=65536
 // Compiles each input as an ActionScript script: through the entry, which must give a tag or
 // null, and through Parse and Generate, which also reach the button and movie-clip layouts.
 // The first byte picks the SWF version (4 to 8), the rest is the script as UTF-8.

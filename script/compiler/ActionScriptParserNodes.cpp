@@ -50,6 +50,15 @@ void ActionScriptParser::TooDeep() {
                                 ColumnAhead(1));
 }
 
+ActionScriptParser::TokenPlace ActionScriptParser::PlaceAhead() {
+  return {LineAhead(1), ColumnAhead(1), LT(1)->getText()};
+}
+
+void ActionScriptParser::DeclarationWithoutName(const TokenPlace& place) {
+  throw DeclarationWithoutNameException("expecting a variable name, found '" + place.text + "'", getFilename(),
+                                        place.line, place.column);
+}
+
 ParsedNode ActionScriptParser::MakeNode(int32_t kind) {
   ParsedNode node{std::make_unique<ScriptNode>(kind), 0};
   node->SetLine(lastLine_);
@@ -81,6 +90,9 @@ void TakeEarlierLine(ScriptNode* node, const ScriptNode* child) {
 
 ParsedNode ActionScriptParser::MakeBinaryNode(int32_t kind, ParsedNode left, ParsedNode right) {
   ParsedNode node = MakeNode(kind);
+  // A left-associative chain grows no taller for its length: the passes over the tree walk
+  // its left side in a loop.
+  if (IsLeftChainOperator(kind) && IsLeftChainOperator(left->GetKind()) && left.height > 0) --left.height;
   Attach(node, std::move(left));
   Attach(node, std::move(right));
   return node;
@@ -187,6 +199,8 @@ std::optional<bool> ActionScriptParser::FirstStatementAhead() {
     ParsedNode first = statement();
     firstStatement_ = {std::move(first), open, TokenIndex(), lastLine_};
   } catch (const NestingTooDeepException&) {
+    return std::nullopt;
+  } catch (const DeclarationWithoutNameException&) {
     return std::nullopt;
   } catch (const antlr::RecognitionException&) {
     return false;

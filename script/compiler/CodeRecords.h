@@ -312,6 +312,9 @@ class GenerationContext {
   std::vector<uint8_t>* poolRecording = nullptr;
   void AddRecordedNames(const std::vector<uint8_t>& recording);
   std::vector<std::string> pool;
+  // When set, every name pushed as a string of its own while the pool is in use is noted
+  // here: were it to join the pool later, its push would have to take the pool's entry.
+  std::vector<std::string>* poolMisses = nullptr;
   // Bytes of the ActionConstantPool payload the pool needs (count field included).
   uint32_t poolBytes = 2;
   // for..in loops open around the code being emitted, within the innermost function body:

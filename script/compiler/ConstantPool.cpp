@@ -25,6 +25,23 @@ void ScriptCompiler::FoldKnownConstants(ScriptNode* node, GenerationContext& con
 // `index` is where the node was found among its parent's children.
 void ScriptCompiler::FoldNode(ScriptNode* node, uint32_t index, GenerationContext& context) {
   if (!node) return;
+  if (IsLeftChainOperator(node->GetKind())) {
+    // Down the chain's left side, then back up over the other operands, in the order the
+    // recursion would take; the operators themselves need nothing.
+    ScriptNode* bottom = node;
+    while (IsLeftChainOperator(bottom->GetKind()) && bottom->ChildCount() > 0 && bottom->GetChild(0) &&
+           IsLeftChainOperator(bottom->GetChild(0)->GetKind()))
+      bottom = bottom->GetChild(0);
+    if (bottom != node) {
+      FoldNode(bottom, 0, context);
+      for (ScriptNode* link = bottom->GetParent();; link = link->GetParent()) {
+        ScriptNode* const* children = link->GetChildren();
+        const uint32_t count = link->ChildCount();
+        for (uint32_t i = 1; i < count; ++i) FoldNode(children[i], i, context);
+        if (link == node) return;
+      }
+    }
+  }
   const bool scope = IsScopeKind(node->GetKind());
   if (scope) {
     context.scopeStack.push_back(node);
@@ -118,6 +135,19 @@ void ScriptCompiler::CollectPoolStrings(ScriptNode* node, GenerationContext& con
   auto forward = [&] {
     for (uint32_t i = 0; i < count; ++i) CollectPoolStrings(children[i], context);
   };
+  if (IsLeftChainOperator(kind) && count > 0 && children[0] && IsLeftChainOperator(children[0]->GetKind())) {
+    // Down the chain's left side, then back up over the other operands.
+    ScriptNode* bottom = children[0];
+    while (bottom->ChildCount() > 0 && bottom->GetChild(0) && IsLeftChainOperator(bottom->GetChild(0)->GetKind()))
+      bottom = bottom->GetChild(0);
+    CollectPoolStrings(bottom, context);
+    for (ScriptNode* link = bottom->GetParent();; link = link->GetParent()) {
+      ScriptNode* const* operands = link->GetChildren();
+      const uint32_t n = link->ChildCount();
+      for (uint32_t i = 1; i < n; ++i) CollectPoolStrings(operands[i], context);
+      if (link == node) return;
+    }
+  }
   auto backward = [&] {
     for (uint32_t i = count; i-- > 0;) CollectPoolStrings(children[i], context);
   };
@@ -201,10 +231,12 @@ void ScriptCompiler::AppendIntegerValue(RecordList& records, int64_t n) {
 void ScriptCompiler::PushPooledString(RecordList& records, GenerationContext& context,
                                       std::string_view text) {
   const int32_t index = context.PoolIndexOf(text);
-  if (context.poolUsed && index != -1)
+  if (context.poolUsed && index != -1) {
     AppendPushValue(records, PushItem::Constant(static_cast<uint32_t>(index)));
-  else
+  } else {
     AppendPushValue(records, PushItem::String(text));
+    if (context.poolMisses && context.poolUsed) context.poolMisses->emplace_back(text);
+  }
 }
 
 void ScriptCompiler::EmitConstant(ScriptNode* node, GenerationContext&, RecordList& records) {

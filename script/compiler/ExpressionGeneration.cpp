@@ -295,30 +295,60 @@ void ScriptCompiler::EmitPostIncDec(ScriptNode* node, GenerationContext& context
   AppendAction(records, StoreFor(get));
 }
 
+// The left operand of a chained operator is emitted by the caller, which walks the chain.
 void ScriptCompiler::EmitBinaryOperator(ScriptNode* node, GenerationContext& context, RecordList& records) {
+  // Down the chain's left side: what each operator emits before its left operand (the right
+  // operand of ">" and "<=", the skipped part of "&&" and "||"); then back up: what each
+  // emits after it. The same code, in the same order, as emitting it recursively.
+  std::vector<RecordList> skipped;  // of the "&&" and "||" on the way, innermost last
+  ScriptNode* link = node;
+  ScriptNode* current = node;
+  try {
+    for (;;) {
+      current = link;
+      ScriptNode* left = link->GetChild(0);
+      ScriptNode* right = link->GetChild(1);
+      if (!left || !right) throw CodeGenerationError("operator without two operands");
+      const int32_t kind = link->GetKind();
+      if (kind == kNodeLogicalAnd || kind == kNodeLogicalOr) {
+        skipped.emplace_back(&context.buffers);
+        AppendAction(skipped.back(), kActionPop);
+        EmitNode(right, context, skipped.back());
+      } else if (kind == kNodeGreater || kind == kNodeLessEqual) {
+        EmitNode(right, context, records);
+      }
+      if (!IsLeftChainOperator(left->GetKind())) {
+        EmitNode(left, context, records);
+        break;
+      }
+      link = left;
+    }
+    for (;; link = link->GetParent()) {
+      current = link;
+      FinishBinaryOperator(link, skipped, context, records);
+      if (link == node) break;
+    }
+  } catch (CodeGenerationError& e) {
+    // As the recursion would: the innermost operator that knows its line names it.
+    for (ScriptNode* at = current; at && at != node && e.line == 0; at = at->GetParent()) e.line = at->GetLine();
+    throw;
+  }
+}
+
+void ScriptCompiler::FinishBinaryOperator(ScriptNode* node, std::vector<RecordList>& skipped,
+                                          GenerationContext& context, RecordList& records) {
   const int32_t kind = node->GetKind();
-  ScriptNode* left = node->GetChild(0);
-  ScriptNode* right = node->GetChild(1);
-  if (!left || !right) throw CodeGenerationError("operator without two operands");
   if (kind == kNodeLogicalAnd || kind == kNodeLogicalOr) {
-    RecordList rest(&context.buffers);
-    AppendAction(rest, kActionPop);
-    EmitNode(right, context, rest);
-    EmitNode(left, context, records);
+    RecordList& rest = skipped.back();
     AppendAction(records, kActionPushDuplicate);
     if (kind == kNodeLogicalAnd) AppendAction(records, kActionNot);
     AppendBranch(records, kActionIf, SizeOfRecords(rest));
     MoveRecords(rest, records);
+    skipped.pop_back();
     PopInStatementPosition(node, records);
     return;
   }
-  if (kind == kNodeGreater || kind == kNodeLessEqual) {
-    EmitNode(right, context, records);
-    EmitNode(left, context, records);
-  } else {
-    EmitNode(left, context, records);
-    EmitNode(right, context, records);
-  }
+  if (kind != kNodeGreater && kind != kNodeLessEqual) EmitNode(node->GetChild(1), context, records);
   switch (kind) {
     case kNodeAdd: AppendAction(records, kActionAdd2); break;
     case kNodeSubtract: AppendAction(records, kActionSubtract); break;

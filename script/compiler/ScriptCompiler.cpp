@@ -87,14 +87,73 @@ uint32_t ScriptCompiler::FileIndex(const std::string& file) {
   return static_cast<uint32_t>(fileNames_.size() - 1);
 }
 
-void ScriptCompiler::AppendLine(uint32_t file, int32_t line, const std::string& text) {
+void ScriptCompiler::AppendLine(uint32_t file, int32_t line, const std::string& text,
+                                const std::vector<SourcePiece>& pieces, const char* lineEnd,
+                                const char* sourceEnd) {
   RequireRoom(text.size() + 1);
   scriptBytes_ += text.size() + 1;
+  const auto index = static_cast<uint32_t>(lineNumbers_.size());
   lineFiles_.push_back(file);
   lineNumbers_.push_back(line);
   lineStarts_.push_back(static_cast<uint32_t>(scriptText_.size()));
   scriptText_ += text;
   scriptText_ += '\n';
+  // Most lines are their source line as it stands; only the others are mapped back.
+  if (pieces.empty()) return;
+  const SourcePiece& first = pieces.front();
+  if (pieces.size() == 1 && first.outOffset == 0 && first.line == line && first.column == 0 && lineEnd &&
+      static_cast<size_t>(lineEnd - first.lineStart) == text.size())
+    return;
+  mappedLines_.emplace_back(index, static_cast<uint32_t>(linePieces_.size()));
+  const char* textOf = nullptr;
+  for (const SourcePiece& piece : pieces) {
+    if (piece.lineStart != textOf) {
+      textOf = piece.lineStart;
+      const char* end = piece.lineStart + piece.column;
+      while (end < sourceEnd && *end != '\n' && *end != '\r') ++end;
+      sourceTexts_.emplace_back(piece.lineStart, static_cast<size_t>(end - piece.lineStart));
+    }
+    linePieces_.push_back({piece.outOffset, piece.line, piece.column, nullptr});
+    pieceTexts_.push_back(static_cast<uint32_t>(sourceTexts_.size() - 1));
+  }
+}
+
+namespace {
+
+// Columns count from 1, as the lexers count them: a tab moves to the next stop of 8.
+int NextColumn(int column, char c) { return c == '\t' ? ((column - 1) / 8 + 1) * 8 + 1 : column + 1; }
+
+size_t ByteOfColumn(std::string_view text, int column) {
+  int at = 1;
+  size_t byte = 0;
+  for (; byte < text.size() && at < column; ++byte) at = NextColumn(at, text[byte]);
+  return byte + static_cast<size_t>(column > at ? column - at : 0);
+}
+
+int ColumnOfByte(std::string_view text, size_t byte) {
+  int column = 1;
+  for (size_t i = 0; i < byte && i < text.size(); ++i) column = NextColumn(column, text[i]);
+  if (byte > text.size()) column += static_cast<int>(byte - text.size());
+  return column;
+}
+
+}  // namespace
+
+bool ScriptCompiler::SourcePosition(size_t i, int column, int32_t& line, int& sourceColumn,
+                                    std::string& text) const {
+  const auto found = std::lower_bound(mappedLines_.begin(), mappedLines_.end(), std::make_pair(static_cast<uint32_t>(i), 0u));
+  if (found == mappedLines_.end() || found->first != i) return false;
+  const size_t first = found->second;
+  const size_t last = found + 1 != mappedLines_.end() ? (found + 1)->second : linePieces_.size();
+  if (first >= last) return false;
+  const size_t byte = ByteOfColumn(LineText(i), column);
+  size_t k = first;
+  while (k + 1 < last && linePieces_[k + 1].outOffset <= byte) ++k;
+  const SourcePiece& piece = linePieces_[k];
+  text = sourceTexts_[pieceTexts_[k]];
+  line = piece.line;
+  sourceColumn = ColumnOfByte(text, piece.column + (byte > piece.outOffset ? byte - piece.outOffset : 0));
+  return true;
 }
 
 std::string_view ScriptCompiler::LineText(size_t i) const {
@@ -137,16 +196,43 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
   int includeLine = 0;
   int includeColumn = 0;
 
-  // A line end, or the end of a "//" comment, ends the directive line under way.
-  auto endLine = [&](int32_t line) {
+  const bool textsStayPut = lexer.TextsStayPut();
+  // Where each run of the line's text stands in the source, for errors to name the user's
+  // line and column (token texts stand in the input when textsStayPut).
+  const char* const sourceEnd = input.data() + input.size();
+  const char* lineStart = input.data();
+  std::vector<SourcePiece> pieces;
+  const char* appendedEnd = nullptr;  // where the text appended last ends in the source
+  bool openComment = false;
+  auto note = [&](std::string_view text, size_t out, int32_t line) {
+    if (!textsStayPut) return;
+    if (text.data() != appendedEnd)
+      pieces.push_back({static_cast<uint32_t>(out), line, static_cast<uint32_t>(text.data() - lineStart), lineStart});
+    appendedEnd = text.data() + text.size();
+  };
+  // After a token that holds line ends, the next source line starts behind the last one.
+  auto passLineEnds = [&](std::string_view text) {
+    for (size_t i = text.size(); i-- > 0;) {
+      if (text[i] == '\n' || text[i] == '\r') {
+        lineStart = text.data() + i + 1;
+        return;
+      }
+    }
+  };
+
+  // A line end, or the end of a "//" comment, ends the directive line under way. `lineEnd`
+  // is where the source line ended when the output line ends with it.
+  auto endLine = [&](int32_t line, const char* lineEnd) {
     if (definePending) {
       defines_.emplace(pendingDefine, std::string());
       pendingDefine.clear();
       definePending = false;
     }
     lineCounter = line;
-    AppendLine(fileIndex, lineCounter, lineBuffer);
+    AppendLine(fileIndex, lineCounter, lineBuffer, pieces, lineEnd, sourceEnd);
     lineBuffer.clear();
+    pieces.clear();
+    appendedEnd = nullptr;
   };
 
   // The tokens that end a line or take part in a directive; every other token outside a
@@ -165,7 +251,6 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
   // Script text tokens that follow one another stand side by side in the input: a run of
   // them joins the line in one piece, before anything else touches the line.
   std::string_view run;
-  const bool textsStayPut = lexer.TextsStayPut();
 
   for (;;) {
     // Outside a directive's operands the text is only copied: the lexer may hand it out in
@@ -181,8 +266,10 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
           lineBuffer += piece;
         } else if (!run.empty() && run.data() + run.size() == piece.data()) {
           run = std::string_view(run.data(), run.size() + piece.size());
+          appendedEnd = piece.data() + piece.size();
         } else {
           lineBuffer += run;
+          note(piece, lineBuffer.size(), token->getLine());
           run = piece;
         }
         RequireRoom(lineBuffer.size() + run.size());
@@ -192,7 +279,8 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
     lineBuffer += run;
     run = std::string_view();
     if (type == antlr::Token::EOF_TYPE) {
-      if (!lineBuffer.empty()) AppendLine(fileIndex, ++lineCounter, lineBuffer);
+      if (!lineBuffer.empty()) AppendLine(fileIndex, ++lineCounter, lineBuffer, pieces, sourceEnd, sourceEnd);
+      if (includeDepth_ == 0) NoteLastLine(input, token->getLine() - (openComment ? 1 : 0));
       return;
     }
     if (type == Token::ML_COMMENT) {
@@ -201,8 +289,15 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
       ++lineCounter;
       // The comment still separates what stands on either side of it.
       if (active) lineBuffer += ' ';
+      appendedEnd = nullptr;
+      if (textsStayPut) passLineEnds(lexer.TokenText());
     } else if (type == Token::SL_COMMENT || type == Token::NEWLINE) {
-      endLine(token->getLine());
+      const std::string_view text = lexer.TokenText();
+      // A comment's text is dropped: that output line is not its source line as it stands.
+      endLine(token->getLine(), type == Token::NEWLINE && textsStayPut ? text.data() : nullptr);
+      if (textsStayPut) lineStart = text.data() + text.size();
+      // The lexer counts a line for a "//" comment that ends the source without a line end.
+      openComment = type == Token::SL_COMMENT && !text.empty() && text.back() != '\n' && text.back() != '\r';
     } else if (type == Token::INCLUDE) {
       includePending = true;
       includeLine = token->getLine();
@@ -269,10 +364,25 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
     } else if (includePending || definePending) {
       // Blanks, signs and strings between a directive and its operand are no script text.
     } else if (active) {
+      note(lexer.TokenText(), lineBuffer.size(), token->getLine());
       lineBuffer += lexer.TokenText();
       RequireRoom(lineBuffer.size());
     }
   }
+}
+
+void ScriptCompiler::NoteLastLine(std::string_view text, int32_t endLine) {
+  size_t end = text.size();
+  int32_t line = endLine;
+  if (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) {
+    --end;
+    if (end > 0 && text[end] == '\n' && text[end - 1] == '\r') --end;
+    --line;
+  }
+  size_t start = end;
+  while (start > 0 && text[start - 1] != '\n' && text[start - 1] != '\r') --start;
+  mainLastLine_ = line;
+  mainLastLineText_.assign(text.substr(start, end - start));
 }
 
 void ScriptCompiler::RecordStreamError(const std::string& message) {
@@ -296,9 +406,27 @@ void ScriptCompiler::LocateError(const std::string& file, int line, int column, 
   }
   const size_t i = static_cast<size_t>(static_cast<uint32_t>(line - 1));
   const bool known = i < LineCount();
+  if (!known && line > 0 && mainLastLine_ > 0) {
+    // Only the end of the script lies past its last line: it is at the end of that line.
+    errorFile_ = "Main";
+    errorLine_ = mainLastLine_;
+    errorLineText_ = mainLastLineText_;
+    errorColumn_ = ColumnOfByte(mainLastLineText_, mainLastLineText_.size());
+    return;
+  }
   errorFile_ = known ? LineFile(i) : "Main";
   errorLine_ = known ? LineNumber(i) : 0;
   errorLineText_ = known ? std::string(LineText(i)) : "No Line";
+  // A line the preprocessor changed (a comment taken out, lines joined) is named as the
+  // user wrote it, with the column there.
+  int32_t sourceLine = 0;
+  int sourceColumn = 0;
+  std::string text;
+  if (known && SourcePosition(i, column > 0 ? column : 1, sourceLine, sourceColumn, text)) {
+    errorLine_ = sourceLine;
+    errorLineText_ = std::move(text);
+    if (column > 0) errorColumn_ = sourceColumn;
+  }
 }
 
 namespace {
@@ -328,23 +456,33 @@ std::string ScriptCompiler::SourceLineText(std::string_view mainText, const std:
   return "No Line";
 }
 
-ScriptNode* ScriptCompiler::Parse(const char* text) { return ParseText(text, nullptr); }
-
-ScriptNode* ScriptCompiler::Parse(std::string&& text) {
-  std::string owned = std::move(text);
-  return ParseText(owned.c_str(), &owned);
+ScriptNode* ScriptCompiler::Parse(const char* text) {
+  return ParseText(text ? std::string_view(text) : std::string_view(), nullptr);
 }
 
-ScriptNode* ScriptCompiler::ParseText(const char* text, std::string* owned) {
+// Every character of the text is script, a NUL too: the lexer refuses it like any other
+// character that starts no token, with its position.
+ScriptNode* ScriptCompiler::Parse(std::string&& text) {
+  std::string owned = std::move(text);
+  return ParseText(owned, &owned);
+}
+
+ScriptNode* ScriptCompiler::ParseText(std::string_view text, std::string* owned) {
   fileNames_.clear();
   lineFiles_.clear();
   lineNumbers_.clear();
   lineStarts_.clear();
-  if (!text || !*text) return nullptr;
+  mappedLines_.clear();
+  linePieces_.clear();
+  pieceTexts_.clear();
+  sourceTexts_.clear();
+  mainLastLine_ = 0;
+  mainLastLineText_.clear();
+  if (text.empty()) return nullptr;
   scriptText_.clear();
   scriptBytes_ = 0;
 
-  const size_t length = std::strlen(text);
+  const size_t length = text.size();
   sourceBytes_ = length;
   if (length > kMaxScriptBytes) {
     RecordStreamError("The script is longer than " + std::to_string(kMaxScriptBytes) + " bytes");
@@ -355,7 +493,7 @@ ScriptNode* ScriptCompiler::ParseText(const char* text, std::string* owned) {
   scriptText_.reserve(length + 1);
   bool preprocessing = true;
   // The caller's text stays while the parse runs.
-  const std::string_view mainText(text, length);
+  const std::string_view mainText = text;
   try {
     Preprocess(mainText, "Main");
     preprocessing = false;
@@ -375,7 +513,7 @@ ScriptNode* ScriptCompiler::ParseText(const char* text, std::string* owned) {
     // The message's position prefix names the same file and line as the record, in the
     // runtime's own form.
     errorMessage_ = antlr::RecognitionException(e.getMessage(), errorFile_, errorLine_ > 0 ? errorLine_ : -1,
-                                                e.getColumn())
+                                                errorColumn_)
                         .toString();
   } catch (const antlr::TokenStreamRecognitionException& e) {
     // A lexical error: the plain message, at the position where the lexer stopped.

@@ -149,6 +149,9 @@ class ScriptCompiler : public ScriptCompilerBase {
   void EmitDefineMethod(ScriptNode* node, GenerationContext& context, RecordList& records);
   void EmitDefineObject(ScriptNode* node, GenerationContext& context, RecordList& records);
   void EmitBinaryOperator(ScriptNode* node, GenerationContext& context, RecordList& records);
+  // What a binary operator emits after its left operand.
+  void FinishBinaryOperator(ScriptNode* node, std::vector<RecordList>& skipped, GenerationContext& context,
+                            RecordList& records);
   void EmitConditional(ScriptNode* node, GenerationContext& context, RecordList& records);
   void EmitLogicalNot(ScriptNode* node, GenerationContext& context, RecordList& records);
   void EmitBitNot(ScriptNode* node, GenerationContext& context, RecordList& records);
@@ -186,11 +189,29 @@ class ScriptCompiler : public ScriptCompilerBase {
 
  private:
   PathString IncludePath(const std::string& path) const;
+  // Where a run of an output line's text comes from: the source line and the byte there.
+  struct SourcePiece {
+    uint32_t outOffset;     // first byte of the run in the output line
+    int32_t line;           // its line in the source
+    uint32_t column;        // its byte in that line
+    const char* lineStart;  // while preprocessing: where that line starts in the source
+  };
   // Parse, freeing `owned` (which holds `text`) once it has been preprocessed when given.
-  ScriptNode* ParseText(const char* text, std::string* owned);
+  ScriptNode* ParseText(std::string_view text, std::string* owned);
   // Index of a source's name in fileNames_, added when new.
   uint32_t FileIndex(const std::string& file);
-  void AppendLine(uint32_t file, int32_t line, const std::string& text);
+  // Appends an output line. `pieces` says where its text stands in the source (whose text
+  // ends at `sourceEnd`); `lineEnd` is where the source line ended (its line end or the end
+  // of the source), null when the output line does not end with its source line.
+  void AppendLine(uint32_t file, int32_t line, const std::string& text,
+                  const std::vector<SourcePiece>& pieces = {}, const char* lineEnd = nullptr,
+                  const char* sourceEnd = nullptr);
+  // The source position of a column (from 1) of an output line, with that source line's
+  // text; false when the output line is its source line unchanged.
+  bool SourcePosition(size_t i, int column, int32_t& line, int& sourceColumn, std::string& text) const;
+  // Keeps the script's last line and its number, from the script's text and the line where
+  // its end stands.
+  void NoteLastLine(std::string_view text, int32_t endLine);
   // A failure reading the script's characters or tokens, which has no position of its own.
   void RecordStreamError(const std::string& message);
   // Fills file, line, column and line text of the error record from a position: in the
@@ -232,6 +253,18 @@ class ScriptCompiler : public ScriptCompilerBase {
   std::vector<uint32_t> lineFiles_;
   std::vector<int32_t> lineNumbers_;
   std::vector<uint32_t> lineStarts_;
+  // The output lines that differ from their source lines (comments removed, text joined
+  // from several lines, directives dropped): for each, its index and its first entry in
+  // linePieces_, whose entries run up to the next such line's. Each piece names its source
+  // line's text in sourceTexts_ by index (in lineStart's place).
+  std::vector<std::pair<uint32_t, uint32_t>> mappedLines_;
+  std::vector<SourcePiece> linePieces_;
+  std::vector<uint32_t> pieceTexts_;
+  std::vector<std::string> sourceTexts_;
+  // The last line of the script itself and its text, which an error at the end of the
+  // script names.
+  int32_t mainLastLine_ = 0;
+  std::string mainLastLineText_;
   std::list<std::string> includePaths_;
   int includeDepth_ = 0;
   uint64_t scriptBytes_ = 0;  // of the preprocessed text so far
@@ -265,10 +298,20 @@ class StreamedGeneration : public TopLevelStatementSink {
  private:
   void Define(std::unique_ptr<ScriptNode> definition);
   // Makes the code of one definition, after the ones before it; false once one failed.
-  bool Emit(ScriptNode* definition);
+  // Before the pool is complete, a definition that pushes a name the pool does not hold yet
+  // waits for it instead (a later statement may bring that name): kept as its encoded tree,
+  // its code is made again by Finish.
+  bool Emit(ScriptNode* definition, bool poolComplete);
 
   ScriptCompiler& compiler_;
   GenerationContext context_;
+  // The definitions' code so far: runs of made code and, between them, definitions whose
+  // code is made by Finish (their encoded trees); definitions_ is the run under way.
+  struct DefinitionRun {
+    RecordList code;
+    std::vector<uint8_t> waiting;
+  };
+  std::vector<DefinitionRun> runs_;
   RecordList definitions_;
   // Definitions whose code waits until the pool is known to be used: while no name has
   // come twice, the code would push names as strings of their own.

@@ -215,10 +215,44 @@ ScriptNode::ScriptNode(int32_t kind, const char* text)
 
 ScriptNode::ScriptNode(int32_t kind, std::string_view text) : kind_(kind), text_(CopyText(text)) {}
 
+namespace {
+
+// Releasing a tree releases its children from their parent's destructor. Past a depth of
+// releases under way, children wait in a list that the outermost release works through, so
+// that a tall tree (a long chain of operators) does not take a stack frame per level.
+constexpr int kReleaseDepth = 64;
+thread_local int releaseDepth = 0;
+
+std::vector<ScriptNode*>& WaitingReleases() {
+  // Never destroyed: a node may be released while the thread ends.
+  thread_local auto* waiting = new std::vector<ScriptNode*>;
+  return *waiting;
+}
+
+void ReleaseChild(ScriptNode* child) {
+  if (releaseDepth >= kReleaseDepth) {
+    WaitingReleases().push_back(child);
+    return;
+  }
+  ++releaseDepth;
+  child->Release();
+  if (releaseDepth == 1) {
+    std::vector<ScriptNode*>& waiting = WaitingReleases();
+    while (!waiting.empty()) {
+      ScriptNode* next = waiting.back();
+      waiting.pop_back();
+      next->Release();
+    }
+  }
+  --releaseDepth;
+}
+
+}  // namespace
+
 ScriptNode::~ScriptNode() {
   parent_ = nullptr;
   for (uint32_t i = 0; i < count_; ++i) {
-    if (children_[i]) children_[i]->Release();
+    if (children_[i]) ReleaseChild(children_[i]);
   }
   DeleteChildren(children_, capacity_);
   children_ = nullptr;

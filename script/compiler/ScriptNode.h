@@ -88,6 +88,13 @@ enum ScriptNodeKind : int32_t {
 
 inline constexpr int kNodeKindCount = 75;
 
+// The binary operators that the parser chains to the left: "a + b + c" is ((a + b) + c).
+// Generated scripts build long values from hundreds of pieces this way, so every pass over
+// the tree walks such a chain down its left side in a loop rather than by recursion.
+inline bool IsLeftChainOperator(int32_t kind) {
+  return (kind >= kNodeAdd && kind <= kNodeLessEqual) || kind == kNodeInstanceof;
+}
+
 // Names of the node kinds, indexed by kind; ToString starts with them.
 extern const char* const kNodeKindNames[kNodeKindCount];
 

@@ -44,36 +44,32 @@ class Standing {
 
 }  // namespace
 
-// Each node: its shape (0 for a missing child, 1 without text, 2 with text), kind, flag,
-// line and number of children, then its text's size and bytes, then the children.
-void StreamedGeneration::Save(const ScriptNode* node, std::vector<uint8_t>& out) {
+namespace {
+
+// A node's head: everything but its children.
+void SaveHead(const ScriptNode* node, std::vector<uint8_t>& out) {
   uint8_t head[40];
   uint8_t* p = head;
-  if (!node) {
-    out.push_back(0);
-    return;
-  }
   const std::string_view text = node->GetText();
-  const uint32_t count = node->ChildCount();
   p = PutNumber(p, text.empty() ? 1 : 2);
   p = PutNumber(p, static_cast<uint32_t>(node->GetKind()));
   p = PutNumber(p, static_cast<uint32_t>(node->GetFlag()));
   p = PutNumber(p, static_cast<uint32_t>(node->GetLine()));
-  p = PutNumber(p, count);
+  p = PutNumber(p, node->ChildCount());
   if (!text.empty()) p = PutNumber(p, static_cast<uint32_t>(text.size()));
   out.insert(out.end(), head, p);
   out.insert(out.end(), text.begin(), text.end());
-  ScriptNode* const* children = node->GetChildren();
-  for (uint32_t i = 0; i < count; ++i) Save(children[i], out);
 }
 
-ScriptNode* StreamedGeneration::Load(const std::vector<uint8_t>& in, size_t& at) {
+// A node read from its head, without children, or null; `count` receives their number.
+ScriptNode* LoadHead(const std::vector<uint8_t>& in, size_t& at, uint32_t& count) {
+  count = 0;
   const uint32_t shape = GetNumber(in, at);
   if (shape == 0) return nullptr;
   const auto kind = static_cast<int32_t>(GetNumber(in, at));
   const auto flag = static_cast<int32_t>(GetNumber(in, at));
   const auto line = static_cast<int32_t>(GetNumber(in, at));
-  const uint32_t count = GetNumber(in, at);
+  count = GetNumber(in, at);
   std::string_view text;
   if (shape == 2) {
     const uint32_t size = GetNumber(in, at);
@@ -83,8 +79,58 @@ ScriptNode* StreamedGeneration::Load(const std::vector<uint8_t>& in, size_t& at)
   auto* node = new ScriptNode(kind, text);
   node->SetFlag(flag);
   node->SetLine(line);
-  for (uint32_t i = 0; i < count; ++i) node->AddChild(Load(in, at));
   return node;
+}
+
+}  // namespace
+
+// Each node: its shape (0 for a missing child, 1 without text, 2 with text), kind, flag,
+// line and number of children, then its text's size and bytes, then the children. A chain
+// of operators is written down its left side in a loop, then back up over the other
+// operands: the same bytes as the recursion would write.
+void StreamedGeneration::Save(const ScriptNode* node, std::vector<uint8_t>& out) {
+  const ScriptNode* link = nullptr;  // the deepest operator of the chain written so far
+  for (const ScriptNode* at = node;;) {
+    if (!at) {
+      out.push_back(0);
+      break;
+    }
+    SaveHead(at, out);
+    if (IsLeftChainOperator(at->GetKind()) && at->ChildCount() > 0) {
+      link = at;
+      at = at->GetChild(0);
+      continue;
+    }
+    ScriptNode* const* children = at->GetChildren();
+    for (uint32_t i = 0; i < at->ChildCount(); ++i) Save(children[i], out);
+    break;
+  }
+  for (; link; link = link == node ? nullptr : link->GetParent()) {
+    ScriptNode* const* children = link->GetChildren();
+    for (uint32_t i = 1; i < link->ChildCount(); ++i) Save(children[i], out);
+  }
+}
+
+ScriptNode* StreamedGeneration::Load(const std::vector<uint8_t>& in, size_t& at) {
+  uint32_t count = 0;
+  ScriptNode* const top = LoadHead(in, at, count);
+  // A chain's operators and their numbers of children, read down its left side.
+  std::vector<std::pair<ScriptNode*, uint32_t>> chain;
+  for (ScriptNode* node = top; node;) {
+    if (IsLeftChainOperator(node->GetKind()) && count > 0) {
+      chain.emplace_back(node, count);
+      ScriptNode* first = LoadHead(in, at, count);
+      node->AddChild(first);
+      node = first;
+      continue;
+    }
+    for (uint32_t i = 0; i < count; ++i) node->AddChild(Load(in, at));
+    break;
+  }
+  for (auto link = chain.rbegin(); link != chain.rend(); ++link) {
+    for (uint32_t i = 1; i < link->second; ++i) link->first->AddChild(Load(in, at));
+  }
+  return top;
 }
 
 StreamedGeneration::StreamedGeneration(ScriptCompiler& compiler, int version)
@@ -135,27 +181,45 @@ void StreamedGeneration::Define(std::unique_ptr<ScriptNode> definition) {
     pending_.push_back(std::move(definition));
     return;
   }
-  for (auto& waiting : pending_) Emit(waiting.get());
+  for (auto& waiting : pending_) Emit(waiting.get(), false);
   pending_.clear();
-  Emit(definition.get());
+  Emit(definition.get(), false);
 }
 
-bool StreamedGeneration::Emit(ScriptNode* definition) {
+bool StreamedGeneration::Emit(ScriptNode* definition, bool poolComplete) {
   if (failed_) return false;
+  std::vector<std::string> misses;
+  context_.poolMisses = poolComplete ? nullptr : &misses;
+  const uint32_t before = definitions_.Size();
+  bool made = false;
   try {
     // The code is about as long as the script: its buffer is made once rather than grown
     // and copied (the part never written takes no memory).
-    if (definitions_.empty()) definitions_.Reserve(compiler_.scriptText_.size());
+    if (definitions_.empty() && runs_.empty()) definitions_.Reserve(compiler_.scriptText_.size());
     const Standing standing(scratchRoot_.get(), definition);
     ScriptCompiler::MarkStatements(definition);
     compiler_.EmitNode(definition, context_, definitions_);
-    return true;
+    made = true;
   } catch (const CodeGenerationError& e) {
-    failed_ = true;
-    errorMessage_ = e.what();
-    errorLine_ = e.line;
-    return false;
+    context_.poolMisses = nullptr;
+    // Made with the complete pool, the code may well fit: Finish decides.
+    if (misses.empty()) {
+      failed_ = true;
+      errorMessage_ = e.what();
+      errorLine_ = e.line;
+      return false;
+    }
   }
+  context_.poolMisses = nullptr;
+  if (misses.empty()) return true;
+  // The definition's code is its one record, taken back.
+  if (made && definitions_.Size() > before) definitions_.RemoveLast();
+  runs_.push_back({std::move(definitions_), {}});
+  definitions_ = RecordList(&context_.buffers);
+  DefinitionRun waiting{RecordList(), {}};
+  Save(definition, waiting.waiting);
+  runs_.push_back(std::move(waiting));
+  return true;
 }
 
 uint32_t StreamedGeneration::Finish(ScriptNode* root) {
@@ -168,13 +232,29 @@ uint32_t StreamedGeneration::Finish(ScriptNode* root) {
     std::vector<uint8_t>().swap(statementNames_);
     // Statements the parser kept under the root itself (none from a frame script).
     compiler_.CollectPoolStrings(root, context_);
-    for (auto& waiting : pending_) Emit(waiting.get());
+    for (auto& waiting : pending_) Emit(waiting.get(), true);
     pending_.clear();
-    if (failed_) throw CodeGenerationError(errorMessage_, errorLine_);
     RecordList list(&context_.buffers);
     // The statements' code takes less room than their encoded trees.
-    list.Reserve(size_t{context_.poolBytes} + 8 + definitions_.Size() + statements_.size());
+    size_t made = definitions_.Size();
+    for (const DefinitionRun& run : runs_) made += run.code.Size() + run.waiting.size();
+    list.Reserve(size_t{context_.poolBytes} + 8 + made + statements_.size());
     if (context_.poolUsed) list.AppendConstantPool(context_.PoolPayload());
+    // The definitions that waited for the pool come in their places, made now; they precede
+    // any that failed while the script was parsed.
+    for (DefinitionRun& run : runs_) {
+      if (run.waiting.empty()) {
+        list.Append(run.code);
+        continue;
+      }
+      size_t at = 0;
+      const std::unique_ptr<ScriptNode> definition(Load(run.waiting, at));
+      std::vector<uint8_t>().swap(run.waiting);
+      const Standing standing(scratchRoot_.get(), definition.get());
+      compiler_.EmitNode(definition.get(), context_, list);
+    }
+    runs_.clear();
+    if (failed_) throw CodeGenerationError(errorMessage_, errorLine_);
     list.Append(definitions_);
     // Their trees come from one arena, each in the memory of the one before.
     const ScriptNodeArena arena;

@@ -26,6 +26,13 @@ class NestingTooDeepException : public ANTLR_USE_NAMESPACE(antlr)RecognitionExce
   using RecognitionException::RecognitionException;
 };
 
+// Raised when "var" declares something that has no name ("var ~0", "var a.b"). Only the
+// parse with actions finds it; a trial parse takes the same tokens for a declaration.
+class DeclarationWithoutNameException : public ANTLR_USE_NAMESPACE(antlr)RecognitionException {
+ public:
+  using RecognitionException::RecognitionException;
+};
+
 struct ParsedNode {
   std::unique_ptr<ScriptNode> node;
   uint32_t height = 0;
@@ -92,6 +99,14 @@ private:
   std::optional<bool> FirstStatementAhead();
   void TakeFirstStatement(ParsedNode& block);
   [[noreturn]] void TooDeep();
+  // The position and text of the next token, for an error found once it has been parsed.
+  struct TokenPlace {
+    int line = 0;
+    int column = 0;
+    std::string text;
+  };
+  TokenPlace PlaceAhead();
+  [[noreturn]] void DeclarationWithoutName(const TokenPlace& place);
 
   // A node starts on the line of the token taken last (lastLine_), or on the line of its
   // first child when that comes earlier.
@@ -276,10 +291,17 @@ expressionList returns [ParsedNode n]
   ;
 
 assignmentExpression [bool declares] returns [ParsedNode n]
-{ NestingGuard nest(*this); ParsedNode r; int32_t kind = 0; }
+{ NestingGuard nest(*this); ParsedNode r; int32_t kind = 0; TokenPlace name; }
   : ( "var" { declares = true; } )?
+    { if (declares) name = PlaceAhead(); }
     n=conditionalExpression
-    { if (declares) n->SetKind(kNodeDefineVariable); }
+    {
+      if (declares) {
+        // What is declared is named by the node's text: a node without one names nothing.
+        if (*n->GetText() == '\0') DeclarationWithoutName(name);
+        n->SetKind(kNodeDefineVariable);
+      }
+    }
     ( kind=assignmentOperator r=assignmentExpression[false]
       { n = MakeBinaryNode(kind, std::move(n), std::move(r)); }
     )?

@@ -184,6 +184,7 @@ int main(int argc, char** argv) {
   for (int sig : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) ::signal(sig, OnFatalSignal);
   if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(SaveCurrentInput);
 
+  const auto begun = std::chrono::steady_clock::now();
   long long done = 0;
   for (const Bytes& b : corpus) {
     RunOne(b);
@@ -214,6 +215,8 @@ int main(int argc, char** argv) {
       }
     }
   }
-  std::fprintf(stderr, "fuzz: %lld inputs run, no crash\n", done);
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+  std::fprintf(stderr, "fuzz: %lld inputs run in %.1f s (%.0f a second), no crash\n", done, elapsed,
+               elapsed > 0 ? static_cast<double>(done) / elapsed : 0.0);
   return 0;
 }

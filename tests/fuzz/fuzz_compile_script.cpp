@@ -1,4 +1,5 @@
 // fuzz-links: script_compiler
+// fuzz-options: -max_len=65536
 // Compiles each input as an ActionScript script: through the entry, which must give a tag or
 // null, and through Parse and Generate, which also reach the button and movie-clip layouts.
 // The first byte picks the SWF version (4 to 8), the rest is the script as UTF-8.
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<ScriptCompiler> compiler(NewScriptCompiler());
   compiler->SetTextEncoding(version >= 6 ? ScriptTextEncoding::kUtf8 : ScriptTextEncoding::kLatin1);
   const std::string bytes = EncodeSwfText(toolbox::Utf8ToWide(text), static_cast<uint8_t>(version));
-  ScriptNode* root = compiler->Parse(bytes.c_str());
+  ScriptNode* root = compiler->Parse(std::string(bytes));
   if (root) {
     const uint32_t length = compiler->Generate(root, version);
     std::vector<uint8_t> code(length);

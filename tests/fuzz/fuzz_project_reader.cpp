@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzScratch.h"
 #include "framework/platform/XmlReader.h"
 #include "framework/platform/XmlWriter.h"
 #include "imaging/ElementXml.h"
@@ -29,8 +30,7 @@ void RemoveFiles() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (g_fd < 0) {
-    const char* tmp = std::getenv("TMPDIR");
-    g_path = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz-project-reader-XXXXXX";
+    g_path = FuzzScratchPattern("fuzz-project-reader");
     g_fd = ::mkstemp(g_path.data());
     if (g_fd < 0) std::abort();
     g_out = g_path + ".out";

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzScratch.h"
 #include "framework/platform/XmlReader.h"
 #include "toolbox/Utf8.h"
 
@@ -56,8 +57,7 @@ void Walk(const XmlValue& value, int depth) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (g_fd < 0) {
-    const char* tmp = std::getenv("TMPDIR");
-    g_path = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz-xml-reader-XXXXXX";
+    g_path = FuzzScratchPattern("fuzz-xml-reader");
     g_fd = ::mkstemp(g_path.data());
     if (g_fd < 0) std::abort();
     std::atexit(RemoveFile);

@@ -2,6 +2,7 @@
 // error record) out.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -68,11 +69,27 @@ TEST(CompileEntry, CodeMadeDuringTheParseIsTheWholeTreesCode) {
   }
   for (int version : {5, 6, 7}) EXPECT_EQ(ActionBytes(*CompileTag(toolbox::Utf8ToWide(large), version)), GeneratedBytes(large, version));
 
+  // A function's code pushes a name that only a later statement brings into the pool (the
+  // empty target of a property, here from getURL's window): from the pool, as in the whole
+  // tree's code; also where a function that fails before that name is known comes first.
+  const char* const late[] = {
+      "function f(){_x=e;e();}getURL(\"a\");",
+      "function f(){_x=e;e();}function g(){return _y;}x=e;getURL(\"a\");",
+      "function f(){_x=e;e();}function g(){h();}trace(\"h\");",
+  };
+  for (const char* script : late) {
+    for (int version : {5, 6, 7, 8})
+      EXPECT_EQ(ActionBytes(*CompileTag(toolbox::Utf8ToWide(script), version)), GeneratedBytes(script, version))
+          << script << " SWF " << version;
+  }
+
   struct Case {
     const char* script;
     const char* message;  // a part of it
     int line;
   } cases[] = {
+      // A function waiting for the pool, a failed one, then a statement that brings its name.
+      {"function f(){_x=e;e();}\nfunction g(){break;}\ngetURL(\"a\");", "break", 2},
       // A failed function, then a syntax error further on.
       {"function f() { break; }\nx = 1;\ny = (;", "unexpected", 3},
       // Statements are generated after every function, wherever they stand.
@@ -190,6 +207,90 @@ TEST(CompileEntry, IncludeCycleGivesNull) {
   EXPECT_EQ(tag, nullptr);
   EXPECT_EQ(error.code, kScriptErrorSyntax);
   EXPECT_NE(error.message.find("Include nesting too deep"), std::string::npos) << error.message;
+}
+
+}  // namespace
+
+namespace {
+
+// Errors name the line and column as the user wrote them, whatever the preprocessor made of
+// the line, and the end of the script at the end of its last line.
+TEST(CompileEntry, ErrorsNameTheUsersLineAndColumn) {
+  struct Case {
+    std::string script;
+    int code;
+    std::string message;
+    int line, column;
+    const char* lineText;
+  } cases[] = {
+      // Every character is script: a NUL is refused where it stands.
+      {std::string("trace(1);\n\0trace(2);\nbreak;", 28), kScriptErrorStream, "unexpected char: 0x00", 2, 1, ""},
+      {std::string("x = \"a\0\";", 9), kScriptErrorStream, "expecting ''\"'', found '0x00'", 1, 7, "x = \"a"},
+      // A block comment earlier on the line, or lines before it.
+      {"a = 1; /* c */ b = ;\n", kScriptErrorSyntax, "Main:1:20: unexpected token: ;", 1, 20, "a = 1; /* c */ b = ;"},
+      {"a = 1;\n/* c\n c */\tb = ;\n", kScriptErrorSyntax, "Main:3:13: unexpected token: ;", 3, 13, " c */\tb = ;"},
+      {"x = 1; /* a */ /* b */ y = (1;", kScriptErrorSyntax, "Main:1:30: expecting \")\", found ';'", 1, 30,
+       "x = 1; /* a */ /* b */ y = (1;"},
+      {"x = 1; // c\ny = ;", kScriptErrorSyntax, "Main:2:5: unexpected token: ;", 2, 5, "y = ;"},
+      // The end of the script is at the end of its last line.
+      {"a = 1;\nb = (1\n", kScriptErrorSyntax, "Main:2:7: unexpected end of file", 2, 7, "b = (1"},
+      {"a = 1;\r\nb = f(1 // open", kScriptErrorSyntax, "Main:2:16: unexpected end of file", 2, 16, "b = f(1 // open"},
+      {"if (a) {\n/* x\n*/", kScriptErrorSyntax, "Main:3:3: unexpected end of file", 3, 3, "*/"},
+      // "var" declares a name: what has none is refused at its first token.
+      {"var function(){};", kScriptErrorSyntax, "Main:1:5: expecting a variable name, found 'function'", 1, 5,
+       "var function(){};"},
+      {"var~0;", kScriptErrorSyntax, "Main:1:4: expecting a variable name, found '~'", 1, 4, "var~0;"},
+      {"var a.b = 1;", kScriptErrorSyntax, "Main:1:5: expecting a variable name, found 'a'", 1, 5, "var a.b = 1;"},
+      {"var a = 1, \"\";", kScriptErrorSyntax, "Main:1:12: expecting a variable name, found '\"\"'", 1, 12,
+       "var a = 1, \"\";"},
+      {"{ var -x; }", kScriptErrorSyntax, "Main:1:7: expecting a variable name, found '-'", 1, 7, "{ var -x; }"},
+  };
+  for (const auto& c : cases) {
+    ScriptCompileError error;
+    EXPECT_EQ(CompileTag(toolbox::Utf8ToWide(c.script), 6, &error), nullptr) << c.script;
+    EXPECT_EQ(error.code, c.code) << c.script;
+    EXPECT_EQ(error.message, c.message) << c.script;
+    EXPECT_EQ(error.file, "Main") << c.script;
+    EXPECT_EQ(error.line, c.line) << c.script;
+    EXPECT_EQ(error.column, c.column) << c.script;
+    EXPECT_EQ(error.lineText, c.lineText) << c.script;
+  }
+  // A name still declares, whatever follows it.
+  for (const char* script : {"var a;", "var a = 1, b;", "var f(1);", "for (var i = 0; i < 2; i++) {}"})
+    EXPECT_NE(CompileTag(toolbox::Utf8ToWide(script), 6), nullptr) << script;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A left-associative chain of one operator, as generated scripts build long strings, compiles
+// however long, quickly and without deep recursion, to the code of the whole tree; real
+// nesting stays limited.
+TEST(CompileEntry, LongOperatorChainsCompile) {
+  const char* const operators[] = {"+", "-", "*", "/", "%", "<<", ">>", ">>>", "&", "|", "^",
+                                   "&&", "||", "==", "!=", "<", ">", "<=", ">=", "instanceof"};
+  for (const char* op : operators) {
+    const std::string_view name = op;
+    // Every kind of operator walks its chain the same way: two of them at full length.
+    const bool full = name == "+" || name == "||";
+    std::string script = "x = \"a\"";
+    for (int i = 1; i < (full ? 100000 : 3000); ++i) script += std::string(" ") + op + " p" + std::to_string(i % 7);
+    script += ";\nfunction f() { return \"b\" " + std::string(op) + " q " + op + " \"c\"; }";
+    const auto start = std::chrono::steady_clock::now();
+    ScriptCompileError error;
+    auto tag = CompileTag(toolbox::Utf8ToWide(script), 6, &error);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_NE(tag, nullptr) << op << ": " << error.message;
+    // Well under a second; sanitizers take tens of times longer.
+    EXPECT_LT(seconds, kSanitized ? 30.0 : 1.0) << op;
+    if (!full || name == "+") EXPECT_EQ(ActionBytes(*tag), GeneratedBytes(script, 6)) << op;
+  }
+  ScriptCompileError error;
+  EXPECT_EQ(CompileTag(L"x = a" + std::wstring(2 * 2000, L'+') + L";", 6, &error), nullptr);
+  EXPECT_NE(error.message.find("Script nested too deeply"), std::string::npos) << error.message;
 }
 
 }  // namespace

@@ -202,13 +202,12 @@ TEST(Parser, BlockTakesItsFirstStatementParsedAhead) {
        "(Number = 1))))"},
   };
   Check(std::begin(trees), std::end(trees));
-  std::string sum = "a";
-  for (int i = 1; i < 1005; ++i) sum += "+a";
+  const std::string tall = "a" + std::string(2 * 1005, '+');
   const std::pair<std::string, const char*> errors[] = {
       // Too tall, then no statement: an object literal, refused at its first field.
-      {"{ x = " + sum + " +; }", "Main:1:5: expecting \":\", found '='"},
+      {"{ x = " + tall + " +; }", "Main:1:5: expecting \":\", found '='"},
       // Too tall but a statement: a block, refused at the height.
-      {"{ x = " + sum + "; }", "Main:1:2010: Script nested too deeply"},
+      {"{ x = " + tall + "; }", "Main:1:2010: Script nested too deeply"},
       {"x = 1;\n{ x = ; }", "Main:2:5: expecting \":\", found '='"},
   };
   for (const auto& [script, message] : errors) {
@@ -244,13 +243,11 @@ TEST(Parser, ErrorRecord) {
   EXPECT_EQ(empty.GetErrorCode(), kScriptErrorNone);
 }
 
-// 10,000 nested parentheses and a sum of 100,000 terms are refused, not a stack overflow.
+// 10,000 nested parentheses and 100,000 postfix increments are refused, not a stack
+// overflow.
 TEST(Parser, NestingLimits) {
   const int depth = 10000;
   const std::string parens = "x = " + std::string(depth, '(') + "1" + std::string(depth, ')') + ";";
-  std::string sum = "x = 1";
-  for (int i = 1; i < 100000; ++i) sum += "+1";
-  sum += ";";
   std::string blocks;
   for (int i = 0; i < depth; ++i) blocks += "if (a) {";
   blocks += std::string(depth, '}');
@@ -262,7 +259,7 @@ TEST(Parser, NestingLimits) {
   assignments += "1;";
   std::string postfix = "x" + std::string(2 * 100000, '+') + ";";
   for (const std::string* script : std::initializer_list<const std::string*>{
-           &parens, &sum, &blocks, &prefix, &assignments, &postfix}) {
+           &parens, &blocks, &prefix, &assignments, &postfix}) {
     ScriptCompiler compiler;
     EXPECT_EQ(compiler.Parse(script->c_str()), nullptr) << script->substr(0, 40);
     EXPECT_EQ(compiler.GetErrorCode(), kScriptErrorSyntax);
@@ -274,15 +271,11 @@ TEST(Parser, NestingLimits) {
 
 // The deepest scripts within the limits still parse, and their trees are freed.
 TEST(Parser, DeepestAcceptedScripts) {
-  auto sumOf = [](uint32_t terms) {
-    std::string sum = "x = 1";
-    for (uint32_t i = 1; i < terms; ++i) sum += "+1";
-    return sum + ";";
-  };
-  // The root, the assignment and 998 additions make a tree of the greatest height.
-  const std::string sum = sumOf(ActionScriptParser::kMaxTreeHeight - 1);
+  auto incrementsOf = [](uint32_t count) { return "x = 1" + std::string(2 * count, '+') + ";"; };
+  // The root, the assignment and 998 increments make a tree of the greatest height.
+  const std::string sum = incrementsOf(ActionScriptParser::kMaxTreeHeight - 2);
   ScriptCompiler oneMore;
-  EXPECT_EQ(oneMore.Parse(sumOf(ActionScriptParser::kMaxTreeHeight).c_str()), nullptr);
+  EXPECT_EQ(oneMore.Parse(incrementsOf(ActionScriptParser::kMaxTreeHeight - 1).c_str()), nullptr);
   // Each parenthesis enters a conditional and a unary expression.
   const int parenDepth = ActionScriptParser::kMaxNesting / 2 - 4;
   const std::string parens =

@@ -312,9 +312,10 @@ TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
       // The preprocessor's own errors name the line as it stands in the source.
       {"x = 1;\r\n#include \"none.as\" // gone\r\n", kScriptErrorSyntax, "Main:2:10: Could not find file: \"none.as\"",
        "Main", 2, 10, "#include \"none.as\" // gone"},
-      // A directive inside a line joins its neighbours: the ActionScript lexer meets "0x;".
-      {"#include \"two.as\"\nx = 0#endifx;", kScriptErrorStream, "unexpected char: ';'", "Main", 2, 7,
-       "x = 0x;"},
+      // A directive inside a line joins its neighbours: the ActionScript lexer meets "0x;",
+      // and the error names the ";" where the user wrote it.
+      {"#include \"two.as\"\nx = 0#endifx;", kScriptErrorStream, "unexpected char: ';'", "Main", 2, 13,
+       "x = 0#endifx;"},
   };
   for (const auto& c : cases) {
     ScriptCompiler compiler;

@@ -53,7 +53,8 @@ std::string Trimmed(const std::string& text) {
   return text.substr(start, end - start + 1);
 }
 
-// The buttons of an alert or sheet, by item: default, cancel, other.
+// The buttons of a question: an alert's or sheet's by item (1 default, 2 cancel, 3 other);
+// a modal dialog's push buttons in the order they were made, from 1.
 struct AlertButton {
   int item;
   ControlRef control;
@@ -62,14 +63,45 @@ struct AlertButton {
 
 std::vector<AlertButton> AlertButtons(WindowRef window) {
   std::vector<AlertButton> buttons;
-  int item = 0;
-  for (OSType command : {kHICommandOK, kHICommandCancel, kHICommandOther}) {
-    ++item;
-    ControlRef c;
-    if (GetControlByID(window, ControlID{command, 0}, &c) != kNoErr) continue;
-    buttons.push_back({item, c, WideToUtf8(GetControlTitle(c))});
+  if (GetAlertType(window, nullptr)) {
+    int item = 0;
+    for (OSType command : {kHICommandOK, kHICommandCancel, kHICommandOther}) {
+      ++item;
+      ControlRef c;
+      if (GetControlByID(window, ControlID{command, 0}, &c) != kNoErr) continue;
+      buttons.push_back({item, c, WideToUtf8(GetControlTitle(c))});
+    }
+    return buttons;
   }
+  for (ControlRef c : GetWindowControls(window))
+    if (GetControlKind(c) == kControlKindPushButton)
+      buttons.push_back({static_cast<int>(buttons.size()) + 1, c, WideToUtf8(GetControlTitle(c))});
   return buttons;
+}
+
+// What a question says: an alert's message, or a dialog's static texts.
+std::string QuestionText(WindowRef window) {
+  if (GetAlertType(window, nullptr)) return WideToUtf8(GetAlertMessage(window));
+  std::string text;
+  for (ControlRef c : GetWindowControls(window)) {
+    if (GetControlKind(c) != kControlKindStaticText) continue;
+    const std::string line = WideToUtf8(GetControlTitle(c));
+    if (line.empty()) continue;
+    if (!text.empty()) text += ' ';
+    text += line;
+  }
+  return text;
+}
+
+bool IsModalClass(WindowRef window) {
+  WindowClass c = kDocumentWindowClass;
+  GetWindowClass(window, &c);
+  return c == kMovableModalWindowClass || c == kSheetWindowClass;
+}
+
+// A window waiting for a button: an alert or sheet, or a modal dialog with push buttons.
+bool IsQuestion(WindowRef window) {
+  return GetAlertType(window, nullptr) || (IsModalClass(window) && !AlertButtons(window).empty());
 }
 
 std::string ButtonList(const std::vector<AlertButton>& buttons) {
@@ -81,20 +113,17 @@ std::string ButtonList(const std::vector<AlertButton>& buttons) {
   return list;
 }
 
-// The frontmost visible alert or sheet waiting for its answer; null when none.
+// The frontmost visible question waiting for its answer; null when none.
 WindowRef WaitingAlert() {
   for (WindowRef w : WindowsFrontToBack())
-    if (IsWindowVisible(w) && GetAlertType(w, nullptr)) return w;
+    if (IsWindowVisible(w) && IsQuestion(w)) return w;
   return WindowRef{};
 }
 
 // A modal window or sheet stands, so a command chosen before it has not finished.
 bool ModalWindowShown() {
-  for (WindowRef w : WindowsFrontToBack()) {
-    WindowClass c = kDocumentWindowClass;
-    GetWindowClass(w, &c);
-    if (IsWindowVisible(w) && (c == kMovableModalWindowClass || c == kSheetWindowClass)) return true;
-  }
+  for (WindowRef w : WindowsFrontToBack())
+    if (IsWindowVisible(w) && IsModalClass(w)) return true;
   return false;
 }
 
@@ -175,11 +204,11 @@ class HeadlessBackend : public DisplayBackend {
 
   void WindowShown(WindowRef w) override {
     out_ << "showing " << DescribeWindow(w) << std::endl;
-    if (!GetAlertType(w, nullptr)) return;
+    if (!IsQuestion(w)) return;
     std::wstring title;
     CopyWindowTitle(w, &title);
-    const std::string message = WideToUtf8(GetAlertMessage(w));
-    err_ << "alert";
+    const std::string message = QuestionText(w);
+    err_ << (GetAlertType(w, nullptr) ? "alert" : "dialog");
     if (!title.empty()) err_ << " \"" << WideToUtf8(title) << "\"";
     if (!message.empty()) err_ << ": " << message;
     err_ << "\n  answer with " << ButtonList(AlertButtons(w)) << std::endl;

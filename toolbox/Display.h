@@ -48,8 +48,9 @@ DisplayBackend* GetDisplayBackend();
 // The headless back end: it reports on `out` what a screen would show, and reads its input
 // from a file descriptor (normally standard input), one line at a time:
 // - while an alert or sheet waits, a line answers it with a button's name or number (1 the
-//   default button, 2 the cancel button, 3 the other); alerts are printed on `err` with
-//   their message and buttons;
+//   default button, 2 the cancel button, 3 the other), and so for a modal dialog's push
+//   buttons (numbered in the order they were made); each is printed on `err` with its
+//   message and buttons;
 // - while a file dialog runs, a line answers it with a path (relative to the current
 //   folder), or "cancel";
 // - otherwise a line is a four-character menu command (for example "quit"), chosen from the

@@ -168,7 +168,7 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
   };
   testsupport::ScratchDir dir;
   const std::string d = dir.str();
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"--help", "", 0, {"Usage: brivane", "headless"}, {}, {"showing"}},
       {"--bogus", "", 2, {}, {"brivane: unknown option '--bogus'"}, {"showing"}},
       {"", "undV\nxyzw\nquit\n", 0,
@@ -186,6 +186,16 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
         "the command 'new ' showed no file dialog: the path \"" + d + "/y\" was not used"},
        {"no button", "no menu item"}},
   };
+  // A project whose audio file has gone asks where it went, in a dialog of its own.
+  testsupport::WriteFile(dir / "gone.bva", "<xml version=\"1.0\" encoding=\"UTF-8\">\n<brivane>\n"
+                                           "<castora_jobs current_data=\"0\" batch_mode=\"false\">\n"
+                                           "<castora_data input=\"" + d + "/gone.wav\" />\n"
+                                           "</castora_jobs>\n</brivane>\n</xml>\n");
+  cases.push_back({"gone.bva", "don't relocate\n1\nquit\n", 0, {},
+                   {"dialog \"Missing Audio File\": The audio file \"" + d + "/gone.wav\" cannot be found.",
+                    "answer with 1 (Don't Relocate), 2 (Cancel), 3 (Replace) or 4 (Relocate)",
+                    "alert \"Error\": Some jobs could not be read"},
+                   {"no button"}});
   for (const Case& c : cases) {
     testsupport::ScratchDir config;
     std::filesystem::remove(dir / "p.bva");

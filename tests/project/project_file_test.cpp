@@ -55,7 +55,7 @@ void MakeProject(ProjectDocument& doc, const fs::path& dir, int n) {
 // others no conversion at all.
 TEST(ProjectTexts, EachNumberedTextFormatsWithItsArguments) {
   const std::wstring arg = L"/a/100% sure %s.wav";
-  for (int number : {101, 102, 103, 112, kCannotUndoText, kCannotRedoText, 1066, 2700, 2701, 2702, 2705, 2707,
+  for (int number : {101, 102, 103, 112, kCannotUndoText, kCannotRedoText, kProjectTooLargeText, 1066, 2700, 2701, 2702, 2705, 2707,
                      kNoSoundText, 2803, kJobsLeftOutText, 10000}) {
     SCOPED_TRACE(number);
     const std::wstring text = NumberedText(number);
@@ -165,6 +165,48 @@ TEST(ProjectFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
   waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(testsupport::ReadFile(dir / "p.bva"), before);
+}
+
+// Every project that saves opens again, and its undo steps load: 7,000 jobs made an
+// 18.9 MB file that its own reader refused. Past the caps the reader holds, Save refuses,
+// says so and changes nothing.
+TEST(ProjectFile, EveryProjectThatSavesOpensAgainAndOneTooLargeIsRefused) {
+  testsupport::ScratchDir dir;
+  NoPresetEntry();
+  ProjectDocument doc;
+  for (int i = 0; i < 7000; ++i) {
+    doc.jobs.jobs.push_back(std::make_unique<Job>(&doc.jobs));
+    doc.jobs.jobs.back()->output = L"/movies/out " + std::to_wstring(i) + L" \u00e9t\u00e9 & co.swf";
+  }
+  const fs::path big = dir / "big.bva";
+  ASSERT_TRUE(doc.Save(W(big)));
+  EXPECT_GT(fs::file_size(big), 16u << 20);
+  ProjectDocument other;
+  {
+    AlertRecorder alerts;
+    ASSERT_TRUE(other.Open(W(big)));
+    EXPECT_TRUE(alerts.messages.empty());
+  }
+  ASSERT_EQ(other.jobs.Count(), 7000);
+  EXPECT_EQ(other.jobs.jobs.back()->output, doc.jobs.jobs.back()->output);
+  other.jobs.SelectAt(6999);
+  ASSERT_TRUE(other.Edit([](Job& j) { j.SetFrameRate(30); }));
+  ASSERT_TRUE(other.Undo());
+  ASSERT_EQ(other.jobs.Count(), 7000);
+  EXPECT_EQ(other.jobs.jobs.back()->swf_fps, doc.jobs.jobs.back()->swf_fps);
+
+  const std::string before = testsupport::ReadFile(big);
+  other.limits.maxFileSize = 8u << 20;
+  {
+    AlertRecorder alerts;
+    EXPECT_FALSE(other.Save(W(big)));
+    ASSERT_EQ(alerts.messages.size(), 1u);
+    EXPECT_EQ(alerts.messages[0], NumberedText(kProjectTooLargeText));
+  }
+  EXPECT_EQ(testsupport::ReadFile(big), before);
+  ASSERT_TRUE(other.Redo());
+  EXPECT_TRUE(other.IsModified());
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);  // and its sidecar
 }
 
 TEST(ProjectFile, ASymbolicLinkKeepsPointingAtTheSavedProject) {

@@ -279,13 +279,16 @@ TEST(ProjectFile, ValuesOutsideTheSettersLimitsAreClampedWhileReading) {
   EXPECT_EQ(job->swf_fps, 120.0f);
 }
 
+// Killed at any moment, a save leaves the old or the new file whole, and never a file
+// without its type: a first save as much as one that replaces a file. What a killed save
+// leaves behind (temporary files, their sidecars, temporary sidecars) the next save removes.
 TEST(ProjectFile, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
   testsupport::ScratchDir dir;
   ProjectDocument doc;
   MakeProject(doc, dir.path(), 80);
   const fs::path target = dir / "p.bva";
-  ASSERT_TRUE(doc.Save(W(target)));
-  const std::string oldBytes = testsupport::ReadFile(target);
+  ASSERT_TRUE(doc.Save(W(dir / "old.bva")));
+  const std::string oldBytes = testsupport::ReadFile(dir / "old.bva");
   for (auto& j : doc.jobs.jobs) j->swf_bgcolor ^= 0xFFu;
   ASSERT_TRUE(doc.Save(W(dir / "new.bva")));
   const std::string newBytes = testsupport::ReadFile(dir / "new.bva");
@@ -293,10 +296,24 @@ TEST(ProjectFile, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
   ASSERT_TRUE(doc.Save(W(dir / "timing.bva")));
   const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
                           std::chrono::steady_clock::now() - start).count() + 1;
+  const auto leftovers = [&] {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+      const std::string name = e.path().filename().string();
+      if (name.find(".saving-") != std::string::npos || name.starts_with("._sidecar-")) found.push_back(name);
+    }
+    return found;
+  };
   std::mt19937 rng(11);
-  int sawOld = 0, sawNew = 0;
-  for (int run = 0; run < 20; ++run) {
-    testsupport::WriteFile(target, oldBytes);
+  int sawOld = 0, sawNew = 0, sawNone = 0, left = 0;
+  for (int run = 0; run < 40; ++run) {
+    const bool first = run % 2 == 1;  // a first save: no file there yet
+    fs::remove(target);
+    fs::remove(dir / "._p.bva");
+    if (!first) {
+      fs::copy_file(dir / "old.bva", target);
+      fs::copy_file(dir / "._old.bva", dir / "._p.bva");
+    }
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) _exit(doc.Save(W(target)) ? 0 : 1);
@@ -304,11 +321,21 @@ TEST(ProjectFile, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
-    const std::string now = testsupport::ReadFile(target);
-    ASSERT_TRUE(now == oldBytes || now == newBytes) << "run " << run << ": " << now.size() << " bytes";
-    (now == oldBytes ? sawOld : sawNew)++;
+    if (!fs::exists(target)) {
+      ASSERT_TRUE(first) << "run " << run;
+      ++sawNone;
+    } else {
+      const std::string now = testsupport::ReadFile(target);
+      ASSERT_TRUE(now == oldBytes || now == newBytes) << "run " << run << ": " << now.size() << " bytes";
+      (now == oldBytes ? sawOld : sawNew)++;
+      EXPECT_NE(testsupport::ReadFile(dir / "._p.bva").find("pBvaBvaw"), std::string::npos)
+          << "run " << run << ": the file lost its type";
+    }
+    left += static_cast<int>(leftovers().size());
   }
-  EXPECT_GT(sawOld + sawNew, 0);
+  EXPECT_GT(sawOld + sawNew + sawNone, 0);
+  ASSERT_TRUE(doc.Save(W(target)));
+  EXPECT_TRUE(leftovers().empty()) << leftovers().size() << " of " << left << " left over";
 }
 
 }  // namespace

@@ -8,11 +8,17 @@
 #include <vector>
 
 #include "framework/platform/PathString.h"
+#include "framework/platform/XmlReader.h"
 #include "project/Job.h"
 
 class Preset;
 class XmlValue;
 class XmlWriter;
+
+// What a document holding a job list (a project file, an undo snapshot) may hold. A job
+// without inputs takes about 2.7 kB and fewer than 175 nodes, so this is room for about
+// 95,000 jobs; it is written within these caps and read with them.
+inline constexpr XmlLimits kJobListXmlLimits{256u << 20, 1u << 24};
 
 class JobList {
  public:

@@ -50,7 +50,7 @@ bool ProjectDocument::Open(const PathString& file) {
   }
   const PathString absolute = MakeAbsolutePath(file);
   XmlDocument doc;
-  if (!doc.Load(absolute)) {
+  if (!doc.Load(absolute, limits)) {
     ReportError(window, kErrorTitleText, kCannotReadProjectText);
     return false;
   }
@@ -84,6 +84,7 @@ bool ProjectDocument::Save(const PathString& file) {
   options.fileType = kProjectFileType;
   options.creator = kProjectFileCreator;
   XmlWriter w;
+  w.SetLimits(limits);
   bool ok = w.Open(absolute, options, true);
   if (ok) {
     w.Write(L"<brivane version_major=\"1\" version_minor=\"8\">\n");
@@ -92,7 +93,7 @@ bool ProjectDocument::Save(const PathString& file) {
     ok = w.Close();
   }
   if (!ok) {
-    ReportError(window, kErrorTitleText, kCannotSaveText);
+    ReportError(window, kErrorTitleText, w.TooLarge() ? kProjectTooLargeText : kCannotSaveText);
     return false;
   }
   undo.MarkSaved();

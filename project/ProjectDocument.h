@@ -26,6 +26,7 @@ inline constexpr int kCannotSaveText = 103;
 inline constexpr int kNoSuchProjectText = 112;
 inline constexpr int kCannotUndoText = 113;
 inline constexpr int kCannotRedoText = 114;
+inline constexpr int kProjectTooLargeText = 120;
 inline constexpr int kPresetNotDeletedText = 2700;
 inline constexpr int kSavePresetTitleText = 2701;
 inline constexpr int kPresetExistsText = 2702;
@@ -49,7 +50,8 @@ class ProjectDocument {
   // steps stay) and is reported.
   bool Open(const PathString& file);
   // Writes the project safely; on success the path becomes the file's and the project is
-  // saved. A failure is reported and changes nothing.
+  // saved. A failure is reported and changes nothing; a project too large for Open to read
+  // back (past `limits`) is refused so.
   bool Save(const PathString& file);
 
   // A job for the file, given the no-preset entry's settings. A file without sound is
@@ -82,6 +84,8 @@ class ProjectDocument {
 
   JobList jobs;
   UndoStack undo;
+  // What the project's files and undo snapshots may hold: Save refuses more, Open reads it.
+  XmlLimits limits = kJobListXmlLimits;
   PathString path;
   toolbox::WindowRef window{};
 

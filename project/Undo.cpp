@@ -43,6 +43,7 @@ bool UndoSnapshot::WriteState(const PathString& file) const {
   XmlWriterOptions options;
   options.durable = false;
   XmlWriter w;
+  w.SetLimits(kJobListXmlLimits);
   if (!w.Open(file, options, true)) return false;
   owner->WriteXml(w);
   return w.Close();
@@ -52,7 +53,7 @@ bool UndoSnapshot::LoadState(const PathString& file) const {
   if (file.empty() || !owner) return false;
   XmlDocument doc;
   XmlValue root;
-  if (!doc.Load(file) || !doc.GetRoot(root)) return false;
+  if (!doc.Load(file, kJobListXmlLimits) || !doc.GetRoot(root)) return false;
   bool found = false;
   element_xml::ForEachChildElement(root, [&](const XmlValue&, const std::wstring& tag) {
     if (tag == L"castora_jobs") found = true;

@@ -1,6 +1,8 @@
 #include "toolbox/AppleDouble.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -185,25 +187,78 @@ bool RemoveSidecar(const std::string& path) {
   return unlink(sidecar.c_str()) == 0 || errno == ENOENT || errno == ENAMETOOLONG;
 }
 
+namespace {
+
+// Temporary sidecars are "._sidecar-" and six random characters in the sidecar's folder.
+constexpr std::string_view kTemporarySidecarPrefix = "._sidecar-";
+constexpr size_t kTemporaryRandom = 6;
+
+// Whether the descriptor still is the file the path names.
+bool IsFileAt(int fd, const std::string& path) {
+  struct stat byFd, byPath;
+  return fstat(fd, &byFd) == 0 && lstat(path.c_str(), &byPath) == 0 && byFd.st_dev == byPath.st_dev &&
+         byFd.st_ino == byPath.st_ino;
+}
+
+}  // namespace
+
 bool WriteSidecar(const std::string& path, const SidecarContents& contents) {
   if (contents.IsEmpty()) return RemoveSidecar(path);
   const std::string sidecar = SidecarPathFor(path);
   if (sidecar.empty() || contents.resourceFork.size() > kMaxSidecarSize - 4096) return false;
   // The temporary name is short (so that the longest names still get a sidecar) and
-  // itself a sidecar name (so that listings never show it).
-  std::string temp = sidecar.substr(0, sidecar.rfind('/') + 1) + "._sidecar-XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  temp.assign(name.data());
-  const bool ok = WriteAll(fd, EncodeAppleDouble(contents)) && fchmod(fd, 0644) == 0 &&
-                  fsync(fd) == 0;
-  if (close(fd) != 0 || !ok || rename(temp.c_str(), sidecar.c_str()) != 0) {
-    unlink(temp.c_str());
-    return false;
+  // itself a sidecar name (so that listings never show it). It stays locked until it has
+  // its real name, so that a clean-up (RemoveAbandonedSidecarTemporaries) takes only those
+  // of a writer that died; one such clean-up may take the file between its creation and
+  // its lock, and another name is then tried.
+  const std::string pattern =
+      sidecar.substr(0, sidecar.rfind('/') + 1) + std::string(kTemporarySidecarPrefix) + "XXXXXX";
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int made = mkostemp(name.data(), O_CLOEXEC);
+    if (made < 0) return false;
+    // A file system without locks keeps the file unlocked: no clean-up takes it there.
+    const bool locked = flock(made, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (locked && IsFileAt(made, name.data())) {
+      fd = made;
+      temp.assign(name.data());
+    } else {
+      close(made);
+    }
   }
-  return true;
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, EncodeAppleDouble(contents)) && fchmod(fd, 0644) == 0 &&
+                  fsync(fd) == 0 && rename(temp.c_str(), sidecar.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  return close(fd) == 0 && ok;
+}
+
+void RemoveAbandonedSidecarTemporaries(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() == kTemporarySidecarPrefix.size() + kTemporaryRandom &&
+        name.starts_with(kTemporarySidecarPrefix))
+      names.emplace_back(name);
+  }
+  closedir(dir);
+  for (const std::string& name : names) {
+    const std::string path = folder + (folder.ends_with('/') ? "" : "/") + name;
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    // Locked means its writer is still at work; once its writer let go, the file is either
+    // gone by that name or left over.
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        IsFileAt(fd, path))
+      unlink(path.c_str());
+    close(fd);
+  }
 }
 
 }  // namespace toolbox

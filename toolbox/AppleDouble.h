@@ -68,9 +68,14 @@ bool IsSidecarName(std::string_view name);
 // Reads the sidecar of `path`; a missing or malformed sidecar gives empty contents.
 SidecarContents ReadSidecar(const std::string& path);
 
-// Writes the sidecar of `path` through a temporary sibling and a rename, or removes it when
-// the contents are empty. False when the sidecar could not be written or removed.
+// Writes the sidecar of `path` through a temporary sibling ("._sidecar-XXXXXX", locked
+// while it is written) and a rename, or removes it when the contents are empty. False when
+// the sidecar could not be written or removed.
 bool WriteSidecar(const std::string& path, const SidecarContents& contents);
+
+// Removes the temporary sidecars in the folder that writers which died left behind (those
+// no writer holds locked).
+void RemoveAbandonedSidecarTemporaries(const std::string& folder);
 
 // Removes the sidecar of `path` if there is one; true when none is left.
 bool RemoveSidecar(const std::string& path);

@@ -282,11 +282,23 @@ OSErr MovePath(const std::string& from, const std::string& to) {
   const std::string toSidecar = SidecarPathFor(to);
   struct stat st;
   const bool hasSidecar = !fromSidecar.empty() && lstat(fromSidecar.c_str(), &st) == 0;
-  if (rename(from.c_str(), to.c_str()) != 0) return ErrorFromErrno(errno);
-  if (hasSidecar) {
-    if (rename(fromSidecar.c_str(), toSidecar.c_str()) != 0) return kIoErr;
-  } else {
+  if (!hasSidecar) {
+    if (rename(from.c_str(), to.c_str()) != 0) return ErrorFromErrno(errno);
     RemoveSidecar(to);
+    return kNoErr;
+  }
+  if (lstat(from.c_str(), &st) != 0) return ErrorFromErrno(errno);
+  // The sidecar goes first, so that a file is never under its new name without it, even
+  // when the process dies between the two renames. Should the file's own rename fail, the
+  // sidecar goes back and the one it replaced is restored.
+  const bool replacesSidecar = lstat(toSidecar.c_str(), &st) == 0;
+  const SidecarContents replaced = replacesSidecar ? ReadSidecar(to) : SidecarContents();
+  if (rename(fromSidecar.c_str(), toSidecar.c_str()) != 0) return kIoErr;
+  if (rename(from.c_str(), to.c_str()) != 0) {
+    const int error = errno;
+    rename(toSidecar.c_str(), fromSidecar.c_str());
+    if (replacesSidecar) WriteSidecar(to, replaced);
+    return ErrorFromErrno(error);
   }
   return kNoErr;
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -455,22 +456,27 @@ bool IsFileAt(int fd, const std::string& path) {
          byFd.st_dev == byPath.st_dev && byFd.st_ino == byPath.st_ino;
 }
 
-// Removes the temporary files that earlier saves of the same target left behind (a save
-// killed midway). A save in progress holds a lock on its file, so only files whose lock can
-// be taken, whose writer is gone, are removed.
+// Removes what earlier saves of the same target left behind when they were killed midway:
+// their temporary files, the sidecars of those files (also one whose file is gone already)
+// and the temporary sidecars of the folder. A save in progress holds a lock on its
+// temporary file, so only files whose lock can be taken, whose writer is gone, are removed.
 void RemoveAbandonedTemporaries(const std::string& folder, const std::string& prefix) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return;
-  std::vector<std::string> names;
+  std::set<std::string> names;  // each temporary file once, whether found or its sidecar
   while (const dirent* entry = readdir(dir)) {
-    const std::string_view name = entry->d_name;
+    std::string_view name = entry->d_name;
+    if (name.starts_with("._")) name.remove_prefix(2);
     if (name.size() == prefix.size() + kTemporaryRandom && name.starts_with(prefix))
-      names.emplace_back(name);
+      names.emplace(name);
   }
   closedir(dir);
   for (const std::string& name : names) {
     const std::string path = folder + (folder == "/" ? "" : "/") + name;
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    // A sidecar whose file is gone: the file's name is taken for the moment, so that no
+    // save can be given it while its sidecar is removed.
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST) fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat st;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
@@ -478,6 +484,7 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& pr
       toolbox::RemoveFile(path);
     close(fd);
   }
+  toolbox::RemoveAbandonedSidecarTemporaries(folder);
 }
 
 // The file refuses changes: locked (no write permission for anyone, as the toolbox keeps

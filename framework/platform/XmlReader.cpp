@@ -5,10 +5,12 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -64,7 +66,8 @@ class BlockPool {
     static BlockPool* const pool = new BlockPool;
     return *pool;
   }
-  // A block of kBlockSize bytes.
+  // A block of kBlockSize bytes. A new block has its pages made at once, as one call, rather
+  // than one fault at a time as the tree fills it: the tree fills every page it takes.
   char* Take() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -74,7 +77,10 @@ class BlockPool {
         return block;
       }
     }
-    return static_cast<char*>(::operator new(kBlockSize));
+    void* block = mmap(nullptr, kBlockSize, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (block == MAP_FAILED) throw std::bad_alloc();
+    return static_cast<char*>(block);
   }
   void Give(char* block) {
     {
@@ -84,7 +90,7 @@ class BlockPool {
         return;
       }
     }
-    ::operator delete(block);
+    munmap(block, kBlockSize);
   }
 
  private:
@@ -107,9 +113,9 @@ class Arena {
   Arena(const Arena&) = delete;
   Arena& operator=(const Arena&) = delete;
 
-  void* Allocate(size_t size, size_t align) {
+  [[gnu::always_inline]] void* Allocate(size_t size, size_t align) {
     size_t at = (used_ + align - 1) & ~(align - 1);
-    if (at + size > capacity_) {
+    if (at + size > capacity_) [[unlikely]] {
       NewBlock(size);
       at = 0;
     }
@@ -127,8 +133,19 @@ class Arena {
     copy[length] = '\0';
     return copy;
   }
-  // A copy of the NUL-terminated text.
+  // A copy of the NUL-terminated text. Most texts are a few bytes: they are copied as they
+  // are measured, into the room the block has left.
   const char* CString(const char* text, uint32_t& length) {
+    char* const to = current_ + used_;
+    const size_t room = capacity_ - used_;
+    for (size_t i = 0; i < room && i < 32; ++i) {
+      to[i] = text[i];
+      if (text[i] == '\0') {
+        used_ += i + 1;
+        length = static_cast<uint32_t>(i);
+        return to;
+      }
+    }
     const size_t n = std::strlen(text);
     length = static_cast<uint32_t>(n);
     return String(text, n);
@@ -139,7 +156,7 @@ class Arena {
     char* data;
     bool pooled;
   };
-  void NewBlock(size_t atLeast) {
+  [[gnu::noinline]] void NewBlock(size_t atLeast) {
     // Blocks are allocated at their full size; an allocation too large for one (a huge
     // text) gets a block of its own.
     const bool pooled = atLeast <= BlockPool::kBlockSize;
@@ -251,6 +268,30 @@ struct TreeBuilder {
   size_t maxNodes = XmlDocument::kMaxNodes;
   bool failed = false;
 
+  // Names repeat from element to element: each is kept once while it keeps coming. expat
+  // hands an attribute name at the same address each time, so the last copy is found by
+  // that address; its text is compared, so an address that now holds another name makes a
+  // new copy.
+  struct NameSlot {
+    const char* from = nullptr;
+    const char* copy = nullptr;
+    uint32_t length = 0;
+  };
+  std::array<NameSlot, 512> names{};
+
+  const char* Name(const char* text, uint32_t& length) {
+    const auto address = reinterpret_cast<uintptr_t>(text);
+    NameSlot& slot = names[((address >> 3) * 0x9E3779B97F4A7C15ull) >> 55];
+    if (slot.from == text && std::strncmp(slot.copy, text, slot.length + 1) == 0) {
+      length = slot.length;
+      return slot.copy;
+    }
+    slot.from = text;
+    slot.copy = tree->arena.CString(text, slot.length);
+    length = slot.length;
+    return slot.copy;
+  }
+
   void Fail() {
     if (!failed) {
       failed = true;
@@ -314,7 +355,7 @@ struct TreeBuilder {
     if (static_cast<int>(b.open.size()) > XmlDocument::kMaxDepth) return b.Fail();
     XmlTreeNode* node = b.Add(XmlTreeNode::Kind::Element);
     if (!node) return;
-    node->string = b.tree->arena.CString(name, node->stringLength);
+    node->string = b.Name(name, node->stringLength);
     size_t count = 0;
     while (atts[count] && atts[count + 1]) count += 2;
     count /= 2;
@@ -325,7 +366,7 @@ struct TreeBuilder {
       XmlTreeAttribute* array = arena.Array<XmlTreeAttribute>(count);
       for (size_t i = 0; i < count; ++i) {
         XmlTreeAttribute& a = array[i];
-        a.name = arena.CString(atts[2 * i], a.nameLength);
+        a.name = b.Name(atts[2 * i], a.nameLength);
         a.value = arena.CString(atts[2 * i + 1], a.valueLength);
         // Line feeds in attribute values come only from references; they are not kept.
         if (b.lineFeedReference) DropLineFeeds(a);

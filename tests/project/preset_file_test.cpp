@@ -1,6 +1,9 @@
 // Preset files and list 0: writing, loading, applying, file names, refusals, and deleting
 // a preset that jobs hold.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -145,6 +148,32 @@ TEST_F(PresetFileTest, BadFilesAddNothingAndRefusedValuesAreDropped) {
   for (const char* name : {"truncated.xml", "noise.xml", "wrong.xml", "absent.xml"})
     EXPECT_EQ(list_->LoadFile(W(f / name)), nullptr) << name;
   EXPECT_EQ(list_->presets.size(), before);
+}
+
+// A named pipe is no document: opened as a project it is refused at once, and in the
+// presets folder it is skipped, where it used to stop the application before its window.
+TEST_F(PresetFileTest, NamedPipesAreRefusedAtOnce) {
+  const fs::path f = FromWide(folder_);
+  ASSERT_EQ(mkfifo((f / "pipe.xml").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((dir_ / "pipe.bva").c_str(), 0600), 0);
+  ProjectDocument doc;
+  ASSERT_TRUE(Save(doc, L"Kept", 96));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    alarm(20);
+    PathString folder;
+    PresetList* list = SetUpPresetList(folder);
+    const bool presetsRead = list && list->FindByName(L"Kept") && list->presets.size() == 9;
+    AlertRecorder alerts;
+    const bool refused = !doc.Open(W(dir_ / "pipe.bva")) && alerts.messages.size() == 1 &&
+                         alerts.messages[0] == NumberedText(kCannotReadProjectText);
+    _exit((presetsRead ? 0 : 1) | (refused ? 0 : 2));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "a pipe was waited for";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(PresetFileTest, NamesBecomeFileNamesInsideThePresetsFolder) {

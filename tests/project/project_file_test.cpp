@@ -55,7 +55,7 @@ void MakeProject(ProjectDocument& doc, const fs::path& dir, int n) {
 // others no conversion at all.
 TEST(ProjectTexts, EachNumberedTextFormatsWithItsArguments) {
   const std::wstring arg = L"/a/100% sure %s.wav";
-  for (int number : {101, 102, 103, 112, kCannotUndoText, kCannotRedoText, 1066, 2700, 2701, 2702, 2705, 2707,
+  for (int number : {101, 102, 103, 112, kCannotUndoText, kCannotRedoText, kProjectTooLargeText, 1066, 2700, 2701, 2702, 2705, 2707,
                      kNoSoundText, 2803, kJobsLeftOutText, 10000}) {
     SCOPED_TRACE(number);
     const std::wstring text = NumberedText(number);
@@ -167,6 +167,48 @@ TEST(ProjectFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
   EXPECT_EQ(testsupport::ReadFile(dir / "p.bva"), before);
 }
 
+// Every project that saves opens again, and its undo steps load: 7,000 jobs made an
+// 18.9 MB file that its own reader refused. Past the caps the reader holds, Save refuses,
+// says so and changes nothing.
+TEST(ProjectFile, EveryProjectThatSavesOpensAgainAndOneTooLargeIsRefused) {
+  testsupport::ScratchDir dir;
+  NoPresetEntry();
+  ProjectDocument doc;
+  for (int i = 0; i < 7000; ++i) {
+    doc.jobs.jobs.push_back(std::make_unique<Job>(&doc.jobs));
+    doc.jobs.jobs.back()->output = L"/movies/out " + std::to_wstring(i) + L" \u00e9t\u00e9 & co.swf";
+  }
+  const fs::path big = dir / "big.bva";
+  ASSERT_TRUE(doc.Save(W(big)));
+  EXPECT_GT(fs::file_size(big), 16u << 20);
+  ProjectDocument other;
+  {
+    AlertRecorder alerts;
+    ASSERT_TRUE(other.Open(W(big)));
+    EXPECT_TRUE(alerts.messages.empty());
+  }
+  ASSERT_EQ(other.jobs.Count(), 7000);
+  EXPECT_EQ(other.jobs.jobs.back()->output, doc.jobs.jobs.back()->output);
+  other.jobs.SelectAt(6999);
+  ASSERT_TRUE(other.Edit([](Job& j) { j.SetFrameRate(30); }));
+  ASSERT_TRUE(other.Undo());
+  ASSERT_EQ(other.jobs.Count(), 7000);
+  EXPECT_EQ(other.jobs.jobs.back()->swf_fps, doc.jobs.jobs.back()->swf_fps);
+
+  const std::string before = testsupport::ReadFile(big);
+  other.limits.maxFileSize = 8u << 20;
+  {
+    AlertRecorder alerts;
+    EXPECT_FALSE(other.Save(W(big)));
+    ASSERT_EQ(alerts.messages.size(), 1u);
+    EXPECT_EQ(alerts.messages[0], NumberedText(kProjectTooLargeText));
+  }
+  EXPECT_EQ(testsupport::ReadFile(big), before);
+  ASSERT_TRUE(other.Redo());
+  EXPECT_TRUE(other.IsModified());
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);  // and its sidecar
+}
+
 TEST(ProjectFile, ASymbolicLinkKeepsPointingAtTheSavedProject) {
   testsupport::ScratchDir dir;
   ProjectDocument doc;
@@ -237,13 +279,16 @@ TEST(ProjectFile, ValuesOutsideTheSettersLimitsAreClampedWhileReading) {
   EXPECT_EQ(job->swf_fps, 120.0f);
 }
 
+// Killed at any moment, a save leaves the old or the new file whole, and never a file
+// without its type: a first save as much as one that replaces a file. What a killed save
+// leaves behind (temporary files, their sidecars, temporary sidecars) the next save removes.
 TEST(ProjectFile, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
   testsupport::ScratchDir dir;
   ProjectDocument doc;
   MakeProject(doc, dir.path(), 80);
   const fs::path target = dir / "p.bva";
-  ASSERT_TRUE(doc.Save(W(target)));
-  const std::string oldBytes = testsupport::ReadFile(target);
+  ASSERT_TRUE(doc.Save(W(dir / "old.bva")));
+  const std::string oldBytes = testsupport::ReadFile(dir / "old.bva");
   for (auto& j : doc.jobs.jobs) j->swf_bgcolor ^= 0xFFu;
   ASSERT_TRUE(doc.Save(W(dir / "new.bva")));
   const std::string newBytes = testsupport::ReadFile(dir / "new.bva");
@@ -251,10 +296,24 @@ TEST(ProjectFile, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
   ASSERT_TRUE(doc.Save(W(dir / "timing.bva")));
   const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
                           std::chrono::steady_clock::now() - start).count() + 1;
+  const auto leftovers = [&] {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+      const std::string name = e.path().filename().string();
+      if (name.find(".saving-") != std::string::npos || name.starts_with("._sidecar-")) found.push_back(name);
+    }
+    return found;
+  };
   std::mt19937 rng(11);
-  int sawOld = 0, sawNew = 0;
-  for (int run = 0; run < 20; ++run) {
-    testsupport::WriteFile(target, oldBytes);
+  int sawOld = 0, sawNew = 0, sawNone = 0, left = 0;
+  for (int run = 0; run < 40; ++run) {
+    const bool first = run % 2 == 1;  // a first save: no file there yet
+    fs::remove(target);
+    fs::remove(dir / "._p.bva");
+    if (!first) {
+      fs::copy_file(dir / "old.bva", target);
+      fs::copy_file(dir / "._old.bva", dir / "._p.bva");
+    }
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) _exit(doc.Save(W(target)) ? 0 : 1);
@@ -262,11 +321,21 @@ TEST(ProjectFile, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
-    const std::string now = testsupport::ReadFile(target);
-    ASSERT_TRUE(now == oldBytes || now == newBytes) << "run " << run << ": " << now.size() << " bytes";
-    (now == oldBytes ? sawOld : sawNew)++;
+    if (!fs::exists(target)) {
+      ASSERT_TRUE(first) << "run " << run;
+      ++sawNone;
+    } else {
+      const std::string now = testsupport::ReadFile(target);
+      ASSERT_TRUE(now == oldBytes || now == newBytes) << "run " << run << ": " << now.size() << " bytes";
+      (now == oldBytes ? sawOld : sawNew)++;
+      EXPECT_NE(testsupport::ReadFile(dir / "._p.bva").find("pBvaBvaw"), std::string::npos)
+          << "run " << run << ": the file lost its type";
+    }
+    left += static_cast<int>(leftovers().size());
   }
-  EXPECT_GT(sawOld + sawNew, 0);
+  EXPECT_GT(sawOld + sawNew + sawNone, 0);
+  ASSERT_TRUE(doc.Save(W(target)));
+  EXPECT_TRUE(leftovers().empty()) << leftovers().size() << " of " << left << " left over";
 }
 
 }  // namespace

@@ -151,6 +151,17 @@ TEST(RenamePath, ReplacesAnExistingSiblingAtomically) {
   ASSERT_TRUE(RenamePath(plain, L"dst.bva"));
   EXPECT_FALSE(fs::exists(dir / "._dst.bva"));
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
+
+  // The sidecar moves before its file; when the file cannot follow (a folder that is not
+  // empty has the name), both sidecars are as they were.
+  ASSERT_TRUE(CreateFileWithInfo(W(dir.str() + "/typed"), &info, false));
+  fs::create_directories(dir / "full/inside");
+  ASSERT_TRUE(toolbox::WriteSidecar(dir.str() + "/full", {{kCreator, kType}, "fork"}));
+  PathString typed = W(dir.str() + "/typed");
+  EXPECT_FALSE(RenamePath(typed, L"full"));
+  EXPECT_EQ(toolbox::ReadSidecar(dir.str() + "/typed").finderInfo.type, kType);
+  EXPECT_EQ(toolbox::ReadSidecar(dir.str() + "/full").finderInfo.type, kCreator);
+  EXPECT_EQ(toolbox::ReadSidecar(dir.str() + "/full").resourceFork, "fork");
 }
 
 TEST(RenamePath, RefusesNamesThatLeaveTheFolder) {

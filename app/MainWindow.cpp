@@ -2,6 +2,7 @@
 
 #include "app/AppPrefs.h"
 
+#include "framework/app/Help.h"
 #include "framework/app/Menu.h"
 #include "framework/platform/PathLayer.h"
 #include "framework/ui/ControlBase.h"
@@ -174,6 +175,9 @@ bool MainWindow::OnCommand(std::uint32_t command, toolbox::EventRef* event) {
     case kCommandBatchMode:
       document.SetBatchMode(!document.jobs.batch_mode);
       UpdateUndoMenu();
+      return true;
+    case kCommandHelp:
+      OpenHelp(nullptr, nullptr);
       return true;
     case toolbox::kHICommandQuit: {
       // The command reaches the window and then the application: the question is asked

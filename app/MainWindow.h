@@ -20,6 +20,8 @@ inline constexpr toolbox::OSType kCommandSaveProjectAs = toolbox::FourCC("svas")
 inline constexpr toolbox::OSType kCommandUndo = toolbox::FourCC("undV");
 inline constexpr toolbox::OSType kCommandRedo = toolbox::FourCC("redV");
 inline constexpr toolbox::OSType kCommandBatchMode = toolbox::FourCC("btch");
+// Opens the help book.
+inline constexpr toolbox::OSType kCommandHelp = toolbox::FourCC("help");
 
 // The recent projects' submenu and its first command.
 inline constexpr std::int16_t kRecentProjectsMenuId = 3000;

@@ -63,9 +63,11 @@ bool ConnectionMade(CURL* easy, CURLcode result, bool secure) {
 
 }  // namespace
 
-// What one transfer owns besides its easy handle.
+// What one transfer owns besides its easy handle. It sends its own copy of the body, so
+// the request's body may change or go while a POST runs on the event loop.
 struct HttpRequest::Transfer {
   curl_slist* headers = nullptr;
+  std::vector<uint8_t> body;
   ~Transfer() { curl_slist_free_all(headers); }
 };
 
@@ -160,9 +162,11 @@ void* HttpRequest::PrepareTransfer(Transfer& transfer) {
     if (!hasContentType) transfer.headers = curl_slist_append(transfer.headers, "Content-Type:");
     transfer.headers = curl_slist_append(transfer.headers, "Expect:");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers);
+    transfer.body = body_;
     curl_easy_setopt(easy, CURLOPT_POST, 1L);
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body_.empty() ? "" : reinterpret_cast<const char*>(body_.data()));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(transfer.body.size()));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS,
+                     transfer.body.empty() ? "" : reinterpret_cast<const char*>(transfer.body.data()));
   }
   return easy;
 }

@@ -34,7 +34,8 @@ class HttpRequest {
   void SetUrl(const wchar_t* url);
   const std::string& Url() const { return url_; }
 
-  // Header pairs and the body a POST sends.
+  // Header pairs and the body a POST sends. A POST already running on the event loop goes
+  // on with the ones it started with.
   void AddHeader(const std::string& name, const std::string& value);
   void SetBody(const void* bytes, size_t count);
 
@@ -58,7 +59,8 @@ class HttpRequest {
   bool AppendResponse(const void* bytes, size_t count);
   // Replaces the response with a copy of the bytes; null empties it.
   void SetResponse(const void* bytes, size_t count);
-  // Drops the header pairs, the response and the body.
+  // Drops the header pairs, the response and the body. A POST running on the event loop
+  // goes on (it sends its own copy of the body) and its answer starts a new response.
   void Clear();
 
   // True while a POST started on the event loop has not ended.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "toolbox/Fonts.h"
 #include "toolbox/Utf8.h"
 
 using namespace toolbox;
@@ -73,7 +74,10 @@ void DrawLayout(cairo_t* cr, PangoLayout* layout, double x, double baselineY) {
 PangoFontDescription* PortFontDescription(GrafPtr port) {
   if (!port) GetGWorld(&port);
   PangoFontDescription* font = pango_font_description_new();
-  pango_font_description_set_family(font, "Sans");
+  std::wstring family;
+  const short id = GetPortTextFont(port);
+  if (id <= 0 || GetFontFamilyName(id, &family) != kNoErr) GetFontFamilyName(GetSysFont(), &family);
+  pango_font_description_set_family(font, family.empty() ? "Sans" : WideToUtf8(family).c_str());
   const short size = GetPortTextSize(port);
   pango_font_description_set_absolute_size(font, (size > 0 ? size : 12) * PANGO_SCALE);
   const std::uint16_t face = GetPortTextFace(port);

@@ -19,7 +19,8 @@ int DrawTextCentered(const wchar_t* text, size_t count, const toolbox::Rect& rec
 void PlotPixels(const unsigned char* pixels, int width, int height, int depth,
                 toolbox::GWorldPtr world);
 
-// The Pango font description of a port's text settings ("Sans" at the port's size in
-// pixels; bold and italic from its face); the caller frees it.
+// The Pango font description of a port's text settings: its font family (the system's
+// interface font when it has none, or one that is not known), its size in pixels, and bold
+// and italic from its face. The caller frees it.
 typedef struct _PangoFontDescription PangoFontDescription;
 PangoFontDescription* PortFontDescription(toolbox::GrafPtr port);

@@ -38,16 +38,30 @@ bool SameItem(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// True when `inner` is the folder `outer` or lies inside it: `inner` and each of its
-// ancestors up to the root are compared with `outer` by device and inode.
+// True when the folder `inner` is the folder `outer` or lies inside it. The folder's real
+// ancestors are compared with `outer` by device and inode, found by climbing ".." from the
+// folder itself: a path that reaches the folder through a symbolic link or a bind mount
+// cannot hide where the folder really lies.
 bool IsInside(const std::string& inner, const struct stat& outer) {
-  std::string p = inner;
-  for (;;) {
-    struct stat st;
-    if (stat(p.c_str(), &st) == 0 && SameItem(st, outer)) return true;
-    if (p == "/" || p.empty()) return false;
-    p = FolderOf(p);
+  int fd = open(inner.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool inside = false;
+  struct stat st;
+  // The depth limit only guards against a file system that never reaches its root.
+  for (int depth = 0; depth < 4096 && fstat(fd, &st) == 0; ++depth) {
+    if (SameItem(st, outer)) {
+      inside = true;
+      break;
+    }
+    const int parent = openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat pst;
+    const bool climbed = parent >= 0 && fstat(parent, &pst) == 0 && !SameItem(pst, st);
+    close(fd);
+    fd = parent;
+    if (!climbed) break;
   }
+  if (fd >= 0) close(fd);
+  return inside;
 }
 
 // The names in a folder, as bytes, without "." and "..".
@@ -236,7 +250,8 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   if (lstat(target.c_str(), &existing) == 0) {
     if (dupeAction != 1) return toolbox::kDuplicateNameErr;
     // Replacing the source itself, or a folder that holds it, would move the source away.
-    if (SameItem(existing, src) || (S_ISDIR(existing.st_mode) && IsInside(source.path, existing)))
+    if (SameItem(existing, src) ||
+        (S_ISDIR(existing.st_mode) && IsInside(FolderOf(source.path), existing)))
       return toolbox::kDuplicateNameErr;
     if (OSErr err = MoveAside(target, aside)) return err;
   } else if (errno != ENOENT) {
@@ -251,8 +266,9 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
     if (!aside.empty()) MoveBack(aside, target);
     return err;
   }
-  if (!aside.empty()) RemovePath(aside);
   if (outRef) outRef->path = target;
+  // The copy stays in place either way; what the old item leaves keeps its hidden name.
+  if (!aside.empty()) return RemovePath(aside);
   return toolbox::kNoErr;
 }
 

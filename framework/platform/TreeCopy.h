@@ -24,14 +24,18 @@ inline constexpr size_t kCopyBufferSize = 262144;
 // Copies the item at `source` into `destinationFolder`, named `newName` when one is given.
 // dupeAction 0 fails when an item of that name exists there; 1 replaces it (the old item
 // is deleted only once the copy is complete, and keeps its name when the copy fails).
-// `outPath`, when given, receives the copy's path. True on success.
+// `outPath`, when given, receives the copy's path. True on success; false also when the
+// copy is complete but the old item it replaced could not be wholly removed: what is left
+// of that item stays beside the copy under a hidden name starting ".DeleteMe-".
 bool CopyPath(const PathString& source, const PathString& destinationFolder,
               const PathString* newName, int dupeAction, PathString* outPath);
 
 // The copy on references, with a file-system result (0 success): kParamErr for a null
 // reference, kNotAFolderErr when the destination is not a folder, kCopyIntoItselfErr for a
-// folder copied into itself or a folder inside it (folders compared by device and inode),
-// kDuplicateNameErr for a name clash with dupeAction 0.
+// folder copied into itself or a folder inside it (the destination's real ancestors, not its
+// path, compared with the source by device and inode), kDuplicateNameErr for a name clash
+// with dupeAction 0. When the replaced item cannot be wholly removed, the copy stays in
+// place, `outRef` names it, and the removal's failure is the result.
 OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef& destinationFolder,
                           const std::string* newName, int dupeAction, toolbox::FileRef* outRef);
 

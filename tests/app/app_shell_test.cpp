@@ -56,14 +56,15 @@ TEST_F(AppShellTest, ShowsTheMainWindowAndQuitsOnQuit) {
   EXPECT_FALSE(FrontWindow());  // the main window is gone after the run
 }
 
-// Quit stays where the nib puts it (there is no application menu to take it), and the run
-// hook has registered the help book among the resources.
+// Quit stays where the nib puts it (there is no application menu to take it), and the Help
+// menu's item opens the start page of the help book that the run hook registered.
 TEST_F(AppShellTest, MenuBarKeepsQuitAndHelpOpensTheBook) {
   driver.Then([&] {
     std::uint16_t index = 0;
     EXPECT_EQ(GetIndMenuItemWithCommandID(GetMenuHandle(1001), kHICommandQuit, 1, &index), kNoErr);
+    EXPECT_EQ(GetIndMenuItemWithCommandID(GetMenuHandle(1003), FourCC("help"), 1, &index), kNoErr);
     LaunchRequests().clear();
-    EXPECT_TRUE(OpenHelp(nullptr, nullptr));
+    EXPECT_NE(TestDriver::ChooseMenu(FourCC("help")), kNotFoundErr);
     ASSERT_EQ(LaunchRequests().size(), 1u);
     EXPECT_TRUE(LaunchRequests()[0].ends_with("/resources/help/index.html")) << LaunchRequests()[0];
     TestDriver::ChooseMenu(kHICommandQuit);

@@ -1,6 +1,7 @@
 // The HTTP client against a python3 server on 127.0.0.1, started on a free port per test
 // suite and stopped at its end.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <netinet/in.h>
@@ -85,6 +86,7 @@ class HttpServer {
     if (pipe(out) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test that crashes leaves no server behind
       dup2(out[1], 1);
       close(out[0]);
       close(out[1]);
@@ -253,6 +255,36 @@ TEST_F(HttpClientTest, PostOnTheEventLoopDeliversTheAnswer) {
   EXPECT_FALSE(r.Pending());
   const std::string echoed = Response(r);
   EXPECT_EQ(echoed.substr(echoed.size() - 5), "\nping");
+}
+
+// The body may change or go while a POST runs on the event loop: the transfer sends the
+// body it started with, and the answer is whole.
+TEST_F(HttpClientTest, PostOnTheEventLoopSendsTheBodyItStartedWith) {
+  const std::string body = Pattern(3 << 20);
+  const std::string larger(4 << 20, 'z');
+  struct Case {
+    const char* name;
+    void (*change)(HttpRequest&, const std::string&);
+  } cases[] = {
+      {"Clear", [](HttpRequest& r, const std::string&) { r.Clear(); }},
+      {"SetBody larger", [](HttpRequest& r, const std::string& b) { r.SetBody(b.data(), b.size()); }},
+      {"SetBody empty", [](HttpRequest& r, const std::string&) { r.SetBody(nullptr, 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpRequest r(server_->Url("/echo").c_str(), kHttpMethodPost);
+    r.SetBody(body.data(), body.size());
+    EXPECT_FALSE(r.Run(false));
+    ASSERT_TRUE(r.Pending());
+    c.change(r, larger);
+    const auto start = std::chrono::steady_clock::now();
+    while (r.Pending() && Seconds(start) < 20) toolbox::ReceiveNextEvent(0.05, nullptr);
+    EXPECT_FALSE(r.Pending());
+    const std::string echoed = Response(r);
+    const size_t split = echoed.find("\n\n");
+    ASSERT_NE(split, std::string::npos);
+    EXPECT_TRUE(echoed.substr(split + 2) == body) << echoed.size();
+  }
 }
 
 TEST_F(HttpClientTest, DestroyingAPendingPostCancelsIt) {

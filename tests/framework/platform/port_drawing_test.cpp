@@ -8,6 +8,10 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include "toolbox/Fonts.h"
+#include "toolbox/Utf8.h"
 
 using namespace toolbox;
 
@@ -38,13 +42,16 @@ std::string Pixels(cairo_surface_t* s) {
 
 // Pango's own drawing of UTF-8 text with the left end of its baseline at (x, y); the
 // logical width goes to `width`.
-std::string PangoReference(const char* utf8, int size, double x, double y, int* width) {
+std::string PangoReference(const char* utf8, int size, double x, double y, int* width,
+                           const char* family = "Sans", bool bold = false) {
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
   cairo_t* cr = cairo_create(s);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);
   PangoLayout* layout = pango_cairo_create_layout(cr);
-  PangoFontDescription* font = pango_font_description_from_string("Sans");
+  PangoFontDescription* font = pango_font_description_new();
+  pango_font_description_set_family(font, family);
+  if (bold) pango_font_description_set_weight(font, PANGO_WEIGHT_BOLD);
   pango_font_description_set_absolute_size(font, size * PANGO_SCALE);
   pango_layout_set_font_description(layout, font);
   pango_font_description_free(font);
@@ -82,6 +89,39 @@ TEST(PortDrawing, TextIsDrawnAndMeasuredAsPangoDoesIt) {
   PangoReference(utf8, 18, -1, 0, &width);
   EXPECT_EQ(DrawTextCentered(text, 3, box, 1), width);
   EXPECT_EQ(Pixels(GetPortSurface(world)), PangoReference(utf8, 18, 10 + 70 - width / 2, 35, &width));
+  SetGWorld(nullptr);
+  DisposeGWorld(world);
+}
+
+// The text goes out in the port's font family, size and face, whichever TextFont, TextSize
+// and TextFace set: two families draw and measure as Pango does with each, and differ.
+TEST(PortDrawing, TextUsesThePortsFontFamilySizeAndFace) {
+  struct Case {
+    const char* family;
+    short size;
+    bool bold;
+  } cases[] = {{"DejaVu Sans Mono", 16, false}, {"DejaVu Serif", 20, true}};
+  const wchar_t text[] = L"iiWW";
+  GWorldPtr world = WhiteOffscreen();
+  std::vector<int> widths;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.family);
+    const FontFamilyID id = FindFontFamily(toolbox::Utf8ToWide(c.family));
+    if (id == 0) GTEST_SKIP() << c.family << " is not installed";
+    TextFont(id);
+    TextSize(c.size);
+    TextFace(c.bold ? kStyleBold : 0);
+    EraseRect(Rect{0, 0, kHeight, kWidth});
+    DrawTextAt(4, 30, text, 4);
+    int width = 0;
+    EXPECT_TRUE(Pixels(GetPortSurface(world)) == PangoReference("iiWW", c.size, 4, 30, &width, c.family, c.bold))
+        << "drawn otherwise than Pango draws it";
+    EXPECT_EQ(DrawTextCentered(text, 4, Rect{0, 0, 30, 100}, 0), width);
+    widths.push_back(width);
+  }
+  EXPECT_NE(widths[0], widths[1]);
+  TextFont(0);
+  TextFace(0);
   SetGWorld(nullptr);
   DisposeGWorld(world);
 }

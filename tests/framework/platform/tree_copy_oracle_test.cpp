@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "support/TestSupport.h"
@@ -124,6 +125,66 @@ TEST(TreeCopyTest, ReplaceMovesTheOldItemAsideUnderAFreshName) {
   testsupport::Run("diff -r " + Quote(dir / "new" / "proj") + " " + Quote(dir / "dst" / "proj"), &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), ".DeleteMe\nproj\n");
+}
+
+// A destination that reaches into the source through a symbolic link or a bind mount is
+// inside the source all the same: refused at once, and nothing is made.
+TEST(TreeCopyTest, CopyIntoItselfThroughALinkIsRefusedAtOnce) {
+  ScratchDir dir;
+  fs::create_directories(dir / "src" / "sub" / "deeper");
+  WriteFile(dir / "src" / "sub" / "a", "a");
+  fs::create_directories(dir / "elsewhere");
+  fs::create_symlink(dir / "src" / "sub", dir / "elsewhere" / "into-sub");
+  fs::create_symlink("../src/sub/deeper", dir / "elsewhere" / "into-deeper");
+  fs::create_symlink(dir / "src", dir / "elsewhere" / "into-src");
+  const fs::path destinations[] = {
+      dir / "elsewhere" / "into-sub",
+      dir / "elsewhere" / "into-deeper",
+      dir / "elsewhere" / "into-sub" / "deeper",
+      dir / "elsewhere" / "into-src",
+  };
+  for (const fs::path& destination : destinations) {
+    SCOPED_TRACE(destination.string());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CopyObjectRecursive(toolbox::FileRef{(dir / "src").string()},
+                                  toolbox::FileRef{destination.string()}, nullptr, 0, nullptr),
+              kCopyIntoItselfErr);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(destination / "src")));
+  }
+  EXPECT_EQ(testsupport::Run("cd " + Quote(dir / "src") + " && find . | sort"), ".\n./sub\n./sub/a\n./sub/deeper\n");
+  // A folder beside the source, reached through a link, takes the copy.
+  fs::create_symlink(dir / "elsewhere", dir / "src" / "out");
+  EXPECT_TRUE(CopyPath(P(dir / "src"), P(dir / "src" / "out"), nullptr, 0, nullptr));
+  EXPECT_TRUE(fs::exists(dir / "elsewhere" / "src" / "sub" / "a"));
+}
+
+// A replace whose old item cannot be wholly removed (here a folder in it belongs to root
+// and the copy runs without privileges) is reported as a failure; the new item is in place
+// and what is left of the old one keeps its hidden name.
+TEST(TreeCopyTest, ReplaceThatCannotRemoveTheOldItemReportsIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make an item the copy cannot remove";
+  ScratchDir dir;
+  fs::create_directories(dir / "dst" / "proj" / "root-owned");
+  WriteFile(dir / "dst" / "proj" / "root-owned" / "kept", "old");
+  WriteFile(dir / "dst" / "proj" / "old", "old");
+  chmod((dir / "dst").c_str(), 0777);
+  chmod((dir / "dst" / "proj").c_str(), 0777);
+  fs::create_directories(dir / "new" / "proj");
+  WriteFile(dir / "new" / "proj" / "b", "new");
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(4);
+    _exit(CopyPath(P(dir / "new" / "proj"), P(dir / "dst"), nullptr, 1, nullptr) ? 1 : 0);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);  // the copy reported the failure
+  EXPECT_EQ(testsupport::ReadFile(dir / "dst" / "proj" / "b"), "new");
+  const std::string left = testsupport::Run("cd " + Quote(dir / "dst") + " && find . -path ./proj -prune -o -print | sort");
+  EXPECT_NE(left.find("/.DeleteMe-"), std::string::npos) << left;
+  EXPECT_NE(left.find("/root-owned/kept\n"), std::string::npos) << left;
 }
 
 TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {

@@ -22,6 +22,7 @@
 #include "toolbox/Display.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/Events.h"
+#include "toolbox/Menus.h"
 #include "toolbox/Windows.h"
 #if BRIVANE_HAVE_GTK
 #include "toolbox/GtkDisplay.h"
@@ -172,6 +173,7 @@ TEST_F(WindowsOnScreen, MessageBoxesOfEveryButtonSetFitTheirModel) {
     const char* icon;
     OSType close;
     std::wstring text;
+    std::wstring title = L"Brivane";
   } cases[] = {
       {0x101, "stop-ok", "dialog-error", FourCC("ok  "), L"The project could not be opened."},
       {0x202, "caution-ok-cancel", "dialog-warning", FourCC("not!"), L"Apply the preset to every job?"},
@@ -181,10 +183,12 @@ TEST_F(WindowsOnScreen, MessageBoxesOfEveryButtonSetFitTheirModel) {
       {0x220, "caution-save", "dialog-warning", FourCC("not!"), L"Save the changes to \"Untitled\"?"},
       {0x140, "stop-retry-ignore-abort", "dialog-error", FourCC("not!"), L"The disk is not ready."},
       {0x101, "stop-long", "dialog-error", FourCC("ok  "), longText},
+      {0x101, "stop-titled", "dialog-error", FourCC("ok  "),
+       L"The audio file was not found, so its job has been left out of the project.", L"Missing Audio File"},
   };
   for (const auto& c : cases)
     CheckModal(c.name, c.icon, c.close,
-               [&] { ShowMessageBox(WindowRef{}, c.style, L"Brivane", L"%ls", c.text.c_str()); });
+               [&] { ShowMessageBox(WindowRef{}, c.style, c.title.c_str(), L"%ls", c.text.c_str()); });
 }
 
 TEST_F(WindowsOnScreen, DialogsFitTheirModel) {
@@ -207,11 +211,57 @@ TEST_F(WindowsOnScreen, ProgressDialogFitsItsModel) {
   ProgressState state;
   ASSERT_EQ(dialog.Show(0, &params, &state), 0);
   dialog.SetStatusText(L"Encoding the sound");
+  dialog.SetProgress(40);
   const double start = CurrentEventTime();
   while (!LaidOut(dialog.GetWindow()) && CurrentEventTime() - start < 60) dialog.SetProgress(40);
   CheckWindow(dialog.GetWindow(), "progress", "");
   EXPECT_TRUE(screen->Shot(testsupport::ShotsDir("layout") / "progress.png"));
   dialog.Finish();
+}
+
+// A window's size comes from the model and the user alone: asked again and again for the
+// same size it keeps it, it can be made smaller again, and a long path in its static text
+// or a long item in its pop-up never widens it.
+TEST_F(WindowsOnScreen, WindowSizeComesFromTheModelAlone) {
+  WindowRef w;
+  ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, kWindowResizableAttribute, Rect{60, 60, 460, 660}, &w), kNoErr);
+  SetWindowTitle(w, L"Sizes");
+  ControlRef path, popup;
+  CreateControl(w, kControlKindStaticText, Rect{10, 10, 26, 200},
+                L"/home/user/Music/Recordings/2026 Sessions/Live at the Harbour Hall/Second Night/encore.wav", &path);
+  CreateControl(w, kControlKindPopupButton, Rect{40, 10, 60, 150}, L"", &popup);
+  MenuRef items;
+  CreateNewMenu(0, L"", &items);
+  AppendMenuItem(items, MenuItemInfo{L"A pop-up item far longer than the pop-up that shows it, and longer still", 0});
+  SetControlMenu(popup, items, true);
+  SetControlMaximum(popup, 1);
+  SetControlValue(popup, 1);
+  ShowWindow(w);
+  auto pump = [] {
+    std::unique_ptr<Event> e;
+    if (ReceiveNextEvent(0.02, &e) == kNoErr && e) DispatchQueuedEvent(e.get());
+  };
+  for (auto [width, height] : {std::pair<short, short>{800, 560}, {800, 560}, {800, 560}, {300, 200}, {600, 400}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    SizeWindow(w, width, height);
+    const double start = CurrentEventTime();
+    auto settled = [&] {
+      const GtkShownWindow shown = GtkWindowAsShown(w);
+      return shown.content.Width() == width && shown.content.Height() == height;
+    };
+    while (!settled() && CurrentEventTime() - start < 60) pump();
+    for (int i = 0; i < 10; ++i) pump();  // what the screen reports back has reached the model
+    Rect model;
+    GetWindowBounds(w, &model);
+    EXPECT_EQ(model.Width(), width);
+    EXPECT_EQ(model.Height(), height);
+    const GtkShownWindow shown = GtkWindowAsShown(w);
+    EXPECT_EQ(shown.content.Width(), width);
+    EXPECT_EQ(shown.content.Height(), height);
+    for (const GtkShownControl& c : shown.controls) EXPECT_LE(c.allocation.right, 200);
+  }
+  EXPECT_TRUE(screen->Shot(testsupport::ShotsDir("layout") / "sizes.png"));
+  DisposeWindow(w);
 }
 
 }  // namespace

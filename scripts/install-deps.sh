@@ -12,7 +12,7 @@ PACKAGES=(
   libcurl4-openssl-dev libfontconfig-dev libfreetype-dev libcairo2-dev
   libgtk-3-dev libpango1.0-dev
   python3 libxml2-utils python3-fonttools fonts-dejavu-core openssl time
-  xvfb xdotool imagemagick
+  xvfb xdotool imagemagick openbox x11-utils
   ffmpeg lame sox flvmeta
   locales
   chromium

@@ -127,13 +127,46 @@ struct Case {
   std::vector<Step> steps;
 };
 
-TEST(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
+// A window manager of its own on the screen (openbox), stopped with the test.
+class WindowManager {
+ public:
+  bool Start(const std::string& display) {
+    if (!testsupport::HaveTool("openbox") || !testsupport::HaveTool("xprop")) return false;
+    pid_ = fork();
+    if (pid_ == 0) {
+      setenv("DISPLAY", display.c_str(), 1);
+      std::freopen("/dev/null", "w", stdout);
+      std::freopen("/dev/null", "w", stderr);
+      execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    return WaitFor([&] {
+      return testsupport::Run("DISPLAY=" + display + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
+                 .find("window id") != std::string::npos;
+    });
+  }
+  ~WindowManager() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class ApplicationOnScreen : public ::testing::TestWithParam<bool> {};  // with a window manager
+
+TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
   const std::string exe = ExecutableFolder() + "../app/brivane";
   if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "the executable is not built: " << exe;
   if (!testsupport::HaveTool("xdotool") || !testsupport::HaveTool("import"))
     GTEST_SKIP() << "xdotool or ImageMagick's import is not installed";
   testsupport::VirtualScreen screen;
   if (!screen.Start()) GTEST_SKIP() << "no X server could be started (Xvfb is missing or failed)";
+  WindowManager wm;
+  if (GetParam() && !wm.Start(screen.Display())) GTEST_SKIP() << "openbox (or xprop) is not installed or did not start";
 
   testsupport::ScratchDir dir;
   testsupport::WriteFile(dir / "zero.bva", "");
@@ -156,7 +189,7 @@ TEST(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
   };
   const std::filesystem::path shots = testsupport::ShotsDir("app");
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(std::string(c.name) + (GetParam() ? ", with a window manager" : ""));
     App app(screen, dir.path() / "home", (dir / c.document).string());
     std::string previous;
     for (std::size_t i = 0; i < c.steps.size(); ++i) {
@@ -170,11 +203,13 @@ TEST(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         return !id.empty() && id != previous && app.Window(kChooser).empty() != chooser;
       })) << "never shown";
       const auto shown = Clock::now();
-      const std::filesystem::path shot = shots / (std::string(c.name) + "-" + std::to_string(i) + ".png");
+      const std::filesystem::path shot =
+          shots / (std::string(c.name) + (GetParam() ? "-wm-" : "-") + std::to_string(i) + ".png");
       ASSERT_TRUE(WaitFor([&] { return app.Painted(id, shot); })) << "never painted";
       const double paint = Since(shown);
       EXPECT_LT(paint, 5.0) << "painted only after " << paint << " s";
-      std::printf("%s, %s: painted %.0f ms after it appeared\n", c.name, step.title, paint * 1000);
+      std::printf("%s%s, %s: painted %.0f ms after it appeared\n", c.name, GetParam() ? " (window manager)" : "",
+                  step.title, paint * 1000);
       // Waiting for the user costs (next to) nothing: a few percent of one core at most.
       const long before = CpuTicks(app.Pid());
       const auto from = Clock::now();
@@ -189,7 +224,9 @@ TEST(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
 
 // The main window keeps the size it is given, as often as it is given, and can be made
 // smaller again.
-TEST(ApplicationOnScreen, MainWindowKeepsTheSizeItIsGiven) {
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, ApplicationOnScreen, ::testing::Bool());
+
+TEST(MainWindowOnScreen, KeepsTheSizeItIsGiven) {
   const std::string exe = ExecutableFolder() + "../app/brivane";
   if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "the executable is not built: " << exe;
   if (!testsupport::HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";

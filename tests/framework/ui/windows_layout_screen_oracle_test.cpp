@@ -137,11 +137,12 @@ class WindowsOnScreen : public ::testing::Test {
   void CheckModal(const std::string& name, const std::string& icon, OSType close,
                   const std::function<void()>& open) {
     bool checked = false;
+    int laidOut = 0;  // ticks since the window was laid out: GTK paints it meanwhile
     const double start = CurrentEventTime();
     EventLoopTimerRef timer;
     InstallEventLoopTimer(0.05, 0.05, [&](EventLoopTimerRef t) {
       const WindowRef w = FrontWindow();
-      if (!checked && LaidOut(w)) {
+      if (!checked && LaidOut(w) && ++laidOut > 4) {
         checked = true;
         CheckWindow(w, name, icon);
         EXPECT_TRUE(screen->Shot(testsupport::ShotsDir("layout") / (name + ".png")));
@@ -214,6 +215,8 @@ TEST_F(WindowsOnScreen, ProgressDialogFitsItsModel) {
   dialog.SetProgress(40);
   const double start = CurrentEventTime();
   while (!LaidOut(dialog.GetWindow()) && CurrentEventTime() - start < 60) dialog.SetProgress(40);
+  // Work that updates now and then: GTK paints meanwhile.
+  for (const double shown = CurrentEventTime(); CurrentEventTime() - shown < 0.5;) dialog.SetProgress(40);
   CheckWindow(dialog.GetWindow(), "progress", "");
   EXPECT_TRUE(screen->Shot(testsupport::ShotsDir("layout") / "progress.png"));
   dialog.Finish();
@@ -259,6 +262,9 @@ TEST_F(WindowsOnScreen, WindowSizeComesFromTheModelAlone) {
     EXPECT_EQ(shown.content.Width(), width);
     EXPECT_EQ(shown.content.Height(), height);
     for (const GtkShownControl& c : shown.controls) EXPECT_LE(c.allocation.right, 200);
+    // The long path ends in an ellipsis inside its rectangle.
+    ASSERT_FALSE(shown.controls.empty());
+    EXPECT_TRUE(shown.controls[0].control == path ? shown.controls[0].textCut : shown.controls[1].textCut);
   }
   EXPECT_TRUE(screen->Shot(testsupport::ShotsDir("layout") / "sizes.png"));
   DisposeWindow(w);

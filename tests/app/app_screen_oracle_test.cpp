@@ -236,6 +236,12 @@ TEST(MainWindowOnScreen, KeepsTheSizeItIsGiven) {
   App app(screen, dir.path() / "home", "");
   std::string id;
   ASSERT_TRUE(WaitFor([&] { return !(id = app.Window("Brivane")).empty(); }));
+  // First the size its window description gives: 640 by 420, and the menu bar above.
+  std::pair<int, int> first;
+  EXPECT_TRUE(WaitFor([&] { first = app.Size(id); return first.first == 640 && first.second > 420; }, 20));
+  EXPECT_EQ(first.first, 640);
+  EXPECT_GT(first.second, 420);
+  EXPECT_LT(first.second, 460);
   for (std::pair<int, int> size : {std::pair{800, 560}, {800, 560}, {800, 560}, {500, 300}, {640, 420}}) {
     app.Xdo("windowsize " + id + " " + std::to_string(size.first) + " " + std::to_string(size.second));
     std::pair<int, int> now;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <regex>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -23,6 +24,8 @@
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/Events.h"
 #include "toolbox/Menus.h"
+#include "toolbox/Utf8.h"
+#include "toolbox/Alerts.h"
 #include "toolbox/Windows.h"
 #if BRIVANE_HAVE_GTK
 #include "toolbox/GtkDisplay.h"
@@ -268,6 +271,35 @@ TEST_F(WindowsOnScreen, WindowSizeComesFromTheModelAlone) {
   }
   EXPECT_TRUE(screen->Shot(testsupport::ShotsDir("layout") / "sizes.png"));
   DisposeWindow(w);
+}
+
+// Every numbered text of the application fits whole in an alert, under a bold title.
+TEST_F(WindowsOnScreen, EveryNumberedTextFitsItsAlert) {
+  const std::string strings = testsupport::ReadFile(testsupport::SourceDir() / "resources" / "Localizable.strings");
+  const std::regex entry(R"re("(\d+)" = "((?:[^"\\]|\\.)*)";)re");
+  int shown = 0;
+  for (std::sregex_iterator it(strings.begin(), strings.end(), entry), end; it != end; ++it) {
+    std::string text = (*it)[2];
+    text = std::regex_replace(text, std::regex(R"(\\n)"), "\n");
+    text = std::regex_replace(text, std::regex(R"(\\(.))"), "$1");
+    text = std::regex_replace(text, std::regex("%ls"), "Song.bva");
+    text = std::regex_replace(text, std::regex("%d"), "3");
+    SCOPED_TRACE((*it)[1].str() + ": " + text);
+    AlertStdParams params;
+    GetStandardAlertDefaultParams(&params, 1);
+    WindowRef alert;
+    ASSERT_EQ(CreateStandardAlert(kAlertStopAlert, L"Error", Utf8ToWide(text), &params, &alert), kNoErr);
+    ShowWindow(alert);
+    const double start = CurrentEventTime();
+    while (!LaidOut(alert) && CurrentEventTime() - start < 60) {
+      std::unique_ptr<Event> e;
+      if (ReceiveNextEvent(0.02, &e) == kNoErr && e) DispatchQueuedEvent(e.get());
+    }
+    for (const GtkShownControl& c : GtkWindowAsShown(alert).controls) EXPECT_FALSE(c.textCut);
+    DisposeWindow(alert);
+    ++shown;
+  }
+  EXPECT_GT(shown, 30);
 }
 
 }  // namespace

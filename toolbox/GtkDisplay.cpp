@@ -325,6 +325,9 @@ class GtkBackend : public DisplayBackend {
     const SignalTarget target{this, ref.id};
     Connect(dialog, "notify::filter", G_CALLBACK(OnChooserFilterChanged), target);
     Connect(dialog, "response", G_CALLBACK(OnChooserResponse), target);
+    // Escape or a close box answers "cancel" through the response; GTK would then destroy
+    // the dialog by itself, under the model that still holds it and closes it later.
+    g_signal_connect(dialog, "delete-event", G_CALLBACK(gtk_true), nullptr);
     choosers_[ref.id] = dialog;
     gtk_widget_show(dialog);
     gtk_window_resize(GTK_WINDOW(dialog), 760, 520);  // the chooser's own size may fill the screen
@@ -818,7 +821,10 @@ class GtkBackend : public DisplayBackend {
     int width = 0, line = 0;
     pango_layout_get_pixel_size(probe, &width, &line);
     g_object_unref(probe);
-    const int lines = std::max(1, height / std::max(1, line));
+    // A line's box includes the font's leading: a line that lacks a pixel or two of it
+    // still fits.
+    line = std::max(1, line);
+    const int lines = std::max(1, (height + line / 4) / line);
     gtk_label_set_line_wrap(label, lines > 1);
     gtk_label_set_line_wrap_mode(label, PANGO_WRAP_WORD_CHAR);
     gtk_label_set_lines(label, lines);

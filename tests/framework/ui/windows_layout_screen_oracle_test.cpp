@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <regex>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -22,6 +23,9 @@
 #include "toolbox/Display.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/Events.h"
+#include "toolbox/Menus.h"
+#include "toolbox/Utf8.h"
+#include "toolbox/Alerts.h"
 #include "toolbox/Windows.h"
 #if BRIVANE_HAVE_GTK
 #include "toolbox/GtkDisplay.h"
@@ -136,11 +140,12 @@ class WindowsOnScreen : public ::testing::Test {
   void CheckModal(const std::string& name, const std::string& icon, OSType close,
                   const std::function<void()>& open) {
     bool checked = false;
+    int laidOut = 0;  // ticks since the window was laid out: GTK paints it meanwhile
     const double start = CurrentEventTime();
     EventLoopTimerRef timer;
     InstallEventLoopTimer(0.05, 0.05, [&](EventLoopTimerRef t) {
       const WindowRef w = FrontWindow();
-      if (!checked && LaidOut(w)) {
+      if (!checked && LaidOut(w) && ++laidOut > 4) {
         checked = true;
         CheckWindow(w, name, icon);
         EXPECT_TRUE(screen->Shot(testsupport::ShotsDir("layout") / (name + ".png")));
@@ -172,6 +177,7 @@ TEST_F(WindowsOnScreen, MessageBoxesOfEveryButtonSetFitTheirModel) {
     const char* icon;
     OSType close;
     std::wstring text;
+    std::wstring title = L"Brivane";
   } cases[] = {
       {0x101, "stop-ok", "dialog-error", FourCC("ok  "), L"The project could not be opened."},
       {0x202, "caution-ok-cancel", "dialog-warning", FourCC("not!"), L"Apply the preset to every job?"},
@@ -181,10 +187,12 @@ TEST_F(WindowsOnScreen, MessageBoxesOfEveryButtonSetFitTheirModel) {
       {0x220, "caution-save", "dialog-warning", FourCC("not!"), L"Save the changes to \"Untitled\"?"},
       {0x140, "stop-retry-ignore-abort", "dialog-error", FourCC("not!"), L"The disk is not ready."},
       {0x101, "stop-long", "dialog-error", FourCC("ok  "), longText},
+      {0x101, "stop-titled", "dialog-error", FourCC("ok  "),
+       L"The audio file was not found, so its job has been left out of the project.", L"Missing Audio File"},
   };
   for (const auto& c : cases)
     CheckModal(c.name, c.icon, c.close,
-               [&] { ShowMessageBox(WindowRef{}, c.style, L"Brivane", L"%ls", c.text.c_str()); });
+               [&] { ShowMessageBox(WindowRef{}, c.style, c.title.c_str(), L"%ls", c.text.c_str()); });
 }
 
 TEST_F(WindowsOnScreen, DialogsFitTheirModel) {
@@ -207,11 +215,91 @@ TEST_F(WindowsOnScreen, ProgressDialogFitsItsModel) {
   ProgressState state;
   ASSERT_EQ(dialog.Show(0, &params, &state), 0);
   dialog.SetStatusText(L"Encoding the sound");
+  dialog.SetProgress(40);
   const double start = CurrentEventTime();
   while (!LaidOut(dialog.GetWindow()) && CurrentEventTime() - start < 60) dialog.SetProgress(40);
+  // Work that updates now and then: GTK paints meanwhile.
+  for (const double shown = CurrentEventTime(); CurrentEventTime() - shown < 0.5;) dialog.SetProgress(40);
   CheckWindow(dialog.GetWindow(), "progress", "");
   EXPECT_TRUE(screen->Shot(testsupport::ShotsDir("layout") / "progress.png"));
   dialog.Finish();
+}
+
+// A window's size comes from the model and the user alone: asked again and again for the
+// same size it keeps it, it can be made smaller again, and a long path in its static text
+// or a long item in its pop-up never widens it.
+TEST_F(WindowsOnScreen, WindowSizeComesFromTheModelAlone) {
+  WindowRef w;
+  ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, kWindowResizableAttribute, Rect{60, 60, 460, 660}, &w), kNoErr);
+  SetWindowTitle(w, L"Sizes");
+  ControlRef path, popup;
+  CreateControl(w, kControlKindStaticText, Rect{10, 10, 26, 200},
+                L"/home/user/Music/Recordings/2026 Sessions/Live at the Harbour Hall/Second Night/encore.wav", &path);
+  CreateControl(w, kControlKindPopupButton, Rect{40, 10, 60, 150}, L"", &popup);
+  MenuRef items;
+  CreateNewMenu(0, L"", &items);
+  AppendMenuItem(items, MenuItemInfo{L"A pop-up item far longer than the pop-up that shows it, and longer still", 0});
+  SetControlMenu(popup, items, true);
+  SetControlMaximum(popup, 1);
+  SetControlValue(popup, 1);
+  ShowWindow(w);
+  auto pump = [] {
+    std::unique_ptr<Event> e;
+    if (ReceiveNextEvent(0.02, &e) == kNoErr && e) DispatchQueuedEvent(e.get());
+  };
+  for (auto [width, height] : {std::pair<short, short>{800, 560}, {800, 560}, {800, 560}, {300, 200}, {600, 400}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    SizeWindow(w, width, height);
+    const double start = CurrentEventTime();
+    auto settled = [&] {
+      const GtkShownWindow shown = GtkWindowAsShown(w);
+      return shown.content.Width() == width && shown.content.Height() == height;
+    };
+    while (!settled() && CurrentEventTime() - start < 60) pump();
+    for (int i = 0; i < 10; ++i) pump();  // what the screen reports back has reached the model
+    Rect model;
+    GetWindowBounds(w, &model);
+    EXPECT_EQ(model.Width(), width);
+    EXPECT_EQ(model.Height(), height);
+    const GtkShownWindow shown = GtkWindowAsShown(w);
+    EXPECT_EQ(shown.content.Width(), width);
+    EXPECT_EQ(shown.content.Height(), height);
+    for (const GtkShownControl& c : shown.controls) EXPECT_LE(c.allocation.right, 200);
+    // The long path ends in an ellipsis inside its rectangle.
+    ASSERT_FALSE(shown.controls.empty());
+    EXPECT_TRUE(shown.controls[0].control == path ? shown.controls[0].textCut : shown.controls[1].textCut);
+  }
+  EXPECT_TRUE(screen->Shot(testsupport::ShotsDir("layout") / "sizes.png"));
+  DisposeWindow(w);
+}
+
+// Every numbered text of the application fits whole in an alert, under a bold title.
+TEST_F(WindowsOnScreen, EveryNumberedTextFitsItsAlert) {
+  const std::string strings = testsupport::ReadFile(testsupport::SourceDir() / "resources" / "Localizable.strings");
+  const std::regex entry(R"re("(\d+)" = "((?:[^"\\]|\\.)*)";)re");
+  int shown = 0;
+  for (std::sregex_iterator it(strings.begin(), strings.end(), entry), end; it != end; ++it) {
+    std::string text = (*it)[2];
+    text = std::regex_replace(text, std::regex(R"(\\n)"), "\n");
+    text = std::regex_replace(text, std::regex(R"(\\(.))"), "$1");
+    text = std::regex_replace(text, std::regex("%ls"), "Song.bva");
+    text = std::regex_replace(text, std::regex("%d"), "3");
+    SCOPED_TRACE((*it)[1].str() + ": " + text);
+    AlertStdParams params;
+    GetStandardAlertDefaultParams(&params, 1);
+    WindowRef alert;
+    ASSERT_EQ(CreateStandardAlert(kAlertStopAlert, L"Error", Utf8ToWide(text), &params, &alert), kNoErr);
+    ShowWindow(alert);
+    const double start = CurrentEventTime();
+    while (!LaidOut(alert) && CurrentEventTime() - start < 60) {
+      std::unique_ptr<Event> e;
+      if (ReceiveNextEvent(0.02, &e) == kNoErr && e) DispatchQueuedEvent(e.get());
+    }
+    for (const GtkShownControl& c : GtkWindowAsShown(alert).controls) EXPECT_FALSE(c.textCut);
+    DisposeWindow(alert);
+    ++shown;
+  }
+  EXPECT_GT(shown, 30);
 }
 
 }  // namespace

@@ -1,0 +1,253 @@
+// The application itself under Xvfb, without a window manager: every dialog it shows while
+// opening a project is painted soon after it appears, and the process is idle while the
+// dialog waits for the user. The main window keeps the size the user gives it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/TestSupport.h"
+#include "support/VirtualScreen.h"
+#include "toolbox/AppLocation.h"
+
+using namespace toolbox;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Polls until `done` holds; false when it still does not after a time long enough for a
+// very busy machine.
+bool WaitFor(const std::function<bool()>& done, double seconds = 60) {
+  const auto start = Clock::now();
+  while (!done()) {
+    if (Since(start) > seconds) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// Processor time the process has used, in clock ticks.
+long CpuTicks(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::size_t end = text.rfind(')');
+  if (end == std::string::npos) return -1;
+  std::istringstream fields(text.substr(end + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; fields >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) stime = std::stol(field);
+  }
+  return utime + stime;
+}
+
+class App {
+ public:
+  App(const testsupport::VirtualScreen& screen, const std::filesystem::path& home, const std::string& document)
+      : display_(screen.Display()) {
+    const std::string exe = ExecutableFolder() + "../app/brivane";
+    std::fflush(stdout);  // nothing printed so far is printed again by the child
+    pid_ = fork();
+    if (pid_ == 0) {
+      setenv("DISPLAY", display_.c_str(), 1);
+      setenv("GSETTINGS_BACKEND", "memory", 1);
+      setenv("HOME", home.c_str(), 1);
+      setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+      setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+      std::freopen("/dev/null", "w", stdout);
+      execl(exe.c_str(), exe.c_str(), document.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~App() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  pid_t Pid() const { return pid_; }
+
+  // The visible X window with exactly this title, or "".
+  std::string Window(const std::string& title) const {
+    std::string id = testsupport::Run("DISPLAY=" + display_ + " xdotool search --onlyvisible --name '^" + title +
+                                      "$' 2>/dev/null | head -1");
+    while (!id.empty() && id.back() == '\n') id.pop_back();
+    return id;
+  }
+  void Xdo(const std::string& args) const { testsupport::Run("DISPLAY=" + display_ + " xdotool " + args); }
+  // Width and height of a window on screen.
+  std::pair<int, int> Size(const std::string& id) const {
+    std::istringstream geometry(testsupport::Run("DISPLAY=" + display_ + " xdotool getwindowgeometry --shell " + id));
+    int w = -1, h = -1;
+    for (std::string line; std::getline(geometry, line);) {
+      if (line.rfind("WIDTH=", 0) == 0) w = std::stoi(line.substr(6));
+      if (line.rfind("HEIGHT=", 0) == 0) h = std::stoi(line.substr(7));
+    }
+    return {w, h};
+  }
+
+  // The window's own pixels are painted: its bottom-left corner has the theme's window colour
+  // (not black, not what was there before) and something is drawn on it.
+  bool Painted(const std::string& id, const std::filesystem::path& shot) const {
+    int status = -1;
+    testsupport::Run("import -display " + display_ + " -window " + id + " '" + shot.string() + "' 2>&1", &status);
+    if (status != 0) return false;
+    const std::string corner = testsupport::Run("convert '" + shot.string() + "' -gravity SouthWest -crop 1x1+3+3 -format '%[hex:p{0,0}]' info: 2>/dev/null");
+    const std::string colours = testsupport::Run("convert '" + shot.string() + "' -format '%k' info: 2>/dev/null");
+    return corner.rfind("F6F5F4", 0) == 0 && std::atoi(colours.c_str()) > 8;
+  }
+
+ private:
+  std::string display_;
+  pid_t pid_ = -1;
+};
+
+constexpr const char* kChooser = "Please Relocate: a.wav";
+
+struct Step {
+  const char* title;  // the window that must appear
+  const char* key;    // what the user then presses ("" for nothing)
+};
+
+struct Case {
+  const char* name;
+  const char* document;  // in the scratch folder
+  std::vector<Step> steps;
+};
+
+// A window manager of its own on the screen (openbox), stopped with the test.
+class WindowManager {
+ public:
+  bool Start(const std::string& display) {
+    if (!testsupport::HaveTool("openbox") || !testsupport::HaveTool("xprop")) return false;
+    pid_ = fork();
+    if (pid_ == 0) {
+      setenv("DISPLAY", display.c_str(), 1);
+      std::freopen("/dev/null", "w", stdout);
+      std::freopen("/dev/null", "w", stderr);
+      execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    return WaitFor([&] {
+      return testsupport::Run("DISPLAY=" + display + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
+                 .find("window id") != std::string::npos;
+    });
+  }
+  ~WindowManager() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class ApplicationOnScreen : public ::testing::TestWithParam<bool> {};  // with a window manager
+
+TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
+  const std::string exe = ExecutableFolder() + "../app/brivane";
+  if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "the executable is not built: " << exe;
+  if (!testsupport::HaveTool("xdotool") || !testsupport::HaveTool("import"))
+    GTEST_SKIP() << "xdotool or ImageMagick's import is not installed";
+  testsupport::VirtualScreen screen;
+  if (!screen.Start()) GTEST_SKIP() << "no X server could be started (Xvfb is missing or failed)";
+  WindowManager wm;
+  if (GetParam() && !wm.Start(screen.Display())) GTEST_SKIP() << "openbox (or xprop) is not installed or did not start";
+
+  testsupport::ScratchDir dir;
+  testsupport::WriteFile(dir / "zero.bva", "");
+  // A project of two sound files whose folder has been moved since it was saved.
+  const std::string gone = (dir / "inputs").string();
+  testsupport::WriteFile(dir / "two.bva",
+                         "<xml version=\"1.0\" encoding=\"UTF-8\">\n<brivane version_major=\"1\" version_minor=\"0\" >\n"
+                         "<castora_jobs current_data=\"0\" batch_mode=\"false\" >\n"
+                         "<castora_data input=\"" + gone + "/a.wav\" swf_fps=\"12\" />\n"
+                         "<castora_data input=\"" + gone + "/b.wav\" swf_fps=\"12\" />\n"
+                         "</castora_jobs>\n</brivane>\n</xml>\n");
+
+  const Case cases[] = {
+      {"damaged project", "zero.bva", {{"Error", "Return"}}},
+      {"left out", "two.bva",
+       {{"Missing Audio File", "Escape"}, {"Missing Audio File", "Escape"}, {"Error", "Return"}}},
+      // Relocate, then cancel the chooser: the box that says the job is left out.
+      {"relocation cancelled", "two.bva",
+       {{"Missing Audio File", "Return"}, {kChooser, "Escape"}, {"Missing Audio File", ""}}},
+  };
+  const std::filesystem::path shots = testsupport::ShotsDir("app");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (GetParam() ? ", with a window manager" : ""));
+    App app(screen, dir.path() / "home", (dir / c.document).string());
+    std::string previous;
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& step = c.steps[i];
+      SCOPED_TRACE(step.title);
+      std::string id;
+      // A fresh window: not the one the last key has just closed.
+      ASSERT_TRUE(WaitFor([&] {
+        id = app.Window(step.title);
+        const bool chooser = std::string(step.title) == kChooser;
+        return !id.empty() && id != previous && app.Window(kChooser).empty() != chooser;
+      })) << "never shown";
+      const auto shown = Clock::now();
+      const std::filesystem::path shot =
+          shots / (std::string(c.name) + (GetParam() ? "-wm-" : "-") + std::to_string(i) + ".png");
+      ASSERT_TRUE(WaitFor([&] { return app.Painted(id, shot); })) << "never painted";
+      const double paint = Since(shown);
+      EXPECT_LT(paint, 5.0) << "painted only after " << paint << " s";
+      std::printf("%s%s, %s: painted %.0f ms after it appeared\n", c.name, GetParam() ? " (window manager)" : "",
+                  step.title, paint * 1000);
+      // Waiting for the user costs (next to) nothing: a few percent of one core at most.
+      const long before = CpuTicks(app.Pid());
+      const auto from = Clock::now();
+      std::this_thread::sleep_for(std::chrono::seconds(2));
+      const double used = double(CpuTicks(app.Pid()) - before) / sysconf(_SC_CLK_TCK) / Since(from);
+      EXPECT_LT(used, 0.05) << "busy while waiting: " << used * 100 << "% of a core";
+      if (*step.key) app.Xdo("windowfocus --sync " + id + " key " + step.key);
+      previous = id;
+    }
+  }
+}
+
+// The main window keeps the size it is given, as often as it is given, and can be made
+// smaller again.
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, ApplicationOnScreen, ::testing::Bool());
+
+TEST(MainWindowOnScreen, KeepsTheSizeItIsGiven) {
+  const std::string exe = ExecutableFolder() + "../app/brivane";
+  if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "the executable is not built: " << exe;
+  if (!testsupport::HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  testsupport::VirtualScreen screen;
+  if (!screen.Start()) GTEST_SKIP() << "no X server could be started (Xvfb is missing or failed)";
+  testsupport::ScratchDir dir;
+  App app(screen, dir.path() / "home", "");
+  std::string id;
+  ASSERT_TRUE(WaitFor([&] { return !(id = app.Window("Brivane")).empty(); }));
+  // First the size its window description gives: 640 by 420, and the menu bar above.
+  std::pair<int, int> first;
+  EXPECT_TRUE(WaitFor([&] { first = app.Size(id); return first.first == 640 && first.second > 420; }, 20));
+  EXPECT_EQ(first.first, 640);
+  EXPECT_GT(first.second, 420);
+  EXPECT_LT(first.second, 460);
+  for (std::pair<int, int> size : {std::pair{800, 560}, {800, 560}, {800, 560}, {500, 300}, {640, 420}}) {
+    app.Xdo("windowsize " + id + " " + std::to_string(size.first) + " " + std::to_string(size.second));
+    std::pair<int, int> now;
+    EXPECT_TRUE(WaitFor([&] { return (now = app.Size(id)) == size; }, 20))
+        << "asked " << size.first << "x" << size.second << ", got " << now.first << "x" << now.second;
+  }
+}
+
+}  // namespace

@@ -218,7 +218,7 @@ TEST_F(MainWindowTest, RecentProjectsComeBackInTheNextRun) {
 // A file that is not a project, named at start or dropped on the window, is refused with a
 // message that names it (a percent sign in the name stays as it is); a dropped project
 // opens. Before any project was saved, Open Recent shows one disabled line saying so.
-TEST(MainWindowTest, FilesThatAreNotProjectsAreRefusedByName) {
+TEST_F(MainWindowTest, FilesThatAreNotProjectsAreRefusedByName) {
   SetResourcesFolder((testsupport::SourceDir() / "resources").string());
   StartSteps() = AppStartSteps{};
   ApplicationPreferences().Reset();  // no recent projects from other tests

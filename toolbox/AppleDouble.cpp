@@ -1,5 +1,7 @@
 #include "toolbox/AppleDouble.h"
 
+#include "toolbox/Files.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -193,13 +195,6 @@ namespace {
 constexpr std::string_view kTemporarySidecarPrefix = "._sidecar-";
 constexpr size_t kTemporaryRandom = 6;
 
-// Whether the descriptor still is the file the path names.
-bool IsFileAt(int fd, const std::string& path) {
-  struct stat byFd, byPath;
-  return fstat(fd, &byFd) == 0 && lstat(path.c_str(), &byPath) == 0 && byFd.st_dev == byPath.st_dev &&
-         byFd.st_ino == byPath.st_ino;
-}
-
 }  // namespace
 
 bool WriteSidecar(const std::string& path, const SidecarContents& contents) {
@@ -209,26 +204,10 @@ bool WriteSidecar(const std::string& path, const SidecarContents& contents) {
   // The temporary name is short (so that the longest names still get a sidecar) and
   // itself a sidecar name (so that listings never show it). It stays locked until it has
   // its real name, so that a clean-up (RemoveAbandonedSidecarTemporaries) takes only those
-  // of a writer that died; one such clean-up may take the file between its creation and
-  // its lock, and another name is then tried.
-  const std::string pattern =
-      sidecar.substr(0, sidecar.rfind('/') + 1) + std::string(kTemporarySidecarPrefix) + "XXXXXX";
+  // of a writer that died.
   std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int made = mkostemp(name.data(), O_CLOEXEC);
-    if (made < 0) return false;
-    // A file system without locks keeps the file unlocked: no clean-up takes it there.
-    const bool locked = flock(made, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
-    if (locked && IsFileAt(made, name.data())) {
-      fd = made;
-      temp.assign(name.data());
-    } else {
-      close(made);
-    }
-  }
+  const int fd = CreateLockedTemporary(
+      sidecar.substr(0, sidecar.rfind('/') + 1) + std::string(kTemporarySidecarPrefix) + "XXXXXX", temp);
   if (fd < 0) return false;
   const bool ok = WriteAll(fd, EncodeAppleDouble(contents)) && fchmod(fd, 0644) == 0 &&
                   fsync(fd) == 0 && rename(temp.c_str(), sidecar.c_str()) == 0;
@@ -247,18 +226,8 @@ void RemoveAbandonedSidecarTemporaries(const std::string& folder) {
       names.emplace_back(name);
   }
   closedir(dir);
-  for (const std::string& name : names) {
-    const std::string path = folder + (folder.ends_with('/') ? "" : "/") + name;
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;
-    struct stat st;
-    // Locked means its writer is still at work; once its writer let go, the file is either
-    // gone by that name or left over.
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        IsFileAt(fd, path))
-      unlink(path.c_str());
-    close(fd);
-  }
+  for (const std::string& name : names)
+    RemoveUnlockedTemporary(folder + (folder.ends_with('/') ? "" : "/") + name);
 }
 
 }  // namespace toolbox

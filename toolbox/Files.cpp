@@ -1,6 +1,7 @@
 #include "toolbox/Files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -316,6 +317,40 @@ OSErr RemoveFile(const std::string& path) {
   if (unlink(path.c_str()) != 0 && errno != ENOENT) return ErrorFromErrno(errno);
   RemoveSidecar(path);
   return kNoErr;
+}
+
+bool IsFileAt(int fd, const std::string& path) {
+  struct stat byFd, byPath;
+  return fstat(fd, &byFd) == 0 && lstat(path.c_str(), &byPath) == 0 && byFd.st_dev == byPath.st_dev &&
+         byFd.st_ino == byPath.st_ino;
+}
+
+int CreateLockedTemporary(const std::string& pattern, std::string& path) {
+  // A clean-up may take a file in the moment between its creation and its lock: another
+  // name is then tried.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    // A file system without locks keeps the file unlocked: no clean-up can take it there.
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (locked && IsFileAt(fd, name.data())) {
+      path.assign(name.data());
+      return fd;
+    }
+    close(fd);
+  }
+  return -1;
+}
+
+void RemoveUnlockedTemporary(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 && IsFileAt(fd, path))
+    RemoveFile(path);
+  close(fd);
 }
 
 OSErr GetFinderInfo(const FileRef& ref, FinderInfo& out) {

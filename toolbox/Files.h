@@ -142,6 +142,16 @@ OSErr MovePath(const std::string& from, const std::string& to);
 // Removes a file and its sidecar; kNoErr when nothing was there.
 OSErr RemoveFile(const std::string& path);
 
+// Temporary files that a clean-up may remove once their writer is gone. A new one is made
+// from a pattern ending in "XXXXXX" and locked (flock) until it is closed; a clean-up takes
+// only files whose lock it can take, and only while the name still is that file. The
+// descriptor (-1 when none could be made) and the file's path.
+int CreateLockedTemporary(const std::string& pattern, std::string& path);
+// Removes the file at the path when it is a regular file no one holds locked.
+void RemoveUnlockedTemporary(const std::string& path);
+// Whether the descriptor still is the file the path names.
+bool IsFileAt(int fd, const std::string& path);
+
 // Finder information (zero when there is no sidecar) and its update.
 OSErr GetFinderInfo(const FileRef& ref, FinderInfo& out);
 OSErr SetFinderInfo(const FileRef& ref, const FinderInfo& info);

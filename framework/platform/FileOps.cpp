@@ -448,14 +448,6 @@ std::string TemporaryPrefix(const std::string& targetNative) {
   return "." + name + ".saving-";
 }
 
-// Whether the descriptor still is the file the path names (a clean-up may have removed it
-// between its creation and its lock).
-bool IsFileAt(int fd, const std::string& path) {
-  struct stat byFd, byPath;
-  return fstat(fd, &byFd) == 0 && lstat(path.c_str(), &byPath) == 0 &&
-         byFd.st_dev == byPath.st_dev && byFd.st_ino == byPath.st_ino;
-}
-
 // Removes what earlier saves of the same target left behind when they were killed midway:
 // their temporary files, the sidecars of those files (also one whose file is gone already)
 // and the temporary sidecars of the folder. A save in progress holds a lock on its
@@ -480,7 +472,7 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& pr
     if (fd < 0) continue;
     struct stat st;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        IsFileAt(fd, path))
+        toolbox::IsFileAt(fd, path))
       toolbox::RemoveFile(path);
     close(fd);
   }
@@ -525,22 +517,8 @@ bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, 
   const std::string prefix = TemporaryPrefix(targetNative_);
   RemoveAbandonedTemporaries(folder.path, prefix);
   const std::string temp = folder.path + (folder.path == "/" ? "" : "/") + prefix + "XXXXXX";
-  // The lock is held until the file is in place or removed. A file that another save's
-  // clean-up took in the moment between its creation and its lock is left to it.
-  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    std::vector<char> buffer(temp.begin(), temp.end());
-    buffer.push_back('\0');
-    const int fd = mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    // A file system without locks keeps the file unlocked: no clean-up can take it there.
-    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
-    if (locked && IsFileAt(fd, buffer.data())) {
-      fd_ = fd;
-      tempNative_.assign(buffer.data());
-    } else {
-      close(fd);
-    }
-  }
+  // The lock is held until the file is in place or removed.
+  fd_ = toolbox::CreateLockedTemporary(temp, tempNative_);
   if (fd_ < 0) return false;
   haveInfo_ = info != nullptr;
   if (info) info_ = *info;

@@ -172,7 +172,7 @@ TEST_F(PreferencesTest, UnreadableFileFailsToOpenAndIsLeftAsItIs) {
     }
     if (kind == NoReadPermission) {
       WriteFile(File(), "<?xml version=\"1.0\"?><preferences></preferences>");
-      std::filesystem::permissions(File(), std::filesystem::perms(0600));
+      std::filesystem::permissions(File(), std::filesystem::perms::none);
     }
     // Root reads every file: the store is opened by a child that is not root.
     const pid_t child = fork();
@@ -194,6 +194,7 @@ TEST_F(PreferencesTest, UnreadableFileFailsToOpenAndIsLeftAsItIs) {
                     : kind == Pipe ? std::filesystem::file_type::fifo
                                    : std::filesystem::file_type::regular);
     if (kind == NoReadPermission) {
+      std::filesystem::permissions(File(), std::filesystem::perms(0600));
       EXPECT_EQ(ReadFile(File()), "<?xml version=\"1.0\"?><preferences></preferences>");
     }
     EXPECT_FALSE(std::filesystem::exists(File().string() + ".damaged"));

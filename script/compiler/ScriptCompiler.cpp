@@ -146,8 +146,17 @@ bool ScriptCompiler::SourcePosition(size_t i, int column, int32_t& line, int& so
   const size_t first = found->second;
   const size_t last = found + 1 != mappedLines_.end() ? (found + 1)->second : linePieces_.size();
   if (first >= last) return false;
-  const size_t byte = ByteOfColumn(LineText(i), column);
   size_t k = first;
+  if (column <= 0) {
+    // No column: the line's own text, where the line holds some of it.
+    while (k + 1 < last && linePieces_[k].line != lineNumbers_[i]) ++k;
+    if (linePieces_[k].line != lineNumbers_[i]) return false;
+    text = sourceTexts_[pieceTexts_[k]];
+    line = lineNumbers_[i];
+    sourceColumn = 0;
+    return true;
+  }
+  const size_t byte = ByteOfColumn(LineText(i), column);
   while (k + 1 < last && linePieces_[k + 1].outOffset <= byte) ++k;
   const SourcePiece& piece = linePieces_[k];
   text = sourceTexts_[pieceTexts_[k]];
@@ -422,10 +431,10 @@ void ScriptCompiler::LocateError(const std::string& file, int line, int column, 
   int32_t sourceLine = 0;
   int sourceColumn = 0;
   std::string text;
-  if (known && SourcePosition(i, column > 0 ? column : 1, sourceLine, sourceColumn, text)) {
+  if (known && SourcePosition(i, column, sourceLine, sourceColumn, text)) {
     errorLine_ = sourceLine;
     errorLineText_ = std::move(text);
-    if (column > 0) errorColumn_ = sourceColumn;
+    errorColumn_ = sourceColumn;
   }
 }
 

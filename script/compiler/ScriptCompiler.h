@@ -207,7 +207,8 @@ class ScriptCompiler : public ScriptCompilerBase {
                   const std::vector<SourcePiece>& pieces = {}, const char* lineEnd = nullptr,
                   const char* sourceEnd = nullptr);
   // The source position of a column (from 1) of an output line, with that source line's
-  // text; false when the output line is its source line unchanged.
+  // text; for column 0, the output line's own source line and text, column 0. False when the
+  // output line is its source line unchanged (or, for column 0, holds none of it).
   bool SourcePosition(size_t i, int column, int32_t& line, int& sourceColumn, std::string& text) const;
   // Keeps the script's last line and its number, from the script's text and the line where
   // its end stands.

@@ -232,6 +232,8 @@ TEST(CompileEntry, ErrorsNameTheUsersLineAndColumn) {
       {"x = 1; /* a */ /* b */ y = (1;", kScriptErrorSyntax, "Main:1:30: expecting \")\", found ';'", 1, 30,
        "x = 1; /* a */ /* b */ y = (1;"},
       {"x = 1; // c\ny = ;", kScriptErrorSyntax, "Main:2:5: unexpected token: ;", 2, 5, "y = ;"},
+      // A generation error names its line, as the user wrote it.
+      {"x = 1; /* a\n b */ break; // c", kScriptErrorSyntax, "break outside a loop", 2, 0, " b */ break; // c"},
       // The end of the script is at the end of its last line.
       {"a = 1;\nb = (1\n", kScriptErrorSyntax, "Main:2:7: unexpected end of file", 2, 7, "b = (1"},
       {"a = 1;\r\nb = f(1 // open", kScriptErrorSyntax, "Main:2:16: unexpected end of file", 2, 16, "b = f(1 // open"},

@@ -78,6 +78,11 @@ class App {
     }
   }
   pid_t Pid() const { return pid_; }
+  bool Running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+  // The titles of the visible windows, one a line.
+  std::string Windows() const {
+    return testsupport::Run("DISPLAY=" + display_ + " xdotool search --onlyvisible --name '.' getwindowname %@ 2>&1");
+  }
 
   // The visible X window with exactly this title, or "".
   std::string Window(const std::string& title) const {
@@ -104,9 +109,12 @@ class App {
     int status = -1;
     testsupport::Run("import -display " + display_ + " -window " + id + " '" + shot.string() + "' 2>&1", &status);
     if (status != 0) return false;
-    const std::string corner = testsupport::Run("convert '" + shot.string() + "' -gravity SouthWest -crop 1x1+3+3 -format '%[hex:p{0,0}]' info: 2>/dev/null");
-    const std::string colours = testsupport::Run("convert '" + shot.string() + "' -format '%k' info: 2>/dev/null");
-    return corner.rfind("F6F5F4", 0) == 0 && std::atoi(colours.c_str()) > 8;
+    std::istringstream size(testsupport::Run("identify -format '%h %k' '" + shot.string() + "' 2>/dev/null"));
+    int height = 0, colours = 0;
+    if (!(size >> height >> colours) || height < 8) return false;
+    const std::string corner = testsupport::Run("identify -format '%[hex:p{3," + std::to_string(height - 4) + "}]' '" +
+                                                shot.string() + "' 2>/dev/null");
+    return corner.rfind("F6F5F4", 0) == 0 && colours > 8;
   }
 
  private:
@@ -201,7 +209,8 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         id = app.Window(step.title);
         const bool chooser = std::string(step.title) == kChooser;
         return !id.empty() && id != previous && app.Window(kChooser).empty() != chooser;
-      })) << "never shown";
+      })) << "never shown; the process " << (app.Running() ? "runs" : "has ended") << ", windows shown:\n"
+           << app.Windows();
       const auto shown = Clock::now();
       const std::filesystem::path shot =
           shots / (std::string(c.name) + (GetParam() ? "-wm-" : "-") + std::to_string(i) + ".png");

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "toolbox/Alerts.h"
+#include "toolbox/Display.h"
 #include "toolbox/Menus.h"
 
 namespace toolbox {
@@ -706,10 +707,15 @@ std::int32_t GetThemeCursor() { return Model().cursor; }
 
 void SetColorPickerResponder(ColorPickerResponder responder) { Model().picker = std::move(responder); }
 
+bool DisplayBackend::PickColor(const std::wstring&, const RGBColor&, RGBColor*) { return false; }
+
 bool PickColor(const std::wstring& prompt, const RGBColor& in, RGBColor* out) {
   ColorPickerResponder picker = Model().picker;
   RGBColor chosen = in;
-  if (!picker || !picker(prompt, in, &chosen)) return false;
+  // A responder set by the program (tests) answers first; else the screen asks the user.
+  DisplayBackend* screen = GetDisplayBackend();
+  const bool accepted = picker ? picker(prompt, in, &chosen) : screen && screen->PickColor(prompt, in, &chosen);
+  if (!accepted) return false;
   if (out) *out = chosen;
   return true;
 }

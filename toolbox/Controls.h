@@ -229,8 +229,8 @@ struct RGBColor {
   std::uint16_t blue = 0;
   friend bool operator==(const RGBColor&, const RGBColor&) = default;
 };
-// Asks the user for a colour; true with the colour when accepted. Without a responder (no
-// screen) the picker is cancelled.
+// Asks the user for a colour; true with the colour when accepted. Without a responder the
+// display back end asks (a screen's colour chooser); without either the picker is cancelled.
 using ColorPickerResponder =
     std::function<bool(const std::wstring& prompt, const RGBColor& in, RGBColor* out)>;
 void SetColorPickerResponder(ColorPickerResponder responder);

@@ -15,6 +15,8 @@
 
 namespace toolbox {
 
+struct RGBColor;
+
 class DisplayBackend {
  public:
   virtual ~DisplayBackend() = default;
@@ -32,6 +34,10 @@ class DisplayBackend {
   // A file dialog starts to wait for its answer, and is over (answered or not).
   virtual void FileDialogShown(NavDialogRef) {}
   virtual void FileDialogClosed(NavDialogRef) {}
+
+  // The colour picker (Controls.h, PickColor) when no responder is set: true with the
+  // colour (16-bit channels) when the user accepts one. This base has no screen to ask on.
+  virtual bool PickColor(const std::wstring& prompt, const RGBColor& in, RGBColor* out);
 
   // Opening things for the user (Launch.h): a URI with its default application, and a
   // program started with an argument vector. Neither ever goes through a shell. A back end

@@ -189,13 +189,9 @@ class GtkBackend : public DisplayBackend {
   GtkBackend() {
     if (GdkDisplay* display = gdk_display_get_default())
       g_signal_connect(display, "closed", G_CALLBACK(OnDisplayClosed), this);
-    SetColorPickerResponder([this](const std::wstring& prompt, const RGBColor& in, RGBColor* out) {
-      return RunColorChooser(prompt, in, out);
-    });
   }
 
   ~GtkBackend() override {
-    SetColorPickerResponder(nullptr);
     if (GdkDisplay* display = gdk_display_get_default())
       g_signal_handlers_disconnect_by_data(display, this);
     for (auto& [id, chooser] : choosers_) gtk_widget_destroy(chooser);
@@ -337,7 +333,7 @@ class GtkBackend : public DisplayBackend {
   // The colour picker: GTK's colour chooser, a modal dialog in front of the frontmost
   // window. The model's loop runs while the user chooses, so that its timers keep firing;
   // the answer goes back with 16-bit channels.
-  bool RunColorChooser(const std::wstring& prompt, const RGBColor& in, RGBColor* out) {
+  bool PickColor(const std::wstring& prompt, const RGBColor& in, RGBColor* out) override {
     Sync();
     GtkWidget* dialog = gtk_color_chooser_dialog_new(WideToUtf8(prompt).c_str(), ParentFor(WindowRef{}));
     GtkColorChooser* chooser = GTK_COLOR_CHOOSER(dialog);
@@ -349,10 +345,15 @@ class GtkBackend : public DisplayBackend {
       bool given = false;
       gint response = GTK_RESPONSE_NONE;
     } answer;
+    g_object_ref(dialog);  // alive until answered, whatever closes it
     g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, gint response, gpointer p) {
       auto* a = static_cast<Answer*>(p);
       a->given = true;
       a->response = response;
+    }), &answer);
+    g_signal_connect(dialog, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer p) -> gboolean {
+      static_cast<Answer*>(p)->given = true;  // closed: cancelled
+      return TRUE;
     }), &answer);
     gtk_widget_show(dialog);
     gtk_window_present(GTK_WINDOW(dialog));
@@ -368,6 +369,7 @@ class GtkBackend : public DisplayBackend {
       *out = RGBColor{channel(chosen.red), channel(chosen.green), channel(chosen.blue)};
     }
     gtk_widget_destroy(dialog);
+    g_object_unref(dialog);
     return accepted;
   }
 
@@ -927,6 +929,11 @@ class GtkBackend : public DisplayBackend {
         Connect(col, "clicked", G_CALLBACK(OnColumnClicked), SignalTarget{this, c.ref.id, property, 0});
         gtk_tree_view_append_column(view, col);
       }
+      // The last column would take all the room left over, past its maximum width: an
+      // empty column after it takes that room instead.
+      GtkTreeViewColumn* filler = gtk_tree_view_column_new();
+      gtk_tree_view_column_set_expand(filler, TRUE);
+      gtk_tree_view_append_column(view, filler);
       bool titled = false;
       for (const std::string& t : c.columns) titled = titled || !t.empty();
       gtk_tree_view_set_headers_visible(view, titled);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "toolbox/Alerts.h"
 #include "toolbox/Controls.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Nib.h"
@@ -136,4 +137,73 @@ TEST(ControlModel, ListSelectionsAreToldAndScrollPartsFound) {
   ControlRef under;
   EXPECT_EQ(FindControlUnderMouse(w, Point{50, 50}, &under), kControlButtonPart);
   EXPECT_EQ(under, list);
+}
+
+// Return and Enter that nothing handles press the window's default button, Escape its
+// cancel button; a hidden or inactive button, or a key taken by a handler, presses none.
+TEST(ControlModel, UnhandledKeysPressTheDefaultAndCancelButtons) {
+  struct Case {
+    const char* name;
+    std::uint32_t key;
+    bool okUsable, keyTaken;
+    int okHits, cancelHits;
+  };
+  const Case cases[] = {
+      {"Return", kReturnKeyCode, true, false, 1, 0},
+      {"Enter", kEnterKeyCode, true, false, 1, 0},
+      {"Escape", kEscapeKeyCode, true, false, 0, 1},
+      {"Tab", kTabKeyCode, true, false, 0, 0},
+      {"Return to a hidden default button", kReturnKeyCode, false, false, 0, 0},
+      {"Return taken by a handler", kReturnKeyCode, true, true, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestDriver driver;
+    WindowRef w;
+    ASSERT_EQ(CreateNewWindow(kMovableModalWindowClass, 0, Rect{0, 0, 100, 200}, &w), kNoErr);
+    ControlRef ok, cancel;
+    CreateControl(w, kControlKindPushButton, Rect{60, 100, 80, 180}, L"OK", &ok);
+    CreateControl(w, kControlKindPushButton, Rect{60, 10, 80, 90}, L"Cancel", &cancel);
+    EXPECT_FALSE(GetWindowDefaultButton(w));
+    ASSERT_EQ(SetWindowDefaultButton(w, ok), kNoErr);
+    ASSERT_EQ(SetWindowCancelButton(w, cancel), kNoErr);
+    EXPECT_EQ(GetWindowDefaultButton(w), ok);
+    if (!c.okUsable) SetControlVisibility(ok, false);
+    int okHits = 0, cancelHits = 0;
+    const EventTypeSpec hit[] = {{kEventClassControl, kEventControlHit}};
+    InstallEventHandler(GetControlEventTarget(ok), [&](EventHandlerCallRef, EventRef) { ++okHits; return kNoErr; }, hit, nullptr);
+    InstallEventHandler(GetControlEventTarget(cancel), [&](EventHandlerCallRef, EventRef) { ++cancelHits; return kNoErr; }, hit, nullptr);
+    const EventTypeSpec key[] = {{kEventClassKeyboard, kEventRawKeyDown}};
+    if (c.keyTaken) InstallEventHandler(GetWindowEventTarget(w), [](EventHandlerCallRef, EventRef) { return kNoErr; }, key, nullptr);
+    PressKey(w, c.key);
+    EXPECT_EQ(okHits, c.okHits);
+    EXPECT_EQ(cancelHits, c.cancelHits);
+    DisposeControl(ok);
+    EXPECT_FALSE(GetWindowDefaultButton(w));  // a disposed button is forgotten
+  }
+}
+
+// A second sort by the same column orders the other way; another column starts increasing.
+TEST(ControlModel, SortingTwiceByAColumnTurnsTheOrder) {
+  TestDriver driver;
+  WindowRef w;
+  CreateNewWindow(kDocumentWindowClass, 0, Rect{0, 0, 300, 300}, &w);
+  ControlRef list;
+  CreateControl(w, kControlKindDataBrowser, Rect{0, 0, 100, 100}, L"", &list);
+  DataBrowserCallbacks callbacks;
+  callbacks.compare = [](ControlRef, DataBrowserItemID a, DataBrowserItemID b, DataBrowserPropertyID p) {
+    return p == 1 ? a < b : a % 2 < b % 2;
+  };
+  SetDataBrowserCallbacks(list, callbacks);
+  AddDataBrowserItems(list, {3, 1, 2});
+  struct { DataBrowserPropertyID by; std::vector<DataBrowserItemID> order; bool decreasing; } steps[] = {
+      {1, {1, 2, 3}, false}, {1, {3, 2, 1}, true}, {1, {1, 2, 3}, false}, {1, {3, 2, 1}, true}, {2, {2, 3, 1}, false}};
+  EXPECT_EQ(GetDataBrowserSortProperty(list), 0u);
+  for (const auto& s : steps) {
+    ASSERT_EQ(SortDataBrowser(list, s.by), kNoErr);
+    bool decreasing = !s.decreasing;
+    EXPECT_EQ(GetDataBrowserSortProperty(list, &decreasing), s.by);
+    EXPECT_EQ(decreasing, s.decreasing);
+    EXPECT_EQ(GetDataBrowserItemsInOrder(list), s.order);
+  }
 }

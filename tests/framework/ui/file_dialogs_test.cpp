@@ -60,6 +60,27 @@ TEST_F(FileDialogsTest, FiltersAdmitByTypeOrExtensionFromTheFirstItem) {
   EXPECT_EQ(filters.filters[1]->description, L"AIFF");
 }
 
+// A choose-file dialog has no pop-up, yet lists by its first filter: a file of the
+// filter's kinds is shown and chosen, another is hidden, and the reply names filter 0.
+TEST_F(FileDialogsTest, ChooseFileListsByItsFirstFilter) {
+  FileFilterList filters;
+  filters.AddAllSounds();
+  FileDialogRequest request;
+  request.Init(FileDialogRequest::kChooseFile);
+  request.filters = &filters;
+  const std::string wave = Make("take.wav"), ogg = Make("a.ogg");
+  std::vector<bool> shown;
+  driver.Then([&] {
+    for (const std::string& p : {wave, ogg, dir.str()}) shown.push_back(NavDialogShowsItem(Front(), p));
+    NavDialogAccept(Front(), {wave});
+  });
+  FileDialogResult result;
+  ASSERT_TRUE(RunFileDialog(&request, &result, WindowRef{}, nullptr));
+  EXPECT_EQ(shown, (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(result.chosenFilter, 0);
+  EXPECT_EQ(WideToUtf8(result.firstPath), wave);
+}
+
 TEST_F(FileDialogsTest, RepliesGivePathsInOrderAndRefuseUndecodableNames) {
   struct Case {
     std::int32_t kind;

@@ -5,6 +5,8 @@
 
 #include "framework/ui/FontButton.h"
 #include "framework/ui/FontDialog.h"
+#include "toolbox/Alerts.h"
+#include "toolbox/Controls.h"
 #include "toolbox/Menus.h"
 #include "toolbox/TestDriver.h"
 
@@ -125,6 +127,26 @@ TEST(FontDialog, SizesOtherThanWholePointsKeepThePreviousSize) {
     EXPECT_EQ(result, static_cast<std::int32_t>(c.button == kResultOK ? kResultOK : kResultCancel));
     EXPECT_EQ(font.GetSize(), c.size) << c.field;
     EXPECT_EQ(font.GetFamilyName(), L"DejaVu Sans");
+  }
+}
+
+// Return (or Enter) presses OK, which reads the chosen size; Escape presses Cancel.
+TEST(FontDialog, ReturnAndEscapeAnswerAsOKAndCancel) {
+  if (!HaveDejaVu()) GTEST_SKIP() << "the DejaVu fonts (fonts-dejavu-core) are not installed";
+  struct { std::uint32_t key; OSType result; std::int32_t size; } cases[] = {
+      {kReturnKeyCode, kResultOK, 24}, {kEnterKeyCode, kResultOK, 24}, {kEscapeKeyCode, kResultCancel, 12}};
+  for (auto c : cases) {
+    TestDriver driver;
+    FontInfo font = Font(L"DejaVu Sans", 0, 12);
+    FontDialog dialog;
+    driver.Then([&] {
+      ControlRef field;
+      GetControlByID(FrontWindow(), ControlID{FourCC("eSiz"), 0}, &field);
+      SetControlTitle(field, L"24");
+      PressKey(FrontWindow(), c.key);
+    });
+    EXPECT_EQ(dialog.Run(&font, WindowRef{}, nullptr), static_cast<std::int32_t>(c.result)) << c.key;
+    EXPECT_EQ(font.GetSize(), c.size);
   }
 }
 

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "framework/ui/FontInfo.h"
+#include "support/TestSupport.h"
+#include "toolbox/Menus.h"
 
 using namespace toolbox;
 
@@ -115,4 +120,101 @@ TEST(FontInfo, ApplyToPortSetsTheRequestedParts) {
   EXPECT_EQ(GetPortTextFont(port), f.GetFamilyId());
   SetGWorld(previous);
   DisposeGWorld(port);
+}
+
+// An id outside the family list leaves the family as it was.
+TEST(FontInfo, UnknownFamilyIdLeavesTheFamily) {
+  FontInfo f;
+  const std::wstring name = f.GetFamilyName();
+  const std::int32_t id = f.GetFamilyId();
+  const auto count = static_cast<std::int32_t>(ListFontFamilies().size());
+  for (std::int32_t bad : {-1, 0, count + 1, 32767, 70000, -70000}) {
+    f.SetFamilyById(bad);
+    EXPECT_EQ(f.GetFamilyId(), id) << bad;
+    EXPECT_EQ(f.GetFamilyName(), name) << bad;
+  }
+}
+
+namespace {
+
+// A python with fontTools: the first python3 on the path, else the system's.
+std::string FontToolsPython() {
+  for (const char* python : {"python3", "/usr/bin/python3"}) {
+    int status = -1;
+    testsupport::Run(std::string(python) + " -c 'import fontTools' 2>/dev/null", &status);
+    if (status == 0) return python;
+  }
+  return {};
+}
+
+}  // namespace
+
+// Two families made from DejaVu Sans for this test through a private fontconfig setup: one
+// whose name has an accent, one whose only face is Medium.
+TEST(FontInfo, AccentedAndMediumOnlyFamiliesWork) {
+  const std::string python = FontToolsPython();
+  if (python.empty()) GTEST_SKIP() << "python3 with fontTools (python3-fonttools) is not installed";
+  const std::string source = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  if (!std::filesystem::exists(source)) GTEST_SKIP() << "DejaVu Sans (fonts-dejavu-core) is not installed";
+  testsupport::ScratchDir dir;
+  testsupport::WriteFile(dir / "make.py", R"(import sys
+from fontTools.ttLib import TTFont
+source, folder = sys.argv[1], sys.argv[2]
+for file, family, face, weight in (("cafe.ttf", "Caf\u00e9 Sans", "Regular", 400),
+                                   ("medium.ttf", "Medium Only", "Medium", 500)):
+    font = TTFont(source)
+    name = font["name"]
+    name.names = [r for r in name.names if r.nameID not in (1, 2, 3, 4, 6, 16, 17)]
+    for nid, text in ((1, family), (2, face), (3, family + " " + face), (4, family + " " + face),
+                      (6, (family + "-" + face).replace(" ", "").encode("ascii", "ignore").decode())):
+        name.setName(text, nid, 3, 1, 0x409)
+    font["OS/2"].usWeightClass = weight
+    font.save(folder + "/" + file)
+)");
+  int status = -1;
+  const std::string out =
+      testsupport::Run(python + " '" + (dir / "make.py").string() + "' '" + source + "' '" + dir.str() + "' 2>&1", &status);
+  ASSERT_EQ(status, 0) << out;
+  testsupport::WriteFile(dir / "fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig>\n"
+                                             "<include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n"
+                                             "<dir>" + dir.str() + "</dir>\n<cachedir>" + dir.str() + "/cache</cachedir>\n"
+                                             "</fontconfig>\n");
+  setenv("FONTCONFIG_FILE", (dir / "fonts.conf").c_str(), 1);
+  if (FindFontFamily(L"Caf\u00e9 Sans") == 0)
+    GTEST_SKIP() << "the font list was read before this test's fonts were installed; run the test alone";
+
+  // Stored under its ASCII spelling, the accented family is found again.
+  FontInfo chosen;
+  chosen.SetFamilyById(FindFontFamily(L"Caf\u00e9 Sans"));
+  chosen.SetSize(14);
+  EXPECT_EQ(chosen.GetFamilyName(), L"Cafe Sans");
+  FontRecord record;
+  chosen.ToRecord(&record);
+  FontInfo restored;
+  EXPECT_TRUE(restored.FromRecord(chosen.GetFamilyName(), record));
+  EXPECT_EQ(restored.GetFamilyId(), chosen.GetFamilyId());
+  EXPECT_TRUE(restored.SetFamilyByName(L"cafe sans"));
+  EXPECT_FALSE(restored.SetFamilyByName(L"Cafe"));
+
+  // A family of Medium faces only is listed, offered in font menus and measures like any.
+  const FontFamilyID medium = FindFontFamily(L"Medium Only");
+  ASSERT_NE(medium, 0);
+  EXPECT_EQ(GetFontFamilyStyles(medium), std::vector<std::uint16_t>{0});
+  MenuRef menu;
+  ASSERT_EQ(CreateNewMenu(77, L"", &menu), kNoErr);
+  ASSERT_EQ(CreateStandardFontMenu(menu, 0, 100, true, nullptr), kNoErr);
+  bool offered = false;
+  for (std::uint16_t i = 1; i <= CountMenuItems(menu); ++i) {
+    MenuItemInfo item;
+    GetMenuItem(menu, i, &item);
+    offered = offered || item.text == L"Medium Only";
+  }
+  EXPECT_TRUE(offered);
+  FontInfo m;
+  ASSERT_TRUE(m.SetFamilyByName(L"Medium Only"));
+  m.SetSize(20);
+  EXPECT_GT(m.GetAscent(), 0);
+  EXPECT_GT(m.GetAscentPlusDescent(), 0);
+  EXPECT_GT(m.MeasureGlyphAdvanceEm(U'A'), 0);
+  EXPECT_GT(m.GetGlyphBoundsSize(U'A'), 0);
 }

@@ -76,9 +76,9 @@ PlaceObject2Tag* FindInstanceIn(const wchar_t* name, const List& tags, bool nest
 
 int32_t DefinedCharacterId(const SwfTag* tag) {
   if (auto* raw = dynamic_cast<const RawTag*>(tag)) {
-    // A definition without a class of its own (or kept as read) defines its first two bytes.
-    const SwfRawIds ids = FindRawIds(*raw);
-    return ids.definedAt >= 0 ? RawU16(*raw, static_cast<uint32_t>(ids.definedAt)) : -1;
+    // A definition without a class of its own (or kept as read) defines its first two bytes
+    // (told without reading the rest: searches ask this of every tag).
+    return IsCharacterDefinitionCode(raw->code) && raw->body.size() >= 2 ? RawU16(*raw, 0) : -1;
   }
   auto* c = dynamic_cast<const SwfCharacterTag*>(tag);
   return c ? c->GetCharacterId() : -1;

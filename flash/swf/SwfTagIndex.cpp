@@ -246,8 +246,9 @@ void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_
       // A placement kept as read: the id and depth where its layout puts them.
       const SwfRawIds ids = FindRawIds(*raw);
       for (uint32_t at : ids.usedAt) maxId = std::max(maxId, RawU16(*raw, at));
-      for (uint32_t at : ids.depthAt)
-        if (RawU16(*raw, at) != 65535) maxDepth = std::max(maxDepth, RawU16(*raw, at));
+      // The first depth is the placement's own (a clip depth may follow).
+      if (!ids.depthAt.empty() && RawU16(*raw, ids.depthAt[0]) != 65535)
+        maxDepth = std::max(maxDepth, RawU16(*raw, ids.depthAt[0]));
     } else if (auto* p = dynamic_cast<PlaceObject2Tag*>(t); p && code == 26) {
       maxId = std::max(maxId, p->characterId);
       if (p->depth != 65535) maxDepth = std::max(maxDepth, p->depth);

@@ -130,6 +130,19 @@ TEST(TagBounds, ShortenedCorpusTagsStayInsideTheirTag) {
   EXPECT_GT(shortened, 40);
 }
 
+// The light read (every tag raw but the colour and the labels) keeps a short colour as it is.
+TEST(TagBounds, LightReadKeepsAShortColourAsItIs) {
+  testsupport::ScratchDir dir;
+  auto* colour = new RawTag(9, 2);
+  colour->body = {0x11, 0x22};
+  testsupport::WriteFile(dir / "m.swf", swftest::MovieBytes(6, {colour, new ShowFrameTag(), new EndTag()}));
+  SwfReader light;
+  ASSERT_TRUE(light.ReadAllTags(swftest::PathOf(dir / "m.swf")));
+  ASSERT_EQ(light.tags.size(), 3u);
+  EXPECT_EQ(ToHex(swftest::Written(*light.tags[0], 6)), "42 02 11 22");
+  light.ClearTags(true);
+}
+
 // A cut movie fails streamed with the reason the other readers give.
 TEST(TagBounds, StreamingACutMovieFailsWithTheLoadersReason) {
   testsupport::ScratchDir dir;

@@ -72,6 +72,29 @@ class BodyBits {
 
 bool IsBitmapFill(uint32_t type) { return type >= 0x40 && type <= 0x43; }
 
+// Where the clip depth of a PlaceObject2 or PlaceObject3 stands: behind the matrix, the colour
+// transform, the ratio and the name its flags announce, the fields from `at` on. 0 when the
+// body ends first.
+uint32_t ClipDepthAt(const std::vector<uint8_t>& body, uint8_t flags, uint32_t at) {
+  BodyBits in(body);
+  in.Bytes(at);
+  if (flags & 0x04) in.Matrix();
+  if (flags & 0x08) {
+    in.Align();
+    const uint32_t hasAdd = in.Bits(1), hasMult = in.Bits(1), n = in.Bits(4);
+    in.Bits(4 * n * (hasAdd + hasMult));
+    in.Align();
+  }
+  if (flags & 0x10) in.Bytes(2);
+  if (flags & 0x20) {
+    while (in.ok() && in.U8() != 0) {
+    }
+  }
+  in.Align();
+  const uint32_t clipAt = in.Position();
+  return in.ok() && clipAt < body.size() && body.size() - clipAt >= 2 ? clipAt : 0;
+}
+
 // One fill style of a DefineShape4 (`morph`: of a DefineMorphShape2); bitmap ids to `ids`.
 void FillStyle(BodyBits& in, bool morph, std::vector<uint32_t>& ids) {
   const uint32_t type = in.U8();
@@ -210,11 +233,14 @@ SwfRawIds FindRawIds(const RawTag& tag) {
       depth(2);
       break;
     case 28: depth(0); break;  // RemoveObject2
-    case 26:  // PlaceObject2: flags, depth, the id when flagged
+    case 26:  // PlaceObject2: flags, depth, the id when flagged, ..., the clip depth
       depth(1);
       if (size >= 1 && (b[0] & 0x02)) use(3);
-      // A clip depth further on cannot be found without reading the records before it.
-      if (size >= 1 && (b[0] & 0x40)) ids.known = false;
+      if (size >= 1 && (b[0] & 0x40)) {
+        const uint32_t clipAt = ClipDepthAt(b, b[0], (b[0] & 0x02) ? 5 : 3);
+        if (clipAt != 0) depth(clipAt);
+        else ids.known = false;
+      }
       break;
     case 70: {  // PlaceObject3: two flag bytes, depth, class name, the id when flagged
       if (size < 4) break;
@@ -222,8 +248,13 @@ SwfRawIds FindRawIds(const RawTag& tag) {
       // The class name stands there only with its flag (an image placement without it, as
       // authoring tools write them, has its id right after the depth).
       const bool hasCharacter = b[0] & 0x02, hasClassName = b[1] & 0x08;
-      if (hasCharacter) use(hasClassName ? afterString(4) : 4);
-      if (b[0] & 0x40) ids.known = false;
+      const uint32_t idAt = hasClassName ? afterString(4) : 4;
+      if (hasCharacter) use(idAt);
+      if (b[0] & 0x40) {
+        const uint32_t clipAt = ClipDepthAt(b, b[0], hasCharacter ? idAt + 2 : idAt);
+        if (clipAt != 0) depth(clipAt);
+        else ids.known = false;
+      }
       break;
     }
     case 3: case 13: case 15: case 23: case 59: case 61: case 62: case 73: case 74: case 78: case 88:

@@ -383,7 +383,7 @@ bool SwfReader::ReadAllTags(const PathString& path) {
     if (code == 9) tag = new SetBackgroundColorTag();
     else if (code == 43) tag = new FrameLabelTag();
     else tag = new RawTag(code, length);
-    tag->Read(*this);
+    tag = ReadTagBody(*this, tag, code, length);
     AlignByte();
     if (position != tagStop) Seek(tagStop);
     tagLength = savedLength;
@@ -623,6 +623,23 @@ bool SwfReader::ReadRecordHeader(uint16_t& code, uint32_t& length) {
   return true;
 }
 
+SwfTag* ReadTagBody(SwfReader& source, SwfTag* tag, uint16_t code, uint32_t length) {
+  const uint32_t bodyStart = source.GetPosition();
+  const bool overranBefore = source.overran;
+  source.overran = false;
+  tag->Read(source);
+  if (source.overran && !dynamic_cast<RawTag*>(tag)) {
+    // A body shorter than its tag's fields: read on as zeros, the fields would be written
+    // back as bytes the movie never had. The tag is kept as it was read.
+    delete tag;
+    source.Seek(bodyStart);
+    tag = new RawTag(code, length);
+    tag->Read(source);
+  }
+  source.overran = overranBefore;
+  return tag;
+}
+
 SwfTag* ReadTagFrom(SwfReader& source, SwfReader& factory, uint32_t limit) {
   uint16_t code = 0;
   uint32_t length = 0;
@@ -639,20 +656,7 @@ SwfTag* ReadTagFrom(SwfReader& source, SwfReader& factory, uint32_t limit) {
   const uint32_t savedEnd = source.tagEnd;
   source.tagLength = length;
   source.tagEnd = end;
-  const uint32_t bodyStart = source.GetPosition();
-  const bool overranBefore = source.overran;
-  source.overran = false;
-  SwfTag* tag = CreateTagForCode(factory, code, length);
-  tag->Read(source);
-  if (source.overran && !dynamic_cast<RawTag*>(tag)) {
-    // A body shorter than its tag's fields: read on as zeros, the fields would be written
-    // back as bytes the movie never had. The tag is kept as it was read.
-    delete tag;
-    source.Seek(bodyStart);
-    tag = new RawTag(code, length);
-    tag->Read(source);
-  }
-  source.overran = overranBefore;
+  SwfTag* tag = ReadTagBody(source, CreateTagForCode(factory, code, length), code, length);
   source.AlignByte();
   if (source.GetPosition() != end) source.Seek(end);
   source.tagLength = savedLength;

@@ -194,6 +194,9 @@ class SwfReader {
   uint32_t bitPosition = 0;
 };
 
+// Reads the body of the tag being read into `tag` (which it takes): a tag too short for its
+// fields comes back as a RawTag of `code` holding the body as it is.
+SwfTag* ReadTagBody(SwfReader& source, SwfTag* tag, uint16_t code, uint32_t length);
 // Reads one tag at the source's position, ending no later than `limit`; the tag is created
 // with `factory` (see CreateTagForCode).
 SwfTag* ReadTagFrom(SwfReader& source, SwfReader& factory, uint32_t limit);

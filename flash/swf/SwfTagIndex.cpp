@@ -76,9 +76,9 @@ PlaceObject2Tag* FindInstanceIn(const wchar_t* name, const List& tags, bool nest
 
 int32_t DefinedCharacterId(const SwfTag* tag) {
   if (auto* raw = dynamic_cast<const RawTag*>(tag)) {
-    // A definition without a class of its own (or kept as read) defines its first two bytes.
-    const SwfRawIds ids = FindRawIds(*raw);
-    return ids.definedAt >= 0 ? RawU16(*raw, static_cast<uint32_t>(ids.definedAt)) : -1;
+    // A definition without a class of its own (or kept as read) defines its first two bytes
+    // (told without reading the rest: searches ask this of every tag).
+    return IsCharacterDefinitionCode(raw->code) && raw->body.size() >= 2 ? RawU16(*raw, 0) : -1;
   }
   auto* c = dynamic_cast<const SwfCharacterTag*>(tag);
   return c ? c->GetCharacterId() : -1;
@@ -246,8 +246,9 @@ void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_
       // A placement kept as read: the id and depth where its layout puts them.
       const SwfRawIds ids = FindRawIds(*raw);
       for (uint32_t at : ids.usedAt) maxId = std::max(maxId, RawU16(*raw, at));
-      for (uint32_t at : ids.depthAt)
-        if (RawU16(*raw, at) != 65535) maxDepth = std::max(maxDepth, RawU16(*raw, at));
+      // The first depth is the placement's own (a clip depth may follow).
+      if (!ids.depthAt.empty() && RawU16(*raw, ids.depthAt[0]) != 65535)
+        maxDepth = std::max(maxDepth, RawU16(*raw, ids.depthAt[0]));
     } else if (auto* p = dynamic_cast<PlaceObject2Tag*>(t); p && code == 26) {
       maxId = std::max(maxId, p->characterId);
       if (p->depth != 65535) maxDepth = std::max(maxDepth, p->depth);

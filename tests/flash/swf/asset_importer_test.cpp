@@ -323,6 +323,8 @@ TEST(AssetImporter, IdsOfTagsKeptRawAreFoundAndShifted) {
       {"PlaceObject3 of an image", 70, "06 10 01 00 01 00 00", "06 10 02 00 01 01 00"},
       {"PlaceObject3 with a class name", 70, "02 08 01 00 43 00 07 00", "02 08 02 00 43 00 07 01"},
       {"PlaceObject3 moving", 70, "01 00 01 00", "01 00 02 00"},
+      {"PlaceObject3 with a clip depth", 70, "42 00 01 00 07 00 05 00", "42 00 02 00 07 01 06 00"},
+      {"PlaceObject3 with a matrix and a clip depth", 70, "46 00 01 00 07 00 00 05 00", "46 00 02 00 07 01 00 06 00"},
       {"DefineFontAlignZones", 73, "03 00 40", "03 01 40"},
       {"CSMTextSettings", 74, "04 00 00", "04 01 00"},
       {"DefineScalingGrid", 78, "05 00 00", "05 01 00"},

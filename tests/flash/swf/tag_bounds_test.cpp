@@ -89,6 +89,60 @@ TEST(TagBounds, ShortTagsKeepTheirBytesAndLeaveTheNextTagAlone) {
   }
 }
 
+// Real tags of the corpus, each shortened by one byte up to twelve, followed by
+// SetBackgroundColor AA BB CC: none reads into the colour or writes its bytes back inside
+// itself.
+TEST(TagBounds, ShortenedCorpusTagsStayInsideTheirTag) {
+  SKIP_WITHOUT_CORPUS();
+  int shortened = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(testsupport::CorpusDir() / "swf")) {
+    SwfReader light;
+    if (!light.ReadAllTags(swftest::PathOf(entry.path()))) continue;
+    const uint8_t version = light.GetVersion();
+    for (SwfTag* t : light.tags) {
+      auto* raw = dynamic_cast<RawTag*>(t);
+      const uint16_t code = t->GetTagCode();
+      if (!raw || (code != 4 && code != 14 && code != 15 && code != 26 && code != 34 && code != 37 && code != 60))
+        continue;
+      for (size_t cut = 1; cut <= raw->body.size() && cut <= 12; ++cut) {
+        SCOPED_TRACE(entry.path().filename().string() + " tag " + std::to_string(code) + " less " + std::to_string(cut));
+        Bytes movie = TagBytes(code, Bytes(raw->body.begin(), raw->body.end() - static_cast<std::ptrdiff_t>(cut)));
+        const Bytes rest = TagBytes(9, Hex("AA BB CC"));
+        movie.insert(movie.end(), rest.begin(), rest.end());
+        const auto tags = ReadTags(movie, version);
+        ASSERT_EQ(tags.size(), 2u);
+        auto* colour = dynamic_cast<SetBackgroundColorTag*>(tags[1].get());
+        ASSERT_NE(colour, nullptr);
+        EXPECT_EQ(colour->color.r, 0xAA);
+        // The short tag carries none of the next tag's bytes (it may close what was cut: a
+        // string's 0, an action list's End), and what is written reads back as itself.
+        const std::string written = ToHex(swftest::Written(*tags[0], version));
+        if (ToHex(raw->body).find("AA BB CC") == std::string::npos) {
+          EXPECT_EQ(written.find("AA BB CC"), std::string::npos) << written;
+        }
+        const Bytes again = WrittenAll(tags, version);
+        EXPECT_EQ(ToHex(WrittenAll(ReadTags(again, version), version)), ToHex(again));
+        ++shortened;
+      }
+    }
+    light.ClearTags(true);
+  }
+  EXPECT_GT(shortened, 40);
+}
+
+// The light read (every tag raw but the colour and the labels) keeps a short colour as it is.
+TEST(TagBounds, LightReadKeepsAShortColourAsItIs) {
+  testsupport::ScratchDir dir;
+  auto* colour = new RawTag(9, 2);
+  colour->body = {0x11, 0x22};
+  testsupport::WriteFile(dir / "m.swf", swftest::MovieBytes(6, {colour, new ShowFrameTag(), new EndTag()}));
+  SwfReader light;
+  ASSERT_TRUE(light.ReadAllTags(swftest::PathOf(dir / "m.swf")));
+  ASSERT_EQ(light.tags.size(), 3u);
+  EXPECT_EQ(ToHex(swftest::Written(*light.tags[0], 6)), "42 02 11 22");
+  light.ClearTags(true);
+}
+
 // A cut movie fails streamed with the reason the other readers give.
 TEST(TagBounds, StreamingACutMovieFailsWithTheLoadersReason) {
   testsupport::ScratchDir dir;

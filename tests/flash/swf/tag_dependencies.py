@@ -4,7 +4,11 @@
 # where a tag is code:id (font info: code:font id, JPEG tables: 8), sorted.
 import os, struct, sys, zlib
 
-DEFINITIONS = {2, 6, 7, 10, 11, 14, 18, 20, 21, 22, 32, 33, 34, 35, 36, 37, 39, 45, 46, 48, 60}
+DEFINITIONS = {2, 6, 7, 10, 11, 14, 18, 20, 21, 22, 32, 33, 34, 35, 36, 37, 39, 45, 46, 48, 60, 75, 83, 84, 87, 90, 91}
+BITMAPS = (6, 20, 21, 35, 36, 90)
+SHAPES = (2, 22, 32, 46, 83, 84)
+# Tags that annotate a font or a character by its id in their first two bytes.
+FONT_NOTES, CHARACTER_NOTES = (73, 88), (74, 78)
 FRAME = {0, 1, 3, 4, 5, 8, 9, 12, 13, 19, 24, 26, 28, 43, 61, 62}
 NESTING = 8
 
@@ -75,11 +79,55 @@ def shape_records(r, alpha, bitmaps):
             fill_styles(r, alpha, False, bitmaps); line_styles(r, alpha, False)
             fb, lb = r.u(4), r.u(4)
 
+def fill_style2(r, morph, bitmaps):
+    t = r.u8()
+    if t == 0: r.bytes(8 if morph else 4)
+    elif t in (0x10, 0x12, 0x13):
+        matrix(r)
+        if morph: matrix(r)
+        n = r.u8() & 0x0F
+        r.bytes(n * (10 if morph else 5) + ((4 if morph else 2) if t == 0x13 else 0))
+    elif 0x40 <= t <= 0x43:
+        b = r.u16()
+        if b != 0xFFFF: bitmaps.append(b)
+        matrix(r)
+        if morph: matrix(r)
+    else: raise ValueError('fill type')
+
+def styles2(r, morph, bitmaps):
+    for _ in range(count(r)): fill_style2(r, morph, bitmaps)
+    for _ in range(count(r)):
+        r.bytes(4 if morph else 2)
+        first = r.u8(); r.u8()
+        if (first >> 4) & 3 == 2: r.bytes(2)
+        if first & 8: fill_style2(r, morph, bitmaps)
+        else: r.bytes(8 if morph else 4)
+
 def shape_bitmaps(code, body):
     bitmaps = []
     try:
         r = Bits(body, 2)
-        if code == 46:
+        if code == 84:
+            for _ in range(4): rect(r)
+            r.bytes(5); styles2(r, True, bitmaps)
+        elif code == 83:
+            rect(r); rect(r); r.u8(); styles2(r, False, bitmaps); r.align()
+            fb, lb = r.u(4), r.u(4)
+            while True:
+                if r.u(1):
+                    straight, n = r.u(1), r.u(4) + 2
+                    if straight: r.u(2 * n if r.u(1) else n + 1)
+                    else: r.u(4 * n)
+                    continue
+                flags = r.u(5)
+                if flags == 0: break
+                if flags & 1: m = r.u(5); r.u(2 * m)
+                if flags & 2: r.u(fb)
+                if flags & 4: r.u(fb)
+                if flags & 8: r.u(lb)
+                if flags & 16:
+                    styles2(r, False, bitmaps); r.align(); fb, lb = r.u(4), r.u(4)
+        elif code == 46:
             rect(r); rect(r); r.bytes(4)
             fill_styles(r, True, True, bitmaps)
         else:
@@ -156,7 +204,8 @@ class Index:
         s.frame = [t for t in tags if t['code'] in FRAME]
     def find(s, i): return next((t for t in s.defs if defined_id(t) == i), None)
     def jpeg(s): return next((t for t in s.frame if t['code'] == 8), None)
-    def font(s, i): return next((t for t in s.defs if t['code'] in (10, 48) and defined_id(t) == i), None)
+    def font(s, i): return next((t for t in s.defs if t['code'] in (10, 48, 75) and defined_id(t) == i), None)
+    def notes(s, i, codes): return [t for t in s.tags if t['code'] in codes and defined_id(t) == i]
     def info(s, i): return next((t for t in s.frame if t['code'] in (13, 62) and defined_id(t) == i), None)
 
 def add(target, t):
@@ -166,7 +215,7 @@ def shape_deps(index, t):
     out = []
     for b in shape_bitmaps(t['code'], t['body']):
         d = index.find(b)
-        if d is None or d['code'] not in (6, 20, 21, 35, 36): continue
+        if d is None or d['code'] not in BITMAPS: continue
         if d['code'] == 6: add(out, index.jpeg())
         add(out, d)
     return out
@@ -183,16 +232,17 @@ def button_collect(index, button, depth):
             g, f = button_collect(index, d, depth + 1)
             for x in g: add(gathered, x)
             fonts += [x for x in f if x not in fonts]
-        elif c in (2, 22, 32, 46):
+        elif c in SHAPES:
             for x in shape_deps(index, d): add(gathered, x)
         elif c in (11, 33, 37):
             fonts += [x for x in text_fonts(c, d['body']) if x not in fonts]
         elif c == 39 and depth < NESTING:
             imp = import_sprite(index, d, depth + 1)
             fonts += [x for x in imp['font_ids'] if x not in fonts]
-            for x in imp['defs']: add(gathered, x)
+            for x in imp['defs']:
+                if x is not button: add(gathered, x)
             for x in imp['sprites']:
-                if x is not d: add(gathered, x)
+                if x is not d and x is not button: add(gathered, x)
         add(gathered, d)
     return gathered, fonts
 
@@ -201,11 +251,15 @@ def used_ids(tags, ids):
         b, c = t['body'], t['code']
         if c in (4, 15, 61) and len(b) >= 2: i = struct.unpack_from('<H', b)[0]
         elif c == 26 and len(b) >= 5 and b[0] & 2: i = struct.unpack_from('<H', b, 3)[0]
+        elif c == 70 and len(b) >= 4 and b[0] & 2:
+            at = b.index(0, 4) + 1 if b[1] & 8 and 0 in b[4:] else len(b) if b[1] & 8 else 4
+            if at + 2 > len(b): continue
+            i = struct.unpack_from('<H', b, at)[0]
         else: continue
         if i not in ids: ids.append(i)
 
 def import_sprite(index, sprite, depth=0):
-    ids, defs, sprites, font_ids, fonts = [], [], [], [], []
+    ids, defs, sprites, font_ids, fonts, notes = [], [], [], [], [], []
     used_ids(sprite['tags'], ids)
     for t in index.tags:
         if t['code'] == 39 and 'tags' in t: used_ids(t['tags'], ids)
@@ -213,14 +267,21 @@ def import_sprite(index, sprite, depth=0):
     for i in ids:
         for t in index.tags:
             c = t['code']
-            if c not in (2, 22, 32, 46, 6, 7, 34, 11, 33, 37, 14, 20, 21, 35, 36, 60, 39) or defined_id(t) != i: continue
-            if c in (2, 22, 32, 46):
+            if c not in SHAPES + BITMAPS + (7, 34, 11, 33, 37, 14, 60, 39, 75, 87, 91) or defined_id(t) != i: continue
+            if c in (75, 91):
+                if i not in font_ids: font_ids.append(i)
+                break
+            if c in SHAPES:
                 for x in shape_deps(index, t): add(defs, x)
             elif c == 6: add(defs, jpeg)
             elif c in (7, 34) and depth < NESTING:
                 g, f = button_collect(index, t, depth + 1)
-                for x in g: add(sprites if x['code'] == 39 else defs, x)
+                for x in g:
+                    if x is not t: add(sprites if x['code'] == 39 else defs, x)
                 font_ids += [x for x in f if x not in font_ids]
+                if any(x['code'] == 39 for x in g):
+                    add(sprites, t)
+                    break
             elif c in (11, 33, 37):
                 font_ids += [x for x in text_fonts(c, t['body']) if x not in font_ids]
             add(sprites if c == 39 else defs, t)
@@ -228,18 +289,23 @@ def import_sprite(index, sprite, depth=0):
     for f in font_ids:
         found = 0
         for t in index.tags:
-            if (t['code'] in (10, 48, 13, 62)) and defined_id(t) == f:
+            if (t['code'] in (10, 48, 75, 91, 13, 62)) and defined_id(t) == f:
                 add(fonts, t); found += 1
                 if found == 2: break
-    return {'defs': defs, 'sprites': sprites, 'font_ids': font_ids, 'fonts': fonts}
+        for x in index.notes(f, FONT_NOTES): add(fonts, x)
+    for x in defs + sprites + [sprite]:
+        if x['code'] != 8:
+            for n in index.notes(defined_id(x), CHARACTER_NOTES): add(notes, n)
+    return {'defs': defs, 'sprites': sprites, 'font_ids': font_ids, 'fonts': fonts, 'notes': notes}
 
 def import_font(index, f, target):
     add(target, index.font(f)); add(target, index.info(f))
+    for x in index.notes(f, FONT_NOTES): add(target, x)
 
 def import_definition(index, i):
     d, target = index.find(i), []
     c = d['code']
-    if c in (2, 22, 32, 46):
+    if c in SHAPES:
         for x in shape_deps(index, d): add(target, x)
     elif c == 6: add(target, index.jpeg())
     elif c in (7, 34):
@@ -251,11 +317,14 @@ def import_definition(index, i):
     elif c == 39:
         imp = import_sprite(index, d)
         for x in imp['fonts'] + imp['defs'] + [s for s in imp['sprites'] if s is not d]: add(target, x)
+        for x in imp['notes']:
+            if defined_id(x) != i: add(target, x)
     add(target, d)
+    for x in index.notes(i, CHARACTER_NOTES): add(target, x)
     return target
 
 def name(t):
-    return str(t['code']) if t['code'] == 8 else '%d:%d' % (t['code'], defined_id(t))
+    return str(t['code']) if t['code'] in (8,) + FONT_NOTES + CHARACTER_NOTES else '%d:%d' % (t['code'], defined_id(t))
 
 for path in sys.argv[1:]:
     d = open(path, 'rb').read()

@@ -58,7 +58,7 @@ class TestWindow : public WindowBase {
 class BusyMachine {
  public:
   explicit BusyMachine(bool on) {
-    const unsigned n = on ? std::max(2u, std::thread::hardware_concurrency()) : 0;
+    const unsigned n = on ? std::clamp(std::thread::hardware_concurrency(), 2u, 4u) : 0;
     for (unsigned i = 0; i < n; ++i) {
       const pid_t pid = fork();
       if (pid == 0) {

@@ -256,12 +256,14 @@ TEST_F(ControlsFollowTheModel, ScrollBarReachesItsEndsByClicksAndDrags) {
 
 TEST_F(ControlsFollowTheModel, ListsKeepTheirPlaceAndShowTheModelsSelection) {
   TestWindow w;
-  ASSERT_TRUE(w.CreateWindow(100, 100, 420, 220, kWindowFlagUtility, WindowRef{}));
-  DataBrowserList tall, sorted, narrow;
-  const Rect tallBounds{10, 10, 130, 200}, sortedBounds{10, 220, 130, 400}, narrowBounds{150, 10, 190, 400};
+  ASSERT_TRUE(w.CreateWindow(100, 100, 420, 330, kWindowFlagUtility, WindowRef{}));
+  DataBrowserList tall, sorted, narrow, early;
+  const Rect tallBounds{10, 10, 130, 200}, sortedBounds{10, 220, 130, 400}, narrowBounds{150, 10, 190, 400},
+      earlyBounds{200, 10, 320, 200};
   ASSERT_TRUE(tall.Create(&w, FourCC("tall"), tallBounds));
   ASSERT_TRUE(sorted.Create(&w, FourCC("sort"), sortedBounds));
   ASSERT_TRUE(narrow.Create(&w, FourCC("narw"), narrowBounds));
+  ASSERT_TRUE(early.Create(&w, FourCC("erly"), earlyBounds));
   auto addRow = [](DataBrowserList& list, const std::wstring& text) {
     ListItemRecord r;
     r.mask = kListMaskText;
@@ -272,6 +274,9 @@ TEST_F(ControlsFollowTheModel, ListsKeepTheirPlaceAndShowTheModelsSelection) {
   ListColumnRecord plain;
   tall.AddColumn(0, plain);
   for (int i = 0; i < 60; ++i) addRow(tall, L"row " + std::to_wstring(i));
+  early.AddColumn(0, plain);
+  for (int i = 0; i < 60; ++i) addRow(early, L"row " + std::to_wstring(i));
+  early.SelectRow(55, true);  // before the window shows, as the font dialog selects its family
   ListColumnRecord titled;
   titled.mask = kListColumnTitle;
   titled.title = L"Name";
@@ -290,14 +295,19 @@ TEST_F(ControlsFollowTheModel, ListsKeepTheirPlaceAndShowTheModelsSelection) {
                                                     static_cast<short>(y + 1), static_cast<short>(mid + 1)})
                                       .at(0));
   };
+  auto anyHighlighted = [&](const std::string& shot, const Rect& r) {
+    for (int y = r.top + 2; y < r.bottom - 2; ++y)
+      if (highlighted(shot, y)) return y;
+    return -1;
+  };
+  EXPECT_GE(anyHighlighted(SettledShot(), earlyBounds), 0) << "the row selected before the window showed is out of sight";
 
   // A selection the program makes is scrolled into view.
   tall.SelectRow(50, true);
   std::string shot = SettledShot();
-  int rowY = -1;
-  for (int y = tallBounds.top + 2; y < tallBounds.bottom - 2 && rowY < 0; ++y)
-    if (highlighted(shot, y)) rowY = y + 4;
+  int rowY = anyHighlighted(shot, tallBounds);
   ASSERT_GE(rowY, 0) << "the selected row 50 is out of sight";
+  rowY += 4;
 
   // A click on another row keeps the list where it is: the clicked row stays under the
   // mouse, highlighted.

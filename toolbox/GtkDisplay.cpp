@@ -987,8 +987,7 @@ class GtkBackend : public DisplayBackend {
     std::vector<std::uint32_t> wanted = selected;
     std::sort(shown.begin(), shown.end());
     std::sort(wanted.begin(), wanted.end());
-    if (shown == wanted) return;
-    gtk_tree_selection_set_mode(selection, wanted.size() > 1 ? GTK_SELECTION_MULTIPLE : GTK_SELECTION_SINGLE);
+    if (shown == wanted || (shown.size() == 1 && std::binary_search(wanted.begin(), wanted.end(), shown[0]))) return;
     gtk_tree_selection_unselect_all(selection);
     GtkTreePath* first = nullptr;
     for (bool ok = gtk_tree_model_get_iter_first(model, &it); ok; ok = gtk_tree_model_iter_next(model, &it)) {
@@ -996,7 +995,8 @@ class GtkBackend : public DisplayBackend {
       gtk_tree_model_get(model, &it, 0, &id, -1);
       if (!std::binary_search(wanted.begin(), wanted.end(), id)) continue;
       gtk_tree_selection_select_iter(selection, &it);
-      if (!first) first = gtk_tree_model_get_path(model, &it);
+      first = gtk_tree_model_get_path(model, &it);
+      break;  // the view selects one row, as the program's lists do
     }
     if (first) {
       gtk_tree_view_scroll_to_cell(view, first, nullptr, FALSE, 0, 0);

@@ -56,6 +56,13 @@ class ModelMenuDialog : public FontDialog {
   }
 };
 
+// Writes the text into the front font dialog's size field.
+void SetSizeField(const wchar_t* text) {
+  ControlRef field;
+  GetControlByID(FrontWindow(), ControlID{FourCC("eSiz"), 0}, &field);
+  SetControlTitle(field, text);
+}
+
 FontInfo Font(const wchar_t* family, std::uint16_t style, std::int32_t size) {
   FontInfo f;
   EXPECT_TRUE(f.SetFamilyByName(family));
@@ -116,11 +123,7 @@ TEST(FontDialog, SizesOtherThanWholePointsKeepThePreviousSize) {
     TestDriver driver;
     FontInfo font = Font(L"DejaVu Sans", 0, 12);
     FontDialog dialog;
-    driver.Then([&] {
-      ControlRef field;
-      GetControlByID(FrontWindow(), ControlID{FourCC("eSiz"), 0}, &field);
-      SetControlTitle(field, c.field);
-    });
+    driver.Then([&] { SetSizeField(c.field); });
     driver.ThenClick(ControlID{c.button, 0});
     if (c.button == kCommandApply) driver.ThenClick(ControlID{kResultCancel, 0});
     const std::int32_t result = dialog.Run(&font, WindowRef{}, nullptr);
@@ -140,9 +143,7 @@ TEST(FontDialog, ReturnAndEscapeAnswerAsOKAndCancel) {
     FontInfo font = Font(L"DejaVu Sans", 0, 12);
     FontDialog dialog;
     driver.Then([&] {
-      ControlRef field;
-      GetControlByID(FrontWindow(), ControlID{FourCC("eSiz"), 0}, &field);
-      SetControlTitle(field, L"24");
+      SetSizeField(L"24");
       PressKey(FrontWindow(), c.key);
     });
     EXPECT_EQ(dialog.Run(&font, WindowRef{}, nullptr), static_cast<std::int32_t>(c.result)) << c.key;

@@ -111,11 +111,18 @@ void ScriptCompiler::AppendLine(uint32_t file, int32_t line, const std::string& 
       textOf = piece.lineStart;
       const char* end = piece.lineStart + piece.column;
       while (end < sourceEnd && *end != '\n' && *end != '\r') ++end;
-      sourceTexts_.emplace_back(piece.lineStart, static_cast<size_t>(end - piece.lineStart));
+      sourceTextStarts_.push_back(static_cast<uint32_t>(sourceTexts_.size()));
+      sourceTexts_.append(piece.lineStart, static_cast<size_t>(end - piece.lineStart));
     }
-    linePieces_.push_back({piece.outOffset, piece.line, piece.column, nullptr});
-    pieceTexts_.push_back(static_cast<uint32_t>(sourceTexts_.size() - 1));
+    linePieces_.push_back({piece.outOffset, piece.line, piece.column,
+                           static_cast<uint32_t>(sourceTextStarts_.size() - 1)});
   }
+}
+
+std::string_view ScriptCompiler::SourceText(uint32_t n) const {
+  const size_t start = sourceTextStarts_[n];
+  const size_t end = n + 1 < sourceTextStarts_.size() ? sourceTextStarts_[n + 1] : sourceTexts_.size();
+  return std::string_view(sourceTexts_).substr(start, end - start);
 }
 
 namespace {
@@ -151,15 +158,15 @@ bool ScriptCompiler::SourcePosition(size_t i, int column, int32_t& line, int& so
     // No column: the line's own text, where the line holds some of it.
     while (k + 1 < last && linePieces_[k].line != lineNumbers_[i]) ++k;
     if (linePieces_[k].line != lineNumbers_[i]) return false;
-    text = sourceTexts_[pieceTexts_[k]];
+    text = SourceText(linePieces_[k].text);
     line = lineNumbers_[i];
     sourceColumn = 0;
     return true;
   }
   const size_t byte = ByteOfColumn(LineText(i), column);
   while (k + 1 < last && linePieces_[k + 1].outOffset <= byte) ++k;
-  const SourcePiece& piece = linePieces_[k];
-  text = sourceTexts_[pieceTexts_[k]];
+  const KeptPiece& piece = linePieces_[k];
+  text = SourceText(piece.text);
   line = piece.line;
   sourceColumn = ColumnOfByte(text, piece.column + (byte > piece.outOffset ? byte - piece.outOffset : 0));
   return true;
@@ -483,8 +490,8 @@ ScriptNode* ScriptCompiler::ParseText(std::string_view text, std::string* owned)
   lineStarts_.clear();
   mappedLines_.clear();
   linePieces_.clear();
-  pieceTexts_.clear();
   sourceTexts_.clear();
+  sourceTextStarts_.clear();
   mainLastLine_ = 0;
   mainLastLineText_.clear();
   if (text.empty()) return nullptr;

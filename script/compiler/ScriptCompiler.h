@@ -257,11 +257,19 @@ class ScriptCompiler : public ScriptCompilerBase {
   // The output lines that differ from their source lines (comments removed, text joined
   // from several lines, directives dropped): for each, its index and its first entry in
   // linePieces_, whose entries run up to the next such line's. Each piece names its source
-  // line's text in sourceTexts_ by index (in lineStart's place).
+  // line's text: the nth text kept, which starts at sourceTextStarts_[n] in sourceTexts_ and
+  // ends where the next one starts.
+  struct KeptPiece {
+    uint32_t outOffset;
+    int32_t line;
+    uint32_t column;
+    uint32_t text;
+  };
   std::vector<std::pair<uint32_t, uint32_t>> mappedLines_;
-  std::vector<SourcePiece> linePieces_;
-  std::vector<uint32_t> pieceTexts_;
-  std::vector<std::string> sourceTexts_;
+  std::vector<KeptPiece> linePieces_;
+  std::string sourceTexts_;
+  std::vector<uint32_t> sourceTextStarts_;
+  std::string_view SourceText(uint32_t n) const;
   // The last line of the script itself and its text, which an error at the end of the
   // script names.
   int32_t mainLastLine_ = 0;

@@ -288,7 +288,9 @@ TEST(CompileEntry, LongOperatorChainsCompile) {
     ASSERT_NE(tag, nullptr) << op << ": " << error.message;
     // Well under a second; sanitizers take tens of times longer.
     EXPECT_LT(seconds, kSanitized ? 30.0 : 1.0) << op;
-    if (!full || name == "+") EXPECT_EQ(ActionBytes(*tag), GeneratedBytes(script, 6)) << op;
+    if (!full || name == "+") {
+      EXPECT_EQ(ActionBytes(*tag), GeneratedBytes(script, 6)) << op;
+    }
   }
   ScriptCompileError error;
   EXPECT_EQ(CompileTag(L"x = a" + std::wstring(2 * 2000, L'+') + L";", 6, &error), nullptr);

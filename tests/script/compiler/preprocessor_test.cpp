@@ -294,6 +294,7 @@ TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
   Write("two.as", "a = 1;\nb = 2;\n");
   Write("bad.as", "a = 1;\nb = ;\n");
   Write("stray.as", "a = 1;\nb = @;\n");
+  Write("comment.as", "a = 1;\nb /* x */ = ;\n");
   const struct {
     const char* script;
     int code;
@@ -306,6 +307,8 @@ TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
        5, 5, "x = ;"},
       {"x = 1;\n#include \"bad.as\"\n", kScriptErrorSyntax, Path("bad.as") + ":2:5: unexpected token: ;",
        Path("bad.as"), 2, 5, "b = ;"},
+      {"x = 1;\n#include \"comment.as\"\n", kScriptErrorSyntax, Path("comment.as") + ":2:13: unexpected token: ;",
+       Path("comment.as"), 2, 13, "b /* x */ = ;"},
       {"#include \"two.as\"\ny = @;", kScriptErrorStream, "unexpected char: '@'", "Main", 2, 5, "y = @;"},
       {"x = 1;\n#include \"stray.as\"\n", kScriptErrorStream, "unexpected char: '@'", Path("stray.as"), 2, 5,
        "b = @;"},

@@ -172,6 +172,12 @@ TEST(ProjectFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
 // says so and changes nothing.
 TEST(ProjectFile, EveryProjectThatSavesOpensAgainAndOneTooLargeIsRefused) {
   testsupport::ScratchDir dir;
+  // The undo snapshots live in a folder of this process's own, as in the application, so
+  // that test processes running beside this one cannot take or remove them.
+  ASSERT_TRUE(CreateTemporarySubfolder(L"_brivane_tests"));
+  struct Leave {
+    ~Leave() { RemoveTemporarySubfolder(); }
+  } leave;
   NoPresetEntry();
   ProjectDocument doc;
   for (int i = 0; i < 7000; ++i) {

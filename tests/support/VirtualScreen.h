@@ -2,8 +2,10 @@
 // An X server of the test's own (Xvfb) on a free display, stopped with the test, and the
 // tools that drive and photograph it.
 #include <signal.h>
-#include <spawn.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,40 +16,47 @@
 
 #include "support/TestSupport.h"
 
-extern char** environ;
-
 namespace testsupport {
 
 class VirtualScreen {
  public:
-  // False when Xvfb is missing or no display could be had.
+  // False when Xvfb is missing or no display could be had. The server picks a free display
+  // number itself and tells it through a pipe, so that two tests starting at once never
+  // share one server (the one that stops first would take the other's display with it).
   bool Start() {
     if (!HaveTool("Xvfb")) return false;
-    for (int n = 160 + getpid() % 400, tries = 0; tries < 80; ++n, ++tries) {
-      if (std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock") ||
-          std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)))
-        continue;
-      const std::string display = ":" + std::to_string(n);
-      std::vector<std::string> args = {"Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"};
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      if (posix_spawnp(&pid_, "Xvfb", nullptr, nullptr, argv.data(), environ) != 0) return false;
-      for (int i = 0; i < 200; ++i) {
-        if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
-          display_ = display;
-          return true;
-        }
-        int status;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {  // it gave up (display taken)
-          pid_ = 0;
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server goes with the test, however it ends
+      close(fds[0]);
+      if (int quiet = open("/dev/null", O_WRONLY); quiet >= 0) {
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
       }
-      Stop();
+      const std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
     }
-    return false;
+    close(fds[1]);
+    if (pid_ < 0) {
+      pid_ = 0;
+      close(fds[0]);
+      return false;
+    }
+    std::string number;
+    pollfd ready{fds[0], POLLIN, 0};
+    char c;
+    while (poll(&ready, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
+      Stop();
+      return false;
+    }
+    display_ = ":" + number;
+    return true;
   }
   void Stop() {
     if (pid_ > 0) {
@@ -70,6 +79,15 @@ class VirtualScreen {
   pid_t pid_ = 0;
   std::string display_;
 };
+
+// The screen of the whole test process, started on first use: GTK opens its display once
+// per process, so every test of a process that shows windows shares one server.
+inline VirtualScreen& SharedScreen() {
+  static VirtualScreen screen;
+  static const bool started = screen.Start();
+  (void)started;
+  return screen;
+}
 
 // Where a test keeps its screenshots for a person to look at.
 inline std::filesystem::path ShotsDir(const std::string& name) {

@@ -92,8 +92,8 @@ std::string Xdo(const std::string& display, const std::string& args) {
 }  // namespace
 
 TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
-  VirtualScreen screen;
-  if (!screen.Start()) GTEST_SKIP() << "no X server could be started (Xvfb is missing or failed)";
+  VirtualScreen& screen = testsupport::SharedScreen();
+  if (screen.Display().empty()) GTEST_SKIP() << "no X server could be started (Xvfb is missing or failed)";
   if (!testsupport::HaveTool("xdotool") || !testsupport::HaveTool("import"))
     GTEST_SKIP() << "xdotool or ImageMagick's import is not installed";
   setenv("DISPLAY", screen.Display().c_str(), 1);
@@ -336,7 +336,6 @@ TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {
   ResetWindowModel();
   ResetMenuModel();
   SetResourcesFolder("");
-  screen.Stop();
 }
 #else
 TEST(ControlsOnScreen, EveryKindShowsAndFeedsTheModel) {

@@ -18,6 +18,7 @@
 #include "framework/ui/FileDialogs.h"
 #include "framework/ui/MessageBox.h"
 #include "support/TestSupport.h"
+#include "support/VirtualScreen.h"
 #include "toolbox/Display.h"
 #include "toolbox/Navigation.h"
 #include "toolbox/Utf8.h"
@@ -37,56 +38,6 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
 }
 
 namespace {
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
-
-// An X server of our own on a display nobody uses, stopped with the test.
-class Xvfb {
- public:
-  Xvfb() {
-    for (int n = 40 + getpid() % 200, tries = 0; tries < 100; ++n, ++tries) {
-      if (Exists("/tmp/.X" + std::to_string(n) + "-lock") || Exists("/tmp/.X11-unix/X" + std::to_string(n)))
-        continue;
-      const std::string display = ":" + std::to_string(n);
-      pid_ = fork();
-      if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server goes with the test, however it ends
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-      }
-      for (int i = 0; i < 100 && !Exists("/tmp/.X11-unix/X" + std::to_string(n)); ++i) {
-        int status;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-          pid_ = -1;
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-      if (pid_ > 0 && Exists("/tmp/.X11-unix/X" + std::to_string(n))) {
-        display_ = display;
-        return;
-      }
-      Stop();
-    }
-  }
-  ~Xvfb() { Stop(); }
-  const std::string& Display() const { return display_; }
-
- private:
-  void Stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
-  }
-  pid_t pid_ = -1;
-  std::string display_;
-};
 
 int Shell(const std::string& command) {
   return std::system(command.c_str());
@@ -146,10 +97,7 @@ class DialogsOnScreen : public ::testing::Test {
   }
 
   // GTK opens its display once per process: every test of the process shares one server.
-  static Xvfb& Server() {
-    static Xvfb server;
-    return server;
-  }
+  static testsupport::VirtualScreen& Server() { return testsupport::SharedScreen(); }
   std::filesystem::path shots_;
 };
 

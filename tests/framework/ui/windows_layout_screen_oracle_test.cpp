@@ -112,19 +112,12 @@ ControlRef ButtonOf(WindowRef w, OSType command) {
 
 class WindowsOnScreen : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    screen = new testsupport::VirtualScreen;
-    if (!screen->Start()) return;
-    setenv("DISPLAY", screen->Display().c_str(), 1);
-    setenv("GSETTINGS_BACKEND", "memory", 1);
-  }
-  static void TearDownTestSuite() {
-    delete screen;
-    screen = nullptr;
-  }
   void SetUp() override {
+    screen = &testsupport::SharedScreen();
     if (screen->Display().empty()) GTEST_SKIP() << "no X server could be started (Xvfb is missing or failed)";
     if (!testsupport::HaveTool("import")) GTEST_SKIP() << "ImageMagick's import is not installed";
+    setenv("DISPLAY", screen->Display().c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
     std::unique_ptr<DisplayBackend> gtk = MakeGtkBackend();
     if (!gtk) GTEST_SKIP() << "GTK could not open the display " << screen->Display();
     SetResourcesFolder((testsupport::SourceDir() / "resources").string());

@@ -1,75 +1,17 @@
 #pragma once
-// Screen tests: an X server of the test's own, xdotool to act as the user, ImageMagick to
-// read what the screen shows.
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+// Screen tests: xdotool to act as the user, ImageMagick to read what the screen shows (the
+// X server is the process's shared one, support/VirtualScreen.h).
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "support/VirtualScreen.h"
 
 namespace testsupport {
-
-// Xvfb on a display nobody uses, stopped with the object (or with the test process).
-class VirtualDisplay {
- public:
-  VirtualDisplay() {
-    if (!HaveTool("Xvfb")) return;
-    auto exists = [](const std::string& path) {
-      struct stat st;
-      return ::stat(path.c_str(), &st) == 0;
-    };
-    for (int n = 300 + getpid() % 300, tries = 0; tries < 100; ++n, ++tries) {
-      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-      if (exists("/tmp/.X" + std::to_string(n) + "-lock") || exists(socket)) continue;
-      const std::string display = ":" + std::to_string(n);
-      pid_ = fork();
-      if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-      }
-      for (int i = 0; i < 200 && !exists(socket); ++i) {
-        int status;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {  // it gave up (display taken)
-          pid_ = -1;
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-      if (pid_ > 0 && exists(socket)) {
-        display_ = display;
-        return;
-      }
-      Stop();
-    }
-  }
-  ~VirtualDisplay() { Stop(); }
-  VirtualDisplay(const VirtualDisplay&) = delete;
-  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-  const std::string& Display() const { return display_; }
-
- private:
-  void Stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
-  }
-  pid_t pid_ = -1;
-  std::string display_;
-};
 
 // The top-left corner of the visible X window whose title matches the pattern (a regular
 // expression); false when there is none.

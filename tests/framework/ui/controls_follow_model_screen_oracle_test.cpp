@@ -98,8 +98,7 @@ class ControlsFollowTheModel : public ::testing::Test {
 
   // GTK opens its display once per process: every test of the process shares one server.
   static const std::string& Display() {
-    static testsupport::VirtualDisplay server;
-    return server.Display();
+    return testsupport::SharedScreen().Display();
   }
 
   static void Pump(double seconds) {

@@ -73,10 +73,26 @@ class DialogsOnScreen : public ::testing::Test {
   }
   void TearDown() override { SetDisplayBackend(nullptr); }
 
-  void Shot(const std::string& name) {
-    const std::string file = (shots_ / (name + ".png")).string();
-    EXPECT_EQ(Shell("import -display " + Server().Display() + " -window root " + file), 0);
-    EXPECT_GT(std::filesystem::file_size(file), 1000u);
+  // One try at a screenshot that shows something (a window not yet painted gives a uniform
+  // picture of a few hundred bytes). Taken under a name of this process's own and then put in
+  // place, so that test runs beside this one cannot write over it while it is checked.
+  bool Shot(const std::string& name) {
+    const std::filesystem::path file = shots_ / (name + ".png");
+    const std::filesystem::path own = shots_ / (name + "." + std::to_string(getpid()) + ".png");
+    if (Shell("import -display " + Server().Display() + " -window root " + own.string()) != 0 ||
+        std::filesystem::file_size(own) <= 1000u)
+      return false;
+    std::error_code ignored;
+    std::filesystem::rename(own, file, ignored);
+    return true;
+  }
+  // Called from a step that is tried again: true once the picture is taken, or once it has
+  // been tried for long enough that the test should go on and fail.
+  bool ShotOrGiveUp(const std::string& name, int* tries) {
+    if (Shot(name)) return true;
+    if (++*tries < 300) return false;
+    ADD_FAILURE() << "no screenshot of " << name << " shows a window";
+    return true;
   }
   // The X window with this title: its top-left corner on screen.
   bool FindWindow(const std::string& title, int* x, int* y, std::string* id) {
@@ -95,6 +111,14 @@ class DialogsOnScreen : public ::testing::Test {
     EventLoopTimerRef timer;
     InstallEventLoopTimer(seconds, 0, [action = std::move(action)](EventLoopTimerRef) { action(); }, &timer);
   }
+  // Tries the step every tenth of a second until it says it is done: a busy machine shows a
+  // window late, so the tests wait for what they need rather than for a fixed time.
+  static void WhenReady(std::function<bool()> step) {
+    EventLoopTimerRef timer;
+    InstallEventLoopTimer(0.1, 0.1, [step = std::move(step)](EventLoopTimerRef self) {
+      if (step()) RemoveEventLoopTimer(self);
+    }, &timer);
+  }
 
   // GTK opens its display once per process: every test of the process shares one server.
   static testsupport::VirtualScreen& Server() { return testsupport::SharedScreen(); }
@@ -103,20 +127,22 @@ class DialogsOnScreen : public ::testing::Test {
 
 TEST_F(DialogsOnScreen, MessageBoxDefaultButtonClicked) {
   bool found = false;
-  At(1.5, [&] {
-    Shot("message-box");
-    int x = 0, y = 0;
+  int x = 0, y = 0, tries = 0;
+  Rect b;
+  WhenReady([&] {
     std::string id;
-    found = FindWindow("Replace the movie\\?", &x, &y, &id);
     ControlRef yes;
-    Rect b;
-    if (!found || GetControlByID(FrontWindow(), ControlID{kHICommandOK, 0}, &yes) != kNoErr ||
-        GetControlBounds(yes, &b) != kNoErr)
-      return;
+    if (!found && (!FindWindow("Replace the movie\\?", &x, &y, &id) ||
+                   GetControlByID(FrontWindow(), ControlID{kHICommandOK, 0}, &yes) != kNoErr ||
+                   GetControlBounds(yes, &b) != kNoErr))
+      return false;
+    found = true;
+    if (!ShotOrGiveUp("message-box", &tries)) return false;  // GTK paints between tries
     Shell("xdotool mousemove --sync " + std::to_string(x + (b.left + b.right) / 2) + " " +
         std::to_string(y + (b.top + b.bottom) / 2) + " click 1");
+    return true;
   });
-  At(20, [] { DisposeWindow(FrontWindow()); });  // never hang when the click went astray
+  At(60, [] { DisposeWindow(FrontWindow()); });  // never hang when the click went astray
   const MessageBoxResult result =
       ShowMessageBox({}, 0x208, L"Replace the movie?", L"The movie \"%ls\" exists.", L"song.swf");
   EXPECT_TRUE(found);
@@ -136,20 +162,44 @@ TEST_F(DialogsOnScreen, OpenDialogPicksAFile) {
   request.title = L"Open Sound";
   bool found = false;
   std::string id;
-  At(1.5, [&] {
+  // The keys reach GTK in the order they are sent: the location field that Ctrl+L opens takes
+  // the path, and Return follows it.
+  // Each key is sent once the screen shows that GTK has taken the one before: the dialog
+  // drawn and settled, the location field that Ctrl+L opens drawn, the path typed.
+  int tries = 0, stage = 0;
+  std::string last;
+  auto settled = [&](const std::string& name) {
+    if (!ShotOrGiveUp(name, &tries)) return false;
+    const std::string now = testsupport::ReadFile(shots_ / (name + ".png"));
+    const bool same = now == last;
+    last = now;
+    return same || tries > 300;
+  };
+  WhenReady([&] {
     int x = 0, y = 0;
-    found = FindWindow("Open Sound", &x, &y, &id);
-    if (!found) return;
-    Shell("xdotool windowfocus --sync " + id + " key --clearmodifiers ctrl+l");
+    switch (stage) {
+      case 0:
+        if (!found && !FindWindow("Open Sound", &x, &y, &id)) return false;
+        found = true;
+        if (!settled("open-dialog")) return false;
+        Shell("xdotool windowfocus --sync " + id + " key --clearmodifiers ctrl+l");
+        break;
+      case 1: {
+        if (!ShotOrGiveUp("location", &tries)) return false;
+        if (testsupport::ReadFile(shots_ / "location.png") == last && ++tries < 300) return false;
+        Shell("xdotool type --delay 20 '" + wanted + "'");
+        break;
+      }
+      default:
+        if (!settled("typed")) return false;
+        Shell("xdotool key Return");
+        return true;
+    }
+    ++stage;
+    tries = 0;
+    return false;
   });
-  At(2.5, [&] {
-    if (found) Shell("xdotool type --delay 20 '" + wanted + "'");
-  });
-  At(3.5, [&] { Shot("open-dialog"); });
-  At(4.0, [&] {
-    if (found) Shell("xdotool key Return");
-  });
-  At(25, [] { NavDialogCancel(FrontNavDialog()); });
+  At(60, [] { NavDialogCancel(FrontNavDialog()); });
   FileDialogResult result;
   EXPECT_TRUE(RunFileDialog(&request, &result, WindowRef{}, nullptr));
   EXPECT_TRUE(found);

@@ -66,7 +66,10 @@ class App {
       setenv("HOME", home.c_str(), 1);
       setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
       setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-      std::freopen("/dev/null", "w", stdout);
+      std::error_code ignored;
+      std::filesystem::create_directories(home, ignored);
+      // What it prints says why, should it run headless.
+      if (!std::freopen((home / "output.txt").c_str(), "w", stdout)) std::freopen("/dev/null", "w", stdout);
       execl(exe.c_str(), exe.c_str(), document.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -210,7 +213,7 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         const bool chooser = std::string(step.title) == kChooser;
         return !id.empty() && id != previous && app.Window(kChooser).empty() != chooser;
       })) << "never shown; the process " << (app.Running() ? "runs" : "has ended") << ", windows shown:\n"
-           << app.Windows();
+           << app.Windows() << "its output:\n" << testsupport::ReadFile(dir.path() / "home" / "output.txt");
       const auto shown = Clock::now();
       const std::filesystem::path shot =
           shots / (std::string(c.name) + (GetParam() ? "-wm-" : "-") + std::to_string(i) + ".png");

@@ -36,8 +36,10 @@ class VirtualScreen {
         dup2(quiet, STDERR_FILENO);
       }
       const std::string fd = std::to_string(fds[1]);
+      // -noreset: by default the server resets when its last client leaves, and a program
+      // started during the reset cannot open the display (it would then run headless).
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
+             "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);

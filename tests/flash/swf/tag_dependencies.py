@@ -61,7 +61,8 @@ def fill_styles(r, alpha, morph, bitmaps):
 def line_styles(r, alpha, morph):
     for _ in range(count(r)): r.bytes(12 if morph else 6 if alpha else 5)
 
-def shape_records(r, alpha, bitmaps):
+def shape_records(r, new_styles):
+    """Walks the records; new_styles reads the style arrays a record brings."""
     fb, lb = r.u(4), r.u(4)
     while True:
         if r.u(1):
@@ -76,7 +77,7 @@ def shape_records(r, alpha, bitmaps):
         if flags & 4: r.u(fb)
         if flags & 8: r.u(lb)
         if flags & 16:
-            fill_styles(r, alpha, False, bitmaps); line_styles(r, alpha, False)
+            new_styles()
             fb, lb = r.u(4), r.u(4)
 
 def fill_style2(r, morph, bitmaps):
@@ -112,28 +113,18 @@ def shape_bitmaps(code, body):
             r.bytes(5); styles2(r, True, bitmaps)
         elif code == 83:
             rect(r); rect(r); r.u8(); styles2(r, False, bitmaps); r.align()
-            fb, lb = r.u(4), r.u(4)
-            while True:
-                if r.u(1):
-                    straight, n = r.u(1), r.u(4) + 2
-                    if straight: r.u(2 * n if r.u(1) else n + 1)
-                    else: r.u(4 * n)
-                    continue
-                flags = r.u(5)
-                if flags == 0: break
-                if flags & 1: m = r.u(5); r.u(2 * m)
-                if flags & 2: r.u(fb)
-                if flags & 4: r.u(fb)
-                if flags & 8: r.u(lb)
-                if flags & 16:
-                    styles2(r, False, bitmaps); r.align(); fb, lb = r.u(4), r.u(4)
+            def new_styles():
+                styles2(r, False, bitmaps); r.align()
+            shape_records(r, new_styles)
         elif code == 46:
             rect(r); rect(r); r.bytes(4)
             fill_styles(r, True, True, bitmaps)
         else:
             alpha = code == 32
             rect(r); fill_styles(r, alpha, False, bitmaps); line_styles(r, alpha, False)
-            shape_records(r, alpha, bitmaps)
+            def new_styles():
+                fill_styles(r, alpha, False, bitmaps); line_styles(r, alpha, False)
+            shape_records(r, new_styles)
     except ValueError:
         return []  # kept as read: nothing known
     return list(dict.fromkeys(bitmaps))

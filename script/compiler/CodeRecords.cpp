@@ -156,6 +156,7 @@ RecordList& RecordList::operator=(RecordList&& other) noexcept {
   markers_ = std::move(other.markers_);
   other.markers_.clear();
   tail_ = other.tail_;
+  joinAt_ = other.joinAt_;
   other.Clear();
   return *this;
 }
@@ -171,6 +172,7 @@ void RecordList::Clear() {
   bytes_.clear();
   markers_.clear();
   tail_ = Tail();
+  joinAt_ = -1;
 }
 
 uint8_t* RecordList::StartRecord(uint32_t opcode, size_t count) {
@@ -299,7 +301,7 @@ void RecordList::AppendPush(const PushItem& value) {
   // An ActionPush's length field is 16 bits: a value that would carry it past 65535 bytes
   // starts a new ActionPush.
   if (size > kMaxFieldLength) throw CodeGenerationError("string longer than 65533 bytes");
-  if (tail_.lastOpcode == kActionPush) {
+  if (tail_.lastOpcode == kActionPush && !AtJoin()) {
     uint8_t* length = bytes_.data() + tail_.lastStart + 1;
     const uint32_t payload = Get16(length);
     if (payload + size <= kMaxFieldLength) {
@@ -327,6 +329,7 @@ void RecordList::Append(RecordList& other) {
     std::swap(bytes_, other.bytes_);
     std::swap(markers_, other.markers_);
     tail_ = other.tail_;
+    joinAt_ = other.joinAt_;
     other.Clear();
     return;
   }
@@ -348,6 +351,7 @@ void RecordList::Append(RecordList& other) {
   tail_.lastOpcode = other.tail_.lastOpcode;
   tail_.lastValueStart = other.tail_.lastValueStart + offset;
   tail_.lastValueKnown = other.tail_.lastValueKnown;
+  if (other.joinAt_ >= 0) joinAt_ = other.joinAt_ + offset;
   other.Clear();
 }
 
@@ -357,7 +361,7 @@ void RecordList::AppendRaw(uint32_t kind, const uint8_t* bytes, size_t count) {
 }
 
 void RecordList::RemoveLast() {
-  if (tail_.lastOpcode == 0) return;
+  if (tail_.lastOpcode == 0 || AtJoin()) return;
   if (!tail_.prevKnown) Rescan();
   bytes_.resize(tail_.lastStart);
   while (!markers_.empty() && markers_.back().offset >= tail_.lastStart) markers_.pop_back();

@@ -182,7 +182,8 @@ class BufferPool {
 // their own, sums their sizes and appends them in order. Break and continue stand as jumps
 // whose distance is filled in by the enclosing loop ("markers"). The last record (and the one
 // before it) is known, so that a trailing get action can be taken back and consecutive
-// values share one ActionPush.
+// values share one ActionPush. Neither happens across a join, a place where a branch lands:
+// a player that jumps there must find an instruction starting there.
 class RecordList {
  public:
   // A list whose buffer comes from and goes back to `pool` when one is given.
@@ -207,10 +208,17 @@ class RecordList {
   // Empties the list; its buffer stays for reuse.
   void Clear();
 
-  // Code of the last record: an action code, a marker, a handler or script kind; 0 when empty.
-  uint32_t LastOpcode() const { return tail_.lastOpcode; }
-  // Removes the last record.
+  // Code of the last record: an action code, a marker, a handler or script kind; 0 when empty
+  // or when the list ends at a join, since nothing before a join may be taken back.
+  uint32_t LastOpcode() const { return AtJoin() ? 0 : tail_.lastOpcode; }
+  // Removes the last record; nothing when the list ends at a join.
   void RemoveLast();
+  // Marks the list's end as a join: a branch made so far lands there (the end of a branch of
+  // "?:", "&&", "||" or "if", of a loop, of a with-block). The next value starts an ActionPush
+  // of its own.
+  void MarkJoin() { joinAt_ = Size(); }
+  // Whether the list ends at a join.
+  bool AtJoin() const { return joinAt_ == int64_t{Size()}; }
 
   // A one-byte action; ActionCall (0x9E) also writes its empty length field.
   void AppendAction(uint32_t opcode);
@@ -272,6 +280,8 @@ class RecordList {
   std::vector<uint8_t> bytes_;
   std::vector<Marker> markers_;
   Tail tail_;
+  // Where the last join lies, or -1.
+  int64_t joinAt_ = -1;
 };
 
 // The encoded size of the records of a list.

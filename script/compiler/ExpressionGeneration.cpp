@@ -344,6 +344,7 @@ void ScriptCompiler::FinishBinaryOperator(ScriptNode* node, std::vector<RecordLi
     if (kind == kNodeLogicalAnd) AppendAction(records, kActionNot);
     AppendBranch(records, kActionIf, SizeOfRecords(rest));
     MoveRecords(rest, records);
+    records.MarkJoin();
     skipped.pop_back();
     PopInStatementPosition(node, records);
     return;
@@ -389,6 +390,7 @@ void ScriptCompiler::EmitConditional(ScriptNode* node, GenerationContext& contex
   MoveRecords(otherwise, records);
   AppendBranch(records, kActionJump, SizeOfRecords(then));
   MoveRecords(then, records);
+  records.MarkJoin();
   PopInStatementPosition(node, records);
 }
 

@@ -216,6 +216,7 @@ void ScriptCompiler::EmitIf(ScriptNode* node, GenerationContext& context, Record
   MoveRecords(thenList, records);
   if (e > 0) AppendBranch(records, kActionJump, e);
   MoveRecords(elseList, records);
+  records.MarkJoin();
 }
 
 void ScriptCompiler::EmitWhile(ScriptNode* node, GenerationContext& context, RecordList& records) {
@@ -232,6 +233,7 @@ void ScriptCompiler::EmitWhile(ScriptNode* node, GenerationContext& context, Rec
   ResolveMarkers(body, h, h + b, 0);
   MoveRecords(head, records);
   MoveRecords(body, records);
+  records.MarkJoin();
 }
 
 void ScriptCompiler::EmitDoWhile(ScriptNode* node, GenerationContext& context, RecordList& records) {
@@ -246,6 +248,7 @@ void ScriptCompiler::EmitDoWhile(ScriptNode* node, GenerationContext& context, R
   ResolveMarkers(body, 0, s + k + 5, s);
   MoveRecords(body, records);
   MoveRecords(test, records);
+  records.MarkJoin();
 }
 
 namespace {
@@ -316,6 +319,7 @@ void ScriptCompiler::EmitFor(ScriptNode* node, GenerationContext& context, Recor
   MoveRecords(condition, records);
   MoveRecords(body, records);
   MoveRecords(increment, records);
+  records.MarkJoin();
 }
 
 namespace {
@@ -387,6 +391,7 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
   MoveRecords(head, records);
   MoveRecords(loop, records);
   MoveRecords(drain, records);
+  records.MarkJoin();
 }
 
 void ScriptCompiler::EmitWith(ScriptNode* node, GenerationContext& context, RecordList& records) {
@@ -401,6 +406,8 @@ void ScriptCompiler::EmitWith(ScriptNode* node, GenerationContext& context, Reco
   if (size > kMaxFieldLength) throw CodeGenerationError("with block longer than 65535 bytes");
   records.AppendOperand(kActionWith, static_cast<int32_t>(size));
   MoveRecords(block, records);
+  // The player leaves the with-block at its end.
+  records.MarkJoin();
   context.nameStack.pop_back();
 }
 

@@ -71,6 +71,14 @@ TEST(CodegenPlayer, CompiledScriptsTraceWhatTheySay) {
       {"var without a value", 6, "function g() { var x; x = 3; return x; } trace(g()); trace(x);",
        {"3", "undefined"}},
       {"void", 6, "trace(void(1)); n = 0; void(n++, n++); trace(n);", {"undefined", "2"}},
+      // Code after "?:", "&&" and "||" starts where both branches meet.
+      {"value after a conditional", 6,
+       "q = false; r = \"R\"; x = (q ? \"s\" : r) + 1; trace(x); trace(\"after\");", {"R1", "after"}},
+      {"values after branches", 5,
+       "function f(v) { return v + \"!\"; } q = true; r = \"R\"; a = \"\"; x = [q ? \"s\" : r]; trace(x);"
+       "trace(f(q ? \"s\" : r)); o = {a: q ? \"s\" : r}; trace(o.a); trace(f(a || \"b\"));"
+       "q = false; trace((q ? 1 : 2) * 3); trace([q ? \"s\" : r, 7].length);",
+       {"s", "s!", "s", "b!", "6", "2"}},
       {"new in statement position inside for..in", 6,
        "o = {a: 1, b: 2}; s = []; for (k in o) { new Array(); s.push(k); } s.sort(); trace(s.join(\",\"));",
        {"a,b"}},

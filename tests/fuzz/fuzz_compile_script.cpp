@@ -2,6 +2,7 @@
 // fuzz-options: -max_len=65536
 // Compiles each input as an ActionScript script: through the entry, which must give a tag or
 // null, and through Parse and Generate, which also reach the button and movie-clip layouts.
+// Generated code must send the player to action starts only.
 // The first byte picks the SWF version (4 to 8), the rest is the script as UTF-8.
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,8 @@
 #include "flash/swf/SwfText.h"
 #include "script/compiler/CompileScript.h"
 #include "toolbox/Utf8.h"
+
+#include "../script/compiler/BranchCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > 64 * 1024) return 0;
@@ -42,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t length = compiler->Generate(root, version);
     std::vector<uint8_t> code(length);
     compiler->CopyCode(code.data());
+    if (length > 0 && !codegentest::CheckBranches(code, root->GetKind(), version).empty()) std::abort();
     // The tag the entry returned reads back to exactly the generated frame script.
     if (tag && length > 0) {
       code.push_back(0);

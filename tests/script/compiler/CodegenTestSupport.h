@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "BranchCheck.h"
+
 namespace codegentest {
 
 struct Compiled {
@@ -19,12 +21,6 @@ struct Compiled {
 
 // Also checks the code with CheckBranches (a failed check fails the calling test).
 Compiled Compile(const std::string& script, int version = 5);
-
-// Code as Generate lays it out for a root of `rootKind` (frame script, button or movie clip)
-// read action by action: empty when every ActionIf and ActionJump lands on an instruction
-// start of its own body, every ActionWith block and every function body ends on one, and
-// every record (pushed values included) ends where its length says; else the first fault.
-std::string CheckBranches(const std::vector<uint8_t>& code, int rootKind, int version);
 
 // "96 02 00 ..." for the code, or "error: <message>" when parsing or generation failed.
 std::string CompileHex(const std::string& script, int version = 5);

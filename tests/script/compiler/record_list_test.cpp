@@ -50,4 +50,35 @@ TEST(RecordList, RecordsTakenBackOneAfterAnother) {
   EXPECT_EQ(Hex(list.Bytes()), "960400006100" "02");
 }
 
+TEST(RecordList, NothingJoinsOrIsTakenBackAcrossAJoin) {
+  // A branch's list ends with a push and a get; the code after the join starts anew.
+  RecordList branch;
+  branch.AppendPush(PushItem::String("a"));
+  branch.AppendAction(kActionGetVariable);
+  RecordList list;
+  list.AppendPush(PushItem::Integer(1));
+  list.Append(branch);
+  list.MarkJoin();
+  EXPECT_EQ(list.LastOpcode(), 0u);
+  list.RemoveLast();  // refused: the get belongs to one branch only
+  list.AppendPush(PushItem::Null());
+  EXPECT_EQ(Hex(list.Bytes()), "96050007" "01000000" "960300006100" "1C" "96010002");
+  // Taking back what follows the join leaves the join at the end again.
+  list.RemoveLast();
+  EXPECT_EQ(list.LastOpcode(), 0u);
+  list.AppendPush(PushItem::Boolean(true));
+  EXPECT_EQ(Hex(list.Bytes()).substr(30), "9602000501");
+  // A list that ends at a join keeps it when appended, to an empty list or after records.
+  RecordList whole, after;
+  branch.AppendPush(PushItem::String("b"));
+  branch.MarkJoin();
+  whole.Append(branch);
+  EXPECT_TRUE(whole.AtJoin());
+  after.AppendAction(kActionPop);
+  after.Append(whole);
+  EXPECT_TRUE(after.AtJoin());
+  after.AppendPush(PushItem::Null());
+  EXPECT_EQ(Hex(after.Bytes()), "17" "960300006200" "96010002");
+}
+
 }  // namespace

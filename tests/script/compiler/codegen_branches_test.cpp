@@ -1,6 +1,6 @@
 // Generated scripts over the grammar, compiled at SWF 5, 6 and 8: whatever the mix of
 // branches, loops, functions and with-blocks, every branch and block end of the code lands on
-// an instruction start (the shared Compile checks each body).
+// an instruction start, in frame scripts and in event handlers.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -110,7 +110,9 @@ TEST(CodegenBranches, GeneratedScriptsBranchOntoInstructions) {
   ScriptGenerator generator(20240531);
   int compiled = 0;
   for (int i = 0; i < kScripts; ++i) {
-    const std::string script = generator.Script();
+    std::string script = generator.Script();
+    if (i % 10 == 1) script = "onClipEvent (enterFrame) { " + script + "}";
+    if (i % 10 == 2) script = "on (release) { " + script + "} on (press) { x = q ? 1 : 2; }";
     // Parsed once and generated for each version: the parse takes most of the time.
     ScriptCompiler compiler;
     ScriptNode* root = compiler.Parse(script.c_str());
@@ -120,7 +122,7 @@ TEST(CodegenBranches, GeneratedScriptsBranchOntoInstructions) {
       compiler.CopyCode(code.data());
       if (code.empty()) continue;
       ++compiled;
-      EXPECT_EQ(codegentest::CheckBranches(code, kNodeArray, version), "") << "SWF " << version << ": " << script;
+      EXPECT_EQ(codegentest::CheckBranches(code, root->GetKind(), version), "") << "SWF " << version << ": " << script;
     }
     root->Release();
     // Some also through the shared Compile, which makes the code while parsing as well.

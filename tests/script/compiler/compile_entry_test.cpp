@@ -2,7 +2,6 @@
 // error record) out.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -269,15 +268,9 @@ TEST(CompileEntry, ErrorsNameTheUsersLineAndColumn) {
     EXPECT_NE(CompileTag(toolbox::Utf8ToWide(script), 6), nullptr) << script;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // A left-associative chain of one operator, as generated scripts build long strings, compiles
-// however long, quickly and without deep recursion, to the code of the whole tree; real
-// nesting stays limited.
+// however long, without deep recursion, to the code of the whole tree; real nesting stays
+// limited. How fast it compiles is measured in the compile benchmark.
 TEST(CompileEntry, LongOperatorChainsCompile) {
   const char* const operators[] = {"+", "-", "*", "/", "%", "<<", ">>", ">>>", "&", "|", "^",
                                    "&&", "||", "==", "!=", "<", ">", "<=", ">=", "instanceof"};
@@ -288,13 +281,9 @@ TEST(CompileEntry, LongOperatorChainsCompile) {
     std::string script = "x = \"a\"";
     for (int i = 1; i < (full ? 100000 : 3000); ++i) script += std::string(" ") + op + " p" + std::to_string(i % 7);
     script += ";\nfunction f() { return \"b\" " + std::string(op) + " q " + op + " \"c\"; }";
-    const auto start = std::chrono::steady_clock::now();
     ScriptCompileError error;
     auto tag = CompileTag(toolbox::Utf8ToWide(script), 6, &error);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_NE(tag, nullptr) << op << ": " << error.message;
-    // Well under a second; sanitizers take tens of times longer.
-    EXPECT_LT(seconds, kSanitized ? 30.0 : 1.0) << op;
     if (!full || name == "+") {
       EXPECT_EQ(ActionBytes(*tag), GeneratedBytes(script, 6)) << op;
     }

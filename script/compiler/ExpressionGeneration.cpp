@@ -103,13 +103,14 @@ bool TargetHasSideEffect(ScriptNode* target) {
 }
 
 // Pushes the target's current value after CompileReferenceTarget left its reference on the
-// stack. Usually the target is compiled again, which costs nothing and keeps the code
-// short; when that would run a call, an increment or an assignment a second time, the
-// reference on the stack is copied instead: the name of eval(...), or the object and
-// member name of a member (through register 0, free again before anything else runs).
+// stack. Usually the target is compiled again: reading a name twice reads the same thing.
+// When that would run a call, an increment or an assignment a second time, the reference on
+// the stack is copied instead: the name of eval(...), or the object and member name of a
+// member (through register 0, free again before anything else runs).
 void PushTargetValue(ScriptCompiler& compiler, ScriptNode* target, uint32_t get, GenerationContext& context,
                      RecordList& records) {
-  if (!TargetHasSideEffect(target)) {
+  const bool copy = (get == kActionGetMember || get == kActionGetVariable) && TargetHasSideEffect(target);
+  if (!copy) {
     compiler.EmitNode(target, context, records);
     return;
   }

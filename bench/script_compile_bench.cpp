@@ -1,5 +1,5 @@
 // Compile speed: a generated script of 9,000 lines through the compiler's entry, from text to
-// DoAction tag; the front end alone; code generation alone from a parsed tree; reading the
+// DoAction tag; one very long operator chain; the front end alone; code generation alone from a parsed tree; reading the
 // compiled actions from their bytes, as the tag does when they are first asked for. The
 // yardstick is the same benchmark built from an older tree (see compare.py).
 #include <benchmark/benchmark.h>
@@ -90,6 +90,25 @@ void BM_ReadBackActions(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ReadBackActions)->Arg(9000)->Unit(benchmark::kMillisecond);
+
+// One statement that is a left-associative chain of 100,000 operands, as generated scripts
+// build long strings, through the compiler's entry: the chain is walked without recursion.
+void BM_CompileOperatorChain(benchmark::State& state) {
+  const char* const op = state.range(0) == 0 ? "+" : "||";
+  std::string text = "x = \"a\"";
+  for (int i = 1; i < 100000; ++i) text += std::string(" ") + op + " p" + std::to_string(i % 7);
+  text += ";\n";
+  const std::wstring script = toolbox::Utf8ToWide(text);
+  state.SetLabel(op);
+  for (auto _ : state) {
+    ScriptCompileError error;
+    std::unique_ptr<DoActionTag> tag(CompileScriptToDoAction(script, 6, &error));
+    if (!tag) state.SkipWithError(error.message.c_str());
+    benchmark::DoNotOptimize(tag.get());
+  }
+  state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(BM_CompileOperatorChain)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The front end alone: preprocessing, lexing and parsing into a tree, and releasing it.
 void BM_ParseScript(benchmark::State& state) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/compiler/GenerationHelpers.h"
 #include "script/compiler/LiteralValues.h"
@@ -14,6 +15,9 @@ using namespace codegen;
 namespace {
 
 void AppendAction(RecordList& records, uint32_t opcode) { records.AppendAction(opcode); }
+
+// ActionStackSwap: exchanges the two values on top of the stack.
+constexpr uint32_t kActionStackSwap = 0x4D;
 
 // ActionPop when the node's value is not used.
 void PopInStatementPosition(ScriptNode* node, RecordList& records) {
@@ -68,6 +72,60 @@ uint32_t CompileReferenceTarget(ScriptCompiler& compiler, ScriptNode* target, Ge
     }
   }
   throw CodeGenerationError(std::string(what) + " needs a variable, member or property");
+}
+
+// Whether evaluating the node can change anything: it holds a call, a "new", an increment
+// or decrement, an assignment or a delete. Function bodies do not count, as defining a
+// function runs none of its code. Iterative, since operator chains can be very deep.
+bool HasSideEffect(ScriptNode* node) {
+  std::vector<ScriptNode*> pending{node};
+  while (!pending.empty()) {
+    ScriptNode* at = pending.back();
+    pending.pop_back();
+    if (!at) continue;
+    const int32_t kind = at->GetKind();
+    if (kind == kNodeFunction || kind == kNodeMethod || kind == kNodeNewObject || kind == kNodeDelete ||
+        (kind >= kNodePreIncrement && kind <= kNodeAssignBitXor))
+      return true;
+    if (kind == kNodeDefineFunction || kind == kNodeDefineMethod) continue;
+    for (uint32_t i = 0; i < at->ChildCount(); ++i) pending.push_back(at->GetChild(i));
+  }
+  return false;
+}
+
+// Whether reading the target a second time would run its object or key expression again.
+// The target node itself is not counted: eval(name) reads a variable, and only the name
+// expression inside it matters.
+bool TargetHasSideEffect(ScriptNode* target) {
+  for (uint32_t i = 0; i < target->ChildCount(); ++i)
+    if (HasSideEffect(target->GetChild(i))) return true;
+  return false;
+}
+
+// Pushes the target's current value after CompileReferenceTarget left its reference on the
+// stack. Usually the target is compiled again: reading a name twice reads the same thing.
+// When that would run a call, an increment or an assignment a second time, the reference on
+// the stack is copied instead: the name of eval(...), or the object and member name of a
+// member (through register 0, free again before anything else runs).
+void PushTargetValue(ScriptCompiler& compiler, ScriptNode* target, uint32_t get, GenerationContext& context,
+                     RecordList& records) {
+  const bool copy = (get == kActionGetMember || get == kActionGetVariable) && TargetHasSideEffect(target);
+  if (!copy) {
+    compiler.EmitNode(target, context, records);
+    return;
+  }
+  if (get == kActionGetMember) {
+    // object key -> object key object key
+    records.AppendOperand(kActionStoreRegister, 0);
+    AppendAction(records, kActionPop);
+    AppendAction(records, kActionPushDuplicate);
+    ScriptCompiler::AppendPushValue(records, PushItem::Register(0));
+    AppendAction(records, kActionStackSwap);
+    ScriptCompiler::AppendPushValue(records, PushItem::Register(0));
+  } else {
+    AppendAction(records, kActionPushDuplicate);
+  }
+  AppendAction(records, get);
 }
 
 }  // namespace
@@ -276,7 +334,7 @@ void ScriptCompiler::EmitPreIncDec(ScriptNode* node, GenerationContext& context,
   ScriptNode* operand = node->GetChild(0);
   const bool statement = node->GetFlag() == 1;
   const uint32_t get = CompileReferenceTarget(*this, operand, context, records, "increment or decrement");
-  EmitNode(operand, context, records);
+  PushTargetValue(*this, operand, get, context, records);
   AppendAction(records, node->GetKind() == kNodePreIncrement ? kActionIncrement : kActionDecrement);
   if (!statement) records.AppendOperand(kActionStoreRegister, 0);
   AppendAction(records, StoreFor(get));
@@ -285,13 +343,26 @@ void ScriptCompiler::EmitPreIncDec(ScriptNode* node, GenerationContext& context,
 
 void ScriptCompiler::EmitPostIncDec(ScriptNode* node, GenerationContext& context, RecordList& records) {
   ScriptNode* operand = node->GetChild(0);
-  if (node->GetFlag() != 1) {
+  const bool statement = node->GetFlag() == 1;
+  const uint32_t action = node->GetKind() == kNodePostIncrement ? kActionIncrement : kActionDecrement;
+  if (!statement && IsReference(operand) && TargetHasSideEffect(operand)) {
+    // The old value, kept in register 0 while the new one is stored, is the expression's
+    // value; the target is evaluated once.
+    const uint32_t get = CompileReferenceTarget(*this, operand, context, records, "increment or decrement");
+    PushTargetValue(*this, operand, get, context, records);
+    records.AppendOperand(kActionStoreRegister, 0);
+    AppendAction(records, action);
+    AppendAction(records, StoreFor(get));
+    AppendPushValue(records, PushItem::Register(0));
+    return;
+  }
+  if (!statement) {
     if (!IsReference(operand)) throw CodeGenerationError("increment or decrement needs a variable, member or property");
     EmitNode(operand, context, records);
   }
   const uint32_t get = CompileReferenceTarget(*this, operand, context, records, "increment or decrement");
-  EmitNode(operand, context, records);
-  AppendAction(records, node->GetKind() == kNodePostIncrement ? kActionIncrement : kActionDecrement);
+  PushTargetValue(*this, operand, get, context, records);
+  AppendAction(records, action);
   AppendAction(records, StoreFor(get));
 }
 
@@ -419,7 +490,7 @@ void ScriptCompiler::EmitAssignment(ScriptNode* node, GenerationContext& context
     get = CompileReferenceTarget(*this, target, context, records, "assignment");
   }
   const bool compound = kind != kNodeAssign;
-  if (compound) EmitNode(target, context, records);
+  if (compound) PushTargetValue(*this, target, get, context, records);
   EmitNode(value, context, records);
   switch (kind) {
     case kNodeAssignAdd: AppendAction(records, kActionAdd2); break;

@@ -219,7 +219,6 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
   const char* lineStart = input.data();
   std::vector<SourcePiece> pieces;
   const char* appendedEnd = nullptr;  // where the text appended last ends in the source
-  bool openComment = false;
   auto note = [&](std::string_view text, size_t out, int32_t line) {
     if (!textsStayPut) return;
     if (text.data() != appendedEnd)
@@ -296,7 +295,7 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
     run = std::string_view();
     if (type == antlr::Token::EOF_TYPE) {
       if (!lineBuffer.empty()) AppendLine(fileIndex, ++lineCounter, lineBuffer, pieces, sourceEnd, sourceEnd);
-      if (includeDepth_ == 0) NoteLastLine(input, token->getLine() - (openComment ? 1 : 0));
+      if (includeDepth_ == 0) NoteLastLine(input, token->getLine());
       return;
     }
     if (type == Token::ML_COMMENT) {
@@ -312,8 +311,6 @@ void ScriptCompiler::Preprocess(std::string_view input, const char* fileName) {
       // A comment's text is dropped: that output line is not its source line as it stands.
       endLine(token->getLine(), type == Token::NEWLINE && textsStayPut ? text.data() : nullptr);
       if (textsStayPut) lineStart = text.data() + text.size();
-      // The lexer counts a line for a "//" comment that ends the source without a line end.
-      openComment = type == Token::SL_COMMENT && !text.empty() && text.back() != '\n' && text.back() != '\r';
     } else if (type == Token::INCLUDE) {
       includePending = true;
       includeLine = token->getLine();

@@ -81,7 +81,22 @@ tokens {
     ConsumeAhead(static_cast<size_t>(p - begin));
   }
 
+  // Where the last line end read inside a block comment stands, and whether it is the last
+  // thing read.
+  void NoteLineEnd() {
+    lineEndLine_ = getLine();
+    lineEndColumn_ = getColumn();
+  }
+  void AtEndOfLastLine() {
+    if (lineEndLine_ == getLine() - 1 && getColumn() == 1) {
+      setLine(lineEndLine_);
+      setColumn(lineEndColumn_);
+    }
+  }
+
   bool plainRuns_ = false;
+  int lineEndLine_ = 0;
+  int lineEndColumn_ = 0;
 }
 
 INCLUDE : "#include" ;
@@ -245,21 +260,26 @@ NUMERIC_LITERAL
     )?
   ;
 
-// The comment takes its line end with it.
+// The comment takes its line end with it. It also ends at the end of the text, and before a
+// character no rule takes, which is then refused where it stands, on the comment's line.
 SL_COMMENT
   : "//" ( ~( '\n' | '\r' ) )*
-    ( '\n' | '\r' ( options { greedy = true; } : '\n' )? )?
-    { newline(); }
+    ( '\n' { newline(); }
+    | '\r' ( options { greedy = true; } : '\n' )? { newline(); }
+    )?
   ;
 
+// A comment left open at the end of the text is refused at the end of its last line, not at
+// the start of a line after it. The line ends are told apart by the next character alone:
+// the end of the text may follow them.
 ML_COMMENT
   : "/*"
     ( options { generateAmbigWarnings = false; }
     : { LA(2) != '/' }? '*'
-    | "\r\n" { newline(); }
-    | '\r' { newline(); }
-    | '\n' { newline(); }
+    | { NoteLineEnd(); } '\n' { newline(); }
+    | { NoteLineEnd(); } '\r' { if (LA(1) == '\n') match('\n'); newline(); }
     | ~( '*' | '\n' | '\r' )
     )*
+    { if (LA(1) == EOF_CHAR) AtEndOfLastLine(); }
     "*/"
   ;

@@ -79,6 +79,17 @@ TEST(CodegenPlayer, CompiledScriptsTraceWhatTheySay) {
        "trace(f(q ? \"s\" : r)); o = {a: q ? \"s\" : r}; trace(o.a); trace(f(a || \"b\"));"
        "q = false; trace((q ? 1 : 2) * 3); trace([q ? \"s\" : r, 7].length);",
        {"s", "s!", "s", "b!", "6", "2"}},
+      // The target's object and key are evaluated once, also when they have side effects.
+      {"compound assignment and increment of a member with side effects", 6,
+       "var arr = [10, 20, 30]; var i = 0; arr[i++] += 5; trace(arr + \" \" + i);"
+       "n = 0; function g() { n++; return \"k\"; } o = {k: 1}; o[g()] += 10; trace(o.k + \" \" + n);"
+       "a = [1, 2]; j = 0; trace(a[j++]++); trace(a + \" \" + j); trace(--a[--j]); trace(a + \" \" + j);"
+       "b = [o]; m = 0; b[m++].k *= 2; trace(o.k + \" \" + m);",
+       {"15,20,30 1", "11 1", "1", "2,2 1", "1", "1,2 0", "22 1"}},
+      {"compound assignment of a member with side effects, SWF 5", 5,
+       "arr = new Array(10, 20, 30); i = 0; y = arr[i++] -= 5; trace(arr + \" \" + i + \" \" + y);"
+       "c = 0; function h() { c++; return \"v\"; } v = 4; eval(h())++; trace(v + \" \" + c);",
+       {"5,20,30 1 5", "5 1"}},
       {"new in statement position inside for..in", 6,
        "o = {a: 1, b: 2}; s = []; for (k in o) { new Array(); s.push(k); } s.sort(); trace(s.join(\",\"));",
        {"a,b"}},

@@ -2,7 +2,6 @@
 // error record) out.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -226,6 +225,8 @@ TEST(CompileEntry, ErrorsNameTheUsersLineAndColumn) {
       // Every character is script: a NUL is refused where it stands.
       {std::string("trace(1);\n\0trace(2);\nbreak;", 28), kScriptErrorStream, "unexpected char: 0x00", 2, 1, ""},
       {std::string("x = \"a\0\";", 9), kScriptErrorStream, "expecting ''\"'', found '0x00'", 1, 7, "x = \"a"},
+      {std::string("// a\0b\nx = 1;", 13), kScriptErrorStream, "unexpected char: 0x00", 1, 5, "// a"},
+      {std::string("x = 1; // \0", 11), kScriptErrorStream, "unexpected char: 0x00", 1, 11, "x = 1; // "},
       // A block comment earlier on the line, or lines before it.
       {"a = 1; /* c */ b = ;\n", kScriptErrorSyntax, "Main:1:20: unexpected token: ;", 1, 20, "a = 1; /* c */ b = ;"},
       {"a = 1;\n/* c\n c */\tb = ;\n", kScriptErrorSyntax, "Main:3:13: unexpected token: ;", 3, 13, " c */\tb = ;"},
@@ -238,6 +239,11 @@ TEST(CompileEntry, ErrorsNameTheUsersLineAndColumn) {
       {"a = 1;\nb = (1\n", kScriptErrorSyntax, "Main:2:7: unexpected end of file", 2, 7, "b = (1"},
       {"a = 1;\r\nb = f(1 // open", kScriptErrorSyntax, "Main:2:16: unexpected end of file", 2, 16, "b = f(1 // open"},
       {"if (a) {\n/* x\n*/", kScriptErrorSyntax, "Main:3:3: unexpected end of file", 3, 3, "*/"},
+      // A lexical error at the end of the script, or in a "//" comment, is on a line the
+      // script has; a line end is one line, whatever follows it.
+      {"x = 1;\n/* abc\n\n", kScriptErrorStream, "expecting ''*'', found 'EOF'", 3, 1, ""},
+      {"x = 1;\r\n/* abc\r\n\tb\r\n", kScriptErrorStream, "expecting ''*'', found 'EOF'", 3, 10, "\tb"},
+      {"x = 1;\r\n/* a\r\nb", kScriptErrorStream, "expecting ''*'', found 'EOF'", 3, 2, "b"},
       // "var" declares a name: what has none is refused at its first token.
       {"var function(){};", kScriptErrorSyntax, "Main:1:5: expecting a variable name, found 'function'", 1, 5,
        "var function(){};"},
@@ -262,15 +268,9 @@ TEST(CompileEntry, ErrorsNameTheUsersLineAndColumn) {
     EXPECT_NE(CompileTag(toolbox::Utf8ToWide(script), 6), nullptr) << script;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // A left-associative chain of one operator, as generated scripts build long strings, compiles
-// however long, quickly and without deep recursion, to the code of the whole tree; real
-// nesting stays limited.
+// however long, without deep recursion, to the code of the whole tree; real nesting stays
+// limited. How fast it compiles is measured in the compile benchmark.
 TEST(CompileEntry, LongOperatorChainsCompile) {
   const char* const operators[] = {"+", "-", "*", "/", "%", "<<", ">>", ">>>", "&", "|", "^",
                                    "&&", "||", "==", "!=", "<", ">", "<=", ">=", "instanceof"};
@@ -281,13 +281,9 @@ TEST(CompileEntry, LongOperatorChainsCompile) {
     std::string script = "x = \"a\"";
     for (int i = 1; i < (full ? 100000 : 3000); ++i) script += std::string(" ") + op + " p" + std::to_string(i % 7);
     script += ";\nfunction f() { return \"b\" " + std::string(op) + " q " + op + " \"c\"; }";
-    const auto start = std::chrono::steady_clock::now();
     ScriptCompileError error;
     auto tag = CompileTag(toolbox::Utf8ToWide(script), 6, &error);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_NE(tag, nullptr) << op << ": " << error.message;
-    // Well under a second; sanitizers take tens of times longer.
-    EXPECT_LT(seconds, kSanitized ? 30.0 : 1.0) << op;
     if (!full || name == "+") {
       EXPECT_EQ(ActionBytes(*tag), GeneratedBytes(script, 6)) << op;
     }

@@ -295,6 +295,8 @@ TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
   Write("bad.as", "a = 1;\nb = ;\n");
   Write("stray.as", "a = 1;\nb = @;\n");
   Write("comment.as", "a = 1;\nb /* x */ = ;\n");
+  Write("nul.as", std::string("a = 1; // \0\nb = 2;\n", 20));
+  Write("open.as", "a = 1;\n/* open\n");
   const struct {
     const char* script;
     int code;
@@ -312,6 +314,11 @@ TEST_F(PreprocessorIncludes, ErrorsNameTheirSourceFileAndLine) {
       {"#include \"two.as\"\ny = @;", kScriptErrorStream, "unexpected char: '@'", "Main", 2, 5, "y = @;"},
       {"x = 1;\n#include \"stray.as\"\n", kScriptErrorStream, "unexpected char: '@'", Path("stray.as"), 2, 5,
        "b = @;"},
+      // A lexical error in an included file, in a comment or at its end, on its own line.
+      {"x = 1;\n#include \"nul.as\"\n", kScriptErrorStream, "unexpected char: 0x00", Path("nul.as"), 1, 11,
+       "a = 1; // "},
+      {"x = 1;\n#include \"open.as\"\n", kScriptErrorStream, "expecting ''*'', found 'EOF'", Path("open.as"), 2, 8,
+       "/* open"},
       // The preprocessor's own errors name the line as it stands in the source.
       {"x = 1;\r\n#include \"none.as\" // gone\r\n", kScriptErrorSyntax, "Main:2:10: Could not find file: \"none.as\"",
        "Main", 2, 10, "#include \"none.as\" // gone"},

@@ -206,7 +206,13 @@ AsideResult MoveAside(const std::string& native) {
     // A file system without that form of rename: a new link cannot replace anything either.
     if (errno != EINVAL && errno != ENOSYS) return AsideResult::Failed;
     if (link(native.c_str(), aside.c_str()) == 0) {
-      if (unlink(native.c_str()) != 0 && errno != ENOENT) return AsideResult::Failed;
+      if (unlink(native.c_str()) != 0) {
+        if (errno != ENOENT) return AsideResult::Failed;
+        // Another process kept the same file a moment earlier: one kept copy is enough.
+        struct stat st;
+        if (lstat(aside.c_str(), &st) == 0 && st.st_nlink > 1) unlink(aside.c_str());
+        return AsideResult::Gone;
+      }
       result = AsideResult::Moved;
     } else if (errno == ENOENT) {
       return AsideResult::Gone;

@@ -4,6 +4,7 @@
 
 #include <strings.h>
 
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -15,8 +16,9 @@ namespace {
 // libcurl reads pieces of at most this size; the response grows by the piece plus this much
 // so that a response of about a megabyte costs one allocation.
 constexpr size_t kGrowthStep = 1024000;
-// How often the event loop moves a running POST along.
-constexpr double kPumpInterval = 0.01;
+// How long the event loop lets a running POST move its bytes each time it comes round: the
+// transfer goes on at the network's pace while the program stays responsive.
+constexpr auto kPumpSlice = std::chrono::milliseconds(10);
 
 void GlobalInit() {
   static std::once_flag once;
@@ -171,7 +173,35 @@ void* HttpRequest::PrepareTransfer(Transfer& transfer) {
   return easy;
 }
 
+// Whether a transfer that libcurl ended with `result` succeeded; the response is emptied
+// where nothing of it may be kept.
+bool HttpRequest::Judge(void* handle, int code) {
+  CURL* easy = static_cast<CURL*>(handle);
+  const auto result = static_cast<CURLcode>(code);
+  if (overflow_ || result == CURLE_FILESIZE_EXCEEDED) {
+    SetResponse(nullptr, 0);
+    return false;
+  }
+  // An answer that began (a status line came) but did not end as it declared (short of its
+  // Content-Length, a chunked body without its last chunk, broken off or out of time) is a
+  // failure; the bytes that came stay in the response.
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  if (status > 0 && result != CURLE_OK) return false;
+  // A GET succeeds once connected, with whatever arrived; a POST when any answer arrived.
+  if (method_ == kHttpMethodGet) {
+    const bool connected = ConnectionMade(easy, result, strncasecmp(url_.c_str(), "https:", 6) == 0);
+    if (!connected) SetResponse(nullptr, 0);
+    return connected;
+  }
+  return !response_.empty();
+}
+
 bool HttpRequest::Run(bool synchronous) {
+  // One transfer at a time: a POST still running on the event loop is cancelled, so that
+  // its answer never mixes with the new one.
+  Cancel();
+  succeeded_ = false;
   if (!synchronous) return method_ == kHttpMethodPost ? StartPost() : false;
   if (method_ != kHttpMethodGet && method_ != kHttpMethodPost) return false;
   SetResponse(nullptr, 0);
@@ -180,23 +210,12 @@ bool HttpRequest::Run(bool synchronous) {
   if (!easy) return false;
   overflow_ = false;
   const CURLcode result = curl_easy_perform(easy);
-  const bool connected = ConnectionMade(easy, result, strncasecmp(url_.c_str(), "https:", 6) == 0);
+  succeeded_ = Judge(easy, result);
   curl_easy_cleanup(easy);
-  if (overflow_ || result == CURLE_FILESIZE_EXCEEDED) {
-    SetResponse(nullptr, 0);
-    return false;
-  }
-  // A GET succeeds once connected, with whatever arrived (a break-off keeps the bytes so
-  // far); a POST succeeds when any answer arrived.
-  if (method_ == kHttpMethodGet) {
-    if (!connected) SetResponse(nullptr, 0);
-    return connected;
-  }
-  return !response_.empty();
+  return succeeded_;
 }
 
 bool HttpRequest::StartPost() {
-  Cancel();
   SetResponse(nullptr, 0);
   overflow_ = false;
   auto* transfer = new Transfer;
@@ -213,18 +232,36 @@ bool HttpRequest::StartPost() {
   transfer_ = transfer;
   toolbox::EventLoopTimerRef timer;
   toolbox::InstallEventLoopTimer(
-      0, kPumpInterval, [this](toolbox::EventLoopTimerRef) { PumpPost(); }, &timer);
+      0, 0.01, [this](toolbox::EventLoopTimerRef) { PumpPost(true); }, &timer);
   timer_ = timer.id;
-  PumpPost();
+  PumpPost(false);
   return false;
 }
 
-void HttpRequest::PumpPost() {
+// Moves the transfer along: once, or, from the event loop, for one slice of time, waiting
+// for the network in between. While the transfer runs, the event loop comes back at once
+// after handling what else is due.
+void HttpRequest::PumpPost(bool slice) {
   if (!multi_) return;
+  CURLM* multi = static_cast<CURLM*>(multi_);
+  const auto until = std::chrono::steady_clock::now() + kPumpSlice;
   int running = 0;
-  curl_multi_perform(static_cast<CURLM*>(multi_), &running);
-  if (running > 0) return;
-  if (overflow_) SetResponse(nullptr, 0);
+  for (;;) {
+    curl_multi_perform(multi, &running);
+    if (running == 0 || !slice) break;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    curl_multi_poll(multi, nullptr, 0, static_cast<int>(left.count()), nullptr);
+  }
+  if (running > 0) {
+    if (slice) toolbox::SetEventLoopTimerNextFireTime(toolbox::EventLoopTimerRef{timer_}, 0);
+    return;
+  }
+  CURLcode result = CURLE_RECV_ERROR;
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi, &left))
+    if (message->msg == CURLMSG_DONE && message->easy_handle == easy_) result = message->data.result;
+  succeeded_ = Judge(easy_, result);
   Cancel();
 }
 

@@ -40,15 +40,24 @@ class HttpRequest {
   void SetBody(const void* bytes, size_t count);
 
   // Synchronous: the GET (method 0) or the POST (method 1); any other method is false.
-  //   GET: true when a connection to the server was made, with whatever arrived, also when
-  //   the transfer then broke off or ran out of time; false with an empty response when no
-  //   connection was made.
+  //   GET: true when a connection to the server was made, also when no answer then came
+  //   before the time limit; false with an empty response when no connection was made.
   //   POST: true when at least one byte of answer arrived.
-  // Both are false, with an empty response, when the URL is refused (not ASCII, not HTTP or
-  // HTTPS, malformed) or the response passes the size cap.
+  // Both are false when an answer began but did not come whole (short of its declared
+  // length, a chunked answer without its last chunk, broken off or out of time): the bytes
+  // that came stay in the response for a caller that wants them. Both are false, with an
+  // empty response, when the URL is refused (not ASCII, not HTTP or HTTPS, malformed) or
+  // the response passes the size cap.
   // Not synchronous: method 1 starts the POST on the event loop and returns false at once;
-  // any other method returns false and sends nothing.
+  // any other method returns false and sends nothing. Succeeded tells the outcome once the
+  // POST has ended.
+  // A request runs one transfer at a time: Run cancels a POST of this request still running
+  // on the event loop before it starts anything.
   bool Run(bool synchronous);
+
+  // The outcome of the last transfer, as a synchronous Run reports it; false while a POST
+  // on the event loop is pending.
+  bool Succeeded() const { return succeeded_; }
 
   // The response bytes (followed by one zero byte that the size does not count, so that a
   // caller reading them as text stops there) and their count.
@@ -75,7 +84,8 @@ class HttpRequest {
   // Makes the libcurl handle for the method; null when the URL or a header is refused.
   void* PrepareTransfer(Transfer& transfer);
   bool StartPost();
-  void PumpPost();
+  void PumpPost(bool slice);
+  bool Judge(void* easy, int result);
   void Cancel();
 
   std::string url_;
@@ -86,6 +96,7 @@ class HttpRequest {
   long connectTimeoutMs_ = kDefaultConnectTimeoutMs;
   long transferTimeoutMs_ = kDefaultTransferTimeoutMs;
   bool overflow_ = false;
+  bool succeeded_ = false;
 
   // The transfer running on the event loop.
   void* multi_ = nullptr;

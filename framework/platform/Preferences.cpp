@@ -1,5 +1,6 @@
 #include "framework/platform/Preferences.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,19 +151,79 @@ std::string SharedConfigFolder() {
   return "/etc/xdg/";
 }
 
-// Moves a damaged file to "<name>.damaged", or, when a copy kept earlier has that name,
-// to "<name>.damaged-2", "-3" and so on: a kept copy is never replaced.
-bool MoveAside(const std::string& native) {
-  for (int n = 1; n <= 1000; ++n) {
-    const std::string aside = native + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
-    if (renameat2(AT_FDCWD, native.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return true;
+// The number of a kept copy of a damaged file: 1 for "<name>.damaged", n for
+// "<name>.damaged-n"; 0 for any other name.
+uint64_t KeptCopyNumber(const std::string& entry, const std::string& stem) {
+  if (entry.size() < stem.size() || entry.compare(0, stem.size(), stem) != 0) return 0;
+  const std::string rest = entry.substr(stem.size());
+  if (rest.empty()) return 1;
+  if (rest.size() < 2 || rest.size() > 19 || rest[0] != '-' || rest[1] == '0') return 0;
+  uint64_t n = 0;
+  for (size_t i = 1; i < rest.size(); ++i) {
+    if (rest[i] < '0' || rest[i] > '9') return 0;
+    n = n * 10 + static_cast<uint64_t>(rest[i] - '0');
+  }
+  return n >= 2 ? n : 0;
+}
+
+std::string KeptCopyName(const std::string& native, uint64_t n) {
+  return native + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
+}
+
+// The numbers of the kept copies of a damaged file, newest (highest) first.
+std::vector<uint64_t> KeptCopies(const std::string& native) {
+  const size_t slash = native.rfind('/');
+  const std::string folder = native.substr(0, slash + 1);
+  const std::string stem = native.substr(slash + 1) + ".damaged";
+  std::vector<uint64_t> numbers;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir))
+      if (const uint64_t n = KeptCopyNumber(entry->d_name, stem)) numbers.push_back(n);
+    closedir(dir);
+  }
+  std::sort(numbers.rbegin(), numbers.rend());
+  return numbers;
+}
+
+enum class AsideResult { Moved, Gone, Failed };
+
+// Moves a damaged file to the next numbered name after the copies kept before
+// ("<name>.damaged", then "<name>.damaged-2" and so on): a kept copy is never replaced.
+// Only the newest kPreferencesKeptCopies copies stay; older ones are removed.
+AsideResult MoveAside(const std::string& native) {
+  const std::vector<uint64_t> kept = KeptCopies(native);
+  uint64_t next = kept.empty() ? 1 : kept.front() + 1;
+  AsideResult result = AsideResult::Failed;
+  // Another process moving its copy aside at the same moment may take a number first.
+  for (int attempt = 0; attempt < 1000 && result == AsideResult::Failed; ++attempt, ++next) {
+    const std::string aside = KeptCopyName(native, next);
+    if (renameat2(AT_FDCWD, native.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+      result = AsideResult::Moved;
+      break;
+    }
+    if (errno == ENOENT) return AsideResult::Gone;
     if (errno == EEXIST) continue;
     // A file system without that form of rename: a new link cannot replace anything either.
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    if (link(native.c_str(), aside.c_str()) == 0) return unlink(native.c_str()) == 0;
-    if (errno != EEXIST) return false;
+    if (errno != EINVAL && errno != ENOSYS) return AsideResult::Failed;
+    if (link(native.c_str(), aside.c_str()) == 0) {
+      if (unlink(native.c_str()) != 0) {
+        if (errno != ENOENT) return AsideResult::Failed;
+        // Another process kept the same file a moment earlier: one kept copy is enough.
+        struct stat st;
+        if (lstat(aside.c_str(), &st) == 0 && st.st_nlink > 1) unlink(aside.c_str());
+        return AsideResult::Gone;
+      }
+      result = AsideResult::Moved;
+    } else if (errno == ENOENT) {
+      return AsideResult::Gone;
+    } else if (errno != EEXIST) {
+      return AsideResult::Failed;
+    }
   }
-  return false;
+  if (result != AsideResult::Moved) return result;
+  const std::vector<uint64_t> now = KeptCopies(native);
+  for (size_t i = kPreferencesKeptCopies; i < now.size(); ++i) unlink(KeptCopyName(native, now[i]).c_str());
+  return result;
 }
 
 }  // namespace
@@ -224,11 +285,13 @@ bool Preferences::Open(const wchar_t* domain, int mode) {
 // be read (no permission, an I/O error, not a file) fails, and is left as it is; one that
 // was read but is not a preferences document is moved aside (the current user's only) and
 // also gives an empty store.
-bool Preferences::Load() {
+bool Preferences::Load(int attempt) {
   const std::string native = toolbox::WideToUtf8(file_);
   std::map<std::wstring, Value> values;
   XmlDocument doc;
   XmlNode top;
+  struct stat read;
+  const bool wasThere = lstat(native.c_str(), &read) == 0;
   bool good = doc.Load(file_);
   if (!good && doc.Status() != XmlDocument::LoadStatus::Malformed) {
     // Nothing there is an empty store; a folder, a pipe or an unreadable file is not.
@@ -293,8 +356,16 @@ bool Preferences::Load() {
     for (const auto& [key, value] : values_) size_ += EntrySize(key, value);
     return true;
   }
-  // Damaged: keep it for the user under another name, and start from defaults.
-  if (mode_ == kPrefsCurrentUser && !MoveAside(native)) return false;
+  // Damaged: keep it for the user under another name, and start from defaults. Another
+  // process starting at the same time may have moved it aside already (then there is no
+  // file: defaults, nothing lost), or saved a good file in its place, which is read instead.
+  if (mode_ == kPrefsCurrentUser) {
+    struct stat now;
+    if (lstat(native.c_str(), &now) == 0 && wasThere &&
+        (now.st_dev != read.st_dev || now.st_ino != read.st_ino) && attempt < 3)
+      return Load(attempt + 1);
+    if (MoveAside(native) == AsideResult::Failed) return false;
+  }
   values_.clear();
   size_ = 0;
   return true;
@@ -375,7 +446,8 @@ bool Preferences::GetLong(const wchar_t* key, int32_t& out) const { return Get(k
 bool Preferences::GetString(const wchar_t* key, std::wstring& out) const { return Get(key, out); }
 
 bool Preferences::Store(const wchar_t* key, Value value, int32_t keyError, int32_t valueError) {
-  if (!StorableKey(key)) {
+  // A store that is not open has nowhere to keep a value: nothing would ever be saved.
+  if (!IsOpen() || !StorableKey(key)) {
     lastError_ = keyError;
     return false;
   }
@@ -403,7 +475,7 @@ bool Preferences::SetData(const wchar_t* key, const void* bytes, size_t length) 
   const auto* b = static_cast<const uint8_t*>(bytes);
   // Refused before a copy is made: the file could not hold more than this.
   if (b && length > XmlDocument::kMaxFileSize) {
-    lastError_ = StorableKey(key) ? kPrefsErrDataValue : kPrefsErrDataKey;
+    lastError_ = IsOpen() && StorableKey(key) ? kPrefsErrDataValue : kPrefsErrDataKey;
     return false;
   }
   return Store(key, std::vector<uint8_t>(b, b + (b ? length : 0)), kPrefsErrDataKey, kPrefsErrDataValue);
@@ -418,7 +490,7 @@ bool Preferences::SetLong(const wchar_t* key, int32_t value) {
 }
 
 bool Preferences::SetString(const wchar_t* key, const std::wstring& value) {
-  if (StorableKey(key) && !StorableText(value)) {
+  if (IsOpen() && StorableKey(key) && !StorableText(value)) {
     lastError_ = kPrefsErrStringValue;
     return false;
   }

@@ -10,7 +10,8 @@
 // but is not a preferences document (truncated, not XML, another program's layout) opens
 // as an empty store, after it has been renamed to "<name>.damaged" (or "<name>.damaged-2"
 // and so on, never over a copy kept before) so that no later save destroys what the user
-// may still want from it. A file that cannot be read at all is not touched: Open fails.
+// may still want from it; the newest kPreferencesKeptCopies copies are kept, older ones
+// removed. A file that cannot be read at all is not touched: Open fails.
 //
 // The store holds only what its file can carry back: a value that would make the file
 // larger than the reader takes is refused when it is set.
@@ -33,6 +34,9 @@ inline constexpr int32_t kPrefsErrBoolKey = 610;
 inline constexpr int32_t kPrefsErrDataKey = 611;
 // The value would make the file too large to be read back.
 inline constexpr int32_t kPrefsErrDataValue = 612;
+
+// How many copies of damaged files are kept beside the preferences file.
+inline constexpr size_t kPreferencesKeptCopies = 10;
 
 inline constexpr int kPrefsAnyUser = 0;      // any user on this machine: read-only
 inline constexpr int kPrefsCurrentUser = 1;  // the current user
@@ -59,7 +63,8 @@ class Preferences {
   // The whole string.
   bool GetString(const wchar_t* key, std::wstring& out) const;
 
-  // Writers: true when stored (the value reaches the file at Close). A key or value that a
+  // Writers: true when stored (the value reaches the file at Close). A store that is not
+  // open refuses every value, with the writer's key number in lastError. A key or value that a
   // preferences file cannot hold (empty key, control characters, not a character, more
   // than the file can carry) is refused with the writer's lastError number: the key's, or
   // the value's (605 string, 609 number, 612 data) when the value is too large.
@@ -80,7 +85,7 @@ class Preferences {
 
  private:
   using Value = std::variant<std::vector<uint8_t>, bool, int32_t, std::wstring>;
-  bool Load();
+  bool Load(int attempt = 0);
   bool Save();
   bool Store(const wchar_t* key, Value value, int32_t keyError, int32_t valueError);
   static uint64_t EntrySize(const std::wstring& key, const Value& value);

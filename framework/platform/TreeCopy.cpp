@@ -2,13 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <random>
+#include <string_view>
 #include <vector>
 
 #include "framework/platform/PathLayer.h"
@@ -80,11 +81,32 @@ OSErr ListFolder(const std::string& folder, std::vector<std::string>& names) {
   return readError ? toolbox::ErrorFromErrno(readError) : toolbox::kNoErr;
 }
 
+// Whether the item at `path` is a sidecar: a regular file that holds the AppleDouble
+// format. A folder, a link or any other file under a sidecar's name is an ordinary item.
+bool IsSidecarFile(const std::string& path) {
+  if (path.empty()) return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  unsigned char head[8];
+  const bool sidecar = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && read(fd, head, sizeof head) == 8 &&
+                       ((uint32_t{head[0]} << 24) | (uint32_t{head[1]} << 16) | (uint32_t{head[2]} << 8) |
+                        head[3]) == toolbox::kAppleDoubleMagic;
+  close(fd);
+  return sidecar;
+}
+
+// The sidecar of an item, when it has one; empty otherwise.
+std::string SidecarOf(const std::string& path) {
+  const std::string sidecar = toolbox::SidecarPathFor(path);
+  return IsSidecarFile(sidecar) ? sidecar : std::string();
+}
+
 // A sidecar that sits beside its own item travels with that item.
 bool IsSidecarOfSibling(const std::string& folder, const std::string& name) {
   if (!toolbox::IsSidecarName(name)) return false;
   struct stat st;
-  return lstat(Join(folder, name.substr(2)).c_str(), &st) == 0;
+  return lstat(Join(folder, name.substr(2)).c_str(), &st) == 0 && IsSidecarFile(Join(folder, name));
 }
 
 OSErr CopyFileBytes(const std::string& from, const std::string& to, mode_t mode, char* buffer,
@@ -110,11 +132,11 @@ void CopyTimes(const std::string& to, const struct stat& st, bool link) {
 
 // The sidecar of an item, when the source has one.
 OSErr CopySidecar(const std::string& from, const std::string& to, char* buffer, size_t size) {
-  const std::string sidecar = toolbox::SidecarPathFor(from);
+  const std::string sidecar = SidecarOf(from);
   struct stat st;
-  if (sidecar.empty() || lstat(sidecar.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    return toolbox::kNoErr;
+  if (sidecar.empty() || lstat(sidecar.c_str(), &st) != 0) return toolbox::kNoErr;
   const std::string target = toolbox::SidecarPathFor(to);
+  if (target.empty()) return toolbox::kBadNameErr;
   if (OSErr err = CopyFileBytes(sidecar, target, 0600, buffer, size)) return err;
   chmod(target.c_str(), st.st_mode & 07777);
   CopyTimes(target, st, false);
@@ -171,38 +193,176 @@ OSErr RemovePath(const std::string& path) {
   } else if (unlink(path.c_str()) != 0) {
     return Errno();
   }
-  const std::string sidecar = toolbox::SidecarPathFor(path);
+  const std::string sidecar = SidecarOf(path);
   if (!sidecar.empty() && unlink(sidecar.c_str()) != 0 && errno != ENOENT) return Errno();
   return toolbox::kNoErr;
 }
 
-// Moves an item (and its sidecar) aside to ".DeleteMe-" plus a random suffix in its folder,
-// never over anything already there.
-OSErr MoveAside(const std::string& path, std::string& aside) {
-  std::random_device random;
-  const std::string folder = FolderOf(path);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-    aside = Join(folder, std::string(".DeleteMe-") + suffix);
-    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0) {
-      if (errno == EEXIST) continue;
-      return Errno();
-    }
-    const std::string sidecar = toolbox::SidecarPathFor(path);
-    if (rename(sidecar.c_str(), toolbox::SidecarPathFor(aside).c_str()) != 0 && errno != ENOENT) {
-      const OSErr err = Errno();
-      rename(aside.c_str(), path.c_str());
-      return err;
-    }
-    return toolbox::kNoErr;
-  }
-  return toolbox::kDuplicateNameErr;
+// A copy is made beside its target under a temporary name and put in place when whole, so
+// that no crash leaves a part of it, or no item at all, under the target's name. Each copy
+// keeps a journal in the destination folder, ".copying-XXXXXX", locked while the copy runs;
+// beside it the copy's items have names of their own:
+//   ".copying-XXXXXX.item"  the new item while it is made (after a swap, the old one);
+//   ".DeleteMe-XXXXXX"      the old item once the new one is in place, until it is removed.
+// The journal holds a header line; the inode numbers of the new item, of its sidecar and of
+// the sidecar the target had (written once the copy is whole, zero before) and whether the
+// new item was put in place; then the target's name. A later copy into the folder finishes or undoes what a copy that died
+// left (RecoverAbandonedCopies).
+constexpr std::string_view kJournalPrefix = ".copying-";
+constexpr std::string_view kJournalHeader = "copy journal 1\n";
+constexpr size_t kJournalRandom = 6;
+
+struct Journal {
+  std::string folder;
+  std::string suffix;  // the journal's random part
+  std::string target;  // the target's name
+  unsigned long long newItem = 0, newSidecar = 0, oldSidecar = 0, placed = 0;
+  std::string Path() const { return Join(folder, std::string(kJournalPrefix) + suffix); }
+  std::string Item() const { return Path() + ".item"; }
+  std::string Old() const { return Join(folder, ".DeleteMe-" + suffix); }
+  std::string Target() const { return Join(folder, target); }
+};
+
+// The numbers' line has a fixed length, so that each rewrite of the journal is one write of
+// the same size.
+constexpr size_t kJournalNumbers = 4 * 21;
+
+std::string JournalText(const Journal& j) {
+  char numbers[kJournalNumbers + 1];
+  std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu\n", j.newItem, j.newSidecar,
+                j.oldSidecar, j.placed);
+  return std::string(kJournalHeader) + numbers + j.target;
 }
 
-void MoveBack(const std::string& aside, const std::string& path) {
-  if (rename(aside.c_str(), path.c_str()) != 0) return;
-  rename(toolbox::SidecarPathFor(aside).c_str(), toolbox::SidecarPathFor(path).c_str());
+bool WriteJournal(int fd, const Journal& j) {
+  const std::string text = JournalText(j);
+  return pwrite(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+}
+
+bool ReadJournal(int fd, Journal& j) {
+  char buffer[512];
+  const ssize_t n = pread(fd, buffer, sizeof buffer, 0);
+  const size_t numbers = kJournalHeader.size();
+  if (n <= static_cast<ssize_t>(numbers + kJournalNumbers)) return false;
+  const std::string text(buffer, static_cast<size_t>(n));
+  if (text.compare(0, numbers, kJournalHeader) != 0 || text[numbers + kJournalNumbers - 1] != '\n' ||
+      std::sscanf(text.c_str() + numbers, "%20llu %20llu %20llu %20llu", &j.newItem, &j.newSidecar, &j.oldSidecar,
+                  &j.placed) != 4)
+    return false;
+  j.target = text.substr(numbers + kJournalNumbers);
+  return !j.target.empty() && j.target.size() <= 255 && j.target != "." && j.target != ".." &&
+         j.target.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
+unsigned long long InodeAt(const std::string& path) {
+  struct stat st;
+  return !path.empty() && lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Gives the item now under the target's name its own sidecar: the new item's goes in place
+// of the old one's, or the old one's goes when the new item has none. Safe to repeat.
+OSErr SettleSidecars(const Journal& j) {
+  const std::string sidecar = toolbox::SidecarPathFor(j.Target());
+  const std::string newSidecar = toolbox::SidecarPathFor(j.Item());
+  if (j.newSidecar != 0) {
+    if (sidecar.empty()) return toolbox::kBadNameErr;
+    // An ordinary item under the sidecar's name is not replaced.
+    if (InodeAt(sidecar) != 0 && !IsSidecarFile(sidecar)) return toolbox::kDuplicateNameErr;
+    if (InodeAt(newSidecar) == j.newSidecar && rename(newSidecar.c_str(), sidecar.c_str()) != 0) return Errno();
+  } else if (j.oldSidecar != 0 && InodeAt(sidecar) == j.oldSidecar && unlink(sidecar.c_str()) != 0 &&
+             errno != ENOENT) {
+    return Errno();
+  }
+  return toolbox::kNoErr;
+}
+
+// Removes one of a copy's own items with its sidecar, which is the copy's alone by its
+// name, also when it was cut short.
+OSErr RemoveOwnItem(const std::string& path) {
+  OSErr err = InodeAt(path) != 0 ? RemovePath(path) : toolbox::kNoErr;
+  const std::string sidecar = toolbox::SidecarPathFor(path);
+  if (!sidecar.empty() && unlink(sidecar.c_str()) != 0 && errno != ENOENT && errno != EISDIR && !err) err = Errno();
+  return err;
+}
+
+// Removes what a journal's copy leaves beside the target: the temporary item and the old
+// item. The journal goes last, once nothing of it is left.
+OSErr RemoveCopyItems(const Journal& j) {
+  OSErr result = RemoveOwnItem(j.Item());
+  if (OSErr err = RemoveOwnItem(j.Old()); err && !result) result = err;
+  if (result == toolbox::kNoErr) unlink(j.Path().c_str());
+  return result;
+}
+
+// Finishes or undoes the copy of a journal no running copy holds: once the new item is in
+// place, its sidecar is settled and the old item removed; before, an old item moved aside
+// gets its name back and the temporary copy goes.
+void RecoverCopy(Journal& j) {
+  const unsigned long long target = InodeAt(j.Target());
+  if (j.newItem != 0 && target == j.newItem) {
+    if (SettleSidecars(j) != toolbox::kNoErr) return;
+  } else if (!j.placed && InodeAt(j.Old()) != 0) {
+    // Moved aside where the file system cannot swap, and the new item never came.
+    if (target != 0) return;  // someone else's item has the name now: the old one stays aside
+    if (renameat2(AT_FDCWD, j.Old().c_str(), AT_FDCWD, j.Target().c_str(), RENAME_NOREPLACE) != 0 &&
+        (errno != EINVAL || rename(j.Old().c_str(), j.Target().c_str()) != 0))
+      return;
+  }
+  RemoveCopyItems(j);
+}
+
+// Recovers every copy into the folder whose process died: the journals whose lock can be
+// taken, each while it is held.
+void RecoverAbandonedCopies(const std::string& folder) {
+  std::vector<std::string> names;
+  if (ListFolder(folder, names) != toolbox::kNoErr) return;
+  for (const std::string& name : names) {
+    if (name.size() != kJournalPrefix.size() + kJournalRandom || !name.starts_with(kJournalPrefix)) continue;
+    Journal j;
+    j.folder = folder;
+    j.suffix = name.substr(kJournalPrefix.size());
+    const int fd = open(j.Path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        toolbox::IsFileAt(fd, j.Path())) {
+      if (ReadJournal(fd, j))
+        RecoverCopy(j);
+      else if (st.st_size == 0)
+        unlink(j.Path().c_str());  // a journal its copy gave up before writing it
+    }
+    close(fd);
+  }
+}
+
+// Puts the whole new item in place of the target. With `replace`, an existing target is
+// swapped with it in one step (or, where the file system cannot swap, moved aside first)
+// and ends as the old item. kDuplicateNameErr when the target exists and may not be
+// replaced.
+OSErr PlaceItem(const Journal& j, bool replace) {
+  const std::string item = j.Item(), target = j.Target();
+  if (renameat2(AT_FDCWD, item.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return toolbox::kNoErr;
+  if (errno != EEXIST && errno != EINVAL) return Errno();
+  const bool canSwap = errno == EEXIST;
+  if (InodeAt(target) == 0) {
+    // A file system that has only the plain rename.
+    if (rename(item.c_str(), target.c_str()) != 0) return Errno();
+    return toolbox::kNoErr;
+  }
+  if (!replace) return toolbox::kDuplicateNameErr;
+  if (canSwap && renameat2(AT_FDCWD, item.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+    // The new item is in place; the old one is removed under either name.
+    rename(item.c_str(), j.Old().c_str());
+    return toolbox::kNoErr;
+  }
+  if (canSwap && errno != EINVAL) return Errno();
+  if (rename(target.c_str(), j.Old().c_str()) != 0) return Errno();
+  if (rename(item.c_str(), target.c_str()) != 0) {
+    const OSErr err = Errno();
+    rename(j.Old().c_str(), target.c_str());
+    return err;
+  }
+  return toolbox::kNoErr;
 }
 
 }  // namespace
@@ -245,7 +405,7 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   if (newName && !toolbox::IsValidItemName(name)) return toolbox::kBadNameErr;
   const std::string target = Join(destinationFolder.path, name);
 
-  std::string aside;
+  RecoverAbandonedCopies(destinationFolder.path);
   struct stat existing;
   if (lstat(target.c_str(), &existing) == 0) {
     if (dupeAction != 1) return toolbox::kDuplicateNameErr;
@@ -253,23 +413,53 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
     if (SameItem(existing, src) ||
         (S_ISDIR(existing.st_mode) && IsInside(FolderOf(source.path), existing)))
       return toolbox::kDuplicateNameErr;
-    if (OSErr err = MoveAside(target, aside)) return err;
   } else if (errno != ENOENT) {
     return Errno();
   }
 
-  std::vector<char> buffer(kCopyBufferSize);
-  const OSErr err = CopyItem(source.path, target, buffer.data(), buffer.size());
+  Journal j;
+  j.folder = destinationFolder.path;
+  j.target = name;
+  std::string journalPath;
+  const int journal = toolbox::CreateLockedTemporary(
+      Join(j.folder, std::string(kJournalPrefix) + std::string(kJournalRandom, 'X')), journalPath);
+  if (journal < 0) return Errno();
+  j.suffix = NameOf(journalPath).substr(kJournalPrefix.size());
+  OSErr err = WriteJournal(journal, j) ? toolbox::kNoErr : Errno();
+  if (err == toolbox::kNoErr) {
+    std::vector<char> buffer(kCopyBufferSize);
+    err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size());
+  }
+  if (err == toolbox::kNoErr) {
+    // Whole: what the journal needs to finish the swap, should this process die during it.
+    j.newItem = InodeAt(j.Item());
+    j.newSidecar = InodeAt(SidecarOf(j.Item()));
+    j.oldSidecar = InodeAt(SidecarOf(target));
+    // An ordinary item under the name the copy's sidecar needs would stay in the way.
+    const std::string sidecar = toolbox::SidecarPathFor(target);
+    if (j.newSidecar != 0 && InodeAt(sidecar) != 0 && !IsSidecarFile(sidecar)) err = toolbox::kDuplicateNameErr;
+  }
+  if (err == toolbox::kNoErr && !WriteJournal(journal, j)) err = Errno();
+  if (err == toolbox::kNoErr) err = PlaceItem(j, dupeAction == 1);
+  if (err == toolbox::kNoErr) {
+    j.placed = 1;
+    WriteJournal(journal, j);
+  }
   if (err != toolbox::kNoErr) {
-    struct stat partial;
-    if (lstat(target.c_str(), &partial) == 0) RemovePath(target);
-    if (!aside.empty()) MoveBack(aside, target);
+    // Nothing of the copy is left and the target is as it was. (An old item that could not
+    // get its name back stays aside with the journal, for a later copy to restore.)
+    RemoveOwnItem(j.Item());
+    if (InodeAt(j.Old()) == 0) unlink(j.Path().c_str());
+    close(journal);
     return err;
   }
   if (outRef) outRef->path = target;
-  // The copy stays in place either way; what the old item leaves keeps its hidden name.
-  if (!aside.empty()) return RemovePath(aside);
-  return toolbox::kNoErr;
+  // The copy stays in place either way; what the old item leaves keeps its hidden name, and
+  // the journal stays for a later copy to try again.
+  err = SettleSidecars(j);
+  if (err == toolbox::kNoErr) err = RemoveCopyItems(j);
+  close(journal);
+  return err;
 }
 
 bool CopyPath(const PathString& source, const PathString& destinationFolder,

@@ -6,7 +6,12 @@
 // changed or deleted. Names are taken as the file system gives them (bytes), so an item
 // whose name is not UTF-8 is copied and deleted like any other.
 //
-// A copy that fails part-way leaves nothing under the target's name.
+// A copy that fails part-way leaves nothing under the target's name, also when its process
+// dies: the copy is made beside the target under a temporary name and put in place when
+// whole; what a copy that died left beside its target is removed (or an old item moved
+// aside gets its name back) by the next copy into that folder. Only a regular file in the
+// AppleDouble format is a sidecar ("._name" beside "name"); a folder, a link or another
+// file under such a name is an ordinary item, copied and deleted as one.
 #include <cstddef>
 #include <string>
 
@@ -23,7 +28,7 @@ inline constexpr size_t kCopyBufferSize = 262144;
 
 // Copies the item at `source` into `destinationFolder`, named `newName` when one is given.
 // dupeAction 0 fails when an item of that name exists there; 1 replaces it (the old item
-// is deleted only once the copy is complete, and keeps its name when the copy fails).
+// is deleted only once the new one is in place, and keeps its name when the copy fails).
 // `outPath`, when given, receives the copy's path. True on success; false also when the
 // copy is complete but the old item it replaced could not be wholly removed: what is left
 // of that item stays beside the copy under a hidden name starting ".DeleteMe-".

@@ -19,7 +19,8 @@
 namespace {
 
 // Paths: /bytes/N (N bytes at once), /echo (a POST's headers and body sent back), /half
-// (headers promise 1000 bytes, 500 come, then the connection closes), /moved (302), /missing
+// (headers promise 1000 bytes, 500 come, then the connection closes; for a POST 10 of
+// 100,000), /chunks-cut (a chunked answer without its last chunk), /moved (302), /missing
 // (404 page), /silent (accepts, never answers), /endless (no length, more than the cap),
 // /slow (answers after half a second).
 const char* const kServer = R"PY(
@@ -42,6 +43,11 @@ class H(http.server.BaseHTTPRequestHandler):
             self.send_response(200); self.send_header('Content-Length', '1000'); self.end_headers()
             self.wfile.write(self.pattern(500)); self.wfile.flush()
             self.close_connection = True
+        elif p == '/chunks-cut':
+            self.protocol_version = 'HTTP/1.1'
+            self.send_response(200); self.send_header('Transfer-Encoding', 'chunked'); self.end_headers()
+            self.wfile.write(b'5\r\nhello\r\n'); self.wfile.flush()
+            self.close_connection = True
         elif p == '/moved':
             self.send(302, b'gone elsewhere', [('Location', '/bytes/10')])
         elif p == '/missing':
@@ -58,6 +64,11 @@ class H(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get('Content-Length', '0')))
         if self.path == '/slow': time.sleep(0.5)
+        if self.path == '/half':
+            self.send_response(200); self.send_header('Content-Length', '100000'); self.end_headers()
+            self.wfile.write(b'0123456789'); self.wfile.flush()
+            self.close_connection = True
+            return
         head = ''.join('%s: %s\n' % (k, v) for k, v in self.headers.items())
         self.send(200, head.encode('latin-1') + b'\n' + body)
 class S(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -163,7 +174,8 @@ TEST_F(HttpClientTest, GetResultsAndResponses) {
   } cases[] = {
       {"/bytes/2097152", true, Pattern(2097152)},
       {"/bytes/0", true, ""},
-      {"/half", true, Pattern(500)},          // broken off after connecting: the bytes so far
+      {"/half", false, Pattern(500)},         // broken off: a failure, with the bytes so far
+      {"/chunks-cut", false, "hello"},
       {"/moved", true, "gone elsewhere"},     // no redirect is followed
       {"/missing", true, "<html>not here</html>"},
       {"/endless", false, ""},                // passes the size cap
@@ -285,6 +297,53 @@ TEST_F(HttpClientTest, PostOnTheEventLoopSendsTheBodyItStartedWith) {
     ASSERT_NE(split, std::string::npos);
     EXPECT_TRUE(echoed.substr(split + 2) == body) << echoed.size();
   }
+}
+
+// An answer cut short of what it declared fails, waiting or on the event loop, and keeps
+// what came.
+TEST_F(HttpClientTest, PostWhoseAnswerBreaksOffFails) {
+  for (bool synchronous : {true, false}) {
+    SCOPED_TRACE(synchronous);
+    HttpRequest r(server_->Url("/half").c_str(), kHttpMethodPost);
+    r.SetBody("ping", 4);
+    EXPECT_FALSE(r.Run(synchronous));
+    const auto start = std::chrono::steady_clock::now();
+    while (r.Pending() && Seconds(start) < 20) toolbox::ReceiveNextEvent(0.05, nullptr);
+    EXPECT_FALSE(r.Pending());
+    EXPECT_FALSE(r.Succeeded());
+    EXPECT_EQ(Response(r), "0123456789");
+  }
+}
+
+// A large POST on the event loop moves at the network's pace: it ends well within its
+// time limit, whole.
+TEST_F(HttpClientTest, LargePostOnTheEventLoopEndsWithinItsTimeLimit) {
+  const std::string body = Pattern(20 << 20);
+  HttpRequest r(server_->Url("/echo").c_str(), kHttpMethodPost);
+  r.SetBody(body.data(), body.size());
+  EXPECT_FALSE(r.Run(false));
+  while (r.Pending()) toolbox::ReceiveNextEvent(0.05, nullptr);  // the request's limit ends it
+  EXPECT_TRUE(r.Succeeded());
+  const std::string echoed = Response(r);
+  const size_t split = echoed.find("\n\n");
+  ASSERT_NE(split, std::string::npos);
+  EXPECT_TRUE(echoed.substr(split + 2) == body) << echoed.size();
+}
+
+// A request runs one transfer at a time: Run while a POST of it is pending on the event
+// loop cancels that POST, and only the new answer is the response.
+TEST_F(HttpClientTest, RunCancelsThePendingPostOfTheSameRequest) {
+  HttpRequest r(server_->Url("/slow").c_str(), kHttpMethodPost);
+  r.SetBody("ping", 4);
+  EXPECT_FALSE(r.Run(false));
+  ASSERT_TRUE(r.Pending());
+  ASSERT_TRUE(r.Run(true));
+  EXPECT_FALSE(r.Pending());
+  const std::string answer = Response(r);
+  EXPECT_EQ(answer.find("\nping"), answer.size() - 5) << answer;
+  const auto start = std::chrono::steady_clock::now();
+  while (Seconds(start) < 1.0) toolbox::ReceiveNextEvent(0.05, nullptr);
+  EXPECT_EQ(Response(r), answer);
 }
 
 TEST_F(HttpClientTest, DestroyingAPendingPostCancelsIt) {

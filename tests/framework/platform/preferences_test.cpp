@@ -100,6 +100,11 @@ TEST_F(PreferencesTest, ValuesWrittenReadBackInANewProcess) {
 TEST_F(PreferencesTest, ReadersAndWritersKeepTheirRules) {
   Preferences p;
   EXPECT_FALSE(p.Open(L"brivane-test", 2));
+  // A store that is not open keeps nothing, so it takes nothing.
+  EXPECT_FALSE(p.SetLong(L"n", 1));
+  EXPECT_EQ(p.LastError(), kPrefsErrLongKey);
+  EXPECT_FALSE(p.SetString(L"s", std::wstring(1, L'\x01')));
+  EXPECT_EQ(p.LastError(), kPrefsErrStringKey);
   EXPECT_FALSE(p.Open(L"a/b", kPrefsCurrentUser));
   EXPECT_FALSE(p.Close());  // nothing open
   ASSERT_TRUE(p.Open(L"brivane-test", kPrefsCurrentUser));
@@ -155,6 +160,52 @@ TEST_F(PreferencesTest, DamagedFileIsKeptAsideAndGivesDefaults) {
     EXPECT_EQ(ReadFile(keptAs(i)), bytes);
   }
   for (size_t i = 0; i < std::size(damaged); ++i) EXPECT_EQ(ReadFile(keptAs(i)), damaged[i]) << i;
+
+  // However many copies were kept before, a damaged file is moved aside: the newest ten
+  // copies stay, the oldest go.
+  WriteFile(File().string() + ".damaged", "first");
+  for (int i = 2; i <= 1000; ++i) WriteFile(File().string() + ".damaged-" + std::to_string(i), "old");
+  WriteFile(File(), "damaged again");
+  Preferences p;
+  ASSERT_TRUE(p.Open(L"brivane-test", kPrefsCurrentUser));
+  EXPECT_EQ(ReadFile(File().string() + ".damaged-1001"), "damaged again");
+  const std::string kept = testsupport::Run("cd '" + File().parent_path().string() + "' && ls | sort -V");
+  std::string expected;
+  for (int i = 992; i <= 1001; ++i) expected += "brivane-test.xml.damaged-" + std::to_string(i) + "\n";
+  EXPECT_EQ(kept, expected);
+}
+
+// Processes starting at the same moment on one damaged file all open (one of them keeps
+// the file aside, the others find it gone: defaults), and the file is kept once.
+TEST_F(PreferencesTest, ProcessesStartingTogetherOnADamagedFileAllOpen) {
+  for (int trial = 0; trial < 30; ++trial) {
+    SCOPED_TRACE(trial);
+    std::filesystem::remove_all(dir_.path() / "config");
+    std::filesystem::create_directories(dir_.path() / "config");
+    WriteFile(File(), "<?xml version=\"1.0\"?><preferences><integer key=\"n\">12x");
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    pid_t children[3];
+    for (pid_t& child : children) {
+      child = fork();
+      if (child == 0) {
+        close(go[1]);
+        char c;
+        if (read(go[0], &c, 1) != 0) _exit(3);  // waits until the pipe is closed
+        Preferences p;
+        int32_t n = 0;
+        _exit(p.Open(L"brivane-test", kPrefsCurrentUser) ? (p.GetLong(L"n", n) ? 2 : 0) : 1);
+      }
+    }
+    close(go[0]);
+    close(go[1]);
+    for (pid_t child : children) {
+      int status = -1;
+      waitpid(child, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EXPECT_EQ(testsupport::Run("cd '" + File().parent_path().string() + "' && ls"), "brivane-test.xml.damaged\n");
+  }
 }
 
 // A file that is there but cannot be read is not damaged: Open fails, nothing is moved, and

@@ -41,9 +41,19 @@ void GtkBackend::FileDialogShown(NavDialogRef ref) {
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_file_chooser_set_local_only(chooser, TRUE);
+  if (!view.options.startFolder.empty())
+    gtk_file_chooser_set_current_folder(chooser, view.options.startFolder.c_str());
   if (view.kind == kNavPutFileDialog) {
-    // GTK's question before replacing mirrors the model's own.
+    // GTK's question before replacing mirrors the model's own; for a name that the model
+    // saves under with its extension added, the model asks about that name instead.
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    g_signal_connect(dialog, "confirm-overwrite", G_CALLBACK(+[](GtkFileChooser* c, gpointer id) {
+      gchar* path = gtk_file_chooser_get_filename(c);
+      const std::string name = path ? std::string(path).substr(std::string(path).rfind('/') + 1) : std::string();
+      g_free(path);
+      const bool renamed = NavSaveName(NavDialogRef{static_cast<std::uint64_t>(GPOINTER_TO_SIZE(id))}, name) != name;
+      return renamed ? GTK_FILE_CHOOSER_CONFIRMATION_ACCEPT_FILENAME : GTK_FILE_CHOOSER_CONFIRMATION_CONFIRM;
+    }), GSIZE_TO_POINTER(static_cast<gsize>(ref.id)));
     gtk_file_chooser_set_current_name(chooser, WideToUtf8(view.saveFileName).c_str());
   }
   if ((view.options.optionFlags & kNavAllowMultipleFiles) &&

@@ -1,5 +1,8 @@
 #include "app/MainWindow.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/AppPrefs.h"
 
 #include "framework/app/Help.h"
@@ -154,7 +157,11 @@ PathString MainWindow::DialogFolder() const {
 
 void MainWindow::ShowHelp() {
   if (OpenHelp(nullptr, nullptr)) return;
-  const PathString page = HelpPagePath(nullptr);
+  PathString page = HelpPagePath(nullptr);
+  // The path as the user would type it into a browser, without "..": the page exists.
+  std::error_code error;
+  const std::filesystem::path real = std::filesystem::canonical(toolbox::WideToUtf8(page), error);
+  if (!error) page = toolbox::Utf8ToWide(real.string());
   if (!page.empty()) ReportError(toolbox::WindowRef{}, kErrorTitleText, kHelpNotShownText, page.c_str());
 }
 

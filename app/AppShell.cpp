@@ -12,9 +12,11 @@
 #include "project/Preset.h"
 #include "project/Undo.h"
 #include "toolbox/Nib.h"
+#include "toolbox/Utf8.h"
 
 namespace {
 bool preferencesLoaded = false;
+bool unsavedChangesDiscarded = false;
 }  // namespace
 
 AppStartSteps& StartSteps() {
@@ -23,6 +25,8 @@ AppStartSteps& StartSteps() {
 }
 
 bool PreferencesLoaded() { return preferencesLoaded; }
+
+bool UnsavedChangesDiscarded() { return unsavedChangesDiscarded; }
 
 NibRef& GetMainNib() {
   static NibRef nib;
@@ -70,10 +74,16 @@ bool OnAppRun(int) {
     std::cerr << std::endl;
     return false;
   }
+  unsavedChangesDiscarded = false;
   mainWindow.Initialize();
   CurrentApplication->SetMainWindow(&mainWindow);
   mainWindow.Show(true);
   toolbox::RunApplicationEventLoop();
+  if (mainWindow.ChangesLeftUnsaved()) {
+    unsavedChangesDiscarded = true;
+    std::cerr << "brivane: the unsaved changes to the project \"" << toolbox::WideToUtf8(mainWindow.ProjectDisplayName())
+              << "\" were not saved and are lost" << std::endl;
+  }
   mainWindow.Finish();
   CurrentApplication->SetMainWindow(nullptr);
   return true;

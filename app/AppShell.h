@@ -22,6 +22,11 @@ AppStartSteps& StartSteps();
 // True from a successful load of the preferences until the exit hook.
 bool PreferencesLoaded();
 
+// The last run ended (its input or display gone) while the project held changes that the
+// user never agreed to lose; the run hook said so on standard error. The process then ends
+// with a failure status.
+bool UnsavedChangesDiscarded();
+
 // The subfolder of the private temporary folder that holds each running copy's own folder.
 inline constexpr const wchar_t* kTemporarySubfolderName = L"_brivane";
 

@@ -1,5 +1,8 @@
 #include "app/MainWindow.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/AppPrefs.h"
 
 #include "framework/app/Help.h"
@@ -8,8 +11,11 @@
 #include "framework/ui/ControlBase.h"
 #include "framework/ui/FileDialogs.h"
 #include "framework/ui/MessageBox.h"
+#include "toolbox/AppleDouble.h"
 #include "toolbox/Events.h"
+#include "toolbox/Folders.h"
 #include "toolbox/Menus.h"
+#include "toolbox/Utf8.h"
 #include "toolbox/Windows.h"
 
 namespace {
@@ -33,6 +39,19 @@ std::wstring ProjectName(const ProjectDocument& document) {
   return name;
 }
 
+// A project is known by its name's extension (ignoring case), or by the file type recorded
+// with it, as a project saved under another name by an earlier version has it.
+bool IsProjectFile(const PathString& path) {
+  const std::wstring extension = L".bva";
+  if (path.size() >= extension.size()) {
+    std::wstring end = path.substr(path.size() - extension.size());
+    for (wchar_t& c : end)
+      if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    if (end == extension) return true;
+  }
+  return toolbox::ReadSidecar(toolbox::WideToUtf8(path)).finderInfo.type == kProjectFileType;
+}
+
 }  // namespace
 
 void MainWindow::Initialize() {
@@ -47,6 +66,8 @@ void MainWindow::Initialize() {
 }
 
 void MainWindow::Finish() { recentProjects.CopyTo(ApplicationPreferences().recentProjects); }
+
+std::wstring MainWindow::ProjectDisplayName() const { return ProjectName(document); }
 
 std::wstring MainWindow::DocumentTitle() const {
   std::wstring title = document.path.empty() ? std::wstring(L"Brivane") : ProjectName(document);
@@ -113,6 +134,8 @@ bool MainWindow::SaveProject(bool askForName) {
     std::wstring name = ProjectName(document);
     if (document.path.empty()) name += L".bva";
     request.saveFileName = name.c_str();
+    const PathString folder = DialogFolder();
+    request.startFolder = folder.c_str();
     FileDialogResult result;
     if (!RunFileDialog(&request, &result, toolbox::WindowRef{}, nullptr)) return false;
     file = result.firstPath;
@@ -123,8 +146,27 @@ bool MainWindow::SaveProject(bool askForName) {
   return saved;
 }
 
+PathString MainWindow::DialogFolder() const {
+  if (!document.path.empty()) {
+    PathString folder;
+    GetParentFolder(folder, document.path, true);
+    if (!folder.empty()) return folder;
+  }
+  return PathString(toolbox::Utf8ToWide(toolbox::HomeFolder()));
+}
+
+void MainWindow::ShowHelp() {
+  if (OpenHelp(nullptr, nullptr)) return;
+  PathString page = HelpPagePath(nullptr);
+  // The path as the user would type it into a browser, without "..": the page exists.
+  std::error_code error;
+  const std::filesystem::path real = std::filesystem::canonical(toolbox::WideToUtf8(page), error);
+  if (!error) page = toolbox::Utf8ToWide(real.string());
+  if (!page.empty()) ReportError(toolbox::WindowRef{}, kErrorTitleText, kHelpNotShownText, page.c_str());
+}
+
 bool MainWindow::OnOpenDocument(const PathString& path) {
-  if (!path.ends_with(L".bva")) {
+  if (!IsProjectFile(path)) {
     // Audio files cannot be added to a project yet: say so rather than do nothing.
     ReportError(toolbox::WindowRef{}, kErrorTitleText, kNotAProjectFileText, path.c_str());
     return true;
@@ -156,6 +198,8 @@ bool MainWindow::OnCommand(std::uint32_t command, toolbox::EventRef* event) {
       FileDialogRequest request;
       request.InitOpen();
       request.filters = &filters;
+      const PathString folder = DialogFolder();
+      request.startFolder = folder.c_str();
       FileDialogResult result;
       if (RunFileDialog(&request, &result, toolbox::WindowRef{}, nullptr)) OpenProject(result.firstPath);
       return true;
@@ -177,7 +221,7 @@ bool MainWindow::OnCommand(std::uint32_t command, toolbox::EventRef* event) {
       UpdateUndoMenu();
       return true;
     case kCommandHelp:
-      OpenHelp(nullptr, nullptr);
+      ShowHelp();
       return true;
     case toolbox::kHICommandQuit: {
       // The command reaches the window and then the application: the question is asked
@@ -189,6 +233,7 @@ bool MainWindow::OnCommand(std::uint32_t command, toolbox::EventRef* event) {
       }
       if (!AskToSaveChanges()) return true;
       quitAnswered_ = asked;
+      quitAgreed_ = true;
       return false;
     }
     default:

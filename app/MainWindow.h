@@ -34,6 +34,8 @@ inline constexpr int kUntitledText = 117;
 // The empty recent projects' submenu, and a file opened or dropped that is not a project.
 inline constexpr int kNoRecentProjectsText = 118;
 inline constexpr int kNotAProjectFileText = 119;
+// The help page that nothing could show, with its path.
+inline constexpr int kHelpNotShownText = 121;
 
 class MainWindow : public WindowBase {
  public:
@@ -47,8 +49,9 @@ class MainWindow : public WindowBase {
   void Finish();
 
   bool OnCommand(std::uint32_t command, toolbox::EventRef* event) override;
-  // A project file opens (after the question about unsaved changes); any other file is
-  // refused with a message that names it.
+  // A project file (named with the project extension, or of the project file type) opens,
+  // after the question about unsaved changes; any other file is refused with a message that
+  // names it.
   bool OnOpenDocument(const PathString& path) override;
   // A file dropped on the window is opened as the open-documents event opens it.
   void OnDropFile(const PathString& path, toolbox::Point* where) override;
@@ -66,10 +69,21 @@ class MainWindow : public WindowBase {
   bool AskToSaveChanges();
   bool OpenProject(const PathString& file);
   bool SaveProject(bool askForName);
+  // Opens the help; when nothing can show it, says so with the page's path.
+  void ShowHelp();
+
+  // The folder the open and save dialogs start in: the project's own, or the user's home
+  // folder for an untitled project.
+  PathString DialogFolder() const;
+  // After the run: the project holds changes that no answer of the user let go (the run
+  // ended without a Quit that passed the question about them).
+  bool ChangesLeftUnsaved() const { return document.IsModified() && !quitAgreed_; }
 
   // The title for the document: the project's file name (or the application's name for
   // an untitled project), with a leading "*" while it holds unsaved changes.
   std::wstring DocumentTitle() const;
+  // The project's file name, or "Untitled" before its first save.
+  std::wstring ProjectDisplayName() const;
 
   ProjectDocument document;
   RecentItems recentProjects;
@@ -77,4 +91,6 @@ class MainWindow : public WindowBase {
  private:
   // The quit command whose question was answered with a go-ahead.
   toolbox::EventRef quitAnswered_ = nullptr;
+  // A Quit passed the question about unsaved changes (or there were none).
+  bool quitAgreed_ = false;
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/AppPrefs.h"
+#include "app/AppShell.h"
 #include "framework/app/Application.h"
 #include "toolbox/Display.h"
 #ifdef BRIVANE_HAVE_GTK
@@ -26,13 +27,21 @@ constexpr const char* kUsage =
     "Opens the project file named, or an empty project.\n"
     "\n"
     "With an X11 or Wayland display its window opens through GTK 3. Without one it runs\n"
-    "headless: it reports on standard output what a screen would show and reads menu\n"
-    "commands from standard input, one per line, by their four-character command (the menu\n"
-    "bar it prints lists them, for example \"new\", \"undV\", \"quit\"). A command that\n"
-    "shows a file dialog takes the path after it (\"open /music/songs.bva\", \"svas\n"
-    "/music/copy.bva\"), or the next line answers the dialog (a path, or \"cancel\"). A\n"
-    "message box is printed on standard error and answered by a line with a button's name\n"
-    "or number. The end of the input quits.\n"
+    "headless: it reports on standard output what a screen would show (the windows, their\n"
+    "titles as they change, and the menu bar) and reads menu commands from standard input,\n"
+    "one per line, by their four-character command (the menu bar it prints lists them, for\n"
+    "example \"new\", \"undV\", \"quit\"). An item of a submenu, listed in brackets, is chosen\n"
+    "by the submenu's name and the item's number (\"open recent 1\"); the name alone lists\n"
+    "the items. A command that shows a file dialog takes the path after it (\"open\n"
+    "/music/songs.bva\", \"svas copy\"), or the next line answers the dialog (a path, or\n"
+    "\"cancel\"); a relative path is taken in the folder the dialog shows (the project's\n"
+    "folder, or the home folder), and a project is saved with the .bva extension. A message\n"
+    "box is printed on standard error and answered by a line with a button's name or number;\n"
+    "a help page that cannot be shown is named there by its path.\n"
+    "\n"
+    "The end of the input quits. A question still waiting then is answered as its Cancel\n"
+    "button does, and the answer is printed on standard error; when the project's unsaved\n"
+    "changes are lost that way, the exit status is 1.\n"
     "\n"
     "Options:\n"
     "  -h, --help  print this text and exit\n"
@@ -98,5 +107,6 @@ int main(int argc, char** argv) {
   InstallApplicationPreferences();
   int result = ApplicationMain(documents);
   toolbox::SetDisplayBackend(nullptr);
+  if (result == 0 && UnsavedChangesDiscarded()) result = 1;
   return result;
 }

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -143,6 +145,41 @@ bool FindAnyItem(MenuRef menu, OSType command, MenuItemInfo* out, int depth) {
   return false;
 }
 
+// The items of a menu as the menu bar line lists them: an item with a command shows it to
+// type; an item that opens a submenu lists the submenu's items in brackets, each enabled
+// one with its number ("Open Recent [1: /music/a.bva]").
+void ListItems(std::ostream& out, MenuRef menu, int depth) {
+  bool first = true;
+  for (std::uint16_t i = 1; i <= CountMenuItems(menu); ++i) {
+    MenuItemInfo item;
+    GetMenuItem(menu, i, &item);
+    if (item.attributes & kMenuItemAttrSeparator) continue;
+    out << (first ? "" : ", ");
+    first = false;
+    if (depth > 0 && item.enabled) out << i << ": ";
+    out << WideToUtf8(item.text);
+    MenuRef sub = GetMenuItemHierarchicalMenu(menu, i);
+    if (sub && depth < 8) {
+      out << " [";
+      ListItems(out, sub, depth + 1);
+      out << "]";
+    } else if (item.command && depth == 0) {
+      out << " '" << FourCCText(item.command) << "'";
+    }
+  }
+}
+
+std::string MenuBarLine() {
+  std::ostringstream line;
+  line << "menu bar:";
+  for (MenuRef m : GetMenuBar()) {
+    line << " " << WideToUtf8(GetMenuTitle(m)) << " (";
+    ListItems(line, m, 0);
+    line << ")";
+  }
+  return line.str();
+}
+
 // Input is taken one line at a time, and only when the event queue is empty (the event
 // loop asks for input only then): what a line chose has been handled, or is waiting for
 // an answer, before the next line is read. A line answers, in this order, the frontmost
@@ -155,9 +192,11 @@ class HeadlessBackend : public DisplayBackend {
   std::string Name() const override { return "headless"; }
 
   bool WaitForInput(double seconds) override {
+    ShowChanges();
     if (!givenPath_.empty() && PathForDialog()) return true;
     if (TakeLine()) return true;
     if (ended_) {
+      if (AnswerAtEnd()) return true;
       if (seconds < 0) return false;
       std::this_thread::sleep_for(std::chrono::duration<double>(std::min(seconds, 1.0)));
       return true;
@@ -204,6 +243,9 @@ class HeadlessBackend : public DisplayBackend {
 
   void WindowShown(WindowRef w) override {
     out_ << "showing " << DescribeWindow(w) << std::endl;
+    std::wstring shownTitle;
+    CopyWindowTitle(w, &shownTitle);
+    titles_[w.id] = shownTitle;
     if (!IsQuestion(w)) return;
     std::wstring title;
     CopyWindowTitle(w, &title);
@@ -214,33 +256,24 @@ class HeadlessBackend : public DisplayBackend {
     err_ << "\n  answer with " << ButtonList(AlertButtons(w)) << std::endl;
   }
   void WindowHidden(WindowRef w) override { out_ << "hiding " << DescribeWindow(w) << std::endl; }
-  void MenuBarChanged() override {
-    out_ << "menu bar:";
-    for (MenuRef m : GetMenuBar()) {
-      out_ << " " << WideToUtf8(GetMenuTitle(m)) << " (";
-      bool first = true;
-      for (std::uint16_t i = 1; i <= CountMenuItems(m); ++i) {
-        MenuItemInfo item;
-        GetMenuItem(m, i, &item);
-        if (item.attributes & kMenuItemAttrSeparator) continue;
-        out_ << (first ? "" : ", ") << WideToUtf8(item.text);
-        // An item that only opens a submenu has no command to type.
-        if (item.command) out_ << " '" << FourCCText(item.command) << "'";
-        first = false;
-      }
-      out_ << ")";
-    }
-    out_ << std::endl;
-  }
+  void WindowDisposed(WindowRef w) override { titles_.erase(w.id); }
+  // The menu bar line is printed before the next input is read, once the menus are built.
+  void MenuBarChanged() override { menuBar_.clear(); }
+  // There is no screen to show a page on: the caller tells the user where the page is.
+  bool OpenUri(const std::string&) override { return false; }
   void FileDialogShown(NavDialogRef ref) override {
     const NavDialogView view = ViewOfNavDialog(ref);
     static const char* const kKinds[] = {"save", "open", "choose a file", "choose a folder"};
     out_ << "showing file dialog (" << kKinds[std::clamp<int>(view.kind, 0, 3)] << ")";
     if (!view.options.windowTitle.empty()) out_ << " titled \"" << WideToUtf8(view.options.windowTitle) << "\"";
+    out_ << " in \"" << DialogFolder(ref) << "\"";
+    if (view.kind == kNavPutFileDialog && !view.saveFileName.empty())
+      out_ << " proposing \"" << WideToUtf8(view.saveFileName) << "\"";
     out_ << std::endl;
     if (givenPath_.empty())
       err_ << "file dialog: answer with a path, or \"cancel\"" << std::endl;
   }
+  void FileDialogClosed(NavDialogRef ref) override { answeredAtEnd_.erase(ref.id); }
 
  private:
   static constexpr std::size_t kMaxLine = 64 * 1024;
@@ -267,6 +300,7 @@ class HeadlessBackend : public DisplayBackend {
     if (NavDialogRef dialog = FrontNavDialog()) return AnswerDialog(dialog, line);
     if (!givenPath_.empty()) PathNotUsed();
     if (line.empty()) return;
+    if (ChooseFromSubmenu(line)) return;
     const std::size_t space = line.find_first_of(" \t");
     std::string word = line.substr(0, space);
     const std::string path = space == std::string::npos ? std::string() : Trimmed(line.substr(space));
@@ -279,7 +313,7 @@ class HeadlessBackend : public DisplayBackend {
     const OSType command = FourCC(code);
     if (PostMenuCommand(command) == kNoErr) {
       if (!path.empty()) {
-        givenPath_ = Absolute(path);
+        givenPath_ = path;
         pathCommand_ = word;
       }
       return;
@@ -314,7 +348,7 @@ class HeadlessBackend : public DisplayBackend {
       NavDialogCancel(dialog);
       return;
     }
-    Accept(dialog, Absolute(line));
+    Accept(dialog, Absolute(line, DialogFolder(dialog)));
   }
 
   void Accept(NavDialogRef dialog, const std::string& path) {
@@ -329,7 +363,7 @@ class HeadlessBackend : public DisplayBackend {
   // it was not used.
   bool PathForDialog() {
     if (NavDialogRef dialog = FrontNavDialog()) {
-      const std::string path = std::move(givenPath_);
+      const std::string path = Absolute(givenPath_, DialogFolder(dialog));
       givenPath_.clear();
       Accept(dialog, path);
       return true;
@@ -345,22 +379,132 @@ class HeadlessBackend : public DisplayBackend {
     givenPath_.clear();
   }
 
-  static std::string Absolute(const std::string& path) {
-    if (path.empty() || path[0] == '/') return path;
-    std::string absolute;
+  static std::string CurrentFolder() {
+    std::string folder;
     if (char* here = getcwd(nullptr, 0)) {
-      absolute = here;
+      folder = here;
       std::free(here);
     }
-    if (absolute.empty()) return path;
-    if (absolute.back() != '/') absolute += '/';
-    return absolute + path;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder;
+  }
+
+  // Where a name typed into the dialog goes: the folder it shows.
+  static std::string DialogFolder(NavDialogRef dialog) {
+    const std::string& start = ViewOfNavDialog(dialog).options.startFolder;
+    return start.empty() ? CurrentFolder() : start;
+  }
+
+  static std::string Absolute(const std::string& path, const std::string& folder) {
+    if (path.empty() || path[0] == '/' || folder.empty()) return path;
+    return folder + path;
+  }
+
+  // What changed since the last input: the menu bar (its items and submenus) and the
+  // titles of the windows shown.
+  void ShowChanges() {
+    const std::string line = MenuBarLine();
+    if (line != menuBar_ && !GetMenuBar().empty()) {
+      menuBar_ = line;
+      out_ << line << std::endl;
+    }
+    for (WindowRef w : WindowsFrontToBack()) {
+      auto known = titles_.find(w.id);
+      if (known == titles_.end() || !IsWindowVisible(w)) continue;
+      std::wstring title;
+      CopyWindowTitle(w, &title);
+      if (title == known->second) continue;
+      known->second = title;
+      const std::string name = GetWindowName(w);
+      out_ << "window " << (name.empty() ? std::string() : "\"" + name + "\" ") << "now titled \""
+           << WideToUtf8(title) << "\"" << std::endl;
+    }
+  }
+
+  // After the end of the input nothing can answer a question: it is answered once, as its
+  // cancel button does (its only button where it has one), and the answer is said, so that
+  // nothing is decided silently. A file dialog is cancelled.
+  bool AnswerAtEnd() {
+    if (WindowRef question = WaitingAlert()) {
+      if (!answeredAtEnd_.insert(question.id).second) return false;
+      std::wstring title;
+      CopyWindowTitle(question, &title);
+      const std::vector<AlertButton> buttons = AlertButtons(question);
+      const AlertButton* chosen = buttons.size() == 1 ? &buttons[0] : nullptr;
+      for (const AlertButton& b : buttons) {
+        OSType command = 0;
+        GetControlCommandID(b.control, &command);
+        ControlID id;
+        GetControlID(b.control, &id);
+        if (command == kHICommandCancel || id.signature == kHICommandCancel || id.signature == FourCC("bCan"))
+          chosen = &b;
+      }
+      if (!chosen) {
+        err_ << "end of input: \"" << WideToUtf8(title) << "\" is left unanswered" << std::endl;
+        return false;
+      }
+      err_ << "end of input: answering \"" << WideToUtf8(title) << "\" with " << chosen->item << " ("
+           << chosen->label << ")" << std::endl;
+      HitControl(chosen->control);
+      return true;
+    }
+    if (NavDialogRef dialog = FrontNavDialog()) {
+      if (!answeredAtEnd_.insert(dialog.id).second) return false;
+      err_ << "end of input: cancelling the file dialog" << std::endl;
+      NavDialogCancel(dialog);
+      return true;
+    }
+    return false;
+  }
+
+  // A line that names a submenu of the menu bar ("open recent") lists its items; with an
+  // item's number after it ("open recent 2") it chooses that item. False when the line
+  // names no submenu.
+  bool ChooseFromSubmenu(const std::string& line) {
+    const std::string folded = Folded(line);
+    for (MenuRef bar : GetMenuBar()) {
+      for (std::uint16_t i = 1; i <= CountMenuItems(bar); ++i) {
+        MenuRef sub = GetMenuItemHierarchicalMenu(bar, i);
+        if (!sub) continue;
+        MenuItemInfo parent;
+        GetMenuItem(bar, i, &parent);
+        const std::string title = Folded(WideToUtf8(parent.text));
+        if (title.empty() || folded.compare(0, title.size(), title) != 0) continue;
+        const std::string rest = Trimmed(folded.substr(title.size()));
+        if (folded.size() > title.size() && folded[title.size()] != ' ' && folded[title.size()] != '\t')
+          continue;
+        if (rest.empty()) {
+          std::ostringstream items;
+          ListItems(items, sub, 1);
+          out_ << WideToUtf8(parent.text) << ": " << items.str() << "; choose one by its number (\""
+               << title << " 1\")" << std::endl;
+          return true;
+        }
+        const std::uint16_t count = CountMenuItems(sub);
+        char* end = nullptr;
+        const long n = std::strtol(rest.c_str(), &end, 10);
+        if (*end || n < 1 || n > count) {
+          out_ << "no item \"" << rest << "\" in " << WideToUtf8(parent.text) << ": type \"" << title
+               << "\" to list its items" << std::endl;
+          return true;
+        }
+        MenuItemInfo item;
+        GetMenuItem(sub, static_cast<std::uint16_t>(n), &item);
+        if (PostMenuItemChoice(sub, static_cast<std::uint16_t>(n)) != kNoErr)
+          out_ << "the menu item \"" << WideToUtf8(item.text) << "\" is disabled" << std::endl;
+        return true;
+      }
+    }
+    return false;
   }
 
   void EndOfInput() {
     if (!givenPath_.empty()) PathNotUsed();
     ended_ = true;
     out_ << "end of input: quitting" << std::endl;
+    // A question or file dialog that waits is answered at the end (AnswerAtEnd) and the run
+    // ends there; a Quit chosen behind it would only ask the same question again.
+    if (WaitingAlert() || FrontNavDialog()) return;
     if (PostMenuCommand(kHICommandQuit) != kNoErr) {
       auto quit = std::make_unique<Event>(kEventClassApplication, kEventAppQuit);
       PostEventToQueue(std::move(quit));
@@ -377,6 +521,11 @@ class HeadlessBackend : public DisplayBackend {
   // The path given with a command, for the file dialog the command shows.
   std::string givenPath_;
   std::string pathCommand_;
+  // The menu bar line last printed, and the titles of the windows shown.
+  std::string menuBar_;
+  std::map<std::uint64_t, std::wstring> titles_;
+  // The questions and file dialogs answered at the end of the input.
+  std::set<std::uint64_t> answeredAtEnd_;
 };
 
 }  // namespace

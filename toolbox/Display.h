@@ -51,19 +51,24 @@ class DisplayBackend {
 std::unique_ptr<DisplayBackend> SetDisplayBackend(std::unique_ptr<DisplayBackend> backend);
 DisplayBackend* GetDisplayBackend();
 
-// The headless back end: it reports on `out` what a screen would show, and reads its input
-// from a file descriptor (normally standard input), one line at a time:
+// The headless back end: it reports on `out` what a screen would show (windows shown and
+// hidden, a window's title whenever it changes, and the menu bar whenever its items change,
+// a submenu's items in brackets), and reads its input from a file descriptor (normally
+// standard input), one line at a time:
 // - while an alert or sheet waits, a line answers it with a button's name or number (1 the
 //   default button, 2 the cancel button, 3 the other), and so for a modal dialog's push
 //   buttons (numbered in the order they were made); each is printed on `err` with its
 //   message and buttons;
-// - while a file dialog runs, a line answers it with a path (relative to the current
-//   folder), or "cancel";
+// - while a file dialog runs, a line answers it with a path (relative to the folder the
+//   dialog starts in, else the current folder), or "cancel";
 // - otherwise a line is a four-character menu command (for example "quit"), chosen from the
 //   menu bar as a user would, optionally followed by a path for the file dialog the command
-//   shows ("open /music/songs.bva"). A command no item has, or whose item is disabled, is
-//   reported and ignored.
-// The end of the input chooses Quit once.
+//   shows ("open /music/songs.bva"), or the title of an item that opens a submenu with the
+//   number of one of its items ("open recent 2"; the title alone lists them). A command no
+//   item has, or whose item is disabled, is reported and ignored.
+// The end of the input chooses Quit once. A question or file dialog still waiting then, or
+// shown afterwards, is answered once as its cancel button does (an alert with one button by
+// that button), and the answer is printed on `err`. It shows no pages: OpenUri fails.
 std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& out,
                                                     std::ostream& err = std::cerr);
 

@@ -56,6 +56,17 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
+bool EndsWithNoCase(const std::string& text, const std::string& end) {
+  if (end.size() > text.size()) return false;
+  for (std::size_t i = 0; i < end.size(); ++i) {
+    char a = text[text.size() - end.size() + i], b = end[i];
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+    if (a != b) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::wstring NavReplaceQuestion(const std::string& utf8Name) {
@@ -159,6 +170,21 @@ OSStatus NavDialogSetSaveFileName(NavDialogRef ref, const std::wstring& name) {
   return kNoErr;
 }
 
+OSStatus NavDialogSetSaveExtension(NavDialogRef ref, const std::wstring& extension) {
+  NavDialog* d = Find(ref);
+  if (!d) return kParamErr;
+  d->options.saveExtension = extension;
+  return kNoErr;
+}
+
+std::string NavSaveName(NavDialogRef ref, const std::string& utf8Name) {
+  NavDialog* d = Find(ref);
+  if (!d || d->kind != kNavPutFileDialog || d->options.saveExtension.empty() || utf8Name.empty())
+    return utf8Name;
+  const std::string end = "." + WideToUtf8(d->options.saveExtension);
+  return EndsWithNoCase(utf8Name, end) ? utf8Name : utf8Name + end;
+}
+
 NavDialogRef FrontNavDialog() {
   const auto& running = Model().running;
   return running.empty() ? NavDialogRef{} : running.back();
@@ -211,6 +237,14 @@ OSStatus NavDialogAccept(NavDialogRef ref, const std::vector<std::string>& utf8P
   }
   std::vector<std::string> chosen = utf8Paths;
   if (d->kind == kNavPutFileDialog) {
+    const std::string typed = NameOf(chosen[0]);
+    const std::string name = NavSaveName(ref, typed);
+    if (name != typed && chosen[0].ends_with(typed)) {
+      // A confirmation given for the typed name says nothing about the name saved under.
+      chosen[0].resize(chosen[0].size() - typed.size());
+      chosen[0] += name;
+      replaceConfirmed = false;
+    }
     bool exists = false;
     const bool folder = IsFolder(chosen[0], &exists);
     if (folder) return kParamErr;  // a folder is never saved over

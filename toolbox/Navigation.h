@@ -32,6 +32,11 @@ struct NavDialogCreationOptions {
   std::wstring actionButtonLabel;
   std::wstring cancelButtonLabel;
   std::wstring saveFileName;
+  // A save dialog's file-name extension (without the dot; empty: none): an accepted name
+  // that does not end with it gets it, so that the file is known by its name again.
+  std::wstring saveExtension;
+  // The folder the dialog starts in (UTF-8, ending with '/'); empty: the current folder.
+  std::string startFolder;
   // The format pop-up's items (filter descriptions) in order; empty: no pop-up.
   std::vector<std::wstring> popupExtension;
   WindowRef parentWindow;
@@ -79,6 +84,10 @@ OSStatus AEListItemURL(const AppleEvent& event, long index, std::string* utf8Pat
 OSStatus NavDialogDispose(NavDialogRef dialog);
 std::wstring NavDialogGetSaveFileName(NavDialogRef dialog);
 OSStatus NavDialogSetSaveFileName(NavDialogRef dialog, const std::wstring& name);
+OSStatus NavDialogSetSaveExtension(NavDialogRef dialog, const std::wstring& extension);
+// The name a save dialog saves under for the typed name: with the dialog's extension added
+// when the name does not already end with it (ignoring case).
+std::string NavSaveName(NavDialogRef dialog, const std::string& utf8Name);
 
 // --- what a back end or the test driver does with a running dialog ---
 struct NavDialogView {
@@ -96,9 +105,10 @@ OSStatus NavDialogSelectPopup(NavDialogRef dialog, std::int32_t index);
 // Whether the dialog lists the item at the path: folders always; files as the object
 // filter says, with the file type read from the item's sidecar.
 bool NavDialogShowsItem(NavDialogRef dialog, const std::string& utf8Path);
-// The user accepts these items (a save dialog: one path, folder and name). A save dialog
-// first asks before it accepts the name of an existing file, unless the back end already
-// asked (replaceConfirmed); kUserCanceledErr when the user keeps the file, and the dialog
+// The user accepts these items (a save dialog: one path, folder and name; the name takes
+// the dialog's extension as NavSaveName gives it). A save dialog first asks before it
+// accepts the name of an existing file, unless the back end already asked about that very
+// name (replaceConfirmed); kUserCanceledErr when the user keeps the file, and the dialog
 // stays up.
 OSStatus NavDialogAccept(NavDialogRef dialog, const std::vector<std::string>& utf8Paths,
                          bool replaceConfirmed = false);

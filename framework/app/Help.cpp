@@ -28,6 +28,16 @@ bool AcceptablePage(const std::wstring& page) {
   return true;
 }
 
+// The help book's page; empty when the book or the page is missing.
+PathString BookPagePath(const wchar_t* page) {
+  PathString book;
+  if (!HelpBookFolder(book)) return PathString();
+  const std::wstring name = page ? std::wstring(page) : std::wstring(kHelpStartPage);
+  if (!AcceptablePage(name)) return PathString();
+  const PathString file = book + name;
+  return PathExists(file) ? file : PathString();
+}
+
 }  // namespace
 
 bool RegisterHelpBook(const PathString& helpFile) {
@@ -37,15 +47,16 @@ bool RegisterHelpBook(const PathString& helpFile) {
   return HelpBookFolder(book);
 }
 
+PathString HelpPagePath(const wchar_t* page) {
+  if (!HelpFilePath.empty() && PathExists(HelpFilePath)) return HelpFilePath;
+  return BookPagePath(page);
+}
+
 bool OpenHelp(const wchar_t* page, const wchar_t* anchor) {
   if (!HelpFilePath.empty() && PathExists(HelpFilePath) && OpenFileViaFinder(HelpFilePath))
     return true;
-  PathString book;
-  if (!HelpBookFolder(book)) return false;
-  const std::wstring name = page ? std::wstring(page) : std::wstring(kHelpStartPage);
-  if (!AcceptablePage(name)) return false;
-  const PathString file = book + name;
-  if (!PathExists(file)) return false;
+  const PathString file = BookPagePath(page);
+  if (file.empty()) return false;
   std::string uri = toolbox::FileUriFromPath(toolbox::WideToUtf8(file));
   if (page && anchor && *anchor) {
     // The anchor is escaped like a path, so it cannot end or extend the URI.

@@ -15,3 +15,8 @@ bool RegisterHelpBook(const PathString& helpFile);
 // of the help book: the start page without a page, the page, or the page at the anchor.
 // False when the book or the page is missing or nothing could be opened.
 bool OpenHelp(const wchar_t* page, const wchar_t* anchor);
+// The file OpenHelp opens for the page (null: the start page): the remembered help file when
+// it exists, otherwise the book's page; empty when there is neither. When OpenHelp fails
+// with a path here, the page exists but nothing could show it, and the user can be told
+// where it is.
+PathString HelpPagePath(const wchar_t* page);

@@ -100,6 +100,8 @@ void OnPopup(FileDialogRequest* request, NavDialogRef dialog, std::int32_t index
     extension = request->filters->At(index)->SaveExtension();
   else if (request->defaultExtension)
     extension = request->defaultExtension;
+  // The name saved under takes the extension even when the user removes it from the name.
+  NavDialogSetSaveExtension(dialog, extension);
   if (extension.empty()) return;
   std::wstring name = NavDialogGetSaveFileName(dialog);
   const std::size_t dot = name.rfind(L'.');
@@ -229,6 +231,7 @@ void FileDialogRequest::Init(std::int32_t dialogKind) {
   cancelButtonLabel = nullptr;
   message = nullptr;
   allowMultiple = 0;
+  startFolder = nullptr;
 }
 
 void FileDialogOptions::Reset() { *this = FileDialogOptions{}; }
@@ -273,11 +276,19 @@ bool RunFileDialog(FileDialogRequest* request, FileDialogResult* result, WindowR
   creation.actionButtonLabel = Text(request->actionButtonLabel);
   creation.cancelButtonLabel = Text(request->cancelButtonLabel);
   creation.saveFileName = Text(request->saveFileName);
+  if (request->startFolder && *request->startFolder) {
+    creation.startFolder = WideToUtf8(request->startFolder);
+    if (creation.startFolder.back() != '/') creation.startFolder += '/';
+  }
   const bool withFilters = (request->kind == FileDialogRequest::kSave ||
                             request->kind == FileDialogRequest::kOpen) &&
                            request->filters && request->filters->Count() > 0;
   if (withFilters)
     for (const auto& f : request->filters->filters) creation.popupExtension.push_back(f->description);
+  // A save dialog starts with its first filter chosen, so the name saved under takes that
+  // filter's extension, as the pop-up shows.
+  if (request->kind == FileDialogRequest::kSave)
+    creation.saveExtension = withFilters ? request->filters->At(0)->SaveExtension() : Text(request->defaultExtension);
 
   NavDialogKind kind;
   switch (request->kind) {

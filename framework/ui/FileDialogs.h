@@ -83,6 +83,8 @@ struct FileDialogRequest {
   const wchar_t* cancelButtonLabel = nullptr;
   const wchar_t* message = nullptr;
   std::uint8_t allowMultiple = 0;
+  // The folder the dialog starts in; none: the current folder. Options leave it as it is.
+  const wchar_t* startFolder = nullptr;
 };
 
 struct FileDialogOptions {
@@ -100,7 +102,8 @@ struct FileDialogOptions {
 };
 
 // True when at least one item was chosen and every chosen item gave a path. A chosen name
-// that is not valid UTF-8 gives no path.
+// that is not valid UTF-8 gives no path. A save dialog's name that lacks the chosen
+// filter's extension (or, without filters, the default extension) is saved with it.
 bool RunFileDialog(FileDialogRequest* request, FileDialogResult* result, toolbox::WindowRef parent,
                    const FileDialogOptions* options);
 // The object filter of open and choose-file dialogs, asked for one item.

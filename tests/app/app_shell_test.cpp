@@ -14,6 +14,7 @@
 #include "toolbox/Launch.h"
 #include "support/TestSupport.h"
 #include "toolbox/AppLocation.h"
+#include "toolbox/AppleDouble.h"
 #include "toolbox/Menus.h"
 #include "toolbox/TestDriver.h"
 #include "toolbox/Utf8.h"
@@ -166,6 +167,7 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
     std::vector<std::string> out, err;  // each must appear
     std::vector<std::string> absent;    // in either
     int unsavedQuestions = -1;          // how often the save question came, when counted
+    std::vector<std::string> files = {};  // each must exist afterwards, in the folder
   };
   testsupport::ScratchDir dir;
   const std::string d = dir.str();
@@ -173,7 +175,7 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
       {"--help", "", 0, {"Usage: brivane", "headless"}, {}, {"showing"}},
       {"--bogus", "", 2, {}, {"brivane: unknown option '--bogus'"}, {"showing"}},
       {"", "undV\nxyzw\nquit\n", 0,
-       {"the menu item \"Undo\" ('undV') is disabled", "no menu item has the command 'xyzw'", "Open Recent, Save"},
+       {"the menu item \"Undo\" ('undV') is disabled", "no menu item has the command 'xyzw'", "Open Recent [No Recent Projects], Save"},
        {}, {"????", "no menu item has the command 'undV'"}},
       {"'" + d + "/a.mp3'", "", 0, {},
        {"alert \"Error\": The file \"" + d + "/a.mp3\" is not a project", "answer with 1 (OK)"}, {}},
@@ -187,6 +189,38 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
         "the command 'new ' showed no file dialog: the path \"" + d + "/y\" was not used"},
        {"no button", "no menu item"}},
   };
+  // Save As starts in the project's folder (an untitled project in the home folder), gives a
+  // name typed without it the project extension, titles the window after the project, and
+  // lists the recent projects to be chosen by number.
+  std::filesystem::create_directory(dir / "sub");
+  cases.push_back({"", "btch\nsvas sub/q\nsvas r\nopen recent\nopen recent 2\nopen recent 9\nquit\n", 0,
+                   {"showing file dialog (save) in \"" + d + "/\" proposing \"Untitled.bva\"",
+                    "window \"IDD_MAIN_DIALOG\" now titled \"*Brivane\"", "now titled \"q.bva\"",
+                    "showing file dialog (save) in \"" + d + "/sub/\"", "now titled \"r.bva\"",
+                    "Open Recent: 1: " + d + "/sub/r.bva, 2: " + d + "/sub/q.bva",
+                    "Open Recent [1: " + d + "/sub/q.bva, 2: " + d + "/sub/r.bva]", "no item \"9\" in Open Recent"},
+                   {}, {"no menu item", "'Open'"}, 0, {"sub/q.bva", "sub/r.bva"}});
+  // A project saved under a name without the extension by an earlier version is known by
+  // its recorded file type; the name the application gave opens from the command line.
+  const std::string project = "<xml version=\"1.0\" encoding=\"UTF-8\">\n<brivane version_major=\"1\">\n"
+                              "<castora_jobs current_data=\"-1\" batch_mode=\"false\" >\n</castora_jobs>\n</brivane>\n</xml>\n";
+  testsupport::WriteFile(dir / "sub/old", project);
+  testsupport::WriteFile(dir / "sub/UP.BVA", project);
+  SidecarContents projectType;
+  projectType.finderInfo.type = FourCC("pBva");
+  ASSERT_TRUE(WriteSidecar((dir / "sub/old").string(), projectType));
+  cases.push_back({"sub/old", "", 0, {"now titled \"old\""}, {}, {"is not a project"}});
+  cases.push_back({"sub/UP.BVA", "", 0, {"now titled \"UP.BVA\""}, {}, {"is not a project"}});
+  cases.push_back({"sub/r.bva", "", 0, {"now titled \"r.bva\""}, {}, {"is not a project"}});
+  // The end of the input does not lose changes silently: the waiting question is answered
+  // with Cancel, which is said, and the lost changes give a failure status.
+  cases.push_back({"", "btch\n", 1, {"end of input"},
+                   {"end of input: answering \"Unsaved Changes\" with 2 (Cancel)",
+                    "brivane: the unsaved changes to the project \"Untitled\" were not saved and are lost"},
+                   {}, 1});
+  // Without a program for web pages the help names its page.
+  cases.push_back({"", "help\n1\n", 0, {},
+                   {"alert \"Error\": The help could not be shown", "/resources/help/index.html"}, {}});
   // A project whose audio file has gone asks where it went, in a dialog of its own.
   testsupport::WriteFile(dir / "gone.bva", "<xml version=\"1.0\" encoding=\"UTF-8\">\n<brivane>\n"
                                            "<castora_jobs current_data=\"0\" batch_mode=\"false\">\n"
@@ -203,7 +237,7 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
     testsupport::WriteFile(dir / "input", c.input);
     int status = -1;
     const std::string out = testsupport::Run(
-        "cd '" + d + "' && env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + config.str() +
+        "cd '" + d + "' && env -u DISPLAY -u WAYLAND_DISPLAY HOME='" + d + "' XDG_CONFIG_HOME='" + config.str() +
             "' timeout 30 '" + exe + "' " + c.args + " < input 2> err", &status);
     const std::string err = testsupport::ReadFile(dir / "err");
     const std::string both = out + err;
@@ -216,6 +250,7 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
       for (std::size_t at = 0; (at = err.find("alert \"Unsaved Changes\"", at)) != std::string::npos; ++at) ++questions;
       EXPECT_EQ(questions, c.unsavedQuestions) << both;
     }
+    for (const std::string& file : c.files) EXPECT_TRUE(std::filesystem::exists(dir / file)) << file << "\n" << both;
     if (c.input.starts_with("svas")) {
       // Saved under the relative name, replaced, then reopened from the dialog's answer.
       EXPECT_TRUE(std::filesystem::exists(dir / "p.bva"));

@@ -155,6 +155,43 @@ TEST_F(FileDialogsTest, SaveProposesTheNameAndAsksBeforeReplacing) {
   EXPECT_EQ(testsupport::ReadFile(existing), "x");
 }
 
+// A name typed without the chosen filter's extension is saved with it, in the folder the
+// dialog starts in; a confirmation given for the typed name does not cover the file then
+// replaced, so the dialog asks about that one.
+TEST_F(FileDialogsTest, SaveGivesTheNameTheFiltersExtensionAndAsksAboutThatFile) {
+  FileFilterList filters;
+  filters.AddAllSounds();
+  FileDialogRequest request;
+  request.InitSave();
+  request.filters = &filters;
+  const std::wstring folder = Utf8ToWide(dir.str());
+  request.startFolder = folder.c_str();
+  const std::string existing = Make("Song.aiff");
+  std::string start;
+  std::wstring question;
+  OSStatus firstAnswer = 0;
+  driver.Then([&] {
+    start = ViewOfNavDialog(Front()).options.startFolder;
+    NavDialogSelectPopup(Front(), 1);  // AIFF
+    firstAnswer = NavDialogAccept(Front(), {dir.str() + "/Song"}, true);
+  });
+  driver.Then([&] {
+    CopyWindowTitle(FrontWindow(), &question);
+    TestDriver::Click([] {
+      ControlRef c;
+      GetControlByID(FrontWindow(), ControlID{kHICommandCancel, 0}, &c);
+      return c;
+    }());
+  });
+  driver.ThenChooseFiles({dir.str() + "/Other.AIFF"});
+  FileDialogResult result;
+  ASSERT_TRUE(RunFileDialog(&request, &result, WindowRef{}, nullptr));
+  EXPECT_EQ(start, dir.str() + "/");
+  EXPECT_EQ(firstAnswer, kUserCanceledErr);
+  EXPECT_EQ(question, L"\u201CSong.aiff\u201D already exists. Do you want to replace it?");
+  EXPECT_EQ(WideToUtf8(result.firstPath), dir.str() + "/Other.AIFF");  // its extension in any case
+}
+
 TEST(FileFilterTables, ExtensionTextsAndLists) {
   FileFilterTypeEntry entry(L"aiff;;aif;", FourCC("AIFC"));
   ASSERT_EQ(entry.extensions.size(), 2u);

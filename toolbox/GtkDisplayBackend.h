@@ -1,0 +1,192 @@
+#pragma once
+// The GTK back end's own declarations, shared by the files it is made of:
+//   GtkDisplay.cpp          the back end's life, its input queue and the wait for input
+//   GtkDisplayWindows.cpp   windows: making, placing, stacking, focus and their signals
+//   GtkDisplayPane.cpp      the content pane that gives each control the model's rectangle
+//   GtkDisplayControls.cpp  controls: making, updating and their signals
+//   GtkDisplayEditText.cpp  edit fields: typing, Return and Tab
+//   GtkDisplayMenus.cpp     the menu bar and pop-up menus
+//   GtkDisplayChoosers.cpp  the file and colour choosers
+// Nothing here is for use outside the back end (GtkDisplay.h is its public face).
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolbox/Alerts.h"
+#include "toolbox/DisplayMirror.h"
+#include "toolbox/GtkDisplay.h"
+#include "toolbox/Menus.h"
+#include "toolbox/Navigation.h"
+
+namespace toolbox::gtk_backend {
+
+inline short Clamp16(int v) { return static_cast<short>(std::clamp(v, -32768, 32767)); }
+
+constexpr int kSmallestFont = 6;
+constexpr int kLargestFont = 48;
+
+// --- the content pane (GtkDisplayPane.cpp) ---
+//
+// GTK sizes a widget from its content: an entry is never narrower than about 150 pixels,
+// a pop-up is as wide as its longest item, a label as wide as its longest word, and a
+// GtkFixed grows to hold them all. The model has already placed every control, so the
+// content of a window is a pane that gives each child exactly its rectangle, whatever the
+// child would like, and asks for exactly the model's size itself; the window's size then
+// comes from the model and the user alone.
+
+struct ModelPane {
+  GtkFixed parent;
+  int width;   // the model's content size
+  int height;
+  gboolean resizable;  // the user may make the window smaller than the model's size
+};
+struct ModelPaneClass {
+  GtkFixedClass parent_class;
+};
+
+GType model_pane_get_type();
+
+#define MODEL_PANE(obj) \
+  (G_TYPE_CHECK_INSTANCE_CAST((obj), ::toolbox::gtk_backend::model_pane_get_type(), ::toolbox::gtk_backend::ModelPane))
+
+// A child's rectangle is its place in the pane and this size.
+void SetModelSize(GtkWidget* child, int width, int height);
+
+// The style that makes controls as compact as the model's rectangles, installed once.
+void InstallPaneStyle();
+
+// --- the mirror of windows and controls ---
+
+struct ControlMirror {
+  GtkWidget* widget = nullptr;  // null for kinds the program draws itself (user panes)
+  GtkWidget* inner = nullptr;   // the widget inside a frame (the tree view of a list)
+  ControlView shown;
+  bool dirty = false;  // changed by the user: shows the model's state again at the next sync
+};
+
+struct WindowMirror {
+  GtkWidget* window = nullptr;
+  GtkWidget* menuBar = nullptr;  // document windows only
+  GtkWidget* content = nullptr;  // a GtkFixed: controls sit at their window coordinates
+  GtkAccelGroup* keys = nullptr;
+  WindowView shown;
+  bool busyShown = false;
+  std::vector<MenuView> shownMenus;
+  std::map<std::uint64_t, ControlMirror> controls;
+  GtkWidget* alertIcon = nullptr;  // the theme's icon of an alert's kind
+  bool boundsReportQueued = false;
+};
+
+class GtkBackend;
+
+// What a signal handler needs to find its model object again; each connection owns one.
+struct SignalTarget {
+  GtkBackend* backend;
+  std::uint64_t id;        // window or control
+  std::uint64_t menu = 0;  // menu items: the menu and the item's index
+  std::uint16_t index = 0;
+};
+
+void Connect(gpointer widget, const char* signal, GCallback callback, const SignalTarget& target);
+
+// Signal handlers only queue input for the model (Input); the model takes it when it next
+// waits for input, outside any GTK signal.
+class GtkBackend : public DisplayBackend {
+ public:
+  GtkBackend();
+  ~GtkBackend() override;
+
+  std::string Name() const override { return "GTK"; }
+  bool WaitForInput(double seconds) override;
+
+  void WindowShown(WindowRef) override { Sync(); }
+  void WindowHidden(WindowRef) override { Sync(); }
+  void WindowDisposed(WindowRef) override { Sync(); }
+  void MenuBarChanged() override { Sync(); }
+  bool OpenUri(const std::string& uri) override;
+  bool Spawn(const std::vector<std::string>& argv) override;
+
+  GtkShownWindow AsShown(WindowRef window);
+
+  // GtkDisplayChoosers.cpp
+  void FileDialogShown(NavDialogRef ref) override;
+  void FileDialogClosed(NavDialogRef ref) override;
+  bool PickColor(const std::wstring& prompt, const RGBColor& in, RGBColor* out) override;
+
+ private:
+  // GtkDisplay.cpp: the input queue and the wait.
+  void Pump(double seconds);
+  void Input(std::function<void()> action) { input_.push_back(std::move(action)); }
+  static void OnDisplayClosed(GdkDisplay*, gboolean, gpointer data);
+
+  // GtkDisplayWindows.cpp
+  void Sync();
+  std::unique_ptr<WindowMirror> Create(const WindowView& view);
+  GtkWindow* ParentFor(WindowRef dialog);
+  GtkWindow* SheetParentFor(WindowRef sheet);
+  void Update(WindowMirror& m, const WindowView& view, const std::vector<MenuView>& menus);
+  void ShowAlertIcon(WindowMirror& m, AlertType type);
+  void Place(WindowMirror& m, const WindowView& view);
+  WindowMirror* Find(std::uint64_t window);
+  void ReportBounds(std::uint64_t id);
+  void QueueBoundsReport(std::uint64_t id);
+  static gboolean OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data);
+  static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data);
+  static gboolean OnConfigure(GtkWidget*, GdkEvent*, gpointer data);
+  static void OnContentResized(GtkWidget*, GdkRectangle*, gpointer data);
+  static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer data);
+  static void OnDrop(GtkWidget* widget, GdkDragContext*, gint x, gint y, GtkSelectionData* data, guint, guint,
+                     gpointer user);
+
+  // GtkDisplayMenus.cpp
+  void BuildMenuBar(WindowMirror& m, WindowRef window, const std::vector<MenuView>& menus);
+  GtkWidget* BuildMenu(const std::vector<MenuItemView>& items, MenuRef menu, std::uint64_t id, GCallback chosen,
+                       GtkAccelGroup* keys);
+  static void OnMenuItem(GtkWidget*, gpointer data);
+
+  // GtkDisplayControls.cpp
+  void UpdateControls(WindowMirror& m, const WindowView& view);
+  GtkWidget* MakeControl(WindowMirror& m, ControlMirror& mirror, const ControlView& c);
+  void UpdateControl(WindowMirror& m, ControlMirror& mirror, const ControlView& c);
+  void UpdateList(ControlMirror& mirror, const ControlView& c);
+  void Reshow(std::uint64_t control);
+  static void OnClick(GtkWidget*, gpointer data);
+  static void OnBevelMenuItem(GtkWidget*, gpointer data);
+  static void OnComboChanged(GtkComboBox* combo, gpointer data);
+  static gboolean OnSliderChange(GtkRange*, GtkScrollType, gdouble value, gpointer data);
+  static gboolean OnScrollChange(GtkRange*, GtkScrollType scroll, gdouble value, gpointer data);
+  static void OnSwitchPage(GtkNotebook*, GtkWidget*, guint page, gpointer data);
+  static void OnListSelection(GtkTreeSelection* selection, gpointer data);
+  static void OnColumnClicked(GtkTreeViewColumn*, gpointer data);
+
+  // GtkDisplayEditText.cpp
+  static void OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data);
+  void ShowTyped(GtkEntry* entry, ControlRef control, const std::wstring& taken, gint* position);
+  static void OnDeleteText(GtkEditable* editable, gint start, gint end, gpointer data);
+  static void OnActivate(GtkEntry*, gpointer data);
+  static gboolean OnKeyPress(GtkWidget*, GdkEventKey* key, gpointer data);
+  static gboolean OnEntryFocus(GtkWidget*, GdkEvent*, gpointer data);
+
+  // GtkDisplayChoosers.cpp
+  static gboolean OnChooserFilterItem(const GtkFileFilterInfo* info, gpointer data);
+  static void OnChooserFilterChanged(GObject* object, GParamSpec*, gpointer data);
+  static void OnChooserResponse(GtkDialog* dialog, gint response, gpointer data);
+
+  std::map<std::uint64_t, std::unique_ptr<WindowMirror>> windows_;
+  std::map<std::uint64_t, GtkWidget*> choosers_;  // running file dialogs
+  std::deque<std::function<void()>> input_;
+  WindowRef front_;
+  WindowRef presented_;    // presented and not yet focused
+  gint64 presentedAt_ = 0;
+  bool syncing_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace toolbox::gtk_backend

@@ -1,0 +1,300 @@
+// The GTK back end's windows: made, placed and stacked as the model's, and what the user
+// and the window manager do to them (close, move, resize, focus, keys, drops).
+#include "toolbox/GtkDisplayBackend.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "toolbox/Controls.h"
+#include "toolbox/DragDrop.h"
+#include "toolbox/Windows.h"
+
+namespace toolbox::gtk_backend {
+
+namespace {
+
+// Where an alert's icon stands in its window (the alert's text begins to its right).
+constexpr int kAlertIconSize = 32;
+constexpr int kAlertIconPlace = 20;
+
+}  // namespace
+
+void GtkBackend::Sync() {
+  if (syncing_) return;
+  syncing_ = true;
+  for (auto it = windows_.begin(); it != windows_.end();) {
+    if (IsValidWindowRef(WindowRef{it->first})) {
+      ++it;
+    } else {
+      gtk_widget_destroy(it->second->window);
+      it = windows_.erase(it);
+    }
+  }
+  const std::vector<MenuView> menus = ViewOfMenuBar();
+  // Back to front, so that windows made visible together stack as in the model.
+  std::vector<WindowRef> order = WindowsFrontToBack();
+  for (auto w = order.rbegin(); w != order.rend(); ++w) {
+    WindowView view = ViewOfWindow(*w);
+    auto found = windows_.find(w->id);
+    if (found == windows_.end()) {
+      if (!view.visible) continue;  // never shown: nothing to mirror yet
+      found = windows_.emplace(w->id, Create(view)).first;
+    }
+    Update(*found->second, view, menus);
+  }
+  WindowRef front = FrontWindow();
+  if (front != front_) {
+    front_ = front;
+    if (auto it = windows_.find(front.id); it != windows_.end()) {
+      gtk_window_present(GTK_WINDOW(it->second->window));
+      presented_ = front;
+      presentedAt_ = g_get_monotonic_time();
+    }
+  }
+  syncing_ = false;
+}
+
+std::unique_ptr<WindowMirror> GtkBackend::Create(const WindowView& view) {
+  auto m = std::make_unique<WindowMirror>();
+  m->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWindow* window = GTK_WINDOW(m->window);
+  const SignalTarget target{this, view.ref.id};
+  Connect(m->window, "delete-event", G_CALLBACK(OnDelete), target);
+  Connect(m->window, "configure-event", G_CALLBACK(OnConfigure), target);
+  Connect(m->window, "focus-in-event", G_CALLBACK(OnFocusIn), target);
+  Connect(m->window, "drag-data-received", G_CALLBACK(OnDrop), target);
+  static const GtkTargetEntry uriList = {const_cast<gchar*>(kFlavorUriList), 0, 0};
+  gtk_drag_dest_set(m->window, GTK_DEST_DEFAULT_ALL, &uriList, 1, GDK_ACTION_COPY);
+
+  Connect(m->window, "key-press-event", G_CALLBACK(OnDialogKey), target);
+  switch (view.windowClass) {
+    case kMovableModalWindowClass:
+      gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
+      gtk_window_set_modal(window, TRUE);
+      if (GtkWindow* parent = ParentFor(view.ref)) gtk_window_set_transient_for(window, parent);
+      break;
+    case kSheetWindowClass:
+      // GTK has no sheets: a dialog transient for its parent, which stays insensitive
+      // while the sheet is up; other windows keep working.
+      gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
+      if (GtkWindow* parent = SheetParentFor(view.ref)) gtk_window_set_transient_for(window, parent);
+      break;
+    case kFloatingWindowClass:
+    case kUtilityWindowClass:
+      gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_UTILITY);
+      break;
+    case kDocumentWindowClass:
+      break;
+  }
+  gtk_window_set_resizable(window, view.resizable);
+  gtk_window_set_deletable(window, view.closeBox);
+
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_container_add(GTK_CONTAINER(m->window), box);
+  if (view.hasMenuBar) {
+    m->keys = gtk_accel_group_new();
+    gtk_window_add_accel_group(window, m->keys);
+    g_object_unref(m->keys);  // the window holds it
+    m->menuBar = gtk_menu_bar_new();
+    gtk_box_pack_start(GTK_BOX(box), m->menuBar, FALSE, FALSE, 0);
+  }
+  InstallPaneStyle();
+  m->content = GTK_WIDGET(g_object_new(model_pane_get_type(), nullptr));
+  gtk_box_pack_start(GTK_BOX(box), m->content, TRUE, TRUE, 0);
+  Connect(m->content, "size-allocate", G_CALLBACK(OnContentResized), target);
+  gtk_widget_show_all(box);
+  return m;
+}
+
+// A dialog stands in front of the frontmost other window on screen.
+GtkWindow* GtkBackend::ParentFor(WindowRef dialog) {
+  for (WindowRef w : WindowsFrontToBack()) {
+    if (w == dialog || !IsWindowVisible(w)) continue;
+    if (auto it = windows_.find(w.id); it != windows_.end()) return GTK_WINDOW(it->second->window);
+  }
+  return nullptr;
+}
+
+GtkWindow* GtkBackend::SheetParentFor(WindowRef sheet) {
+  if (auto it = windows_.find(GetSheetParent(sheet).id); it != windows_.end())
+    return GTK_WINDOW(it->second->window);
+  return ParentFor(sheet);
+}
+
+void GtkBackend::Update(WindowMirror& m, const WindowView& view, const std::vector<MenuView>& menus) {
+  const bool first = !m.shown.ref;  // nothing of it shown yet
+  if (GtkWidget* inside = gtk_bin_get_child(GTK_BIN(m.window)))
+    gtk_widget_set_sensitive(inside, WindowAcceptsUserInput(view.ref));
+  if (first || view.title != m.shown.title)
+    gtk_window_set_title(GTK_WINDOW(m.window), view.title.c_str());
+  if (m.menuBar && (first || menus != m.shownMenus)) {
+    BuildMenuBar(m, view.ref, menus);
+    m.shownMenus = menus;
+  }
+  if (first || view.bounds != m.shown.bounds) Place(m, view);
+  UpdateControls(m, view);
+  if (first && view.alertIcon >= 0) ShowAlertIcon(m, static_cast<AlertType>(view.alertIcon));
+  if (first || view.visible != m.shown.visible) gtk_widget_set_visible(m.window, view.visible);
+  if (GdkWindow* g = gtk_widget_get_window(m.window); g && view.busy != m.busyShown) {
+    GdkCursor* cursor = view.busy ? gdk_cursor_new_from_name(gdk_window_get_display(g), "wait") : nullptr;
+    gdk_window_set_cursor(g, cursor);
+    if (cursor) g_object_unref(cursor);
+    m.busyShown = view.busy;
+  }
+  m.shown = view;
+}
+
+// An alert's kind as the theme draws it, where the alert leaves room for it.
+void GtkBackend::ShowAlertIcon(WindowMirror& m, AlertType type) {
+  const char* name = type == kAlertStopAlert      ? "dialog-error"
+                     : type == kAlertCautionAlert ? "dialog-warning"
+                                                  : "dialog-information";
+  m.alertIcon = gtk_image_new_from_icon_name(name, GTK_ICON_SIZE_DIALOG);
+  gtk_image_set_pixel_size(GTK_IMAGE(m.alertIcon), kAlertIconSize);
+  gtk_fixed_put(GTK_FIXED(m.content), m.alertIcon, kAlertIconPlace, kAlertIconPlace);
+  SetModelSize(m.alertIcon, kAlertIconSize, kAlertIconSize);
+  gtk_widget_show(m.alertIcon);
+}
+
+// The window's top-left corner goes where the model puts its content's; the menu bar
+// adds to the height.
+void GtkBackend::Place(WindowMirror& m, const WindowView& view) {
+  GtkWindow* window = GTK_WINDOW(m.window);
+  const int width = std::max(1, view.bounds.Width());
+  int height = std::max(1, view.bounds.Height());
+  if (m.menuBar) {
+    int minimum = 0, natural = 0;
+    gtk_widget_get_preferred_height(m.menuBar, &minimum, &natural);
+    height += natural;
+  }
+  gtk_window_move(window, view.bounds.left, view.bounds.top);
+  ModelPane* pane = MODEL_PANE(m.content);
+  pane->width = width;
+  pane->height = std::max(1, view.bounds.Height());
+  pane->resizable = view.resizable;
+  gtk_widget_queue_resize(m.content);
+  gtk_window_resize(window, width, height);
+}
+
+WindowMirror* GtkBackend::Find(std::uint64_t window) {
+  auto it = windows_.find(window);
+  return it == windows_.end() ? nullptr : it->second.get();
+}
+
+// The window as it stands on screen, back into the model (moves and resizes).
+void GtkBackend::ReportBounds(std::uint64_t id) {
+  WindowMirror* m = Find(id);
+  if (!m) return;
+  m->boundsReportQueued = false;
+  WindowRef window{id};
+  if (!IsValidWindowRef(window) || !m->shown.visible) return;
+  int x = 0, y = 0;
+  gtk_window_get_position(GTK_WINDOW(m->window), &x, &y);
+  GtkAllocation a;
+  gtk_widget_get_allocation(m->content, &a);
+  if (a.width <= 1 && a.height <= 1) return;  // not laid out yet
+  Rect now{Clamp16(y), Clamp16(x), Clamp16(y + a.height), Clamp16(x + a.width)};
+  Rect model;
+  GetWindowBounds(window, &model);
+  if (now == model) return;
+  m->shown.bounds = now;
+  SetWindowBounds(window, now);
+}
+
+void GtkBackend::QueueBoundsReport(std::uint64_t id) {
+  WindowMirror* m = Find(id);
+  if (!m || m->boundsReportQueued || syncing_) return;
+  m->boundsReportQueued = true;
+  Input([this, id] { ReportBounds(id); });
+}
+
+// Return, Enter and Escape in a dialog go to the model as its keys (the default and
+// cancel buttons); an edit field keeps Return for itself.
+gboolean GtkBackend::OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  std::uint32_t code = 0;
+  if (key->keyval == GDK_KEY_Return) code = kReturnKeyCode;
+  if (key->keyval == GDK_KEY_KP_Enter) code = kEnterKeyCode;
+  if (key->keyval == GDK_KEY_Escape) code = kEscapeKeyCode;
+  if (!code) return FALSE;
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(widget));
+  if (code != kEscapeKeyCode && focus && GTK_IS_ENTRY(focus)) return FALSE;
+  WindowRef window{t->id};
+  // Other windows take these keys only for their default and cancel buttons.
+  WindowClass kind = kDocumentWindowClass;
+  GetWindowClass(window, &kind);
+  if (kind != kMovableModalWindowClass && kind != kSheetWindowClass &&
+      !(code == kEscapeKeyCode ? GetWindowCancelButton(window) : GetWindowDefaultButton(window)))
+    return FALSE;
+  t->backend->Input([window, code] { PressKey(window, code); });
+  return TRUE;
+}
+
+gboolean GtkBackend::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  WindowRef window{t->id};
+  t->backend->Input([window] {
+    std::uint32_t attributes = 0;
+    if (GetWindowAttributes(window, &attributes) == kNoErr && (attributes & kWindowCloseBoxAttribute))
+      SendWindowCloseEvent(window);
+  });
+  return TRUE;  // the model decides whether the window goes
+}
+
+gboolean GtkBackend::OnConfigure(GtkWidget*, GdkEvent*, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  t->backend->QueueBoundsReport(t->id);
+  return FALSE;
+}
+
+void GtkBackend::OnContentResized(GtkWidget*, GdkRectangle*, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  t->backend->QueueBoundsReport(t->id);
+}
+
+// The focus moving to a window brings it to the front of the model. The focus that an
+// earlier present gave another window arrives after the model's newer choice, though:
+// taken as the user's, it would bring that window back, whose present would again move
+// the focus, without end (and GTK would never get to draw). Until the window last
+// presented has the focus (or a window manager has had a second to refuse it), focus
+// elsewhere is such an echo.
+gboolean GtkBackend::OnFocusIn(GtkWidget*, GdkEvent*, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  GtkBackend* b = t->backend;
+  if (b->presented_) {
+    if (b->presented_.id == t->id) {
+      b->presented_ = WindowRef{};
+    } else if (g_get_monotonic_time() - b->presentedAt_ < G_USEC_PER_SEC) {
+      return FALSE;
+    }
+  }
+  WindowRef window{t->id};
+  b->Input([window] {
+    if (IsWindowVisible(window) && FrontWindow() != window) SelectWindow(window);
+  });
+  return FALSE;
+}
+
+void GtkBackend::OnDrop(GtkWidget* widget, GdkDragContext*, gint x, gint y, GtkSelectionData* data,
+    guint, guint, gpointer user) {
+  auto* t = static_cast<SignalTarget*>(user);
+  const guchar* bytes = gtk_selection_data_get_data(data);
+  const gint length = gtk_selection_data_get_length(data);
+  if (!bytes || length <= 0) return;
+  std::vector<std::string> uris =
+      ParseUriList(std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length)));
+  WindowMirror* m = t->backend->Find(t->id);
+  if (uris.empty() || !m) return;
+  int cx = x, cy = y;
+  gtk_widget_translate_coordinates(widget, m->content, x, y, &cx, &cy);
+  WindowRef window{t->id};
+  t->backend->Input([window, uris = std::move(uris), cx, cy] {
+    Rect bounds;
+    if (GetWindowBounds(window, &bounds) != kNoErr) return;
+    Point where{Clamp16(bounds.top + cy), Clamp16(bounds.left + cx)};
+    DropOnWindow(window, MakeFileDrag(uris, where));
+  });
+}
+
+}  // namespace toolbox::gtk_backend

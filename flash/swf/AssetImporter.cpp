@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "flash/swf/ButtonTags.h"
+#include "flash/swf/ControlTags.h"
 #include "flash/swf/DefineMorphShapeTag.h"
 #include "flash/swf/DefineShapeTag.h"
 #include "flash/swf/DefineSpriteTag.h"
@@ -14,6 +15,7 @@
 #include "flash/swf/SwfTagIndex.h"
 #include "flash/swf/TextTags.h"
 #include "flash/swf/VideoTags.h"
+#include "toolbox/Utf8.h"
 
 namespace {
 
@@ -102,6 +104,39 @@ std::vector<SwfTag*> OrderedByUse(const std::vector<SwfTag*>& sprites) {
 }
 
 }  // namespace
+
+bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error) {
+  if (!index.tags) return false;
+  // What the timelines and buttons place and the texts write with.
+  std::vector<uint16_t> ids;
+  for (SwfTag* t : brought) {
+    if (auto* sprite = dynamic_cast<const DefineSpriteTag*>(t)) AddUsedIds(sprite->tags, ids);
+    if (auto* button = dynamic_cast<const DefineButtonTag*>(t))
+      for (auto& r : button->records) AddId(ids, r->characterId);
+    AddTextFonts(t, ids);
+  }
+  for (uint16_t id : ids) {
+    if (index.FindDefinition(id)) continue;
+    for (SwfTag* t : *index.tags) {
+      std::wstring url;
+      bool imports = false;
+      if (auto* import = dynamic_cast<const ImportAssetsTag*>(t)) {
+        for (auto& a : import->assets) imports = imports || a->characterId == id;
+        url = import->url.Text();
+      } else if (auto* raw = dynamic_cast<const RawTag*>(t); raw && raw->code == 71) {
+        for (uint32_t at : FindRawIds(*raw).usedAt) imports = imports || RawU16(*raw, at) == id;
+        const auto end = std::find(raw->body.begin(), raw->body.end(), uint8_t{0});
+        url = toolbox::Utf8ToWide(std::string(raw->body.begin(), end));
+      }
+      if (imports) {
+        error = L"Character " + std::to_wstring(id) + L" comes from another movie (\"" + url +
+                L"\") and cannot be brought along";
+        return true;
+      }
+    }
+  }
+  return false;
+}
 
 bool SwfTagSet::Add(SwfTag* tag) {
   if (!tag || !seen_.insert(tag).second) return false;
@@ -318,16 +353,22 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
   }
   definitions = gatheredDefinitions.Tags();
   sprites = OrderedByUse(gatheredSprites.Tags());
+  // A character another movie lends through ImportAssets cannot come along (its URL would be
+  // read from wherever the new movie stands); without it a placement would name nothing.
+  std::vector<SwfTag*> brought = definitions;
+  brought.insert(brought.end(), sprites.begin(), sprites.end());
+  brought.push_back(spriteTag);
+  bool whole = !RefersToImportedAsset(index, brought, error);
   for (const std::vector<SwfTag*>* list : {&definitions, &sprites})
-    for (SwfTag* t : *list)
-      if (!CanShiftIds(t, &error)) {
-        // Nothing half gathered is left behind.
-        definitions.clear();
-        sprites.clear();
-        usedIds.clear();
-        fontIds.clear();
-        return false;
-      }
+    for (SwfTag* t : *list) whole = whole && CanShiftIds(t, &error);
+  if (!whole) {
+    // Nothing half gathered is left behind.
+    definitions.clear();
+    sprites.clear();
+    usedIds.clear();
+    fontIds.clear();
+    return false;
+  }
 
   // Each font id: its font and its font info, in list order, then its alignment zones and
   // its name.

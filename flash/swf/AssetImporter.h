@@ -83,6 +83,11 @@ class AssetImporter {
   SwfTag* backgroundColor = nullptr;
 };
 
+// Whether a tag of `brought` places, shows or writes with a character that the indexed list
+// does not define but takes from another movie through ImportAssets; then `error` says which
+// and from where.
+bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error);
+
 // Nested buttons and sprites are followed this deep at most (a template may make them refer
 // to each other in a ring).
 inline constexpr int kMaxAssetNesting = 8;

@@ -105,15 +105,13 @@ uint32_t DefineSpriteTag::WriteSprite(SwfBitWriter& writer, bool withHeader) {
 
 uint32_t DefineSpriteTag::Write(SwfBitWriter& out) { return WriteSprite(out, true); }
 
-void DefineSpriteTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t frameDelta) {
+void DefineSpriteTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
   characterId = static_cast<uint16_t>(characterId + idDelta);
+  // Every nested tag moves its ids as it would at the top level (PlaceObject3 and the other
+  // tags kept as read among them). Depths and frame numbers inside a sprite belong to its own
+  // timeline and stay; a sound stream head's id is only the reader's and is not written.
   for (auto& t : tags) {
-    switch (t->GetTagCode()) {
-      case 3: case 4: case 5: case 15: case 26: case 28: case 60: case 61:
-        t->ShiftIdsAndDepths(idDelta, 0, frameDelta);
-        break;
-      default:
-        break;
-    }
+    const uint16_t code = t->GetTagCode();
+    if (code != 18 && code != 45) t->ShiftIdsAndDepths(idDelta, 0, 0);
   }
 }

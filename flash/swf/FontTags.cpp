@@ -167,23 +167,31 @@ void DefineFont2Tag::SetMetrics(int16_t fontAscent, int16_t fontDescent, int16_t
 namespace {
 
 // Whether the code table's offset follows the offset table. A font of glyphs always has one;
-// one without glyphs may end right there, or go on to its layout without it: the layout
-// (metrics, then a kerning count and its records) must then fill the body exactly. A layout
-// with its kerning count is the likelier reading of the two.
+// one without glyphs may end right there, or go on to its layout without it. The usual form
+// wins wherever it reads whole: an offset pointing right behind itself (as every font of no
+// glyphs written with one has it) and a layout (metrics, then a kerning count and its records,
+// or the metrics alone) that fills the body exactly. Otherwise a layout that fills the body
+// without the offset tells the other form; a layout with its kerning count is the likelier
+// reading of the two.
 bool HasCodeTableOffset(SwfReader& body, uint32_t count, uint32_t width, uint8_t flags) {
   if (count != 0) return true;
   const uint32_t left = body.BytesLeft();
   if (!(flags & kFontHasLayout)) return left >= width;
   const uint32_t kerningSize = (flags & kFontWideCodes) ? 6 : 4;
+  const uint32_t at = body.GetPosition();
   auto layoutFills = [&](uint32_t skip, bool withKerning) {
     if (!withKerning) return left == skip + 6;
     if (left < skip + 8) return false;
-    const uint32_t at = body.GetPosition();
     body.Skip(skip + 6);
     const uint32_t kerning = body.ReadU16();
     body.Seek(at);
     return left == skip + 8 + kerning * kerningSize;
   };
+  if (left >= width) {
+    const uint32_t offset = width == 4 ? body.ReadU32() : body.ReadU16();
+    body.Seek(at);
+    if (offset == width && (layoutFills(width, true) || layoutFills(width, false))) return true;
+  }
   if (layoutFills(width, true)) return true;
   if (layoutFills(0, true)) return false;
   return layoutFills(width, false) || !layoutFills(0, false);

@@ -1,5 +1,7 @@
 #include "flash/swf/SwfFileReader.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "framework/platform/FileOps.h"
@@ -8,11 +10,9 @@
 SwfFileReader::~SwfFileReader() { SwfFileReader::Close(); }
 
 void SwfFileReader::Close() {
-  if (stream.is_open()) stream.close();
-  if (!temporaryPath.empty()) {
-    DeletePath(temporaryPath, false);
-    temporaryPath.clear();
-  }
+  // An inflated copy has no name: closing it removes it.
+  if (file) fclose(file);
+  file = nullptr;
 }
 
 void SwfFileReader::GetFrameSize(uint32_t& width, uint32_t& height) {
@@ -26,17 +26,23 @@ bool SwfFileReader::Open(const PathString& path, bool checkSignature) {
 }
 
 bool SwfFileReader::OpenFile(const PathString& path, bool checkSignature) {
+  // Not handed to child processes.
+  return OpenFrom(OpenFilePath(path, "rbe"), &path, checkSignature);
+}
+
+bool SwfFileReader::OpenFrom(FILE* opened, const PathString* path, bool checkSignature) {
   Reset();
   errorCode = 0;
   fileSize = 0;
-  if (!OpenStreamPath(path, stream, std::ios::in | std::ios::binary)) {
+  file = opened;
+  if (!file) {
     errorCode = kSwfErrorCannotOpen;
     return false;
   }
-  stream.seekg(0, std::ios::end);
-  const std::streamoff size = stream.tellg();
-  stream.seekg(0, std::ios::beg);
-  fileSize = size > 0 ? static_cast<uint32_t>(std::min<std::streamoff>(size, UINT32_MAX)) : 0;
+  off_t size = -1;
+  if (fseeko(file, 0, SEEK_END) == 0) size = ftello(file);
+  fseeko(file, 0, SEEK_SET);
+  fileSize = size > 0 ? static_cast<uint32_t>(std::min<off_t>(size, UINT32_MAX)) : 0;
   tagEnd = fileSize;
   tagLength = fileSize;
   position = 0;
@@ -44,19 +50,19 @@ bool SwfFileReader::OpenFile(const PathString& path, bool checkSignature) {
   compressed = 0;
   if (checkSignature) {
     const uint8_t first = ReadU8();
-    if (first == 'C') {
-      stream.close();
+    if (first == 'C' && path) {
+      Close();
       // The inflated copy is this reader's own until Close.
-      PathString temporary;
       uint32_t error = 0;
-      if (!InflateSwfToTemporary(path, temporary, error)) {
+      const int inflated = InflateSwfToTemporary(*path, error);
+      if (inflated < 0) {
         errorCode = error;
         compressed = 1;
         return false;
       }
-      // Owned before it is read, so that Close removes it on every way out.
-      temporaryPath = temporary;
-      const bool ok = OpenFile(temporary, true);
+      FILE* copy = fdopen(inflated, "rb");
+      if (!copy) close(inflated);
+      const bool ok = OpenFrom(copy, nullptr, true);
       compressed = 1;
       if (!ok) Close();
       return ok;
@@ -86,21 +92,28 @@ bool SwfFileReader::OpenFile(const PathString& path, bool checkSignature) {
 // ---- Primitive reads from the file ----
 
 uint32_t SwfFileReader::ReadRaw(uint8_t* to, uint32_t count) {
-  if (!stream.is_open() || position >= ReadLimit()) return 0;
+  if (!file || position >= ReadLimit()) return 0;
   count = std::min(count, ReadLimit() - position);
-  stream.read(reinterpret_cast<char*>(to), count);
-  const auto got = static_cast<uint32_t>(std::max<std::streamsize>(stream.gcount(), 0));
-  if (got < count) stream.clear();
+  const auto got = static_cast<uint32_t>(fread(to, 1, count, file));
+  if (got < count) clearerr(file);
   position += got;
   return got;
+}
+
+// The file's next byte without moving, -1 at its end.
+int SwfFileReader::PeekRaw() {
+  const int c = getc(file);
+  if (c == EOF) clearerr(file);
+  else ungetc(c, file);
+  return c;
 }
 
 void SwfFileReader::Seek(uint32_t newPosition) {
   position = std::min(newPosition, fileSize);
   bitPosition = 0;
-  if (stream.is_open()) {
-    stream.clear();
-    stream.seekg(position, std::ios::beg);
+  if (file) {
+    clearerr(file);
+    fseeko(file, position, SEEK_SET);
   }
 }
 
@@ -121,12 +134,11 @@ uint32_t SwfFileReader::ReadBits(uint16_t count, bool isSigned) {
   uint32_t value = 0;
   for (uint16_t i = 0; i < count; ++i) {
     uint32_t bit = 0;
-    if (position < ReadLimit() && stream.is_open()) {
+    if (position < ReadLimit() && file) {
       // The byte stays in the file until its last bit is used.
       if (bitPosition == 0) {
-        const int c = stream.peek();
-        if (c == std::char_traits<char>::eof()) stream.clear();
-        bitByte = c == std::char_traits<char>::eof() ? 0 : static_cast<uint8_t>(c);
+        const int c = PeekRaw();
+        bitByte = c == EOF ? 0 : static_cast<uint8_t>(c);
       }
       bit = (bitByte >> (7 - bitPosition)) & 1u;
       if (++bitPosition > 7) {
@@ -145,21 +157,17 @@ uint32_t SwfFileReader::ReadBits(uint16_t count, bool isSigned) {
 
 uint8_t SwfFileReader::PeekU8() {
   const uint32_t at = position + (bitPosition != 0 ? 1 : 0);
-  if (!stream.is_open() || at >= ReadLimit()) return 0;
+  if (!file || at >= ReadLimit()) return 0;
   if (bitPosition == 0) {
-    const int c = stream.peek();
-    if (c == std::char_traits<char>::eof()) {
-      stream.clear();
-      return 0;
-    }
-    return static_cast<uint8_t>(c);
+    const int c = PeekRaw();
+    return c == EOF ? 0 : static_cast<uint8_t>(c);
   }
-  stream.clear();
-  stream.seekg(at, std::ios::beg);
-  const int c = stream.get();
-  stream.clear();
-  stream.seekg(position, std::ios::beg);  // back to the byte being read bit by bit
-  return c == std::char_traits<char>::eof() ? 0 : static_cast<uint8_t>(c);
+  clearerr(file);
+  fseeko(file, at, SEEK_SET);
+  const int c = getc(file);
+  clearerr(file);
+  fseeko(file, position, SEEK_SET);  // back to the byte being read bit by bit
+  return c == EOF ? 0 : static_cast<uint8_t>(c);
 }
 
 uint8_t SwfFileReader::ReadU8() {

@@ -1,10 +1,10 @@
 #pragma once
 // Reads a SWF movie's header and tags straight from an open file instead of from memory: for
 // learning a movie's stage, rate and frame count and scanning its first frame without loading
-// the whole file. A "CWS" movie is inflated into a temporary file of this reader's own, which
-// Close deletes.
+// the whole file. A "CWS" movie is inflated into a nameless temporary file of this reader's
+// own, which goes when the reader closes it (or the process ends).
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,7 +19,7 @@ class SwfFileReader : public SwfReader {
   // Parses the header and leaves the file at the first tag. Without `checkSignature` the file
   // starts with the length field.
   bool Open(const PathString& path, bool checkSignature);
-  // Closes the file and deletes the temporary file this reader made, if any.
+  // Closes the file (which removes the inflated copy this reader made, if any).
   void Close() override;
   void GetFrameSize(uint32_t& width, uint32_t& height) override;
   uint32_t GetSize() const override { return fileSize; }
@@ -45,10 +45,14 @@ class SwfFileReader : public SwfReader {
 
  private:
   bool OpenFile(const PathString& path, bool checkSignature);
+  // Reads the header of a file already open, which the reader takes; `path` names it, for
+  // inflating it when compressed (null for a copy already inflated).
+  bool OpenFrom(FILE* opened, const PathString* path, bool checkSignature);
+  // The file's next byte without moving, EOF at its end.
+  int PeekRaw();
   // Reads up to `count` bytes at the position; returns how many.
   uint32_t ReadRaw(uint8_t* to, uint32_t count);
 
-  std::ifstream stream;
-  PathString temporaryPath;  // the inflated copy this reader made
+  FILE* file = nullptr;
   uint8_t bitByte = 0;       // the byte whose bits are being read
 };

@@ -108,7 +108,9 @@ void FillStyle(BodyBits& in, bool morph, std::vector<uint32_t>& ids) {
     in.Bytes(count * (morph ? 10 : 5) + (type == 0x13 ? (morph ? 4 : 2) : 0));
   } else if (IsBitmapFill(type)) {
     const uint32_t at = in.Position();
-    if (in.U16() != 0xFFFF) ids.push_back(at);
+    // An id cut short by the end of the body is no id: only whole ones are recorded.
+    const uint32_t id = in.U16();
+    if (in.ok() && id != 0xFFFF) ids.push_back(at);
     in.Matrix();
     if (morph) in.Matrix();
   } else {
@@ -306,6 +308,8 @@ bool CanShiftIds(const SwfTag* tag, std::wstring* error) {
 void RawTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t) {
   const SwfRawIds ids = FindRawIds(*this);
   auto put = [this](uint32_t at, uint16_t value) {
+    // Never outside the body, whatever the offsets say.
+    if (at >= body.size() || body.size() - at < 2) return;
     body[at] = static_cast<uint8_t>(value);
     body[at + 1] = static_cast<uint8_t>(value >> 8);
   };

@@ -93,14 +93,25 @@ void SwfReader::GetFrameSize(uint32_t& width, uint32_t& height) {
 
 namespace {
 
-int MakeSwfTemporaryFile(PathString& path) {
+// A file for an inflated movie in the application's private temporary folder that has no name
+// from the start where the file system allows, else loses it at once: it lives exactly as long
+// as its descriptors, so that a process killed while reading leaves nothing on disk.
+int MakeSwfTemporaryFile() {
   PathString pattern;
   if (!GetTemporaryPath(pattern, L"swf-XXXXXX", true)) return -1;
   std::string native = toolbox::WideToUtf8(pattern);
+#ifdef O_TMPFILE
+  const size_t slash = native.rfind('/');
+  if (slash != std::string::npos) {
+    const std::string folder = slash == 0 ? "/" : native.substr(0, slash);
+    const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+  }
+#endif
   std::vector<char> name(native.begin(), native.end());
   name.push_back('\0');
   const int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd >= 0) path = PathString(toolbox::Utf8ToWide(name.data()));
+  if (fd >= 0) unlink(name.data());
   return fd;
 }
 
@@ -110,77 +121,70 @@ struct FileCloser {
   }
 };
 
-// Deletes a temporary file on every way out of a scope (an exception included) unless kept.
-class TemporaryFileGuard {
- public:
-  explicit TemporaryFileGuard(PathString& path) : path_(path) {}
-  ~TemporaryFileGuard() {
-    if (!keep_ && !path_.empty()) {
-      DeletePath(path_, false);
-      path_.clear();
-    }
-  }
-  TemporaryFileGuard(const TemporaryFileGuard&) = delete;
-  TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
-  void Keep() { keep_ = true; }
-
- private:
-  PathString& path_;
-  bool keep_ = false;
-};
-
 struct DescriptorCloser {
   int fd;
   ~DescriptorCloser() {
     if (fd >= 0) close(fd);
   }
-  bool Close() {
+  int Release() {
     const int f = fd;
     fd = -1;
-    return close(f) == 0;
+    return f;
   }
 };
 
+// Writes a whole block to a descriptor; false when it cannot.
+bool WriteAll(int fd, const uint8_t* bytes, size_t count) {
+  while (count > 0) {
+    const ssize_t n = write(fd, bytes, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
 }  // namespace
 
-bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32_t& errorCode) {
+int InflateSwfToTemporary(const PathString& path, uint32_t& errorCode) {
   errorCode = kSwfErrorNotSwf;
   uint8_t head[8] = {};
   {
     std::unique_ptr<FILE, FileCloser> f(OpenFilePath(path, "rb"));
-    if (!f || fread(head, 1, 8, f.get()) != 8) return false;
+    if (!f || fread(head, 1, 8, f.get()) != 8) return -1;
   }
   const uint32_t declared = head[4] | head[5] << 8 | head[6] << 16 | static_cast<uint32_t>(head[7]) << 24;
   if (declared > kMaxSwfMovieBytes) {
     errorCode = kSwfErrorTooLarge;
-    return false;
+    return -1;
   }
-  const int fd = MakeSwfTemporaryFile(temporary);
-  if (fd < 0) {
+  DescriptorCloser descriptor{MakeSwfTemporaryFile()};
+  if (descriptor.fd < 0) {
     errorCode = kSwfErrorCannotOpen;
-    return false;
+    return -1;
   }
-  TemporaryFileGuard made(temporary);
-  DescriptorCloser descriptor{fd};
+  // The inflated bytes go to the file in large blocks, not in zlib's small chunks.
+  constexpr size_t kBlock = 64 * 1024;
+  std::vector<uint8_t> pending;
+  pending.reserve(kBlock);
   uint64_t written = 0;
-  auto sink = [fd, &written](const uint8_t* bytes, size_t count) {
+  const int fd = descriptor.fd;
+  auto sink = [fd, &written, &pending](const uint8_t* bytes, size_t count) {
     written += count;
-    while (count > 0) {
-      const ssize_t n = write(fd, bytes, count);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      bytes += n;
-      count -= static_cast<size_t>(n);
-    }
-    return true;
+    pending.insert(pending.end(), bytes, bytes + count);
+    if (pending.size() < kBlock) return true;
+    const bool ok = WriteAll(fd, pending.data(), pending.size());
+    pending.clear();
+    return ok;
   };
   // Never more than the header declares: a small file cannot fill the disk. A stream that
   // holds more than that (one byte more is enough to tell) is no movie, as for
   // DecompressSwfFile; one that holds less is judged by its bytes.
   const bool ok = InflateSwfFile(path, sink, uint64_t{declared} + 1);
-  if (!descriptor.Close() || !ok || written > declared) return false;
-  made.Keep();
-  return true;
+  if (!ok || written > declared || !WriteAll(fd, pending.data(), pending.size()) || lseek(fd, 0, SEEK_SET) != 0)
+    return -1;
+  return descriptor.Release();
 }
 
 namespace {
@@ -263,11 +267,17 @@ bool SwfReader::LoadFile(const PathString& path, bool checkSignature, uint32_t b
   Reset();
   errorCode = 0;
   // Not handed to child processes: an opened stream keeps its file open.
-  std::unique_ptr<FILE, FileCloser> f(OpenFilePath(path, "rbe"));
+  FILE* f = OpenFilePath(path, "rbe");
   if (!f) {
     errorCode = kSwfErrorCannotOpen;
     return false;
   }
+  return LoadOpenFile(f, &path, checkSignature, byteCount, parseTags, window);
+}
+
+bool SwfReader::LoadOpenFile(FILE* file, const PathString* path, bool checkSignature, uint32_t byteCount,
+                             bool parseTags, uint32_t window) {
+  std::unique_ptr<FILE, FileCloser> f(file);
   uint8_t head[8];
   size_t have = 0;
   if (checkSignature) {
@@ -276,19 +286,24 @@ bool SwfReader::LoadFile(const PathString& path, bool checkSignature, uint32_t b
       f.reset();
       // Every failure of the compressed route counts as a movie that could not be read.
       compressed = 1;
-      if (head[1] != 'W' || head[2] != 'S') {
+      if (head[1] != 'W' || head[2] != 'S' || !path) {
         errorCode = kSwfErrorNotSwf;
         return false;
       }
-      PathString temporary;
       uint32_t error = 0;
-      if (!InflateSwfToTemporary(path, temporary, error)) {
+      const int inflated = InflateSwfToTemporary(*path, error);
+      if (inflated < 0) {
         errorCode = error;
         return false;
       }
-      TemporaryFileGuard inflated(temporary);
-      // An opened stream keeps reading the inflated file after its name is gone.
-      const bool ok = LoadFile(temporary, true, byteCount, parseTags, window);
+      std::unique_ptr<FILE, FileCloser> copy(fdopen(inflated, "rb"));
+      if (!copy) {
+        close(inflated);
+        errorCode = kSwfErrorCannotOpen;
+        return false;
+      }
+      // An opened stream keeps reading the inflated copy, which goes when the stream closes.
+      const bool ok = LoadOpenFile(copy.release(), nullptr, true, byteCount, parseTags, window);
       compressed = 1;
       return ok;
     }
@@ -305,7 +320,6 @@ bool SwfReader::LoadFile(const PathString& path, bool checkSignature, uint32_t b
     // Offsets count as if the four signature bytes were there.
     const uint32_t total = byteCount != 0 ? byteCount : UINT32_MAX;
     const uint32_t inBuffer = byteCount > 4 && !checkSignature ? total - 4 : total;
-    FILE* file = f.get();
     // A file larger than the readers load is refused before any of it is read.
     struct stat st;
     if (byteCount == 0 && fstat(fileno(file), &st) == 0) {

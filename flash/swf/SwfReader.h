@@ -49,8 +49,8 @@ class SwfReader {
   // header, no record header): the tag's Read can then read it.
   void LoadTagBody(std::vector<uint8_t> bytes, uint8_t version);
   // Loads a file into memory and parses its header; with `parseTags` also every tag. A "CWS"
-  // file is inflated first (into a temporary file of this reader's own, deleted before this
-  // returns). `byteCount` other than 0 takes the place of the header's file length. Without
+  // file is inflated first (into a nameless temporary file of this reader's own, gone when
+  // this returns). `byteCount` other than 0 takes the place of the header's file length. Without
   // `checkSignature` the file starts with the length field.
   virtual bool ReadAllTagsFromMemory(const PathString& path, bool checkSignature, uint32_t byteCount,
                                      bool parseTags);
@@ -58,8 +58,8 @@ class SwfReader {
   // header is read and the file stays open (until the reader loads another movie, is reset
   // or goes), its bytes read as they are needed through a window of `windowBytes` that moves
   // with the reads, so that a movie of any length costs that much memory (ReadNextTag,
-  // StreamSwfTags). A "CWS" file is inflated into a temporary file as when loaded, read
-  // through the window and removed before this returns. Should the file turn out shorter
+  // StreamSwfTags). A "CWS" file is inflated into a nameless temporary file as when
+  // loaded and read through the window; the copy goes with the stream. Should the file turn out shorter
   // than it was when opened, the reads past its new end give 0 and set `truncated`, as for a
   // cut movie. A file that is not a regular one is loaded whole.
   bool OpenStream(const PathString& path, uint32_t windowBytes = kSwfWindowBytes);
@@ -155,6 +155,10 @@ class SwfReader {
   bool FillBuffer(uint32_t total, Next next);
   bool FinishLoad(bool checkSignature, bool parseTags);
   bool LoadFile(const PathString& path, bool checkSignature, uint32_t byteCount, bool parseTags, uint32_t window);
+  // LoadFile from a file already open, which it takes; `path` names it, for inflating it when
+  // compressed (null for a copy already inflated).
+  bool LoadOpenFile(FILE* file, const PathString* path, bool checkSignature, uint32_t byteCount, bool parseTags,
+                    uint32_t window);
   // Makes the input's bytes from `at` on, `count` of them as far as the input holds them,
   // present in the window; false when `at` is at or past the input's end.
   bool Have(uint32_t at, uint32_t count) {
@@ -201,9 +205,10 @@ SwfTag* ReadTagBody(SwfReader& source, SwfTag* tag, uint16_t code, uint32_t leng
 // with `factory` (see CreateTagForCode).
 SwfTag* ReadTagFrom(SwfReader& source, SwfReader& factory, uint32_t limit);
 
-// Inflates the "CWS" file at `path` into a new file of a unique name in the application's
-// private temporary folder, no further than the movie's declared length; the caller deletes
-// it. False, with no file left and the reason in `errorCode`, when the file is not a complete
-// "CWS" movie, its stream holds more than it declares, or it declares more than the readers
-// load.
-bool InflateSwfToTemporary(const PathString& path, PathString& temporary, uint32_t& errorCode);
+// Inflates the "CWS" file at `path` into a new file of the application's private temporary
+// folder, no further than the movie's declared length. The file has no name (it never shows in
+// the folder and goes with its last descriptor, also when the process is killed): the result is
+// its descriptor, read and write, at its start, which the caller closes. -1, with the reason in
+// `errorCode`, when the file is not a complete "CWS" movie, its stream holds more than it
+// declares, or it declares more than the readers load.
+int InflateSwfToTemporary(const PathString& path, uint32_t& errorCode);

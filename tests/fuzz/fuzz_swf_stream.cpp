@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzScratch.h"
 #include "flash/swf/SwfBitWriter.h"
 #include "flash/swf/SwfReader.h"
 #include "flash/swf/SwfStreamCopy.h"
@@ -22,20 +23,11 @@
 
 namespace {
 
-// One file for every input, in a folder of this process's own, removed at exit.
-const std::string& InputFile() {
-  static std::string file = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_swf_stream-XXXXXX";
-    if (!mkdtemp(folder.data())) abort();
-    static std::string remove = folder;
-    std::atexit([] {
-      unlink((remove + "/in.swf").c_str());
-      rmdir(remove.c_str());
-    });
-    return folder + "/in.swf";
-  }();
-  return file;
+std::string g_path;
+int g_fd = -1;
+
+void RemoveFile() {
+  if (g_fd >= 0) ::unlink(g_path.c_str());
 }
 
 // The tags' bytes as one run.
@@ -54,11 +46,15 @@ void Differ(const char* what) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const std::string& file = InputFile();
-  FILE* f = fopen(file.c_str(), "wb");
-  if (!f) abort();
-  if (fwrite(data, 1, size, f) != size || fclose(f) != 0) abort();
-  const PathString path = FromNativeString(file.c_str());
+  // One scratch file for every input, in memory where the system offers it.
+  if (g_fd < 0) {
+    g_path = FuzzScratchPattern("fuzz-swf-stream");
+    g_fd = ::mkstemp(g_path.data());
+    if (g_fd < 0) abort();
+    std::atexit(RemoveFile);
+  }
+  if (::ftruncate(g_fd, 0) != 0 || ::pwrite(g_fd, data, size, 0) != static_cast<ssize_t>(size)) abort();
+  const PathString path = FromNativeString(g_path.c_str());
 
   SwfReader whole;
   const bool loaded = whole.ReadAllTagsFromMemory(path, true, 0, true);

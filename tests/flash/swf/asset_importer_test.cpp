@@ -363,6 +363,30 @@ TEST(AssetImporter, IdsOfTagsKeptRawAreFoundAndShifted) {
   std::vector<SwfTag*> target;
   importer.AppendTo(target, true);
   EXPECT_EQ(Codes(target), "90:5 83:9 39:2 78:-1");
+
+  // A bitmap id cut short at the end of a DefineShape4 is not shifted, nor written past the body.
+  RawTag cut(83, 0);
+  cut.body = {0x01, 0x00, 0x00, 0x00, 0x00, 0x01, 0x41, 0x07};
+  cut.ShiftIdsAndDepths(100, 0, 0);
+  EXPECT_EQ(ToHex(Bytes(cut.body.begin(), cut.body.end())), "65 00 00 00 00 01 41 07");
+
+  // A movie whose sprite 2 places shape 1 with a PlaceObject3, imported into one that already
+  // has characters 1 to 3: the sprite places the shape's new id.
+  const Bytes movie = Hex("465753093300000000000c0100870001000000000000d009020001008611020001000100400000008506"
+                          "020100020040000000");
+  SwfReader r;
+  ASSERT_TRUE(r.OpenMemory(movie.data(), movie.size(), true, 0, true));
+  auto* read = dynamic_cast<DefineSpriteTag*>(FindCharacterById(2, r.tags));
+  ASSERT_TRUE(read);
+  ASSERT_TRUE(importer.Import(read, r.tags));
+  target.clear();
+  importer.AppendTo(target, true);
+  ASSERT_TRUE(ShiftTagIdsAndDepths(target, 3, 0, 0));
+  EXPECT_EQ(Codes(target), "2:4 39:5");
+  const auto* placed = dynamic_cast<RawTag*>(read->tags[0].get());
+  ASSERT_TRUE(placed && placed->code == 70);
+  EXPECT_EQ(RawU16(*placed, 4), 4);
+  r.ClearTags(true);
 }
 
 // Where a tag's ids cannot be found (a DefineShape kept raw after damage), the shift and the
@@ -390,4 +414,16 @@ TEST(AssetImporter, IdsThatCannotBeFoundFailTheShiftAndTheImport) {
   EXPECT_EQ(index.ImportDefinition(2, target), nullptr);
   EXPECT_FALSE(index.error.empty());
   EXPECT_TRUE(target.empty());
+
+  // A sprite placing a character that the movie takes from another with ImportAssets.
+  Template lent;
+  auto* import = lent.Add(new ImportAssetsTag());
+  import->url = L"library.swf";
+  import->InsertAsset(new SwfAssetEntry(5, L"logo"), 0);
+  lent.Add(BitmapShape(1, 0xFFFF));
+  auto* placing = lent.Add(Sprite(2, {1, 5}));
+  EXPECT_FALSE(importer.Import(placing, lent.tags));
+  EXPECT_EQ(importer.error, L"Character 5 comes from another movie (\"library.swf\") and cannot be brought along");
+  importer.AppendTo(target, true);
+  EXPECT_EQ(Codes(target), "39:2") << "the sprite alone, nothing it gathered";
 }

@@ -64,6 +64,13 @@ TEST(FontTags, RoundTrip) {
          t.shapes.emplace_back(Glyph());
        }),
        "13 0C 01 00 10 00 00 01 00 04 00 0B 00 10 0C AA 57 41 40 00 41"},
+      {"DefineFont2 without glyphs, bounds or kerning table: the code table offset, then the metrics", 6,
+       MadeBy<DefineFont2Tag>([](auto& t) {
+         t.name = L"", t.flags = kFontWideCodes;
+         t.SetMetrics(100, 20, 0);
+         t.hasBounds = t.hasKerning = false;
+       }),
+       "0F 0C 01 00 84 00 00 00 00 02 00 64 00 14 00 00 00"},
       {"DefineFontInfo", 6, MadeBy<DefineFontInfoTag>([](auto& t) { t.Setup(1, L"Verdana", L"-_", kFontInfoAnsi); }),
        "4D 03 01 00 07 56 65 72 64 61 6E 61 08 2D 5F"},
       {"DefineFontInfo2 with wide codes and a language", 6, MadeBy<DefineFontInfo2Tag>([](auto& t) {

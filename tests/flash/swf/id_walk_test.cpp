@@ -71,6 +71,20 @@ void WalkRaw(const RawTag& t, Ids& ids) {
       use(at);
       break;
     }
+    case 71: {  // ImportAssets2 defines the ids it takes from another movie
+      size_t at = 0;
+      while (at < b.size() && b[at] != 0) ++at;
+      at += 3;  // the URL's 0, two reserved bytes
+      const uint16_t n = U16(b, at);
+      at += 2;
+      for (uint16_t i = 0; i < n && at + 1 < b.size(); ++i) {
+        ids.defined.emplace(U16(b, at), &t);
+        at += 2;
+        while (at < b.size() && b[at] != 0) ++at;
+        ++at;
+      }
+      break;
+    }
     case 56: case 76: {
       size_t at = 2;
       for (uint16_t i = 0; i < U16(b, 0) && at + 1 < b.size(); ++i) {
@@ -141,6 +155,8 @@ void Walk(const SwfTag* t, Ids& ids) {
     use(init->spriteId);
   } else if (auto* ex = dynamic_cast<const ExportAssetsTag*>(t); ex && code == 56) {
     for (auto& a : ex->assets) use(a->characterId);
+  } else if (auto* im = dynamic_cast<const ImportAssetsTag*>(t)) {
+    for (auto& a : im->assets) ids.defined.emplace(a->characterId, t);
   } else if (auto* sprite = dynamic_cast<const DefineSpriteTag*>(t)) {
     for (auto& n : sprite->tags) Walk(n.get(), ids);
   }

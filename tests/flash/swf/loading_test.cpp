@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 
@@ -166,7 +166,7 @@ TEST(SwfLoading, InflationStopsAtTheDeclaredLength) {
   const std::string bomb = ZipBomb(1024, 100u << 20);
   ASSERT_LT(bomb.size(), 200u * 1024);
   WriteFile(dir / "bomb.swf", bomb);
-  const auto start = std::chrono::steady_clock::now();
+  const std::clock_t start = std::clock();  // the process's own time: a busy machine does not count
   SwfReader memory, stream;
   EXPECT_FALSE(memory.ReadAllTagsFromMemory(PathOf(dir / "bomb.swf"), true, 0, true));
   EXPECT_EQ(memory.errorCode, kSwfErrorNotSwf);
@@ -177,7 +177,7 @@ TEST(SwfLoading, InflationStopsAtTheDeclaredLength) {
   EXPECT_EQ(file.errorCode, kSwfErrorNotSwf);
   EXPECT_TRUE(temp.Files().empty());
   EXPECT_FALSE(DecompressSwfFile(PathOf(dir / "bomb.swf"), PathOf(dir / "out.swf"), true));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_LT(double(std::clock() - start) / CLOCKS_PER_SEC, 2.0);
 }
 
 // Each file reader has its own inflated copy, which has no name (it never shows in the folder)
@@ -346,7 +346,7 @@ TEST(SwfLoading, DamagedMoviesAreJudgedByTheirBytes) {
 // Lengths and counts that promise more than is there are cut at once, and a tag that runs
 // past the end of the movie's bytes is refused at once.
 TEST(SwfLoading, ForgedLengthsAreHandledAtOnce) {
-  const auto start = std::chrono::steady_clock::now();
+  const std::clock_t start = std::clock();  // the process's own time: a busy machine does not count
   // An export list of 0xFFFF entries, a sprite of 0xFFFF frames whose last tag claims 4 GB.
   std::string movie = MovieBytes(6, {}, 0xFFFF);
   movie += std::string("\x3F\x0E\x05\x00\x00\x00\xFF\xFF\x01\x00\x61", 11);  // ExportAssets count 0xFFFF
@@ -378,7 +378,7 @@ TEST(SwfLoading, ForgedLengthsAreHandledAtOnce) {
   EXPECT_FALSE(r.OpenMemory(reinterpret_cast<const uint8_t*>(cut.data()), cut.size(), true, 0, true));
   EXPECT_EQ(r.errorCode, kSwfErrorNotSwf);
   EXPECT_TRUE(r.tags.empty());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_LT(double(std::clock() - start) / CLOCKS_PER_SEC, 1.0);
 }
 
 // Every FWS and CWS movie of the corpus loads, writes back and loads again to the same tags;

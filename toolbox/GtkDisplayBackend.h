@@ -82,6 +82,8 @@ struct WindowMirror {
   std::map<std::uint64_t, ControlMirror> controls;
   GtkWidget* alertIcon = nullptr;  // the theme's icon of an alert's kind
   bool boundsReportQueued = false;
+  bool centredOnParent = false;  // a modal dialog first shown over the window it belongs to
+  bool focusChosen = false;      // the keyboard focus it starts with has been given
 };
 
 class GtkBackend;
@@ -134,12 +136,14 @@ class GtkBackend : public DisplayBackend {
   void Update(WindowMirror& m, const WindowView& view, const std::vector<MenuView>& menus);
   void ShowAlertIcon(WindowMirror& m, AlertType type);
   void Place(WindowMirror& m, const WindowView& view);
+  void FocusFirst(WindowMirror& m, const WindowView& view);
   WindowMirror* Find(std::uint64_t window);
   void ReportBounds(std::uint64_t id);
   void QueueBoundsReport(std::uint64_t id);
   static gboolean OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data);
   static gboolean OnConfigure(GtkWidget*, GdkEvent*, gpointer data);
+  static gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* state, gpointer);
   static void OnContentResized(GtkWidget*, GdkRectangle*, gpointer data);
   static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer data);
   static void OnDrop(GtkWidget* widget, GdkDragContext*, gint x, gint y, GtkSelectionData* data, guint, guint,

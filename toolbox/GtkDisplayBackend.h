@@ -98,6 +98,12 @@ struct SignalTarget {
 
 void Connect(gpointer widget, const char* signal, GCallback callback, const SignalTarget& target);
 
+// Keys reach a window's focus only once that widget is realised. GTK moves the focus to a
+// widget it has just shown (the location field a file chooser opens on Ctrl+L, a field of
+// a window not drawn yet) before realising it, and a key arriving in between would be
+// dropped with a critical warning: the focus is realised first, and takes the key.
+void RealizeFocusForKeys(GtkWidget* window);
+
 // Signal handlers only queue input for the model (Input); the model takes it when it next
 // waits for input, outside any GTK signal.
 class GtkBackend : public DisplayBackend {

@@ -67,6 +67,7 @@ std::unique_ptr<WindowMirror> GtkBackend::Create(const WindowView& view) {
   static const GtkTargetEntry uriList = {const_cast<gchar*>(kFlavorUriList), 0, 0};
   gtk_drag_dest_set(m->window, GTK_DEST_DEFAULT_ALL, &uriList, 1, GDK_ACTION_COPY);
 
+  RealizeFocusForKeys(m->window);
   Connect(m->window, "key-press-event", G_CALLBACK(OnDialogKey), target);
   switch (view.windowClass) {
     case kMovableModalWindowClass:

@@ -268,6 +268,8 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         {"Error", "alt+F4"},
         {"two.bva", "alt+F4", false}},
        true, true},
+      {"relocation chooser closed by the window manager", "two.bva",
+       {{"Missing Audio File", "Return"}, {kChooser, "alt+F4"}, {"Missing Audio File", ""}}, true},
       {"unsaved changes closed by the window manager", "close.bva",
        {{"close.bva", kBatchMode, false}, {"\\*close.bva", "alt+F4", false}, {"Unsaved Changes", "alt+F4"},
         {"\\*close.bva", "alt+F4", false}, {"Unsaved Changes", "Return"}},

@@ -255,6 +255,9 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
       // Relocate, then cancel the chooser: the box that says the job is left out.
       {"relocation cancelled", "two.bva",
        {{"Missing Audio File", "Return"}, {kChooser, "Escape"}, {"Missing Audio File", ""}}},
+      // The focus starts on Relocate, not on Don't Relocate: Space relocates.
+      {"space in the missing-audio dialog", "two.bva",
+       {{"Missing Audio File", "space"}, {kChooser, "Escape"}, {"Missing Audio File", ""}}},
       {"long path", "deep.bva", {{"Missing Audio File", "Escape"}, {"Error", "Return"}}},
       // The focus starts on Save, not on Don't Save: Space saves.
       {"space in the save question", "space.bva",

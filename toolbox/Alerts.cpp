@@ -110,6 +110,11 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
 
   // Escape answers only where there is a cancel button it may press.
   const bool escape = params.cancelText && params.cancelButton == kAlertStdAlertCancelButton;
+  // The model knows them as the window's default and cancel buttons: drawn as such, the
+  // keyboard focus starting on the default one, and a window manager's close pressing the
+  // cancel one.
+  SetWindowDefaultButton(window, Button(window, kHICommandOK));
+  if (escape) SetWindowCancelButton(window, Button(window, kHICommandCancel));
   // Return and Enter press the default button, Escape the cancel button.
   static const EventTypeSpec keys[] = {{kEventClassKeyboard, kEventRawKeyDown}};
   InstallEventHandler(
@@ -131,6 +136,10 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
 }
 
 }  // namespace
+
+short EstimatedTextHeight(const std::wstring& text, int width) {
+  return static_cast<short>(MessageLines(text, width, kCharWidth) * kLineHeight);
+}
 
 OSStatus GetStandardAlertDefaultParams(AlertStdParams* params, std::uint32_t version) {
   if (!params) return kParamErr;

@@ -52,6 +52,11 @@ struct AlertStdParams {
   std::uint32_t flags = 0;
 };
 
+// The height in pixels that a text in the system font takes when it wraps within `width`
+// pixels, as an alert sizes itself to its message (estimated from the font's average
+// character width, with room to spare for lines that break between words).
+short EstimatedTextHeight(const std::wstring& text, int width);
+
 // The platform's OK.
 inline constexpr const wchar_t* kAlertDefaultOKText = L"OK";
 

@@ -393,6 +393,11 @@ OSStatus QuitAppModalLoopForWindow(WindowRef window) {
 
 int ModalLoopDepth() { return static_cast<int>(State().modal.size()); }
 
+WindowRef ModalWindow() {
+  const auto& modal = State().modal;
+  return modal.empty() ? WindowRef{} : modal.back()->window;
+}
+
 bool InputEnded() { return State().inputEnded; }
 
 OSStatus InstallEventLoopTimer(double delaySeconds, double intervalSeconds,

@@ -227,6 +227,8 @@ OSStatus RunAppModalLoopForWindow(WindowRef window);
 // harmless. kWindowNotModalErr when no loop of that window runs.
 OSStatus QuitAppModalLoopForWindow(WindowRef window);
 int ModalLoopDepth();
+// The window of the innermost running modal loop; null when none runs.
+WindowRef ModalWindow();
 // True once the back end reported that no further input will come.
 bool InputEnded();
 

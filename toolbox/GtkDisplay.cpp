@@ -109,6 +109,16 @@ void Connect(gpointer widget, const char* signal, GCallback callback, const Sign
                         GConnectFlags(0));
 }
 
+void RealizeFocusForKeys(GtkWidget* window) {
+  auto realize = +[](GtkWidget* widget, GdkEventKey*, gpointer) -> gboolean {
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(widget));
+    if (focus && gtk_widget_get_realized(widget) && !gtk_widget_get_realized(focus)) gtk_widget_realize(focus);
+    return FALSE;
+  };
+  g_signal_connect(window, "key-press-event", G_CALLBACK(realize), nullptr);
+  g_signal_connect(window, "key-release-event", G_CALLBACK(realize), nullptr);
+}
+
 }  // namespace toolbox::gtk_backend
 
 namespace toolbox {

@@ -82,6 +82,8 @@ struct WindowMirror {
   std::map<std::uint64_t, ControlMirror> controls;
   GtkWidget* alertIcon = nullptr;  // the theme's icon of an alert's kind
   bool boundsReportQueued = false;
+  bool centredOnParent = false;  // a modal dialog first shown over the window it belongs to
+  bool focusChosen = false;      // the keyboard focus it starts with has been given
 };
 
 class GtkBackend;
@@ -95,6 +97,12 @@ struct SignalTarget {
 };
 
 void Connect(gpointer widget, const char* signal, GCallback callback, const SignalTarget& target);
+
+// Keys reach a window's focus only once that widget is realised. GTK moves the focus to a
+// widget it has just shown (the location field a file chooser opens on Ctrl+L, a field of
+// a window not drawn yet) before realising it, and a key arriving in between would be
+// dropped with a critical warning: the focus is realised first, and takes the key.
+void RealizeFocusForKeys(GtkWidget* window);
 
 // Signal handlers only queue input for the model (Input); the model takes it when it next
 // waits for input, outside any GTK signal.
@@ -134,12 +142,14 @@ class GtkBackend : public DisplayBackend {
   void Update(WindowMirror& m, const WindowView& view, const std::vector<MenuView>& menus);
   void ShowAlertIcon(WindowMirror& m, AlertType type);
   void Place(WindowMirror& m, const WindowView& view);
+  void FocusFirst(WindowMirror& m, const WindowView& view);
   WindowMirror* Find(std::uint64_t window);
   void ReportBounds(std::uint64_t id);
   void QueueBoundsReport(std::uint64_t id);
   static gboolean OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data);
   static gboolean OnConfigure(GtkWidget*, GdkEvent*, gpointer data);
+  static gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* state, gpointer);
   static void OnContentResized(GtkWidget*, GdkRectangle*, gpointer data);
   static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer data);
   static void OnDrop(GtkWidget* widget, GdkDragContext*, gint x, gint y, GtkSelectionData* data, guint, guint,

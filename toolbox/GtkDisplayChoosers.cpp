@@ -82,6 +82,7 @@ void GtkBackend::FileDialogShown(NavDialogRef ref) {
   // Escape or a close box answers "cancel" through the response; GTK would then destroy
   // the dialog by itself, under the model that still holds it and closes it later.
   g_signal_connect(dialog, "delete-event", G_CALLBACK(gtk_true), nullptr);
+  RealizeFocusForKeys(dialog);
   choosers_[ref.id] = dialog;
   gtk_widget_show(dialog);
   gtk_window_resize(GTK_WINDOW(dialog), 760, 520);  // the chooser's own size may fill the screen
@@ -96,6 +97,7 @@ bool GtkBackend::PickColor(const std::wstring& prompt, const RGBColor& in, RGBCo
   GtkWidget* dialog = gtk_color_chooser_dialog_new(WideToUtf8(prompt).c_str(), ParentFor(WindowRef{}));
   GtkColorChooser* chooser = GTK_COLOR_CHOOSER(dialog);
   gtk_color_chooser_set_use_alpha(chooser, FALSE);
+  RealizeFocusForKeys(dialog);
   const GdkRGBA initial{in.red / 65535.0, in.green / 65535.0, in.blue / 65535.0, 1.0};
   gtk_color_chooser_set_rgba(chooser, &initial);
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);

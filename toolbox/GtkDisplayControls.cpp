@@ -231,6 +231,14 @@ GtkWidget* GtkBackend::MakeControl(WindowMirror& m, ControlMirror& mirror, const
     gtk_label_set_xalign(GTK_LABEL(w), 0);
     gtk_label_set_yalign(GTK_LABEL(w), 0);
     gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
+#if PANGO_VERSION_CHECK(1, 44, 0)
+    // A line breaks inside a long word (a path) without the hyphen Pango would add there:
+    // a file name must never show a hyphen it does not have.
+    PangoAttrList* attributes = pango_attr_list_new();
+    pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+    gtk_label_set_attributes(GTK_LABEL(w), attributes);
+    pango_attr_list_unref(attributes);
+#endif
   } else if (c.kind == kControlKindEditText) {
     w = gtk_entry_new();
     gtk_entry_set_width_chars(GTK_ENTRY(w), 0);  // as narrow as the model makes it

@@ -10,11 +10,30 @@
 
 namespace toolbox::gtk_backend {
 
-// Typing reaches the model's field at once, key by key in the order GTK sees them: the
-// model's key filter decides, and the entry changes by exactly what the model took, so
-// the cursor and selection stay where the user put them. (Typing left for later would
-// place a fast key by a text the entry did not show yet.) A key filter only decides;
-// what a commit starts comes from Return and Tab, which still go through the input queue.
+namespace {
+
+// Types the characters into the model's field where its selection is; what its key filter
+// took.
+std::wstring TypeInto(ControlRef control, const std::wstring& typed) {
+  std::wstring taken;
+  for (wchar_t c : typed) {
+    if (c < 32 || c == 127) continue;  // control characters are keys, not text
+    bool passed = false;
+    if (!IsValidControlRef(control) || TypeCharacter(control, static_cast<char32_t>(c), &passed) != kNoErr) break;
+    if (passed) taken.push_back(c);
+  }
+  return taken;
+}
+
+}  // namespace
+
+// Input reaches the model in the order the user gave it. With nothing waiting in the input
+// queue, typing reaches the model's field at once, key by key: the model's key filter
+// decides, and the entry changes by exactly what the model took, so the cursor and
+// selection stay where the user put them. Behind a Return, Tab or click still waiting in
+// the queue, typing waits its turn there too (a commit must not see keys typed after it),
+// and is then typed where the model's cursor stands by then; the entry shows it once the
+// model has it.
 void GtkBackend::OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
   if (t->backend->syncing_) return;
@@ -23,16 +42,13 @@ void GtkBackend::OnInsertText(GtkEditable* editable, gchar* text, gint length, g
   if (!IsValidControlRef(control)) return;
   const std::wstring typed =
       Utf8ToWide(length < 0 ? std::string(text) : std::string(text, static_cast<std::size_t>(length)));
+  if (!t->backend->input_.empty()) {
+    t->backend->Input([control, typed] { TypeInto(control, typed); });
+    return;
+  }
   // GTK has removed a selection that the text replaces (with delete-text) already.
   SetEditTextSelection(control, *position, *position);
-  std::wstring taken;
-  for (wchar_t c : typed) {
-    if (c < 32 || c == 127) continue;  // control characters are keys, not text
-    bool passed = false;
-    if (TypeCharacter(control, static_cast<char32_t>(c), &passed) != kNoErr) break;
-    if (passed) taken.push_back(c);
-  }
-  t->backend->ShowTyped(GTK_ENTRY(editable), control, taken, position);
+  t->backend->ShowTyped(GTK_ENTRY(editable), control, TypeInto(control, typed), position);
 }
 
 // The entry takes what the model took; should it then differ from the model (a filter
@@ -62,6 +78,18 @@ void GtkBackend::OnDeleteText(GtkEditable* editable, gint start, gint end, gpoin
   if (end < 0 || end > length) end = length;
   start = std::clamp(start, 0, end);
   if (start == end || !IsValidControlRef(control)) return;
+  if (!t->backend->input_.empty()) {
+    // Behind input still waiting: the deletion waits its turn, and takes the model's
+    // selection then, or as many characters before its cursor.
+    g_signal_stop_emission_by_name(editable, "delete-text");
+    t->backend->Input([control, count = end - start] {
+      int from = 0, to = 0;
+      if (GetEditTextSelection(control, &from, &to) != kNoErr) return;
+      if (from == to) SetEditTextSelection(control, std::max(0, to - count), to);
+      TypeCharacter(control, 127);
+    });
+    return;
+  }
   SetEditTextSelection(control, start, end);
   bool passed = false;
   TypeCharacter(control, 127, &passed);

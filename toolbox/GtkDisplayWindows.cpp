@@ -67,12 +67,16 @@ std::unique_ptr<WindowMirror> GtkBackend::Create(const WindowView& view) {
   static const GtkTargetEntry uriList = {const_cast<gchar*>(kFlavorUriList), 0, 0};
   gtk_drag_dest_set(m->window, GTK_DEST_DEFAULT_ALL, &uriList, 1, GDK_ACTION_COPY);
 
+  RealizeFocusForKeys(m->window);
   Connect(m->window, "key-press-event", G_CALLBACK(OnDialogKey), target);
   switch (view.windowClass) {
     case kMovableModalWindowClass:
       gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
       gtk_window_set_modal(window, TRUE);
-      if (GtkWindow* parent = ParentFor(view.ref)) gtk_window_set_transient_for(window, parent);
+      if (GtkWindow* parent = ParentFor(view.ref)) {
+        gtk_window_set_transient_for(window, parent);
+        m->centredOnParent = true;
+      }
       break;
     case kSheetWindowClass:
       // GTK has no sheets: a dialog transient for its parent, which stays insensitive
@@ -88,7 +92,19 @@ std::unique_ptr<WindowMirror> GtkBackend::Create(const WindowView& view) {
       break;
   }
   gtk_window_set_resizable(window, view.resizable);
-  gtk_window_set_deletable(window, view.closeBox);
+  // Every window can be closed from the window manager: the model decides what that does
+  // (RequestWindowClose).
+  gtk_window_set_deletable(window, TRUE);
+  if (view.windowClass == kMovableModalWindowClass || view.windowClass == kSheetWindowClass) {
+    // A dialog is moved and closed, never minimised or maximised: a minimised modal dialog
+    // would leave the application waiting with nothing on screen to answer.
+    gtk_widget_realize(m->window);
+    const int functions = GDK_FUNC_MOVE | GDK_FUNC_CLOSE | (view.resizable ? GDK_FUNC_RESIZE : 0);
+    gdk_window_set_functions(gtk_widget_get_window(m->window), GdkWMFunction(functions));
+    // Some window managers offer minimising whatever a window asks for: a dialog the
+    // model shows comes back at once.
+    Connect(m->window, "window-state-event", G_CALLBACK(OnWindowState), target);
+  }
 
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   gtk_container_add(GTK_CONTAINER(m->window), box);
@@ -135,7 +151,13 @@ void GtkBackend::Update(WindowMirror& m, const WindowView& view, const std::vect
   if (first || view.bounds != m.shown.bounds) Place(m, view);
   UpdateControls(m, view);
   if (first && view.alertIcon >= 0) ShowAlertIcon(m, static_cast<AlertType>(view.alertIcon));
-  if (first || view.visible != m.shown.visible) gtk_widget_set_visible(m.window, view.visible);
+  if (first || view.visible != m.shown.visible) {
+    gtk_widget_set_visible(m.window, view.visible);
+    if (view.visible && !m.focusChosen) {
+      m.focusChosen = true;
+      FocusFirst(m, view);
+    }
+  }
   if (GdkWindow* g = gtk_widget_get_window(m.window); g && view.busy != m.busyShown) {
     GdkCursor* cursor = view.busy ? gdk_cursor_new_from_name(gdk_window_get_display(g), "wait") : nullptr;
     gdk_window_set_cursor(g, cursor);
@@ -157,8 +179,31 @@ void GtkBackend::ShowAlertIcon(WindowMirror& m, AlertType type) {
   gtk_widget_show(m.alertIcon);
 }
 
+// Where the keyboard focus starts when a window first shows: on the model's focus (an edit
+// field), else on the default button, as GTK's own dialogs do. A dialog with neither
+// starts with no focus at all: GTK would give it to the first button in the window, which
+// may be one that throws work away ("Don't Save") and that Space would press.
+void GtkBackend::FocusFirst(WindowMirror& m, const WindowView& view) {
+  const ControlRef focus = GetKeyboardFocus(view.ref);
+  GtkWidget* chosen = nullptr;
+  for (const ControlView& c : view.controls) {
+    auto it = m.controls.find(c.ref.id);
+    if (it == m.controls.end() || !it->second.widget || !c.visible || !c.enabled) continue;
+    if (c.ref == focus) {
+      chosen = it->second.widget;
+      break;
+    }
+    if (c.defaultButton && !chosen) chosen = it->second.widget;
+  }
+  if (chosen && gtk_widget_get_can_focus(chosen))
+    gtk_widget_grab_focus(chosen);
+  else if (view.windowClass == kMovableModalWindowClass || view.windowClass == kSheetWindowClass)
+    gtk_window_set_focus(GTK_WINDOW(m.window), nullptr);
+}
+
 // The window's top-left corner goes where the model puts its content's; the menu bar
-// adds to the height.
+// adds to the height. A modal dialog first shows centred over the window it belongs to,
+// and the model learns where from the window's configure event.
 void GtkBackend::Place(WindowMirror& m, const WindowView& view) {
   GtkWindow* window = GTK_WINDOW(m.window);
   const int width = std::max(1, view.bounds.Width());
@@ -168,7 +213,10 @@ void GtkBackend::Place(WindowMirror& m, const WindowView& view) {
     gtk_widget_get_preferred_height(m.menuBar, &minimum, &natural);
     height += natural;
   }
-  gtk_window_move(window, view.bounds.left, view.bounds.top);
+  if (m.centredOnParent && !m.shown.ref)
+    gtk_window_set_position(window, GTK_WIN_POS_CENTER_ON_PARENT);
+  else
+    gtk_window_move(window, view.bounds.left, view.bounds.top);
   ModelPane* pane = MODEL_PANE(m.content);
   pane->width = width;
   pane->height = std::max(1, view.bounds.Height());
@@ -234,12 +282,14 @@ gboolean GtkBackend::OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer d
 gboolean GtkBackend::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
   WindowRef window{t->id};
-  t->backend->Input([window] {
-    std::uint32_t attributes = 0;
-    if (GetWindowAttributes(window, &attributes) == kNoErr && (attributes & kWindowCloseBoxAttribute))
-      SendWindowCloseEvent(window);
-  });
+  t->backend->Input([window] { RequestWindowClose(window); });
   return TRUE;  // the model decides whether the window goes
+}
+
+gboolean GtkBackend::OnWindowState(GtkWidget* widget, GdkEventWindowState* state, gpointer) {
+  if ((state->changed_mask & GDK_WINDOW_STATE_ICONIFIED) && (state->new_window_state & GDK_WINDOW_STATE_ICONIFIED))
+    gtk_window_deiconify(GTK_WINDOW(widget));
+  return FALSE;
 }
 
 gboolean GtkBackend::OnConfigure(GtkWidget*, GdkEvent*, gpointer data) {

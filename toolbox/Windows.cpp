@@ -5,8 +5,11 @@
 #include <map>
 #include <memory>
 
+#include "toolbox/Alerts.h"
 #include "toolbox/Controls.h"
 #include "toolbox/Display.h"
+#include "toolbox/Menus.h"
+#include "toolbox/Navigation.h"
 
 namespace toolbox {
 namespace {
@@ -412,6 +415,51 @@ OSStatus SendWindowCloseEvent(WindowRef window) {
   Event e(kEventClassWindow, kEventWindowClose);
   e.SetParameter(kEventParamDirectObject, kTypeWindowRef, window);
   return SendEventToEventTarget(&e, target);
+}
+
+namespace {
+
+// A push button the user could press now: visible and active up to the window.
+bool Pressable(ControlRef button) {
+  if (!IsValidControlRef(button) || GetControlKind(button) != kControlKindPushButton) return false;
+  for (ControlRef up = button; up; up = GetSuperControl(up))
+    if (!IsControlVisible(up) || !IsControlActive(up)) return false;
+  return true;
+}
+
+// The button that answers a dialog as "cancel": the one it names, else the one whose
+// command is Cancel, else its only push button.
+ControlRef CancellingButton(WindowRef window) {
+  if (ControlRef named = GetWindowCancelButton(window); Pressable(named)) return named;
+  std::vector<ControlRef> buttons;
+  for (ControlRef c : GetWindowControls(window)) {
+    if (!Pressable(c)) continue;
+    OSType command = 0;
+    if (GetControlCommandID(c, &command) == kNoErr && command == kHICommandCancel) return c;
+    buttons.push_back(c);
+  }
+  return buttons.size() == 1 ? buttons.front() : ControlRef{};
+}
+
+}  // namespace
+
+OSStatus RequestWindowClose(WindowRef window) {
+  WindowData* d = Find(window);
+  if (!d) return kInvalidWindowErr;
+  if (!d->visible) return kNoErr;
+  const WindowRef modal = ModalWindow();
+  if ((modal && modal != window) || FrontNavDialog() || !WindowAcceptsUserInput(window)) return kNoErr;
+  if (d->attributes & kWindowCloseBoxAttribute) return SendWindowCloseEvent(window);
+  switch (d->windowClass) {
+    case kMovableModalWindowClass:
+    case kSheetWindowClass:
+      if (ControlRef button = CancellingButton(window)) return HitControl(button);
+      return PressKey(window, kEscapeKeyCode);
+    case kDocumentWindowClass:
+      return PostMenuCommand(kHICommandQuit);
+    default:
+      return kEventNotHandledErr;
+  }
 }
 
 // ---------------------------------------------------------------------------------------

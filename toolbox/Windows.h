@@ -89,6 +89,17 @@ WindowRef GetSheetParent(WindowRef sheet);
 // Sends a close event to the window, as its close box does.
 OSStatus SendWindowCloseEvent(WindowRef window);
 
+// A close asked from outside the program (a window manager's close button or Alt+F4). It
+// never takes a window away behind its owner's back; instead it does what the user could
+// have done in the window:
+// - a window with a close box gets its close event, as from the close box;
+// - a dialog or alert answers as its cancel button does (Escape where it has none it
+//   names), or presses its only push button where it has just one;
+// - a document window without a close box lives as long as the application: its close is
+//   the application's Quit, chosen as from the menu (which asks what Quit asks first).
+// While a modal window or file dialog waits, a window behind it ignores the request.
+OSStatus RequestWindowClose(WindowRef window);
+
 // --- controls ---
 struct ControlID {
   OSType signature = 0;

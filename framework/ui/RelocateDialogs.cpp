@@ -1,5 +1,6 @@
 #include "framework/ui/RelocateDialogs.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -52,19 +53,28 @@ void SmallFont(ControlBase& control) {
 RelocateDialog::RelocateDialog(const PathString* missingPath, const RelocateTexts* t)
     : missing(missingPath), texts(t) {}
 
+// The message's place holds about four lines; a long path (which the message names whole)
+// makes the dialog taller, as an alert grows to fit its text.
+constexpr short kRelocateMessageHeight = 75;
+
 std::int32_t RelocateDialog::Run(WindowRef parent) {
-  if (!CreateWindow(100, 100, 440, 140, kWindowFlagMovableModal, parent)) return -1;
+  grow = std::max(0, EstimatedTextHeight(texts ? texts->message : L"", 400) - kRelocateMessageHeight);
+  if (!CreateWindow(100, 100, 440, 140 + grow, kWindowFlagMovableModal, parent)) return -1;
   LinkProperty();
   return RunModal();
 }
 
 bool RelocateDialog::OnInitDialog() {
   if (texts) SetTitle(texts->title);
-  message.Create(this, kMessageSignature, LTRB(20, 20, 420, 95), texts ? texts->message : L"");
-  dontRelocate.Create(this, kDontSignature, LTRB(21, 102, 125, 119), L"Don't Relocate");
-  cancel.Create(this, kCancelSignature, LTRB(135, 102, 205, 119), L"Cancel");
-  replace.Create(this, kReplaceSignature, LTRB(269, 102, 339, 119), L"Replace");
-  relocate.Create(this, kOKSignature, LTRB(349, 102, 419, 119), L"Relocate");
+  const short below = static_cast<short>(20 + kRelocateMessageHeight + grow);
+  const short top = static_cast<short>(below + 7), bottom = static_cast<short>(below + 24);
+  message.Create(this, kMessageSignature, LTRB(20, 20, 420, below), texts ? texts->message : L"");
+  dontRelocate.Create(this, kDontSignature, LTRB(21, top, 125, bottom), L"Don't Relocate");
+  cancel.Create(this, kCancelSignature, LTRB(135, top, 205, bottom), L"Cancel");
+  replace.Create(this, kReplaceSignature, LTRB(269, top, 339, bottom), L"Replace");
+  relocate.Create(this, kOKSignature, LTRB(349, top, 419, bottom), L"Relocate");
+  SetWindowDefaultButton(GetWindow(), relocate.GetControl());
+  SetWindowCancelButton(GetWindow(), cancel.GetControl());
   return true;
 }
 
@@ -138,6 +148,8 @@ bool ReplaceDialog::OnInitDialog() {
   }
   replace.Create(this, kOKSignature, LTRB(307, 94, 370, 111), L"Replace");
   SmallFont(replace);
+  SetWindowDefaultButton(GetWindow(), replace.GetControl());
+  SetWindowCancelButton(GetWindow(), dontReplace.GetControl());
   return true;
 }
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "toolbox/Alerts.h"
+#include "toolbox/Controls.h"
 #include "toolbox/DragDrop.h"
 #include "toolbox/Events.h"
 #include "toolbox/TestDriver.h"
@@ -74,6 +77,61 @@ TEST(WindowModel, StandardCloseHandlingDisposesAndTellsTheObserver) {
   WindowRef noCloseBox = NewWindow();
   EXPECT_EQ(SendWindowCloseEvent(noCloseBox), kEventNotHandledErr);
   EXPECT_TRUE(IsValidWindowRef(noCloseBox));
+}
+
+// A close asked from outside (a window manager) answers an alert as its cancel button does,
+// or its only button; a window with a close box closes; a window behind a modal one stays.
+TEST(WindowModel, RequestedCloseAnswersAsTheUserCould) {
+  TestDriver driver;
+  struct Row {
+    const char* name;
+    std::optional<std::wstring> cancel, other;
+    OSType pressed;
+  };
+  const Row rows[] = {
+      {"OK and Cancel", L"Cancel", std::nullopt, kHICommandCancel},
+      {"OK, Cancel and another", L"Cancel", L"Don't Save", kHICommandCancel},
+      {"OK alone", std::nullopt, std::nullopt, kHICommandOK},
+      {"OK and another", std::nullopt, L"Don't Save", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    AlertStdParams params;
+    GetStandardAlertDefaultParams(&params, 1);
+    params.cancelText = row.cancel;
+    params.otherText = row.other;
+    if (row.cancel) params.cancelButton = kAlertStdAlertCancelButton;
+    WindowRef alert;
+    ASSERT_EQ(CreateStandardAlert(kAlertNoteAlert, L"Question", L"Save?", &params, &alert), kNoErr);
+    ShowWindow(alert);
+    OSType pressed = 0;
+    static const EventTypeSpec hits[] = {{kEventClassControl, kEventControlHit}};
+    InstallEventHandler(GetWindowEventTarget(alert), [&](EventHandlerCallRef, EventRef event) -> OSStatus {
+      ControlRef control;
+      event->GetParameter(kEventParamDirectObject, kTypeControlRef, &control);
+      GetControlCommandID(control, &pressed);
+      return kNoErr;
+    }, hits, nullptr);
+    RequestWindowClose(alert);
+    EXPECT_EQ(FourCCText(pressed), FourCCText(row.pressed));
+    EXPECT_TRUE(IsValidWindowRef(alert));  // the alert's own answer disposes of it
+    DisposeWindow(alert);
+  }
+  WindowRef closable = NewWindow(kWindowStandardHandlerAttribute | kWindowCloseBoxAttribute);
+  ShowWindow(closable);
+  WindowRef modal = NewWindow(kWindowStandardHandlerAttribute, kMovableModalWindowClass);
+  ShowWindow(modal);
+  bool asked = false;
+  InstallEventLoopTimer(0, 0, [&](EventLoopTimerRef) {
+    asked = true;
+    EXPECT_EQ(RequestWindowClose(closable), kNoErr);
+    EXPECT_TRUE(IsValidWindowRef(closable)) << "closed behind a modal window";
+    QuitAppModalLoopForWindow(modal);
+  }, nullptr);
+  RunAppModalLoopForWindow(modal);
+  EXPECT_TRUE(asked);
+  RequestWindowClose(closable);
+  EXPECT_FALSE(IsValidWindowRef(closable));
 }
 
 TEST(WindowModel, BoundsChangesSendChangingThenChanged) {

@@ -165,10 +165,13 @@ TEST_F(DialogsOnScreen, OpenDialogPicksAFile) {
   bool found = false;
   std::string id;
   // GTK drops keys that reach its location field before the field is drawn, and how long
-  // that takes depends on the machine's load: once the dialog shows, Ctrl+L opens the field,
-  // and on the next turn of the loop the path is typed over whatever the field holds and
-  // Return pressed; while the dialog stays open, that is tried again.
-  int tries = 0, stage = 0, waited = 0;
+  // that takes depends on the machine's load: once the dialog shows and has settled, Ctrl+L
+  // opens the field; once the screen shows the field (or after a few seconds), the path is
+  // typed over whatever the field holds and Return pressed; should the dialog still be open
+  // a while after, that is tried again.
+  using Clock = std::chrono::steady_clock;
+  int tries = 0, stage = 0;
+  Clock::time_point since;
   std::string last;
   const EventLoopTimerRef steps = WhenReady([&] {
     int x = 0, y = 0;
@@ -183,19 +186,23 @@ TEST_F(DialogsOnScreen, OpenDialogPicksAFile) {
         if (!settled && tries++ < 300) return false;
         Shell("xdotool windowfocus --sync " + id + " key --clearmodifiers ctrl+l");
         stage = 1;
-        waited = 0;
+        since = Clock::now();
         return false;
       }
-      case 1:
-        if (++waited < 5) return false;  // a few turns of the loop for GTK to draw the field
+      case 1: {
+        int ignored = 0;
+        const bool drawn = ShotOrGiveUp("open-dialog-location", &ignored) &&
+                           testsupport::ReadFile(shots_ / "open-dialog-location.png") != last;
+        if (!drawn && Clock::now() - since < std::chrono::seconds(3)) return false;
         Shell("xdotool key --clearmodifiers ctrl+a");
         Shell("xdotool type --delay 20 '" + wanted + "'");
         Shell("xdotool key Return");
         stage = 2;
-        waited = 0;
+        since = Clock::now();
         return false;
+      }
       default:
-        if (++waited < 30) return false;  // three seconds for the dialog to close
+        if (Clock::now() - since < std::chrono::seconds(5)) return false;  // the dialog had time to close
         stage = 0;
         tries = 0;
         last.clear();

@@ -308,13 +308,13 @@ std::string WithAttribute(std::string text, const std::string& element, const st
 // parser needs: the path was once copied four times over in wide text.
 TEST(ProjectFile, PathsLongerThanTheSystemTakesAreRefused) {
   testsupport::ScratchDir dir;
-  const std::wstring tooLong = L"/" + std::wstring(5000, L'a');
+  const std::wstring tooLong = L"/" + std::wstring(4095, L'a');
   {
     Job job(nullptr);
     EXPECT_FALSE(job.SetOutputPath(tooLong));
     EXPECT_FALSE(job.SetInputFile(tooLong));
     EXPECT_TRUE(job.output.empty() && job.input.empty());
-    EXPECT_TRUE(job.SetOutputPath(L"/" + std::wstring(4000, L'a')));
+    EXPECT_TRUE(job.SetOutputPath(tooLong.substr(1)));
   }
   ProjectDocument doc;
   MakeProject(doc, dir.path(), 1);
@@ -323,15 +323,18 @@ TEST(ProjectFile, PathsLongerThanTheSystemTakesAreRefused) {
   const std::pair<const char*, const char*> attributes[] = {
       {"castora_data", "input"},        {"castora_data", "output"},   {"audio_data", "custom_audio"},
       {"watermark_data", "src"},        {"publish_data", "output_folder"}, {"jukebox_data", "artwork_path"}};
+  // 4,096 bytes as UTF-8 are one too many, though only 1,366 characters.
+  std::string euros = "/";
+  for (int i = 0; i < 1365; ++i) euros += "\u20ac";
   for (const auto& [element, name] : attributes) {
     SCOPED_TRACE(name);
-    testsupport::WriteFile(dir / "h.bva", WithAttribute(saved, element, name, "/" + std::string(5000, 'a')));
+    testsupport::WriteFile(dir / "h.bva", WithAttribute(saved, element, name, euros));
     ProjectDocument other;
     AlertRecorder alerts;
     ASSERT_TRUE(other.Open(W(dir / "h.bva")));
     EXPECT_EQ(other.jobs.Count(), 1);
     ASSERT_EQ(alerts.messages.size(), 1u);
-    const std::wstring listed = std::string(name) == "input" ? L"\n/" + std::wstring(199, L'a') + L"\u2026"
+    const std::wstring listed = std::string(name) == "input" ? L"\n/" + std::wstring(66, L'\u20ac') + L"\u2026"
                                                              : W(dir / "in0.fake");
     EXPECT_NE(alerts.messages[0].find(listed), std::wstring::npos);
     EXPECT_LT(alerts.messages[0].size(), 1000u);

@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -195,11 +194,8 @@ TEST(ProjectFile, AProjectNamedTooLongForASidecarSavesAndOpensAgain) {
     ASSERT_TRUE(other.Open(W(file)));
     EXPECT_EQ(other.jobs.Count(), 2);
   }
-  std::vector<std::string> projectFiles;
-  for (const auto& e : fs::directory_iterator(dir.path()))
-    if (e.path().extension() != ".fake") projectFiles.push_back(e.path().filename().string());
-  std::sort(projectFiles.begin(), projectFiles.end());
-  EXPECT_EQ(projectFiles, (std::vector<std::string>{cjk + "x.bva", cjk + "xy.bva"}));
+  // The input, the two projects, and nothing left over.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 // Every project that saves opens again, and its undo steps load: 7,000 jobs made an

@@ -4,6 +4,7 @@
 // open-documents event, which opens the first of them.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -50,6 +51,9 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file-size limit (ulimit -f) fails as on a full disk, reported by
+  // whatever wrote it, instead of ending the program with every unsaved change.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> documents;
   std::string cwd;
   if (char* here = getcwd(nullptr, 0)) {

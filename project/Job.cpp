@@ -51,6 +51,7 @@ void Job::Reset() {
 }
 
 bool Job::SetInputFile(const PathString& path) {
+  if (!FitsPathMax(path)) return false;
   input = path;
   media_source.reset();
   std::unique_ptr<MediaSource> source(
@@ -250,11 +251,13 @@ bool Job::SetPlayerFileName(const wchar_t* name) {
   return true;
 }
 
-void Job::SetOutputPath(const PathString& path) {
+bool Job::SetOutputPath(const PathString& path) {
+  if (!FitsPathMax(path)) return false;
   output = path;
   PathString folder;
   GetParentFolder(folder, path, false);
   publish.SetOutputFolder(folder);
+  return true;
 }
 
 void Job::ApplyPreset(Preset* newPreset, bool force) {

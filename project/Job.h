@@ -48,7 +48,7 @@ class Job {
 
   void Reset();
   // False when no media source takes the file or it does not open; `input` then already
-  // holds the new path.
+  // holds the new path. A path longer than the system takes is refused and changes nothing.
   bool SetInputFile(const PathString& path);
 
   // The "castora_data" element.
@@ -80,7 +80,8 @@ class Job {
   // Ownership of the player passes to the job.
   void SetPlayer(PlayerTemplate* player);
   bool SetPlayerFileName(const wchar_t* name);
-  void SetOutputPath(const PathString& path);
+  // False, changing nothing, for a path longer than the system takes.
+  bool SetOutputPath(const PathString& path);
   void SetOverwriteOutput(bool on) { overwrite_output = on; }
   void SetLastCharacterId(uint16_t id) { last_character_id = id; }
 

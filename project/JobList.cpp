@@ -6,8 +6,19 @@
 #include "framework/platform/XmlWriter.h"
 #include "imaging/ElementXml.h"
 #include "project/Preset.h"
+#include "toolbox/Utf8.h"
 
 namespace ex = element_xml;
+
+std::wstring ListedText(const XmlValue& value) {
+  std::string_view text;
+  if (!value.Utf8Text(text)) return std::wstring();
+  if (value.FitsPath()) return toolbox::Utf8ToWide(text);
+  constexpr size_t kListedBytes = 200;
+  size_t cut = kListedBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return toolbox::Utf8ToWide(text.substr(0, cut)) + L"\u2026";
+}
 
 JobList::~JobList() { Clear(); }
 
@@ -101,8 +112,7 @@ bool JobList::ReadXml(const XmlValue& value) {
     XmlElement e;
     XmlValue input;
     child.ToElement(e);
-    std::wstring path = ex::Get(e, "input", input) ? std::wstring(input.AsString()) : L"";
-    left_out_.push_back(path);
+    left_out_.push_back(ex::Get(e, "input", input) ? ListedText(input) : std::wstring());
   });
   ReadAttributes(value);
   return true;

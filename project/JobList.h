@@ -20,6 +20,10 @@ class XmlWriter;
 // 95,000 jobs; it is written within these caps and read with them.
 inline constexpr XmlLimits kJobListXmlLimits{256u << 20, 1u << 24};
 
+// A value's text as a message lists it: a text longer than any path is cut short (never
+// inside a character) and ends with an ellipsis, so that no message holds a whole document.
+std::wstring ListedText(const XmlValue& value);
+
 class JobList {
  public:
   JobList() = default;

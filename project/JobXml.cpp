@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/WideText.h"
@@ -24,6 +25,37 @@ bool IsRegularFile(const PathString& path) {
   struct stat info;
   return ::stat(ToNativeString(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
+
+// The attributes that hold paths, on the job's element and on its children.
+constexpr struct {
+  const wchar_t* element;
+  const char* attribute;
+} kPathAttributes[] = {{L"castora_data", "input"},    {L"castora_data", "output"},
+                       {L"audio_data", "custom_audio"}, {L"watermark_data", "src"},
+                       {L"publish_data", "output_folder"}, {L"jukebox_data", "artwork_path"}};
+
+bool HasOverlongPath(const XmlValue& value, std::wstring_view tag) {
+  XmlElement e;
+  if (!value.ToElement(e)) return false;
+  XmlValue v;
+  for (const auto& a : kPathAttributes)
+    if (tag == a.element && ex::Get(e, a.attribute, v) && !v.FitsPath()) return true;
+  return false;
+}
+
+// Whether the job's element or one of its children holds a path longer than the system
+// takes. Such a value names no file: it is damage, and it can be as large as the document.
+bool HoldsOverlongPath(const XmlValue& job) {
+  bool found = HasOverlongPath(job, L"castora_data");
+  ex::ForEachChildElement(job, [&](const XmlValue& child, const std::wstring& tag) {
+    found = found || HasOverlongPath(child, tag);
+  });
+  return found;
+}
+
+// Preset and player names are file names or short texts: a text longer than any path names
+// neither, and is not copied to be looked up.
+bool MayBeName(const XmlValue& value) { return value.FitsPath(); }
 
 }  // namespace
 
@@ -86,11 +118,14 @@ void Job::ClampReadValues() {
 }
 
 bool Job::ReadXml(const XmlValue& value) {
+  // A job holding a path that no file can have is left out before anything of it is read.
+  if (HoldsOverlongPath(value)) return false;
   XmlElement e;
   if (value.ToElement(e)) {
     XmlValue v;
+    std::string_view text;
     // A job saved without an input writes an empty one; both read as no input.
-    if (ex::Get(e, "input", v) && !v.AsString().empty()) {
+    if (ex::Get(e, "input", v) && v.Utf8Text(text) && !text.empty()) {
       PathString path;
       v.AsPath(path);
       path = MakeAbsolutePath(path);
@@ -106,14 +141,14 @@ bool Job::ReadXml(const XmlValue& value) {
       if (!SetInputFile(path)) return false;
     }
     if (ex::Get(e, "output", v)) {
-      PathString path = v.AsString();
+      PathString path;
       v.AsPath(path);
       output = path.empty() ? path : MakeAbsolutePath(path);
     }
     ex::ReadWord(e, "export_format", kExportFormats, false, export_format);
     if (ex::Get(e, "preset", v)) {
       if (PresetList* list = FindPresetList(0)) {
-        Preset* found = list->FindByName(v.AsString());
+        Preset* found = MayBeName(v) ? list->FindByName(v.AsString()) : nullptr;
         preset = found ? found : list->current;
       }
     }
@@ -153,11 +188,11 @@ bool Job::ReadXml(const XmlValue& value) {
       child.ToElement(pe);
       XmlValue name;
       PlayerTemplate* copy = nullptr;
-      if (ex::Get(pe, "name", name))
+      if (ex::Get(pe, "name", name) && MayBeName(name))
         copy = PlayerTemplateLibrary::FindByName(PlayerTemplateLibrary::Find(0), name.AsString(), true);
       player.reset(copy);
       if (player) player->ReadValuesXml(child);
-      else if (owner) owner->NoteMissingPlayer(input, name.AsString());
+      else if (owner) owner->NoteMissingPlayer(input, ListedText(name));
     }
   });
 

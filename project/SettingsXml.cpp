@@ -60,9 +60,9 @@ bool AudioSettings::ReadXml(const XmlValue& value) {
   ex::ReadWord(e, "channels", kChannels, false, channels);
   ex::ReadBool(e, "use_custom_audio", use_custom_audio);
   XmlValue v;
-  if (ex::Get(e, "custom_audio", v)) {
-    PathString path = v.AsString();
-    v.AsPath(path);
+  PathString path;
+  // A text too long to be a path is not taken (AsPath refuses it uncopied).
+  if (ex::Get(e, "custom_audio", v) && v.AsPath(path)) {
     // A sound that does not open now keeps its name, so that a save does not lose it.
     if (!SetCustomAudioFile(path)) custom_audio = path;
   }
@@ -295,9 +295,10 @@ bool WatermarkSettings::ReadXml(const XmlValue& value) {
   XmlValue v;
   // A watermark saved before any image was chosen has an empty "src": its other settings
   // are read as for one without "src".
-  if (ex::Get(e, "src", v) && !v.AsString().empty()) {
+  std::string_view text;
+  if (ex::Get(e, "src", v) && v.Utf8Text(text) && !text.empty()) {
     PathString path;
-    v.AsPath(path);
+    if (!v.AsPath(path)) return false;
     path = MakeAbsolutePath(path);
     if (!LoadImageFile(path, 0, 0, 0)) return false;
   }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -170,6 +171,11 @@ std::string SidecarPathFor(const std::string& path) {
   const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
   if (name == "." || name == "..") return std::string();
   return folder + "._" + name;
+}
+
+bool CanHaveSidecar(const std::string& path) {
+  const std::string sidecar = SidecarPathFor(path);
+  return !sidecar.empty() && sidecar.size() - (sidecar.rfind('/') + 1) <= NAME_MAX;
 }
 
 bool IsSidecarName(std::string_view name) { return name.size() > 2 && name.substr(0, 2) == "._"; }

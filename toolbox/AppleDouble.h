@@ -62,6 +62,11 @@ bool DecodeAppleDouble(std::string_view data, SidecarContents& out);
 // "folder/._name" for "folder/name"; empty for a path without a name ("/" or "").
 std::string SidecarPathFor(const std::string& path);
 
+// Whether the item at `path` can have a sidecar: false for a name too long to take the
+// "._" before it (over 253 bytes), whose Finder information and resource fork cannot be
+// kept. Such a file is written, moved and renamed without one.
+bool CanHaveSidecar(const std::string& path);
+
 // True when a file name is itself a sidecar name ("._" followed by something).
 bool IsSidecarName(std::string_view name);
 

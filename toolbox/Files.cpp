@@ -283,9 +283,12 @@ OSErr MovePath(const std::string& from, const std::string& to) {
   const std::string toSidecar = SidecarPathFor(to);
   struct stat st;
   const bool hasSidecar = !fromSidecar.empty() && lstat(fromSidecar.c_str(), &st) == 0;
-  if (!hasSidecar) {
+  if (!hasSidecar || !CanHaveSidecar(to)) {
     if (rename(from.c_str(), to.c_str()) != 0) return ErrorFromErrno(errno);
     RemoveSidecar(to);
+    // A name too long to take "._" before it has no sidecar: what the sidecar held is
+    // left out for that file, which moves all the same.
+    if (hasSidecar) unlink(fromSidecar.c_str());
     return kNoErr;
   }
   if (lstat(from.c_str(), &st) != 0) return ErrorFromErrno(errno);

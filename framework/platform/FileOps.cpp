@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -479,6 +480,16 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& pr
   toolbox::RemoveAbandonedSidecarTemporaries(folder);
 }
 
+// A write past the process's file-size limit (ulimit -f) must fail as on a full disk, not
+// end the process with every unsaved change: SIGXFSZ is ignored, so that write gives EFBIG,
+// unless the program handles the signal itself.
+void IgnoreFileSizeSignal() {
+  struct sigaction current {};
+  if (sigaction(SIGXFSZ, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
+      current.sa_handler == SIG_DFL)
+    signal(SIGXFSZ, SIG_IGN);
+}
+
 // The file refuses changes: locked (no write permission for anyone, as the toolbox keeps
 // the locked flag) or not writable by this user.
 bool IsWriteProtected(const std::string& path) {
@@ -490,6 +501,7 @@ bool IsWriteProtected(const std::string& path) {
 }  // namespace
 
 bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, bool replace) {
+  IgnoreFileSizeSignal();
   Abandon();
   failed_ = false;
   target_ = MakeAbsolutePath(target);
@@ -592,7 +604,8 @@ bool SafeFileWriter::Commit() {
   } else {
     sidecar = toolbox::ReadSidecar(targetNative_);
   }
-  ok = ok && toolbox::WriteSidecar(tempNative_, sidecar);
+  // A name too long for a sidecar saves without one (see CanHaveSidecar).
+  ok = ok && (!toolbox::CanHaveSidecar(targetNative_) || toolbox::WriteSidecar(tempNative_, sidecar));
   // The target may have been locked while the document was written.
   ok = ok && !IsWriteProtected(targetNative_);
   ok = ok && toolbox::MovePath(tempNative_, targetNative_) == toolbox::kNoErr;

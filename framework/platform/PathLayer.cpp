@@ -22,6 +22,10 @@
 PathString TemporarySubfolderName;
 PathString HelpFilePath;
 
+static_assert(kPathMaxBytes == PATH_MAX);
+
+bool FitsPathMax(std::wstring_view path) { return toolbox::Utf8Size(path) < kPathMaxBytes; }
+
 namespace {
 
 std::string Native(const std::wstring& path) { return toolbox::WideToUtf8(path); }
@@ -29,8 +33,6 @@ PathString FromNative(const std::string& path) { return PathString(toolbox::Utf8
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
-// A path whose UTF-8 form reaches PATH_MAX cannot be handed to the system.
-bool FitsPathMax(const std::wstring& path) { return Native(path).size() < PATH_MAX; }
 
 // Splits at the given separators, skipping empty components.
 std::vector<std::wstring> Components(const std::wstring& path, bool backslashToo) {

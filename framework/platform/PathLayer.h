@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/platform/PathString.h"
@@ -34,6 +35,12 @@ extern PathString TemporarySubfolderName;
 extern PathString HelpFilePath;
 
 // ---- Text rules (no file-system access unless stated) ----
+
+// The system takes no path whose UTF-8 form reaches PATH_MAX bytes (its terminator
+// included): such a text names no file, and is refused where a path is set or read.
+inline constexpr size_t kPathMaxBytes = 4096;
+// Whether the path's UTF-8 form is shorter than kPathMaxBytes; measured without a copy.
+bool FitsPathMax(std::wstring_view path);
 
 // HFS only for a non-empty path without "://" that has a ':' and no '/'.
 toolbox::PathStyle PathStyleOf(const PathString& path);

@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -178,6 +179,9 @@ class Arena {
 struct XmlTree {
   Arena arena;
   XmlTreeNode* document = nullptr;
+  // Texts of a block's size or more stay in the strings they were gathered in: a copy
+  // would hold a second document-sized text while the first is still there.
+  std::deque<std::string> largeTexts;
 };
 
 namespace {
@@ -332,8 +336,16 @@ struct TreeBuilder {
     for (char c : pendingText)
       if (c != ' ' && c != '\t' && c != '\r' && c != '\n') blank = false;
     if (!blank || pendingFromReference) {
-      if (XmlTreeNode* node = Add(XmlTreeNode::Kind::Text))
-        SetString(node, pendingText.data(), pendingText.size());
+      if (XmlTreeNode* node = Add(XmlTreeNode::Kind::Text)) {
+        if (pendingText.size() < BlockPool::kBlockSize) {
+          SetString(node, pendingText.data(), pendingText.size());
+        } else {
+          const std::string& kept = tree->largeTexts.emplace_back(std::move(pendingText));
+          node->string = kept.c_str();
+          node->stringLength = static_cast<uint32_t>(kept.size());
+          pendingText = std::string();
+        }
+      }
     }
     pendingText.clear();
     pendingFromReference = false;
@@ -393,8 +405,19 @@ struct TreeBuilder {
     TreeBuilder& b = Of(data);
     if (b.failed) return;
     const XML_Index at = XML_GetCurrentByteIndex(b.parser);
-    if (at >= 0 && static_cast<size_t>(at) < b.input.size() && b.input[static_cast<size_t>(at)] == '&')
-      b.pendingFromReference = true;
+    if (at >= 0 && static_cast<size_t>(at) < b.input.size()) {
+      const size_t from = static_cast<size_t>(at);
+      if (b.input[from] == '&') b.pendingFromReference = true;
+      // A text arrives in pieces (one per line); growing a large one piece by piece would
+      // copy it, so room for all of it, up to the next markup, is made at once.
+      std::string& text = b.pendingText;
+      if (len > 4096 && text.capacity() - text.size() < static_cast<size_t>(len)) {
+        const void* lt = std::memchr(b.input.data() + from, '<', b.input.size() - from);
+        const size_t run = lt ? static_cast<size_t>(static_cast<const char*>(lt) - (b.input.data() + from))
+                              : b.input.size() - from;
+        text.reserve(text.size() + std::max(run, static_cast<size_t>(len)));
+      }
+    }
     b.pendingText.append(s, static_cast<size_t>(len));
   }
 
@@ -623,10 +646,15 @@ bool IsLineFeedReference(std::string_view s, size_t pos) {
 }
 
 // The repair pass. Nearly every document needs no repair: nothing is copied until something
-// changes, and true is returned only when `out` holds the repaired text. `lineFeedReference`
-// tells whether the markup holds a reference to a line feed, the only way one reaches an
-// attribute value.
-bool RepairScan(std::string_view bytes, std::string& out, bool& lineFeedReference) {
+// changes, and Repaired is returned only when `out` holds the repaired text. A repair can
+// make a document three times its size (every control byte becomes U+FFFD): one that grows
+// past `maxSize` is not finished (TooLarge), as a file of that size would not be read.
+// `lineFeedReference` tells whether the markup holds a reference to a line feed, the only
+// way one reaches an attribute value.
+enum class RepairResult { Unchanged, Repaired, TooLarge };
+
+RepairResult RepairScan(std::string_view bytes, std::string& out, bool& lineFeedReference,
+                        size_t maxSize = SIZE_MAX) {
   size_t kept = 0;  // bytes before this are in `out` once anything changed
   bool changed = false;
   lineFeedReference = false;
@@ -648,6 +676,7 @@ bool RepairScan(std::string_view bytes, std::string& out, bool& lineFeedReferenc
   std::string_view literalEnd;  // the end of the literal section being passed, if any
   const size_t n = bytes.size();
   for (size_t i = 0; i < n;) {
+    if (changed && out.size() + (i - kept) > maxSize) return RepairResult::TooLarge;
     // A run of bytes that none of the cases below touches is passed at once: nearly all of
     // a document.
     if (literalEnd.empty()) {
@@ -708,8 +737,10 @@ bool RepairScan(std::string_view bytes, std::string& out, bool& lineFeedReferenc
     }
     ++i;
   }
-  if (changed) out.append(bytes.substr(kept));
-  return changed;
+  if (!changed) return RepairResult::Unchanged;
+  if (out.size() + (n - kept) > maxSize) return RepairResult::TooLarge;
+  out.append(bytes.substr(kept));
+  return RepairResult::Repaired;
 }
 
 }  // namespace
@@ -717,7 +748,7 @@ bool RepairScan(std::string_view bytes, std::string& out, bool& lineFeedReferenc
 std::string RepairLegacyXml(std::string bytes) {
   std::string out;
   bool lineFeedReference;
-  if (!RepairScan(bytes, out, lineFeedReference)) return bytes;
+  if (RepairScan(bytes, out, lineFeedReference) != RepairResult::Repaired) return bytes;
   return out;
 }
 
@@ -740,13 +771,16 @@ bool XmlDocument::Load(const PathString& path, const XmlLimits& limits) {
   status_ = LoadStatus::Malformed;
   std::string repaired;
   bool lineFeedReference;
-  if (RepairScan(bytes, repaired, lineFeedReference)) {
-    // The repaired text takes the place of what was read.
-    if (repaired.size() > static_cast<size_t>(INT32_MAX)) return false;
+  const RepairResult repair = RepairScan(bytes, repaired, lineFeedReference,
+                                         std::min<size_t>(limits.maxFileSize, INT32_MAX));
+  if (repair == RepairResult::TooLarge) return false;
+  if (repair == RepairResult::Repaired) {
+    // The repaired text takes the place of what was read, and is not kept beside it.
     auto* buffer = static_cast<char*>(XML_GetBuffer(parser.get(), static_cast<int>(repaired.size())));
     if (!buffer) return false;
     std::memcpy(buffer, repaired.data(), repaired.size());
     bytes = std::string_view(buffer, repaired.size());
+    std::string().swap(repaired);
   }
   tree_ = BuildTree(parser, bytes, lineFeedReference, limits.maxNodes);
   if (!tree_) return false;
@@ -942,9 +976,14 @@ bool XmlValue::AsBool() const {
          (text[2] | 0x20) == 'u' && (text[3] | 0x20) == 'e';
 }
 
+bool XmlValue::FitsPath() const {
+  std::string_view raw;
+  return RawText(raw) && raw.size() < kPathMaxBytes;
+}
+
 bool XmlValue::AsPath(PathString& path) const {
   std::string_view raw;
-  if (!RawText(raw)) return false;
+  if (!RawText(raw) || raw.size() >= kPathMaxBytes) return false;
   std::wstring text = toolbox::Utf8ToWide(raw);
   if (IsRelativePath(PathString(text))) {
     NormalizePath(path, PathString(text), path_ ? *path_ : PathString());

@@ -61,8 +61,12 @@ class XmlValue {
   // in UTF-8 and borrowed from the document: for values that are only parsed or compared.
   bool Utf8Text(std::string_view& text) const { return RawText(text); }
   bool Utf8Name(std::string_view& name) const;
+  // Whether the text can be a path: shorter than kPathMaxBytes in UTF-8, measured on the
+  // document's own bytes. A reader checks a path this way before it copies anything of a
+  // value that can hold a whole document.
+  bool FitsPath() const;
   // The text as a path; a relative one is resolved against the document's folder. False,
-  // with the path unchanged, when there is no text.
+  // with the path unchanged, when there is no text or it is too long to be a path.
   bool AsPath(PathString& path) const;
   // The text decoded as base64; when the document declares an encoding the bytes are UTF-16
   // (byte order from a leading mark, big-endian without one), otherwise a narrow string.

@@ -312,6 +312,12 @@ XmlWriter& XmlWriter::WriteDouble(double value) {
 }
 
 XmlWriter& XmlWriter::WritePath(const PathString& path) {
+  // A path longer than the system takes would not be read back: the document fails, as
+  // on a full disk, before anything of the path is copied.
+  if (!FitsPathMax(path)) {
+    file_.FailWritesAfter(0);
+    return *this;
+  }
   PathString text;
   if (relativePaths_) {
     MakeRelativePath(text, path_, path);

@@ -62,7 +62,7 @@ class XmlWriter {
   XmlWriter& WriteFloat(float value);
   XmlWriter& WriteDouble(double value);
   // The path relative to the document's folder (without a leading "./") or absolute, by
-  // the option, escaped.
+  // the option, escaped. A path longer than the system takes fails the document.
   XmlWriter& WritePath(const PathString& path);
 
   // Makes the file's writes fail after `bytes` more bytes, as a full disk would (tests).

@@ -1,4 +1,5 @@
 // fuzz-links: project
+// fuzz-options: -max_len=65536
 // Reads each input as a project file (every "castora_jobs" of every "brivane" element, as
 // opening a project does) and as a preset file, then writes what was read.
 #include <unistd.h>

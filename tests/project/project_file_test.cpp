@@ -143,6 +143,9 @@ TEST(ProjectFile, AFileThatIsNotAProjectChangesNothing) {
   EXPECT_EQ(doc.jobs.Count(), 0);
 }
 
+// A save past the process's file-size limit fails as on a full disk, whether or not the
+// program ignores SIGXFSZ itself (the signal's default once ended the process): reported,
+// the old file kept, the temporary file removed.
 TEST(ProjectFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
   testsupport::ScratchDir dir;
   ProjectDocument doc;
@@ -150,21 +153,49 @@ TEST(ProjectFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
   ASSERT_TRUE(doc.Save(W(dir / "p.bva")));
   const std::string before = testsupport::ReadFile(dir / "p.bva");
   MakeProject(doc, dir.path(), 40);
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{2000, 2000};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    AlertRecorder alerts;
-    const bool saved = doc.Save(W(dir / "p.bva"));
-    const bool reported = alerts.messages.size() == 1 && alerts.messages[0] == NumberedText(103);
-    _exit(!saved && reported ? 0 : 1);
+  const auto entries = [&] { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); };
+  const auto entriesBefore = entries();
+  for (bool programIgnoresSignal : {true, false}) {
+    SCOPED_TRACE(programIgnoresSignal);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::signal(SIGXFSZ, programIgnoresSignal ? SIG_IGN : SIG_DFL);
+      rlimit limit{2000, 2000};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      AlertRecorder alerts;
+      const bool saved = doc.Save(W(dir / "p.bva"));
+      const bool reported = alerts.messages.size() == 1 && alerts.messages[0] == NumberedText(103);
+      _exit(!saved && reported ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(testsupport::ReadFile(dir / "p.bva"), before);
+    EXPECT_EQ(entries(), entriesBefore);
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(testsupport::ReadFile(dir / "p.bva"), before);
+}
+
+// A name of 254 or 255 bytes leaves no room for the "._" of a sidecar: such a project saves
+// without one (its type and creator are left out for that file), replaces itself and opens
+// again.
+TEST(ProjectFile, AProjectNamedTooLongForASidecarSavesAndOpensAgain) {
+  testsupport::ScratchDir dir;
+  ProjectDocument doc;
+  MakeProject(doc, dir.path(), 1);
+  std::string cjk;
+  for (int i = 0; i < 83; ++i) cjk += "\xE4\xB8\xAD";
+  for (const char* tail : {"x.bva", "xy.bva"}) {
+    const fs::path file = dir / (cjk + tail);
+    SCOPED_TRACE(file.filename().string().size());
+    ASSERT_TRUE(doc.Save(W(file)));
+    ASSERT_TRUE(doc.Save(W(file)));
+    ProjectDocument other;
+    ASSERT_TRUE(other.Open(W(file)));
+    EXPECT_EQ(other.jobs.Count(), 2);
+  }
+  // The input, the two projects, and nothing left over.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 // Every project that saves opens again, and its undo steps load: 7,000 jobs made an
@@ -250,6 +281,86 @@ TEST(ProjectFile, JobsLeftOutAndPlayersNotFoundAreNamedInOneMessage) {
   ASSERT_EQ(alerts.messages.size(), 1u);
   EXPECT_NE(alerts.messages[0].find(W(dir / "broken.wav")), std::wstring::npos);
   EXPECT_NE(alerts.messages[0].find(W(dir / "in2.fake") + L" (\u201cGone\u201d)"), std::wstring::npos);
+}
+
+// The text with the attribute of the first `element` set to `value` (added when absent).
+std::string WithAttribute(std::string text, const std::string& element, const std::string& name,
+                          const std::string& value) {
+  const size_t open = text.find("<" + element + " ");
+  const size_t end = text.find('>', open);
+  const size_t at = text.find(" " + name + "=\"", open);
+  if (at < end) {
+    const size_t from = at + name.size() + 3;
+    text.replace(from, text.find('"', from) - from, value);
+  } else {
+    text.insert(open + 1 + element.size(), " " + name + "=\"" + value + "\"");
+  }
+  return text;
+}
+
+// A path longer than the system takes names no file. It is refused where a job sets it; a
+// job holding one, in any of its path attributes, is left out of the project and named (cut
+// short); a project holding one is not saved. Opening a large one costs about what the
+// parser needs: the path was once copied four times over in wide text.
+TEST(ProjectFile, PathsLongerThanTheSystemTakesAreRefused) {
+  testsupport::ScratchDir dir;
+  const std::wstring tooLong = L"/" + std::wstring(4095, L'a');
+  {
+    Job job(nullptr);
+    EXPECT_FALSE(job.SetOutputPath(tooLong));
+    EXPECT_FALSE(job.SetInputFile(tooLong));
+    EXPECT_TRUE(job.output.empty() && job.input.empty());
+    EXPECT_TRUE(job.SetOutputPath(tooLong.substr(1)));
+  }
+  ProjectDocument doc;
+  MakeProject(doc, dir.path(), 1);
+  ASSERT_TRUE(doc.Save(W(dir / "p.bva")));
+  const std::string saved = testsupport::ReadFile(dir / "p.bva");
+  const std::pair<const char*, const char*> attributes[] = {
+      {"castora_data", "input"},        {"castora_data", "output"},   {"audio_data", "custom_audio"},
+      {"watermark_data", "src"},        {"publish_data", "output_folder"}, {"jukebox_data", "artwork_path"}};
+  // 4,096 bytes as UTF-8 are one too many, though only 1,366 characters.
+  std::string euros = "/";
+  for (int i = 0; i < 1365; ++i) euros += "\u20ac";
+  for (const auto& [element, name] : attributes) {
+    SCOPED_TRACE(name);
+    testsupport::WriteFile(dir / "h.bva", WithAttribute(saved, element, name, euros));
+    ProjectDocument other;
+    AlertRecorder alerts;
+    ASSERT_TRUE(other.Open(W(dir / "h.bva")));
+    EXPECT_EQ(other.jobs.Count(), 1);
+    ASSERT_EQ(alerts.messages.size(), 1u);
+    const std::wstring listed = std::string(name) == "input" ? L"\n/" + std::wstring(66, L'\u20ac') + L"\u2026"
+                                                             : W(dir / "in0.fake");
+    EXPECT_NE(alerts.messages[0].find(listed), std::wstring::npos);
+    EXPECT_LT(alerts.messages[0].size(), 1000u);
+  }
+
+  doc.jobs.jobs[0]->output = tooLong;
+  {
+    AlertRecorder alerts;
+    EXPECT_FALSE(doc.Save(W(dir / "p.bva")));
+    ASSERT_EQ(alerts.messages.size(), 1u);
+    EXPECT_EQ(alerts.messages[0], NumberedText(kCannotSaveText));
+  }
+  EXPECT_EQ(testsupport::ReadFile(dir / "p.bva"), saved);
+
+#if !defined(__SANITIZE_ADDRESS__)
+  testsupport::WriteFile(dir / "big.bva", WithAttribute(saved, "castora_data", "output", "/" + std::string(64u << 20, 'A')));
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    rlimit cap{640u << 20, 640u << 20};
+    setrlimit(RLIMIT_AS, &cap);
+    ProjectDocument other;
+    AlertRecorder alerts;
+    const bool opened = other.Open(W(dir / "big.bva"));
+    _exit(opened && other.jobs.Count() == 1 && alerts.messages.size() == 1 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
 }
 
 // A pipe or a device named as input would have the media layer wait or read forever.

@@ -413,13 +413,15 @@ TEST(XmlWriterFileTest, EveryValueKindReadsBack) {
 // load failed tells a file that is not there from one that cannot be read.
 TEST(XmlDocumentLoadTest, OnlyRegularFilesAreReadAndNothingWaits) {
   using Status = XmlDocument::LoadStatus;
-  enum Kind { Missing, Folder, Pipe, NoReadPermission, NotXml, PastTheCaps };
+  enum Kind { Missing, Folder, Pipe, NoReadPermission, NotXml, PastTheCaps, RepairPastTheCaps };
   const struct {
     Kind kind;
     Status status;
   } cases[] = {
       {Missing, Status::NotAFile}, {Folder, Status::NotAFile},          {Pipe, Status::NotAFile},
       {NoReadPermission, Status::CannotRead}, {NotXml, Status::Malformed}, {PastTheCaps, Status::Malformed},
+      // Within the file cap, but each control byte repairs to three.
+      {RepairPastTheCaps, Status::Malformed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind);
@@ -433,6 +435,7 @@ TEST(XmlDocumentLoadTest, OnlyRegularFilesAreReadAndNothingWaits) {
     if (c.kind == NoReadPermission || c.kind == PastTheCaps) WriteFile(file, "<xml><a b=\"1\"/></xml>");
     if (c.kind == NoReadPermission) std::filesystem::permissions(file, std::filesystem::perms::none);
     if (c.kind == NotXml) WriteFile(file, "<xml><a></xml>");
+    if (c.kind == RepairPastTheCaps) WriteFile(file, "<xml><a b=\"" + std::string(2000, '\x01') + "\"/></xml>");
     // In a child, which is not root where a file's permission must count, and which a load
     // that waits cannot hang.
     const int status = InChild([&] {
@@ -441,6 +444,7 @@ TEST(XmlDocumentLoadTest, OnlyRegularFilesAreReadAndNothingWaits) {
       XmlDocument doc;
       XmlLimits caps;
       caps.maxNodes = c.kind == PastTheCaps ? 2 : caps.maxNodes;
+      caps.maxFileSize = c.kind == RepairPastTheCaps ? 4096 : caps.maxFileSize;
       if (doc.Load(P(file), caps)) _exit(1);
       _exit(doc.Status() == c.status ? 0 : 10 + static_cast<int>(doc.Status()));
     });

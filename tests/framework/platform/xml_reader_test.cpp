@@ -4,6 +4,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "framework/platform/WideText.h"
 #include "framework/platform/XmlReader.h"
@@ -239,6 +240,16 @@ TEST(XmlReaderTest, ElementTextAndChildren) {
   WideText name;
   ASSERT_TRUE(comment.Name(name));
   EXPECT_STREQ(name.CStr(), L" note ");
+
+  // A text larger than the tree's blocks, in lines and with references, is kept whole.
+  std::string big, expectedText;
+  for (int i = 0; i < 100000; ++i) big += "line &amp; \u00e9 " + std::to_string(i) + "\n";
+  for (int i = 0; i < 100000; ++i) expectedText += "line & \u00e9 " + std::to_string(i) + "\n";
+  Loaded large(std::string(kWrapper) + "<t>" + big + "</t>\n</xml>\n");
+  XmlValue t;
+  std::string_view text;
+  ASSERT_TRUE(large.ok && large.Root().ChildAt(0, t) && t.Utf8Text(text));
+  EXPECT_TRUE(text.size() > (1u << 20) && text == expectedText);
 }
 
 TEST(XmlReaderTest, ChildAtReplacesWhatTheValueHeld) {

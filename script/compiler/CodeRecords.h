@@ -68,6 +68,7 @@ enum ActionCode : uint32_t {
   kActionToNumber = 0x4A,
   kActionToString = 0x4B,
   kActionPushDuplicate = 0x4C,
+  kActionStackSwap = 0x4D,
   kActionGetMember = 0x4E,
   kActionSetMember = 0x4F,
   kActionIncrement = 0x50,

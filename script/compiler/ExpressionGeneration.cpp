@@ -16,9 +16,6 @@ namespace {
 
 void AppendAction(RecordList& records, uint32_t opcode) { records.AppendAction(opcode); }
 
-// ActionStackSwap: exchanges the two values on top of the stack.
-constexpr uint32_t kActionStackSwap = 0x4D;
-
 // ActionPop when the node's value is not used.
 void PopInStatementPosition(ScriptNode* node, RecordList& records) {
   if (node->GetFlag() == 1) AppendAction(records, kActionPop);

@@ -1,7 +1,8 @@
 // Compile speed: a generated script of 9,000 lines through the compiler's entry, from text to
-// DoAction tag; one very long operator chain; the front end alone; code generation alone from a parsed tree; reading the
-// compiled actions from their bytes, as the tag does when they are first asked for. The
-// yardstick is the same benchmark built from an older tree (see compare.py).
+// DoAction tag; one very long operator chain; the front end alone; code generation alone from
+// a parsed tree; reading the compiled actions from their bytes, as the tag does when they are
+// first asked for. The yardstick is the same benchmark built from an older tree (see
+// compare.py).
 #include <benchmark/benchmark.h>
 
 #include <memory>

@@ -68,6 +68,7 @@ enum ActionCode : uint32_t {
   kActionToNumber = 0x4A,
   kActionToString = 0x4B,
   kActionPushDuplicate = 0x4C,
+  kActionStackSwap = 0x4D,
   kActionGetMember = 0x4E,
   kActionSetMember = 0x4F,
   kActionIncrement = 0x50,
@@ -214,8 +215,8 @@ class RecordList {
   // Removes the last record; nothing when the list ends at a join.
   void RemoveLast();
   // Marks the list's end as a join: a branch made so far lands there (the end of a branch of
-  // "?:", "&&", "||" or "if", of a loop, of a with-block). The next value starts an ActionPush
-  // of its own.
+  // "?:", "&&", "||" or "if", of a with-block). The next value starts an ActionPush of its
+  // own. A loop needs no mark: it ends with its own ActionJump or ActionIf.
   void MarkJoin() { joinAt_ = Size(); }
   // Whether the list ends at a join.
   bool AtJoin() const { return joinAt_ == int64_t{Size()}; }

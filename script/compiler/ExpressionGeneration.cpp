@@ -16,9 +16,6 @@ namespace {
 
 void AppendAction(RecordList& records, uint32_t opcode) { records.AppendAction(opcode); }
 
-// ActionStackSwap: exchanges the two values on top of the stack.
-constexpr uint32_t kActionStackSwap = 0x4D;
-
 // ActionPop when the node's value is not used.
 void PopInStatementPosition(ScriptNode* node, RecordList& records) {
   if (node->GetFlag() == 1) AppendAction(records, kActionPop);
@@ -126,6 +123,24 @@ void PushTargetValue(ScriptCompiler& compiler, ScriptNode* target, uint32_t get,
     AppendAction(records, kActionPushDuplicate);
   }
   AppendAction(records, get);
+}
+
+// What register 0 keeps of an increment or decrement, to push once the new value is stored:
+// nothing, the value before the change or the value after it.
+enum class KeptValue { kNone, kBefore, kAfter };
+
+// Increments or decrements the operand of `node` where it stands, its target evaluated once.
+void IncDecInPlace(ScriptCompiler& compiler, ScriptNode* node, KeptValue kept, GenerationContext& context,
+                   RecordList& records) {
+  ScriptNode* operand = node->GetChild(0);
+  const int32_t kind = node->GetKind();
+  const uint32_t get = CompileReferenceTarget(compiler, operand, context, records, "increment or decrement");
+  PushTargetValue(compiler, operand, get, context, records);
+  if (kept == KeptValue::kBefore) records.AppendOperand(kActionStoreRegister, 0);
+  AppendAction(records, kind == kNodePreIncrement || kind == kNodePostIncrement ? kActionIncrement : kActionDecrement);
+  if (kept == KeptValue::kAfter) records.AppendOperand(kActionStoreRegister, 0);
+  AppendAction(records, StoreFor(get));
+  if (kept != KeptValue::kNone) ScriptCompiler::AppendPushValue(records, PushItem::Register(0));
 }
 
 }  // namespace
@@ -331,39 +346,25 @@ void ScriptCompiler::EmitUnaryPlusMinus(ScriptNode* node, GenerationContext& con
 }
 
 void ScriptCompiler::EmitPreIncDec(ScriptNode* node, GenerationContext& context, RecordList& records) {
-  ScriptNode* operand = node->GetChild(0);
-  const bool statement = node->GetFlag() == 1;
-  const uint32_t get = CompileReferenceTarget(*this, operand, context, records, "increment or decrement");
-  PushTargetValue(*this, operand, get, context, records);
-  AppendAction(records, node->GetKind() == kNodePreIncrement ? kActionIncrement : kActionDecrement);
-  if (!statement) records.AppendOperand(kActionStoreRegister, 0);
-  AppendAction(records, StoreFor(get));
-  if (!statement) AppendPushValue(records, PushItem::Register(0));
+  IncDecInPlace(*this, node, node->GetFlag() == 1 ? KeptValue::kNone : KeptValue::kAfter, context, records);
 }
 
 void ScriptCompiler::EmitPostIncDec(ScriptNode* node, GenerationContext& context, RecordList& records) {
   ScriptNode* operand = node->GetChild(0);
-  const bool statement = node->GetFlag() == 1;
-  const uint32_t action = node->GetKind() == kNodePostIncrement ? kActionIncrement : kActionDecrement;
-  if (!statement && IsReference(operand) && TargetHasSideEffect(operand)) {
-    // The old value, kept in register 0 while the new one is stored, is the expression's
-    // value; the target is evaluated once.
-    const uint32_t get = CompileReferenceTarget(*this, operand, context, records, "increment or decrement");
-    PushTargetValue(*this, operand, get, context, records);
-    records.AppendOperand(kActionStoreRegister, 0);
-    AppendAction(records, action);
-    AppendAction(records, StoreFor(get));
-    AppendPushValue(records, PushItem::Register(0));
+  if (node->GetFlag() == 1) {
+    IncDecInPlace(*this, node, KeptValue::kNone, context, records);
     return;
   }
-  if (!statement) {
-    if (!IsReference(operand)) throw CodeGenerationError("increment or decrement needs a variable, member or property");
-    EmitNode(operand, context, records);
+  if (!IsReference(operand)) throw CodeGenerationError("increment or decrement needs a variable, member or property");
+  if (TargetHasSideEffect(operand)) {
+    // The old value, kept in register 0 while the new one is stored, is the expression's
+    // value; the target is evaluated once.
+    IncDecInPlace(*this, node, KeptValue::kBefore, context, records);
+    return;
   }
-  const uint32_t get = CompileReferenceTarget(*this, operand, context, records, "increment or decrement");
-  PushTargetValue(*this, operand, get, context, records);
-  AppendAction(records, action);
-  AppendAction(records, StoreFor(get));
+  // The old value is read first, the target compiled once more for the change.
+  EmitNode(operand, context, records);
+  IncDecInPlace(*this, node, KeptValue::kNone, context, records);
 }
 
 // The left operand of a chained operator is emitted by the caller, which walks the chain.

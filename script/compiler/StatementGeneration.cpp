@@ -233,7 +233,6 @@ void ScriptCompiler::EmitWhile(ScriptNode* node, GenerationContext& context, Rec
   ResolveMarkers(body, h, h + b, 0);
   MoveRecords(head, records);
   MoveRecords(body, records);
-  records.MarkJoin();
 }
 
 void ScriptCompiler::EmitDoWhile(ScriptNode* node, GenerationContext& context, RecordList& records) {
@@ -248,7 +247,6 @@ void ScriptCompiler::EmitDoWhile(ScriptNode* node, GenerationContext& context, R
   ResolveMarkers(body, 0, s + k + 5, s);
   MoveRecords(body, records);
   MoveRecords(test, records);
-  records.MarkJoin();
 }
 
 namespace {
@@ -319,7 +317,6 @@ void ScriptCompiler::EmitFor(ScriptNode* node, GenerationContext& context, Recor
   MoveRecords(condition, records);
   MoveRecords(body, records);
   MoveRecords(increment, records);
-  records.MarkJoin();
 }
 
 namespace {
@@ -391,7 +388,6 @@ void ScriptCompiler::EmitForIn(ScriptNode* node, GenerationContext& context, Rec
   MoveRecords(head, records);
   MoveRecords(loop, records);
   MoveRecords(drain, records);
-  records.MarkJoin();
 }
 
 void ScriptCompiler::EmitWith(ScriptNode* node, GenerationContext& context, RecordList& records) {

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -321,16 +320,13 @@ void RecoverAbandonedCopies(const std::string& folder) {
     Journal j;
     j.folder = folder;
     j.suffix = name.substr(kJournalPrefix.size());
-    const int fd = open(j.Path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = toolbox::LockUnlockedFile(j.Path());
     if (fd < 0) continue;
     struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        toolbox::IsFileAt(fd, j.Path())) {
-      if (ReadJournal(fd, j))
-        RecoverCopy(j);
-      else if (st.st_size == 0)
-        unlink(j.Path().c_str());  // a journal its copy gave up before writing it
-    }
+    if (ReadJournal(fd, j))
+      RecoverCopy(j);
+    else if (fstat(fd, &st) == 0 && st.st_size == 0)
+      unlink(j.Path().c_str());  // a journal its copy gave up before writing it
     close(fd);
   }
 }

@@ -427,6 +427,8 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
     err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size());
   }
   if (err == toolbox::kNoErr) {
+    // A name too long to take "._" before it has no sidecar (as a move leaves it none).
+    if (!toolbox::CanHaveSidecar(target)) unlink(toolbox::SidecarPathFor(j.Item()).c_str());
     // Whole: what the journal needs to finish the swap, should this process die during it.
     j.newItem = InodeAt(j.Item());
     j.newSidecar = InodeAt(SidecarOf(j.Item()));

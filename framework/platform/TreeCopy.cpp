@@ -83,10 +83,12 @@ OSErr ListFolder(const std::string& folder, std::vector<std::string>& names) {
 // Whether the item at `path` is a sidecar: a regular file that holds the AppleDouble
 // format. A folder, a link or any other file under a sidecar's name is an ordinary item.
 bool IsSidecarFile(const std::string& path) {
-  if (path.empty()) return false;
+  // Only a regular file is opened: opening a pipe or a device has effects of its own (a
+  // writer waiting on a pipe would be let through, and then find no reader).
+  struct stat st;
+  if (path.empty() || lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
-  struct stat st;
   unsigned char head[8];
   const bool sidecar = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && read(fd, head, sizeof head) == 8 &&
                        ((uint32_t{head[0]} << 24) | (uint32_t{head[1]} << 16) | (uint32_t{head[2]} << 8) |

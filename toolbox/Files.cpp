@@ -347,12 +347,20 @@ int CreateLockedTemporary(const std::string& pattern, std::string& path) {
   return -1;
 }
 
-void RemoveUnlockedTemporary(const std::string& path) {
+int LockUnlockedFile(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) return -1;
   struct stat st;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 && IsFileAt(fd, path))
-    RemoveFile(path);
+    return fd;
+  close(fd);
+  return -1;
+}
+
+void RemoveUnlockedTemporary(const std::string& path) {
+  const int fd = LockUnlockedFile(path);
+  if (fd < 0) return;
+  RemoveFile(path);
   close(fd);
 }
 

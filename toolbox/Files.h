@@ -147,6 +147,9 @@ OSErr RemoveFile(const std::string& path);
 // only files whose lock it can take, and only while the name still is that file. The
 // descriptor (-1 when none could be made) and the file's path.
 int CreateLockedTemporary(const std::string& pattern, std::string& path);
+// Opens the regular file at the path and takes its lock when no one holds it, while the name
+// still is that file: the descriptor, holding the lock until it is closed, or -1.
+int LockUnlockedFile(const std::string& path);
 // Removes the file at the path when it is a regular file no one holds locked.
 void RemoveUnlockedTemporary(const std::string& path);
 // Whether the descriptor still is the file the path names.

@@ -525,7 +525,7 @@ bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, 
     if (IsWriteProtected(targetNative_)) return false;
   }
   toolbox::FileRef folder;
-  if (!ParentFolderRef(target_, folder) || targetNative_.size() >= PATH_MAX) return false;
+  if (!ParentFolderRef(target_, folder) || !FitsPathMax(targetNative_)) return false;
   const std::string prefix = TemporaryPrefix(targetNative_);
   RemoveAbandonedTemporaries(folder.path, prefix);
   const std::string temp = folder.path + (folder.path == "/" ? "" : "/") + prefix + "XXXXXX";

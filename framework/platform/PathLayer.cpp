@@ -376,7 +376,7 @@ bool PathFromFSRef(PathString& out, const toolbox::FileRef& ref) {
 
 FILE* OpenFilePath(const PathString& path, const char* mode) {
   const std::string native = Native(path);
-  if (native.empty() || native.size() >= PATH_MAX || native.find('\0') != std::string::npos || !mode)
+  if (native.empty() || !FitsPathMax(native) || native.find('\0') != std::string::npos || !mode)
     return nullptr;
   return std::fopen(native.c_str(), mode);
 }
@@ -389,7 +389,7 @@ namespace {
 template <typename Stream>
 bool OpenStream(const PathString& path, Stream& stream, std::ios::openmode openMode) {
   const std::string native = Native(path);
-  if (native.empty() || native.size() >= PATH_MAX || native.find('\0') != std::string::npos)
+  if (native.empty() || !FitsPathMax(native) || native.find('\0') != std::string::npos)
     return false;
   stream.open(native, openMode);
   return stream.is_open();

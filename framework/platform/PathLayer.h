@@ -41,6 +41,7 @@ extern PathString HelpFilePath;
 inline constexpr size_t kPathMaxBytes = 4096;
 // Whether the path's UTF-8 form is shorter than kPathMaxBytes; measured without a copy.
 bool FitsPathMax(std::wstring_view path);
+inline bool FitsPathMax(std::string_view utf8Path) { return utf8Path.size() < kPathMaxBytes; }
 
 // HFS only for a non-empty path without "://" that has a ':' and no '/'.
 toolbox::PathStyle PathStyleOf(const PathString& path);

@@ -193,19 +193,19 @@ enum class AsideResult { Moved, Gone, Failed };
 AsideResult MoveAside(const std::string& native) {
   const std::vector<uint64_t> kept = KeptCopies(native);
   uint64_t next = kept.empty() ? 1 : kept.front() + 1;
-  AsideResult result = AsideResult::Failed;
   // Another process moving its copy aside at the same moment may take a number first.
-  for (int attempt = 0; attempt < 1000 && result == AsideResult::Failed; ++attempt, ++next) {
+  for (int attempt = 0; attempt < 1000; ++attempt, ++next) {
     const std::string aside = KeptCopyName(native, next);
-    if (renameat2(AT_FDCWD, native.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
-      result = AsideResult::Moved;
-      break;
-    }
-    if (errno == ENOENT) return AsideResult::Gone;
-    if (errno == EEXIST) continue;
-    // A file system without that form of rename: a new link cannot replace anything either.
-    if (errno != EINVAL && errno != ENOSYS) return AsideResult::Failed;
-    if (link(native.c_str(), aside.c_str()) == 0) {
+    if (renameat2(AT_FDCWD, native.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0) {
+      if (errno == ENOENT) return AsideResult::Gone;
+      if (errno == EEXIST) continue;
+      // A file system without that form of rename: a new link cannot replace anything either.
+      if (errno != EINVAL && errno != ENOSYS) return AsideResult::Failed;
+      if (link(native.c_str(), aside.c_str()) != 0) {
+        if (errno == ENOENT) return AsideResult::Gone;
+        if (errno == EEXIST) continue;
+        return AsideResult::Failed;
+      }
       if (unlink(native.c_str()) != 0) {
         if (errno != ENOENT) return AsideResult::Failed;
         // Another process kept the same file a moment earlier: one kept copy is enough.
@@ -213,17 +213,12 @@ AsideResult MoveAside(const std::string& native) {
         if (lstat(aside.c_str(), &st) == 0 && st.st_nlink > 1) unlink(aside.c_str());
         return AsideResult::Gone;
       }
-      result = AsideResult::Moved;
-    } else if (errno == ENOENT) {
-      return AsideResult::Gone;
-    } else if (errno != EEXIST) {
-      return AsideResult::Failed;
     }
+    const std::vector<uint64_t> now = KeptCopies(native);
+    for (size_t i = kPreferencesKeptCopies; i < now.size(); ++i) unlink(KeptCopyName(native, now[i]).c_str());
+    return AsideResult::Moved;
   }
-  if (result != AsideResult::Moved) return result;
-  const std::vector<uint64_t> now = KeptCopies(native);
-  for (size_t i = kPreferencesKeptCopies; i < now.size(); ++i) unlink(KeptCopyName(native, now[i]).c_str());
-  return result;
+  return AsideResult::Failed;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,10 +83,12 @@ OSErr ListFolder(const std::string& folder, std::vector<std::string>& names) {
 // Whether the item at `path` is a sidecar: a regular file that holds the AppleDouble
 // format. A folder, a link or any other file under a sidecar's name is an ordinary item.
 bool IsSidecarFile(const std::string& path) {
-  if (path.empty()) return false;
+  // Only a regular file is opened: opening a pipe or a device has effects of its own (a
+  // writer waiting on a pipe would be let through, and then find no reader).
+  struct stat st;
+  if (path.empty() || lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
-  struct stat st;
   unsigned char head[8];
   const bool sidecar = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && read(fd, head, sizeof head) == 8 &&
                        ((uint32_t{head[0]} << 24) | (uint32_t{head[1]} << 16) | (uint32_t{head[2]} << 8) |
@@ -321,16 +322,13 @@ void RecoverAbandonedCopies(const std::string& folder) {
     Journal j;
     j.folder = folder;
     j.suffix = name.substr(kJournalPrefix.size());
-    const int fd = open(j.Path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = toolbox::LockUnlockedFile(j.Path());
     if (fd < 0) continue;
     struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        toolbox::IsFileAt(fd, j.Path())) {
-      if (ReadJournal(fd, j))
-        RecoverCopy(j);
-      else if (st.st_size == 0)
-        unlink(j.Path().c_str());  // a journal its copy gave up before writing it
-    }
+    if (ReadJournal(fd, j))
+      RecoverCopy(j);
+    else if (fstat(fd, &st) == 0 && st.st_size == 0)
+      unlink(j.Path().c_str());  // a journal its copy gave up before writing it
     close(fd);
   }
 }
@@ -431,6 +429,8 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
     err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size());
   }
   if (err == toolbox::kNoErr) {
+    // A name too long to take "._" before it has no sidecar (as a move leaves it none).
+    if (!toolbox::CanHaveSidecar(target)) unlink(toolbox::SidecarPathFor(j.Item()).c_str());
     // Whole: what the journal needs to finish the swap, should this process die during it.
     j.newItem = InodeAt(j.Item());
     j.newSidecar = InodeAt(SidecarOf(j.Item()));

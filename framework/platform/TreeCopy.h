@@ -11,7 +11,8 @@
 // whole; what a copy that died left beside its target is removed (or an old item moved
 // aside gets its name back) by the next copy into that folder. Only a regular file in the
 // AppleDouble format is a sidecar ("._name" beside "name"); a folder, a link or another
-// file under such a name is an ordinary item, copied and deleted as one.
+// file under such a name is an ordinary item, copied and deleted as one. A copy whose name
+// is too long to take the "._" of a sidecar is made without one, as a move leaves it none.
 #include <cstddef>
 #include <string>
 

@@ -978,12 +978,12 @@ bool XmlValue::AsBool() const {
 
 bool XmlValue::FitsPath() const {
   std::string_view raw;
-  return RawText(raw) && raw.size() < kPathMaxBytes;
+  return RawText(raw) && FitsPathMax(raw);
 }
 
 bool XmlValue::AsPath(PathString& path) const {
   std::string_view raw;
-  if (!RawText(raw) || raw.size() >= kPathMaxBytes) return false;
+  if (!RawText(raw) || !FitsPathMax(raw)) return false;
   std::wstring text = toolbox::Utf8ToWide(raw);
   if (IsRelativePath(PathString(text))) {
     NormalizePath(path, PathString(text), path_ ? *path_ : PathString());

@@ -87,6 +87,12 @@ TEST(TreeCopyTest, CopyGivesTheSameTree) {
   EXPECT_FALSE(CopyPath(P(dir / "src"), P(dir / "src" / "self" / "empty"), nullptr, 0, nullptr));
   // A name clash without replacing.
   EXPECT_FALSE(CopyPath(P(dir / "src"), P(dir / "dst"), nullptr, 0, nullptr));
+  // A name too long to take the "._" of a sidecar: the copy is made without one, and
+  // nothing of it is left beside it.
+  const PathString longName(std::wstring(254, L'n'));
+  ASSERT_TRUE(CopyPath(P(dir / "src" / "song.mp3"), P(dir / "dst"), &longName, 0, nullptr));
+  EXPECT_EQ(testsupport::ReadFile(dir / "dst" / std::string(254, 'n')), testsupport::ReadFile(dir / "src" / "song.mp3"));
+  EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), std::string(254, 'n') + "\nsrc\n");
 
   chmod((dir / "src" / "deep" / "er").c_str(), 0755);
   chmod((dir / "dst" / "src" / "deep" / "er").c_str(), 0755);

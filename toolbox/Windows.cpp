@@ -427,8 +427,8 @@ bool Pressable(ControlRef button) {
   return true;
 }
 
-// The button that answers a dialog as "cancel": the one it names, else the one whose
-// command is Cancel, else its only push button.
+}  // namespace
+
 ControlRef CancellingButton(WindowRef window) {
   if (ControlRef named = GetWindowCancelButton(window); Pressable(named)) return named;
   std::vector<ControlRef> buttons;
@@ -440,8 +440,6 @@ ControlRef CancellingButton(WindowRef window) {
   }
   return buttons.size() == 1 ? buttons.front() : ControlRef{};
 }
-
-}  // namespace
 
 OSStatus RequestWindowClose(WindowRef window) {
   WindowData* d = Find(window);

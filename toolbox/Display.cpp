@@ -243,12 +243,10 @@ class HeadlessBackend : public DisplayBackend {
 
   void WindowShown(WindowRef w) override {
     out_ << "showing " << DescribeWindow(w) << std::endl;
-    std::wstring shownTitle;
-    CopyWindowTitle(w, &shownTitle);
-    titles_[w.id] = shownTitle;
-    if (!IsQuestion(w)) return;
     std::wstring title;
     CopyWindowTitle(w, &title);
+    titles_[w.id] = title;
+    if (!IsQuestion(w)) return;
     const std::string message = QuestionText(w);
     err_ << (GetAlertType(w, nullptr) ? "alert" : "dialog");
     if (!title.empty()) err_ << " \"" << WideToUtf8(title) << "\"";

@@ -419,12 +419,9 @@ OSStatus SendWindowCloseEvent(WindowRef window) {
 
 namespace {
 
-// A push button the user could press now: visible and active up to the window.
+// A push button the user could press now.
 bool Pressable(ControlRef button) {
-  if (!IsValidControlRef(button) || GetControlKind(button) != kControlKindPushButton) return false;
-  for (ControlRef up = button; up; up = GetSuperControl(up))
-    if (!IsControlVisible(up) || !IsControlActive(up)) return false;
-  return true;
+  return IsValidControlRef(button) && GetControlKind(button) == kControlKindPushButton && IsControlUsable(button);
 }
 
 }  // namespace

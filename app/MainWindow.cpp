@@ -8,6 +8,7 @@
 #include "framework/app/Help.h"
 #include "framework/app/Menu.h"
 #include "framework/platform/PathLayer.h"
+#include "framework/platform/WideText.h"
 #include "framework/ui/ControlBase.h"
 #include "framework/ui/FileDialogs.h"
 #include "framework/ui/MessageBox.h"
@@ -43,12 +44,9 @@ std::wstring ProjectName(const ProjectDocument& document) {
 // with it, as a project saved under another name by an earlier version has it.
 bool IsProjectFile(const PathString& path) {
   const std::wstring extension = L".bva";
-  if (path.size() >= extension.size()) {
-    std::wstring end = path.substr(path.size() - extension.size());
-    for (wchar_t& c : end)
-      if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (end == extension) return true;
-  }
+  if (path.size() >= extension.size() &&
+      CompareNoCase(path.c_str() + path.size() - extension.size(), extension.c_str()) == 0)
+    return true;
   return toolbox::ReadSidecar(toolbox::WideToUtf8(path)).finderInfo.type == kProjectFileType;
 }
 

@@ -270,6 +270,13 @@ OSStatus ClearKeyboardFocus(WindowRef window) {
   return kNoErr;
 }
 
+bool IsControlUsable(ControlRef control) {
+  if (!control) return false;
+  for (ControlRef up = control; up; up = GetSuperControl(up))
+    if (!IsControlVisible(up) || !IsControlActive(up)) return false;
+  return true;
+}
+
 OSStatus PressKey(WindowRef window, std::uint32_t keyCode) {
   EventTargetRef windowTarget = GetWindowEventTarget(window);
   if (!windowTarget) return kInvalidWindowErr;
@@ -283,10 +290,7 @@ OSStatus PressKey(WindowRef window, std::uint32_t keyCode) {
     // A key nobody took presses the window's default or cancel button.
     if (status != kEventNotHandledErr) return status;
     ControlRef button = keyCode == kEscapeKeyCode ? GetWindowCancelButton(window) : GetWindowDefaultButton(window);
-    bool usable = static_cast<bool>(button);
-    for (ControlRef up = button; up; up = GetSuperControl(up))
-      usable = usable && IsControlVisible(up) && IsControlActive(up);
-    return usable ? HitControl(button) : status;
+    return IsControlUsable(button) ? HitControl(button) : status;
   }
   if (keyCode != kTabKeyCode) return status;
   // Tab moves the focus to the next visible, active edit field, round the window.

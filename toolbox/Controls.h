@@ -90,6 +90,9 @@ inline constexpr std::uint32_t kTabKeyCode = 48;
 // to the focused control (passing on to the window), and Tab then moves the focus to the
 // next edit field.
 OSStatus PressKey(WindowRef window, std::uint32_t keyCode);
+// Whether the user could use the control now: it and every control it is embedded in are
+// visible and active. False for no control.
+bool IsControlUsable(ControlRef control);
 
 // --- list views ---
 using DataBrowserItemID = std::uint32_t;

@@ -243,12 +243,10 @@ class HeadlessBackend : public DisplayBackend {
 
   void WindowShown(WindowRef w) override {
     out_ << "showing " << DescribeWindow(w) << std::endl;
-    std::wstring shownTitle;
-    CopyWindowTitle(w, &shownTitle);
-    titles_[w.id] = shownTitle;
-    if (!IsQuestion(w)) return;
     std::wstring title;
     CopyWindowTitle(w, &title);
+    titles_[w.id] = title;
+    if (!IsQuestion(w)) return;
     const std::string message = QuestionText(w);
     err_ << (GetAlertType(w, nullptr) ? "alert" : "dialog");
     if (!title.empty()) err_ << " \"" << WideToUtf8(title) << "\"";
@@ -421,24 +419,21 @@ class HeadlessBackend : public DisplayBackend {
     }
   }
 
-  // After the end of the input nothing can answer a question: it is answered once, as its
-  // cancel button does (its only button where it has one), and the answer is said, so that
-  // nothing is decided silently. A file dialog is cancelled.
+  // After the end of the input nothing can answer a question: it is answered once, as a
+  // window manager's close answers it (its cancel button, or its only button where it has
+  // one), and the answer is said, so that nothing is decided silently. A file dialog is
+  // cancelled.
   bool AnswerAtEnd() {
     if (WindowRef question = WaitingAlert()) {
       if (!answeredAtEnd_.insert(question.id).second) return false;
       std::wstring title;
       CopyWindowTitle(question, &title);
+      // The button a window manager's close would press.
+      const ControlRef cancelling = CancellingButton(question);
       const std::vector<AlertButton> buttons = AlertButtons(question);
-      const AlertButton* chosen = buttons.size() == 1 ? &buttons[0] : nullptr;
-      for (const AlertButton& b : buttons) {
-        OSType command = 0;
-        GetControlCommandID(b.control, &command);
-        ControlID id;
-        GetControlID(b.control, &id);
-        if (command == kHICommandCancel || id.signature == kHICommandCancel || id.signature == FourCC("bCan"))
-          chosen = &b;
-      }
+      const AlertButton* chosen = nullptr;
+      for (const AlertButton& b : buttons)
+        if (cancelling && b.control == cancelling) chosen = &b;
       if (!chosen) {
         err_ << "end of input: \"" << WideToUtf8(title) << "\" is left unanswered" << std::endl;
         return false;

@@ -419,16 +419,13 @@ OSStatus SendWindowCloseEvent(WindowRef window) {
 
 namespace {
 
-// A push button the user could press now: visible and active up to the window.
+// A push button the user could press now.
 bool Pressable(ControlRef button) {
-  if (!IsValidControlRef(button) || GetControlKind(button) != kControlKindPushButton) return false;
-  for (ControlRef up = button; up; up = GetSuperControl(up))
-    if (!IsControlVisible(up) || !IsControlActive(up)) return false;
-  return true;
+  return IsValidControlRef(button) && GetControlKind(button) == kControlKindPushButton && IsControlUsable(button);
 }
 
-// The button that answers a dialog as "cancel": the one it names, else the one whose
-// command is Cancel, else its only push button.
+}  // namespace
+
 ControlRef CancellingButton(WindowRef window) {
   if (ControlRef named = GetWindowCancelButton(window); Pressable(named)) return named;
   std::vector<ControlRef> buttons;
@@ -440,8 +437,6 @@ ControlRef CancellingButton(WindowRef window) {
   }
   return buttons.size() == 1 ? buttons.front() : ControlRef{};
 }
-
-}  // namespace
 
 OSStatus RequestWindowClose(WindowRef window) {
   WindowData* d = Find(window);

@@ -89,6 +89,11 @@ WindowRef GetSheetParent(WindowRef sheet);
 // Sends a close event to the window, as its close box does.
 OSStatus SendWindowCloseEvent(WindowRef window);
 
+// The push button that answers a dialog or alert as "cancel": the cancel button the window
+// names, else its button whose command is Cancel, else its only push button; null when
+// there is none. Only a button the user could press now counts.
+ControlRef CancellingButton(WindowRef window);
+
 // A close asked from outside the program (a window manager's close button or Alt+F4). It
 // never takes a window away behind its owner's back; instead it does what the user could
 // have done in the window:

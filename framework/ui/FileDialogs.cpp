@@ -88,18 +88,22 @@ std::wstring NameOfPath(const std::string& utf8Path) {
 
 std::wstring Text(const wchar_t* text) { return text ? text : L""; }
 
+bool IsFilterIndex(const FileDialogRequest& request, std::int32_t index) {
+  return request.filters && index >= 0 && static_cast<std::size_t>(index) < request.filters->Count();
+}
+
+// The extension a save dialog's name takes with the filter at `index` chosen: the
+// filter's, or the default extension where there is no such filter.
+std::wstring SaveExtensionFor(const FileDialogRequest& request, std::int32_t index) {
+  return IsFilterIndex(request, index) ? request.filters->At(index)->SaveExtension() : Text(request.defaultExtension);
+}
+
 // The pop-up report: the chosen filter is remembered, and a save dialog's edited name
 // takes the filter's extension.
 void OnPopup(FileDialogRequest* request, NavDialogRef dialog, std::int32_t index) {
-  const bool ours = request->filters && index >= 0 &&
-                    static_cast<std::size_t>(index) < request->filters->Count();
-  request->chosenFilter = ours ? index : -1;
+  request->chosenFilter = IsFilterIndex(*request, index) ? index : -1;
   if (request->kind != FileDialogRequest::kSave) return;
-  std::wstring extension;
-  if (ours)
-    extension = request->filters->At(index)->SaveExtension();
-  else if (request->defaultExtension)
-    extension = request->defaultExtension;
+  const std::wstring extension = SaveExtensionFor(*request, index);
   // The name saved under takes the extension even when the user removes it from the name.
   NavDialogSetSaveExtension(dialog, extension);
   if (extension.empty()) return;
@@ -287,8 +291,7 @@ bool RunFileDialog(FileDialogRequest* request, FileDialogResult* result, WindowR
     for (const auto& f : request->filters->filters) creation.popupExtension.push_back(f->description);
   // A save dialog starts with its first filter chosen, so the name saved under takes that
   // filter's extension, as the pop-up shows.
-  if (request->kind == FileDialogRequest::kSave)
-    creation.saveExtension = withFilters ? request->filters->At(0)->SaveExtension() : Text(request->defaultExtension);
+  if (request->kind == FileDialogRequest::kSave) creation.saveExtension = SaveExtensionFor(*request, 0);
 
   NavDialogKind kind;
   switch (request->kind) {

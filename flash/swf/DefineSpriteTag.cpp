@@ -109,9 +109,6 @@ void DefineSpriteTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
   characterId = static_cast<uint16_t>(characterId + idDelta);
   // Every nested tag moves its ids as it would at the top level (PlaceObject3 and the other
   // tags kept as read among them). Depths and frame numbers inside a sprite belong to its own
-  // timeline and stay; a sound stream head's id is only the reader's and is not written.
-  for (auto& t : tags) {
-    const uint16_t code = t->GetTagCode();
-    if (code != 18 && code != 45) t->ShiftIdsAndDepths(idDelta, 0, 0);
-  }
+  // timeline and stay.
+  for (auto& t : tags) t->ShiftIdsAndDepths(idDelta, 0, 0);
 }

@@ -168,11 +168,11 @@ namespace {
 
 // Whether the code table's offset follows the offset table. A font of glyphs always has one;
 // one without glyphs may end right there, or go on to its layout without it. The usual form
-// wins wherever it reads whole: an offset pointing right behind itself (as every font of no
-// glyphs written with one has it) and a layout (metrics, then a kerning count and its records,
-// or the metrics alone) that fills the body exactly. Otherwise a layout that fills the body
-// without the offset tells the other form; a layout with its kerning count is the likelier
-// reading of the two.
+// wins wherever it reads whole: a layout (metrics, then a kerning count and its records) that
+// fills the body behind the offset, or the metrics alone behind an offset pointing right
+// behind itself (as the writer puts a font of no glyphs and no kerning table). Otherwise a
+// layout that fills the body without the offset tells the other form; a layout with its
+// kerning count is the likelier reading of the two.
 bool HasCodeTableOffset(SwfReader& body, uint32_t count, uint32_t width, uint8_t flags) {
   if (count != 0) return true;
   const uint32_t left = body.BytesLeft();
@@ -187,12 +187,12 @@ bool HasCodeTableOffset(SwfReader& body, uint32_t count, uint32_t width, uint8_t
     body.Seek(at);
     return left == skip + 8 + kerning * kerningSize;
   };
-  if (left >= width) {
+  if (layoutFills(width, true)) return true;
+  if (layoutFills(width, false)) {
     const uint32_t offset = width == 4 ? body.ReadU32() : body.ReadU16();
     body.Seek(at);
-    if (offset == width && (layoutFills(width, true) || layoutFills(width, false))) return true;
+    if (offset == width) return true;
   }
-  if (layoutFills(width, true)) return true;
   if (layoutFills(0, true)) return false;
   return layoutFills(width, false) || !layoutFills(0, false);
 }

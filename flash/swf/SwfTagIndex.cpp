@@ -223,9 +223,12 @@ SwfTag* SwfTagIndex::ImportDefinition(uint16_t id, std::vector<SwfTag*>& target)
     default: break;
   }
   AddOnce(added, definition);
-  // Nothing is appended for a definition that needs a character of another movie either.
-  const std::vector<SwfTag*> brought(added.begin() + static_cast<std::ptrdiff_t>(target.size()), added.end());
-  if (RefersToImportedAsset(*this, brought, error)) return nullptr;
+  // Nothing is appended for a definition that needs a character of another movie either (a
+  // sprite's import has already judged everything it brings).
+  if (definition->GetTagCode() != 39) {
+    const std::vector<SwfTag*> brought(added.begin() + static_cast<std::ptrdiff_t>(target.size()), added.end());
+    if (RefersToImportedAsset(*this, brought, error)) return nullptr;
+  }
   // What annotates the definition comes after it.
   AppendAnnotations(id, *tags, added, {74, 78});
   target = std::move(added);

@@ -107,13 +107,22 @@ std::vector<SwfTag*> OrderedByUse(const std::vector<SwfTag*>& sprites) {
 
 bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error) {
   if (!index.tags) return false;
-  // What the timelines and buttons place and the texts write with.
+  // What the timelines and buttons place, the texts write with and the shapes fill with.
   std::vector<uint16_t> ids;
   for (SwfTag* t : brought) {
     if (auto* sprite = dynamic_cast<const DefineSpriteTag*>(t)) AddUsedIds(sprite->tags, ids);
     if (auto* button = dynamic_cast<const DefineButtonTag*>(t))
       for (auto& r : button->records) AddId(ids, r->characterId);
     AddTextFonts(t, ids);
+    switch (t->GetTagCode()) {
+      case 2: case 22: case 32: case 46: case 83: case 84: {
+        ShapeAssetCollector shape;
+        shape.Collect(t, index);
+        for (uint16_t id : shape.bitmapIds) AddId(ids, id);
+        break;
+      }
+      default: break;
+    }
   }
   for (uint16_t id : ids) {
     if (index.FindDefinition(id)) continue;

@@ -426,4 +426,10 @@ TEST(AssetImporter, IdsThatCannotBeFoundFailTheShiftAndTheImport) {
   EXPECT_EQ(importer.error, L"Character 5 comes from another movie (\"library.swf\") and cannot be brought along");
   importer.AppendTo(target, true);
   EXPECT_EQ(Codes(target), "39:2") << "the sprite alone, nothing it gathered";
+  // ... or a shape whose fill shows a bitmap taken from another movie.
+  lent.Add(BitmapShape(3, 5));
+  placing = lent.Add(Sprite(4, {3}));
+  target.clear();
+  EXPECT_FALSE(importer.Import(placing, lent.tags));
+  EXPECT_EQ(importer.error, L"Character 5 comes from another movie (\"library.swf\") and cannot be brought along");
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -19,4 +20,19 @@ inline std::string FuzzScratchPattern(const char* name) {
     folder = tmp && *tmp ? tmp : "/tmp";
   }
   return folder + "/" + name + "-XXXXXX";
+}
+
+// The scratch file named after `name`, made at the first call and removed when the process
+// exits: each call leaves exactly these bytes in it and gives its path.
+inline const std::string& FuzzScratchWrite(const char* name, const uint8_t* data, size_t size) {
+  static std::string path;
+  static int fd = -1;
+  if (fd < 0) {
+    path = FuzzScratchPattern(name);
+    fd = ::mkstemp(path.data());
+    if (fd < 0) std::abort();
+    std::atexit([] { ::unlink(path.c_str()); });
+  }
+  if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) std::abort();
+  return path;
 }

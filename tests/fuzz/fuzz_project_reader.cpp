@@ -18,31 +18,20 @@
 
 namespace {
 
-std::string g_path;
-std::string g_out;
-int g_fd = -1;
-
-void RemoveFiles() {
-  if (g_fd >= 0) ::unlink(g_path.c_str());
-  ::unlink(g_out.c_str());
-}
+std::string g_out;  // where what was read is written back
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (g_fd < 0) {
-    g_path = FuzzScratchPattern("fuzz-project-reader");
-    g_fd = ::mkstemp(g_path.data());
-    if (g_fd < 0) std::abort();
-    g_out = g_path + ".out";
-    std::atexit(RemoveFiles);
+  const std::string& scratch = FuzzScratchWrite("fuzz-project-reader", data, size);
+  if (g_out.empty()) {
+    g_out = scratch + ".out";
+    std::atexit([] { ::unlink(g_out.c_str()); });
     PresetList* list = CreatePresetList(0);
     list->SetCurrent(list->AddNewPreset(L"none", 0));
     list->AddNewPreset(L"built-in", 13);
   }
-  if (::ftruncate(g_fd, 0) != 0 || ::pwrite(g_fd, data, size, 0) != static_cast<ssize_t>(size))
-    std::abort();
-  const PathString path(toolbox::Utf8ToWide(g_path));
+  const PathString path(toolbox::Utf8ToWide(scratch));
   XmlDocument doc;
   XmlValue root;
   if (doc.Load(path) && doc.GetRoot(root)) {

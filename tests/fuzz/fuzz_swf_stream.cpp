@@ -23,13 +23,6 @@
 
 namespace {
 
-std::string g_path;
-int g_fd = -1;
-
-void RemoveFile() {
-  if (g_fd >= 0) ::unlink(g_path.c_str());
-}
-
 // The tags' bytes as one run.
 std::vector<uint8_t> Bytes(const std::vector<SwfTag*>& tags, uint8_t version) {
   SwfBitWriter out(version);
@@ -46,15 +39,7 @@ void Differ(const char* what) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  // One scratch file for every input, in memory where the system offers it.
-  if (g_fd < 0) {
-    g_path = FuzzScratchPattern("fuzz-swf-stream");
-    g_fd = ::mkstemp(g_path.data());
-    if (g_fd < 0) abort();
-    std::atexit(RemoveFile);
-  }
-  if (::ftruncate(g_fd, 0) != 0 || ::pwrite(g_fd, data, size, 0) != static_cast<ssize_t>(size)) abort();
-  const PathString path = FromNativeString(g_path.c_str());
+  const PathString path = FromNativeString(FuzzScratchWrite("fuzz-swf-stream", data, size).c_str());
 
   SwfReader whole;
   const bool loaded = whole.ReadAllTagsFromMemory(path, true, 0, true);

@@ -13,13 +13,6 @@
 
 namespace {
 
-std::string g_path;
-int g_fd = -1;
-
-void RemoveFile() {
-  if (g_fd >= 0) ::unlink(g_path.c_str());
-}
-
 void ReadValue(const XmlValue& v) {
   WideText text;
   v.Text(text, L"d");
@@ -56,16 +49,9 @@ void Walk(const XmlValue& value, int depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (g_fd < 0) {
-    g_path = FuzzScratchPattern("fuzz-xml-reader");
-    g_fd = ::mkstemp(g_path.data());
-    if (g_fd < 0) std::abort();
-    std::atexit(RemoveFile);
-  }
-  if (::ftruncate(g_fd, 0) != 0 || ::pwrite(g_fd, data, size, 0) != static_cast<ssize_t>(size))
-    std::abort();
+  const std::string& scratch = FuzzScratchWrite("fuzz-xml-reader", data, size);
   XmlDocument doc;
-  if (doc.Load(PathString(toolbox::Utf8ToWide(g_path)))) {
+  if (doc.Load(PathString(toolbox::Utf8ToWide(scratch)))) {
     XmlValue root;
     if (doc.GetRoot(root)) Walk(root, 0);
   }

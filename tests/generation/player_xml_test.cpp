@@ -1,5 +1,7 @@
 // Player values and preloader settings in XML.
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "framework/platform/WideText.h"
 #include "framework/platform/XmlReader.h"
@@ -59,6 +61,27 @@ TEST(PlayerXml, ValuesRoundTripAndUnknownNamesAreSkipped) {
   PlayerTemplate other(L"x", L"", Info());
   ReadFirst(dir, "c.xml", [&](const XmlValue& v) { other.ReadValuesXml(v); });
   EXPECT_EQ(other.Variables(), PlayerTemplate(L"x", L"", Info()).Variables());
+}
+
+// A character XML cannot carry is written as U+FFFD: such a name is found again by its
+// place, also among names that read the same.
+TEST(PlayerXml, ChosenValuesReadBackWhateverTheNamesHold) {
+  const std::vector<std::vector<std::wstring>> templates = {
+      {L"ztaVarA\x01"},
+      {L"ztaVarA\x01", L"ztaVarA\x02", L"ztaVarA\xFFFD"},
+      {L"ztaVarA\xFFFD", L"ztaVarA\xD800", L"ztaVarB"},
+  };
+  testsupport::ScratchDir dir;
+  for (const auto& names : templates) {
+    PlayerTemplateInfo info;
+    for (const auto& n : names) info.first_frame_variables.push_back({n, L"default"});
+    PlayerTemplate chosen(L"T", L"", info), fresh(L"T", L"", info);
+    for (size_t i = 0; i < names.size(); ++i) chosen.SetVariable(names[i], L"v" + std::to_wstring(i));
+    Write(dir, "n.xml", [&](XmlWriter& w) { chosen.WriteValuesXml(w, L"player_data"); });
+    ReadFirst(dir, "n.xml", [&](const XmlValue& v) { fresh.ReadValuesXml(v); });
+    for (size_t i = 0; i < names.size(); ++i)
+      EXPECT_EQ(fresh.Variables()[i].value, L"v" + std::to_wstring(i)) << names.size() << " " << i;
+  }
 }
 
 TEST(PreloaderXml, AttributesRoundTripInOrder) {

@@ -83,10 +83,6 @@ TEST_F(JobTest, SetterLimitsAndCounting) {
       {"size same", nullptr, [](Job& j) { return j.SetMovieSize(320, 240); }, true, 0},
       {"width", nullptr, [](Job& j) { return j.SetMovieWidth(640); }, true, 1},
       {"height too big", nullptr, [](Job& j) { return j.SetMovieHeight(20000); }, false, 0},
-      {"match a video no movie can have", [](Job& j) { j.video.SetOutputSize(12000, 9000); },
-       [](Job& j) { return j.SetMatchVideoDimensions(true); }, false, 0},
-      {"video no movie can have, matched", [](Job& j) { j.SetMatchVideoDimensions(true); },
-       [](Job& j) { return j.video.SetOutputWidth(10001); }, false, 0},
       {"player file null", nullptr, [](Job& j) { return j.SetPlayerFileName(nullptr); }, false, 0},
       {"player file empty", nullptr, [](Job& j) { return j.SetPlayerFileName(L""); }, false, 0},
       {"player file", nullptr, [](Job& j) { return j.SetPlayerFileName(L"p.swf"); }, true, 1},
@@ -305,13 +301,10 @@ TEST_F(JobTest, MovieSizeFollowsVideoAndPlayer) {
   ResetChangeTracking();
   withPlayer.SetPlayer(withPlayer.Player());
   EXPECT_EQ(DocumentChangeCount, 0u);
-  // A player wider than any movie leaves the movie's size, and the publish size is its own.
-  info.first_frame_variables = {{L"fixed_width", L"true"}};
-  info.width_twips = 220000;
-  withPlayer.SetPlayer(new PlayerTemplate(L"wide", L"", info));
+  // A player wider than any movie: the movie keeps its size, the publish size is the player's.
+  withPlayer.SetPlayer(new PlayerTemplate(L"wide", L"", {220000, 1000, {{L"fixed_width", L"1"}}}));
   EXPECT_EQ(withPlayer.swf_width, 500u);
   EXPECT_EQ(withPlayer.publish.movie_width, 11000);
-  EXPECT_EQ(withPlayer.publish.movie_height, 400);
 }
 
 TEST_F(JobTest, ApplyPreset) {

@@ -16,14 +16,34 @@ bool PlayerTemplate::WriteValuesXml(XmlWriter& w, const wchar_t* elementName) co
   return true;
 }
 
+namespace {
+
+// A name as an attribute written by the XML writer gives it back: every character XML
+// cannot carry (a control character, a lone surrogate) reads as U+FFFD.
+std::wstring AsXmlCarries(const std::wstring& name) {
+  return DecodeXmlEscapes(EscapeXmlText(name));
+}
+
+}  // namespace
+
 bool PlayerTemplate::ReadValuesXml(const XmlValue& value) {
+  // The writer writes every variable in order, so the n-th "var" is the n-th variable when
+  // its name reads as that variable's name reads back. That finds a name XML cannot carry,
+  // even among names that read alike; a file written for another version of the template
+  // is still read by name.
+  size_t position = 0;
   element_xml::ForEachChildElement(value, [&](const XmlValue& child, const std::wstring& tag) {
     if (tag != L"var") return;
+    const size_t at = position++;
     XmlElement e;
     child.ToElement(e);
     XmlValue name, text;
-    if (element_xml::Get(e, "name", name) && element_xml::Get(e, "value", text))
-      SetVariable(name.AsString(), text.AsString());
+    if (!element_xml::Get(e, "name", name) || !element_xml::Get(e, "value", text)) return;
+    const std::wstring read = name.AsString();
+    if (at < variables_.size() && AsXmlCarries(variables_[at].name) == read)
+      variables_[at].value = text.AsString();
+    else
+      SetVariable(read, text.AsString());
   });
   return true;
 }

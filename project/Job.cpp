@@ -206,7 +206,7 @@ bool Job::SetMovieSize(uint32_t width, uint32_t height) {
     width = static_cast<uint32_t>(video.width);
     height = static_cast<uint32_t>(video.height);
   }
-  if (width < 1 || width > kMaxMovieSide || height < 1 || height > kMaxMovieSide) return false;
+  if (!IsMovieSize(width, height)) return false;
   if (const Job* p = PresetJob())
     NotePresetDifference(p->swf_width != width || p->swf_height != height);
   if (swf_width != width || swf_height != height) {
@@ -214,6 +214,14 @@ bool Job::SetMovieSize(uint32_t width, uint32_t height) {
     swf_height = height;
     CountChange();
   }
+  DerivePublishSize();
+  publish.html.display_width = publish.movie_width;
+  publish.html.display_height = publish.movie_height;
+  watermark.SetDocumentSize(static_cast<int32_t>(swf_width), static_cast<int32_t>(swf_height));
+  return true;
+}
+
+void Job::DerivePublishSize() {
   int32_t pw = static_cast<int32_t>(swf_width), ph = static_cast<int32_t>(swf_height);
   if (player) {
     player->MeasurePlayer(pw * 20, ph * 20, pw, ph);
@@ -222,27 +230,30 @@ bool Job::SetMovieSize(uint32_t width, uint32_t height) {
   }
   publish.SetMovieWidth(pw);
   publish.SetMovieHeight(ph);
-  publish.html.display_width = pw;
-  publish.html.display_height = ph;
-  watermark.SetDocumentSize(static_cast<int32_t>(swf_width), static_cast<int32_t>(swf_height));
-  return true;
 }
 
-void Job::SetMatchVideoDimensions(bool on) {
+bool Job::SetMatchVideoDimensions(bool on) {
+  if (on && !IsMovieSize(video.width, video.height)) return false;
   StoreCounted(match_video_dimensions, on);
   if (on) SetMovieSize(static_cast<uint32_t>(video.width), static_cast<uint32_t>(video.height));
+  return true;
 }
 
 void Job::SetPlayer(PlayerTemplate* newPlayer) {
   if (newPlayer == player.get()) return;
   player.reset(newPlayer);
   CountChange();
+  bool sized = false;
   if (player) {
     uint32_t w = swf_width, h = swf_height;
     if (player->FixesWidth()) w = static_cast<uint32_t>(player->GetSwfWidth() / 20);
     if (player->FixesHeight()) h = static_cast<uint32_t>(player->GetSwfHeight() / 20);
-    SetMovieSize(w, h);
+    sized = SetMovieSize(w, h);
   }
+  // Without a player, or with one whose fixed side no movie can have, the movie keeps its
+  // size; the publish size is still derived anew, as reading the job derives it, so that the
+  // job held, the job an undo step records and the job saved are one.
+  if (!sized) DerivePublishSize();
 }
 
 bool Job::SetPlayerFileName(const wchar_t* name) {

@@ -40,6 +40,10 @@ uint32_t JobInputRelocations();
 class Job {
  public:
   static constexpr uint32_t kMaxMovieSide = 10000;
+  // Whether a movie can have that size: both sides in 1..kMaxMovieSide.
+  static constexpr bool IsMovieSize(int64_t width, int64_t height) {
+    return width >= 1 && width <= kMaxMovieSide && height >= 1 && height <= kMaxMovieSide;
+  }
 
   explicit Job(JobList* owner);
   ~Job();
@@ -76,7 +80,9 @@ class Job {
   bool SetMovieSize(uint32_t width, uint32_t height);
   bool SetMovieWidth(uint32_t width) { return SetMovieSize(width, swf_height); }
   bool SetMovieHeight(uint32_t height) { return SetMovieSize(swf_width, height); }
-  void SetMatchVideoDimensions(bool on);
+  // False, changing nothing, for turning it on while the video output size is one no movie
+  // can have: the movie could not follow it.
+  bool SetMatchVideoDimensions(bool on);
   // Ownership of the player passes to the job.
   void SetPlayer(PlayerTemplate* player);
   bool SetPlayerFileName(const wchar_t* name);
@@ -138,6 +144,9 @@ class Job {
 
  private:
   void ClampReadValues();
+  // The publish movie size from the movie size, without counting: the player's measure of
+  // it with a player, else the movie size itself.
+  void DerivePublishSize();
   // The applied preset's settings, or none.
   const Job* PresetJob() const;
 };

@@ -120,6 +120,7 @@ void Job::ClampReadValues() {
 bool Job::ReadXml(const XmlValue& value) {
   // A job holding a path that no file can have is left out before anything of it is read.
   if (HoldsOverlongPath(value)) return false;
+  bool match = match_video_dimensions;
   XmlElement e;
   if (value.ToElement(e)) {
     XmlValue v;
@@ -156,7 +157,6 @@ bool Job::ReadXml(const XmlValue& value) {
     ex::ReadBool(e, "enable_audio", enable_audio);
     ex::ReadULong(e, "swf_width", swf_width);
     ex::ReadULong(e, "swf_height", swf_height);
-    bool match = false;
     if (ex::ReadBool(e, "match_video_dimensions", match)) SetMatchVideoDimensions(match);
     ex::ReadULong(e, "start_msec", start_msec);
     ex::ReadULong(e, "end_msec", end_msec);
@@ -197,20 +197,14 @@ bool Job::ReadXml(const XmlValue& value) {
   });
 
   ClampReadValues();
-  SetMatchVideoDimensions(match_video_dimensions);
+  // The flag as read, now that the video size it follows is read too: the call above knew
+  // only the input's size and may have refused it. A video size no movie can have (only a
+  // damaged file holds one with the flag on) leaves the flag off.
+  if (!SetMatchVideoDimensions(match)) match_video_dimensions = false;
   watermark.SetDocumentSize(static_cast<int32_t>(swf_width), static_cast<int32_t>(swf_height));
   // With a player the publish size is the player's, as the movie-size setter gives it: the
   // bare movie size would contradict the player and change the saved job on every open.
-  // Only a movie size the setter could have stored is measured.
-  int32_t pw = static_cast<int32_t>(swf_width), ph = static_cast<int32_t>(swf_height);
-  if (player && swf_width >= 1 && swf_width <= kMaxMovieSide && swf_height >= 1 &&
-      swf_height <= kMaxMovieSide) {
-    player->MeasurePlayer(pw * 20, ph * 20, pw, ph);
-    pw /= 20;
-    ph /= 20;
-  }
-  publish.SetMovieWidth(pw);
-  publish.SetMovieHeight(ph);
+  DerivePublishSize();
   DeriveFlvOutput();
   return true;
 }

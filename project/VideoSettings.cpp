@@ -73,6 +73,9 @@ void VideoSettings::SetKeyframeType(uint32_t value) { StoreCounted(keyframe_type
 
 bool VideoSettings::SetOutputSize(int32_t w, int32_t h) {
   if (match_source_dimensions) GetReferenceSize(w, h);
+  // A movie that matches the video dimensions takes this size: one no movie can have is
+  // refused here rather than left for the movie to refuse, which would part the two.
+  if (owner && owner->match_video_dimensions && !Job::IsMovieSize(w, h)) return false;
   if (const Job* p = PresetJobOf(owner))
     NotePresetDifference(p->video.width != w || p->video.height != h);
   if (w == width && h == height) {

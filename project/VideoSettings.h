@@ -34,6 +34,8 @@ class VideoSettings {
   void SetCodec(uint32_t value);
   void SetMethod(uint32_t value);
   void SetKeyframeType(uint32_t value);
+  // False, changing nothing, for a size no movie can have while the owner's movie matches
+  // the video dimensions.
   bool SetOutputSize(int32_t width, int32_t height);
   bool SetOutputWidth(int32_t width);
   bool SetOutputHeight(int32_t height);

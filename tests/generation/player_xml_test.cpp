@@ -35,7 +35,9 @@ void ReadFirst(const testsupport::ScratchDir& dir, const char* name,
 
 PlayerTemplateInfo Info() {
   PlayerTemplateInfo info;
-  info.first_frame_variables = {{L"ztaVarColor", L"red"}, {L"ztaVarText", L"a\"b"}};
+  // Names XML cannot carry are written with U+FFFD: one of them reads like a third name.
+  info.first_frame_variables = {{L"ztaVarColor", L"red"}, {L"ztaVarText", L"a\"b"},
+                                {L"ztaVarA\x01", L"x"}, {L"ztaVarA\xFFFD", L"y"}};
   return info;
 }
 
@@ -43,10 +45,14 @@ TEST(PlayerXml, ValuesRoundTripAndUnknownNamesAreSkipped) {
   testsupport::ScratchDir dir;
   PlayerTemplate t(L"Bar & Co", L"", Info());
   t.SetVariable(L"ztaVarColor", L"<blue>");
+  t.SetVariable(L"ztaVarA\x01", L"1");
+  t.SetVariable(L"ztaVarA\xFFFD", L"2");
   const std::string first = Write(dir, "a.xml", [&](XmlWriter& w) { t.WriteValuesXml(w, L"player_data"); });
   EXPECT_NE(first.find("<player_data name=\"Bar &amp; Co\" >\n"
                        "<var name=\"ztaVarColor\" value=\"&lt;blue&gt;\" />\n"
-                       "<var name=\"ztaVarText\" value=\"a&quot;b\" />\n</player_data>\n"),
+                       "<var name=\"ztaVarText\" value=\"a&quot;b\" />\n"
+                       "<var name=\"ztaVarA&#xfffd;\" value=\"1\" />\n"
+                       "<var name=\"ztaVarA&#xfffd;\" value=\"2\" />\n</player_data>\n"),
             std::string::npos)
       << first;
   PlayerTemplate fresh(L"Bar & Co", L"", Info());

@@ -301,6 +301,10 @@ TEST_F(JobTest, MovieSizeFollowsVideoAndPlayer) {
   ResetChangeTracking();
   withPlayer.SetPlayer(withPlayer.Player());
   EXPECT_EQ(DocumentChangeCount, 0u);
+  // A player wider than any movie: the movie keeps its size, the publish size is the player's.
+  withPlayer.SetPlayer(new PlayerTemplate(L"wide", L"", {220000, 1000, {{L"fixed_width", L"1"}}}));
+  EXPECT_EQ(withPlayer.swf_width, 500u);
+  EXPECT_EQ(withPlayer.publish.movie_width, 11000);
 }
 
 TEST_F(JobTest, ApplyPreset) {

@@ -368,6 +368,18 @@ TEST(JobXml, NumbersIgnoreTheProcessLocale) {
 
 namespace {
 
+// The flag is read before the video size, while the video has the input's size, which no
+// movie can have here: the movie still follows the video size saved.
+TEST(JobXml, MatchedVideoDimensionsReadBackOverAWideInput) {
+  ScratchDir dir;
+  Job job(nullptr);
+  job.SetInputFile(MakeFakeInput(dir / "wide.fake", {12000, 100, true, true, 1000}));
+  job.video.SetOutputWidth(600);
+  job.SetMatchVideoDimensions(true);
+  auto back = RoundTrip(job, dir);
+  EXPECT_TRUE(back && back->match_video_dimensions && back->swf_width == 600u);
+}
+
 TEST(JobXml, PlayerIsReadFromLibraryZeroWithItsValues) {
   ScratchDir dir;
   PlayerTemplateLibrary* library = PlayerTemplateLibrary::Find(0);

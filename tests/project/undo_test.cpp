@@ -68,6 +68,15 @@ TEST_F(UndoTest, EveryKindOfChangeIsUndoneAndRedoneToTheSameBytes) {
       [](Job& j) { j.movie.SetClickUrl(L"http://example.com/\u00e9"); },
       [](Job& j) { j.SetFadeIn(true); },
       [](Job& j) { j.SetUseWatermark(true); },
+      // The publish size a player measured goes with the player.
+      [](Job& j) {
+        j.SetPlayer(new PlayerTemplate(L"p", L"", {4000, 4800, {{L"fixed_height", L"1"}}}));
+        j.SetMovieSize(6400, 400);
+        j.SetPlayer(nullptr);
+      },
+      // A matched movie refuses a video size no movie can have, and the other way round.
+      [](Job& j) { j.video.SetOutputWidth(200); j.SetMatchVideoDimensions(true); j.video.SetOutputHeight(9000); },
+      [](Job& j) { j.SetMatchVideoDimensions(false); j.video.SetOutputHeight(9000); j.SetMatchVideoDimensions(true); },
   };
   for (size_t i = 0; i < edits.size(); ++i) {
     SCOPED_TRACE(i);

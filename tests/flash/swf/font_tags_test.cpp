@@ -170,3 +170,23 @@ TEST(FontTags, FlagsNamesAndShifts) {
   EXPECT_EQ(i.fontId, 7);
   EXPECT_EQ(i2.fontId, 7);
 }
+
+// A font built without bounds but with a kerning table: the bounds are written before the
+// table (empty), so that the kerning reads back as kerning.
+TEST(FontTags, KerningWithoutBoundsReadsBackAsKerning) {
+  DefineFont2Tag built(L"K", 1, kFontHasLayout | kFontWideCodes);
+  built.AddGlyph('A', Glyph(), 500, nullptr);
+  built.AddGlyph('V', Glyph(), 600, nullptr);
+  built.hasBounds = false;
+  built.kerning.push_back({'A', 'V', -40});
+  built.kerning.push_back({'V', 'A', -30});
+  const Bytes written = Written(built, 6);
+  auto tags = ReadAll(written, 6);
+  ASSERT_EQ(tags.size(), 1u);
+  auto& read = dynamic_cast<DefineFont2Tag&>(*tags[0]);
+  EXPECT_EQ(read.advances, (std::vector<int16_t>{500, 600}));
+  ASSERT_EQ(read.kerning.size(), 2u);
+  EXPECT_EQ(read.kerning[1].code1, 'V');
+  EXPECT_EQ(read.kerning[1].adjustment, -30);
+  EXPECT_EQ(ToHex(Written(read, 6)), ToHex(written));
+}

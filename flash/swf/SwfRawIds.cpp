@@ -311,7 +311,8 @@ bool KeepsIdsAsRead(const SwfTag* tag) {
 bool CanShiftIds(const SwfTag* tag, std::wstring* error) {
   auto* raw = dynamic_cast<const RawTag*>(tag);
   if ((raw && !FindRawIds(*raw).known) || KeepsIdsAsRead(tag)) {
-    if (error) *error = L"The ids of a tag of code " + std::to_wstring(tag->GetTagCode()) + L" kept as read cannot be found";
+    if (error)
+      *error = L"The ids of a tag of code " + std::to_wstring(tag->GetTagCode()) + L" kept as read cannot be found";
     return false;
   }
   if (raw) return true;

@@ -160,7 +160,8 @@ program returns [ParsedNode root]
   ;
 
 // A "{" that does not open a block opens an object literal. When both readings fail, the
-// error reported is that of the one that got further, which is where the fault lies.
+// error reported is that of the one that got further, which is where the fault lies. (The
+// handler runs outside trials only; inside one an error only decides the alternative.)
 statement returns [ParsedNode n]
 { NestingGuard nest(*this); const uint64_t open = LA(1) == kLeftCurly ? PlaceKeyAhead() : 0; }
   : ( options { generateAmbigWarnings = false; }

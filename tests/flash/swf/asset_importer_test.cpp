@@ -117,6 +117,14 @@ T* WithId(T* tag, uint16_t id) {
   return tag;
 }
 
+DefineButton2Tag* ButtonShowing(uint16_t id, uint16_t shows) {
+  auto* record = new SwfButtonRecord();
+  record->stateFlags = kButtonStateUp, record->characterId = shows;
+  auto* button = WithId(new DefineButton2Tag(), id);
+  button->AddButtonRecord(record);
+  return button;
+}
+
 }  // namespace
 
 TEST(AssetImporter, EachTagOnceAndEveryUseAfterItsDefinition) {
@@ -461,7 +469,7 @@ TEST(AssetImporter, IdsThatCannotBeMovedRefuseTheImportOrTheShift) {
   using Tags = std::vector<SwfTag*>;
   const struct {
     const char* name;
-    std::function<Tags()> tags;  // the last one a sprite
+    std::function<Tags()> tags;  // the last one is imported: a sprite, or a button the index imports
     uint16_t delta;
     const wchar_t* error;
     bool importRefused;
@@ -476,6 +484,9 @@ TEST(AssetImporter, IdsThatCannotBeMovedRefuseTheImportOrTheShift) {
       {"a button kept as read",
        [] { return Tags{BitmapShape(1, 0xFFFF), Kept(WithId(new DefineButton2Tag(), 9)), Sprite(10, {9})}; }, 1000,
        L"The ids of a tag of code 34 kept as read cannot be found", true},
+      {"a button showing a shape kept as read",
+       [] { return Tags{Kept(BitmapShape(1, 0xFFFF)), ButtonShowing(9, 1)}; }, 1000,
+       L"The ids of a tag of code 2 kept as read cannot be found", true},
       {"shape 65533 placed by sprite 65534, into a movie of three characters",
        [] { return Tags{BitmapShape(65533, 0xFFFF), Sprite(65534, {65533})}; }, 4,
        L"Character 65533 cannot move by 4: ids end at 65534", false},
@@ -496,11 +507,14 @@ TEST(AssetImporter, IdsThatCannotBeMovedRefuseTheImportOrTheShift) {
     SwfTagIndex index;
     index.Build(t.tags);
     Tags imported, indexed;
-    EXPECT_EQ(importer.Import(sprite, t.tags), !c.importRefused);
-    EXPECT_EQ(index.ImportDefinition(sprite->characterId, indexed) != nullptr, !c.importRefused);
-    importer.AppendTo(imported, true);
+    if (sprite) {
+      EXPECT_EQ(importer.Import(sprite, t.tags), !c.importRefused);
+      importer.AppendTo(imported, true);
+    }
+    const auto id = static_cast<uint16_t>(DefinedCharacterId(t.tags.back()));
+    EXPECT_EQ(index.ImportDefinition(id, indexed) != nullptr, !c.importRefused);
     if (c.importRefused) {
-      EXPECT_EQ(importer.error, c.error);
+      EXPECT_EQ(importer.error, sprite ? c.error : L"");
       EXPECT_EQ(index.error, c.error);
     } else {
       for (const Tags* gathered : {&imported, &indexed}) {

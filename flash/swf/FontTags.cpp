@@ -317,7 +317,9 @@ uint32_t DefineFont2Tag::Write(SwfBitWriter& out) {
     body.WriteS16(descent);
     body.WriteS16(leading);
     for (uint32_t i = 0; i < count; ++i) body.WriteS16(i < advances.size() ? advances[i] : 0);
-    if (hasBounds) {
+    // The kerning table is read behind the bounds: a font that writes it writes its bounds
+    // too (empty ones for glyphs without), or the kerning count would read back as bounds.
+    if (hasBounds || hasKerning) {
       SwfRect none;
       for (uint32_t i = 0; i < count; ++i) {
         body.WriteRecord(i < bounds.size() && bounds[i] ? bounds[i].get() : &none);

@@ -78,7 +78,8 @@ class DefineFont2Tag : public SwfCharacterTag {
   // Write appends the decimal font id to the name.
   bool nameSuffix = false;
   // Older movies end a font with layout after its advances: such a font is written back
-  // without the bounds and the kerning it never had.
+  // without the bounds and the kerning it never had. A kerning table is always written with
+  // bounds before it, whatever hasBounds says.
   bool hasBounds = true, hasKerning = true;
   bool keptAsRead = false;
   std::vector<uint8_t> bodyAsRead;  // after the font id

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "flash/swf/ButtonTags.h"
+#include "flash/swf/DefineMorphShapeTag.h"
+#include "flash/swf/DefineShapeTag.h"
 #include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/SwfObject.h"
 
@@ -292,12 +295,27 @@ SwfRawIds FindRawIds(const RawTag& tag) {
   return ids;
 }
 
+namespace {
+
+// A shape, morph shape or button whose records could not be followed keeps its body as read:
+// the bitmaps and characters that body names cannot be found, so they cannot be moved.
+bool KeepsIdsAsRead(const SwfTag* tag) {
+  if (auto* shape = dynamic_cast<const DefineShapeTag*>(tag)) return shape->keptAsRead;
+  if (auto* morph = dynamic_cast<const DefineMorphShapeTag*>(tag)) return morph->keptAsRead;
+  if (auto* button = dynamic_cast<const DefineButton2Tag*>(tag)) return button->keptAsRead;
+  return false;
+}
+
+}  // namespace
+
 bool CanShiftIds(const SwfTag* tag, std::wstring* error) {
-  if (auto* raw = dynamic_cast<const RawTag*>(tag)) {
-    if (FindRawIds(*raw).known) return true;
-    if (error) *error = L"The ids of a tag of code " + std::to_wstring(raw->code) + L" kept as read cannot be found";
+  auto* raw = dynamic_cast<const RawTag*>(tag);
+  if ((raw && !FindRawIds(*raw).known) || KeepsIdsAsRead(tag)) {
+    if (error)
+      *error = L"The ids of a tag of code " + std::to_wstring(tag->GetTagCode()) + L" kept as read cannot be found";
     return false;
   }
+  if (raw) return true;
   if (auto* sprite = dynamic_cast<const DefineSpriteTag*>(tag)) {
     for (auto& t : sprite->tags)
       if (!CanShiftIds(t.get(), error)) return false;

@@ -30,7 +30,8 @@ SwfRawIds FindRawIds(const RawTag& tag);
 uint16_t RawU16(const RawTag& tag, uint32_t at);
 
 // Whether shifting the ids of `tag` (and of a sprite's nested tags) moves every id it holds;
-// false, with the reason in `error` when given, for a tag kept raw whose ids cannot be found.
+// false, with the reason in `error` when given, for a tag kept raw whose ids cannot be found
+// and for a shape, morph shape or button kept as read after its records failed.
 bool CanShiftIds(const SwfTag* tag, std::wstring* error = nullptr);
 
 // Whether a tag code defines a character in its first two body bytes.

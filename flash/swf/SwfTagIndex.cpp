@@ -4,12 +4,17 @@
 
 #include "flash/swf/AssetImporter.h"
 #include "flash/swf/ButtonTags.h"
+#include "flash/swf/ControlTags.h"
+#include "flash/swf/DefineMorphShapeTag.h"
+#include "flash/swf/DefineShapeTag.h"
 #include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DoActionTag.h"
 #include "flash/swf/FontTags.h"
+#include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfRawIds.h"
 #include "flash/swf/TextTags.h"
+#include "flash/swf/VideoTags.h"
 
 namespace {
 
@@ -70,6 +75,81 @@ PlaceObject2Tag* FindInstanceIn(const wchar_t* name, const List& tags, bool nest
     }
   }
   return nullptr;
+}
+
+// The bitmap ids the shift moves in a style array: those of bitmap fills, 0xFFFF ("no
+// bitmap") aside.
+template <class Array>
+int32_t HighestBitmapId(const Array* styles) {
+  int32_t highest = -1;
+  if (styles)
+    for (auto& s : styles->styles)
+      if (IsBitmapFillType(s->fillType) && s->bitmapId != 0xFFFF) highest = std::max<int32_t>(highest, s->bitmapId);
+  return highest;
+}
+
+int32_t HighestNewStyleBitmapId(const SwfShape* shape) {
+  int32_t highest = -1;
+  if (shape)
+    for (auto& r : shape->records)
+      if (auto* change = dynamic_cast<const SwfStyleChangeRecord*>(r.get()))
+        highest = std::max(highest, HighestBitmapId(change->newFillStyles.get()));
+  return highest;
+}
+
+// The highest id that the tag's ShiftIdsAndDepths adds the delta to, or -1 when it moves
+// none; the same ids, field by field, that each class moves.
+int32_t HighestShiftedId(const SwfTag* tag) {
+  int32_t highest = -1;
+  auto take = [&highest](int32_t id) { highest = std::max(highest, id); };
+  if (auto* raw = dynamic_cast<const RawTag*>(tag)) {
+    const SwfRawIds ids = FindRawIds(*raw);
+    if (ids.definedAt >= 0) take(RawU16(*raw, static_cast<uint32_t>(ids.definedAt)));
+    for (uint32_t at : ids.usedAt) take(RawU16(*raw, at));
+  } else if (dynamic_cast<const SoundStreamHeadTag*>(tag)) {
+    // Its id lives in memory only and stays.
+  } else if (auto* character = dynamic_cast<const SwfCharacterTag*>(tag)) {
+    take(character->characterId);
+    if (auto* shape = dynamic_cast<const DefineShapeTag*>(tag); shape && shape->shape && !shape->keptAsRead) {
+      take(HighestBitmapId(shape->shape->fillStyles.get()));
+      take(HighestNewStyleBitmapId(shape->shape.get()));
+    } else if (auto* morph = dynamic_cast<const DefineMorphShapeTag*>(tag); morph && !morph->keptAsRead) {
+      take(HighestBitmapId(morph->fillStyles.get()));
+      take(HighestNewStyleBitmapId(morph->startEdges.get()));
+      take(HighestNewStyleBitmapId(morph->endEdges.get()));
+    } else if (auto* button = dynamic_cast<const DefineButtonTag*>(tag)) {
+      for (auto& r : button->records) take(r->characterId);
+    } else if (auto* sounds = dynamic_cast<const DefineButtonSoundTag*>(tag)) {
+      for (uint16_t id : sounds->soundIds)
+        if (id != 0) take(id);
+    } else if (auto* text = dynamic_cast<const DefineTextTag*>(tag)) {
+      for (auto& r : text->records)
+        if (auto* style = dynamic_cast<const SwfTextRecord*>(r.get()); style && style->fontId != 0) take(style->fontId);
+    } else if (auto* edit = dynamic_cast<const DefineEditTextTag*>(tag)) {
+      if (edit->fontId != 0) take(edit->fontId);
+    } else if (auto* sprite = dynamic_cast<const DefineSpriteTag*>(tag)) {
+      for (auto& t : sprite->tags) take(HighestShiftedId(t.get()));
+    }
+  } else if (auto* place2 = dynamic_cast<const PlaceObject2Tag*>(tag)) {
+    if (place2->hasCharacter) take(place2->characterId);
+  } else if (auto* place = dynamic_cast<const PlaceObjectTag*>(tag)) {
+    take(place->characterId);
+  } else if (auto* remove = dynamic_cast<const RemoveObjectTag*>(tag)) {
+    take(remove->characterId);
+  } else if (auto* free = dynamic_cast<const FreeCharacterTag*>(tag)) {
+    take(free->characterId);
+  } else if (auto* start = dynamic_cast<const StartSoundTag*>(tag)) {
+    take(start->soundId);
+  } else if (auto* frame = dynamic_cast<const VideoFrameTag*>(tag)) {
+    take(frame->streamId);
+  } else if (auto* init = dynamic_cast<const DoInitActionTag*>(tag)) {
+    take(init->spriteId);
+  } else if (auto* info = dynamic_cast<const DefineFontInfoTag*>(tag)) {
+    take(info->fontId);
+  } else if (auto* assets = dynamic_cast<const ExportAssetsTag*>(tag)) {
+    for (auto& a : assets->assets) take(a->characterId);
+  }
+  return highest;
 }
 
 }  // namespace
@@ -223,10 +303,13 @@ SwfTag* SwfTagIndex::ImportDefinition(uint16_t id, std::vector<SwfTag*>& target)
     default: break;
   }
   AddOnce(added, definition);
-  // Nothing is appended for a definition that needs a character of another movie either (a
-  // sprite's import has already judged everything it brings).
+  // Nothing is appended for a definition that needs a character of another movie either, or
+  // that brings a tag whose ids cannot be found (a sprite's import has already judged
+  // everything it brings).
   if (definition->GetTagCode() != 39) {
     const std::vector<SwfTag*> brought(added.begin() + static_cast<std::ptrdiff_t>(target.size()), added.end());
+    for (SwfTag* t : brought)
+      if (!CanShiftIds(t, &error)) return nullptr;
     if (RefersToImportedAsset(*this, brought, error)) return nullptr;
   }
   // What annotates the definition comes after it.
@@ -266,9 +349,20 @@ void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_
 
 bool ShiftTagIdsAndDepths(const std::vector<SwfTag*>& tags, uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta,
                           std::wstring* error) {
-  // Every tag is looked at first: a list is shifted whole or not at all.
-  for (SwfTag* t : tags)
-    if (t && !CanShiftIds(t, error)) return false;
+  // Every tag is looked at first: a list is shifted whole or not at all. An id that would
+  // pass 65534 would wrap onto the receiving movie's own ids, or become 65535, which fills
+  // take for "no bitmap".
+  for (SwfTag* t : tags) {
+    if (!t) continue;
+    if (!CanShiftIds(t, error)) return false;
+    const int32_t highest = idDelta != 0 ? HighestShiftedId(t) : -1;
+    if (highest >= 0 && highest + idDelta > kHighestCharacterId) {
+      if (error)
+        *error = L"Character " + std::to_wstring(highest) + L" cannot move by " + std::to_wstring(idDelta) +
+                 L": ids end at " + std::to_wstring(kHighestCharacterId);
+      return false;
+    }
+  }
   for (SwfTag* t : tags)
     if (t) t->ShiftIdsAndDepths(idDelta, depthDelta, frameDelta);
   return true;

@@ -68,7 +68,10 @@ SwfTag* FindCharacterById(uint16_t id, const std::vector<SwfTag*>& tags);
 PlaceObject2Tag* FindInstanceByName(const wchar_t* name, const std::vector<SwfTag*>& tags);
 // The highest character id and depth the top level of the list uses (0 when none).
 void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_t& maxDepth);
+// The highest id a character can take: 65535 stands for "no bitmap" in fills.
+inline constexpr int32_t kHighestCharacterId = 65534;
 // Shifts the ids and depths of every tag of the list. False, with nothing changed and the
-// reason in `error` when given, when a tag kept as read holds ids that cannot be found.
+// reason in `error` when given, when a tag kept as read holds ids that cannot be found, or
+// when an id would pass kHighestCharacterId.
 bool ShiftTagIdsAndDepths(const std::vector<SwfTag*>& tags, uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta,
                           std::wstring* error = nullptr);

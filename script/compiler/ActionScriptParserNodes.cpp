@@ -140,23 +140,45 @@ ParsedNode ActionScriptParser::RewriteCalls(ParsedNode value) {
   return value;
 }
 
+// The position of the next token as one key: its line, then its column.
+uint64_t ActionScriptParser::PlaceKeyAhead() {
+  return (static_cast<uint64_t>(static_cast<uint32_t>(LineAhead(1))) << 32) | static_cast<uint32_t>(ColumnAhead(1));
+}
+
 // Whether a block starts here: "{" followed by "}" or by one statement. The outcome is kept
 // per position, so nested trials never repeat the work of an enclosing one.
 bool ActionScriptParser::BlockAhead() {
   if (LA(1) != kLeftCurly) return false;
   if (LA(2) == kRightCurly) return true;
-  const uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(LineAhead(1))) << 32) |
-                       static_cast<uint32_t>(ColumnAhead(1));
-  if (auto found = blockTrials_.find(key); found != blockTrials_.end()) return found->second;
+  const uint64_t key = PlaceKeyAhead();
+  if (auto found = blockTrials_.find(key); found != blockTrials_.end()) return found->second.block;
+  BlockOutcome outcome;
   std::optional<bool> matched;
-  if (inputState->guessing == 0 && CanSkipAhead()) matched = FirstStatementAhead();
-  if (!matched) matched = BlockTrial();
-  blockTrials_[key] = *matched;
+  if (inputState->guessing == 0 && CanSkipAhead()) matched = FirstStatementAhead(outcome);
+  if (!matched) matched = BlockTrial(outcome);
+  outcome.block = *matched;
+  blockTrials_[key] = std::move(outcome);
   return *matched;
 }
 
+void ActionScriptParser::RecordFailure(BlockOutcome& outcome, const antlr::RecognitionException& e) {
+  outcome.error = std::current_exception();
+  outcome.line = e.getLine();
+  outcome.column = e.getColumn();
+}
+
+void ActionScriptParser::RethrowFurtherError(uint64_t open, const antlr::RecognitionException& e) {
+  if (open != 0 && !dynamic_cast<const NestingTooDeepException*>(&e)) {
+    const auto found = blockTrials_.find(open);
+    if (found != blockTrials_.end() && found->second.error &&
+        std::pair(found->second.line, found->second.column) > std::pair(e.getLine(), e.getColumn()))
+      std::rethrow_exception(found->second.error);
+  }
+  throw;
+}
+
 // The trial: "{" and one statement parsed without actions, then taken back.
-bool ActionScriptParser::BlockTrial() {
+bool ActionScriptParser::BlockTrial(BlockOutcome& outcome) {
   struct Trial {
     ActionScriptParser& parser;
     int marker;
@@ -174,7 +196,8 @@ bool ActionScriptParser::BlockTrial() {
     statement();
   } catch (const NestingTooDeepException&) {
     throw;
-  } catch (const antlr::RecognitionException&) {
+  } catch (const antlr::RecognitionException& e) {
+    RecordFailure(outcome, e);
     return false;
   }
   return true;
@@ -185,7 +208,7 @@ bool ActionScriptParser::BlockTrial() {
 // takes the statement as parsed. The same tokens follow the same path with or without
 // actions, so the outcome is the trial's, except where an action meets the height limit,
 // which the trial never does: then the trial decides. Empty when it has to.
-std::optional<bool> ActionScriptParser::FirstStatementAhead() {
+std::optional<bool> ActionScriptParser::FirstStatementAhead(BlockOutcome& outcome) {
   struct Back {
     ActionScriptParser& parser;
     int marker;
@@ -202,7 +225,8 @@ std::optional<bool> ActionScriptParser::FirstStatementAhead() {
     return std::nullopt;
   } catch (const DeclarationWithoutNameException&) {
     return std::nullopt;
-  } catch (const antlr::RecognitionException&) {
+  } catch (const antlr::RecognitionException& e) {
+    RecordFailure(outcome, e);
     return false;
   }
   return true;

@@ -218,18 +218,23 @@ void ScriptCompiler::EmitValue(ScriptNode* node, GenerationContext& context, Rec
     ScriptNode* child = node->GetChild(i);
     if (IsKind(child, kNodeFunction)) {
       ScriptNode* previous = node->GetChild(i - 1);
-      const bool afterCall = IsKind(previous, kNodeMethod) ||
-                             (IsKind(previous, kNodeFunction) && std::strcmp(previous->GetText(), "eval") != 0);
-      if (afterCall) {
-        // The stack holds the function a call returned: ActionCallMethod with an undefined
-        // name calls that object itself.
-        AppendPushValue(records, PushItem::Undefined());
-        AppendAction(records, kActionCallMethod);
-      } else if (LastOpcode(records) == kActionGetMember) {
+      // What eval(...) or a string leaves on the stack is a name: the function of that name
+      // is called.
+      const bool byName = (IsKind(previous, kNodeFunction) && std::strcmp(previous->GetText(), "eval") == 0) ||
+                          IsKind(previous, kNodeString);
+      if (byName) {
+        AppendAction(records, kActionCallFunction);
+      } else if (!IsKind(previous, kNodeMethod) && !IsKind(previous, kNodeFunction) &&
+                 LastOpcode(records) == kActionGetMember) {
+        // A member: its object and name serve as the method's.
         RemoveLast(records);
         AppendAction(records, kActionCallMethod);
       } else {
-        AppendAction(records, kActionCallFunction);
+        // The stack holds a function value (what a call returned, or what a conditional, a
+        // logical operator or a function expression gave): ActionCallMethod with an undefined
+        // name calls that object itself. ActionCallFunction would take it for a name.
+        AppendPushValue(records, PushItem::Undefined());
+        AppendAction(records, kActionCallMethod);
       }
     } else {
       EmitNode(child, context, records);

@@ -3,6 +3,7 @@
 
 header "pre_include_hpp" {
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
@@ -94,9 +95,22 @@ private:
   ParsedNode Wrap(int32_t kind, ParsedNode operand);
   void Attach(ParsedNode& parent, ParsedNode child);
   ParsedNode RewriteCalls(ParsedNode value);
+  // How the "{" at a position was read: as a block or not, and when not, why the reading
+  // as a block failed and where.
+  struct BlockOutcome {
+    bool block = false;
+    std::exception_ptr error;
+    int line = 0;
+    int column = 0;
+  };
+  uint64_t PlaceKeyAhead();
   bool BlockAhead();
-  bool BlockTrial();
-  std::optional<bool> FirstStatementAhead();
+  bool BlockTrial(BlockOutcome& outcome);
+  std::optional<bool> FirstStatementAhead(BlockOutcome& outcome);
+  static void RecordFailure(BlockOutcome& outcome, const ANTLR_USE_NAMESPACE(antlr)RecognitionException& e);
+  // From the handler of a statement that starts at `open` (0: not at a "{"): the error of
+  // its reading as a block when that got further than `e`, else `e` itself.
+  [[noreturn]] void RethrowFurtherError(uint64_t open, const ANTLR_USE_NAMESPACE(antlr)RecognitionException& e);
   void TakeFirstStatement(ParsedNode& block);
   [[noreturn]] void TooDeep();
   // The position and text of the next token, for an error found once it has been parsed.
@@ -113,7 +127,7 @@ private:
   int nesting_ = 0;
   // Outcome of the block trial at each "{" already tried, by its line and column: a trial
   // nested in another one would otherwise be repeated once per enclosing trial.
-  std::map<uint64_t, bool> blockTrials_;
+  std::map<uint64_t, BlockOutcome> blockTrials_;
   // The first statement of the block that opens at token `open`, parsed by BlockAhead, for
   // that block to take instead of parsing it again; `end` is the token after it and
   // `lastLine` the line taken last there.
@@ -145,8 +159,11 @@ program returns [ParsedNode root]
     EOF
   ;
 
+// A "{" that does not open a block opens an object literal. When both readings fail, the
+// error reported is that of the one that got further, which is where the fault lies. (The
+// handler runs outside trials only; inside one an error only decides the alternative.)
 statement returns [ParsedNode n]
-{ NestingGuard nest(*this); }
+{ NestingGuard nest(*this); const uint64_t open = LA(1) == kLeftCurly ? PlaceKeyAhead() : 0; }
   : ( options { generateAmbigWarnings = false; }
     : n=ifStatement
     | n=withStatement
@@ -163,6 +180,8 @@ statement returns [ParsedNode n]
     | n=expressionStatement
     )
   ;
+  exception
+  catch [ANTLR_USE_NAMESPACE(antlr)RecognitionException& e] { RethrowFurtherError(open, e); }
 
 block returns [ParsedNode n]
 { ParsedNode s; }

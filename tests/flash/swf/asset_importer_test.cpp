@@ -66,6 +66,12 @@ DefineMorphShapeTag* BitmapMorph(uint16_t id, uint16_t bitmapId) {
   return m;
 }
 
+std::string WrittenTags(const std::vector<SwfTag*>& tags) {
+  std::string all;
+  for (SwfTag* t : tags) all += ToHex(Written(*t, 6));
+  return all;
+}
+
 std::string Codes(const std::vector<SwfTag*>& tags) {
   std::string s;
   for (SwfTag* t : tags) s += (s.empty() ? "" : " ") + std::to_string(t->GetTagCode()) + ":" + std::to_string(DefinedCharacterId(t));
@@ -97,6 +103,27 @@ struct OwnedTags {
   SwfReader reader;
   ~OwnedTags() { reader.ClearTags(true); }
 };
+
+// A tag as the reader keeps one whose records cannot be followed.
+template <class T>
+T* Kept(T* tag) {
+  tag->keptAsRead = true;
+  return tag;
+}
+
+template <class T>
+T* WithId(T* tag, uint16_t id) {
+  tag->characterId = id;
+  return tag;
+}
+
+DefineButton2Tag* ButtonShowing(uint16_t id, uint16_t shows) {
+  auto* record = new SwfButtonRecord();
+  record->stateFlags = kButtonStateUp, record->characterId = shows;
+  auto* button = WithId(new DefineButton2Tag(), id);
+  button->AddButtonRecord(record);
+  return button;
+}
 
 }  // namespace
 
@@ -432,4 +459,75 @@ TEST(AssetImporter, IdsThatCannotBeFoundFailTheShiftAndTheImport) {
   target.clear();
   EXPECT_FALSE(importer.Import(placing, lent.tags));
   EXPECT_EQ(importer.error, L"Character 5 comes from another movie (\"library.swf\") and cannot be brought along");
+}
+
+// What is brought along must be movable whole: a shape, morph shape or button kept as read
+// hides the ids inside its body, so its import and its shift are refused; an id that would
+// pass 65534 (wrapping onto the receiving movie's ids, or turning into 65535, "no bitmap")
+// refuses the shift of what was imported and of the whole movie. Nothing is moved then.
+TEST(AssetImporter, IdsThatCannotBeMovedRefuseTheImportOrTheShift) {
+  using Tags = std::vector<SwfTag*>;
+  const struct {
+    const char* name;
+    std::function<Tags()> tags;  // the last one is imported: a sprite, or a button the index imports
+    uint16_t delta;
+    const wchar_t* error;
+    bool importRefused;
+    uint16_t fits = 0;  // a delta that takes the highest id onto 65534
+  } cases[] = {
+      {"a shape kept as read, filled with bitmap 5",
+       [] { return Tags{WithId(new DefineBitsLosslessTag(), 5), Kept(BitmapShape(9, 5)), Sprite(10, {9})}; }, 1000,
+       L"The ids of a tag of code 2 kept as read cannot be found", true},
+      {"a morph shape kept as read, filled with bitmap 5",
+       [] { return Tags{WithId(new DefineBitsLosslessTag(), 5), Kept(BitmapMorph(9, 5)), Sprite(10, {9})}; }, 1000,
+       L"The ids of a tag of code 46 kept as read cannot be found", true},
+      {"a button kept as read",
+       [] { return Tags{BitmapShape(1, 0xFFFF), Kept(WithId(new DefineButton2Tag(), 9)), Sprite(10, {9})}; }, 1000,
+       L"The ids of a tag of code 34 kept as read cannot be found", true},
+      {"a button showing a shape kept as read",
+       [] { return Tags{Kept(BitmapShape(1, 0xFFFF)), ButtonShowing(9, 1)}; }, 1000,
+       L"The ids of a tag of code 2 kept as read cannot be found", true},
+      {"shape 65533 placed by sprite 65534, into a movie of three characters",
+       [] { return Tags{BitmapShape(65533, 0xFFFF), Sprite(65534, {65533})}; }, 4,
+       L"Character 65533 cannot move by 4: ids end at 65534", false},
+      {"a fill's bitmap moved onto 65535",
+       [] { return Tags{WithId(new DefineBitsLosslessTag(), 64535), BitmapShape(2, 64535), Sprite(3, {2})}; }, 1000,
+       L"Character 64535 cannot move by 1000: ids end at 65534", false, 999},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Template t;
+    for (SwfTag* tag : c.tags()) t.Add(tag);
+    auto* sprite = dynamic_cast<DefineSpriteTag*>(t.tags.back());
+    const std::string before = WrittenTags(t.tags);
+    std::wstring error;
+    EXPECT_FALSE(ShiftTagIdsAndDepths(t.tags, c.delta, 1, 0, &error)) << "the whole movie";
+    EXPECT_EQ(error, c.error);
+    AssetImporter importer;
+    SwfTagIndex index;
+    index.Build(t.tags);
+    Tags imported, indexed;
+    if (sprite) {
+      EXPECT_EQ(importer.Import(sprite, t.tags), !c.importRefused);
+      importer.AppendTo(imported, true);
+    }
+    const auto id = static_cast<uint16_t>(DefinedCharacterId(t.tags.back()));
+    EXPECT_EQ(index.ImportDefinition(id, indexed) != nullptr, !c.importRefused);
+    if (c.importRefused) {
+      EXPECT_EQ(importer.error, sprite ? c.error : L"");
+      EXPECT_EQ(index.error, c.error);
+    } else {
+      for (const Tags* gathered : {&imported, &indexed}) {
+        EXPECT_FALSE(ShiftTagIdsAndDepths(*gathered, c.delta, 0, 0, &error));
+        EXPECT_EQ(error, c.error);
+      }
+    }
+    EXPECT_EQ(WrittenTags(t.tags), before) << "nothing moved";
+    if (c.fits != 0) {
+      ASSERT_TRUE(ShiftTagIdsAndDepths(imported, c.fits, 0, 0));
+      uint16_t maxId = 0, maxDepth = 0;
+      GetMaxIdAndDepth(t.tags, maxId, maxDepth);
+      EXPECT_EQ(maxId, 65534);
+    }
+  }
 }

@@ -170,3 +170,20 @@ TEST(FontTags, FlagsNamesAndShifts) {
   EXPECT_EQ(i.fontId, 7);
   EXPECT_EQ(i2.fontId, 7);
 }
+
+// A font built without bounds but with a kerning table: the bounds are written before the
+// table (empty), so that the kerning reads back as kerning.
+TEST(FontTags, KerningWithoutBoundsReadsBackAsKerning) {
+  DefineFont2Tag built(L"K", 1, kFontHasLayout | kFontWideCodes);
+  built.AddGlyph('A', Glyph(), 500, nullptr);
+  built.AddGlyph('V', Glyph(), 600, nullptr);
+  built.hasBounds = false;
+  built.kerning = {{'A', 'V', -40}, {'V', 'A', -30}};
+  const Bytes written = Written(built, 6);
+  auto read = ReadAll(written, 6);
+  auto& font = dynamic_cast<DefineFont2Tag&>(*read.at(0));
+  EXPECT_EQ(font.advances, (std::vector<int16_t>{500, 600}));
+  ASSERT_EQ(font.kerning.size(), 2u);
+  EXPECT_EQ(font.kerning[1].adjustment, -30);
+  EXPECT_EQ(ToHex(Written(font, 6)), ToHex(written));
+}

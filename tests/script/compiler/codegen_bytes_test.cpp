@@ -212,11 +212,16 @@ TEST(CodegenBytes, Expressions) {
       {"x = new Object(a ? 1 : 2);",
        "96 06 00 00 78 00 00 61 00 1C 9D 02 00 0D 00 96 05 00 07 02 00 00 00 99 02 00 08 00 "
        "96 05 00 07 01 00 00 00 96 0D 00 07 01 00 00 00 00 4F 62 6A 65 63 74 00 40 1D"},
-      // The get that ends one branch is not taken back for the call: it is the called value.
+      // The get that ends one branch is not taken back for the call: it is the called value,
+      // a function object, called as ActionCallMethod with an undefined name. So is any
+      // callee that is neither a name nor a member.
       {"(q ? o.f : o.g)(1);",
        "88 0A 00 04 00 71 00 6F 00 66 00 67 00 96 0C 00 07 01 00 00 00 07 01 00 00 00 08 00 1C "
        "9D 02 00 11 00 96 02 00 08 01 1C 96 02 00 08 03 4E 99 02 00 0C 00 "
-       "96 02 00 08 01 1C 96 02 00 08 02 4E 3D 17"},
+       "96 02 00 08 01 1C 96 02 00 08 02 4E 96 01 00 03 52 17"},
+      {"(function (x) { return x * 2; })(21);",
+       "88 04 00 01 00 78 00 96 0A 00 07 15 00 00 00 07 01 00 00 00 9B 07 00 00 01 00 78 00 10 00 "
+       "96 02 00 08 00 1C 96 05 00 07 02 00 00 00 0C 3E 96 01 00 03 52 17"},
       {"f = function () {};", "96 03 00 00 66 00 9B 05 00 00 00 00 00 00 1D"},
       {"delete o.p;", "96 03 00 00 6F 00 1C 96 03 00 00 70 00 3A 17"},
       {"delete v;", "96 03 00 00 76 00 3B 17"},

@@ -62,6 +62,11 @@ TEST(CodegenPlayer, CompiledScriptsTraceWhatTheySay) {
        "o = {p: \"v\"}; v = 1; delete o.p; trace(v); trace(typeof(o.p));", {"1", "undefined"}},
       {"call of a returned function", 6,
        "function f() { return function (n) { return n * 2; }; } trace(f()(21));", {"42"}},
+      {"calls of computed function values", 6,
+       "function h(n) { return \"h\" + n; } function k(n) { return \"k\" + n; } q = true; a = null;"
+       "o = {f: h, g: k}; trace((q ? h : k)(4)); trace((a || h)(1)); trace((function (x) { return x * 2; })(21));"
+       "trace((q ? o.f : o.g)(2));",
+       {"h4", "h1", "42", "h2"}},
       {"object literal keys", 6,
        "o = {1: \"a\", \"b c\": 2, _x: 3, null: 4}; trace(o[1]); trace(o[\"b c\"]); trace(o._x); trace(o[\"null\"]);",
        {"a", "2", "3", "4"}},

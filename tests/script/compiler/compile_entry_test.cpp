@@ -252,6 +252,11 @@ TEST(CompileEntry, ErrorsNameTheUsersLineAndColumn) {
       {"var a = 1, \"\";", kScriptErrorSyntax, "Main:1:12: expecting a variable name, found '\"\"'", 1, 12,
        "var a = 1, \"\";"},
       {"{ var -x; }", kScriptErrorSyntax, "Main:1:7: expecting a variable name, found '-'", 1, 7, "{ var -x; }"},
+      // A "{" read both as a block and as an object literal: the error of the reading that
+      // got further, at the fault.
+      {"if (a) { trace(x +); }", kScriptErrorSyntax, "Main:1:19: unexpected token: )", 1, 19, "if (a) { trace(x +); }"},
+      {"{ if (x) { trace((x += 1)); } }", kScriptErrorSyntax, "Main:1:21: expecting \")\", found '+='", 1, 21,
+       "{ if (x) { trace((x += 1)); } }"},
   };
   for (const auto& c : cases) {
     ScriptCompileError error;

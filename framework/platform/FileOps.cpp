@@ -495,7 +495,8 @@ void IgnoreFileSizeSignal() {
 bool IsWriteProtected(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
+  // A file gone since it was looked at (another process moved it away) protects nothing.
+  return (st.st_mode & 0222) == 0 || (access(path.c_str(), W_OK) != 0 && errno != ENOENT);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -480,16 +479,6 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& pr
   toolbox::RemoveAbandonedSidecarTemporaries(folder);
 }
 
-// A write past the process's file-size limit (ulimit -f) must fail as on a full disk, not
-// end the process with every unsaved change: SIGXFSZ is ignored, so that write gives EFBIG,
-// unless the program handles the signal itself.
-void IgnoreFileSizeSignal() {
-  struct sigaction current {};
-  if (sigaction(SIGXFSZ, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
-      current.sa_handler == SIG_DFL)
-    signal(SIGXFSZ, SIG_IGN);
-}
-
 // The file refuses changes: locked (no write permission for anyone, as the toolbox keeps
 // the locked flag) or not writable by this user.
 bool IsWriteProtected(const std::string& path) {
@@ -502,7 +491,6 @@ bool IsWriteProtected(const std::string& path) {
 }  // namespace
 
 bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, bool replace) {
-  IgnoreFileSizeSignal();
   Abandon();
   failed_ = false;
   target_ = MakeAbsolutePath(target);

@@ -434,11 +434,15 @@ OSErr PlaceItem(const Journal& j, bool replace) {
 }
 
 // Records the old item and swaps the new one in, with the sidecars settled and the swap on
-// the disk, all under the folder's lock.
-// `settled` receives the outcome of the sidecars' settling once the item is in place.
+// the disk, all under the folder's lock. Everything the sidecar's settling needs is checked
+// before the swap, so that the sidecar follows it in the very next call: the only moment
+// the item stands with the old one's sidecar (or none), which the next copy into the folder
+// repairs should this one die there. `settled` receives the settling's outcome once the
+// item is in place.
 OSErr PlaceAndSettle(Journal& j, int journal, bool replace, OSErr& settled) {
   FolderLock lock(j.folder);
   const std::string sidecar = toolbox::SidecarPathFor(j.Target());
+  if (j.newSidecar != 0 && sidecar.empty()) return toolbox::kBadNameErr;
   // An ordinary item under the name the copy's sidecar needs would stay in the way.
   if (j.newSidecar != 0 && InodeAt(sidecar) != 0 && !IsSidecarFile(sidecar)) return toolbox::kDuplicateNameErr;
   j.oldItem = InodeAt(j.Target());
@@ -446,7 +450,10 @@ OSErr PlaceAndSettle(Journal& j, int journal, bool replace, OSErr& settled) {
   if (!WriteJournal(journal, j)) return Errno();
   if (OSErr err = Flush(journal)) return err;
   if (OSErr err = PlaceItem(j, replace)) return err;
-  settled = SettleSidecars(j);
+  if (j.newSidecar != 0)
+    settled = rename(toolbox::SidecarPathFor(j.Item()).c_str(), sidecar.c_str()) == 0 ? toolbox::kNoErr : Errno();
+  else if (j.oldSidecar != 0)
+    settled = unlink(sidecar.c_str()) == 0 || errno == ENOENT ? toolbox::kNoErr : Errno();
   if (OSErr flushed = lock.Flush(); !settled) settled = flushed;
   return toolbox::kNoErr;
 }

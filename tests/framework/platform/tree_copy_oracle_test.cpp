@@ -335,39 +335,48 @@ TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
 // What a copy that died left is recovered only through a journal of this user that names
 // items of the folder by their device and inode: a journal planted by another user, or one
 // naming another device, never makes a copy delete what it names; a journal that cannot be
-// read is removed once, not read again by every later copy.
+// read is removed once, not read again by every later copy. A copy killed between its swap
+// and its sidecar's rename has the next copy give the item its own sidecar.
 TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's journal";
   ScratchDir dir;
+  const fs::path journal = dir / "dst" / ".copying-ABCDEF";
   fs::create_directories(dir / "dst");
   WriteFile(dir / "dst" / "x", "x");
+  WriteFile(dir / "next", "next");
   toolbox::SidecarContents sidecar;
   sidecar.resourceFork = "x's fork";
   ASSERT_TRUE(toolbox::WriteSidecar((dir / "dst" / "x").string(), sidecar));
-  WriteFile(dir / "next", "next");
-  struct stat x, sx;
-  ASSERT_EQ(lstat((dir / "dst" / "x").c_str(), &x) | lstat((dir / "dst" / "._x").c_str(), &sx), 0);
-  // A copy that put a new "x" in place with no sidecar, "._x" being the old one's: a
-  // recovery that believed it would delete "._x".
-  const auto record = [&](unsigned long long device) {
+  sidecar.resourceFork = "new fork";
+  ASSERT_TRUE(toolbox::WriteSidecar(journal.string() + ".item", sidecar));
+  struct stat x, sx, snew;
+  ASSERT_EQ(lstat((dir / "dst" / "x").c_str(), &x) | lstat((dir / "dst" / "._x").c_str(), &sx) |
+                lstat((dir / "dst" / "._.copying-ABCDEF.item").c_str(), &snew),
+            0);
+  // A copy that put "x" in place, "._x" being the old item's sidecar: with no sidecar of
+  // its own, a recovery that believed it would delete "._x"; with one, put it in place.
+  const auto record = [&](unsigned long long device, unsigned long long newSidecar) {
     char numbers[200];
     std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu\n", device,
-                  static_cast<unsigned long long>(x.st_ino), 0ull, 0ull, static_cast<unsigned long long>(sx.st_ino), 1ull);
+                  static_cast<unsigned long long>(x.st_ino), newSidecar, 0ull, static_cast<unsigned long long>(sx.st_ino), 1ull);
     return std::string("copy journal 2\n") + numbers + "x";
   };
   const struct {
     std::string text;
     uid_t owner;
     bool stays;
-  } rows[] = {{record(x.st_dev), 65534, true}, {record(x.st_dev + 1), 0, false}, {"copy journal 2\ngarbage", 0, false}};
+    const char* fork;
+  } rows[] = {{record(x.st_dev, 0), 65534, true, "x's fork"},
+              {record(x.st_dev + 1, 0), 0, false, "x's fork"},
+              {"copy journal 2\ngarbage", 0, false, "x's fork"},
+              {record(x.st_dev, snew.st_ino), 0, false, "new fork"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
-    const fs::path journal = dir / "dst" / ".copying-ABCDEF";
     WriteFile(journal, row.text);
     ASSERT_EQ(lchown(journal.c_str(), row.owner, static_cast<gid_t>(-1)), 0);
-    const PathString name(L"next" + std::to_wstring(row.owner) + std::to_wstring(row.text.size()));
+    const PathString name(L"next" + std::to_wstring(&row - rows));
     ASSERT_TRUE(CopyPath(P(dir / "next"), P(dir / "dst"), &name, 0, nullptr));
-    EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / "x").string()).resourceFork, "x's fork");
+    EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / "x").string()).resourceFork, row.fork);
     EXPECT_EQ(fs::exists(journal), row.stays);
     fs::remove(journal);
   }

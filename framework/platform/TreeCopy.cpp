@@ -342,12 +342,14 @@ OSErr RemoveOwnItem(const Journal& j, const std::string& path) {
   struct stat st;
   OSErr err = toolbox::kNoErr;
   if (lstat(path.c_str(), &st) == 0) {
-    const bool named = j.Holds(path, j.newItem) || j.Holds(path, j.oldItem);
-    const bool justMade = j.newItem == 0 && st.st_dev == j.device && st.st_uid == geteuid() &&
-                          (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && st.st_size == 0) ||
-                           (S_ISDIR(st.st_mode) && rmdir(path.c_str()) == 0));
-    if (!named && !justMade) return toolbox::kDuplicateNameErr;
-    if (InodeAt(path) != 0) err = RemovePath(path);
+    if (j.Holds(path, j.newItem) || j.Holds(path, j.oldItem)) {
+      err = RemovePath(path);
+    } else if (j.newItem != 0 || st.st_dev != j.device || st.st_uid != geteuid()) {
+      return toolbox::kDuplicateNameErr;
+    } else if (S_ISDIR(st.st_mode) ? rmdir(path.c_str()) != 0
+                                   : (S_ISREG(st.st_mode) && st.st_size != 0) || unlink(path.c_str()) != 0) {
+      return toolbox::kDuplicateNameErr;  // more than its copy could have made before naming it
+    }
   }
   const std::string sidecar = toolbox::SidecarPathFor(path);
   if (!sidecar.empty() && unlink(sidecar.c_str()) != 0 && errno != ENOENT && errno != EISDIR && !err) err = Errno();

@@ -15,6 +15,7 @@
 #include "app/AppShell.h"
 #include "framework/app/Application.h"
 #include "toolbox/Display.h"
+#include "toolbox/Launch.h"
 #ifdef BRIVANE_HAVE_GTK
 #include "toolbox/GtkDisplay.h"
 #endif
@@ -53,7 +54,7 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
   // A write past the file-size limit (ulimit -f) fails as on a full disk, reported by
   // whatever wrote it, instead of ending the program with every unsaved change.
-  std::signal(SIGXFSZ, SIG_IGN);
+  toolbox::CatchFileSizeLimitSignal();
   std::vector<std::string> documents;
   std::string cwd;
   if (char* here = getcwd(nullptr, 0)) {

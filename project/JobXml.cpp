@@ -34,12 +34,20 @@ constexpr struct {
                        {L"audio_data", "custom_audio"}, {L"watermark_data", "src"},
                        {L"publish_data", "output_folder"}, {L"jukebox_data", "artwork_path"}};
 
+// Too long as it is stored, or, relative, once joined to the document's folder.
+bool IsOverlongPath(const XmlValue& v) {
+  if (!v.FitsPath()) return true;
+  std::string_view text;
+  PathString path;
+  return v.Utf8Text(text) && !text.empty() && v.AsPath(path) && path.empty();
+}
+
 bool HasOverlongPath(const XmlValue& value, std::wstring_view tag) {
   XmlElement e;
   if (!value.ToElement(e)) return false;
   XmlValue v;
   for (const auto& a : kPathAttributes)
-    if (tag == a.element && ex::Get(e, a.attribute, v) && !v.FitsPath()) return true;
+    if (tag == a.element && ex::Get(e, a.attribute, v) && IsOverlongPath(v)) return true;
   return false;
 }
 

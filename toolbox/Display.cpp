@@ -198,22 +198,24 @@ class HeadlessBackend : public DisplayBackend {
     if (ended_) {
       if (AnswerAtEnd()) return true;
       if (seconds < 0) return false;
-      std::this_thread::sleep_for(std::chrono::duration<double>(std::min(seconds, 1.0)));
+      WaitForWatchedDescriptors(std::min(seconds, 1.0));
       return true;
     }
     if (eof_) {
       EndOfInput();
       return true;
     }
-    pollfd p{fd_, POLLIN, 0};
+    // The input, and the descriptors the event loop watches besides it.
+    std::vector<pollfd> fds{pollfd{fd_, POLLIN, 0}};
+    for (const pollfd& watched : WatchedDescriptors()) fds.push_back(watched);
     int timeout = seconds < 0 ? -1 : static_cast<int>(std::min(std::ceil(seconds * 1000), 1e6));
-    int n = poll(&p, 1, timeout);
+    int n = poll(fds.data(), fds.size(), timeout);
     if (n < 0) {
       if (errno == EINTR) return true;
       InputEnds();
       return true;
     }
-    if (n == 0) return true;
+    if (n == 0 || fds[0].revents == 0) return true;
     char buf[4096];
     ssize_t got = read(fd_, buf, sizeof buf);
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) return true;

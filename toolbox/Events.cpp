@@ -1,5 +1,7 @@
 #include "toolbox/Events.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -82,6 +84,12 @@ struct EventState {
   std::vector<std::shared_ptr<ModalFrame>> modal;
   bool inputEnded = false;
   std::map<std::uint64_t, Timer> timers;
+  struct Descriptor {
+    int fd;
+    unsigned events;
+    EventLoopDescriptorFunction function;
+  };
+  std::map<std::uint64_t, Descriptor> descriptors;
   std::map<std::uint64_t, std::weak_ptr<EventTarget>> handlers;  // handler id -> target
   std::map<std::pair<OSType, OSType>, AEEventHandlerFunction> appleHandlers;
 };
@@ -276,6 +284,34 @@ void FireDueTimers() {
   }
 }
 
+short PollEvents(unsigned events) {
+  return static_cast<short>(((events & kDescriptorReadable) ? POLLIN : 0) | ((events & kDescriptorWritable) ? POLLOUT : 0));
+}
+
+// Runs the functions of the watched descriptors that are ready now; a function may remove
+// or add descriptors (its own included).
+void RunReadyDescriptors() {
+  EventState& st = State();
+  if (st.descriptors.empty()) return;
+  std::vector<std::uint64_t> ids;
+  std::vector<pollfd> fds;
+  for (const auto& [id, d] : st.descriptors) {
+    ids.push_back(id);
+    fds.push_back(pollfd{d.fd, PollEvents(d.events), 0});
+  }
+  if (poll(fds.data(), fds.size(), 0) <= 0) return;
+  for (size_t i = 0; i < fds.size(); ++i) {
+    const short r = fds[i].revents;
+    if (!r) continue;
+    auto it = st.descriptors.find(ids[i]);
+    if (it == st.descriptors.end()) continue;
+    unsigned ready = ((r & POLLIN) ? kDescriptorReadable : 0) | ((r & POLLOUT) ? kDescriptorWritable : 0);
+    if (r & (POLLERR | POLLHUP | POLLNVAL)) ready = kDescriptorReadable | kDescriptorWritable;
+    EventLoopDescriptorFunction function = it->second.function;
+    function(fds[i].fd, ready);
+  }
+}
+
 double NextTimerTime() {
   double next = std::numeric_limits<double>::infinity();
   for (const auto& [id, timer] : State().timers) next = std::min(next, timer.fireAt);
@@ -290,6 +326,7 @@ OSStatus NextEvent(double timeoutSeconds, const std::function<bool()>& stop,
                                              : start + timeoutSeconds;
   bool polled = false;
   for (;;) {
+    RunReadyDescriptors();
     FireDueTimers();
     if (stop && stop()) return kEventLoopQuitErr;
     if (!st.queue.empty()) {
@@ -314,7 +351,7 @@ OSStatus NextEvent(double timeoutSeconds, const std::function<bool()>& stop,
     } else if (wait < 0) {
       st.inputEnded = true;
     } else {
-      std::this_thread::sleep_for(std::chrono::duration<double>(std::min(wait, 1.0)));
+      WaitForWatchedDescriptors(std::min(wait, 1.0));
     }
   }
 }
@@ -420,6 +457,42 @@ OSStatus SetEventLoopTimerNextFireTime(EventLoopTimerRef ref, double delaySecond
   return kNoErr;
 }
 
+OSStatus InstallEventLoopDescriptor(int fd, unsigned events, EventLoopDescriptorFunction function,
+                                    EventLoopDescriptorRef* outRef) {
+  if (fd < 0 || !function) return kParamErr;
+  const std::uint64_t id = NextHandleId();
+  State().descriptors[id] = EventState::Descriptor{fd, events, std::move(function)};
+  if (outRef) *outRef = EventLoopDescriptorRef{id};
+  return kNoErr;
+}
+
+OSStatus SetEventLoopDescriptorEvents(EventLoopDescriptorRef ref, unsigned events) {
+  auto it = State().descriptors.find(ref.id);
+  if (it == State().descriptors.end()) return kParamErr;
+  it->second.events = events;
+  return kNoErr;
+}
+
+OSStatus RemoveEventLoopDescriptor(EventLoopDescriptorRef ref) {
+  return State().descriptors.erase(ref.id) ? kNoErr : kParamErr;
+}
+
+std::vector<pollfd> WatchedDescriptors() {
+  std::vector<pollfd> fds;
+  for (const auto& [id, d] : State().descriptors) fds.push_back(pollfd{d.fd, PollEvents(d.events), 0});
+  return fds;
+}
+
+bool WaitForWatchedDescriptors(double seconds) {
+  std::vector<pollfd> fds = WatchedDescriptors();
+  const int timeout = seconds < 0 ? -1 : static_cast<int>(std::min(std::ceil(seconds * 1000), 1e6));
+  if (fds.empty()) {
+    if (timeout > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
+    return false;
+  }
+  return poll(fds.data(), fds.size(), timeout) > 0;
+}
+
 // ---------------------------------------------------------------------------------------
 // High-level events
 
@@ -479,6 +552,7 @@ void ResetEventModel() {
   st.modal.clear();
   st.inputEnded = false;
   st.timers.clear();
+  st.descriptors.clear();
   st.handlers.clear();
   st.appleHandlers.clear();
 }

@@ -10,6 +10,8 @@
 // target (control -> its parent control or window -> the application). A handler may call
 // CallNextEventHandler to run the rest of that path itself. Handlers removed while an event
 // is being dispatched (even during their own call) are skipped from then on.
+#include <poll.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -238,6 +240,23 @@ OSStatus InstallEventLoopTimer(double delaySeconds, double intervalSeconds,
                                EventLoopTimerFunction function, EventLoopTimerRef* outRef);
 OSStatus RemoveEventLoopTimer(EventLoopTimerRef ref);
 OSStatus SetEventLoopTimerNextFireTime(EventLoopTimerRef ref, double delaySeconds);
+
+// Descriptors the loop watches besides its input (a network transfer's sockets): every wait
+// of ReceiveNextEvent and the loops ends as soon as one is ready for what it was watched
+// for, and its function then runs there, on the main thread, with what it is ready for (an
+// error or hang-up counts as both). A wait of no time never blocks on them.
+inline constexpr unsigned kDescriptorReadable = 1;
+inline constexpr unsigned kDescriptorWritable = 2;
+using EventLoopDescriptorFunction = std::function<void(int fd, unsigned ready)>;
+OSStatus InstallEventLoopDescriptor(int fd, unsigned events, EventLoopDescriptorFunction function,
+                                    EventLoopDescriptorRef* outRef);
+OSStatus SetEventLoopDescriptorEvents(EventLoopDescriptorRef ref, unsigned events);
+OSStatus RemoveEventLoopDescriptor(EventLoopDescriptorRef ref);
+// For display back ends: the watched descriptors as poll() takes them (each wait of a back
+// end includes them), and a wait of up to `seconds` (negative: no limit) on them alone, for
+// a back end with no input of its own to wait on; true when one is ready.
+std::vector<pollfd> WatchedDescriptors();
+bool WaitForWatchedDescriptors(double seconds);
 
 // High-level events: an event class and id with a direct-object list of items. The only
 // item type here is a file given by its path in UTF-8.

@@ -3,9 +3,13 @@
 
 #include "toolbox/GtkDisplayBackend.h"
 
+#include <glib-unix.h>
+#include <poll.h>
+
 #include <cmath>
 
 #include "toolbox/Launch.h"
+#include "toolbox/Events.h"
 
 namespace toolbox::gtk_backend {
 
@@ -91,7 +95,19 @@ void GtkBackend::Pump(double seconds) {
       return G_SOURCE_REMOVE;
     }, &timedOut);
   }
-  while (input_.empty() && !timedOut && !closed_) gtk_main_iteration_do(TRUE);
+  // The descriptors the event loop watches end the wait too.
+  bool ready = false;
+  std::vector<guint> watches;
+  for (const pollfd& p : WatchedDescriptors()) {
+    const auto condition = GIOCondition(((p.events & POLLIN) ? G_IO_IN : 0) | ((p.events & POLLOUT) ? G_IO_OUT : 0) |
+                                        G_IO_ERR | G_IO_HUP);
+    watches.push_back(g_unix_fd_add(p.fd, condition, [](gint, GIOCondition, gpointer flag) -> gboolean {
+      *static_cast<bool*>(flag) = true;
+      return G_SOURCE_CONTINUE;
+    }, &ready));
+  }
+  while (input_.empty() && !timedOut && !closed_ && !ready) gtk_main_iteration_do(TRUE);
+  for (guint watch : watches) g_source_remove(watch);
   if (timer && !timedOut) g_source_remove(timer);
 }
 

@@ -1,5 +1,7 @@
 #include "toolbox/Launch.h"
 
+#include <signal.h>
+
 #include "toolbox/Display.h"
 
 #ifdef BRIVANE_HAVE_GTK
@@ -24,6 +26,14 @@ std::string FileUriFromPath(const std::string& path) {
     }
   }
   return uri;
+}
+
+void CatchFileSizeLimitSignal() {
+  struct sigaction action {};
+  action.sa_handler = [](int) {};
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGXFSZ, &action, nullptr);
 }
 
 std::vector<std::string>& LaunchRequests() {

@@ -16,6 +16,13 @@ bool OpenUri(const std::string& uri);
 // Starts the program with the arguments (argv[0] is the program's path).
 bool Spawn(const std::vector<std::string>& argv);
 
+// Has a write past the process's file-size limit (ulimit -f) fail with EFBIG, reported by
+// whatever wrote it, instead of ending the process. The signal is caught by a handler that
+// does nothing rather than ignored: a program started from here (through GIO, a shell or
+// anything else that execs) begins with the signal's default, since exec resets a caught
+// signal but keeps an ignored one.
+void CatchFileSizeLimitSignal();
+
 // What was asked of a back end that records: "open <uri>" or "spawn <arg> <arg>...".
 std::vector<std::string>& LaunchRequests();
 

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "toolbox/Controls.h"
+#include "toolbox/Events.h"
 #include "toolbox/DisplayMirror.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Navigation.h"
@@ -30,7 +31,7 @@ class TestDriver::Backend : public DisplayBackend {
       return false;
     }
     const double nap = std::min(seconds, 1.0);
-    std::this_thread::sleep_for(std::chrono::duration<double>(nap));
+    WaitForWatchedDescriptors(nap);
     idle += nap;
     return true;
   }

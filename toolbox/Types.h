@@ -66,6 +66,7 @@ struct ControlTag;
 struct MenuTag;
 struct HandlerTag;
 struct TimerTag;
+struct DescriptorTag;
 struct NibTag;
 struct NavTag;
 using WindowRef = Handle<WindowTag>;
@@ -73,6 +74,7 @@ using ControlRef = Handle<ControlTag>;
 using MenuRef = Handle<MenuTag>;
 using EventHandlerRef = Handle<HandlerTag>;
 using EventLoopTimerRef = Handle<TimerTag>;
+using EventLoopDescriptorRef = Handle<DescriptorTag>;
 using NibRefHandle = Handle<NibTag>;
 using NavDialogRef = Handle<NavTag>;  // a running file dialog
 

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -480,28 +479,18 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& pr
   toolbox::RemoveAbandonedSidecarTemporaries(folder);
 }
 
-// A write past the process's file-size limit (ulimit -f) must fail as on a full disk, not
-// end the process with every unsaved change: SIGXFSZ is ignored, so that write gives EFBIG,
-// unless the program handles the signal itself.
-void IgnoreFileSizeSignal() {
-  struct sigaction current {};
-  if (sigaction(SIGXFSZ, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
-      current.sa_handler == SIG_DFL)
-    signal(SIGXFSZ, SIG_IGN);
-}
-
 // The file refuses changes: locked (no write permission for anyone, as the toolbox keeps
 // the locked flag) or not writable by this user.
 bool IsWriteProtected(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
+  // A file gone since it was looked at (another process moved it away) protects nothing.
+  return (st.st_mode & 0222) == 0 || (access(path.c_str(), W_OK) != 0 && errno != ENOENT);
 }
 
 }  // namespace
 
 bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, bool replace) {
-  IgnoreFileSizeSignal();
   Abandon();
   failed_ = false;
   target_ = MakeAbsolutePath(target);

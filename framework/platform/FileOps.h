@@ -152,8 +152,9 @@ bool ReplacePascalExtension(unsigned char* name, const char* extension);
 // The new file gets the given type and creator (without a record, the replaced file's
 // Finder information is kept). Until Commit succeeds the target is untouched; a failed
 // write, a failed Commit, Abandon or destruction without Commit removes the temporary file.
-// A write past the process's file-size limit fails like one on a full disk (Open has the
-// process ignore SIGXFSZ, unless it handles the signal itself).
+// A write past the process's file-size limit fails like one on a full disk where the
+// program ignores or catches SIGXFSZ (the application does, see CatchFileSizeLimitSignal);
+// the writer leaves the signal as the program set it.
 class SafeFileWriter {
  public:
   SafeFileWriter() = default;

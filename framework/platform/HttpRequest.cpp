@@ -4,8 +4,8 @@
 
 #include <strings.h>
 
-#include <chrono>
 #include <cstring>
+#include <map>
 #include <mutex>
 
 #include "framework/platform/WideText.h"
@@ -16,9 +16,6 @@ namespace {
 // libcurl reads pieces of at most this size; the response grows by the piece plus this much
 // so that a response of about a megabyte costs one allocation.
 constexpr size_t kGrowthStep = 1024000;
-// How long the event loop lets a running POST move its bytes each time it comes round: the
-// transfer goes on at the network's pace while the program stays responsive.
-constexpr auto kPumpSlice = std::chrono::milliseconds(10);
 
 void GlobalInit() {
   static std::once_flag once;
@@ -70,7 +67,12 @@ bool ConnectionMade(CURL* easy, CURLcode result, bool secure) {
 struct HttpRequest::Transfer {
   curl_slist* headers = nullptr;
   std::vector<uint8_t> body;
-  ~Transfer() { curl_slist_free_all(headers); }
+  // On the event loop: the sockets libcurl asked to be watched.
+  std::map<curl_socket_t, toolbox::EventLoopDescriptorRef> sockets;
+  ~Transfer() {
+    for (const auto& [socket, watch] : sockets) toolbox::RemoveEventLoopDescriptor(watch);
+    curl_slist_free_all(headers);
+  }
 };
 
 HttpRequest::HttpRequest(const wchar_t* url, uint32_t method) : method_(method) { SetUrl(url); }
@@ -133,6 +135,14 @@ size_t HttpRequest::OnData(char* bytes, size_t size, size_t count, void* self) {
   return n;
 }
 
+size_t HttpRequest::OnHeader(char* bytes, size_t size, size_t count, void* self) {
+  const size_t n = size * count;
+  // The empty line ends a block of headers; any other line opens one.
+  static_cast<HttpRequest*>(self)->headersOpen_ = !(n == 2 && bytes[0] == '\r' && bytes[1] == '\n') &&
+                                                  !(n == 1 && bytes[0] == '\n');
+  return n;
+}
+
 void* HttpRequest::PrepareTransfer(Transfer& transfer) {
   GlobalInit();
   if (!AcceptableUrl(url_)) return nullptr;
@@ -147,6 +157,8 @@ void* HttpRequest::PrepareTransfer(Transfer& transfer) {
   curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseSize));
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpRequest::OnData);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpRequest::OnHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
   if (method_ == kHttpMethodPost) {
     bool hasContentType = false;
     for (const auto& [name, value] : headers_) {
@@ -182,6 +194,8 @@ bool HttpRequest::Judge(void* handle, int code) {
     SetResponse(nullptr, 0);
     return false;
   }
+  // An answer that broke off inside its headers never said what it is.
+  if (headersOpen_) return false;
   // An answer that began (a status line came) but did not end as it declared (short of its
   // Content-Length, a chunked body without its last chunk, broken off or out of time) is a
   // failure; the bytes that came stay in the response.
@@ -209,54 +223,98 @@ bool HttpRequest::Run(bool synchronous) {
   CURL* easy = static_cast<CURL*>(PrepareTransfer(transfer));
   if (!easy) return false;
   overflow_ = false;
+  headersOpen_ = false;
   const CURLcode result = curl_easy_perform(easy);
   succeeded_ = Judge(easy, result);
   curl_easy_cleanup(easy);
   return succeeded_;
 }
 
+// A POST on the event loop runs on libcurl's socket interface: the loop's own wait watches
+// the transfer's sockets and its next time limit, so the transfer moves as soon as the
+// network lets it, and a turn of the loop never waits for it.
 bool HttpRequest::StartPost() {
   SetResponse(nullptr, 0);
   overflow_ = false;
+  headersOpen_ = false;
   auto* transfer = new Transfer;
   CURL* easy = static_cast<CURL*>(PrepareTransfer(*transfer));
   CURLM* multi = easy ? curl_multi_init() : nullptr;
-  if (!multi || curl_multi_add_handle(multi, easy) != CURLM_OK) {
-    if (multi) curl_multi_cleanup(multi);
-    if (easy) curl_easy_cleanup(easy);
-    delete transfer;
-    return false;
+  if (multi) {
+    curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &HttpRequest::OnSocket);
+    curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &HttpRequest::OnTimer);
+    curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
   }
   multi_ = multi;
   easy_ = easy;
   transfer_ = transfer;
-  toolbox::EventLoopTimerRef timer;
-  toolbox::InstallEventLoopTimer(
-      0, 0.01, [this](toolbox::EventLoopTimerRef) { PumpPost(true); }, &timer);
-  timer_ = timer.id;
-  PumpPost(false);
+  if (!multi || curl_multi_add_handle(multi, easy) != CURLM_OK) {
+    Cancel();
+    return false;
+  }
+  Drive(CURL_SOCKET_TIMEOUT, 0);
   return false;
 }
 
-// Moves the transfer along: once, or, from the event loop, for one slice of time, waiting
-// for the network in between. While the transfer runs, the event loop comes back at once
-// after handling what else is due.
-void HttpRequest::PumpPost(bool slice) {
+int HttpRequest::OnSocket(void*, curl_socket_t socket, int what, void* self, void*) {
+  auto* request = static_cast<HttpRequest*>(self);
+  if (!request->transfer_) return 0;
+  auto& sockets = request->transfer_->sockets;
+  auto it = sockets.find(socket);
+  if (what == CURL_POLL_REMOVE) {
+    if (it != sockets.end()) {
+      toolbox::RemoveEventLoopDescriptor(it->second);
+      sockets.erase(it);
+    }
+    return 0;
+  }
+  const unsigned events = ((what & CURL_POLL_IN) ? toolbox::kDescriptorReadable : 0) |
+                          ((what & CURL_POLL_OUT) ? toolbox::kDescriptorWritable : 0);
+  if (it != sockets.end()) {
+    toolbox::SetEventLoopDescriptorEvents(it->second, events);
+    return 0;
+  }
+  toolbox::EventLoopDescriptorRef watch;
+  if (toolbox::InstallEventLoopDescriptor(
+          socket, events,
+          [request](int fd, unsigned ready) {
+            request->Drive(fd, ((ready & toolbox::kDescriptorReadable) ? CURL_CSELECT_IN : 0) |
+                                   ((ready & toolbox::kDescriptorWritable) ? CURL_CSELECT_OUT : 0));
+          },
+          &watch) != toolbox::kNoErr)
+    return -1;
+  sockets[socket] = watch;
+  return 0;
+}
+
+int HttpRequest::OnTimer(void*, long timeoutMs, void* self) {
+  auto* request = static_cast<HttpRequest*>(self);
+  if (request->timer_) {
+    toolbox::RemoveEventLoopTimer(toolbox::EventLoopTimerRef{request->timer_});
+    request->timer_ = 0;
+  }
+  if (timeoutMs < 0 || !request->multi_) return 0;
+  toolbox::EventLoopTimerRef timer;
+  toolbox::InstallEventLoopTimer(
+      static_cast<double>(timeoutMs) / 1000, 0,
+      [request](toolbox::EventLoopTimerRef) {
+        request->timer_ = 0;
+        request->Drive(CURL_SOCKET_TIMEOUT, 0);
+      },
+      &timer);
+  request->timer_ = timer.id;
+  return 0;
+}
+
+// Lets libcurl act on a socket that is ready (or on its time limit), and judges the
+// transfer once it has ended.
+void HttpRequest::Drive(int socket, int ready) {
   if (!multi_) return;
   CURLM* multi = static_cast<CURLM*>(multi_);
-  const auto until = std::chrono::steady_clock::now() + kPumpSlice;
   int running = 0;
-  for (;;) {
-    curl_multi_perform(multi, &running);
-    if (running == 0 || !slice) break;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    curl_multi_poll(multi, nullptr, 0, static_cast<int>(left.count()), nullptr);
-  }
-  if (running > 0) {
-    if (slice) toolbox::SetEventLoopTimerNextFireTime(toolbox::EventLoopTimerRef{timer_}, 0);
-    return;
-  }
+  curl_multi_socket_action(multi, socket, ready, &running);
+  if (running > 0) return;
   CURLcode result = CURLE_RECV_ERROR;
   int left = 0;
   while (CURLMsg* message = curl_multi_info_read(multi, &left))
@@ -277,6 +335,11 @@ void HttpRequest::Cancel() {
     curl_multi_cleanup(static_cast<CURLM*>(multi_));
   }
   if (easy_) curl_easy_cleanup(static_cast<CURL*>(easy_));
+  // libcurl may set a time limit while it lets the transfer go.
+  if (timer_) {
+    toolbox::RemoveEventLoopTimer(toolbox::EventLoopTimerRef{timer_});
+    timer_ = 0;
+  }
   delete transfer_;
   multi_ = nullptr;
   easy_ = nullptr;

@@ -43,11 +43,11 @@ class HttpRequest {
   //   GET: true when a connection to the server was made, also when no answer then came
   //   before the time limit; false with an empty response when no connection was made.
   //   POST: true when at least one byte of answer arrived.
-  // Both are false when an answer began but did not come whole (short of its declared
-  // length, a chunked answer without its last chunk, broken off or out of time): the bytes
-  // that came stay in the response for a caller that wants them. Both are false, with an
-  // empty response, when the URL is refused (not ASCII, not HTTP or HTTPS, malformed) or
-  // the response passes the size cap.
+  // Both are false when an answer began but did not come whole (broken off inside its
+  // headers, short of its declared length, a chunked answer without its last chunk, broken
+  // off or out of time): the bytes that came stay in the response for a caller that wants
+  // them. Both are false, with an empty response, when the URL is refused (not ASCII, not
+  // HTTP or HTTPS, malformed) or the response passes the size cap.
   // Not synchronous: method 1 starts the POST on the event loop and returns false at once;
   // any other method returns false and sends nothing. Succeeded tells the outcome once the
   // POST has ended.
@@ -81,10 +81,14 @@ class HttpRequest {
  private:
   struct Transfer;
   static size_t OnData(char* bytes, size_t size, size_t count, void* self);
+  static size_t OnHeader(char* bytes, size_t size, size_t count, void* self);
   // Makes the libcurl handle for the method; null when the URL or a header is refused.
   void* PrepareTransfer(Transfer& transfer);
   bool StartPost();
-  void PumpPost(bool slice);
+  // libcurl's socket and timer callbacks, and what the event loop runs for them.
+  static int OnSocket(void* easy, int socket, int what, void* self, void* socketData);
+  static int OnTimer(void* multi, long timeoutMs, void* self);
+  void Drive(int socket, int ready);
   bool Judge(void* easy, int result);
   void Cancel();
 
@@ -96,6 +100,7 @@ class HttpRequest {
   long connectTimeoutMs_ = kDefaultConnectTimeoutMs;
   long transferTimeoutMs_ = kDefaultTransferTimeoutMs;
   bool overflow_ = false;
+  bool headersOpen_ = false;  // a header line came, and not yet the empty line after it
   bool succeeded_ = false;
 
   // The transfer running on the event loop.

@@ -151,70 +151,89 @@ std::string SharedConfigFolder() {
   return "/etc/xdg/";
 }
 
-// The number of a kept copy of a damaged file: 1 for "<name>.damaged", n for
-// "<name>.damaged-n"; 0 for any other name.
-uint64_t KeptCopyNumber(const std::string& entry, const std::string& stem) {
-  if (entry.size() < stem.size() || entry.compare(0, stem.size(), stem) != 0) return 0;
+// The number of a kept copy of a damaged file, as its decimal digits: "1" for
+// "<name>.damaged", n for "<name>.damaged-n", with any number of digits, so that no copy
+// is ever left uncounted (and never pruned); empty for any other name.
+std::string KeptCopyNumber(const std::string& entry, const std::string& stem) {
+  if (entry.size() < stem.size() || entry.compare(0, stem.size(), stem) != 0) return std::string();
   const std::string rest = entry.substr(stem.size());
-  if (rest.empty()) return 1;
-  if (rest.size() < 2 || rest.size() > 19 || rest[0] != '-' || rest[1] == '0') return 0;
-  uint64_t n = 0;
-  for (size_t i = 1; i < rest.size(); ++i) {
-    if (rest[i] < '0' || rest[i] > '9') return 0;
-    n = n * 10 + static_cast<uint64_t>(rest[i] - '0');
-  }
-  return n >= 2 ? n : 0;
+  if (rest.empty()) return "1";
+  if (rest.size() < 2 || rest[0] != '-' || rest[1] == '0' ||
+      rest.find_first_not_of("0123456789", 1) != std::string::npos || rest == "-1")
+    return std::string();
+  return rest.substr(1);
 }
 
-std::string KeptCopyName(const std::string& native, uint64_t n) {
-  return native + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
+bool IsNewerCopy(const std::string& a, const std::string& b) {
+  return a.size() != b.size() ? a.size() > b.size() : a > b;
+}
+
+std::string NextCopyNumber(std::string n) {
+  size_t i = n.size();
+  while (i > 0 && n[i - 1] == '9') n[--i] = '0';
+  if (i == 0) return "1" + n;
+  ++n[i - 1];
+  return n;
+}
+
+std::string KeptCopyName(const std::string& native, const std::string& n) {
+  return native + ".damaged" + (n == "1" ? std::string() : "-" + n);
 }
 
 // The numbers of the kept copies of a damaged file, newest (highest) first.
-std::vector<uint64_t> KeptCopies(const std::string& native) {
+std::vector<std::string> KeptCopies(const std::string& native) {
   const size_t slash = native.rfind('/');
   const std::string folder = native.substr(0, slash + 1);
   const std::string stem = native.substr(slash + 1) + ".damaged";
-  std::vector<uint64_t> numbers;
+  std::vector<std::string> numbers;
   if (DIR* dir = opendir(folder.c_str())) {
     while (const dirent* entry = readdir(dir))
-      if (const uint64_t n = KeptCopyNumber(entry->d_name, stem)) numbers.push_back(n);
+      if (std::string n = KeptCopyNumber(entry->d_name, stem); !n.empty()) numbers.push_back(std::move(n));
     closedir(dir);
   }
-  std::sort(numbers.rbegin(), numbers.rend());
+  std::sort(numbers.begin(), numbers.end(), IsNewerCopy);
   return numbers;
 }
 
-enum class AsideResult { Moved, Gone, Failed };
+// Renames without replacing anything; false with errno set otherwise.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without that form of rename: a new link cannot replace anything either.
+  if (link(from.c_str(), to.c_str()) != 0) return false;
+  if (unlink(from.c_str()) == 0) return true;
+  const int error = errno;
+  unlink(to.c_str());
+  errno = error;
+  return false;
+}
 
-// Moves a damaged file to the next numbered name after the copies kept before
-// ("<name>.damaged", then "<name>.damaged-2" and so on): a kept copy is never replaced.
-// Only the newest kPreferencesKeptCopies copies stay; older ones are removed.
-AsideResult MoveAside(const std::string& native) {
-  const std::vector<uint64_t> kept = KeptCopies(native);
-  uint64_t next = kept.empty() ? 1 : kept.front() + 1;
+enum class AsideResult { Moved, Gone, Replaced, Failed };
+
+// Moves the damaged file that was read (`read`) to the next numbered name after the copies
+// kept before ("<name>.damaged", then "<name>.damaged-2" and so on): a kept copy is never
+// replaced. Only the newest kPreferencesKeptCopies copies stay; older ones are removed.
+// What is moved is compared with what was read only once it is aside (looking first and
+// moving then would leave a moment for a good file to take the name): a file that is not
+// the one read goes back where it was, unless yet another has taken its place (Replaced).
+AsideResult MoveAside(const std::string& native, const struct stat& read) {
+  const std::vector<std::string> kept = KeptCopies(native);
+  std::string next = kept.empty() ? "1" : NextCopyNumber(kept.front());
   // Another process moving its copy aside at the same moment may take a number first.
-  for (int attempt = 0; attempt < 1000; ++attempt, ++next) {
+  for (int attempt = 0; attempt < 1000; ++attempt, next = NextCopyNumber(next)) {
     const std::string aside = KeptCopyName(native, next);
-    if (renameat2(AT_FDCWD, native.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0) {
+    if (!RenameNoReplace(native, aside)) {
       if (errno == ENOENT) return AsideResult::Gone;
       if (errno == EEXIST) continue;
-      // A file system without that form of rename: a new link cannot replace anything either.
-      if (errno != EINVAL && errno != ENOSYS) return AsideResult::Failed;
-      if (link(native.c_str(), aside.c_str()) != 0) {
-        if (errno == ENOENT) return AsideResult::Gone;
-        if (errno == EEXIST) continue;
-        return AsideResult::Failed;
-      }
-      if (unlink(native.c_str()) != 0) {
-        if (errno != ENOENT) return AsideResult::Failed;
-        // Another process kept the same file a moment earlier: one kept copy is enough.
-        struct stat st;
-        if (lstat(aside.c_str(), &st) == 0 && st.st_nlink > 1) unlink(aside.c_str());
-        return AsideResult::Gone;
-      }
+      return AsideResult::Failed;
     }
-    const std::vector<uint64_t> now = KeptCopies(native);
+    struct stat moved;
+    if (lstat(aside.c_str(), &moved) != 0) return AsideResult::Gone;
+    if (moved.st_dev != read.st_dev || moved.st_ino != read.st_ino) {
+      RenameNoReplace(aside, native);
+      return AsideResult::Replaced;
+    }
+    const std::vector<std::string> now = KeptCopies(native);
     for (size_t i = kPreferencesKeptCopies; i < now.size(); ++i) unlink(KeptCopyName(native, now[i]).c_str());
     return AsideResult::Moved;
   }
@@ -293,8 +312,11 @@ bool Preferences::Load(int attempt) {
     struct stat st;
     values_.clear();
     size_ = 0;
-    return doc.Status() == XmlDocument::LoadStatus::NotAFile && stat(native.c_str(), &st) != 0 &&
-           (errno == ENOENT || errno == ENOTDIR);
+    if (doc.Status() != XmlDocument::LoadStatus::NotAFile) return false;
+    if (stat(native.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+    // Gone when it was opened and back now: another process that was keeping a damaged
+    // file aside put back one that was not the one it read. Read again.
+    return S_ISREG(st.st_mode) && attempt < 3 && Load(attempt + 1);
   }
   good = good && doc.GetDocumentNode(top);
   int roots = 0;
@@ -356,10 +378,11 @@ bool Preferences::Load(int attempt) {
   // file: defaults, nothing lost), or saved a good file in its place, which is read instead.
   if (mode_ == kPrefsCurrentUser) {
     struct stat now;
-    if (lstat(native.c_str(), &now) == 0 && wasThere &&
-        (now.st_dev != read.st_dev || now.st_ino != read.st_ino) && attempt < 3)
-      return Load(attempt + 1);
-    if (MoveAside(native) == AsideResult::Failed) return false;
+    const bool same = wasThere && lstat(native.c_str(), &now) == 0 && now.st_dev == read.st_dev &&
+                      now.st_ino == read.st_ino;
+    const AsideResult aside = same ? MoveAside(native, read) : AsideResult::Replaced;
+    if (aside == AsideResult::Replaced && attempt < 3) return Load(attempt + 1);
+    if (aside == AsideResult::Failed) return false;
   }
   values_.clear();
   size_ = 0;

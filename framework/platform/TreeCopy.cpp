@@ -2,11 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -110,8 +112,30 @@ bool IsSidecarOfSibling(const std::string& folder, const std::string& name) {
   return lstat(Join(folder, name.substr(2)).c_str(), &st) == 0 && IsSidecarFile(Join(folder, name));
 }
 
-OSErr CopyFileBytes(const std::string& from, const std::string& to, mode_t mode, char* buffer,
-                    size_t size) {
+// Makes what was written through `fd` reach the disk.
+OSErr Flush(int fd) { return fsync(fd) == 0 ? toolbox::kNoErr : Errno(); }
+
+// Gives an open copy the source's mode and times; the mode comes last, so a read-only file
+// or folder ends read-only although its owner could write it while it was filled.
+OSErr FinishItem(int fd, const struct stat& st) {
+  const timespec times[2] = {st.st_atim, st.st_mtim};
+  if (fchmod(fd, st.st_mode & 07777) != 0 || futimens(fd, times) != 0) return Errno();
+  return toolbox::kNoErr;
+}
+
+// Called with the inode of the top item of a copy as soon as it exists.
+using CreatedFunction = std::function<OSErr(ino_t)>;
+
+OSErr Created(const CreatedFunction* created, int fd) {
+  struct stat st;
+  if (!created) return toolbox::kNoErr;
+  return fstat(fd, &st) == 0 ? (*created)(st.st_ino) : Errno();
+}
+
+// Copies a file's bytes into a new file that ends with the mode and times of `st`, and is
+// on the disk (bytes, mode and times) when this returns.
+OSErr CopyFileBytes(const std::string& from, const std::string& to, mode_t mode, const struct stat& st,
+                    char* buffer, size_t size, const CreatedFunction* created = nullptr) {
   const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (in < 0) return Errno();
   const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -120,15 +144,13 @@ OSErr CopyFileBytes(const std::string& from, const std::string& to, mode_t mode,
     close(in);
     return err;
   }
-  OSErr err = CopyForkData(in, out, buffer, size);
+  OSErr err = Created(created, out);
+  if (!err) err = CopyForkData(in, out, buffer, size);
   close(in);
+  if (!err) err = FinishItem(out, st);
+  if (!err) err = Flush(out);
   if (close(out) != 0 && err == toolbox::kNoErr) err = Errno();
   return err;
-}
-
-void CopyTimes(const std::string& to, const struct stat& st, bool link) {
-  const timespec times[2] = {st.st_atim, st.st_mtim};
-  utimensat(AT_FDCWD, to.c_str(), times, link ? AT_SYMLINK_NOFOLLOW : 0);
 }
 
 // The sidecar of an item, when the source has one.
@@ -138,15 +160,14 @@ OSErr CopySidecar(const std::string& from, const std::string& to, char* buffer, 
   if (sidecar.empty() || lstat(sidecar.c_str(), &st) != 0) return toolbox::kNoErr;
   const std::string target = toolbox::SidecarPathFor(to);
   if (target.empty()) return toolbox::kBadNameErr;
-  if (OSErr err = CopyFileBytes(sidecar, target, 0600, buffer, size)) return err;
-  chmod(target.c_str(), st.st_mode & 07777);
-  CopyTimes(target, st, false);
-  return toolbox::kNoErr;
+  return CopyFileBytes(sidecar, target, 0600, st, buffer, size);
 }
 
-// Copies one item to a path that does not exist yet. A failure can leave a partial copy,
-// which the caller removes.
-OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, size_t size) {
+// Copies one item to a path that does not exist yet. Every file and folder of the copy is
+// on the disk when this returns: a file with its bytes, a folder with its entries (a link
+// is an entry of its folder). A failure can leave a partial copy, which the caller removes.
+OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, size_t size,
+               const CreatedFunction* created = nullptr) {
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return Errno();
   if (S_ISLNK(st.st_mode)) {
@@ -156,30 +177,34 @@ OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, siz
     if (static_cast<size_t>(n) >= target.size()) return toolbox::kIoErr;  // changed meanwhile
     if (symlink(std::string(target.data(), static_cast<size_t>(n)).c_str(), to.c_str()) != 0)
       return Errno();
-    CopyTimes(to, st, true);
+    struct stat made;
+    if (created && lstat(to.c_str(), &made) != 0) return Errno();
+    if (created) {
+      if (OSErr err = (*created)(made.st_ino)) return err;
+    }
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
     return CopySidecar(from, to, buffer, size);
   }
   if (S_ISREG(st.st_mode)) {
-    // The owner may read and write the copy while its bytes arrive; the source's mode and
-    // times come last, so a read-only file ends read-only.
-    if (OSErr err = CopyFileBytes(from, to, 0700, buffer, size)) return err;
-    if (OSErr err = CopySidecar(from, to, buffer, size)) return err;
-    if (chmod(to.c_str(), st.st_mode & 07777) != 0) return Errno();
-    CopyTimes(to, st, false);
-    return toolbox::kNoErr;
+    // The owner may read and write the copy while its bytes arrive.
+    if (OSErr err = CopyFileBytes(from, to, 0700, st, buffer, size, created)) return err;
+    return CopySidecar(from, to, buffer, size);
   }
   if (S_ISDIR(st.st_mode)) {
     if (mkdir(to.c_str(), 0700) != 0) return Errno();
+    const int fd = open(to.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return Errno();
+    OSErr err = Created(created, fd);
     std::vector<std::string> names;
-    if (OSErr err = ListFolder(from, names)) return err;
-    for (const std::string& name : names) {
-      if (IsSidecarOfSibling(from, name)) continue;
-      if (OSErr err = CopyItem(Join(from, name), Join(to, name), buffer, size)) return err;
-    }
-    if (OSErr err = CopySidecar(from, to, buffer, size)) return err;
-    if (chmod(to.c_str(), st.st_mode & 07777) != 0) return Errno();
-    CopyTimes(to, st, false);
-    return toolbox::kNoErr;
+    if (!err) err = ListFolder(from, names);
+    for (size_t i = 0; !err && i < names.size(); ++i)
+      if (!IsSidecarOfSibling(from, names[i])) err = CopyItem(Join(from, names[i]), Join(to, names[i]), buffer, size);
+    if (!err) err = CopySidecar(from, to, buffer, size);
+    if (!err) err = FinishItem(fd, st);
+    if (!err) err = Flush(fd);
+    close(fd);
+    return err;
   }
   return toolbox::kParamErr;  // devices, pipes and sockets are not documents to copy
 }
@@ -205,33 +230,47 @@ OSErr RemovePath(const std::string& path) {
 // beside it the copy's items have names of their own:
 //   ".copying-XXXXXX.item"  the new item while it is made (after a swap, the old one);
 //   ".DeleteMe-XXXXXX"      the old item once the new one is in place, until it is removed.
-// The journal holds a header line; the inode numbers of the new item, of its sidecar and of
-// the sidecar the target had (written once the copy is whole, zero before) and whether the
-// new item was put in place; then the target's name. A later copy into the folder finishes or undoes what a copy that died
-// left (RecoverAbandonedCopies).
+// The journal holds a header line; the folder's device, the inode numbers of the new item
+// (written as soon as it exists), of its sidecar, of the old item and of the old item's
+// sidecar (written just before the swap), and whether the new item was put in place; then
+// the target's name. A later copy into the folder finishes or undoes what a copy that died
+// left (RecoverAbandonedCopies), acting only on items whose device and inode are still the
+// ones its journal names.
+//
+// Against a power cut: every file and folder of the copy is flushed before the item is put
+// in place, the journal before the swap, and the destination folder after it; the old item
+// is removed only then. The item and its sidecar are two names that no single call can
+// change together: the sidecar is settled right after the swap, and the journal lets the
+// next copy into the folder finish it should the copy die in between.
 constexpr std::string_view kJournalPrefix = ".copying-";
-constexpr std::string_view kJournalHeader = "copy journal 1\n";
+constexpr std::string_view kJournalHeader = "copy journal 2\n";
 constexpr size_t kJournalRandom = 6;
 
 struct Journal {
   std::string folder;
   std::string suffix;  // the journal's random part
   std::string target;  // the target's name
-  unsigned long long newItem = 0, newSidecar = 0, oldSidecar = 0, placed = 0;
+  unsigned long long device = 0, newItem = 0, newSidecar = 0, oldItem = 0, oldSidecar = 0, placed = 0;
   std::string Path() const { return Join(folder, std::string(kJournalPrefix) + suffix); }
-  std::string Item() const { return Path() + ".item"; }
+  std::string Item() const { return Join(folder, std::string(kJournalPrefix) + suffix + ".item"); }
   std::string Old() const { return Join(folder, ".DeleteMe-" + suffix); }
   std::string Target() const { return Join(folder, target); }
+  // Whether the item at `path` is the one of that inode on the journal's device.
+  bool Holds(const std::string& path, unsigned long long inode) const {
+    struct stat st;
+    return inode != 0 && !path.empty() && lstat(path.c_str(), &st) == 0 && st.st_dev == device &&
+           st.st_ino == inode;
+  }
 };
 
 // The numbers' line has a fixed length, so that each rewrite of the journal is one write of
 // the same size.
-constexpr size_t kJournalNumbers = 4 * 21;
+constexpr size_t kJournalNumbers = 6 * 21;
 
 std::string JournalText(const Journal& j) {
   char numbers[kJournalNumbers + 1];
-  std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu\n", j.newItem, j.newSidecar,
-                j.oldSidecar, j.placed);
+  std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu\n", j.device,
+                j.newItem, j.newSidecar, j.oldItem, j.oldSidecar, j.placed);
   return std::string(kJournalHeader) + numbers + j.target;
 }
 
@@ -247,8 +286,8 @@ bool ReadJournal(int fd, Journal& j) {
   if (n <= static_cast<ssize_t>(numbers + kJournalNumbers)) return false;
   const std::string text(buffer, static_cast<size_t>(n));
   if (text.compare(0, numbers, kJournalHeader) != 0 || text[numbers + kJournalNumbers - 1] != '\n' ||
-      std::sscanf(text.c_str() + numbers, "%20llu %20llu %20llu %20llu", &j.newItem, &j.newSidecar, &j.oldSidecar,
-                  &j.placed) != 4)
+      std::sscanf(text.c_str() + numbers, "%20llu %20llu %20llu %20llu %20llu %20llu", &j.device, &j.newItem,
+                  &j.newSidecar, &j.oldItem, &j.oldSidecar, &j.placed) != 6)
     return false;
   j.target = text.substr(numbers + kJournalNumbers);
   return !j.target.empty() && j.target.size() <= 255 && j.target != "." && j.target != ".." &&
@@ -260,6 +299,26 @@ unsigned long long InodeAt(const std::string& path) {
   return !path.empty() && lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
+// An exclusive lock on a folder, held while a copy puts its item in place and settles the
+// sidecars, so that two copies to one target never cross their sidecars; its descriptor
+// also flushes the folder. A folder that cannot be opened is neither locked nor flushed.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder) : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  OSErr Flush() const { return fd_ < 0 ? toolbox::kNoErr : ::Flush(fd_); }
+
+ private:
+  int fd_;
+};
+
 // Gives the item now under the target's name its own sidecar: the new item's goes in place
 // of the old one's, or the old one's goes when the new item has none. Safe to repeat.
 OSErr SettleSidecars(const Journal& j) {
@@ -269,18 +328,29 @@ OSErr SettleSidecars(const Journal& j) {
     if (sidecar.empty()) return toolbox::kBadNameErr;
     // An ordinary item under the sidecar's name is not replaced.
     if (InodeAt(sidecar) != 0 && !IsSidecarFile(sidecar)) return toolbox::kDuplicateNameErr;
-    if (InodeAt(newSidecar) == j.newSidecar && rename(newSidecar.c_str(), sidecar.c_str()) != 0) return Errno();
-  } else if (j.oldSidecar != 0 && InodeAt(sidecar) == j.oldSidecar && unlink(sidecar.c_str()) != 0 &&
-             errno != ENOENT) {
+    if (j.Holds(newSidecar, j.newSidecar) && rename(newSidecar.c_str(), sidecar.c_str()) != 0) return Errno();
+  } else if (j.Holds(sidecar, j.oldSidecar) && unlink(sidecar.c_str()) != 0 && errno != ENOENT) {
     return Errno();
   }
   return toolbox::kNoErr;
 }
 
-// Removes one of a copy's own items with its sidecar, which is the copy's alone by its
-// name, also when it was cut short.
-OSErr RemoveOwnItem(const std::string& path) {
-  OSErr err = InodeAt(path) != 0 ? RemovePath(path) : toolbox::kNoErr;
+// Removes one of a copy's own items, when it is one the journal names (or, named by no
+// inode yet, an empty item its copy had only just made), with its sidecar, which is the
+// copy's alone by its name.
+OSErr RemoveOwnItem(const Journal& j, const std::string& path) {
+  struct stat st;
+  OSErr err = toolbox::kNoErr;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (j.Holds(path, j.newItem) || j.Holds(path, j.oldItem)) {
+      err = RemovePath(path);
+    } else if (j.newItem != 0 || st.st_dev != j.device || st.st_uid != geteuid()) {
+      return toolbox::kDuplicateNameErr;
+    } else if (S_ISDIR(st.st_mode) ? rmdir(path.c_str()) != 0
+                                   : (S_ISREG(st.st_mode) && st.st_size != 0) || unlink(path.c_str()) != 0) {
+      return toolbox::kDuplicateNameErr;  // more than its copy could have made before naming it
+    }
+  }
   const std::string sidecar = toolbox::SidecarPathFor(path);
   if (!sidecar.empty() && unlink(sidecar.c_str()) != 0 && errno != ENOENT && errno != EISDIR && !err) err = Errno();
   return err;
@@ -289,8 +359,8 @@ OSErr RemoveOwnItem(const std::string& path) {
 // Removes what a journal's copy leaves beside the target: the temporary item and the old
 // item. The journal goes last, once nothing of it is left.
 OSErr RemoveCopyItems(const Journal& j) {
-  OSErr result = RemoveOwnItem(j.Item());
-  if (OSErr err = RemoveOwnItem(j.Old()); err && !result) result = err;
+  OSErr result = RemoveOwnItem(j, j.Item());
+  if (OSErr err = RemoveOwnItem(j, j.Old()); err && !result) result = err;
   if (result == toolbox::kNoErr) unlink(j.Path().c_str());
   return result;
 }
@@ -299,12 +369,12 @@ OSErr RemoveCopyItems(const Journal& j) {
 // place, its sidecar is settled and the old item removed; before, an old item moved aside
 // gets its name back and the temporary copy goes.
 void RecoverCopy(Journal& j) {
-  const unsigned long long target = InodeAt(j.Target());
-  if (j.newItem != 0 && target == j.newItem) {
+  const bool newPlaced = j.Holds(j.Target(), j.newItem);
+  if (newPlaced) {
     if (SettleSidecars(j) != toolbox::kNoErr) return;
-  } else if (!j.placed && InodeAt(j.Old()) != 0) {
+  } else if (!j.placed && j.Holds(j.Old(), j.oldItem)) {
     // Moved aside where the file system cannot swap, and the new item never came.
-    if (target != 0) return;  // someone else's item has the name now: the old one stays aside
+    if (InodeAt(j.Target()) != 0) return;  // someone else's item has the name now: the old one stays aside
     if (renameat2(AT_FDCWD, j.Old().c_str(), AT_FDCWD, j.Target().c_str(), RENAME_NOREPLACE) != 0 &&
         (errno != EINVAL || rename(j.Old().c_str(), j.Target().c_str()) != 0))
       return;
@@ -312,9 +382,11 @@ void RecoverCopy(Journal& j) {
   RemoveCopyItems(j);
 }
 
-// Recovers every copy into the folder whose process died: the journals whose lock can be
-// taken, each while it is held.
-void RecoverAbandonedCopies(const std::string& folder) {
+// Recovers every copy into the folder whose process died: the journals of this user whose
+// lock can be taken, each while it is held. A journal that cannot be read names nothing to
+// act on: it is removed (a copy writes its journal before it makes anything); another
+// user's journals are left alone, unread.
+void RecoverAbandonedCopies(const std::string& folder, dev_t device) {
   std::vector<std::string> names;
   if (ListFolder(folder, names) != toolbox::kNoErr) return;
   for (const std::string& name : names) {
@@ -322,13 +394,16 @@ void RecoverAbandonedCopies(const std::string& folder) {
     Journal j;
     j.folder = folder;
     j.suffix = name.substr(kJournalPrefix.size());
+    struct stat st;
+    if (lstat(j.Path().c_str(), &st) != 0 || st.st_uid != geteuid()) continue;
     const int fd = toolbox::LockUnlockedFile(j.Path());
     if (fd < 0) continue;
-    struct stat st;
-    if (ReadJournal(fd, j))
+    if (ReadJournal(fd, j) && j.device == device) {
+      FolderLock lock(folder);
       RecoverCopy(j);
-    else if (fstat(fd, &st) == 0 && st.st_size == 0)
-      unlink(j.Path().c_str());  // a journal its copy gave up before writing it
+    } else {
+      unlink(j.Path().c_str());
+    }
     close(fd);
   }
 }
@@ -348,11 +423,8 @@ OSErr PlaceItem(const Journal& j, bool replace) {
     return toolbox::kNoErr;
   }
   if (!replace) return toolbox::kDuplicateNameErr;
-  if (canSwap && renameat2(AT_FDCWD, item.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-    // The new item is in place; the old one is removed under either name.
-    rename(item.c_str(), j.Old().c_str());
+  if (canSwap && renameat2(AT_FDCWD, item.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0)
     return toolbox::kNoErr;
-  }
   if (canSwap && errno != EINVAL) return Errno();
   if (rename(target.c_str(), j.Old().c_str()) != 0) return Errno();
   if (rename(item.c_str(), target.c_str()) != 0) {
@@ -360,6 +432,31 @@ OSErr PlaceItem(const Journal& j, bool replace) {
     rename(j.Old().c_str(), target.c_str());
     return err;
   }
+  return toolbox::kNoErr;
+}
+
+// Records the old item and swaps the new one in, with the sidecars settled and the swap on
+// the disk, all under the folder's lock. Everything the sidecar's settling needs is checked
+// before the swap, so that the sidecar follows it in the very next call: the only moment
+// the item stands with the old one's sidecar (or none), which the next copy into the folder
+// repairs should this one die there. `settled` receives the settling's outcome once the
+// item is in place.
+OSErr PlaceAndSettle(Journal& j, int journal, bool replace, OSErr& settled) {
+  FolderLock lock(j.folder);
+  const std::string sidecar = toolbox::SidecarPathFor(j.Target());
+  if (j.newSidecar != 0 && sidecar.empty()) return toolbox::kBadNameErr;
+  // An ordinary item under the name the copy's sidecar needs would stay in the way.
+  if (j.newSidecar != 0 && InodeAt(sidecar) != 0 && !IsSidecarFile(sidecar)) return toolbox::kDuplicateNameErr;
+  j.oldItem = InodeAt(j.Target());
+  j.oldSidecar = InodeAt(SidecarOf(j.Target()));
+  if (!WriteJournal(journal, j)) return Errno();
+  if (OSErr err = Flush(journal)) return err;
+  if (OSErr err = PlaceItem(j, replace)) return err;
+  if (j.newSidecar != 0)
+    settled = rename(toolbox::SidecarPathFor(j.Item()).c_str(), sidecar.c_str()) == 0 ? toolbox::kNoErr : Errno();
+  else if (j.oldSidecar != 0)
+    settled = unlink(sidecar.c_str()) == 0 || errno == ENOENT ? toolbox::kNoErr : Errno();
+  if (OSErr flushed = lock.Flush(); !settled) settled = flushed;
   return toolbox::kNoErr;
 }
 
@@ -387,7 +484,10 @@ OSErr CopyForkData(int sourceFd, int destinationFd, char* buffer, size_t size) {
 
 OSErr CopyAllForks(const std::string& source, const std::string& destination) {
   std::vector<char> buffer(kCopyBufferSize);
-  if (OSErr err = CopyFileBytes(source, destination, 0700, buffer.data(), buffer.size())) return err;
+  struct stat st {};
+  st.st_mode = 0700;
+  st.st_atim.tv_nsec = st.st_mtim.tv_nsec = UTIME_OMIT;
+  if (OSErr err = CopyFileBytes(source, destination, 0700, st, buffer.data(), buffer.size())) return err;
   return CopySidecar(source, destination, buffer.data(), buffer.size());
 }
 
@@ -403,7 +503,7 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   if (newName && !toolbox::IsValidItemName(name)) return toolbox::kBadNameErr;
   const std::string target = Join(destinationFolder.path, name);
 
-  RecoverAbandonedCopies(destinationFolder.path);
+  RecoverAbandonedCopies(destinationFolder.path, dst.st_dev);
   struct stat existing;
   if (lstat(target.c_str(), &existing) == 0) {
     if (dupeAction != 1) return toolbox::kDuplicateNameErr;
@@ -418,6 +518,7 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   Journal j;
   j.folder = destinationFolder.path;
   j.target = name;
+  j.device = dst.st_dev;
   std::string journalPath;
   const int journal = toolbox::CreateLockedTemporary(
       Join(j.folder, std::string(kJournalPrefix) + std::string(kJournalRandom, 'X')), journalPath);
@@ -425,39 +526,37 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   j.suffix = NameOf(journalPath).substr(kJournalPrefix.size());
   OSErr err = WriteJournal(journal, j) ? toolbox::kNoErr : Errno();
   if (err == toolbox::kNoErr) {
+    // The journal names the new item as soon as it exists, so that what a copy that dies
+    // leaves is found by its inode.
+    const CreatedFunction created = [&](ino_t inode) {
+      j.newItem = inode;
+      return WriteJournal(journal, j) ? Flush(journal) : Errno();
+    };
     std::vector<char> buffer(kCopyBufferSize);
-    err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size());
+    err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size(), &created);
   }
   if (err == toolbox::kNoErr) {
     // A name too long to take "._" before it has no sidecar (as a move leaves it none).
     if (!toolbox::CanHaveSidecar(target)) unlink(toolbox::SidecarPathFor(j.Item()).c_str());
-    // Whole: what the journal needs to finish the swap, should this process die during it.
-    j.newItem = InodeAt(j.Item());
     j.newSidecar = InodeAt(SidecarOf(j.Item()));
-    j.oldSidecar = InodeAt(SidecarOf(target));
-    // An ordinary item under the name the copy's sidecar needs would stay in the way.
-    const std::string sidecar = toolbox::SidecarPathFor(target);
-    if (j.newSidecar != 0 && InodeAt(sidecar) != 0 && !IsSidecarFile(sidecar)) err = toolbox::kDuplicateNameErr;
   }
-  if (err == toolbox::kNoErr && !WriteJournal(journal, j)) err = Errno();
-  if (err == toolbox::kNoErr) err = PlaceItem(j, dupeAction == 1);
-  if (err == toolbox::kNoErr) {
-    j.placed = 1;
-    WriteJournal(journal, j);
-  }
+  OSErr settled = toolbox::kNoErr;
+  if (err == toolbox::kNoErr) err = PlaceAndSettle(j, journal, dupeAction == 1, settled);
   if (err != toolbox::kNoErr) {
     // Nothing of the copy is left and the target is as it was. (An old item that could not
     // get its name back stays aside with the journal, for a later copy to restore.)
-    RemoveOwnItem(j.Item());
+    RemoveOwnItem(j, j.Item());
     if (InodeAt(j.Old()) == 0) unlink(j.Path().c_str());
     close(journal);
     return err;
   }
+  j.placed = 1;
+  WriteJournal(journal, j);
   if (outRef) outRef->path = target;
   // The copy stays in place either way; what the old item leaves keeps its hidden name, and
   // the journal stays for a later copy to try again.
-  err = SettleSidecars(j);
-  if (err == toolbox::kNoErr) err = RemoveCopyItems(j);
+  if (j.oldItem != 0 && j.Holds(j.Item(), j.oldItem)) rename(j.Item().c_str(), j.Old().c_str());
+  err = settled ? settled : RemoveCopyItems(j);
   close(journal);
   return err;
 }

@@ -9,7 +9,11 @@
 // A copy that fails part-way leaves nothing under the target's name, also when its process
 // dies: the copy is made beside the target under a temporary name and put in place when
 // whole; what a copy that died left beside its target is removed (or an old item moved
-// aside gets its name back) by the next copy into that folder. Only a regular file in the
+// aside gets its name back) by the next copy into that folder, through a journal of the
+// same user that names those items by device and inode. A copy that reported success is
+// on the disk (its files and folders are flushed before it takes the target's name, and an
+// old item it replaced is removed only once the swap is flushed too), so a power cut then
+// or at any moment before leaves the old item or the new one whole. Only a regular file in the
 // AppleDouble format is a sidecar ("._name" beside "name"); a folder, a link or another
 // file under such a name is an ordinary item, copied and deleted as one. A copy whose name
 // is too long to take the "._" of a sidecar is made without one, as a move leaves it none.

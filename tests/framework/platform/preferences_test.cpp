@@ -173,6 +173,16 @@ TEST_F(PreferencesTest, DamagedFileIsKeptAsideAndGivesDefaults) {
   std::string expected;
   for (int i = 992; i <= 1001; ++i) expected += "brivane-test.xml.damaged-" + std::to_string(i) + "\n";
   EXPECT_EQ(kept, expected);
+
+  // However large the numbers grow, later copies are counted and pruned.
+  WriteFile(File().string() + ".damaged-999999999999999999", "huge");
+  for (int i = 0; i < 12; ++i) {
+    WriteFile(File(), "damaged " + std::to_string(i));
+    Preferences q;
+    ASSERT_TRUE(q.Open(L"brivane-test", kPrefsCurrentUser)) << i;
+  }
+  EXPECT_EQ(ReadFile(File().string() + ".damaged-1000000000000000011"), "damaged 11");
+  EXPECT_EQ(testsupport::Run("cd '" + File().parent_path().string() + "' && ls | wc -l"), "10\n");
 }
 
 // Processes starting at the same moment on one damaged file all open (one of them keeps
@@ -205,6 +215,36 @@ TEST_F(PreferencesTest, ProcessesStartingTogetherOnADamagedFileAllOpen) {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
     EXPECT_EQ(testsupport::Run("cd '" + File().parent_path().string() + "' && ls"), "brivane-test.xml.damaged\n");
+  }
+}
+
+// One process opening a freshly damaged file again and again while another saves good
+// preferences: every Open and save of both succeeds, and no well-formed file is ever kept
+// aside as damaged.
+TEST_F(PreferencesTest, AGoodFileSavedWhileADamagedOneIsKeptIsNeverKeptAsDamaged) {
+  std::filesystem::create_directories(dir_.path() / "config");
+  const std::string temp = File().string() + ".tmp";
+  pid_t children[2];
+  for (int i = 0; i < 2; ++i) {
+    if ((children[i] = fork()) != 0) continue;
+    for (int round = 0; round < 1000; ++round) {
+      if (i == 1) {  // the one that damages the file
+        WriteFile(temp, "<?xml version=\"1.0\"?><preferences><integer key=\"n\">12x");
+        if (rename(temp.c_str(), File().c_str()) != 0) _exit(3);
+      }
+      Preferences p;
+      if (!p.Open(L"brivane-test", kPrefsCurrentUser) || (i == 0 && !(p.SetLong(L"n", round) && p.Close()))) _exit(1);
+      for (const auto& entry : std::filesystem::directory_iterator(File().parent_path()))
+        if (entry.path().string().find(".damaged") != std::string::npos &&
+            ReadFile(entry.path()).find("</preferences>") != std::string::npos)
+          _exit(2);
+    }
+    _exit(0);
+  }
+  for (pid_t child : children) {
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << (child == children[0] ? "saver " : "damager ") << status;
   }
 }
 

@@ -1,5 +1,7 @@
 // Recursive copy and delete, judged by diff -r and find.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -56,6 +58,35 @@ void MakeTree(const fs::path& root, const fs::path& outside) {
   WriteFile(root / "plain", "plain");
   WriteFile(root / "._plain", "not a sidecar");
 }
+
+bool Shell(const std::string& command) {
+  int status = -1;
+  testsupport::Run(command + " >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
+// An ext4 file system in an image file, loop-mounted (as root), whose power can be cut: it
+// stops at once without flushing its log, and is mounted again as after a restart.
+struct PowerCutDisk {
+  explicit PowerCutDisk(const fs::path& dir) : image(Quote(dir / "disk.img")), root(dir / "mnt") {
+    fs::create_directories(root);
+    mounted = geteuid() == 0 && Shell("truncate -s 64M " + image + " && mkfs.ext4 -q -F " + image) && Restart();
+  }
+  ~PowerCutDisk() {
+    if (mounted) Shell("umount -l " + Quote(root));
+  }
+  bool Restart() { return mounted = Shell("mount -o loop " + image + " " + Quote(root)); }
+  bool CutAndRestart() {
+    uint32_t noLogFlush = 2;
+    const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    const bool cut = ioctl(fd, _IOR('X', 125, uint32_t), &noLogFlush) == 0;  // EXT4_IOC_SHUTDOWN
+    close(fd);
+    return Shell("umount " + Quote(root)) && Restart() && cut;
+  }
+  std::string image;
+  fs::path root;
+  bool mounted = false;
+};
 
 std::string Links(const fs::path& root) {
   return testsupport::Run("cd " + Quote(root) + " && find . -type l -printf '%p -> %l\\n' | sort");
@@ -270,6 +301,119 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
       ASSERT_TRUE(CopyPath(P(dir / "next"), P(dir / "dst"), nullptr, 0, nullptr));
       EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), fs::exists(target) ? "next\nproj\n" : "next\n");
     }
+  }
+}
+
+// A copy that reported success is on the disk: a power cut right after it (once anything
+// else on the file system was flushed, which commits the renames) finds the whole new
+// tree, on a first copy as on a replace, never its files empty.
+TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
+  if (!testsupport::HaveTool("diff")) GTEST_SKIP() << "diff is not installed";
+  ScratchDir dir;
+  PowerCutDisk disk(dir.path());
+  if (!disk.mounted) GTEST_SKIP() << "cannot loop-mount an ext4 image here (needs root, mkfs.ext4, a loop device)";
+  for (int i = 0; i < 97; ++i) {
+    const fs::path folder = dir / "new" / "proj" / ("d" + std::to_string(i % 4));
+    fs::create_directories(folder);
+    WriteFile(folder / ("f" + std::to_string(i)), std::string(1000 + i * 997 % 60000, static_cast<char>('a' + i % 26)));
+  }
+  fs::create_directories(dir / "old" / "proj");
+  for (bool replace : {false, true}) {
+    SCOPED_TRACE(replace);
+    const fs::path dst = disk.root / ("dst" + std::to_string(replace));
+    fs::create_directories(dst);
+    if (replace) {
+      ASSERT_TRUE(CopyPath(P(dir / "old" / "proj"), P(dst), nullptr, 0, nullptr));
+    }
+    ASSERT_TRUE(CopyPath(P(dir / "new" / "proj"), P(dst), nullptr, replace ? 1 : 0, nullptr));
+    ASSERT_TRUE(Shell("touch " + Quote(disk.root / "other") + " && sync " + Quote(disk.root / "other")));
+    ASSERT_TRUE(disk.CutAndRestart());
+    EXPECT_TRUE(Shell("diff -r " + Quote(dir / "new" / "proj") + " " + Quote(dst / "proj")));
+  }
+}
+
+// What a copy that died left is recovered only through a journal of this user that names
+// items of the folder by their device and inode: a journal planted by another user, or one
+// naming another device, never makes a copy delete what it names; a journal that cannot be
+// read is removed once, not read again by every later copy. A copy killed between its swap
+// and its sidecar's rename has the next copy give the item its own sidecar.
+TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's journal";
+  ScratchDir dir;
+  const fs::path journal = dir / "dst" / ".copying-ABCDEF";
+  fs::create_directories(dir / "dst");
+  WriteFile(dir / "dst" / "x", "x");
+  WriteFile(dir / "next", "next");
+  toolbox::SidecarContents sidecar;
+  sidecar.resourceFork = "x's fork";
+  ASSERT_TRUE(toolbox::WriteSidecar((dir / "dst" / "x").string(), sidecar));
+  sidecar.resourceFork = "new fork";
+  ASSERT_TRUE(toolbox::WriteSidecar(journal.string() + ".item", sidecar));
+  struct stat x, sx, snew;
+  ASSERT_EQ(lstat((dir / "dst" / "x").c_str(), &x) | lstat((dir / "dst" / "._x").c_str(), &sx) |
+                lstat((dir / "dst" / "._.copying-ABCDEF.item").c_str(), &snew),
+            0);
+  // A copy that put "x" in place, "._x" being the old item's sidecar: with no sidecar of
+  // its own, a recovery that believed it would delete "._x"; with one, put it in place.
+  const auto record = [&](unsigned long long device, unsigned long long newSidecar) {
+    char numbers[200];
+    std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu\n", device,
+                  static_cast<unsigned long long>(x.st_ino), newSidecar, 0ull, static_cast<unsigned long long>(sx.st_ino), 1ull);
+    return std::string("copy journal 2\n") + numbers + "x";
+  };
+  const struct {
+    std::string text;
+    uid_t owner;
+    bool stays;
+    const char* fork;
+  } rows[] = {{record(x.st_dev, 0), 65534, true, "x's fork"},
+              {record(x.st_dev + 1, 0), 0, false, "x's fork"},
+              {"copy journal 2\ngarbage", 0, false, "x's fork"},
+              {record(x.st_dev, snew.st_ino), 0, false, "new fork"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    WriteFile(journal, row.text);
+    ASSERT_EQ(lchown(journal.c_str(), row.owner, static_cast<gid_t>(-1)), 0);
+    const PathString name(L"next" + std::to_wstring(&row - rows));
+    ASSERT_TRUE(CopyPath(P(dir / "next"), P(dir / "dst"), &name, 0, nullptr));
+    EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / "x").string()).resourceFork, row.fork);
+    EXPECT_EQ(fs::exists(journal), row.stays);
+    fs::remove(journal);
+  }
+}
+
+// Two copies replacing one target at the same moment both succeed, and the target ends as
+// one of them with its own sidecar (or none when it has none), never the other's.
+TEST(TreeCopyTest, TwoCopiesReplacingOneTargetLeaveItWithItsOwnSidecar) {
+  ScratchDir dir;
+  fs::create_directories(dir / "dst");
+  for (const char* name : {"a", "b"}) {
+    fs::create_directories(dir / name);
+    WriteFile(dir / name / "item", name);
+  }
+  toolbox::SidecarContents sidecar;
+  sidecar.resourceFork = "a";
+  ASSERT_TRUE(toolbox::WriteSidecar((dir / "a" / "item").string(), sidecar));
+  for (int round = 0; round < 100; ++round) {
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    pid_t children[2];
+    for (int i = 0; i < 2; ++i) {
+      if ((children[i] = fork()) != 0) continue;
+      close(go[1]);
+      char c;
+      _exit(read(go[0], &c, 1) == 0 && CopyPath(P(dir / (i ? "b" : "a") / "item"), P(dir / "dst"), nullptr, 1, nullptr) ? 0 : 1);
+    }
+    close(go[0]);
+    close(go[1]);
+    for (pid_t child : children) {
+      int status = -1;
+      waitpid(child, &status, 0);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << round;
+    }
+    const std::string item = testsupport::ReadFile(dir / "dst" / "item");
+    ASSERT_EQ(toolbox::ReadSidecar((dir / "dst" / "item").string()).resourceFork, item == "a" ? "a" : "") << round;
+    EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), item == "a" ? "._item\nitem\n" : "item\n");
   }
 }
 

@@ -128,6 +128,17 @@ class ControlsFollowTheModel : public ::testing::Test {
     return true;
   }
 
+  // The same with the model polling without waiting: all that waits arrives at once.
+  static bool PollUntil(const std::function<bool()>& done, double seconds = 60) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= end) return false;
+      std::unique_ptr<Event> e;
+      if (ReceiveNextEvent(0, &e) == kNoErr && e) DispatchQueuedEvent(e.get());
+    }
+    return true;
+  }
+
   void Xdo(const std::string& args) {
     int status = -1;
     const std::string out = testsupport::Run("DISPLAY=" + Display() + " xdotool " + args + " 2>&1", &status);
@@ -223,14 +234,7 @@ TEST_F(ControlsFollowTheModel, EditFieldTakesEveryKeyWhereTheCursorIs) {
     {
       BusyMachine busy(c.loaded);
       for (const std::string& step : c.steps) Xdo(step);
-      if (c.polled) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (field.GetText() != c.want && std::chrono::steady_clock::now() < end) {
-          std::unique_ptr<Event> e;
-          if (ReceiveNextEvent(0, &e) == kNoErr && e) DispatchQueuedEvent(e.get());
-        }
-      }
-      PumpUntil([&] { return field.GetText() == c.want; });
+      (c.polled ? PollUntil : PumpUntil)([&] { return field.GetText() == c.want; }, 60);
     }
     EXPECT_EQ(field.GetText(), c.want);
   }
@@ -256,11 +260,7 @@ TEST_F(ControlsFollowTheModel, ReturnCommitsWhatWasTypedBeforeIt) {
   Xdo("type 12");
   Xdo("key Return");
   Xdo("type 3");
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (field.GetText() != L"123" && std::chrono::steady_clock::now() < end) {
-    std::unique_ptr<Event> e;
-    if (ReceiveNextEvent(0, &e) == kNoErr && e) DispatchQueuedEvent(e.get());
-  }
+  PollUntil([&] { return field.GetText() == L"123"; });
   EXPECT_EQ(field.GetText(), L"123");
   // (The button's hit reaches the window twice: as the hit and as its command.)
   ASSERT_FALSE(committed.empty()) << "Return never pressed the default button";

@@ -13,13 +13,21 @@ constexpr int kMissingTitleText = 2705;
 constexpr int kMissingMessageText = 2803;
 constexpr int kNotRelocatedText = 2707;
 
-bool ChooseReplacement(PathString& found) {
+// The folder of the project being read; empty when none is.
+PathString& ProjectFolder() {
+  static PathString folder;
+  return folder;
+}
+
+bool ChooseReplacement(const PathString& missing, PathString& found) {
   FileFilterList filters;
   filters.AddAllSounds();
   FileDialogRequest request;
   request.InitOpen();
   request.filters = &filters;
   request.title = L"Choose an audio file";
+  const PathString start = RelocationStartFolder(missing, ProjectFolder());
+  request.startFolder = start.c_str();
   FileDialogResult result;
   if (!RunFileDialog(&request, &result, toolbox::WindowRef{}, nullptr)) return false;
   found = result.firstPath;
@@ -42,9 +50,10 @@ bool RelocateJobInput(const PathString& missing, PathString& found) {
   RelocateDialog dialog(&absolute, &texts);
   switch (dialog.Run(toolbox::WindowRef{})) {
     case kRelocateReplace:
-      return ChooseReplacement(found);
+      return ChooseReplacement(absolute, found);
     case kDialogResultOK: {
       RelocationRequest request;
+      request.fallbackFolder = ProjectFolder();
       PathString chosen;
       if (!ChooseRelocatedFile(&request, absolute, &chosen, toolbox::WindowRef{})) {
         ReportError(toolbox::WindowRef{}, kMissingTitleText, kNotRelocatedText);
@@ -60,3 +69,9 @@ bool RelocateJobInput(const PathString& missing, PathString& found) {
 }
 
 void InstallJobInputRelocation() { SetJobInputRelocator(RelocateJobInput); }
+
+ProjectBeingRead::ProjectBeingRead(const PathString& projectFile) : previous_(ProjectFolder()) {
+  GetParentFolder(ProjectFolder(), MakeAbsolutePath(projectFile), true);
+}
+
+ProjectBeingRead::~ProjectBeingRead() { ProjectFolder() = previous_; }

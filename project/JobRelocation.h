@@ -8,3 +8,17 @@
 bool RelocateJobInput(const PathString& missing, PathString& found);
 // Makes RelocateJobInput the job reader's relocator.
 void InstallJobInputRelocation();
+
+// While it lives, the jobs read are those of the project at this path: a chooser for a
+// missing input starts in the project's folder when nothing of the input's own folders is
+// left (the home folder when no project is being read).
+class ProjectBeingRead {
+ public:
+  explicit ProjectBeingRead(const PathString& projectFile);
+  ~ProjectBeingRead();
+  ProjectBeingRead(const ProjectBeingRead&) = delete;
+  ProjectBeingRead& operator=(const ProjectBeingRead&) = delete;
+
+ private:
+  PathString previous_;
+};

@@ -6,6 +6,7 @@
 #include "framework/platform/XmlWriter.h"
 #include "framework/ui/MessageBox.h"
 #include "imaging/ElementXml.h"
+#include "project/JobRelocation.h"
 #include "project/Preset.h"
 
 namespace ex = element_xml;
@@ -65,13 +66,16 @@ bool ProjectDocument::Open(const PathString& file) {
   path = absolute;
   changed_ = false;
   const uint32_t relocations = JobInputRelocations();
-  // Each "castora_jobs" replaces what an earlier one read.
-  ex::ForEachChildElement(root, [&](const XmlValue& child, const std::wstring& tag) {
-    if (tag != L"brivane") return;
-    ex::ForEachChildElement(child, [&](const XmlValue& list, const std::wstring& inner) {
-      if (inner == L"castora_jobs") jobs.ReadXml(list);
+  {
+    const ProjectBeingRead reading(absolute);
+    // Each "castora_jobs" replaces what an earlier one read.
+    ex::ForEachChildElement(root, [&](const XmlValue& child, const std::wstring& tag) {
+      if (tag != L"brivane") return;
+      ex::ForEachChildElement(child, [&](const XmlValue& list, const std::wstring& inner) {
+        if (inner == L"castora_jobs") jobs.ReadXml(list);
+      });
     });
-  });
+  }
   // A relocated input is a change the file does not hold yet: quitting asks to save it.
   if (JobInputRelocations() != relocations) changed_ = true;
   ReportLeftOutJobs();

@@ -108,8 +108,10 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
   if (params.cancelText) make(kHICommandCancel, *params.cancelText, static_cast<short>(right - kButtonWidth));
   if (params.otherText) make(kHICommandOther, *params.otherText, kMargin);
 
-  // Escape answers only where there is a cancel button it may press.
+  // Escape answers where there is a cancel button it may press, and presses the only button
+  // of an alert that has one (a message box, closed as the window manager's close closes it).
   const bool escape = params.cancelText && params.cancelButton == kAlertStdAlertCancelButton;
+  const bool alone = !params.cancelText && !params.otherText;
   // The model knows them as the window's default and cancel buttons: drawn as such, the
   // keyboard focus starting on the default one, and a window manager's close pressing the
   // cancel one.
@@ -119,12 +121,12 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
   static const EventTypeSpec keys[] = {{kEventClassKeyboard, kEventRawKeyDown}};
   InstallEventHandler(
       GetWindowEventTarget(window),
-      [window, escape](EventHandlerCallRef, EventRef event) -> OSStatus {
+      [window, escape, alone](EventHandlerCallRef, EventRef event) -> OSStatus {
         std::uint32_t key = 0;
         event->GetParameter(kEventParamKeyCode, kTypeUInt32, &key);
         OSType command = 0;
         if (key == kReturnKeyCode || key == kEnterKeyCode) command = kHICommandOK;
-        if (key == kEscapeKeyCode && escape) command = kHICommandCancel;
+        if (key == kEscapeKeyCode) command = escape ? kHICommandCancel : alone ? kHICommandOK : 0;
         ControlRef button = command ? Button(window, command) : ControlRef{};
         if (!button) return kEventNotHandledErr;
         HitControl(button);

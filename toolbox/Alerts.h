@@ -3,9 +3,9 @@
 // and up to three push buttons, each carrying a fixed command id. The default button (item
 // 1) sits at the right and answers Return and Enter; the cancel button (item 2), when there
 // is one, sits to its left and answers Escape; the other button (item 3) sits at the far
-// left and answers no key. An alert runs in an application-modal loop; a sheet is shown on
-// a parent window and its answer arrives as a control hit on the sheet window, for whoever
-// listens there.
+// left and answers no key. Escape presses the default button of an alert that has no other.
+// An alert runs in an application-modal loop; a sheet is shown on a parent window and its
+// answer arrives as a control hit on the sheet window, for whoever listens there.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -4,7 +4,7 @@
 //   GtkDisplayWindows.cpp   windows: making, placing, stacking, focus and their signals
 //   GtkDisplayPane.cpp      the content pane that gives each control the model's rectangle
 //   GtkDisplayControls.cpp  controls: making, updating and their signals
-//   GtkDisplayEditText.cpp  edit fields: typing, Return and Tab
+//   GtkDisplayEditText.cpp  edit fields: typing, the caret, Return and Tab
 //   GtkDisplayMenus.cpp     the menu bar and pop-up menus
 //   GtkDisplayChoosers.cpp  the file and colour choosers
 // Nothing here is for use outside the back end (GtkDisplay.h is its public face).
@@ -83,6 +83,7 @@ struct WindowMirror {
   GtkWidget* alertIcon = nullptr;  // the theme's icon of an alert's kind
   bool boundsReportQueued = false;
   bool centredOnParent = false;  // a modal dialog first shown over the window it belongs to
+  bool overChooser = false;      // a modal dialog a file dialog shows over its chooser
   bool focusChosen = false;      // the keyboard focus it starts with has been given
 };
 
@@ -137,6 +138,7 @@ class GtkBackend : public DisplayBackend {
   // GtkDisplayWindows.cpp
   void Sync();
   std::unique_ptr<WindowMirror> Create(const WindowView& view);
+  GtkWidget* FrontChooser();
   GtkWindow* ParentFor(WindowRef dialog);
   GtkWindow* SheetParentFor(WindowRef sheet);
   void Update(WindowMirror& m, const WindowView& view, const std::vector<MenuView>& menus);
@@ -179,6 +181,7 @@ class GtkBackend : public DisplayBackend {
   // GtkDisplayEditText.cpp
   static void OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data);
   void ShowTyped(GtkEntry* entry, ControlRef control, const std::wstring& taken, gint* position);
+  static void OnCaretMoved(GObject* object, GParamSpec*, gpointer data);
   static void OnDeleteText(GtkEditable* editable, gint start, gint end, gpointer data);
   static void OnActivate(GtkEntry*, gpointer data);
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* key, gpointer data);

@@ -11,6 +11,14 @@
 
 namespace toolbox::gtk_backend {
 
+namespace {
+
+// A file chooser's size: room for the folder list and the places beside it, on any screen.
+constexpr int kChooserWidth = 760;
+constexpr int kChooserHeight = 520;
+
+}  // namespace
+
 // A file dialog of the model as a GTK file chooser (never the portal chooser, which takes
 // no custom filters). Each pop-up item becomes a filter that asks the model item by item.
 void GtkBackend::FileDialogShown(NavDialogRef ref) {
@@ -36,7 +44,7 @@ void GtkBackend::FileDialogShown(NavDialogRef ref) {
       text(view.options.cancelButtonLabel, "_Cancel").c_str(), GTK_RESPONSE_CANCEL,
       text(view.options.actionButtonLabel, kActions[kind]).c_str(), GTK_RESPONSE_ACCEPT, nullptr);
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
-  gtk_window_set_default_size(GTK_WINDOW(dialog), 760, 520);
+  gtk_window_set_default_size(GTK_WINDOW(dialog), kChooserWidth, kChooserHeight);
   gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
@@ -44,16 +52,8 @@ void GtkBackend::FileDialogShown(NavDialogRef ref) {
   if (!view.options.startFolder.empty())
     gtk_file_chooser_set_current_folder(chooser, view.options.startFolder.c_str());
   if (view.kind == kNavPutFileDialog) {
-    // GTK's question before replacing mirrors the model's own; for a name that the model
-    // saves under with its extension added, the model asks about that name instead.
-    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
-    g_signal_connect(dialog, "confirm-overwrite", G_CALLBACK(+[](GtkFileChooser* c, gpointer id) {
-      gchar* path = gtk_file_chooser_get_filename(c);
-      const std::string name = path ? std::string(path).substr(std::string(path).rfind('/') + 1) : std::string();
-      g_free(path);
-      const bool renamed = NavSaveName(NavDialogRef{static_cast<std::uint64_t>(GPOINTER_TO_SIZE(id))}, name) != name;
-      return renamed ? GTK_FILE_CHOOSER_CONFIRMATION_ACCEPT_FILENAME : GTK_FILE_CHOOSER_CONFIRMATION_CONFIRM;
-    }), GSIZE_TO_POINTER(static_cast<gsize>(ref.id)));
+    // The model asks before an existing file is replaced (GTK's confirmation stays off): one
+    // question, whether the name was typed with its extension or the model adds it.
     gtk_file_chooser_set_current_name(chooser, WideToUtf8(view.saveFileName).c_str());
   }
   if ((view.options.optionFlags & kNavAllowMultipleFiles) &&
@@ -85,7 +85,16 @@ void GtkBackend::FileDialogShown(NavDialogRef ref) {
   RealizeFocusForKeys(dialog);
   choosers_[ref.id] = dialog;
   gtk_widget_show(dialog);
-  gtk_window_resize(GTK_WINDOW(dialog), 760, 520);  // the chooser's own size may fill the screen
+  // The chooser takes a size of its own as it shows (one it remembers may fill the screen),
+  // and is placed for that size: it is sized first, then centred over its parent again.
+  gtk_window_resize(GTK_WINDOW(dialog), kChooserWidth, kChooserHeight);
+  if (parent) {
+    int x = 0, y = 0, width = 0, height = 0;
+    gtk_window_get_position(parent, &x, &y);
+    gtk_window_get_size(parent, &width, &height);
+    gtk_window_move(GTK_WINDOW(dialog), std::max(0, x + (width - kChooserWidth) / 2),
+                    std::max(0, y + (height - kChooserHeight) / 2));
+  }
   gtk_window_present(GTK_WINDOW(dialog));
 }
 
@@ -182,7 +191,7 @@ void GtkBackend::OnChooserResponse(GtkDialog* dialog, gint response, gpointer da
   }
   g_slist_free(files);
   if (paths.empty()) return;
-  t->backend->Input([ref, paths] { NavDialogAccept(ref, paths, true); });
+  t->backend->Input([ref, paths] { NavDialogAccept(ref, paths); });
 }
 
 }  // namespace toolbox::gtk_backend

@@ -244,6 +244,8 @@ GtkWidget* GtkBackend::MakeControl(WindowMirror& m, ControlMirror& mirror, const
     gtk_entry_set_width_chars(GTK_ENTRY(w), 0);  // as narrow as the model makes it
     Connect(w, "insert-text", G_CALLBACK(OnInsertText), target);
     Connect(w, "delete-text", G_CALLBACK(OnDeleteText), target);
+    Connect(w, "notify::cursor-position", G_CALLBACK(OnCaretMoved), target);
+    Connect(w, "notify::selection-bound", G_CALLBACK(OnCaretMoved), target);
     Connect(w, "activate", G_CALLBACK(OnActivate), target);
     Connect(w, "key-press-event", G_CALLBACK(OnKeyPress), target);
     Connect(w, "focus-in-event", G_CALLBACK(OnEntryFocus), target);

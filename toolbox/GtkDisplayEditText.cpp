@@ -30,9 +30,10 @@ std::wstring TypeInto(ControlRef control, const std::wstring& typed) {
 // Input reaches the model in the order the user gave it. With nothing waiting in the input
 // queue, typing reaches the model's field at once, key by key: the model's key filter
 // decides, and the entry changes by exactly what the model took, so the cursor and
-// selection stay where the user put them. Behind a Return, Tab or click still waiting in
-// the queue, typing waits its turn there too (a commit must not see keys typed after it),
-// and is then typed where the model's cursor stands by then; the entry shows it once the
+// selection stay where the user put them. Behind anything still waiting in the queue (a
+// Return, Tab or click, a window's move), typing waits its turn there too (a commit must not
+// see keys typed after it), and is then typed where the model's cursor stands by then,
+// which is where the user put the entry's (OnCaretMoved); the entry shows it once the
 // model has it.
 void GtkBackend::OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
@@ -69,6 +70,24 @@ void GtkBackend::ShowTyped(GtkEntry* entry, ControlRef control, const std::wstri
   syncing_ = was;
 }
 
+// The cursor and selection the user sets on screen (arrows, Home and End, clicks, drags)
+// reach the model's field in the same order as the keys around them: at once with nothing
+// waiting, else behind what waits.
+void GtkBackend::OnCaretMoved(GObject* object, GParamSpec*, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  if (t->backend->syncing_) return;
+  GtkEditable* editable = GTK_EDITABLE(object);
+  gint start = 0, end = 0;
+  if (!gtk_editable_get_selection_bounds(editable, &start, &end)) start = end = gtk_editable_get_position(editable);
+  auto place = [control = ControlRef{t->id}, start, end] {
+    if (IsValidControlRef(control)) SetEditTextSelection(control, start, end);
+  };
+  if (t->backend->input_.empty())
+    place();
+  else
+    t->backend->Input(place);
+}
+
 void GtkBackend::OnDeleteText(GtkEditable* editable, gint start, gint end, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
   if (t->backend->syncing_) return;
@@ -80,12 +99,16 @@ void GtkBackend::OnDeleteText(GtkEditable* editable, gint start, gint end, gpoin
   if (start == end || !IsValidControlRef(control)) return;
   if (!t->backend->input_.empty()) {
     // Behind input still waiting: the deletion waits its turn, and takes the model's
-    // selection then, or as many characters before its cursor.
+    // selection then, or as many characters after its cursor (Delete) or before it
+    // (Backspace), as GTK would have.
+    gint from = 0, to = 0;
+    const bool forward =
+        !gtk_editable_get_selection_bounds(editable, &from, &to) && start == gtk_editable_get_position(editable);
     g_signal_stop_emission_by_name(editable, "delete-text");
-    t->backend->Input([control, count = end - start] {
+    t->backend->Input([control, count = end - start, forward] {
       int from = 0, to = 0;
       if (GetEditTextSelection(control, &from, &to) != kNoErr) return;
-      if (from == to) SetEditTextSelection(control, std::max(0, to - count), to);
+      if (from == to) SetEditTextSelection(control, forward ? to : std::max(0, to - count), forward ? to + count : to);
       TypeCharacter(control, 127);
     });
     return;

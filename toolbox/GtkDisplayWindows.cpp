@@ -46,7 +46,12 @@ void GtkBackend::Sync() {
   WindowRef front = FrontWindow();
   if (front != front_) {
     front_ = front;
-    if (auto it = windows_.find(front.id); it != windows_.end()) {
+    WindowMirror* shown = Find(front.id);
+    if (GtkWidget* chooser = FrontChooser(); chooser && !(shown && shown->overChooser)) {
+      // A file chooser waits: it stays in front of every window but the questions it asks
+      // (without a window manager nothing else would keep it there).
+      gtk_window_present(GTK_WINDOW(chooser));
+    } else if (auto it = windows_.find(front.id); it != windows_.end()) {
       gtk_window_present(GTK_WINDOW(it->second->window));
       presented_ = front;
       presentedAt_ = g_get_monotonic_time();
@@ -73,7 +78,9 @@ std::unique_ptr<WindowMirror> GtkBackend::Create(const WindowView& view) {
     case kMovableModalWindowClass:
       gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
       gtk_window_set_modal(window, TRUE);
-      if (GtkWindow* parent = ParentFor(view.ref)) {
+      // A question a file dialog asks (before a file is replaced) stands over its chooser.
+      m->overChooser = FrontChooser() != nullptr;
+      if (GtkWindow* parent = m->overChooser ? GTK_WINDOW(FrontChooser()) : ParentFor(view.ref)) {
         gtk_window_set_transient_for(window, parent);
         m->centredOnParent = true;
       }
@@ -121,6 +128,12 @@ std::unique_ptr<WindowMirror> GtkBackend::Create(const WindowView& view) {
   Connect(m->content, "size-allocate", G_CALLBACK(OnContentResized), target);
   gtk_widget_show_all(box);
   return m;
+}
+
+// The chooser of the innermost file dialog running; null when none runs.
+GtkWidget* GtkBackend::FrontChooser() {
+  auto it = choosers_.find(FrontNavDialog().id);
+  return it == choosers_.end() ? nullptr : it->second;
 }
 
 // A dialog stands in front of the frontmost other window on screen.

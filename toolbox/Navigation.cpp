@@ -226,8 +226,7 @@ bool NavDialogShowsItem(NavDialogRef ref, const std::string& utf8Path) {
   return d->filter(item);
 }
 
-OSStatus NavDialogAccept(NavDialogRef ref, const std::vector<std::string>& utf8Paths,
-                         bool replaceConfirmed) {
+OSStatus NavDialogAccept(NavDialogRef ref, const std::vector<std::string>& utf8Paths) {
   NavDialog* d = Find(ref);
   if (!d || !IsValidWindowRef(d->anchor) || utf8Paths.empty()) return kParamErr;
   if (d->kind != kNavGetFileDialog && d->kind != kNavChooseFileDialog) {
@@ -240,15 +239,13 @@ OSStatus NavDialogAccept(NavDialogRef ref, const std::vector<std::string>& utf8P
     const std::string typed = NameOf(chosen[0]);
     const std::string name = NavSaveName(ref, typed);
     if (name != typed && chosen[0].ends_with(typed)) {
-      // A confirmation given for the typed name says nothing about the name saved under.
       chosen[0].resize(chosen[0].size() - typed.size());
       chosen[0] += name;
-      replaceConfirmed = false;
     }
     bool exists = false;
     const bool folder = IsFolder(chosen[0], &exists);
     if (folder) return kParamErr;  // a folder is never saved over
-    if (exists && !replaceConfirmed) {
+    if (exists) {
       AlertStdParams params;
       GetStandardAlertDefaultParams(&params, 1);
       params.defaultText = L"Replace";

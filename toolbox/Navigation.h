@@ -107,11 +107,10 @@ OSStatus NavDialogSelectPopup(NavDialogRef dialog, std::int32_t index);
 bool NavDialogShowsItem(NavDialogRef dialog, const std::string& utf8Path);
 // The user accepts these items (a save dialog: one path, folder and name; the name takes
 // the dialog's extension as NavSaveName gives it). A save dialog first asks before it
-// accepts the name of an existing file, unless the back end already asked about that very
-// name (replaceConfirmed); kUserCanceledErr when the user keeps the file, and the dialog
-// stays up.
-OSStatus NavDialogAccept(NavDialogRef dialog, const std::vector<std::string>& utf8Paths,
-                         bool replaceConfirmed = false);
+// accepts the name of an existing file, the same question whether or not the name was typed
+// with its extension (a back end never asks one of its own); kUserCanceledErr when the user
+// keeps the file, and the dialog stays up.
+OSStatus NavDialogAccept(NavDialogRef dialog, const std::vector<std::string>& utf8Paths);
 OSStatus NavDialogCancel(NavDialogRef dialog);
 
 // The question a save dialog asks before it replaces an existing file.

@@ -9,7 +9,6 @@
 #include "toolbox/Controls.h"
 #include "toolbox/Display.h"
 #include "toolbox/Menus.h"
-#include "toolbox/Navigation.h"
 
 namespace toolbox {
 namespace {
@@ -442,8 +441,10 @@ OSStatus RequestWindowClose(WindowRef window) {
   WindowData* d = Find(window);
   if (!d) return kInvalidWindowErr;
   if (!d->visible) return kNoErr;
+  // A file dialog runs in a modal loop of its own: only the innermost loop's window (the
+  // question the file dialog asks, say) answers.
   const WindowRef modal = ModalWindow();
-  if ((modal && modal != window) || FrontNavDialog() || !WindowAcceptsUserInput(window)) return kNoErr;
+  if ((modal && modal != window) || !WindowAcceptsUserInput(window)) return kNoErr;
   if (d->attributes & kWindowCloseBoxAttribute) return SendWindowCloseEvent(window);
   switch (d->windowClass) {
     case kMovableModalWindowClass:

@@ -9,6 +9,7 @@
 #include "framework/ui/FileDialogs.h"
 #include "toolbox/Alerts.h"
 #include "toolbox/Controls.h"
+#include "toolbox/Folders.h"
 #include "toolbox/Utf8.h"
 
 using namespace toolbox;
@@ -182,6 +183,20 @@ std::int32_t ConfirmReplace(const PathString& path, WindowRef parentWindow, int 
 // ---------------------------------------------------------------------------------------
 // Relocation
 
+PathString RelocationStartFolder(const PathString& missing, const PathString& fallback) {
+  PathString folder;
+  GetParentFolder(folder, MakeAbsolutePath(missing), true);
+  while (folder.size() > 1) {  // the root alone is no place to look
+    if (IsFolder(folder)) return folder;
+    PathString up;
+    GetParentFolder(up, folder, true);
+    if (up.size() >= folder.size()) break;
+    folder = up;
+  }
+  folder = fallback.empty() || !IsFolder(fallback) ? PathString(Utf8ToWide(HomeFolder())) : fallback;
+  return EnsureTrailingSlash(folder);
+}
+
 bool ChooseRelocatedFile(RelocationRequest* request, const PathString& missing, PathString* out,
                          WindowRef parent) {
   if (!request || !out) return false;
@@ -195,6 +210,7 @@ bool ChooseRelocatedFile(RelocationRequest* request, const PathString& missing, 
   // file dialog's filters are shown by their descriptions.
   options.popupExtension = {name};
   options.parentWindow = parent;
+  options.startFolder = WideToUtf8(RelocationStartFolder(missing, request->fallbackFolder));
   const std::wstring wanted = name;
   auto filter = [wanted](const NavFileItem& item) {
     if (item.isFolder || !item.hasFileInfo) return true;

@@ -73,11 +73,19 @@ struct RelocationRequest {
   ~RelocationRequest() = default;
   toolbox::NavDialogRef dialog;
   PathString missing;
+  // Where the chooser starts when nothing of the missing file's folders is left but the
+  // root (the project's folder, say); empty: the home folder.
+  PathString fallbackFolder;
 };
 
+// The folder a chooser for a missing file starts in, ending with '/': the nearest folder
+// of its path that still exists (other than the root), else the fallback folder, else the
+// home folder.
+PathString RelocationStartFolder(const PathString& missing, const PathString& fallback);
+
 // A choose-file dialog titled "Please Relocate: " and the name, listing folders and the
-// files of that name (letter case ignored). False, the out path unchanged, when nothing is
-// chosen.
+// files of that name (letter case ignored), started where RelocationStartFolder says.
+// False, the out path unchanged, when nothing is chosen.
 bool ChooseRelocatedFile(RelocationRequest* request, const PathString& missing, PathString* out,
                          toolbox::WindowRef parent);
 bool FindInRelocatedFolders(const PathString& missing, PathString* out);

@@ -231,6 +231,20 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
                     "answer with 1 (Don't Relocate), 2 (Cancel), 3 (Replace) or 4 (Relocate)",
                     "alert \"Error\": Some jobs could not be read"},
                    {"no button"}});
+  // A relocation chooser starts in the nearest folder left of the missing file's path, else
+  // in the project's folder: a name given alone is taken there.
+  std::filesystem::create_directory(dir / "music");
+  testsupport::WriteSilentWav(dir / "music/song.wav");
+  testsupport::WriteSilentWav(dir / "sub/other.wav");
+  testsupport::WriteFile(dir / "sub/moved.bva", "<xml version=\"1.0\" encoding=\"UTF-8\">\n<brivane>\n"
+                                                "<castora_jobs current_data=\"0\" batch_mode=\"false\">\n"
+                                                "<castora_data input=\"" + d + "/music/old/song.wav\" />\n"
+                                                "<castora_data input=\"/brivane-nowhere/other.wav\" />\n"
+                                                "</castora_jobs>\n</brivane>\n</xml>\n");
+  cases.push_back({"sub/moved.bva", "relocate\nsong.wav\nreplace\nother.wav\nquit\ndon't save\n", 0,
+                   {"showing file dialog (choose a file) titled \"Please Relocate: song.wav\" in \"" + d + "/music/\"",
+                    "showing file dialog (open) titled \"Choose an audio file\" in \"" + d + "/sub/\""},
+                   {"alert \"Unsaved Changes\""}, {"Some jobs could not be read", "no button"}});
   for (const Case& c : cases) {
     testsupport::ScratchDir config;
     std::filesystem::remove(dir / "p.bva");

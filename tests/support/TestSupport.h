@@ -3,6 +3,7 @@
 // and running outside programs that judge what the system wrote.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -76,6 +77,19 @@ inline std::string ReadFile(const std::filesystem::path& p) {
 inline void WriteFile(const std::filesystem::path& p, const std::string& bytes) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A tenth of a second of silence as a WAV file (8 kHz, mono, 16-bit): a sound that any
+// media reader opens.
+inline void WriteSilentWav(const std::filesystem::path& p) {
+  auto le = [](std::uint32_t v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+    return out;
+  };
+  const std::uint32_t data = 1600;
+  WriteFile(p, "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) +
+                   le(16000, 4) + le(2, 2) + le(16, 2) + "data" + le(data, 4) + std::string(data, '\0'));
 }
 
 // Runs a shell command and returns its standard output; status receives the exit code.

@@ -156,8 +156,7 @@ TEST_F(FileDialogsTest, SaveProposesTheNameAndAsksBeforeReplacing) {
 }
 
 // A name typed without the chosen filter's extension is saved with it, in the folder the
-// dialog starts in; a confirmation given for the typed name does not cover the file then
-// replaced, so the dialog asks about that one.
+// dialog starts in, and the dialog asks about the file that would then be replaced.
 TEST_F(FileDialogsTest, SaveGivesTheNameTheFiltersExtensionAndAsksAboutThatFile) {
   FileFilterList filters;
   filters.AddAllSounds();
@@ -173,7 +172,7 @@ TEST_F(FileDialogsTest, SaveGivesTheNameTheFiltersExtensionAndAsksAboutThatFile)
   driver.Then([&] {
     start = ViewOfNavDialog(Front()).options.startFolder;
     NavDialogSelectPopup(Front(), 1);  // AIFF
-    firstAnswer = NavDialogAccept(Front(), {dir.str() + "/Song"}, true);
+    firstAnswer = NavDialogAccept(Front(), {dir.str() + "/Song"});
   });
   driver.Then([&] {
     CopyWindowTitle(FrontWindow(), &question);

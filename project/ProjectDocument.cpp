@@ -103,11 +103,10 @@ bool ProjectDocument::Save(const PathString& file) {
 }
 
 void ProjectDocument::ReportLeftOutJobs() {
-  std::wstring list;
-  for (const std::wstring& input : jobs.LeftOutJobs()) list += L"\n" + input;
+  std::vector<std::wstring> entries = jobs.LeftOutJobs();
   for (const auto& [input, player] : jobs.MissingPlayers())
-    list += L"\n" + input + L" (\u201c" + player + L"\u201d)";
-  if (!list.empty()) ReportError(window, kErrorTitleText, kJobsLeftOutText, list.c_str());
+    entries.push_back(input + L" (\u201c" + player + L"\u201d)");
+  if (!entries.empty()) ReportError(window, kErrorTitleText, kJobsLeftOutText, LeftOutJobsList(entries).c_str());
 }
 
 Job* ProjectDocument::AddJobForFile(const PathString& file) {

@@ -1,5 +1,9 @@
 #include "project/ProjectDocument.h"
 
+#include <unistd.h>
+
+#include <climits>
+
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/WideText.h"
 #include "framework/platform/XmlReader.h"
@@ -7,6 +11,7 @@
 #include "framework/ui/MessageBox.h"
 #include "imaging/ElementXml.h"
 #include "project/Preset.h"
+#include "toolbox/Utf8.h"
 
 namespace ex = element_xml;
 
@@ -78,8 +83,29 @@ bool ProjectDocument::Open(const PathString& file) {
   return true;
 }
 
+namespace {
+
+// The longest file name, in bytes, that the folder of `path` takes.
+long LongestNameIn(const PathString& path) {
+  PathString folder;
+  GetParentFolder(folder, path, false);
+  const long limit = folder.empty() ? -1 : pathconf(toolbox::WideToUtf8(folder).c_str(), _PC_NAME_MAX);
+  return limit > 0 ? limit : NAME_MAX;
+}
+
+}  // namespace
+
 bool ProjectDocument::Save(const PathString& file) {
   const PathString absolute = MakeAbsolutePath(file);
+  // A name the folder cannot take (".bva" added to a long typed name passes the limit)
+  // is said as such, not as a file that could not be created.
+  PathString name;
+  GetPathFileName(name, absolute, false);
+  const long longest = LongestNameIn(absolute);
+  if (toolbox::Utf8Size(name) > static_cast<size_t>(longest)) {
+    ReportError(window, kErrorTitleText, kNameTooLongText, name.c_str(), static_cast<int>(longest));
+    return false;
+  }
   XmlWriterOptions options;
   options.fileType = kProjectFileType;
   options.creator = kProjectFileCreator;

@@ -218,6 +218,11 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
                    {"end of input: answering \"Unsaved Changes\" with 2 (Cancel)",
                     "brivane: the unsaved changes to the project \"Untitled\" were not saved and are lost"},
                    {}, 1});
+  // A name that the extension takes past what the folder allows is said to be too long.
+  cases.push_back({"", "new\nsvas " + std::string(253, 'n') + "\n1\nquit\n", 0, {},
+                   {"The project could not be saved because the name \"" + std::string(253, 'n') +
+                    ".bva\" is too long: this folder takes names of at most 255 bytes"},
+                   {"could not be created"}});
   // Without a program for web pages the help names its page.
   cases.push_back({"", "help\n1\n", 0, {},
                    {"alert \"Error\": The help could not be shown", "/resources/help/index.html"}, {}});

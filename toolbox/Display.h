@@ -5,6 +5,7 @@
 // Without a back end set, the toolbox has no input at all: a loop that waits for an event
 // with no limit ends at once, as after the end of input.
 #include <cstdint>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <ostream>
@@ -71,6 +72,13 @@ DisplayBackend* GetDisplayBackend();
 // that button), and the answer is printed on `err`. It shows no pages: OpenUri fails.
 std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& out,
                                                     std::ostream& err = std::cerr);
+
+// What runs when the display goes away under the program (its server ended, or the
+// connection to it broke). The process then ends at once with status 1, since nothing is
+// left to show or answer anything on: the handler says what is lost. Null: nothing is said.
+void SetDisplayLostHandler(std::function<void()> handler);
+// For back ends: runs the handler, once.
+void DisplayLost();
 
 // Registration as a client of the appearance (theme) services, kept for the start and end
 // of the program; the model only records it.

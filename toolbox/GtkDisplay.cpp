@@ -3,7 +3,14 @@
 
 #include "toolbox/GtkDisplayBackend.h"
 
+#include <unistd.h>
+
 #include <cmath>
+
+#ifdef BRIVANE_HAVE_X11
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#endif
 
 #include "toolbox/Launch.h"
 
@@ -128,11 +135,28 @@ GtkShownWindow GtkWindowAsShown(WindowRef window) {
   return gtk ? gtk->AsShown(window) : GtkShownWindow{};
 }
 
+namespace {
+
+#ifdef BRIVANE_HAVE_X11
+// Xlib ends the process once its connection breaks, and GDK's own handler says nothing a
+// user would understand: the program says what is lost first, then ends as Xlib would.
+int OnXConnectionLost(::Display*) {
+  DisplayLost();
+  _exit(1);
+}
+#endif
+
+}  // namespace
+
 std::unique_ptr<DisplayBackend> MakeGtkBackend() {
   // GTK is started once; its answer stands for the life of the process.
   static const bool opened = [] {
     gtk_disable_setlocale();
-    return gtk_init_check(nullptr, nullptr) == TRUE;
+    if (gtk_init_check(nullptr, nullptr) != TRUE) return false;
+#ifdef BRIVANE_HAVE_X11
+    if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) XSetIOErrorHandler(OnXConnectionLost);
+#endif
+    return true;
   }();
   if (!opened) return nullptr;
   return std::make_unique<gtk_backend::GtkBackend>();

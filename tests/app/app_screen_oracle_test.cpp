@@ -85,6 +85,7 @@ class App {
       setenv("LSAN_OPTIONS", ("suppressions=" + (home / "leaks.supp").string() + ":print_suppressions=0").c_str(), 1);
       // What it prints says why, should it run headless.
       if (!std::freopen((home / "output.txt").c_str(), "w", stdout)) std::freopen("/dev/null", "w", stdout);
+      if (!std::freopen((home / "errors.txt").c_str(), "w", stderr)) std::freopen("/dev/null", "w", stderr);
       execl(exe.c_str(), exe.c_str(), document.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -295,7 +296,8 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         const bool chooser = std::string(step.title) == kChooser;
         return !id.empty() && (id != previous || !step.fresh) && app.Window(kChooser).empty() != chooser;
       })) << "never shown; the process " << (app.Running() ? "runs" : "has ended") << ", windows shown:\n"
-           << app.Windows() << "its output:\n" << testsupport::ReadFile(dir.path() / "home" / "output.txt");
+           << app.Windows() << "its output:\n" << testsupport::ReadFile(dir.path() / "home" / "output.txt")
+           << testsupport::ReadFile(dir.path() / "home" / "errors.txt");
       if (!step.fresh && std::string(step.title).find(".bva") != std::string::npos) main = id;
       if (GetParam() && step.fresh && std::string(step.title) != kChooser) {
         // A dialog to the window manager, transient for the main window and placed over it.
@@ -342,6 +344,31 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
 // The main window keeps the size it is given, as often as it is given, and can be made
 // smaller again.
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, ApplicationOnScreen, ::testing::Bool());
+
+// The display going away under the application ends it with status 1, saying so, and
+// naming the project whose unsaved changes are lost, as the end of the input does headless.
+TEST(MainWindowOnScreen, SaysWhatIsLostWithTheDisplay) {
+  const std::string exe = ExecutableFolder() + "../app/brivane";
+  if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "the executable is not built: " << exe;
+  if (!testsupport::HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  testsupport::VirtualScreen screen;
+  if (!screen.Start()) GTEST_SKIP() << "no X server could be started (Xvfb is missing or failed)";
+  WindowManager wm;
+  if (!wm.Start(screen.Display())) GTEST_SKIP() << "openbox (or xprop) is not installed or did not start";
+  testsupport::ScratchDir dir;
+  App app(screen, dir.path() / "home", "");
+  std::string id;
+  ASSERT_TRUE(WaitFor([&] { return !(id = app.Window("Brivane")).empty(); }));
+  app.Xdo("windowfocus --sync " + id + " key F10 Right Down Return");  // Edit > Batch Mode
+  ASSERT_TRUE(WaitFor([&] { return !app.Window("\\*Brivane").empty(); })) << app.Windows();
+  screen.Stop();
+  ASSERT_TRUE(WaitFor([&] { return !app.Running(); }));
+  EXPECT_TRUE(WIFEXITED(app.Status()) && WEXITSTATUS(app.Status()) == 1) << "wait status " << app.Status();
+  const std::string errors = testsupport::ReadFile(dir.path() / "home" / "errors.txt");
+  EXPECT_NE(errors.find("brivane: the connection to the display was lost"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("the unsaved changes to the project \"Untitled\" were not saved and are lost"),
+            std::string::npos) << errors;
+}
 
 TEST(MainWindowOnScreen, KeepsTheSizeItIsGiven) {
   const std::string exe = ExecutableFolder() + "../app/brivane";

@@ -36,6 +36,16 @@ class DisplayBackend {
   virtual void FileDialogShown(NavDialogRef) {}
   virtual void FileDialogClosed(NavDialogRef) {}
 
+  // The height in pixels a static text needs to show `utf8` whole, wrapped within `width`
+  // pixels, in a control's font (`fontSize` in pixels, 0 for the window's own) as this back
+  // end lays text out; -1 where it lays out none (the caller then estimates).
+  virtual int TextHeight(const std::string& /*utf8*/, int /*width*/, int /*fontSize*/, bool /*bold*/) {
+    return -1;
+  }
+  // The part of the screen that windows may take (global coordinates); false where there
+  // is no screen to ask.
+  virtual bool ScreenArea(Rect* /*area*/) { return false; }
+
   // The colour picker (Controls.h, PickColor) when no responder is set: true with the
   // colour (16-bit channels) when the user accepts one. This base has no screen to ask on.
   virtual bool PickColor(const std::wstring& prompt, const RGBColor& in, RGBColor* out);

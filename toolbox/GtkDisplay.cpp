@@ -28,6 +28,7 @@ GtkBackend::~GtkBackend() {
   choosers_.clear();
   for (auto& [id, m] : windows_) gtk_widget_destroy(m->window);
   windows_.clear();
+  if (measuringWindow_) gtk_widget_destroy(measuringWindow_);
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
@@ -68,6 +69,11 @@ GtkShownWindow GtkBackend::AsShown(WindowRef window) {
                         Clamp16(a.x - pane.x + a.width)};
     GtkWidget* text = mirror.widget;
     if (GTK_IS_BIN(text) && gtk_bin_get_child(GTK_BIN(text))) text = gtk_bin_get_child(GTK_BIN(text));
+    if (mirror.inner && GTK_IS_LABEL(mirror.inner)) {  // a static text that scrolls
+      text = mirror.inner;
+      GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(mirror.widget));
+      c.textScrolls = gtk_adjustment_get_upper(v) > gtk_adjustment_get_page_size(v) + 0.5;
+    }
     if (GTK_IS_LABEL(text)) c.textCut = pango_layout_is_ellipsized(gtk_label_get_layout(GTK_LABEL(text)));
     PangoFontDescription* font = nullptr;
     GtkStyleContext* style = gtk_widget_get_style_context(text);

@@ -24,6 +24,7 @@ struct GtkShownControl {
   ControlRef control;
   Rect allocation;         // where GTK drew it
   bool textCut = false;    // its label ends in an ellipsis
+  bool textScrolls = false;  // its text is taller than its rectangle and scrolls there
   int fontPixels = 0;      // the size of the font it is drawn in
   bool bold = false;
 };

@@ -123,6 +123,11 @@ class GtkBackend : public DisplayBackend {
 
   GtkShownWindow AsShown(WindowRef window);
 
+  // GtkDisplayControls.cpp
+  int TextHeight(const std::string& utf8, int width, int fontSize, bool bold) override;
+  // GtkDisplayWindows.cpp
+  bool ScreenArea(Rect* area) override;
+
   // GtkDisplayChoosers.cpp
   void FileDialogShown(NavDialogRef ref) override;
   void FileDialogClosed(NavDialogRef ref) override;
@@ -197,6 +202,9 @@ class GtkBackend : public DisplayBackend {
   gint64 presentedAt_ = 0;
   bool syncing_ = false;
   bool closed_ = false;
+  // The label texts are measured on, in a window never shown.
+  GtkWidget* measuringWindow_ = nullptr;
+  GtkWidget* measured_ = nullptr;
 };
 
 }  // namespace toolbox::gtk_backend

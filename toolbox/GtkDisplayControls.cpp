@@ -39,21 +39,55 @@ void FitButtonLabel(GtkWidget* button) {
   if (label && GTK_IS_LABEL(label)) gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
 }
 
-// Static text wraps at any character when a word is longer than the line, and what the
-// rectangle cannot hold ends in an ellipsis; a rectangle one line high holds one line.
-void FitLabel(GtkLabel* label, int height) {
+// How many lines of the label's font a rectangle `height` pixels high holds. A line's box
+// includes the font's leading: a line that lacks a pixel or two of it still fits.
+int LinesIn(GtkLabel* label, int height) {
   PangoLayout* probe = gtk_widget_create_pango_layout(GTK_WIDGET(label), "Xg");
   int width = 0, line = 0;
   pango_layout_get_pixel_size(probe, &width, &line);
   g_object_unref(probe);
-  // A line's box includes the font's leading: a line that lacks a pixel or two of it
-  // still fits.
   line = std::max(1, line);
-  const int lines = std::max(1, (height + line / 4) / line);
+  return std::max(1, (height + line / 4) / line);
+}
+
+// Static text that the rectangle cannot hold ends in an ellipsis; a rectangle one line
+// high holds one line.
+void FitLabel(GtkLabel* label, int height) {
+  const int lines = LinesIn(label, height);
   gtk_label_set_line_wrap(label, lines > 1);
-  gtk_label_set_line_wrap_mode(label, PANGO_WRAP_WORD_CHAR);
   gtk_label_set_lines(label, lines);
   gtk_label_set_ellipsize(label, PANGO_ELLIPSIZE_END);
+}
+
+// Static text wraps between words, and inside a word longer than the line (a path)
+// without the hyphen Pango would add there: a file name must never show a hyphen it does
+// not have.
+GtkWidget* NewStaticText() {
+  GtkWidget* w = gtk_label_new("");
+  gtk_label_set_xalign(GTK_LABEL(w), 0);
+  gtk_label_set_yalign(GTK_LABEL(w), 0);
+  gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
+  gtk_label_set_line_wrap_mode(GTK_LABEL(w), PANGO_WRAP_WORD_CHAR);
+#if PANGO_VERSION_CHECK(1, 44, 0)
+  PangoAttrList* attributes = pango_attr_list_new();
+  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+  gtk_label_set_attributes(GTK_LABEL(w), attributes);
+  pango_attr_list_unref(attributes);
+#endif
+  return w;
+}
+
+// A static text of several lines scrolls what its rectangle cannot hold (a message with a
+// path longer than the screen is high) rather than cutting it off.
+GtkWidget* ScrollingText(GtkWidget* label) {
+  GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+  GtkWidget* viewport = gtk_viewport_new(nullptr, nullptr);
+  gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
+  gtk_container_add(GTK_CONTAINER(viewport), label);
+  gtk_container_add(GTK_CONTAINER(scroller), viewport);
+  gtk_widget_show_all(viewport);
+  return scroller;
 }
 
 // A swatch: the button shows a block of the colour instead of its title.
@@ -227,18 +261,12 @@ GtkWidget* GtkBackend::MakeControl(WindowMirror& m, ControlMirror& mirror, const
     }, nullptr, nullptr);
     Connect(w, "changed", G_CALLBACK(OnComboChanged), target);
   } else if (c.kind == kControlKindStaticText) {
-    w = gtk_label_new("");
-    gtk_label_set_xalign(GTK_LABEL(w), 0);
-    gtk_label_set_yalign(GTK_LABEL(w), 0);
-    gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
-#if PANGO_VERSION_CHECK(1, 44, 0)
-    // A line breaks inside a long word (a path) without the hyphen Pango would add there:
-    // a file name must never show a hyphen it does not have.
-    PangoAttrList* attributes = pango_attr_list_new();
-    pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
-    gtk_label_set_attributes(GTK_LABEL(w), attributes);
-    pango_attr_list_unref(attributes);
-#endif
+    const int line = std::max(1, TextHeight("Xg", 1000, c.fontSize, c.bold));
+    w = NewStaticText();
+    if ((c.bounds.Height() + line / 4) / line > 1) {
+      mirror.inner = w;
+      w = ScrollingText(w);
+    }
   } else if (c.kind == kControlKindEditText) {
     w = gtk_entry_new();
     gtk_entry_set_width_chars(GTK_ENTRY(w), 0);  // as narrow as the model makes it
@@ -280,7 +308,8 @@ void GtkBackend::UpdateControl(WindowMirror& m, ControlMirror& mirror, const Con
   GtkWidget* w = mirror.widget;
   const ControlView& was = mirror.shown;
   const bool fresh = !was.ref;
-  if (fresh || c.fontSize != was.fontSize || c.bold != was.bold) ShowFont(w, c);
+  GtkWidget* text = c.kind == kControlKindStaticText && mirror.inner ? mirror.inner : w;
+  if (fresh || c.fontSize != was.fontSize || c.bold != was.bold) ShowFont(text, c);
   if (c.kind == kControlKindPushButton || c.kind == kControlKindCheckBox ||
       c.kind == kControlKindRadioButton) {
     gtk_button_set_label(GTK_BUTTON(w), c.title.c_str());
@@ -297,8 +326,9 @@ void GtkBackend::UpdateControl(WindowMirror& m, ControlMirror& mirror, const Con
     }
     if (fresh || c.defaultButton != was.defaultButton) ShowDefault(w, c.defaultButton);
   } else if (c.kind == kControlKindStaticText) {
-    gtk_label_set_text(GTK_LABEL(w), c.title.c_str());
-    if (fresh || c.fontSize != was.fontSize || c.bold != was.bold || c.bounds.Height() != was.bounds.Height())
+    gtk_label_set_text(GTK_LABEL(text), c.title.c_str());
+    if (text == w &&
+        (fresh || c.fontSize != was.fontSize || c.bold != was.bold || c.bounds.Height() != was.bounds.Height()))
       FitLabel(GTK_LABEL(w), c.bounds.Height());
   } else if (c.kind == kControlKindEditText) {
     // Typing reaches the model as it happens, so a difference is the program's own
@@ -360,6 +390,28 @@ void GtkBackend::UpdateControl(WindowMirror& m, ControlMirror& mirror, const Con
   }
   gtk_widget_set_sensitive(w, c.enabled);
   gtk_widget_set_visible(w, c.visible);
+}
+
+// Measured on a label made as every static text is, in a pane of a window never shown, so
+// that the theme and the panes' style give it the font the control would have.
+int GtkBackend::TextHeight(const std::string& utf8, int width, int fontSize, bool bold) {
+  if (!measured_) {
+    InstallPaneStyle();
+    measuringWindow_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* pane = GTK_WIDGET(g_object_new(model_pane_get_type(), nullptr));
+    gtk_container_add(GTK_CONTAINER(measuringWindow_), pane);
+    measured_ = NewStaticText();
+    gtk_fixed_put(GTK_FIXED(pane), measured_, 0, 0);
+    gtk_widget_show_all(pane);
+  }
+  ControlView font;
+  font.fontSize = static_cast<std::int16_t>(fontSize);
+  font.bold = bold;
+  ShowFont(measured_, font);
+  gtk_label_set_text(GTK_LABEL(measured_), utf8.c_str());
+  int minimum = 0, natural = 0;
+  gtk_widget_get_preferred_height_for_width(measured_, std::max(1, width), &minimum, &natural);
+  return std::max(minimum, natural);
 }
 
 // The list is changed in place, so that its scroll position stays where the user left

@@ -72,7 +72,11 @@ GtkShownWindow GtkBackend::AsShown(WindowRef window) {
     if (mirror.inner && GTK_IS_LABEL(mirror.inner)) {  // a static text that scrolls
       text = mirror.inner;
       GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(mirror.widget));
-      c.textScrolls = gtk_adjustment_get_upper(v) > gtk_adjustment_get_page_size(v) + 0.5;
+      c.textOverflows = gtk_adjustment_get_upper(v) > gtk_adjustment_get_page_size(v) + 0.5;
+    } else if (GTK_IS_LABEL(text)) {
+      int width = 0, height = 0;
+      pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(text)), &width, &height);
+      c.textOverflows = height > a.height + 1;
     }
     if (GTK_IS_LABEL(text)) c.textCut = pango_layout_is_ellipsized(gtk_label_get_layout(GTK_LABEL(text)));
     PangoFontDescription* font = nullptr;

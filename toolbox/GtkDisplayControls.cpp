@@ -77,8 +77,12 @@ GtkWidget* NewStaticText() {
   return w;
 }
 
-// A static text of several lines scrolls what its rectangle cannot hold (a message with a
-// path longer than the screen is high) rather than cutting it off.
+// The lowest static text that scrolls: room for a few lines and a scroll bar's arrows and
+// thumb at their smallest (a scroll bar squeezed below that is a GTK error).
+constexpr int kLowestScrollingText = 100;
+
+// A static text that its rectangle (of several lines) cannot hold, such as a message with
+// a path longer than the screen is high, scrolls there rather than being cut off.
 GtkWidget* ScrollingText(GtkWidget* label) {
   GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
@@ -261,9 +265,9 @@ GtkWidget* GtkBackend::MakeControl(WindowMirror& m, ControlMirror& mirror, const
     }, nullptr, nullptr);
     Connect(w, "changed", G_CALLBACK(OnComboChanged), target);
   } else if (c.kind == kControlKindStaticText) {
-    const int line = std::max(1, TextHeight("Xg", 1000, c.fontSize, c.bold));
     w = NewStaticText();
-    if ((c.bounds.Height() + line / 4) / line > 1) {
+    if (c.bounds.Height() >= kLowestScrollingText &&
+        TextHeight(c.title, c.bounds.Width(), c.fontSize, c.bold) > c.bounds.Height() + 1) {
       mirror.inner = w;
       w = ScrollingText(w);
     }

@@ -132,6 +132,17 @@ class App {
     const std::array<int, 4> g = Geometry(id);
     return {g[2], g[3]};
   }
+  // The text of a window as tesseract reads it from a screenshot (enlarged, in greys), on
+  // one line with single blanks.
+  std::string Read(const std::string& id, const std::filesystem::path& shot) const {
+    const std::string big = shot.string() + ".read.png";
+    testsupport::Run("timeout 20 import -display " + display_ + " -window " + id + " '" + shot.string() + "' 2>&1 && convert '" +
+                     shot.string() + "' -resize 300% -colorspace Gray '" + big + "' 2>&1");
+    std::istringstream words(testsupport::Run("tesseract '" + big + "' - 2>/dev/null"));
+    std::string text, word;
+    while (words >> word) text += (text.empty() ? "" : " ") + word;
+    return text;
+  }
   // What the window tells the window manager it is.
   std::string Properties(const std::string& id) const {
     return testsupport::Run("DISPLAY=" + display_ + " xprop -id " + id + " _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR 2>&1");
@@ -177,7 +188,17 @@ struct Step {
   const char* title;  // the window that must appear (a regular expression)
   const char* key;    // what the user then presses ("" for nothing; "minimise": the window is minimised)
   bool fresh = true;  // a window other than the one of the step before (not the main window)
+  // What the window must show whole, as tesseract reads it: phrases separated by "|".
+  const char* reads = "";
 };
+
+// Whether every phrase of `phrases` ("|" between them) is in the text read.
+bool ReadsAll(const std::string& read, const std::string& phrases) {
+  std::istringstream list(phrases);
+  for (std::string phrase; std::getline(list, phrase, '|');)
+    if (read.find(phrase) == std::string::npos) return false;
+  return true;
+}
 
 struct Case {
   const char* name;
@@ -248,6 +269,18 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
   testsupport::WriteFile(dir / "deep.bva", empty.substr(0, empty.find("</castora_jobs>")) +
                                                "<castora_data input=\"" + deep + "/a.wav\" swf_fps=\"12\" />\n" +
                                                empty.substr(empty.find("</castora_jobs>")));
+  // Missing files of paths of long folder names without blanks, of 513 to 3,847 bytes: the
+  // question grows as tall as the screen allows, and scrolls beyond.
+  for (std::size_t bytes : {513, 1062, 2038, 3847}) {
+    std::string path = dir.str();
+    while (path.size() + 61 + 9 <= bytes) path += "/" + std::string(60, 'q');
+    if (path.size() + 9 < bytes) path += "/" + std::string(bytes - 9 - path.size() - 1, 'r');
+    path += "/song.wav";
+    testsupport::WriteFile(dir / ("path" + std::to_string(bytes) + ".bva"),
+                           empty.substr(0, empty.find("</castora_jobs>")) + "<castora_data input=\"" + path +
+                               "\" swf_fps=\"12\" />\n" + empty.substr(empty.find("</castora_jobs>")));
+  }
+  constexpr const char* kQuestion = "song.wav\" cannot be found. Do you want to locate it?|Don't Relocate";
   constexpr const char* kBatchMode = "F10 Right Down Return";  // Edit > Batch Mode: a change to save
   const Case cases[] = {
       {"damaged project", "zero.bva", {{"Error", "Return"}}},
@@ -260,6 +293,17 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
       {"space in the missing-audio dialog", "two.bva",
        {{"Missing Audio File", "space"}, {kChooser, "Escape"}, {"Missing Audio File", ""}}},
       {"long path", "deep.bva", {{"Missing Audio File", "Escape"}, {"Error", "Return"}}},
+      {"path of 513 bytes", "path513.bva",
+       {{"Missing Audio File", "Escape", true, kQuestion}, {"Error", "Return", true, "song.wav"}}},
+      {"path of 1062 bytes", "path1062.bva",
+       {{"Missing Audio File", "Escape", true, kQuestion}, {"Error", "Return", true, "song.wav"}}},
+      // Taller than the screen: the end of the text shows once scrolled to.
+      {"path of 2038 bytes", "path2038.bva",
+       {{"Missing Audio File", "scroll"}, {"Missing Audio File", "Escape", false, kQuestion},
+        {"Error", "scroll"}, {"Error", "Return", false, "song.wav"}}},
+      {"path of 3847 bytes", "path3847.bva",
+       {{"Missing Audio File", "scroll"}, {"Missing Audio File", "Escape", false, kQuestion},
+        {"Error", "scroll"}, {"Error", "Return", false, "song.wav"}}},
       // The focus starts on Save, not on Don't Save: Space saves.
       {"space in the save question", "space.bva",
        {{"space.bva", kBatchMode, false}, {"\\*space.bva", "ctrl+q", false}, {"Unsaved Changes", "space"}},
@@ -324,8 +368,15 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
       // Waiting for the user costs (next to) nothing.
       double used = 0;
       EXPECT_TRUE(GoesIdle(app.Pid(), &used)) << "busy while waiting: " << used * 100 << "% of a core";
+      if (*step.reads && testsupport::HaveTool("tesseract")) {
+        std::string read;
+        EXPECT_TRUE(WaitFor([&] { return ReadsAll(read = app.Read(id, shot), step.reads); }, 20))
+            << "read: " << read;
+      }
       if (std::string(step.key) == "minimise") {
         app.Xdo("windowminimize " + id);
+      } else if (std::string(step.key) == "scroll") {  // the mouse wheel over the text, to its end
+        app.Xdo("mousemove --window " + id + " 200 200 click --repeat 100 --delay 5 5");
       } else if (*step.key) {
         app.Xdo("windowfocus --sync " + id + " key " + step.key);
       }

@@ -28,7 +28,6 @@ GtkBackend::~GtkBackend() {
   choosers_.clear();
   for (auto& [id, m] : windows_) gtk_widget_destroy(m->window);
   windows_.clear();
-  if (measuringWindow_) gtk_widget_destroy(measuringWindow_);
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 

@@ -29,6 +29,9 @@ namespace toolbox::gtk_backend {
 
 inline short Clamp16(int v) { return static_cast<short>(std::clamp(v, -32768, 32767)); }
 
+// The panes' font: its family, and the system font's size in pixels.
+constexpr const char* kPaneFontFamily = "sans-serif";
+constexpr int kSystemFontPixels = 13;
 constexpr int kSmallestFont = 6;
 constexpr int kLargestFont = 48;
 
@@ -202,9 +205,6 @@ class GtkBackend : public DisplayBackend {
   gint64 presentedAt_ = 0;
   bool syncing_ = false;
   bool closed_ = false;
-  // The label texts are measured on, in a window never shown.
-  GtkWidget* measuringWindow_ = nullptr;
-  GtkWidget* measured_ = nullptr;
 };
 
 }  // namespace toolbox::gtk_backend

@@ -396,26 +396,35 @@ void GtkBackend::UpdateControl(WindowMirror& m, ControlMirror& mirror, const Con
   gtk_widget_set_visible(w, c.visible);
 }
 
-// Measured on a label made as every static text is, in a pane of a window never shown, so
-// that the theme and the panes' style give it the font the control would have.
+// Laid out as a static text lays its text out: in the panes' font (the size the control
+// asks for, else the system font's) and the widgets' font options, wrapped as it wraps.
 int GtkBackend::TextHeight(const std::string& utf8, int width, int fontSize, bool bold) {
-  if (!measured_) {
-    InstallPaneStyle();
-    measuringWindow_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    GtkWidget* pane = GTK_WIDGET(g_object_new(model_pane_get_type(), nullptr));
-    gtk_container_add(GTK_CONTAINER(measuringWindow_), pane);
-    measured_ = NewStaticText();
-    gtk_fixed_put(GTK_FIXED(pane), measured_, 0, 0);
-    gtk_widget_show_all(pane);
-  }
-  ControlView font;
-  font.fontSize = static_cast<std::int16_t>(fontSize);
-  font.bold = bold;
-  ShowFont(measured_, font);
-  gtk_label_set_text(GTK_LABEL(measured_), utf8.c_str());
-  int minimum = 0, natural = 0;
-  gtk_widget_get_preferred_height_for_width(measured_, std::max(1, width), &minimum, &natural);
-  return std::max(minimum, natural);
+  GdkScreen* screen = gdk_screen_get_default();
+  if (!screen) return -1;
+  PangoContext* context = gdk_pango_context_get_for_screen(screen);
+  if (const cairo_font_options_t* options = gdk_screen_get_font_options(screen))
+    pango_cairo_context_set_font_options(context, options);
+  PangoLayout* layout = pango_layout_new(context);
+  PangoFontDescription* font = pango_font_description_from_string(kPaneFontFamily);
+  const int pixels = fontSize > 0 ? std::clamp<int>(fontSize, kSmallestFont, kLargestFont) : kSystemFontPixels;
+  pango_font_description_set_absolute_size(font, pixels * PANGO_SCALE);
+  pango_font_description_set_weight(font, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_layout_set_font_description(layout, font);
+  pango_font_description_free(font);
+  pango_layout_set_width(layout, std::max(1, width) * PANGO_SCALE);
+  pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+#if PANGO_VERSION_CHECK(1, 44, 0)
+  PangoAttrList* attributes = pango_attr_list_new();
+  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+  pango_layout_set_attributes(layout, attributes);
+  pango_attr_list_unref(attributes);
+#endif
+  pango_layout_set_text(layout, utf8.c_str(), -1);
+  int w = 0, height = 0;
+  pango_layout_get_pixel_size(layout, &w, &height);
+  g_object_unref(layout);
+  g_object_unref(context);
+  return height;
 }
 
 // The list is changed in place, so that its scroll position stays where the user left

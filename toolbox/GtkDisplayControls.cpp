@@ -39,21 +39,17 @@ void FitButtonLabel(GtkWidget* button) {
   if (label && GTK_IS_LABEL(label)) gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
 }
 
-// How many lines of the label's font a rectangle `height` pixels high holds. A line's box
-// includes the font's leading: a line that lacks a pixel or two of it still fits.
-int LinesIn(GtkLabel* label, int height) {
+// Static text that the rectangle cannot hold ends in an ellipsis; a rectangle one line
+// high holds one line.
+void FitLabel(GtkLabel* label, int height) {
   PangoLayout* probe = gtk_widget_create_pango_layout(GTK_WIDGET(label), "Xg");
   int width = 0, line = 0;
   pango_layout_get_pixel_size(probe, &width, &line);
   g_object_unref(probe);
+  // A line's box includes the font's leading: a line that lacks a pixel or two of it
+  // still fits.
   line = std::max(1, line);
-  return std::max(1, (height + line / 4) / line);
-}
-
-// Static text that the rectangle cannot hold ends in an ellipsis; a rectangle one line
-// high holds one line.
-void FitLabel(GtkLabel* label, int height) {
-  const int lines = LinesIn(label, height);
+  const int lines = std::max(1, (height + line / 4) / line);
   gtk_label_set_line_wrap(label, lines > 1);
   gtk_label_set_lines(label, lines);
   gtk_label_set_ellipsize(label, PANGO_ELLIPSIZE_END);
@@ -61,19 +57,24 @@ void FitLabel(GtkLabel* label, int height) {
 
 // Static text wraps between words, and inside a word longer than the line (a path)
 // without the hyphen Pango would add there: a file name must never show a hyphen it does
-// not have.
+// not have. The attributes that say so, to be unreferenced by the caller.
+PangoAttrList* NoHyphens() {
+  PangoAttrList* attributes = pango_attr_list_new();
+#if PANGO_VERSION_CHECK(1, 44, 0)
+  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+#endif
+  return attributes;
+}
+
 GtkWidget* NewStaticText() {
   GtkWidget* w = gtk_label_new("");
   gtk_label_set_xalign(GTK_LABEL(w), 0);
   gtk_label_set_yalign(GTK_LABEL(w), 0);
   gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
   gtk_label_set_line_wrap_mode(GTK_LABEL(w), PANGO_WRAP_WORD_CHAR);
-#if PANGO_VERSION_CHECK(1, 44, 0)
-  PangoAttrList* attributes = pango_attr_list_new();
-  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+  PangoAttrList* attributes = NoHyphens();
   gtk_label_set_attributes(GTK_LABEL(w), attributes);
   pango_attr_list_unref(attributes);
-#endif
   return w;
 }
 
@@ -413,12 +414,9 @@ int GtkBackend::TextHeight(const std::string& utf8, int width, int fontSize, boo
   pango_font_description_free(font);
   pango_layout_set_width(layout, std::max(1, width) * PANGO_SCALE);
   pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-#if PANGO_VERSION_CHECK(1, 44, 0)
-  PangoAttrList* attributes = pango_attr_list_new();
-  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+  PangoAttrList* attributes = NoHyphens();
   pango_layout_set_attributes(layout, attributes);
   pango_attr_list_unref(attributes);
-#endif
   pango_layout_set_text(layout, utf8.c_str(), -1);
   int w = 0, height = 0;
   pango_layout_get_pixel_size(layout, &w, &height);

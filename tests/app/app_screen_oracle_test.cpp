@@ -280,6 +280,9 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
                            empty.substr(0, empty.find("</castora_jobs>")) + "<castora_data input=\"" + path +
                                "\" swf_fps=\"12\" />\n" + empty.substr(empty.find("</castora_jobs>")));
   }
+  testsupport::WriteFile(dir / "long.bva", empty);
+  const std::string longName = "type:" + std::string(253, 'n');
+  const char* kLongName = longName.c_str();
   constexpr const char* kQuestion = "song.wav\" cannot be found. Do you want to locate it?|Don't Relocate";
   constexpr const char* kBatchMode = "F10 Right Down Return";  // Edit > Batch Mode: a change to save
   const Case cases[] = {
@@ -294,6 +297,9 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
        {{"Missing Audio File", "space"}, {kChooser, "Escape"}, {"Missing Audio File", ""}}},
       {"long path", "deep.bva",
        {{"Missing Audio File", "Escape", true, "a.wav\" cannot be found. Do you want to locate it?"}, {"Error", "Return"}}},
+      // Save As of a name that the extension takes past 255 bytes says it is too long.
+      {"name too long", "long.bva",
+       {{"long.bva", "ctrl+shift+s", false}, {"Save", kLongName}, {"Error", "Return", true, "is too long"}}},
       // A name on the command line that is not UTF-8 is refused in an alert, not dropped.
       {"name not UTF-8", "\xFF\xFE.bva", {{"Error", "Return", true, "cannot be used because its name is not valid UTF-8"}}},
       {"path of 513 bytes", "path513.bva",
@@ -378,6 +384,9 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
       }
       if (std::string(step.key) == "minimise") {
         app.Xdo("windowminimize " + id);
+      } else if (std::string(step.key).starts_with("type:")) {  // a name typed over the proposed one
+        app.Xdo("windowfocus --sync " + id + " key ctrl+a type --delay 2 '" + std::string(step.key + 5) + "'");
+        app.Xdo("key Return");
       } else if (std::string(step.key) == "scroll") {  // the mouse wheel over the text, to its end
         app.Xdo("mousemove --window " + id + " 200 200 click --repeat 100 --delay 5 5");
       } else if (*step.key) {

@@ -11,12 +11,26 @@
 #include "project/JobRelocation.h"
 #include "project/Preset.h"
 #include "project/Undo.h"
+#include "toolbox/Display.h"
 #include "toolbox/Nib.h"
 #include "toolbox/Utf8.h"
 
 namespace {
 bool preferencesLoaded = false;
 bool unsavedChangesDiscarded = false;
+// The main window while the event loop runs.
+MainWindow* runningWindow = nullptr;
+
+void SayChangesLost(const MainWindow& window) {
+  std::cerr << "brivane: the unsaved changes to the project \"" << toolbox::WideToUtf8(window.ProjectDisplayName())
+            << "\" were not saved and are lost" << std::endl;
+}
+
+// The display went away: the process ends without another word from anyone.
+void SayDisplayLost() {
+  std::cerr << "brivane: the connection to the display was lost; quitting" << std::endl;
+  if (runningWindow && runningWindow->ChangesLeftUnsaved()) SayChangesLost(*runningWindow);
+}
 }  // namespace
 
 AppStartSteps& StartSteps() {
@@ -59,6 +73,7 @@ bool OnAppInit(int) {
   SetUpPresetList(presetsFolder);
   // A job whose input has moved asks the user where it went instead of being left out.
   InstallJobInputRelocation();
+  toolbox::SetDisplayLostHandler(SayDisplayLost);
   return true;
 }
 
@@ -78,11 +93,12 @@ bool OnAppRun(int) {
   mainWindow.Initialize();
   CurrentApplication->SetMainWindow(&mainWindow);
   mainWindow.Show(true);
+  runningWindow = &mainWindow;
   toolbox::RunApplicationEventLoop();
+  runningWindow = nullptr;
   if (mainWindow.ChangesLeftUnsaved()) {
     unsavedChangesDiscarded = true;
-    std::cerr << "brivane: the unsaved changes to the project \"" << toolbox::WideToUtf8(mainWindow.ProjectDisplayName())
-              << "\" were not saved and are lost" << std::endl;
+    SayChangesLost(mainWindow);
   }
   mainWindow.Finish();
   CurrentApplication->SetMainWindow(nullptr);
@@ -90,6 +106,7 @@ bool OnAppRun(int) {
 }
 
 bool OnAppExit() {
+  toolbox::SetDisplayLostHandler(nullptr);
   AppStartSteps& steps = StartSteps();
   if (preferencesLoaded && steps.savePreferences) steps.savePreferences();
   preferencesLoaded = false;

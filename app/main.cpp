@@ -19,7 +19,6 @@
 #ifdef BRIVANE_HAVE_GTK
 #include "toolbox/GtkDisplay.h"
 #endif
-#include "toolbox/Utf8.h"
 
 namespace {
 
@@ -76,10 +75,6 @@ int main(int argc, char** argv) {
       }
       std::cerr << "brivane: unknown option '" << path << "'\nTry 'brivane --help'.\n";
       return 2;
-    }
-    if (!toolbox::IsValidUtf8(path)) {
-      std::cerr << "brivane: skipping a file name that is not valid UTF-8" << std::endl;
-      continue;
     }
     if (path[0] != '/' && !cwd.empty()) path = cwd + "/" + path;
     documents.push_back(path);

@@ -1,8 +1,10 @@
 #include "project/JobList.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "framework/platform/XmlReader.h"
+#include "framework/platform/WideText.h"
 #include "framework/platform/XmlWriter.h"
 #include "imaging/ElementXml.h"
 #include "project/Preset.h"
@@ -18,6 +20,25 @@ std::wstring ListedText(const XmlValue& value) {
   size_t cut = kListedBytes;
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
   return toolbox::Utf8ToWide(text.substr(0, cut)) + L"\u2026";
+}
+
+std::wstring LeftOutJobName(const std::wstring& input, size_t position) {
+  if (!input.empty()) return input;
+  WideText name;
+  if (!name.Format(WideText(kLeftOutJobAtText).CStr(), static_cast<int>(std::min<size_t>(position, INT32_MAX))))
+    return std::to_wstring(position);
+  return name.CStr();
+}
+
+std::wstring LeftOutJobsList(const std::vector<std::wstring>& entries) {
+  std::wstring list;
+  const size_t named = entries.size() > kListedLeftOutJobs + 1 ? kListedLeftOutJobs : entries.size();
+  for (size_t i = 0; i < named; ++i) list += L"\n" + entries[i];
+  if (named == entries.size()) return list;
+  WideText more;
+  const int rest = static_cast<int>(std::min<size_t>(entries.size() - named, INT32_MAX));
+  if (more.Format(WideText(kMoreLeftOutJobsText).CStr(), rest)) list += L"\n" + std::wstring(more.CStr());
+  return list;
 }
 
 JobList::~JobList() { Clear(); }
@@ -102,8 +123,10 @@ bool JobList::ReadXml(const XmlValue& value) {
   Clear();
   left_out_.clear();
   missing_players_.clear();
+  size_t position = 0;
   ex::ForEachChildElement(value, [&](const XmlValue& child, const std::wstring& tag) {
     if (tag != L"castora_data") return;
+    ++position;
     auto job = std::make_unique<Job>(this);
     if (job->ReadXml(child)) {
       jobs.push_back(std::move(job));
@@ -112,7 +135,7 @@ bool JobList::ReadXml(const XmlValue& value) {
     XmlElement e;
     XmlValue input;
     child.ToElement(e);
-    left_out_.push_back(ex::Get(e, "input", input) ? ListedText(input) : std::wstring());
+    left_out_.push_back(LeftOutJobName(ex::Get(e, "input", input) ? ListedText(input) : std::wstring(), position));
   });
   ReadAttributes(value);
   return true;

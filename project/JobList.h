@@ -24,6 +24,21 @@ inline constexpr XmlLimits kJobListXmlLimits{256u << 20, 1u << 24};
 // inside a character) and ends with an ellipsis, so that no message holds a whole document.
 std::wstring ListedText(const XmlValue& value);
 
+// Numbered texts of the list of jobs left out: a job named by its place in the project
+// (one without an input), and the line that counts the jobs not named.
+inline constexpr int kLeftOutJobAtText = 2809;
+inline constexpr int kMoreLeftOutJobsText = 2810;
+// How many jobs that list names one by one.
+inline constexpr size_t kListedLeftOutJobs = 10;
+
+// The name of a job left out: its input, or for a job without one its place in the project
+// (from 1).
+std::wstring LeftOutJobName(const std::wstring& input, size_t position);
+// The list of jobs that the message about jobs left out shows: the first kListedLeftOutJobs
+// entries, each on a line of its own (after a line feed), and a last line that counts the
+// rest; a project of thousands of jobs left out gives a message that still fits a screen.
+std::wstring LeftOutJobsList(const std::vector<std::wstring>& entries);
+
 class JobList {
  public:
   JobList() = default;
@@ -57,7 +72,7 @@ class JobList {
   // no job keeps pointing at a preset about to be deleted.
   void ReplacePreset(const Preset* old, Preset* replacement);
 
-  // What the last ReadXml could not take over: the input path of every job left out, and
+  // What the last ReadXml could not take over: every job left out (LeftOutJobName), and
   // each job's player name that player template library 0 does not have. A reading job
   // reports its missing player here.
   const std::vector<std::wstring>& LeftOutJobs() const { return left_out_; }

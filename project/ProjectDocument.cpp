@@ -1,5 +1,9 @@
 #include "project/ProjectDocument.h"
 
+#include <unistd.h>
+
+#include <climits>
+
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/WideText.h"
 #include "framework/platform/XmlReader.h"
@@ -8,6 +12,7 @@
 #include "imaging/ElementXml.h"
 #include "project/JobRelocation.h"
 #include "project/Preset.h"
+#include "toolbox/Utf8.h"
 
 namespace ex = element_xml;
 
@@ -82,8 +87,29 @@ bool ProjectDocument::Open(const PathString& file) {
   return true;
 }
 
+namespace {
+
+// The longest file name, in bytes, that the folder of `path` takes.
+long LongestNameIn(const PathString& path) {
+  PathString folder;
+  GetParentFolder(folder, path, false);
+  const long limit = folder.empty() ? -1 : pathconf(toolbox::WideToUtf8(folder).c_str(), _PC_NAME_MAX);
+  return limit > 0 ? limit : NAME_MAX;
+}
+
+}  // namespace
+
 bool ProjectDocument::Save(const PathString& file) {
   const PathString absolute = MakeAbsolutePath(file);
+  // A name the folder cannot take (".bva" added to a long typed name passes the limit)
+  // is said as such, not as a file that could not be created.
+  PathString name;
+  GetPathFileName(name, absolute, false);
+  const long longest = LongestNameIn(absolute);
+  if (toolbox::Utf8Size(name) > static_cast<size_t>(longest)) {
+    ReportError(window, kErrorTitleText, kNameTooLongText, name.c_str(), static_cast<int>(longest));
+    return false;
+  }
   XmlWriterOptions options;
   options.fileType = kProjectFileType;
   options.creator = kProjectFileCreator;
@@ -107,11 +133,10 @@ bool ProjectDocument::Save(const PathString& file) {
 }
 
 void ProjectDocument::ReportLeftOutJobs() {
-  std::wstring list;
-  for (const std::wstring& input : jobs.LeftOutJobs()) list += L"\n" + input;
+  std::vector<std::wstring> entries = jobs.LeftOutJobs();
   for (const auto& [input, player] : jobs.MissingPlayers())
-    list += L"\n" + input + L" (\u201c" + player + L"\u201d)";
-  if (!list.empty()) ReportError(window, kErrorTitleText, kJobsLeftOutText, list.c_str());
+    entries.push_back(input + L" (\u201c" + player + L"\u201d)");
+  if (!entries.empty()) ReportError(window, kErrorTitleText, kJobsLeftOutText, LeftOutJobsList(entries).c_str());
 }
 
 Job* ProjectDocument::AddJobForFile(const PathString& file) {

@@ -27,6 +27,7 @@ inline constexpr int kNoSuchProjectText = 112;
 inline constexpr int kCannotUndoText = 113;
 inline constexpr int kCannotRedoText = 114;
 inline constexpr int kProjectTooLargeText = 120;
+inline constexpr int kNameTooLongText = 122;
 inline constexpr int kPresetNotDeletedText = 2700;
 inline constexpr int kSavePresetTitleText = 2701;
 inline constexpr int kPresetExistsText = 2702;

@@ -4,6 +4,8 @@
 #include <map>
 
 #include "toolbox/Controls.h"
+#include "toolbox/Display.h"
+#include "toolbox/DisplayMirror.h"
 
 namespace toolbox {
 namespace {
@@ -18,15 +20,16 @@ constexpr short kButtonWidth = 90;
 constexpr short kButtonHeight = 20;
 constexpr short kMargin = 20;
 constexpr short kLineHeight = 16;
+constexpr short kTitleGap = 8;   // between the bold title and the message
 constexpr short kIconSize = 32;  // the alert's icon stands at the top left, beside the text
 constexpr short kIconGap = 16;
 // The average width of a character of the system font (13 pixels), and of its bold face:
-// what a line of the message holds is estimated from it.
+// where no display lays the text out, what a line holds is estimated from it.
 constexpr int kCharWidth = 7;
 constexpr int kBoldCharWidth = 8;
 
-// Lines the message takes in `width` pixels.
-int MessageLines(const std::wstring& message, int width, int charWidth) {
+// Lines the message takes in `width` pixels, estimated.
+int EstimatedLines(const std::wstring& message, int width, int charWidth) {
   const std::size_t perLine = static_cast<std::size_t>(std::max(16, width / charWidth));
   int lines = 0;
   std::size_t start = 0;
@@ -38,7 +41,7 @@ int MessageLines(const std::wstring& message, int width, int charWidth) {
     if (end == std::wstring::npos) break;
     start = end + 1;
   }
-  return std::min(lines, 40);
+  return lines;
 }
 
 ControlRef Button(WindowRef window, OSType command) {
@@ -53,43 +56,44 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
   if (!out) return kParamErr;
   AlertStdParams params;
   if (given) params = *given;
-  // The title stands above the message too: a window manager may show no title bar.
-  const short textLeft = type == kAlertPlainAlert ? kMargin : kMargin + kIconSize + kIconGap;
-  const int textWidth = kAlertWidth - kMargin - textLeft;
-  const short titleHeight =
-      title.empty() ? 0 : static_cast<short>(MessageLines(title, textWidth, kBoldCharWidth) * kLineHeight + 8);
-  const short textHeight =
-      static_cast<short>(std::max<int>(MessageLines(message, textWidth, kCharWidth) * kLineHeight,
-                                       type == kAlertPlainAlert ? 0 : kIconSize - titleHeight));
-  const short height =
-      static_cast<short>(kMargin + titleHeight + textHeight + kMargin + kButtonHeight + kMargin);
-  Rect bounds{0, 0, height, kAlertWidth};
   WindowRef window;
-  OSStatus status = CreateNewWindow(windowClass, 0, bounds, &window);
+  OSStatus status = CreateNewWindow(windowClass, 0, Rect{0, 0, 100, kAlertWidth}, &window);
   if (status != kNoErr) return status;
   SetWindowTitle(window, title);
   const std::int16_t kind = type;
   SetWindowProperty(window, kAlertCreator, kAlertTypeTag, &kind, sizeof kind);
 
+  // The title stands above the message too: a window manager may show no title bar. Each
+  // text is as high as it lays out at the alert's width; a message taller than the screen
+  // leaves the window as tall as the screen allows, and scrolls there.
+  const short textLeft = type == kAlertPlainAlert ? kMargin : kMargin + kIconSize + kIconGap;
+  const short textRight = kAlertWidth - kMargin;
+  short textTop = kMargin;
   if (!title.empty()) {
     ControlRef heading;
-    CreateControl(window, kControlKindStaticText,
-                  Rect{kMargin, textLeft, static_cast<short>(kMargin + titleHeight),
-                       static_cast<short>(kAlertWidth - kMargin)},
-                  title, &heading);
+    CreateControl(window, kControlKindStaticText, Rect{kMargin, textLeft, kMargin + 1, textRight}, title,
+                  &heading);
     SetControlID(heading, ControlID{kAlertTitleSignature, 0});
     ControlFontStyle bold;
     bold.flags = 0x2;  // the face is set
     bold.style = 1;
     SetControlFontStyle(heading, bold);
+    const short titleHeight = NeededTextHeight(heading);
+    SetControlBounds(heading, Rect{kMargin, textLeft, static_cast<short>(kMargin + titleHeight), textRight});
+    textTop = static_cast<short>(kMargin + titleHeight + kTitleGap);
   }
   ControlRef text;
-  const short textTop = static_cast<short>(kMargin + titleHeight);
-  CreateControl(window, kControlKindStaticText,
-                Rect{textTop, textLeft, static_cast<short>(textTop + textHeight),
-                     static_cast<short>(kAlertWidth - kMargin)},
+  CreateControl(window, kControlKindStaticText, Rect{textTop, textLeft, static_cast<short>(textTop + 1), textRight},
                 message, &text);
   SetControlID(text, ControlID{kAlertMessageSignature, 0});
+  const int besideIcon = type == kAlertPlainAlert ? 0 : kMargin + kIconSize - textTop;
+  const int below = kMargin + kButtonHeight + kMargin;
+  const int textHeight = std::max<int>(std::min<int>(std::max<int>(NeededTextHeight(text), besideIcon),
+                                                     TallestDialogContent() - textTop - below),
+                                       kLineHeight);
+  SetControlBounds(text, Rect{textTop, textLeft, static_cast<short>(textTop + textHeight), textRight});
+  const short height = static_cast<short>(textTop + textHeight + below);
+  SizeWindow(window, kAlertWidth, height);
 
   // Right to left: default, cancel; the other button at the far left.
   const short top = static_cast<short>(height - kMargin - kButtonHeight);
@@ -139,8 +143,19 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
 
 }  // namespace
 
-short EstimatedTextHeight(const std::wstring& text, int width) {
-  return static_cast<short>(MessageLines(text, width, kCharWidth) * kLineHeight);
+short NeededTextHeight(ControlRef control) {
+  const ControlView view = ViewOfControl(control);
+  const int width = view.bounds.Width();
+  int height = -1;
+  if (DisplayBackend* backend = GetDisplayBackend())
+    height = backend->TextHeight(view.title, width, view.fontSize, view.bold);
+  if (height < 0)
+    height = EstimatedLines(GetControlTitle(control), width, view.bold ? kBoldCharWidth : kCharWidth) * kLineHeight;
+  return static_cast<short>(std::clamp(height, 1, 32000));
+}
+
+short TallestDialogContent() {
+  return static_cast<short>(std::max(200, MainScreenBounds().Height() - kWindowFrameTop));
 }
 
 OSStatus GetStandardAlertDefaultParams(AlertStdParams* params, std::uint32_t version) {

@@ -52,10 +52,14 @@ struct AlertStdParams {
   std::uint32_t flags = 0;
 };
 
-// The height in pixels that a text in the system font takes when it wraps within `width`
-// pixels, as an alert sizes itself to its message (estimated from the font's average
-// character width, with room to spare for lines that break between words).
-short EstimatedTextHeight(const std::wstring& text, int width);
+// The height in pixels that a static text control needs to show its whole text, wrapped
+// at the control's width in the control's font: as the display back end lays it out, or
+// where it lays out no text, estimated from the font's average character width with room
+// to spare for lines that break between words. Alerts and dialogs grow to it.
+short NeededTextHeight(ControlRef text);
+// The tallest content a dialog may have: what the screen holds below a title bar. A text
+// that needs more scrolls within what the dialog gives it.
+short TallestDialogContent();
 
 // The platform's OK.
 inline constexpr const wchar_t* kAlertDefaultOKText = L"OK";

@@ -540,6 +540,21 @@ std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& o
 }
 
 namespace {
+std::function<void()>& LostHandler() {
+  static std::function<void()> handler;
+  return handler;
+}
+}  // namespace
+
+void SetDisplayLostHandler(std::function<void()> handler) { LostHandler() = std::move(handler); }
+
+void DisplayLost() {
+  std::function<void()> handler = std::move(LostHandler());
+  LostHandler() = nullptr;
+  if (handler) handler();
+}
+
+namespace {
 bool& AppearanceClient() {
   static bool registered = false;
   return registered;

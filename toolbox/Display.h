@@ -5,6 +5,7 @@
 // Without a back end set, the toolbox has no input at all: a loop that waits for an event
 // with no limit ends at once, as after the end of input.
 #include <cstdint>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <ostream>
@@ -34,6 +35,16 @@ class DisplayBackend {
   // A file dialog starts to wait for its answer, and is over (answered or not).
   virtual void FileDialogShown(NavDialogRef) {}
   virtual void FileDialogClosed(NavDialogRef) {}
+
+  // The height in pixels a static text needs to show `utf8` whole, wrapped within `width`
+  // pixels, in a control's font (`fontSize` in pixels, 0 for the window's own) as this back
+  // end lays text out; -1 where it lays out none (the caller then estimates).
+  virtual int TextHeight(const std::string& /*utf8*/, int /*width*/, int /*fontSize*/, bool /*bold*/) {
+    return -1;
+  }
+  // The part of the screen that windows may take (global coordinates); false where there
+  // is no screen to ask.
+  virtual bool ScreenArea(Rect* /*area*/) { return false; }
 
   // The colour picker (Controls.h, PickColor) when no responder is set: true with the
   // colour (16-bit channels) when the user accepts one. This base has no screen to ask on.
@@ -71,6 +82,13 @@ DisplayBackend* GetDisplayBackend();
 // that button), and the answer is printed on `err`. It shows no pages: OpenUri fails.
 std::unique_ptr<DisplayBackend> MakeHeadlessBackend(int inputFd, std::ostream& out,
                                                     std::ostream& err = std::cerr);
+
+// What runs when the display goes away under the program (its server ended, or the
+// connection to it broke). The process then ends at once with status 1, since nothing is
+// left to show or answer anything on: the handler says what is lost. Null: nothing is said.
+void SetDisplayLostHandler(std::function<void()> handler);
+// For back ends: runs the handler, once.
+void DisplayLost();
 
 // Registration as a client of the appearance (theme) services, kept for the start and end
 // of the program; the model only records it.

@@ -88,21 +88,23 @@ WindowView ViewOfWindow(WindowRef window) {
   v.busy = GetThemeCursor() == kThemeWatchCursor;
   AlertType alert;
   if (GetAlertType(window, &alert) && alert != kAlertPlainAlert) v.alertIcon = alert;
-  for (ControlRef c : GetWindowControls(window)) {
-    ControlView cv;
-    cv.ref = c;
-    cv.kind = GetControlKind(c);
-    cv.title = WideToUtf8(GetControlTitle(c));
-    GetControlBounds(c, &cv.bounds);
-    cv.value = GetControlValue(c);
-    for (ControlRef up = c; up; up = GetSuperControl(up)) {
-      cv.visible = cv.visible && IsControlVisible(up);
-      cv.enabled = cv.enabled && IsControlActive(up);
-    }
-    DescribeKind(c, &cv);
-    v.controls.push_back(std::move(cv));
-  }
+  for (ControlRef c : GetWindowControls(window)) v.controls.push_back(ViewOfControl(c));
   return v;
+}
+
+ControlView ViewOfControl(ControlRef c) {
+  ControlView cv;
+  cv.ref = c;
+  cv.kind = GetControlKind(c);
+  cv.title = WideToUtf8(GetControlTitle(c));
+  GetControlBounds(c, &cv.bounds);
+  cv.value = GetControlValue(c);
+  for (ControlRef up = c; up; up = GetSuperControl(up)) {
+    cv.visible = cv.visible && IsControlVisible(up);
+    cv.enabled = cv.enabled && IsControlActive(up);
+  }
+  DescribeKind(c, &cv);
+  return cv;
 }
 
 namespace {

@@ -84,6 +84,8 @@ struct MenuView {
 
 // The view of a window; a window that does not exist gives a view with a null ref.
 WindowView ViewOfWindow(WindowRef window);
+// The view of one control of a window.
+ControlView ViewOfControl(ControlRef control);
 // The menu bar's menus in order.
 std::vector<MenuView> ViewOfMenuBar();
 // The items of one menu, with their submenus (a submenu that holds a menu it is already

@@ -5,8 +5,14 @@
 
 #include <glib-unix.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <cmath>
+
+#ifdef BRIVANE_HAVE_X11
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#endif
 
 #include "toolbox/Launch.h"
 #include "toolbox/Events.h"
@@ -65,6 +71,15 @@ GtkShownWindow GtkBackend::AsShown(WindowRef window) {
                         Clamp16(a.x - pane.x + a.width)};
     GtkWidget* text = mirror.widget;
     if (GTK_IS_BIN(text) && gtk_bin_get_child(GTK_BIN(text))) text = gtk_bin_get_child(GTK_BIN(text));
+    if (mirror.inner && GTK_IS_LABEL(mirror.inner)) {  // a static text that scrolls
+      text = mirror.inner;
+      GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(mirror.widget));
+      c.textOverflows = gtk_adjustment_get_upper(v) > gtk_adjustment_get_page_size(v) + 0.5;
+    } else if (GTK_IS_LABEL(text)) {
+      int width = 0, height = 0;
+      pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(text)), &width, &height);
+      c.textOverflows = height > a.height + 1;
+    }
     if (GTK_IS_LABEL(text)) c.textCut = pango_layout_is_ellipsized(gtk_label_get_layout(GTK_LABEL(text)));
     PangoFontDescription* font = nullptr;
     GtkStyleContext* style = gtk_widget_get_style_context(text);
@@ -144,11 +159,28 @@ GtkShownWindow GtkWindowAsShown(WindowRef window) {
   return gtk ? gtk->AsShown(window) : GtkShownWindow{};
 }
 
+namespace {
+
+#ifdef BRIVANE_HAVE_X11
+// Xlib ends the process once its connection breaks, and GDK's own handler says nothing a
+// user would understand: the program says what is lost first, then ends as Xlib would.
+int OnXConnectionLost(::Display*) {
+  DisplayLost();
+  _exit(1);
+}
+#endif
+
+}  // namespace
+
 std::unique_ptr<DisplayBackend> MakeGtkBackend() {
   // GTK is started once; its answer stands for the life of the process.
   static const bool opened = [] {
     gtk_disable_setlocale();
-    return gtk_init_check(nullptr, nullptr) == TRUE;
+    if (gtk_init_check(nullptr, nullptr) != TRUE) return false;
+#ifdef BRIVANE_HAVE_X11
+    if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) XSetIOErrorHandler(OnXConnectionLost);
+#endif
+    return true;
   }();
   if (!opened) return nullptr;
   return std::make_unique<gtk_backend::GtkBackend>();

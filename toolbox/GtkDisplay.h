@@ -24,6 +24,8 @@ struct GtkShownControl {
   ControlRef control;
   Rect allocation;         // where GTK drew it
   bool textCut = false;    // its label ends in an ellipsis
+  // Its text is taller than the rectangle that shows it: it scrolls there, or runs past it.
+  bool textOverflows = false;
   int fontPixels = 0;      // the size of the font it is drawn in
   bool bold = false;
 };

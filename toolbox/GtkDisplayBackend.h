@@ -29,6 +29,9 @@ namespace toolbox::gtk_backend {
 
 inline short Clamp16(int v) { return static_cast<short>(std::clamp(v, -32768, 32767)); }
 
+// The panes' font: its family, and the system font's size in pixels.
+constexpr const char* kPaneFontFamily = "sans-serif";
+constexpr int kSystemFontPixels = 13;
 constexpr int kSmallestFont = 6;
 constexpr int kLargestFont = 48;
 
@@ -123,6 +126,11 @@ class GtkBackend : public DisplayBackend {
   bool Spawn(const std::vector<std::string>& argv) override;
 
   GtkShownWindow AsShown(WindowRef window);
+
+  // GtkDisplayControls.cpp
+  int TextHeight(const std::string& utf8, int width, int fontSize, bool bold) override;
+  // GtkDisplayWindows.cpp
+  bool ScreenArea(Rect* area) override;
 
   // GtkDisplayChoosers.cpp
   void FileDialogShown(NavDialogRef ref) override;

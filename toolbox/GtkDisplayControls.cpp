@@ -39,8 +39,8 @@ void FitButtonLabel(GtkWidget* button) {
   if (label && GTK_IS_LABEL(label)) gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
 }
 
-// Static text wraps at any character when a word is longer than the line, and what the
-// rectangle cannot hold ends in an ellipsis; a rectangle one line high holds one line.
+// Static text that the rectangle cannot hold ends in an ellipsis; a rectangle one line
+// high holds one line.
 void FitLabel(GtkLabel* label, int height) {
   PangoLayout* probe = gtk_widget_create_pango_layout(GTK_WIDGET(label), "Xg");
   int width = 0, line = 0;
@@ -51,9 +51,48 @@ void FitLabel(GtkLabel* label, int height) {
   line = std::max(1, line);
   const int lines = std::max(1, (height + line / 4) / line);
   gtk_label_set_line_wrap(label, lines > 1);
-  gtk_label_set_line_wrap_mode(label, PANGO_WRAP_WORD_CHAR);
   gtk_label_set_lines(label, lines);
   gtk_label_set_ellipsize(label, PANGO_ELLIPSIZE_END);
+}
+
+// Static text wraps between words, and inside a word longer than the line (a path)
+// without the hyphen Pango would add there: a file name must never show a hyphen it does
+// not have. The attributes that say so, to be unreferenced by the caller.
+PangoAttrList* NoHyphens() {
+  PangoAttrList* attributes = pango_attr_list_new();
+#if PANGO_VERSION_CHECK(1, 44, 0)
+  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+#endif
+  return attributes;
+}
+
+GtkWidget* NewStaticText() {
+  GtkWidget* w = gtk_label_new("");
+  gtk_label_set_xalign(GTK_LABEL(w), 0);
+  gtk_label_set_yalign(GTK_LABEL(w), 0);
+  gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
+  gtk_label_set_line_wrap_mode(GTK_LABEL(w), PANGO_WRAP_WORD_CHAR);
+  PangoAttrList* attributes = NoHyphens();
+  gtk_label_set_attributes(GTK_LABEL(w), attributes);
+  pango_attr_list_unref(attributes);
+  return w;
+}
+
+// The lowest static text that scrolls: room for a few lines and a scroll bar's arrows and
+// thumb at their smallest (a scroll bar squeezed below that is a GTK error).
+constexpr int kLowestScrollingText = 100;
+
+// A static text that its rectangle (of several lines) cannot hold, such as a message with
+// a path longer than the screen is high, scrolls there rather than being cut off.
+GtkWidget* ScrollingText(GtkWidget* label) {
+  GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+  GtkWidget* viewport = gtk_viewport_new(nullptr, nullptr);
+  gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
+  gtk_container_add(GTK_CONTAINER(viewport), label);
+  gtk_container_add(GTK_CONTAINER(scroller), viewport);
+  gtk_widget_show_all(viewport);
+  return scroller;
 }
 
 // A swatch: the button shows a block of the colour instead of its title.
@@ -227,18 +266,12 @@ GtkWidget* GtkBackend::MakeControl(WindowMirror& m, ControlMirror& mirror, const
     }, nullptr, nullptr);
     Connect(w, "changed", G_CALLBACK(OnComboChanged), target);
   } else if (c.kind == kControlKindStaticText) {
-    w = gtk_label_new("");
-    gtk_label_set_xalign(GTK_LABEL(w), 0);
-    gtk_label_set_yalign(GTK_LABEL(w), 0);
-    gtk_label_set_line_wrap(GTK_LABEL(w), TRUE);
-#if PANGO_VERSION_CHECK(1, 44, 0)
-    // A line breaks inside a long word (a path) without the hyphen Pango would add there:
-    // a file name must never show a hyphen it does not have.
-    PangoAttrList* attributes = pango_attr_list_new();
-    pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
-    gtk_label_set_attributes(GTK_LABEL(w), attributes);
-    pango_attr_list_unref(attributes);
-#endif
+    w = NewStaticText();
+    if (c.bounds.Height() >= kLowestScrollingText &&
+        TextHeight(c.title, c.bounds.Width(), c.fontSize, c.bold) > c.bounds.Height() + 1) {
+      mirror.inner = w;
+      w = ScrollingText(w);
+    }
   } else if (c.kind == kControlKindEditText) {
     w = gtk_entry_new();
     gtk_entry_set_width_chars(GTK_ENTRY(w), 0);  // as narrow as the model makes it
@@ -282,7 +315,8 @@ void GtkBackend::UpdateControl(WindowMirror& m, ControlMirror& mirror, const Con
   GtkWidget* w = mirror.widget;
   const ControlView& was = mirror.shown;
   const bool fresh = !was.ref;
-  if (fresh || c.fontSize != was.fontSize || c.bold != was.bold) ShowFont(w, c);
+  GtkWidget* text = c.kind == kControlKindStaticText && mirror.inner ? mirror.inner : w;
+  if (fresh || c.fontSize != was.fontSize || c.bold != was.bold) ShowFont(text, c);
   if (c.kind == kControlKindPushButton || c.kind == kControlKindCheckBox ||
       c.kind == kControlKindRadioButton) {
     gtk_button_set_label(GTK_BUTTON(w), c.title.c_str());
@@ -299,8 +333,9 @@ void GtkBackend::UpdateControl(WindowMirror& m, ControlMirror& mirror, const Con
     }
     if (fresh || c.defaultButton != was.defaultButton) ShowDefault(w, c.defaultButton);
   } else if (c.kind == kControlKindStaticText) {
-    gtk_label_set_text(GTK_LABEL(w), c.title.c_str());
-    if (fresh || c.fontSize != was.fontSize || c.bold != was.bold || c.bounds.Height() != was.bounds.Height())
+    gtk_label_set_text(GTK_LABEL(text), c.title.c_str());
+    if (text == w &&
+        (fresh || c.fontSize != was.fontSize || c.bold != was.bold || c.bounds.Height() != was.bounds.Height()))
       FitLabel(GTK_LABEL(w), c.bounds.Height());
   } else if (c.kind == kControlKindEditText) {
     // Typing reaches the model as it happens, so a difference is the program's own
@@ -362,6 +397,34 @@ void GtkBackend::UpdateControl(WindowMirror& m, ControlMirror& mirror, const Con
   }
   gtk_widget_set_sensitive(w, c.enabled);
   gtk_widget_set_visible(w, c.visible);
+}
+
+// Laid out as a static text lays its text out: in the panes' font (the size the control
+// asks for, else the system font's) and the widgets' font options, wrapped as it wraps.
+int GtkBackend::TextHeight(const std::string& utf8, int width, int fontSize, bool bold) {
+  GdkScreen* screen = gdk_screen_get_default();
+  if (!screen) return -1;
+  PangoContext* context = gdk_pango_context_get_for_screen(screen);
+  if (const cairo_font_options_t* options = gdk_screen_get_font_options(screen))
+    pango_cairo_context_set_font_options(context, options);
+  PangoLayout* layout = pango_layout_new(context);
+  PangoFontDescription* font = pango_font_description_from_string(kPaneFontFamily);
+  const int pixels = fontSize > 0 ? std::clamp<int>(fontSize, kSmallestFont, kLargestFont) : kSystemFontPixels;
+  pango_font_description_set_absolute_size(font, pixels * PANGO_SCALE);
+  pango_font_description_set_weight(font, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_layout_set_font_description(layout, font);
+  pango_font_description_free(font);
+  pango_layout_set_width(layout, std::max(1, width) * PANGO_SCALE);
+  pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+  PangoAttrList* attributes = NoHyphens();
+  pango_layout_set_attributes(layout, attributes);
+  pango_attr_list_unref(attributes);
+  pango_layout_set_text(layout, utf8.c_str(), -1);
+  int w = 0, height = 0;
+  pango_layout_get_pixel_size(layout, &w, &height);
+  g_object_unref(layout);
+  g_object_unref(context);
+  return height;
 }
 
 // The list is changed in place, so that its scroll position stays where the user left

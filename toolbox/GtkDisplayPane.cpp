@@ -67,7 +67,6 @@ void model_pane_init(ModelPane* pane) {
 // whose buttons are 20 pixels high: small paddings, no minimum sizes of the theme's own.
 // The fonts are the model's, in pixels (the system font is 13, the small one 11).
 constexpr const char* kPaneStyle = R"css(
-.brivane-pane { font-family: sans-serif; font-size: 13px; }
 .brivane-pane button { padding: 0 4px; min-height: 0; min-width: 0; }
 .brivane-pane button.combo { padding: 0 2px 0 4px; }
 .brivane-pane entry { padding: 0 3px; min-height: 0; min-width: 0; }
@@ -85,7 +84,8 @@ void InstallPaneStyle() {
   GdkScreen* screen = gdk_screen_get_default();
   if (installed || !screen) return;
   installed = true;
-  std::string css = kPaneStyle;
+  std::string css = std::string(".brivane-pane { font-family: ") + kPaneFontFamily +
+                    "; font-size: " + std::to_string(kSystemFontPixels) + "px; }\n" + kPaneStyle;
   // One class per font size the model may ask for, and one for its bold face.
   for (int size = kSmallestFont; size <= kLargestFont; ++size)
     css += ".brivane-pane .brivane-font-" + std::to_string(size) + " { font-size: " + std::to_string(size) + "px; }\n";

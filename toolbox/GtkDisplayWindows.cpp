@@ -238,6 +238,19 @@ void GtkBackend::Place(WindowMirror& m, const WindowView& view) {
   gtk_window_resize(window, width, height);
 }
 
+// The work area of the primary monitor (the first where none is primary).
+bool GtkBackend::ScreenArea(Rect* area) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display || !area) return false;
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor) return false;
+  GdkRectangle r;
+  gdk_monitor_get_workarea(monitor, &r);
+  *area = Rect{Clamp16(r.y), Clamp16(r.x), Clamp16(r.y + r.height), Clamp16(r.x + r.width)};
+  return true;
+}
+
 WindowMirror* GtkBackend::Find(std::uint64_t window) {
   auto it = windows_.find(window);
   return it == windows_.end() ? nullptr : it->second.get();

@@ -92,6 +92,23 @@ std::wstring Utf8ToWide(std::string_view bytes) {
   return out;
 }
 
+std::wstring Utf8ToWideShowingBytes(std::string_view bytes) {
+  static const wchar_t kHex[] = L"0123456789ABCDEF";
+  std::wstring out;
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const size_t at = i;
+    const long cp = DecodeOne(bytes, i);
+    if (cp >= 0) {
+      out += static_cast<wchar_t>(cp);
+      continue;
+    }
+    const auto b = static_cast<unsigned char>(bytes[at]);
+    out += {L'\\', L'x', kHex[b >> 4], kHex[b & 0xF]};
+  }
+  return out;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size()) {

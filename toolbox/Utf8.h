@@ -19,6 +19,11 @@ std::string WideToUtf8(std::wstring_view text);
 // The number of bytes WideToUtf8 writes for the text.
 size_t Utf8Size(std::wstring_view text);
 
+// Decodes UTF-8 for a person to read, with each byte that is not part of a valid sequence
+// shown as "\xHH" (two upper-case hexadecimal digits): a file name that is not UTF-8, in
+// a message.
+std::wstring Utf8ToWideShowingBytes(std::string_view bytes);
+
 // True when the bytes are well-formed UTF-8 (no replacement would be needed).
 bool IsValidUtf8(std::string_view bytes);
 

@@ -323,7 +323,13 @@ OSStatus SizeWindow(WindowRef window, short width, short height) {
   return SetWindowBounds(window, r);
 }
 
-Rect MainScreenBounds() { return Rect{0, 0, 768, 1024}; }
+Rect MainScreenBounds() {
+  Rect area;
+  if (DisplayBackend* backend = GetDisplayBackend(); backend && backend->ScreenArea(&area) &&
+      area.Width() > 0 && area.Height() > 0)
+    return area;
+  return Rect{0, 0, 768, 1024};
+}
 
 OSStatus CenterWindowOnScreen(WindowRef window) {
   Rect r;
@@ -331,7 +337,19 @@ OSStatus CenterWindowOnScreen(WindowRef window) {
   const Rect screen = MainScreenBounds();
   short left = static_cast<short>(screen.left + (screen.Width() - r.Width()) / 2);
   short top = static_cast<short>(screen.top + (screen.Height() - r.Height()) / 2);
-  return MoveWindow(window, left, top);
+  MoveWindow(window, left, top);
+  return KeepWindowOnScreen(window);
+}
+
+OSStatus KeepWindowOnScreen(WindowRef window) {
+  Rect r;
+  if (OSStatus s = GetWindowBounds(window, &r)) return s;
+  const Rect screen = MainScreenBounds();
+  int top = std::min<int>(r.top, screen.bottom - r.Height());
+  top = std::max<int>(top, screen.top + kWindowFrameTop);
+  int left = std::max<int>(std::min<int>(r.left, screen.right - r.Width()), screen.left);
+  if (top == r.top && left == r.left) return kNoErr;
+  return MoveWindow(window, static_cast<short>(left), static_cast<short>(top));
 }
 
 OSStatus SetWindowTitle(WindowRef window, const std::wstring& title) {

@@ -66,9 +66,15 @@ OSStatus GetWindowBounds(WindowRef window, Rect* outBounds);
 OSStatus SetWindowBounds(WindowRef window, const Rect& bounds);
 OSStatus MoveWindow(WindowRef window, short left, short top);
 OSStatus SizeWindow(WindowRef window, short width, short height);
-// Centres the window on the main screen.
+// Centres the window on the main screen (and keeps it on it).
 OSStatus CenterWindowOnScreen(WindowRef window);
+// What the display back end says windows may take of the screen, else 1024 by 768.
 Rect MainScreenBounds();
+// Room a window manager's frame takes above a window's content (its title bar).
+inline constexpr short kWindowFrameTop = 32;
+// Moves the window up and left as far as needed for its content to lie on the main screen,
+// with room for its title bar above it.
+OSStatus KeepWindowOnScreen(WindowRef window);
 
 OSStatus SetWindowTitle(WindowRef window, const std::wstring& title);
 OSStatus CopyWindowTitle(WindowRef window, std::wstring* outTitle);

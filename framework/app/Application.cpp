@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "framework/ui/FileDialogs.h"
 #include "toolbox/Display.h"
 #include "toolbox/Utf8.h"
 
@@ -103,6 +104,11 @@ void Application::SetMainWindow(WindowBase* window) {
 
 void Application::OpenDocument(const std::string& utf8Path) {
   if (!mainWindow) return;
+  // A name that is not UTF-8 names no file the program could open: say so, naming it.
+  if (!IsValidUtf8(utf8Path)) {
+    ReportNameNotUtf8(WindowRef{}, utf8Path);
+    return;
+  }
   PathString path = Utf8ToWide(utf8Path);
   mainWindow->OnOpenDocument(path);
 }

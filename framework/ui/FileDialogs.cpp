@@ -4,6 +4,7 @@
 
 #include "framework/platform/PathLayer.h"
 #include "framework/platform/WideText.h"
+#include "framework/ui/MessageBox.h"
 #include "toolbox/Utf8.h"
 
 using namespace toolbox;
@@ -254,6 +255,11 @@ bool PathFromUtf8(const std::string& utf8, PathString* out) {
   return true;
 }
 
+void ReportNameNotUtf8(WindowRef parent, const std::string& bytes) {
+  constexpr int kErrorTitleText = 10000;
+  ReportError(parent, kErrorTitleText, kNameNotUtf8Text, Utf8ToWideShowingBytes(bytes).c_str());
+}
+
 bool RunFileDialog(FileDialogRequest* request, FileDialogResult* result, WindowRef parent,
                    const FileDialogOptions* options) {
   if (!request || !result) return false;
@@ -330,6 +336,7 @@ bool RunFileDialog(FileDialogRequest* request, FileDialogResult* result, WindowR
       std::string utf8;
       PathString path;
       if (NavReplyItemURL(reply, i, &utf8) != kNoErr || !PathFromUtf8(utf8, &path)) {
+        if (!utf8.empty() && !IsValidUtf8(utf8)) ReportNameNotUtf8(parent, utf8);
         ok = false;
         continue;
       }

@@ -117,6 +117,12 @@ bool FileTypeToDescription(toolbox::OSType type, std::wstring* out);
 // The path's file as wide text when its bytes are valid UTF-8; false otherwise.
 bool PathFromUtf8(const std::string& utf8, PathString* out);
 
+// The numbered text that refuses a file name that is not valid UTF-8.
+inline constexpr int kNameNotUtf8Text = 123;
+// Says in an error box that the file cannot be used since its name is not UTF-8, naming it
+// with those bytes shown as "\xHH".
+void ReportNameNotUtf8(toolbox::WindowRef parent, const std::string& bytes);
+
 class FileExtensionList {
  public:
   FileExtensionList() = default;

@@ -55,21 +55,25 @@ RelocateDialog::RelocateDialog(const PathString* missingPath, const RelocateText
     : missing(missingPath), texts(t) {}
 
 // The message's place holds about four lines; a long path (which the message names whole)
-// makes the dialog taller, as an alert grows to fit its text.
+// makes the dialog taller, as far as the screen allows, as an alert grows to fit its text.
 constexpr short kRelocateMessageHeight = 75;
 
 std::int32_t RelocateDialog::Run(WindowRef parent) {
-  grow = std::max(0, EstimatedTextHeight(texts ? texts->message : L"", 400) - kRelocateMessageHeight);
-  if (!CreateWindow(100, 100, 440, 140 + grow, kWindowFlagMovableModal, parent)) return -1;
+  if (!CreateWindow(100, 100, 440, 140, kWindowFlagMovableModal, parent)) return -1;
   LinkProperty();
   return RunModal();
 }
 
 bool RelocateDialog::OnInitDialog() {
   if (texts) SetTitle(texts->title);
+  message.Create(this, kMessageSignature, LTRB(20, 20, 420, 20 + kRelocateMessageHeight), texts ? texts->message : L"");
+  const int grow = std::clamp(NeededTextHeight(message.GetControl()) - kRelocateMessageHeight, 0,
+                              TallestDialogContent() - 140);
   const short below = static_cast<short>(20 + kRelocateMessageHeight + grow);
+  SetControlBounds(message.GetControl(), LTRB(20, 20, 420, below));
+  SizeWindow(GetWindow(), 440, static_cast<short>(140 + grow));
+  KeepWindowOnScreen(GetWindow());
   const short top = static_cast<short>(below + 7), bottom = static_cast<short>(below + 24);
-  message.Create(this, kMessageSignature, LTRB(20, 20, 420, below), texts ? texts->message : L"");
   dontRelocate.Create(this, kDontSignature, LTRB(21, top, 125, bottom), L"Don't Relocate");
   cancel.Create(this, kCancelSignature, LTRB(135, top, 205, bottom), L"Cancel");
   replace.Create(this, kReplaceSignature, LTRB(269, top, 339, bottom), L"Replace");

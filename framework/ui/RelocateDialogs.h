@@ -40,7 +40,6 @@ class RelocateDialog : public WindowBase {
   StaticText message;
   PushButton dontRelocate, cancel, replace, relocate;
   const RelocateTexts* texts;
-  int grow = 0;  // pixels added below the message so that all of it shows
 };
 
 class ReplaceDialog : public WindowBase {

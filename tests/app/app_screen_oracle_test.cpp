@@ -89,6 +89,7 @@ class App {
       setenv("LSAN_OPTIONS", ("suppressions=" + (home / "leaks.supp").string() + ":print_suppressions=0").c_str(), 1);
       // What it prints says why, should it run headless.
       if (!std::freopen((home / "output.txt").c_str(), "w", stdout)) std::freopen("/dev/null", "w", stdout);
+      if (!std::freopen((home / "errors.txt").c_str(), "w", stderr)) std::freopen("/dev/null", "w", stderr);
       execl(exe.c_str(), exe.c_str(), document.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -141,6 +142,17 @@ class App {
     const std::array<int, 4> g = Geometry(id);
     return {g[2], g[3]};
   }
+  // The text of a window as tesseract reads it from a screenshot (enlarged, in greys), on
+  // one line with single blanks.
+  std::string Read(const std::string& id, const std::filesystem::path& shot) const {
+    const std::string big = shot.string() + ".read.png";
+    testsupport::Run("timeout 20 import -display " + display_ + " -window " + id + " '" + shot.string() + "' 2>&1 && convert '" +
+                     shot.string() + "' -resize 300% -colorspace Gray '" + big + "' 2>&1");
+    std::istringstream words(testsupport::Run("tesseract '" + big + "' - 2>/dev/null"));
+    std::string text, word;
+    while (words >> word) text += (text.empty() ? "" : " ") + word;
+    return text;
+  }
   // What the window tells the window manager it is.
   std::string Properties(const std::string& id) const {
     return testsupport::Run("DISPLAY=" + display_ + " xprop -id " + id + " _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR 2>&1");
@@ -186,9 +198,20 @@ constexpr const char* kReplaceGood = "\u201Cgood.bva\u201D already exists. Do yo
 struct Step {
   const char* title;  // the window that must appear (a regular expression)
   const char* key;    // what the user then presses ("" for nothing; "minimise": the window is minimised;
-                      // "type" and text: the text typed)
+                      // "type " and text: the text typed; "type:" and a name: the name typed over
+                      // the proposed one, then Return; "scroll": the mouse wheel to the text's end)
   bool fresh = true;  // a window other than the one of the step before (not the main window)
+  // What the window must show whole, as tesseract reads it: phrases separated by "|".
+  const char* reads = "";
 };
+
+// Whether every phrase of `phrases` ("|" between them) is in the text read.
+bool ReadsAll(const std::string& read, const std::string& phrases) {
+  std::istringstream list(phrases);
+  for (std::string phrase; std::getline(list, phrase, '|');)
+    if (read.find(phrase) == std::string::npos) return false;
+  return true;
+}
 
 struct Case {
   const char* name;
@@ -261,6 +284,21 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
   testsupport::WriteFile(dir / "deep.bva", empty.substr(0, empty.find("</castora_jobs>")) +
                                                "<castora_data input=\"" + deep + "/a.wav\" swf_fps=\"12\" />\n" +
                                                empty.substr(empty.find("</castora_jobs>")));
+  // Missing files of paths of long folder names without blanks, of 513 to 3,847 bytes: the
+  // question grows as tall as the screen allows, and scrolls beyond.
+  for (std::size_t bytes : {513, 1062, 2038, 3847}) {
+    std::string path = dir.str();
+    while (path.size() + 61 + 9 <= bytes) path += "/" + std::string(60, 'q');
+    if (path.size() + 9 < bytes) path += "/" + std::string(bytes - 9 - path.size() - 1, 'r');
+    path += "/song.wav";
+    testsupport::WriteFile(dir / ("path" + std::to_string(bytes) + ".bva"),
+                           empty.substr(0, empty.find("</castora_jobs>")) + "<castora_data input=\"" + path +
+                               "\" swf_fps=\"12\" />\n" + empty.substr(empty.find("</castora_jobs>")));
+  }
+  testsupport::WriteFile(dir / "long.bva", empty);
+  const std::string longName = "type:" + std::string(253, 'n');
+  const char* kLongName = longName.c_str();
+  constexpr const char* kQuestion = "song.wav\" cannot be found. Do you want to locate it?|Don't Relocate";
   constexpr const char* kBatchMode = "F10 Right Down Return";  // Edit > Batch Mode: a change to save
   const Case cases[] = {
       {"damaged project", "zero.bva", {{"Error", "Return"}}},
@@ -285,7 +323,24 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
       // The focus starts on Relocate, not on Don't Relocate: Space relocates.
       {"space in the missing-audio dialog", "two.bva",
        {{"Missing Audio File", "space"}, {kChooser, "Escape"}, {"Missing Audio File", ""}}},
-      {"long path", "deep.bva", {{"Missing Audio File", "Escape"}, {"Error", "Return"}}},
+      {"long path", "deep.bva",
+       {{"Missing Audio File", "Escape", true, "a.wav\" cannot be found. Do you want to locate it?"}, {"Error", "Return"}}},
+      // Save As of a name that the extension takes past 255 bytes says it is too long.
+      {"name too long", "long.bva",
+       {{"long.bva", "ctrl+shift+s", false}, {"Save", kLongName}, {"Error", "Return", true, "is too long"}}},
+      // A name on the command line that is not UTF-8 is refused in an alert, not dropped.
+      {"name not UTF-8", "\xFF\xFE.bva", {{"Error", "Return", true, "cannot be used because its name is not valid UTF-8"}}},
+      {"path of 513 bytes", "path513.bva",
+       {{"Missing Audio File", "Escape", true, kQuestion}, {"Error", "Return", true, "song.wav"}}},
+      {"path of 1062 bytes", "path1062.bva",
+       {{"Missing Audio File", "Escape", true, kQuestion}, {"Error", "Return", true, "song.wav"}}},
+      // Taller than the screen: the end of the text shows once scrolled to.
+      {"path of 2038 bytes", "path2038.bva",
+       {{"Missing Audio File", "scroll"}, {"Missing Audio File", "Escape", false, kQuestion},
+        {"Error", "scroll"}, {"Error", "Return", false, "song.wav"}}},
+      {"path of 3847 bytes", "path3847.bva",
+       {{"Missing Audio File", "scroll"}, {"Missing Audio File", "Escape", false, kQuestion},
+        {"Error", "scroll"}, {"Error", "Return", false, "song.wav"}}},
       // The focus starts on Save, not on Don't Save: Space saves.
       {"space in the save question", "space.bva",
        {{"space.bva", kBatchMode, false}, {"\\*space.bva", "ctrl+q", false}, {"Unsaved Changes", "space"}},
@@ -327,7 +382,8 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         const bool chooser = std::string(step.title) == kChooser;
         return !id.empty() && (id != previous || !step.fresh) && app.Window(kChooser).empty() != chooser;
       })) << "never shown; the process " << (app.Running() ? "runs" : "has ended") << ", windows shown:\n"
-           << app.Windows() << "its output:\n" << testsupport::ReadFile(dir.path() / "home" / "output.txt");
+           << app.Windows() << "its output:\n" << testsupport::ReadFile(dir.path() / "home" / "output.txt")
+           << testsupport::ReadFile(dir.path() / "home" / "errors.txt");
       if (!step.fresh && std::string(step.title).find(".bva") != std::string::npos) main = id;
       if (step.fresh) {
         // A dialog to the window manager, transient for a window of the application, and
@@ -351,15 +407,25 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
                   step.title, paint * 1000);
       if (std::string(c.name) == "long path") {
         // The dialog grew to hold the whole question.
-        EXPECT_GT(app.Geometry(id)[3], 160) << "the dialog kept its size for a long path";
+        EXPECT_GT(app.Geometry(id)[3], 140) << "the dialog kept its size for a long path";
       }
       // Waiting for the user costs (next to) nothing.
       double used = 0;
       EXPECT_TRUE(GoesIdle(app.Pid(), &used)) << "busy while waiting: " << used * 100 << "% of a core";
+      if (*step.reads && testsupport::HaveTool("tesseract")) {
+        std::string read;
+        EXPECT_TRUE(WaitFor([&] { return ReadsAll(read = app.Read(id, shot), step.reads); }, 20))
+            << "read: " << read;
+      }
       if (std::string(step.key) == "minimise") {
         app.Xdo("windowminimize " + id);
       } else if (std::string(step.key).starts_with("type ")) {
         app.Xdo("windowfocus --sync " + id + " " + step.key);
+      } else if (std::string(step.key).starts_with("type:")) {  // a name typed over the proposed one
+        app.Xdo("windowfocus --sync " + id + " key ctrl+a type --delay 2 '" + std::string(step.key + 5) + "'");
+        app.Xdo("key Return");
+      } else if (std::string(step.key) == "scroll") {  // the mouse wheel over the text, to its end
+        app.Xdo("mousemove --window " + id + " 200 200 click --repeat 100 --delay 5 5");
       } else if (*step.key) {
         app.Xdo("windowfocus --sync " + id + " key " + step.key);
       }
@@ -378,6 +444,31 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
 // The main window keeps the size it is given, as often as it is given, and can be made
 // smaller again.
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, ApplicationOnScreen, ::testing::Bool());
+
+// The display going away under the application ends it with status 1, saying so, and
+// naming the project whose unsaved changes are lost, as the end of the input does headless.
+TEST(MainWindowOnScreen, SaysWhatIsLostWithTheDisplay) {
+  const std::string exe = ExecutableFolder() + "../app/brivane";
+  if (access(exe.c_str(), X_OK) != 0) GTEST_SKIP() << "the executable is not built: " << exe;
+  if (!testsupport::HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  testsupport::VirtualScreen screen;
+  if (!screen.Start()) GTEST_SKIP() << "no X server could be started (Xvfb is missing or failed)";
+  WindowManager wm;
+  if (!wm.Start(screen.Display())) GTEST_SKIP() << "openbox (or xprop) is not installed or did not start";
+  testsupport::ScratchDir dir;
+  App app(screen, dir.path() / "home", "");
+  std::string id;
+  ASSERT_TRUE(WaitFor([&] { return !(id = app.Window("Brivane")).empty(); }));
+  app.Xdo("windowfocus --sync " + id + " key F10 Right Down Return");  // Edit > Batch Mode
+  ASSERT_TRUE(WaitFor([&] { return !app.Window("\\*Brivane").empty(); })) << app.Windows();
+  screen.Stop();
+  ASSERT_TRUE(WaitFor([&] { return !app.Running(); }));
+  EXPECT_TRUE(WIFEXITED(app.Status()) && WEXITSTATUS(app.Status()) == 1) << "wait status " << app.Status();
+  const std::string errors = testsupport::ReadFile(dir.path() / "home" / "errors.txt");
+  EXPECT_NE(errors.find("brivane: the connection to the display was lost"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("the unsaved changes to the project \"Untitled\" were not saved and are lost"),
+            std::string::npos) << errors;
+}
 
 TEST(MainWindowOnScreen, KeepsTheSizeItIsGiven) {
   const std::string exe = ExecutableFolder() + "../app/brivane";

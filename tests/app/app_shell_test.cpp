@@ -218,6 +218,20 @@ TEST(BrivaneExecutable, HeadlessUserCanAnswerEverythingThroughStandardInput) {
                    {"end of input: answering \"Unsaved Changes\" with 2 (Cancel)",
                     "brivane: the unsaved changes to the project \"Untitled\" were not saved and are lost"},
                    {}, 1});
+  // A name that the extension takes past what the folder allows is said to be too long.
+  cases.push_back({"", "new\nsvas " + std::string(253, 'n') + "\n1\nquit\n", 0, {},
+                   {"The project could not be saved because the name \"" + std::string(253, 'n') +
+                    ".bva\" is too long: this folder takes names of at most 255 bytes"},
+                   {"could not be created"}});
+  // A file name that is not UTF-8, on the command line or chosen in a file dialog, is
+  // refused with a message that names it, its bytes shown.
+  testsupport::WriteFile(dir / "\xFF\xFE.bva", project);
+  testsupport::WriteFile(dir / "\xFE.bva", project);
+  cases.push_back({"'" + d + "/\xFF\xFE.bva'", "1\nopen " + d + "/\xFE.bva\n1\nsvas \xFEq\n1\nquit\n", 0, {},
+                   {"alert \"Error\": The file \"" + d + "/\\xFF\\xFE.bva\" cannot be used because its name is not valid UTF-8",
+                    "alert \"Error\": The file \"" + d + "/\\xFE.bva\" cannot be used",
+                    "alert \"Error\": The file \"" + d + "/\\xFEq.bva\" cannot be used"},
+                   {"no button", "skipping"}});
   // Without a program for web pages the help names its page.
   cases.push_back({"", "help\n1\n", 0, {},
                    {"alert \"Error\": The help could not be shown", "/resources/help/index.html"}, {}});

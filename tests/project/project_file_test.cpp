@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -294,6 +295,21 @@ TEST(ProjectFile, JobsLeftOutAndPlayersNotFoundAreNamedInOneMessage) {
   ASSERT_EQ(alerts.messages.size(), 1u);
   EXPECT_NE(alerts.messages[0].find(W(dir / "broken.wav")), std::wstring::npos);
   EXPECT_NE(alerts.messages[0].find(W(dir / "in2.fake") + L" (\u201cGone\u201d)"), std::wstring::npos);
+
+  // Hundreds of jobs left out: the first ten are named, a job without an input by its place,
+  // and the rest counted.
+  std::string many = text.substr(0, text.find("<castora_data "));
+  many += "<castora_data output=\"/" + std::string(4096, 'o') + "\" />\n";
+  for (int i = 0; i < 200; ++i) many += "<castora_data input=\"" + (dir / "broken.wav").string() + "\" />\n";
+  many += text.substr(text.find("</castora_jobs>"));
+  testsupport::WriteFile(dir / "many.bva", many);
+  alerts.messages.clear();
+  ASSERT_TRUE(doc.Open(W(dir / "many.bva")));
+  ASSERT_EQ(alerts.messages.size(), 1u);
+  const std::wstring& listed = alerts.messages[0];
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), L'\n'), 12) << listed;
+  EXPECT_NE(listed.find(L"\nthe job in place 1 of the project, which names no audio file\n"), std::wstring::npos);
+  EXPECT_TRUE(listed.ends_with(L"\nand 191 more")) << listed;
 }
 
 // The text with the attribute of the first `element` set to `value` (added when absent).

@@ -22,16 +22,18 @@ TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
   struct Case {
     std::string in;
     std::wstring out;
+    std::wstring shown;  // for a person to read: the bytes of what is not UTF-8
   } cases[] = {
-      {"a\xFF" "b", L"a\uFFFDb"},
-      {"\xC3", L"\uFFFD"},                      // truncated
-      {"\xC0\xAF", L"\uFFFD\uFFFD"},            // overlong '/'
-      {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},  // encoded surrogate
-      {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
-      {"\xE4\xB8" "x", L"\uFFFD\uFFFDx"},
+      {"a\xFF" "b", L"a\uFFFDb", L"a\\xFFb"},
+      {"\xC3", L"\uFFFD", L"\\xC3"},                      // truncated
+      {"\xC0\xAF", L"\uFFFD\uFFFD", L"\\xC0\\xAF"},            // overlong '/'
+      {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD", L"\\xED\\xA0\\x80"},  // encoded surrogate
+      {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD", L"\\xF4\\x90\\x80\\x80"},  // above U+10FFFF
+      {"\xE4\xB8" "x\xC3\xA9", L"\uFFFD\uFFFDx\u00E9", L"\\xE4\\xB8x\u00E9"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Utf8ToWide(c.in), c.out) << c.in;
+    EXPECT_EQ(toolbox::Utf8ToWideShowingBytes(c.in), c.shown) << c.in;
     EXPECT_FALSE(toolbox::IsValidUtf8(c.in));
   }
   EXPECT_TRUE(toolbox::IsValidUtf8("plain \xC3\xA9"));

@@ -86,6 +86,7 @@ void CheckWindow(WindowRef w, const std::string& name, const std::string& expect
     EXPECT_LE(std::abs(c.allocation.right - v->bounds.right), 1) << Describe(c.allocation);
     EXPECT_LE(std::abs(c.allocation.bottom - v->bounds.bottom), 1) << Describe(c.allocation);
     EXPECT_FALSE(c.textCut);
+    EXPECT_FALSE(c.textOverflows);
     EXPECT_EQ(c.fontPixels, v->fontSize > 0 ? v->fontSize : 13);
     EXPECT_EQ(c.bold, v->bold);
     placed.emplace_back(c.allocation, v->bounds);
@@ -164,6 +165,10 @@ TEST_F(WindowsOnScreen, MessageBoxesOfEveryButtonSetFitTheirModel) {
       L"Sessions/Live at the Harbour Hall/Second Night/Encore\" is full or read-only. Free some "
       L"space or choose another folder in the export settings, then export the job again. The "
       L"other jobs of the project were written; their movies are in their own folders.";
+  // A path of long folder names without a blank breaks only inside them.
+  std::wstring deep;
+  while (deep.size() + 61 < 1050) deep += L"/" + std::wstring(60, L'q');
+  deep += L"/song.wav";
   const struct {
     MessageBoxStyle style;
     const char* name;
@@ -182,6 +187,8 @@ TEST_F(WindowsOnScreen, MessageBoxesOfEveryButtonSetFitTheirModel) {
       {0x101, "stop-long", "dialog-error", FourCC("ok  "), longText},
       {0x101, "stop-titled", "dialog-error", FourCC("ok  "),
        L"The audio file was not found, so its job has been left out of the project.", L"Missing Audio File"},
+      {0x101, "stop-long-path", "dialog-error", FourCC("ok  "),
+       L"Some jobs could not be read as they were saved. Jobs left out of the project:\n\n" + deep},
   };
   for (const auto& c : cases)
     CheckModal(c.name, c.icon, c.close,
@@ -193,6 +200,11 @@ TEST_F(WindowsOnScreen, DialogsFitTheirModel) {
   const RelocateTexts texts{L"Relocate", L"The file \"take one.wav\" could not be found. Relocate it, "
                                          L"replace it with another file or leave it out?"};
   CheckModal("relocate", "", FourCC("bCan"), [&] { RelocateDialog(&missing, &texts).Run(WindowRef{}); });
+  std::wstring deep;
+  while (deep.size() + 61 < 1050) deep += L"/" + std::wstring(60, L'q');
+  const RelocateTexts deepTexts{L"Missing Audio File",
+                                L"The audio file \"" + deep + L"/song.wav\" cannot be found. Do you want to locate it?"};
+  CheckModal("relocate-long-path", "", FourCC("bCan"), [&] { RelocateDialog(&missing, &deepTexts).Run(WindowRef{}); });
   CheckModal("replace", "", FourCC("bDnt"), [&] { ReplaceDialog(&missing, 1).Run(WindowRef{}); });
   CheckModal("font", "", kResultCancel, [&] {
     FontInfo font;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -216,7 +217,19 @@ enum class AsideResult { Moved, Gone, Replaced, Failed };
 // What is moved is compared with what was read only once it is aside (looking first and
 // moving then would leave a moment for a good file to take the name): a file that is not
 // the one read goes back where it was, unless yet another has taken its place (Replaced).
+// The folder's lock is held throughout: to anyone who looks under it, a file that was not the
+// one read is never seen under a kept copy's name, and two recoveries never interleave.
 AsideResult MoveAside(const std::string& native, const struct stat& read) {
+  const int folder = open(native.substr(0, native.rfind('/') + 1).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0)
+    while (flock(folder, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  struct Unlock {
+    int fd;
+    ~Unlock() {
+      if (fd >= 0) close(fd);
+    }
+  } unlock{folder};
   const std::vector<std::string> kept = KeptCopies(native);
   std::string next = kept.empty() ? "1" : NextCopyNumber(kept.front());
   // Another process moving its copy aside at the same moment may take a number first.
@@ -230,7 +243,9 @@ AsideResult MoveAside(const std::string& native, const struct stat& read) {
     struct stat moved;
     if (lstat(aside.c_str(), &moved) != 0) return AsideResult::Gone;
     if (moved.st_dev != read.st_dev || moved.st_ino != read.st_ino) {
-      RenameNoReplace(aside, native);
+      // Saved after the read: it goes back. Where a newer save has taken the name meanwhile,
+      // this one is what that save would have replaced, and is not kept as a damaged copy.
+      if (!RenameNoReplace(aside, native) && errno == EEXIST) unlink(aside.c_str());
       return AsideResult::Replaced;
     }
     const std::vector<std::string> now = KeptCopies(native);
@@ -304,8 +319,18 @@ bool Preferences::Load(int attempt) {
   std::map<std::wstring, Value> values;
   XmlDocument doc;
   XmlNode top;
+  // The item at the name is held (not opened for reading: a device or a pipe is not touched)
+  // until it has been judged, so that no newer file can take its inode number meanwhile and
+  // be taken for it when the damaged file is moved aside.
   struct stat read;
-  const bool wasThere = lstat(native.c_str(), &read) == 0;
+  const int held = open(native.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  const bool wasThere = held >= 0 && fstat(held, &read) == 0;
+  struct Release {
+    int fd;
+    ~Release() {
+      if (fd >= 0) close(fd);
+    }
+  } release{held};
   bool good = doc.Load(file_);
   if (!good && doc.Status() != XmlDocument::LoadStatus::Malformed) {
     // Nothing there is an empty store; a folder, a pipe or an unreadable file is not.

@@ -1,5 +1,7 @@
 #include "framework/platform/Preferences.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -234,10 +236,14 @@ TEST_F(PreferencesTest, AGoodFileSavedWhileADamagedOneIsKeptIsNeverKeptAsDamaged
       }
       Preferences p;
       if (!p.Open(L"brivane-test", kPrefsCurrentUser) || (i == 0 && !(p.SetLong(L"n", round) && p.Close()))) _exit(1);
+      // Under the folder's lock, which a recovery holds while it moves a file aside and back.
+      const int folder = open(File().parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+      if (folder < 0 || flock(folder, LOCK_SH) != 0) _exit(4);
       for (const auto& entry : std::filesystem::directory_iterator(File().parent_path()))
         if (entry.path().string().find(".damaged") != std::string::npos &&
             ReadFile(entry.path()).find("</preferences>") != std::string::npos)
           _exit(2);
+      close(folder);
     }
     _exit(0);
   }

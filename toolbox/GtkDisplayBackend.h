@@ -86,6 +86,7 @@ struct WindowMirror {
   GtkWidget* alertIcon = nullptr;  // the theme's icon of an alert's kind
   bool boundsReportQueued = false;
   bool centredOnParent = false;  // a modal dialog first shown over the window it belongs to
+  int placedLeft = 0, placedTop = 0;  // where it was last asked to stand (its frame's corner)
   bool overChooser = false;      // a modal dialog a file dialog shows over its chooser
   bool focusChosen = false;      // the keyboard focus it starts with has been given
 };
@@ -148,6 +149,7 @@ class GtkBackend : public DisplayBackend {
   std::unique_ptr<WindowMirror> Create(const WindowView& view);
   GtkWidget* FrontChooser();
   GtkWindow* ParentFor(WindowRef dialog);
+  bool CentreOver(GtkWindow* parent, int width, int height, int* x, int* y);
   GtkWindow* SheetParentFor(WindowRef sheet);
   void Update(WindowMirror& m, const WindowView& view, const std::vector<MenuView>& menus);
   void ShowAlertIcon(WindowMirror& m, AlertType type);

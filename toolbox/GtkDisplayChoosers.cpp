@@ -88,13 +88,8 @@ void GtkBackend::FileDialogShown(NavDialogRef ref) {
   // The chooser takes a size of its own as it shows (one it remembers may fill the screen),
   // and is placed for that size: it is sized first, then centred over its parent again.
   gtk_window_resize(GTK_WINDOW(dialog), kChooserWidth, kChooserHeight);
-  if (parent) {
-    int x = 0, y = 0, width = 0, height = 0;
-    gtk_window_get_position(parent, &x, &y);
-    gtk_window_get_size(parent, &width, &height);
-    gtk_window_move(GTK_WINDOW(dialog), std::max(0, x + (width - kChooserWidth) / 2),
-                    std::max(0, y + (height - kChooserHeight) / 2));
-  }
+  int x = 0, y = 0;
+  if (CentreOver(parent, kChooserWidth, kChooserHeight, &x, &y)) gtk_window_move(GTK_WINDOW(dialog), x, y);
   gtk_window_present(GTK_WINDOW(dialog));
 }
 

@@ -226,16 +226,56 @@ void GtkBackend::Place(WindowMirror& m, const WindowView& view) {
     gtk_widget_get_preferred_height(m.menuBar, &minimum, &natural);
     height += natural;
   }
-  if (m.centredOnParent && !m.shown.ref)
+  int x = view.bounds.left, y = view.bounds.top;
+  if (m.centredOnParent && !m.shown.ref && !CentreOver(gtk_window_get_transient_for(window), width, height, &x, &y))
     gtk_window_set_position(window, GTK_WIN_POS_CENTER_ON_PARENT);
   else
-    gtk_window_move(window, view.bounds.left, view.bounds.top);
+    gtk_window_move(window, x, y);
+  m.placedLeft = x;
+  m.placedTop = y;
   ModelPane* pane = MODEL_PANE(m.content);
   pane->width = width;
   pane->height = std::max(1, view.bounds.Height());
   pane->resizable = view.resizable;
   gtk_widget_queue_resize(m.content);
   gtk_window_resize(window, width, height);
+}
+
+// Where a dialog of this size stands centred over its parent, kept on the screen. The
+// parent is taken where it was last asked to stand (its place in the model, or where it
+// was itself centred) rather than where the X server has it: a window just shown stays
+// where it was created until the window manager has got round to placing it, and a
+// dialog centred over that would stay off centre once it had. Both are placed by their
+// frames' corners, so with the same decoration the contents' centres meet.
+bool GtkBackend::CentreOver(GtkWindow* parent, int width, int height, int* x, int* y) {
+  if (!parent) return false;
+  int left = 0, top = 0, parentWidth = 0, parentHeight = 0;
+  const WindowMirror* over = nullptr;
+  for (const auto& [id, mirror] : windows_)
+    if (mirror->window == GTK_WIDGET(parent) && mirror->shown.ref) over = mirror.get();
+  if (over) {
+    left = over->placedLeft;
+    top = over->placedTop;
+    parentWidth = over->shown.bounds.Width();
+    parentHeight = over->shown.bounds.Height();
+    if (over->menuBar) {
+      int minimum = 0, natural = 0;
+      gtk_widget_get_preferred_height(over->menuBar, &minimum, &natural);
+      parentHeight += natural;
+    }
+  } else {
+    if (!gtk_widget_get_visible(GTK_WIDGET(parent))) return false;
+    gtk_window_get_position(parent, &left, &top);
+    gtk_window_get_size(parent, &parentWidth, &parentHeight);
+  }
+  *x = left + (parentWidth - width) / 2;
+  *y = top + (parentHeight - height) / 2;
+  Rect area;
+  if (ScreenArea(&area)) {
+    *x = std::max<int>(area.left, std::min(*x, area.right - width));
+    *y = std::max<int>(area.top, std::min(*y, area.bottom - height));
+  }
+  return true;
 }
 
 // The work area of the primary monitor (the first where none is primary).

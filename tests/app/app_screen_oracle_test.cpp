@@ -125,6 +125,10 @@ class App {
     }
     return "";
   }
+  // Whether a window of this title exists, shown or not yet.
+  bool Exists(const std::string& title) const {
+    return !testsupport::Run("DISPLAY=" + display_ + " xdotool search --name '" + title + "' 2>/dev/null").empty();
+  }
   void Xdo(const std::string& args) const { testsupport::Run("DISPLAY=" + display_ + " xdotool " + args); }
   // Where a window is on screen: left, top, width and height.
   std::array<int, 4> Geometry(const std::string& id) const {
@@ -220,6 +224,7 @@ struct Case {
   bool windowManager = false;  // only where a window manager runs (its close: Alt+F4)
   bool ends = false;           // the application has quit after the last step
   const char* saved = "";      // what the document then holds
+  bool busyWindowManager = false;  // the window manager is held up until the first dialog exists
 };
 
 // A window manager of its own on the screen (openbox), stopped with the test.
@@ -240,8 +245,13 @@ class WindowManager {
                  .find("window id") != std::string::npos;
     });
   }
+  // A window manager busy elsewhere: windows wait to be placed until it is let go.
+  void Hold(bool held) {
+    if (pid_ > 0) kill(pid_, held ? SIGSTOP : SIGCONT);
+  }
   ~WindowManager() {
     if (pid_ > 0) {
+      kill(pid_, SIGCONT);
       kill(pid_, SIGTERM);
       waitpid(pid_, nullptr, 0);
     }
@@ -330,6 +340,10 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
        {{"long.bva", "ctrl+shift+s", false}, {"Save", kLongName}, {"Error", "Return", true, "is too long"}}},
       // A name on the command line that is not UTF-8 is refused in an alert, not dropped.
       {"name not UTF-8", "\xFF\xFE.bva", {{"Error", "Return", true, "cannot be used because its name is not valid UTF-8"}}},
+      // A dialog shown before the window manager has placed the main window is centred over
+      // where the main window ends up, not where it was created.
+      {"dialog before the main window is placed", "\xFF\xFE.bva",
+       {{"Error", "Return", true, "cannot be used because its name is not valid UTF-8"}}, true, false, "", true},
       {"path of 513 bytes", "path513.bva",
        {{"Missing Audio File", "Escape", true, kQuestion}, {"Error", "Return", true, "song.wav"}}},
       {"path of 1062 bytes", "path1062.bva",
@@ -370,7 +384,13 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
     if (c.windowManager && !GetParam()) continue;
     SCOPED_TRACE(std::string(c.name) + (GetParam() ? ", with a window manager" : ""));
     if (*c.saved) testsupport::WriteFile(dir / c.document, empty);
+    if (c.busyWindowManager) wm.Hold(true);
     App app(screen, dir.path() / "home", (dir / c.document).string());
+    if (c.busyWindowManager) {
+      const bool created = WaitFor([&] { return app.Exists(std::string("^") + c.steps[0].title + "$"); });
+      wm.Hold(false);
+      ASSERT_TRUE(created) << "the first dialog was never created";
+    }
     std::string previous, main;
     for (std::size_t i = 0; i < c.steps.size(); ++i) {
       const Step& step = c.steps[i];

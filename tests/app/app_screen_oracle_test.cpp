@@ -147,12 +147,17 @@ class App {
     return {g[2], g[3]};
   }
   // The text of a window as tesseract reads it from a screenshot (enlarged, in greys), on
-  // one line with single blanks.
+  // one line with single blanks. The files read are the process's own: the plain and the
+  // sanitized suite may be taking the same screenshot at once.
   std::string Read(const std::string& id, const std::filesystem::path& shot) const {
-    const std::string big = shot.string() + ".read.png";
-    testsupport::Run("timeout 20 import -display " + display_ + " -window " + id + " '" + shot.string() + "' 2>&1 && convert '" +
-                     shot.string() + "' -resize 300% -colorspace Gray '" + big + "' 2>&1");
+    const std::string taken = shot.string() + ".read-" + std::to_string(getpid()) + ".png";
+    const std::string big = shot.string() + ".read-" + std::to_string(getpid()) + "-big.png";
+    std::filesystem::remove(big);
+    testsupport::Run("timeout 60 import -display " + display_ + " -window " + id + " '" + taken + "' 2>&1 && convert '" +
+                     taken + "' -resize 300% -colorspace Gray '" + big + "' 2>&1");
     std::istringstream words(testsupport::Run("tesseract '" + big + "' - 2>/dev/null"));
+    std::filesystem::remove(taken);
+    std::filesystem::remove(big);
     std::string text, word;
     while (words >> word) text += (text.empty() ? "" : " ") + word;
     return text;
@@ -442,7 +447,9 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
       EXPECT_TRUE(GoesIdle(app.Pid(), &used)) << "busy while waiting: " << used * 100 << "% of a core";
       if (*step.reads && testsupport::HaveTool("tesseract")) {
         std::string read;
-        EXPECT_TRUE(WaitFor([&] { return ReadsAll(read = app.Read(id, shot), step.reads); }, 20))
+        // Reading a tall dialog takes seconds of processor time: on a busy machine a single
+        // reading may take most of a minute.
+        EXPECT_TRUE(WaitFor([&] { return ReadsAll(read = app.Read(id, shot), step.reads); }, 120))
             << "read: " << read;
       }
       if (std::string(step.key) == "minimise") {

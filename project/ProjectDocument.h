@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/platform/PathString.h"
+#include "framework/ui/MessageBox.h"
 #include "project/JobList.h"
 #include "project/Undo.h"
 #include "toolbox/Windows.h"
@@ -19,7 +20,6 @@ inline constexpr uint32_t kProjectFileType = 0x70427661;     // 'pBva'
 inline constexpr uint32_t kProjectFileCreator = 0x42766177;  // 'Bvaw'
 
 // Numbered texts of the project's messages.
-inline constexpr int kErrorTitleText = 10000;
 inline constexpr int kCannotReadProjectText = 101;
 inline constexpr int kNotAProjectText = 102;
 inline constexpr int kCannotSaveText = 103;

@@ -214,18 +214,25 @@ void GtkBackend::FocusFirst(WindowMirror& m, const WindowView& view) {
     gtk_window_set_focus(GTK_WINDOW(m.window), nullptr);
 }
 
+namespace {
+
+// What a window's menu bar adds to the height of the model's content.
+int MenuBarHeight(const WindowMirror& m) {
+  if (!m.menuBar) return 0;
+  int minimum = 0, natural = 0;
+  gtk_widget_get_preferred_height(m.menuBar, &minimum, &natural);
+  return natural;
+}
+
+}  // namespace
+
 // The window's top-left corner goes where the model puts its content's; the menu bar
 // adds to the height. A modal dialog first shows centred over the window it belongs to,
 // and the model learns where from the window's configure event.
 void GtkBackend::Place(WindowMirror& m, const WindowView& view) {
   GtkWindow* window = GTK_WINDOW(m.window);
   const int width = std::max(1, view.bounds.Width());
-  int height = std::max(1, view.bounds.Height());
-  if (m.menuBar) {
-    int minimum = 0, natural = 0;
-    gtk_widget_get_preferred_height(m.menuBar, &minimum, &natural);
-    height += natural;
-  }
+  const int height = std::max(1, view.bounds.Height()) + MenuBarHeight(m);
   int x = view.bounds.left, y = view.bounds.top;
   if (m.centredOnParent && !m.shown.ref && !CentreOver(gtk_window_get_transient_for(window), width, height, &x, &y))
     gtk_window_set_position(window, GTK_WIN_POS_CENTER_ON_PARENT);
@@ -257,12 +264,7 @@ bool GtkBackend::CentreOver(GtkWindow* parent, int width, int height, int* x, in
     left = over->placedLeft;
     top = over->placedTop;
     parentWidth = over->shown.bounds.Width();
-    parentHeight = over->shown.bounds.Height();
-    if (over->menuBar) {
-      int minimum = 0, natural = 0;
-      gtk_widget_get_preferred_height(over->menuBar, &minimum, &natural);
-      parentHeight += natural;
-    }
+    parentHeight = over->shown.bounds.Height() + MenuBarHeight(*over);
   } else {
     if (!gtk_widget_get_visible(GTK_WIDGET(parent))) return false;
     gtk_window_get_position(parent, &left, &top);

@@ -256,7 +256,6 @@ bool PathFromUtf8(const std::string& utf8, PathString* out) {
 }
 
 void ReportNameNotUtf8(WindowRef parent, const std::string& bytes) {
-  constexpr int kErrorTitleText = 10000;
   ReportError(parent, kErrorTitleText, kNameNotUtf8Text, Utf8ToWideShowingBytes(bytes).c_str());
 }
 

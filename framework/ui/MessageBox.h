@@ -48,6 +48,8 @@ MessageBoxResult ShowErrorMessageF(toolbox::WindowRef parent, const wchar_t* tit
 MessageBoxResult ShowErrorCode(toolbox::WindowRef parent, int code);
 MessageBoxResult MessageBoxByStringIds(toolbox::WindowRef parent, MessageBoxStyle style,
                                        int titleNumber, int formatNumber, ...);
+// The numbered text "Error", the title of error boxes.
+inline constexpr int kErrorTitleText = 10000;
 // "Error" stands in for a title or message whose number has no text.
 MessageBoxResult ReportError(toolbox::WindowRef parent, int titleNumber, int formatNumber, ...);
 MessageBoxResult ReportInfo(toolbox::WindowRef parent, int titleNumber, int formatNumber, ...);

@@ -147,6 +147,24 @@ bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>&
   return false;
 }
 
+std::vector<uint16_t> ShapeBitmapIds(const SwfTag* shapeOrMorph) {
+  std::vector<uint16_t> ids;
+  if (auto* raw = dynamic_cast<const RawTag*>(shapeOrMorph)) {
+    // DefineShape4 and DefineMorphShape2 have no class: their fills as their bytes hold them.
+    for (uint32_t at : FindRawIds(*raw).usedAt) AddId(ids, RawU16(*raw, at));
+  } else if (auto* s = dynamic_cast<const DefineShapeTag*>(shapeOrMorph)) {
+    if (s->keptAsRead || !s->shape) return ids;
+    AddFillBitmaps(s->shape->fillStyles.get(), ids);
+    AddRecordBitmaps(s->shape.get(), ids);
+  } else if (auto* m = dynamic_cast<const DefineMorphShapeTag*>(shapeOrMorph)) {
+    if (m->keptAsRead) return ids;
+    AddFillBitmaps(m->fillStyles.get(), ids);
+    AddRecordBitmaps(m->startEdges.get(), ids);
+    AddRecordBitmaps(m->endEdges.get(), ids);
+  }
+  return ids;
+}
+
 bool SwfTagSet::Add(SwfTag* tag) {
   if (!tag || !seen_.insert(tag).second) return false;
   tags_.push_back(tag);
@@ -178,19 +196,7 @@ bool ShapeAssetCollector::Collect(SwfTag* shapeOrMorph, const SwfTagIndex& index
   gathered.clear();
   backgroundColor = index.tags ? FindBackgroundColorTag(*index.tags) : nullptr;
   if (!shapeOrMorph) return false;
-  if (auto* raw = dynamic_cast<RawTag*>(shapeOrMorph)) {
-    // DefineShape4 and DefineMorphShape2 have no class: their fills as their bytes hold them.
-    for (uint32_t at : FindRawIds(*raw).usedAt) AddId(bitmapIds, RawU16(*raw, at));
-  } else if (auto* s = dynamic_cast<DefineShapeTag*>(shapeOrMorph)) {
-    if (s->keptAsRead || !s->shape) return true;
-    AddFillBitmaps(s->shape->fillStyles.get(), bitmapIds);
-    AddRecordBitmaps(s->shape.get(), bitmapIds);
-  } else if (auto* m = dynamic_cast<DefineMorphShapeTag*>(shapeOrMorph)) {
-    if (m->keptAsRead) return true;
-    AddFillBitmaps(m->fillStyles.get(), bitmapIds);
-    AddRecordBitmaps(m->startEdges.get(), bitmapIds);
-    AddRecordBitmaps(m->endEdges.get(), bitmapIds);
-  }
+  bitmapIds = ShapeBitmapIds(shapeOrMorph);
   SwfTagSet set;
   for (uint16_t id : bitmapIds) {
     SwfTag* bitmap = index.FindDefinition(id);

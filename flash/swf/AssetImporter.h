@@ -88,6 +88,10 @@ class AssetImporter {
 // and from where.
 bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error);
 
+// The bitmaps the fills of a shape or morph shape name, 0xFFFF ("no bitmap") aside, each
+// once: those the id shift moves. None for a shape kept as read or for any other tag.
+std::vector<uint16_t> ShapeBitmapIds(const SwfTag* shapeOrMorph);
+
 // Nested buttons and sprites are followed this deep at most (a template may make them refer
 // to each other in a ring).
 inline constexpr int kMaxAssetNesting = 8;

@@ -5,8 +5,6 @@
 #include "flash/swf/AssetImporter.h"
 #include "flash/swf/ButtonTags.h"
 #include "flash/swf/ControlTags.h"
-#include "flash/swf/DefineMorphShapeTag.h"
-#include "flash/swf/DefineShapeTag.h"
 #include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DoActionTag.h"
@@ -77,26 +75,6 @@ PlaceObject2Tag* FindInstanceIn(const wchar_t* name, const List& tags, bool nest
   return nullptr;
 }
 
-// The bitmap ids the shift moves in a style array: those of bitmap fills, 0xFFFF ("no
-// bitmap") aside.
-template <class Array>
-int32_t HighestBitmapId(const Array* styles) {
-  int32_t highest = -1;
-  if (styles)
-    for (auto& s : styles->styles)
-      if (IsBitmapFillType(s->fillType) && s->bitmapId != 0xFFFF) highest = std::max<int32_t>(highest, s->bitmapId);
-  return highest;
-}
-
-int32_t HighestNewStyleBitmapId(const SwfShape* shape) {
-  int32_t highest = -1;
-  if (shape)
-    for (auto& r : shape->records)
-      if (auto* change = dynamic_cast<const SwfStyleChangeRecord*>(r.get()))
-        highest = std::max(highest, HighestBitmapId(change->newFillStyles.get()));
-  return highest;
-}
-
 // The highest id that the tag's ShiftIdsAndDepths adds the delta to, or -1 when it moves
 // none; the same ids, field by field, that each class moves.
 int32_t HighestShiftedId(const SwfTag* tag) {
@@ -110,14 +88,9 @@ int32_t HighestShiftedId(const SwfTag* tag) {
     // Its id lives in memory only and stays.
   } else if (auto* character = dynamic_cast<const SwfCharacterTag*>(tag)) {
     take(character->characterId);
-    if (auto* shape = dynamic_cast<const DefineShapeTag*>(tag); shape && shape->shape && !shape->keptAsRead) {
-      take(HighestBitmapId(shape->shape->fillStyles.get()));
-      take(HighestNewStyleBitmapId(shape->shape.get()));
-    } else if (auto* morph = dynamic_cast<const DefineMorphShapeTag*>(tag); morph && !morph->keptAsRead) {
-      take(HighestBitmapId(morph->fillStyles.get()));
-      take(HighestNewStyleBitmapId(morph->startEdges.get()));
-      take(HighestNewStyleBitmapId(morph->endEdges.get()));
-    } else if (auto* button = dynamic_cast<const DefineButtonTag*>(tag)) {
+    // The bitmaps a shape's fills name (none for any other character).
+    for (uint16_t id : ShapeBitmapIds(tag)) take(id);
+    if (auto* button = dynamic_cast<const DefineButtonTag*>(tag)) {
       for (auto& r : button->records) take(r->characterId);
     } else if (auto* sounds = dynamic_cast<const DefineButtonSoundTag*>(tag)) {
       for (uint16_t id : sounds->soundIds)

@@ -298,7 +298,9 @@ int HttpRequest::OnTimer(void*, long timeoutMs, void* self) {
   toolbox::EventLoopTimerRef timer;
   toolbox::InstallEventLoopTimer(
       static_cast<double>(timeoutMs) / 1000, 0,
-      [request](toolbox::EventLoopTimerRef) {
+      [request](toolbox::EventLoopTimerRef self) {
+        // A timer that has fired stays installed until it is removed.
+        toolbox::RemoveEventLoopTimer(self);
         request->timer_ = 0;
         request->Drive(CURL_SOCKET_TIMEOUT, 0);
       },

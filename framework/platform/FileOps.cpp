@@ -490,6 +490,20 @@ bool IsWriteProtected(const std::string& path) {
 
 }  // namespace
 
+FolderLock::FolderLock(const std::string& folder)
+    : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+FolderLock::~FolderLock() {
+  if (fd_ >= 0) close(fd_);
+}
+
+OSErr FolderLock::Flush() const {
+  return fd_ < 0 || fsync(fd_) == 0 ? toolbox::kNoErr : toolbox::ErrorFromErrno(errno);
+}
+
 bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, bool replace) {
   Abandon();
   failed_ = false;

@@ -142,6 +142,24 @@ bool CreateFileForURL(toolbox::FileRef& outRef, const toolbox::FileUrl& url, uin
 // extension alone cannot fit.
 bool ReplacePascalExtension(unsigned char* name, const char* extension);
 
+// An exclusive lock (flock) on a folder, held until destruction: what changes several names
+// in a folder as one step (a copy putting its item in place with its sidecar, a damaged
+// preferences file moved aside and compared) holds it, so that two such steps never
+// interleave. Its descriptor also flushes the folder's entries. A folder that cannot be
+// opened is neither locked nor flushed.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  // Makes the folder's entries reach the disk.
+  OSErr Flush() const;
+
+ private:
+  int fd_;
+};
+
 // ---- Safe saving ----
 
 // Writes a document so that saving never loses the user's data:

@@ -298,7 +298,9 @@ int HttpRequest::OnTimer(void*, long timeoutMs, void* self) {
   toolbox::EventLoopTimerRef timer;
   toolbox::InstallEventLoopTimer(
       static_cast<double>(timeoutMs) / 1000, 0,
-      [request](toolbox::EventLoopTimerRef) {
+      [request](toolbox::EventLoopTimerRef self) {
+        // A timer that has fired stays installed until it is removed.
+        toolbox::RemoveEventLoopTimer(self);
         request->timer_ = 0;
         request->Drive(CURL_SOCKET_TIMEOUT, 0);
       },
@@ -326,16 +328,12 @@ void HttpRequest::Drive(int socket, int ready) {
 // Takes a running transfer off libcurl and the event loop; afterwards nothing refers to
 // this request any more.
 void HttpRequest::Cancel() {
-  if (timer_) {
-    toolbox::RemoveEventLoopTimer(toolbox::EventLoopTimerRef{timer_});
-    timer_ = 0;
-  }
   if (multi_) {
     if (easy_) curl_multi_remove_handle(static_cast<CURLM*>(multi_), static_cast<CURL*>(easy_));
     curl_multi_cleanup(static_cast<CURLM*>(multi_));
   }
   if (easy_) curl_easy_cleanup(static_cast<CURL*>(easy_));
-  // libcurl may set a time limit while it lets the transfer go.
+  // The time limit goes last: libcurl may set a new one while it lets the transfer go.
   if (timer_) {
     toolbox::RemoveEventLoopTimer(toolbox::EventLoopTimerRef{timer_});
     timer_ = 0;

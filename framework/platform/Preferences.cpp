@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -220,16 +219,7 @@ enum class AsideResult { Moved, Gone, Replaced, Failed };
 // The folder's lock is held throughout: to anyone who looks under it, a file that was not the
 // one read is never seen under a kept copy's name, and two recoveries never interleave.
 AsideResult MoveAside(const std::string& native, const struct stat& read) {
-  const int folder = open(native.substr(0, native.rfind('/') + 1).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0)
-    while (flock(folder, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  struct Unlock {
-    int fd;
-    ~Unlock() {
-      if (fd >= 0) close(fd);
-    }
-  } unlock{folder};
+  const FolderLock lock(native.substr(0, native.rfind('/') + 1));
   const std::vector<std::string> kept = KeptCopies(native);
   std::string next = kept.empty() ? "1" : NextCopyNumber(kept.front());
   // Another process moving its copy aside at the same moment may take a number first.

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/platform/FileOps.h"
 #include "framework/platform/PathLayer.h"
 #include "toolbox/AppleDouble.h"
 #include "toolbox/Utf8.h"
@@ -298,26 +298,6 @@ unsigned long long InodeAt(const std::string& path) {
   struct stat st;
   return !path.empty() && lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
-
-// An exclusive lock on a folder, held while a copy puts its item in place and settles the
-// sidecars, so that two copies to one target never cross their sidecars; its descriptor
-// also flushes the folder. A folder that cannot be opened is neither locked nor flushed.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& folder) : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  ~FolderLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-  OSErr Flush() const { return fd_ < 0 ? toolbox::kNoErr : ::Flush(fd_); }
-
- private:
-  int fd_;
-};
 
 // Gives the item now under the target's name its own sidecar: the new item's goes in place
 // of the old one's, or the old one's goes when the new item has none. Safe to repeat.

@@ -269,7 +269,16 @@ TEST_F(HttpClientTest, PostSendsHeadersAndBodyExactly) {
   EXPECT_FALSE(injected.Run(true));
 }
 
+// The answer arrives, and no timer the transfer set stays installed once it has ended (the
+// loop's handles are numbered in order, so those made meanwhile lie between two of its own).
 TEST_F(HttpClientTest, PostOnTheEventLoopDeliversTheAnswer) {
+  const auto handle = [] {
+    toolbox::EventLoopTimerRef ref;
+    toolbox::InstallEventLoopTimer(1000, 0, [](toolbox::EventLoopTimerRef) {}, &ref);
+    toolbox::RemoveEventLoopTimer(ref);
+    return ref.id;
+  };
+  const auto before = handle();
   HttpRequest r(server_->Url("/slow").c_str(), kHttpMethodPost);
   r.SetBody("ping", 4);
   EXPECT_FALSE(r.Run(false));
@@ -279,6 +288,10 @@ TEST_F(HttpClientTest, PostOnTheEventLoopDeliversTheAnswer) {
   EXPECT_FALSE(r.Pending());
   const std::string echoed = Response(r);
   EXPECT_EQ(echoed.substr(echoed.size() - 5), "\nping");
+  int left = 0;
+  for (auto id = before + 1, after = handle(); id < after; ++id)
+    left += toolbox::RemoveEventLoopTimer(toolbox::EventLoopTimerRef{id}) == toolbox::kNoErr;
+  EXPECT_EQ(left, 0) << "timers left installed";
 }
 
 // The body may change or go while a POST runs on the event loop: the transfer sends the

@@ -155,7 +155,9 @@ class App {
     std::filesystem::remove(big);
     testsupport::Run("timeout 60 import -display " + display_ + " -window " + id + " '" + taken + "' 2>&1 && convert '" +
                      taken + "' -resize 300% -colorspace Gray '" + big + "' 2>&1");
-    std::istringstream words(testsupport::Run("tesseract '" + big + "' - 2>/dev/null"));
+    // One thread: tesseract's OpenMP threads spin while they wait for each other, and on a
+    // machine busier than its cores a page took it half an hour instead of seconds.
+    std::istringstream words(testsupport::Run("OMP_THREAD_LIMIT=1 tesseract '" + big + "' - 2>/dev/null"));
     std::filesystem::remove(taken);
     std::filesystem::remove(big);
     std::string text, word;

@@ -196,6 +196,13 @@ TEST_F(PreferencesTest, DamagedFileIsKeptAsideAndGivesDefaults) {
   ASSERT_TRUE(r.Open(L"brivane-test", kPrefsCurrentUser));
   EXPECT_EQ(ReadFile(File().string() + ".damaged"), "damaged at the end");
   EXPECT_EQ(testsupport::Run("cd '" + File().parent_path().string() + "' && ls | wc -l"), "10\n");
+
+  // Where no kept copy's name fits at all, the damaged file stays where it is: defaults.
+  const std::filesystem::path longest = File().parent_path() / (std::string(251, 'n') + ".xml");
+  WriteFile(longest, "damaged, nowhere to go");
+  Preferences s;
+  EXPECT_TRUE(s.Open(std::wstring(251, L'n').c_str(), kPrefsCurrentUser));
+  EXPECT_EQ(ReadFile(longest), "damaged, nowhere to go");
 }
 
 // Processes starting at the same moment on one damaged file all open (one of them keeps

@@ -2,7 +2,11 @@
 
 #include <curl/curl.h>
 
+#include <linux/tcp.h>
+#include <netinet/in.h>
 #include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <map>
@@ -137,10 +141,29 @@ size_t HttpRequest::OnData(char* bytes, size_t size, size_t count, void* self) {
 
 size_t HttpRequest::OnHeader(char* bytes, size_t size, size_t count, void* self) {
   const size_t n = size * count;
-  // The empty line ends a block of headers; any other line opens one.
-  static_cast<HttpRequest*>(self)->headersOpen_ = !(n == 2 && bytes[0] == '\r' && bytes[1] == '\n') &&
-                                                  !(n == 1 && bytes[0] == '\n');
+  auto* request = static_cast<HttpRequest*>(self);
+  // A status line opens a block of headers (an interim answer's or the final one's), the
+  // empty line closes it. The fields of a chunked answer's trailer come after its body
+  // began, and libcurl passes on no empty line after them: they open nothing.
+  if (n >= 5 && std::memcmp(bytes, "HTTP/", 5) == 0)
+    request->headersOpen_ = true;
+  else if ((n == 2 && bytes[0] == '\r' && bytes[1] == '\n') || (n == 1 && bytes[0] == '\n'))
+    request->headersOpen_ = false;
   return n;
+}
+
+// libcurl passes on no byte of an answer before its status line is whole; the connection
+// itself counts what the server sent (over TLS that includes the handshake, so only a
+// connection without it is counted).
+int HttpRequest::OnCloseSocket(void* self, int socket) {
+  auto* request = static_cast<HttpRequest*>(self);
+  tcp_info info{};
+  socklen_t length = sizeof info;
+  if (!request->secure_ && getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 &&
+      length >= offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received &&
+      info.tcpi_bytes_received > 0)
+    request->answerBegan_ = true;
+  return close(socket);
 }
 
 void* HttpRequest::PrepareTransfer(Transfer& transfer) {
@@ -159,6 +182,10 @@ void* HttpRequest::PrepareTransfer(Transfer& transfer) {
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpRequest::OnHeader);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &HttpRequest::OnCloseSocket);
+  curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+  secure_ = strncasecmp(url_.c_str(), "https:", 6) == 0;
+  answerBegan_ = false;
   if (method_ == kHttpMethodPost) {
     bool hasContentType = false;
     for (const auto& [name, value] : headers_) {
@@ -204,7 +231,17 @@ bool HttpRequest::Judge(void* handle, int code) {
   if (status > 0 && result != CURLE_OK) return false;
   // A GET succeeds once connected, with whatever arrived; a POST when any answer arrived.
   if (method_ == kHttpMethodGet) {
-    const bool connected = ConnectionMade(easy, result, strncasecmp(url_.c_str(), "https:", 6) == 0);
+    // An answer that broke off or ran out of time before its status line was whole began
+    // all the same. Over TLS, where the connection's count is not to be had, the transfer's
+    // start tells where the time ran out: libcurl marks it at its first read, but a read
+    // that finds the connection closed marks it too.
+    curl_off_t started = 0;
+    if (status == 0 && result != CURLE_OK &&
+        (answerBegan_ || (result != CURLE_GOT_NOTHING &&
+                          curl_easy_getinfo(easy, CURLINFO_STARTTRANSFER_TIME_T, &started) == CURLE_OK &&
+                          started > 0)))
+      return false;
+    const bool connected = ConnectionMade(easy, result, secure_);
     if (!connected) SetResponse(nullptr, 0);
     return connected;
   }

@@ -82,6 +82,7 @@ class HttpRequest {
   struct Transfer;
   static size_t OnData(char* bytes, size_t size, size_t count, void* self);
   static size_t OnHeader(char* bytes, size_t size, size_t count, void* self);
+  static int OnCloseSocket(void* self, int socket);
   // Makes the libcurl handle for the method; null when the URL or a header is refused.
   void* PrepareTransfer(Transfer& transfer);
   bool StartPost();
@@ -100,7 +101,9 @@ class HttpRequest {
   long connectTimeoutMs_ = kDefaultConnectTimeoutMs;
   long transferTimeoutMs_ = kDefaultTransferTimeoutMs;
   bool overflow_ = false;
-  bool headersOpen_ = false;  // a header line came, and not yet the empty line after it
+  bool headersOpen_ = false;  // a status line came, and not yet the empty line after it
+  bool answerBegan_ = false;  // the server sent a byte on the connection (plain HTTP)
+  bool secure_ = false;
   bool succeeded_ = false;
 
   // The transfer running on the event loop.

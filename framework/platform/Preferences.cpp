@@ -219,11 +219,21 @@ enum class AsideResult { Moved, Gone, Replaced, Failed };
 // The folder's lock is held throughout: to anyone who looks under it, a file that was not the
 // one read is never seen under a kept copy's name, and two recoveries never interleave.
 AsideResult MoveAside(const std::string& native, const struct stat& read) {
-  const FolderLock lock(native.substr(0, native.rfind('/') + 1));
+  const std::string folder = native.substr(0, native.rfind('/') + 1);
+  const FolderLock lock(folder);
   const std::vector<std::string> kept = KeptCopies(native);
+  // A number whose name the folder cannot take (the newest copy's number has grown that
+  // long) gives way to the lowest one free.
+  const long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
+  const size_t limit = nameMax > 0 ? static_cast<size_t>(nameMax) : NAME_MAX;
+  const auto fits = [&](const std::string& n) { return KeptCopyName(native, n).size() - folder.size() <= limit; };
   std::string next = kept.empty() ? "1" : NextCopyNumber(kept.front());
   // Another process moving its copy aside at the same moment may take a number first.
   for (int attempt = 0; attempt < 1000; ++attempt, next = NextCopyNumber(next)) {
+    if (!fits(next)) {
+      if (next == "1") return AsideResult::Failed;
+      next = "1";
+    }
     const std::string aside = KeptCopyName(native, next);
     if (!RenameNoReplace(native, aside)) {
       if (errno == ENOENT) return AsideResult::Gone;
@@ -238,8 +248,10 @@ AsideResult MoveAside(const std::string& native, const struct stat& read) {
       if (!RenameNoReplace(aside, native) && errno == EEXIST) unlink(aside.c_str());
       return AsideResult::Replaced;
     }
-    const std::vector<std::string> now = KeptCopies(native);
-    for (size_t i = kPreferencesKeptCopies; i < now.size(); ++i) unlink(KeptCopyName(native, now[i]).c_str());
+    // The copy just made stays, whatever its number, with the newest of the others.
+    size_t count = 1;
+    for (const std::string& n : KeptCopies(native))
+      if (n != next && count++ >= kPreferencesKeptCopies) unlink(KeptCopyName(native, n).c_str());
     return AsideResult::Moved;
   }
   return AsideResult::Failed;
@@ -328,7 +340,20 @@ bool Preferences::Load(int attempt) {
     values_.clear();
     size_ = 0;
     if (doc.Status() != XmlDocument::LoadStatus::NotAFile) return false;
-    if (stat(native.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+    if (stat(native.c_str(), &st) != 0) {
+      if (errno != ENOENT && errno != ENOTDIR) return false;
+      // No file, or one that a recovery in another process holds aside for a moment, under
+      // the folder's lock, to compare it and perhaps put it back. Read as missing, it would
+      // give an empty store whose save takes the place of the good file put back. Once the
+      // lock is free, the file is wherever it stays.
+      if (mode_ != kPrefsCurrentUser || attempt >= 3) return true;
+      bool back = false;
+      {
+        const FolderLock lock(native.substr(0, native.rfind('/') + 1));
+        back = lstat(native.c_str(), &st) == 0;
+      }
+      return !back || Load(attempt + 1);
+    }
     // Gone when it was opened and back now: another process that was keeping a damaged
     // file aside put back one that was not the one it read. Read again.
     return S_ISREG(st.st_mode) && attempt < 3 && Load(attempt + 1);
@@ -397,7 +422,7 @@ bool Preferences::Load(int attempt) {
                       now.st_ino == read.st_ino;
     const AsideResult aside = same ? MoveAside(native, read) : AsideResult::Replaced;
     if (aside == AsideResult::Replaced && attempt < 3) return Load(attempt + 1);
-    if (aside == AsideResult::Failed) return false;
+    // A damaged file that cannot be moved aside stays where it is: defaults all the same.
   }
   values_.clear();
   size_ = 0;

@@ -11,7 +11,8 @@
 // as an empty store, after it has been renamed to "<name>.damaged" (or "<name>.damaged-2"
 // and so on, never over a copy kept before) so that no later save destroys what the user
 // may still want from it; the newest kPreferencesKeptCopies copies are kept, older ones
-// removed. A file that cannot be read at all is not touched: Open fails.
+// removed. Where it cannot be moved aside, it opens as an empty store all the same. A file
+// that cannot be read at all is not touched: Open fails.
 //
 // The store holds only what its file can carry back: a value that would make the file
 // larger than the reader takes is refused when it is set.

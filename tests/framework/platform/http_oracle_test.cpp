@@ -23,7 +23,9 @@ namespace {
 // (headers promise 1000 bytes, 500 come, then the connection closes; for a POST 10 of
 // 100,000), /chunks-cut (a chunked answer without its last chunk), /moved (302), /missing
 // (404 page), /silent (accepts, never answers), /endless (no length, more than the cap),
-// /slow (answers after half a second), /head-cut (breaks off inside its headers).
+// /slow (answers after half a second), /head-cut (breaks off inside its headers), /status-cut
+// (breaks off inside its status line), /status-stall (stops inside its status line),
+// /trailer (a whole chunked answer with a trailer field).
 const char* const kServer = R"PY(
 import http.server, socketserver, sys, time
 class H(http.server.BaseHTTPRequestHandler):
@@ -39,10 +41,20 @@ class H(http.server.BaseHTTPRequestHandler):
     def head_cut(self):
         self.wfile.write(b'HTTP/1.1 200 OK\r\nContent-Len'); self.wfile.flush()
         self.close_connection = True
+    def raw(self, p):
+        if p == '/head-cut': self.head_cut()
+        elif p == '/status-cut': self.wfile.write(b'HTTP/1.1 2')
+        elif p == '/status-stall': self.wfile.write(b'HTTP/1.1 2'); self.wfile.flush(); time.sleep(20)
+        elif p == '/trailer':
+            self.wfile.write(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTrailer: X-Check\r\n\r\n'
+                             b'5\r\nhello\r\n0\r\nX-Check: 1\r\n\r\n')
+        else: return False
+        self.close_connection = True
+        return True
     def do_GET(self):
         p = self.path
-        if p == '/head-cut':
-            self.head_cut()
+        if self.raw(p):
+            pass
         elif p.startswith('/bytes/'):
             self.send(200, self.pattern(int(p[7:])))
         elif p == '/half':
@@ -71,9 +83,7 @@ class H(http.server.BaseHTTPRequestHandler):
         body = self.rfile.read(int(self.headers.get('Content-Length', '0')))
         if self.path == '/slow': time.sleep(0.5)
         if self.path == '/silent': time.sleep(20)
-        if self.path == '/head-cut':
-            self.head_cut()
-            return
+        if self.raw(self.path): return
         if self.path == '/half':
             self.send_response(200); self.send_header('Content-Length', '100000'); self.end_headers()
             self.wfile.write(b'0123456789'); self.wfile.flush()
@@ -187,6 +197,8 @@ TEST_F(HttpClientTest, GetResultsAndResponses) {
       {"/half", false, Pattern(500)},         // broken off: a failure, with the bytes so far
       {"/chunks-cut", false, "hello"},
       {"/head-cut", false, ""},
+      {"/status-cut", false, ""},
+      {"/trailer", true, "hello"},
       {"/moved", true, "gone elsewhere"},     // no redirect is followed
       {"/missing", true, "<html>not here</html>"},
       {"/endless", false, ""},                // passes the size cap
@@ -236,14 +248,20 @@ TEST(HttpsClientTest, UntrustedCertificateFailsTheRequest) {
   EXPECT_EQ(r.ResponseSize(), 0u);
 }
 
+// Connected, then nothing: a success with nothing received; an answer that stopped inside
+// its status line is a failure.
 TEST_F(HttpClientTest, SilentServerEndsAtTheTimeLimit) {
-  HttpRequest r(server_->Url("/silent").c_str(), kHttpMethodGet);
-  r.SetTimeouts(1000, 1000);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(r.Run(true));  // connected, then broken off: a success with nothing received
-  // Well under the default 30 s transfer limit: the request's own limit ended it.
-  EXPECT_LT(Seconds(start), 20.0);
-  EXPECT_EQ(r.ResponseSize(), 0u);
+  const std::pair<const char*, bool> cases[] = {{"/silent", true}, {"/status-stall", false}};
+  for (const auto& [path, result] : cases) {
+    SCOPED_TRACE(path);
+    HttpRequest r(server_->Url(path).c_str(), kHttpMethodGet);
+    r.SetTimeouts(1000, 1000);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(r.Run(true), result);
+    // Well under the default 30 s transfer limit: the request's own limit ended it.
+    EXPECT_LT(Seconds(start), 20.0);
+    EXPECT_EQ(r.ResponseSize(), 0u);
+  }
 }
 
 TEST_F(HttpClientTest, PostSendsHeadersAndBodyExactly) {
@@ -325,19 +343,26 @@ TEST_F(HttpClientTest, PostOnTheEventLoopSendsTheBodyItStartedWith) {
 }
 
 // An answer cut short of what it declared fails, waiting or on the event loop, and keeps
-// what came.
+// what came; a whole one, trailer and all, succeeds.
 TEST_F(HttpClientTest, PostWhoseAnswerBreaksOffFails) {
-  const std::pair<const char*, const char*> cases[] = {{"/half", "0123456789"}, {"/head-cut", ""}};
-  for (const auto& [path, kept] : cases) {
+  struct Case {
+    const char* path;
+    bool result;
+    const char* kept;
+  } cases[] = {{"/half", false, "0123456789"},
+               {"/head-cut", false, ""},
+               {"/status-cut", false, ""},
+               {"/trailer", true, "hello"}};
+  for (const auto& [path, result, kept] : cases) {
     for (bool synchronous : {true, false}) {
       SCOPED_TRACE(std::string(path) + (synchronous ? " waiting" : " on the event loop"));
       HttpRequest r(server_->Url(path).c_str(), kHttpMethodPost);
       r.SetBody("ping", 4);
-      EXPECT_FALSE(r.Run(synchronous));
+      EXPECT_EQ(r.Run(synchronous), result && synchronous);
       const auto start = std::chrono::steady_clock::now();
       while (r.Pending() && Seconds(start) < 20) toolbox::ReceiveNextEvent(0.05, nullptr);
       EXPECT_FALSE(r.Pending());
-      EXPECT_FALSE(r.Succeeded());
+      EXPECT_EQ(r.Succeeded(), result);
       EXPECT_EQ(Response(r), kept);
     }
   }

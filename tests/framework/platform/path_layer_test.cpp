@@ -393,6 +393,7 @@ TEST(PathLayerFolders, XdgFolders) {
   ScratchDir dir;
   {
     ScopedEnv data("XDG_DATA_HOME", dir.str() + "/data");
+    ScopedEnv config("XDG_CONFIG_HOME", "");  // set but empty: ignored, as when unset
     ScopedEnv home("HOME", dir.str() + "/home");
     EXPECT_EQ(GetApplicationSupportFolder(kSupportDomainUser), W(dir.str() + "/data/"));
     EXPECT_TRUE(fs::is_directory(dir / "data"));

@@ -6,11 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 
+#include "framework/platform/FileOps.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -185,6 +188,21 @@ TEST_F(PreferencesTest, DamagedFileIsKeptAsideAndGivesDefaults) {
   }
   EXPECT_EQ(ReadFile(File().string() + ".damaged-1000000000000000011"), "damaged 11");
   EXPECT_EQ(testsupport::Run("cd '" + File().parent_path().string() + "' && ls | wc -l"), "10\n");
+
+  // A number after which the next name would pass 255 bytes: the lowest free one is taken.
+  WriteFile(File().string() + ".damaged-" + std::string(255 - File().filename().string().size() - 9, '9'), "longest");
+  WriteFile(File(), "damaged at the end");
+  Preferences r;
+  ASSERT_TRUE(r.Open(L"brivane-test", kPrefsCurrentUser));
+  EXPECT_EQ(ReadFile(File().string() + ".damaged"), "damaged at the end");
+  EXPECT_EQ(testsupport::Run("cd '" + File().parent_path().string() + "' && ls | wc -l"), "10\n");
+
+  // Where no kept copy's name fits at all, the damaged file stays where it is: defaults.
+  const std::filesystem::path longest = File().parent_path() / (std::string(251, 'n') + ".xml");
+  WriteFile(longest, "damaged, nowhere to go");
+  Preferences s;
+  EXPECT_TRUE(s.Open(std::wstring(251, L'n').c_str(), kPrefsCurrentUser));
+  EXPECT_EQ(ReadFile(longest), "damaged, nowhere to go");
 }
 
 // Processes starting at the same moment on one damaged file all open (one of them keeps
@@ -218,6 +236,49 @@ TEST_F(PreferencesTest, ProcessesStartingTogetherOnADamagedFileAllOpen) {
     }
     EXPECT_EQ(testsupport::Run("cd '" + File().parent_path().string() + "' && ls"), "brivane-test.xml.damaged\n");
   }
+}
+
+// An open that finds no file while a recovery holds it aside under the folder's lock waits
+// for the lock and reads the file put back: an empty store read meanwhile would save over it.
+TEST_F(PreferencesTest, AnOpenWhileTheFileIsAsideReadsItOnceItIsBack) {
+  Preferences p;
+  ASSERT_TRUE(p.Open(L"brivane-test", kPrefsCurrentUser));
+  p.SetLong(L"n", 5);
+  ASSERT_TRUE(p.Close());
+  const std::string aside = File().string() + ".damaged";
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  // Forked before the lock is taken: a child would share its descriptor, and the lock.
+  const pid_t child = fork();
+  if (child == 0) {
+    close(go[1]);
+    char c;
+    if (read(go[0], &c, 1) != 0) _exit(3);
+    Preferences q;
+    int32_t n = 0;
+    _exit(q.Open(L"brivane-test", kPrefsCurrentUser) && q.GetLong(L"n", n) && n == 5 ? 0 : 1);
+  }
+  close(go[0]);
+  int status = -1;
+  {
+    const FolderLock lock(File().parent_path().string() + "/");
+    ASSERT_EQ(rename(File().c_str(), aside.c_str()), 0);
+    close(go[1]);
+    // Until the child waits for the lock (a waiter in /proc/locks) or has ended.
+    const std::string waiter = " " + std::to_string(child) + " ";
+    const auto start = std::chrono::steady_clock::now();
+    while (waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+      std::istringstream locks(ReadFile("/proc/locks"));
+      std::string line;
+      bool waiting = false;
+      while (std::getline(locks, line)) waiting |= line.find("->") != std::string::npos && line.find(waiter) != std::string::npos;
+      if (waiting) break;
+      usleep(1000);
+    }
+    rename(aside.c_str(), File().c_str());
+  }
+  if (status == -1) waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // One process opening a freshly damaged file again and again while another saves good

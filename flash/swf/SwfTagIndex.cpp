@@ -4,15 +4,12 @@
 
 #include "flash/swf/AssetImporter.h"
 #include "flash/swf/ButtonTags.h"
-#include "flash/swf/ControlTags.h"
 #include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DoActionTag.h"
 #include "flash/swf/FontTags.h"
-#include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfRawIds.h"
 #include "flash/swf/TextTags.h"
-#include "flash/swf/VideoTags.h"
 
 namespace {
 

@@ -82,11 +82,11 @@ class RawTag : public SwfTag {
   // The ids found where the tag's layout puts them (SwfRawIds.h); the unfound when the layout
   // cannot be followed.
   void VisitIds(SwfIdVisitor& visitor) override;
+  void ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t frameDelta) override;
 
   uint16_t code;
   uint32_t length;
   std::vector<uint8_t> body;
-  void ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t frameDelta) override;
 };
 
 // A new, default tag of the class that reads tags of `code` (a RawTag for every code without

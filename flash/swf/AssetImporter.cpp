@@ -25,18 +25,8 @@ void AddId(std::vector<uint16_t>& ids, uint16_t id) {
 
 bool IsBitmapCode(uint16_t code) { return code == 6 || code == 20 || code == 21 || code == 35 || code == 36 || code == 90; }
 
-// The bitmap of every bitmap fill: 0x40 to 0x43, each id once.
-template <class Array>
-void AddFillBitmaps(const Array* styles, std::vector<uint16_t>& ids) {
-  if (!styles) return;
-  for (auto& s : styles->styles)
-    if (IsBitmapFillType(s->fillType) && s->bitmapId != 0xFFFF) AddId(ids, s->bitmapId);
-}
-
-void AddRecordBitmaps(const SwfShape* shape, std::vector<uint16_t>& ids) {
-  if (!shape) return;
-  for (auto& r : shape->records)
-    if (auto* change = dynamic_cast<const SwfStyleChangeRecord*>(r.get())) AddFillBitmaps(change->newFillStyles.get(), ids);
+bool IsShapeCode(uint16_t code) {
+  return code == 2 || code == 22 || code == 32 || code == 46 || code == 83 || code == 84;
 }
 
 void AddTextFonts(const SwfTag* tag, std::vector<uint16_t>& fontIds) {
@@ -48,35 +38,24 @@ void AddTextFonts(const SwfTag* tag, std::vector<uint16_t>& fontIds) {
   }
 }
 
-// The characters a timeline places, starts or streams, each once.
+// The characters a timeline places, starts or streams, each once (placements kept as read,
+// PlaceObject3 among them, by the ids their layout holds).
 template <class List>
 void AddUsedIds(const List& tags, std::vector<uint16_t>& ids) {
   for (auto& item : tags) {
     const SwfTag* t = &*item;
-    if (auto* raw = dynamic_cast<const RawTag*>(t)) {
-      // Placements kept as read (PlaceObject3 among them): the ids their layout holds.
-      const uint16_t code = raw->code;
-      if (code == 4 || code == 15 || code == 26 || code == 61 || code == 70)
-        for (uint32_t at : FindRawIds(*raw).usedAt) AddId(ids, RawU16(*raw, at));
-      continue;
-    }
     switch (t->GetTagCode()) {
-      case 4:
-        if (auto* p = dynamic_cast<const PlaceObjectTag*>(t)) AddId(ids, p->characterId);
-        break;
-      case 26:
-        // A PlaceObject2 that only moves or changes an instance names no character.
-        if (auto* p = dynamic_cast<const PlaceObject2Tag*>(t); p && p->hasCharacter) AddId(ids, p->characterId);
-        break;
-      case 15:
-        if (auto* s = dynamic_cast<const StartSoundTag*>(t)) AddId(ids, s->soundId);
-        break;
-      case 61:
-        if (auto* v = dynamic_cast<const VideoFrameTag*>(t)) AddId(ids, v->streamId);
+      case 4: case 15: case 26: case 61: case 70:
+        for (uint16_t id : IdsOf(*t).referred) AddId(ids, id);
         break;
       default: break;
     }
   }
+}
+
+// The characters a button's records show, each once.
+void AddShownIds(const DefineButtonTag& button, std::vector<uint16_t>& ids) {
+  for (uint16_t id : IdsOf(button).referred) AddId(ids, id);
 }
 
 // The sprites (and the buttons that show sprites), each after the sprites and buttons it
@@ -91,8 +70,7 @@ std::vector<SwfTag*> OrderedByUse(const std::vector<SwfTag*>& sprites) {
     if ((sprite || button) && depth < 64) {
       std::vector<uint16_t> ids;
       if (sprite) AddUsedIds(sprite->tags, ids);
-      else
-        for (auto& r : button->records) AddId(ids, r->characterId);
+      else AddShownIds(*button, ids);
       for (uint16_t id : ids)
         for (SwfTag* other : sprites)
           if (DefinedCharacterId(other) == id) self(self, other, depth + 1);
@@ -111,8 +89,7 @@ bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>&
   std::vector<uint16_t> ids;
   for (SwfTag* t : brought) {
     if (auto* sprite = dynamic_cast<const DefineSpriteTag*>(t)) AddUsedIds(sprite->tags, ids);
-    if (auto* button = dynamic_cast<const DefineButtonTag*>(t))
-      for (auto& r : button->records) AddId(ids, r->characterId);
+    if (auto* button = dynamic_cast<const DefineButtonTag*>(t)) AddShownIds(*button, ids);
     AddTextFonts(t, ids);
     switch (t->GetTagCode()) {
       case 2: case 22: case 32: case 46: case 83: case 84: {
@@ -149,19 +126,9 @@ bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>&
 
 std::vector<uint16_t> ShapeBitmapIds(const SwfTag* shapeOrMorph) {
   std::vector<uint16_t> ids;
-  if (auto* raw = dynamic_cast<const RawTag*>(shapeOrMorph)) {
-    // DefineShape4 and DefineMorphShape2 have no class: their fills as their bytes hold them.
-    for (uint32_t at : FindRawIds(*raw).usedAt) AddId(ids, RawU16(*raw, at));
-  } else if (auto* s = dynamic_cast<const DefineShapeTag*>(shapeOrMorph)) {
-    if (s->keptAsRead || !s->shape) return ids;
-    AddFillBitmaps(s->shape->fillStyles.get(), ids);
-    AddRecordBitmaps(s->shape.get(), ids);
-  } else if (auto* m = dynamic_cast<const DefineMorphShapeTag*>(shapeOrMorph)) {
-    if (m->keptAsRead) return ids;
-    AddFillBitmaps(m->fillStyles.get(), ids);
-    AddRecordBitmaps(m->startEdges.get(), ids);
-    AddRecordBitmaps(m->endEdges.get(), ids);
-  }
+  if (!shapeOrMorph || !IsShapeCode(shapeOrMorph->GetTagCode())) return ids;
+  // What a shape refers to is the bitmaps of its fills.
+  for (uint16_t id : IdsOf(*shapeOrMorph).referred) AddId(ids, id);
   return ids;
 }
 
@@ -225,10 +192,20 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
   fontIds.clear();
   placement = nullptr;
   backgroundColor = nullptr;
+  error.clear();
   if (!buttonTag || !index.tags) return false;
   walk->followed.insert(buttonTag);
-  for (auto& r : buttonTag->records) AddId(characterIds, r->characterId);
+  AddShownIds(*buttonTag, characterIds);
   SwfTagSet set;
+  // A nested button or sprite that cannot be brought whole refuses the button: without what
+  // it needs it would show or place ids that nothing defines.
+  auto refuse = [this](const std::wstring& why) {
+    error = why;
+    characterIds.clear();
+    gathered.clear();
+    fontIds.clear();
+    return false;
+  };
   for (uint16_t id : characterIds) {
     SwfTag* definition = index.FindDefinition(id);
     if (!definition || definition == buttonTag) continue;
@@ -236,7 +213,8 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
       case 7: case 34:
         if (depth < kMaxAssetNesting && !walk->followed.count(definition)) {
           ButtonAssetCollector nested;
-          nested.Collect(dynamic_cast<DefineButtonTag*>(definition), index, walk, depth + 1);
+          if (!nested.Collect(dynamic_cast<DefineButtonTag*>(definition), index, walk, depth + 1))
+            return refuse(nested.error);
           for (SwfTag* t : nested.gathered) set.Add(t);
           for (uint16_t font : nested.fontIds) AddId(fontIds, font);
         }
@@ -252,7 +230,8 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
         // A sprite shown by the button brings what its own frames place.
         if (depth < kMaxAssetNesting && !walk->followed.count(definition)) {
           AssetImporter nested;
-          nested.Import(dynamic_cast<DefineSpriteTag*>(definition), index, walk, depth + 1);
+          if (!nested.Import(dynamic_cast<DefineSpriteTag*>(definition), index, walk, depth + 1))
+            return refuse(nested.error);
           for (uint16_t font : nested.fontIds) AddId(fontIds, font);
           // The button itself, met again by the sprite's import, comes after all of them.
           for (SwfTag* t : nested.definitions)
@@ -337,7 +316,14 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
         case 7: case 34:
           if (depth < kMaxAssetNesting && !walk->followed.count(t)) {
             ButtonAssetCollector button;
-            button.Collect(dynamic_cast<DefineButtonTag*>(t), index, walk, depth + 1);
+            if (!button.Collect(dynamic_cast<DefineButtonTag*>(t), index, walk, depth + 1)) {
+              error = button.error;
+              definitions.clear();
+              sprites.clear();
+              usedIds.clear();
+              fontIds.clear();
+              return false;
+            }
             bool showsSprite = false;
             for (SwfTag* g : button.gathered) {
               if (g == t) continue;

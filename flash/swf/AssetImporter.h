@@ -59,6 +59,9 @@ class ButtonAssetCollector {
   std::vector<uint16_t> fontIds;
   SwfTag* placement = nullptr;
   SwfTag* backgroundColor = nullptr;
+  // Why Collect failed: a button or sprite it shows cannot be brought whole. Nothing is
+  // gathered then.
+  std::wstring error;
 };
 
 class AssetImporter {

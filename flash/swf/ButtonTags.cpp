@@ -166,15 +166,23 @@ uint32_t DefineButtonTag::Write(SwfBitWriter& out) {
   return WriteTagWithBody(*this, out, body);
 }
 
-void DefineButtonTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
-  for (auto& r : records) {
-    r->characterId = static_cast<uint16_t>(r->characterId + idDelta);
-    r->depth = static_cast<uint16_t>(r->depth + depthDelta);
-  }
-  if (frameDelta != 0)
-    for (auto& list : actionLists) list->ShiftIdsAndDepths(idDelta, depthDelta, frameDelta);
+void DefineButtonTag::VisitIds(SwfIdVisitor& visitor) {
+  SwfCharacterTag::VisitIds(visitor);
+  for (auto& r : records) visitor.Visit(r->characterId, SwfIdRole::kRefers);
 }
+
+void DefineButtonTag::ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t frameDelta) {
+  for (auto& r : records) r->depth = static_cast<uint16_t>(r->depth + depthDelta);
+  if (frameDelta != 0)
+    for (auto& list : actionLists) list->ShiftIdsAndDepths(0, depthDelta, frameDelta);
+}
+
+void DefineButton2Tag::VisitIds(SwfIdVisitor& visitor) {
+  DefineButtonTag::VisitIds(visitor);
+  if (keptAsRead) visitor.Unfound(*this);
+}
+
+void DefineButtonCxformTag::VisitIds(SwfIdVisitor& visitor) { visitor.Visit(characterId, SwfIdRole::kRefers); }
 
 // ---- DefineButton2
 
@@ -308,8 +316,9 @@ uint32_t DefineButtonSoundTag::Write(SwfBitWriter& out) {
   return WriteTagWithBody(*this, out, body);
 }
 
-void DefineButtonSoundTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
+void DefineButtonSoundTag::VisitIds(SwfIdVisitor& visitor) {
+  // The button the sounds belong to, and each sound (0: none).
+  visitor.Visit(characterId, SwfIdRole::kRefers);
   for (uint16_t& id : soundIds)
-    if (id != 0) id = static_cast<uint16_t>(id + idDelta);
+    if (id != 0) visitor.Visit(id, SwfIdRole::kRefers);
 }

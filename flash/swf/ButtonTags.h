@@ -39,7 +39,8 @@ class DefineButtonTag : public SwfCharacterTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 7; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
+  void ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t frameDelta) override;
   virtual void Clear();
   // Appends the record, which the button then owns.
   void AddButtonRecord(SwfButtonRecord* record);
@@ -67,6 +68,8 @@ class DefineButton2Tag : public DefineButtonTag {
   void AddCondActionList(DoActionTag* list);
   bool AddCondAction(uint16_t word, DoActionTag* list);
   void ClearCondActions();
+  // A button kept as read holds ids inside its body that cannot be found.
+  void VisitIds(SwfIdVisitor& visitor) override;
 
   std::vector<uint16_t> conditions;
   uint8_t flags = 0;  // 0x01: track as menu
@@ -80,6 +83,8 @@ class DefineButtonCxformTag : public SwfCharacterTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 23; }
+  // The id of the button it applies to.
+  void VisitIds(SwfIdVisitor& visitor) override;
 
   std::unique_ptr<SwfCxform> cxform = std::make_unique<SwfCxform>();
   // Bytes some authoring tools leave after the colour transform, written back as read.
@@ -94,7 +99,7 @@ class DefineButtonSoundTag : public SwfCharacterTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 17; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
 
   uint16_t soundIds[kTransitions] = {};
   SwfSoundInfo soundInfos[kTransitions];

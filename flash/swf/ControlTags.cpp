@@ -68,8 +68,12 @@ void ExportAssetsTag::InsertAsset(SwfAssetEntry* entry, uint32_t index) {
     assets.push_back(std::move(owned));
 }
 
-void ExportAssetsTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  for (auto& a : assets) a->characterId = static_cast<uint16_t>(a->characterId + idDelta);
+void ExportAssetsTag::VisitIds(SwfIdVisitor& visitor) {
+  for (auto& a : assets) visitor.Visit(a->characterId, SwfIdRole::kRefers);
+}
+
+void ImportAssetsTag::VisitIds(SwfIdVisitor& visitor) {
+  for (auto& a : assets) visitor.Visit(a->characterId, SwfIdRole::kDefines);
 }
 
 void ExportAssetsTag::ReadAssets(SwfReader& reader) {

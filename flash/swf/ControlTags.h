@@ -59,7 +59,7 @@ class ExportAssetsTag : public SwfTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 56; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
   // Inserts before position `index` when the list is longer, else appends. Takes ownership.
   void InsertAsset(SwfAssetEntry* entry, uint32_t index);
 
@@ -75,6 +75,8 @@ class ImportAssetsTag : public ExportAssetsTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 57; }
+  // The characters it takes from the other movie, as defined here.
+  void VisitIds(SwfIdVisitor& visitor) override;
 
   SwfString url;
 };

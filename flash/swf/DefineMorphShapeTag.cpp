@@ -239,12 +239,10 @@ uint32_t DefineMorphShapeTag::Write(SwfBitWriter& out) {
   return WriteTagWithBody(*this, out, body);
 }
 
-void DefineMorphShapeTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
-  if (keptAsRead) return;
-  if (fillStyles)
-    for (auto& s : fillStyles->styles)
-      if (IsBitmapFillType(s->fillType) && s->bitmapId != 0xFFFF) s->bitmapId = static_cast<uint16_t>(s->bitmapId + idDelta);
-  if (startEdges) ShiftShapeBitmapIds(*startEdges, idDelta);
-  if (endEdges) ShiftShapeBitmapIds(*endEdges, idDelta);
+void DefineMorphShapeTag::VisitIds(SwfIdVisitor& visitor) {
+  SwfCharacterTag::VisitIds(visitor);
+  if (keptAsRead) return visitor.Unfound(*this);
+  VisitBitmapFills(fillStyles.get(), visitor);
+  if (startEdges) VisitShapeBitmapIds(*startEdges, visitor);
+  if (endEdges) VisitShapeBitmapIds(*endEdges, visitor);
 }

@@ -66,7 +66,7 @@ class DefineMorphShapeTag : public SwfCharacterTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 46; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
   void Clear();
 
   std::unique_ptr<SwfRect> startBounds, endBounds;

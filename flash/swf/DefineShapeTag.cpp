@@ -54,11 +54,12 @@ uint32_t DefineShapeTag::Write(SwfBitWriter& out) {
   return WriteTagWithBody(*this, out, body);
 }
 
-void DefineShapeTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
-  if (keptAsRead || !shape) return;
-  if (shape->fillStyles) shape->fillStyles->ShiftBitmapIds(idDelta);
-  ShiftShapeBitmapIds(*shape, idDelta);
+void DefineShapeTag::VisitIds(SwfIdVisitor& visitor) {
+  SwfCharacterTag::VisitIds(visitor);
+  if (keptAsRead) return visitor.Unfound(*this);
+  if (!shape) return;
+  VisitBitmapFills(shape->fillStyles.get(), visitor);
+  VisitShapeBitmapIds(*shape, visitor);
 }
 
 void DefineShapeTag::BuildRectangle(int32_t x, int32_t y, int32_t width, int32_t height, SwfFillStyle* fill,

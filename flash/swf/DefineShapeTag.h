@@ -17,7 +17,7 @@ class DefineShapeTag : public SwfCharacterTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 2; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
   virtual void Clear();
   virtual void CopyFrom(const DefineShapeTag& other);
 

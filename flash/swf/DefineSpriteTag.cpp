@@ -105,10 +105,10 @@ uint32_t DefineSpriteTag::WriteSprite(SwfBitWriter& writer, bool withHeader) {
 
 uint32_t DefineSpriteTag::Write(SwfBitWriter& out) { return WriteSprite(out, true); }
 
-void DefineSpriteTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
-  // Every nested tag moves its ids as it would at the top level (PlaceObject3 and the other
-  // tags kept as read among them). Depths and frame numbers inside a sprite belong to its own
-  // timeline and stay.
-  for (auto& t : tags) t->ShiftIdsAndDepths(idDelta, 0, 0);
+void DefineSpriteTag::VisitIds(SwfIdVisitor& visitor) {
+  SwfCharacterTag::VisitIds(visitor);
+  // Every nested tag's ids, as at the top level (PlaceObject3 and the other tags kept as read
+  // among them). Depths and frame numbers inside a sprite belong to its own timeline: a shift
+  // leaves them.
+  for (auto& t : tags) t->VisitIds(visitor);
 }

@@ -13,7 +13,7 @@ class DefineSpriteTag : public SwfCharacterTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 39; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
 
   // Appends a tag of a code a sprite may hold, which the sprite then owns; a ShowFrame counts
   // one more frame. Returns false, the tag staying the caller's, for any other code.

@@ -45,9 +45,7 @@ uint32_t FreeCharacterTag::Write(SwfBitWriter& out) {
   return WriteTagWithBody(*this, out, body);
 }
 
-void FreeCharacterTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
-}
+void FreeCharacterTag::VisitIds(SwfIdVisitor& visitor) { visitor.Visit(characterId, SwfIdRole::kRefers); }
 
 uint32_t RemoveObjectTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
@@ -63,8 +61,9 @@ uint32_t RemoveObjectTag::Write(SwfBitWriter& out) {
   return WriteTagWithBody(*this, out, body);
 }
 
-void RemoveObjectTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
+void RemoveObjectTag::VisitIds(SwfIdVisitor& visitor) { visitor.Visit(characterId, SwfIdRole::kRefers); }
+
+void RemoveObjectTag::ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t) {
   depth = static_cast<uint16_t>(depth + depthDelta);
 }
 
@@ -119,8 +118,9 @@ uint32_t PlaceObjectTag::Write(SwfBitWriter& out) {
   return WriteTagWithBody(*this, out, body);
 }
 
-void PlaceObjectTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
+void PlaceObjectTag::VisitIds(SwfIdVisitor& visitor) { visitor.Visit(characterId, SwfIdRole::kRefers); }
+
+void PlaceObjectTag::ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t) {
   depth = static_cast<uint16_t>(depth + depthDelta);
 }
 
@@ -334,8 +334,12 @@ uint32_t PlaceObject2Tag::Read(SwfReader& reader) {
   return reader.GetPosition() - start;
 }
 
-void PlaceObject2Tag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t) {
-  if (hasCharacter) characterId = static_cast<uint16_t>(characterId + idDelta);
+void PlaceObject2Tag::VisitIds(SwfIdVisitor& visitor) {
+  // A placement that only moves or changes an instance names no character.
+  if (hasCharacter) visitor.Visit(characterId, SwfIdRole::kRefers);
+}
+
+void PlaceObject2Tag::ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t) {
   depth = AddLimited(depth, depthDelta);
   if (hasClipDepth) clipDepth = AddLimited(clipDepth, depthDelta);
 }

@@ -24,7 +24,7 @@ class FreeCharacterTag : public SwfTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 3; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
 
   uint16_t characterId;
 };
@@ -35,7 +35,8 @@ class RemoveObjectTag : public SwfTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 5; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
+  void ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t frameDelta) override;
 
   uint16_t characterId;
   uint16_t depth;
@@ -48,6 +49,8 @@ class RemoveObject2Tag : public RemoveObjectTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 28; }
+  // The character id is no field of this tag.
+  void VisitIds(SwfIdVisitor&) override {}
 };
 
 class PlaceObjectTag : public SwfTag {
@@ -56,7 +59,8 @@ class PlaceObjectTag : public SwfTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 4; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
+  void ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t frameDelta) override;
   virtual void SetCharacterId(uint16_t id) { characterId = id; }
   // Deletes the owned records and everything variable; the readers call it first.
   virtual void ClearPlacement();
@@ -91,7 +95,8 @@ class PlaceObject2Tag : public PlaceObjectTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 26; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
+  void ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t frameDelta) override;
   void Reset() override;
   void SetCharacterId(uint16_t id) override;
   void ClearPlacement() override;

@@ -145,8 +145,8 @@ void DoActionTag::Clear() {
   trailingBytes.clear();
 }
 
-void DoActionTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) {
-  for (auto& a : actions) a->ShiftIdsAndDepths(idDelta, depthDelta, frameDelta);
+void DoActionTag::ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t frameDelta) {
+  for (auto& a : actions) a->ShiftIdsAndDepths(0, depthDelta, frameDelta);
 }
 
 uint32_t DoActionTag::Read(SwfReader& reader) {
@@ -219,6 +219,4 @@ uint32_t DoInitActionTag::Write(SwfBitWriter& out) {
   return out.GetByteCount() - before;
 }
 
-void DoInitActionTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  spriteId = static_cast<uint16_t>(spriteId + idDelta);
-}
+void DoInitActionTag::VisitIds(SwfIdVisitor& visitor) { visitor.Visit(spriteId, SwfIdRole::kRefers); }

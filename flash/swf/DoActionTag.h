@@ -77,7 +77,7 @@ class DoActionTag : public SwfTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 12; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t frameDelta) override;
 
   // The same as Read of `records` as a tag body of this tag's version, but a list of whole
   // records without the End byte, as the writer writes them, is taken as it is and read
@@ -108,7 +108,7 @@ class DoInitActionTag : public SwfTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 59; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
 
   uint16_t spriteId = 0;
   std::vector<std::unique_ptr<SwfAction>> actions;

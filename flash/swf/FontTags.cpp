@@ -355,9 +355,7 @@ void DefineFontInfoTag::Setup(uint16_t id, const SwfString& fontName, const std:
   nameSuffix = false;
 }
 
-void DefineFontInfoTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  fontId = static_cast<uint16_t>(fontId + idDelta);
-}
+void DefineFontInfoTag::VisitIds(SwfIdVisitor& visitor) { visitor.Visit(fontId, SwfIdRole::kRefers); }
 
 uint32_t DefineFontInfoTag::ReadInfo(SwfReader& outer, uint8_t* language) {
   const uint32_t start = outer.GetPosition();

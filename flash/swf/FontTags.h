@@ -100,7 +100,7 @@ class DefineFontInfoTag : public SwfTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 13; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
   virtual void ClearName() { name.clear(); }
   // Id, name and flags; one code per character of `codeText` unless it is empty (the table
   // stays); the name suffix off.

@@ -147,6 +147,4 @@ uint32_t StartSoundTag::Write(SwfBitWriter& out) {
   return WriteTagWithBody(*this, out, body);
 }
 
-void StartSoundTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  soundId = static_cast<uint16_t>(soundId + idDelta);
-}
+void StartSoundTag::VisitIds(SwfIdVisitor& visitor) { visitor.Visit(soundId, SwfIdRole::kRefers); }

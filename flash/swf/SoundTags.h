@@ -16,7 +16,7 @@ class SoundStreamHeadTag : public SwfCharacterTag {
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 18; }
   // Its id lives in memory only (the tag neither reads nor writes one): a shift leaves it.
-  void ShiftIdsAndDepths(uint16_t, uint16_t, uint32_t) override {}
+  void VisitIds(SwfIdVisitor&) override {}
   void SetStreamCompression(uint8_t code);
   void SetStreamRate(uint8_t code);
   void SetStreamSize(uint8_t bit);
@@ -96,7 +96,7 @@ class StartSoundTag : public SwfTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 15; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
 
   uint16_t soundId = 0;
   SwfSoundInfo soundInfo;

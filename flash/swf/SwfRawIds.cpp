@@ -2,10 +2,6 @@
 
 #include <algorithm>
 
-#include "flash/swf/ButtonTags.h"
-#include "flash/swf/DefineMorphShapeTag.h"
-#include "flash/swf/DefineShapeTag.h"
-#include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/SwfObject.h"
 
 namespace {
@@ -295,44 +291,31 @@ SwfRawIds FindRawIds(const RawTag& tag) {
   return ids;
 }
 
-namespace {
-
-// A shape, morph shape or button whose records could not be followed keeps its body as read:
-// the bitmaps and characters that body names cannot be found, so they cannot be moved.
-bool KeepsIdsAsRead(const SwfTag* tag) {
-  if (auto* shape = dynamic_cast<const DefineShapeTag*>(tag)) return shape->keptAsRead;
-  if (auto* morph = dynamic_cast<const DefineMorphShapeTag*>(tag)) return morph->keptAsRead;
-  if (auto* button = dynamic_cast<const DefineButton2Tag*>(tag)) return button->keptAsRead;
-  return false;
-}
-
-}  // namespace
-
-bool CanShiftIds(const SwfTag* tag, std::wstring* error) {
-  auto* raw = dynamic_cast<const RawTag*>(tag);
-  if ((raw && !FindRawIds(*raw).known) || KeepsIdsAsRead(tag)) {
-    if (error)
-      *error = L"The ids of a tag of code " + std::to_wstring(tag->GetTagCode()) + L" kept as read cannot be found";
-    return false;
-  }
-  if (raw) return true;
-  if (auto* sprite = dynamic_cast<const DefineSpriteTag*>(tag)) {
-    for (auto& t : sprite->tags)
-      if (!CanShiftIds(t.get(), error)) return false;
-  }
-  return true;
-}
-
-void RawTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t) {
+void RawTag::VisitIds(SwfIdVisitor& visitor) {
   const SwfRawIds ids = FindRawIds(*this);
-  auto put = [this](uint32_t at, uint16_t value) {
-    // Never outside the body, whatever the offsets say.
+  auto visit = [&](uint32_t at, SwfIdRole role) {
+    // Never outside the body, whatever the offsets say; written back only when changed.
     if (at >= body.size() || body.size() - at < 2) return;
-    body[at] = static_cast<uint8_t>(value);
-    body[at + 1] = static_cast<uint8_t>(value >> 8);
+    const uint16_t before = RawU16(*this, at);
+    uint16_t id = before;
+    visitor.Visit(id, role);
+    if (id == before) return;
+    body[at] = static_cast<uint8_t>(id);
+    body[at + 1] = static_cast<uint8_t>(id >> 8);
   };
-  if (ids.definedAt >= 0) put(static_cast<uint32_t>(ids.definedAt), static_cast<uint16_t>(RawU16(*this, 0) + idDelta));
-  for (uint32_t at : ids.usedAt) put(at, static_cast<uint16_t>(RawU16(*this, at) + idDelta));
+  if (ids.definedAt >= 0) visit(static_cast<uint32_t>(ids.definedAt), SwfIdRole::kDefines);
+  // ImportAssets2 defines the characters it takes from another movie.
+  for (uint32_t at : ids.usedAt) visit(at, code == 71 ? SwfIdRole::kDefines : SwfIdRole::kRefers);
+  if (!ids.known) visitor.Unfound(*this);
+}
+
+void RawTag::ShiftDepthsAndFrames(uint16_t depthDelta, uint32_t) {
+  if (depthDelta == 0) return;
   // Depths stop at the last one, as the placement classes' do.
-  for (uint32_t at : ids.depthAt) put(at, static_cast<uint16_t>(std::min<uint32_t>(RawU16(*this, at) + depthDelta, 65535)));
+  for (uint32_t at : FindRawIds(*this).depthAt) {
+    if (at >= body.size() || body.size() - at < 2) continue;
+    const auto depth = static_cast<uint16_t>(std::min<uint32_t>(RawU16(*this, at) + depthDelta, 65535));
+    body[at] = static_cast<uint8_t>(depth);
+    body[at + 1] = static_cast<uint8_t>(depth >> 8);
+  }
 }

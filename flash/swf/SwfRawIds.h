@@ -6,7 +6,6 @@
 // id shift moves them; a tag whose ids cannot be told apart is reported as such, so that
 // neither goes on with a reference it cannot see.
 #include <cstdint>
-#include <string>
 #include <vector>
 
 class RawTag;
@@ -28,11 +27,6 @@ SwfRawIds FindRawIds(const RawTag& tag);
 
 // The u16 at `at` of the raw tag's body (0 past its end).
 uint16_t RawU16(const RawTag& tag, uint32_t at);
-
-// Whether shifting the ids of `tag` (and of a sprite's nested tags) moves every id it holds;
-// false, with the reason in `error` when given, for a tag kept raw whose ids cannot be found
-// and for a shape, morph shape or button kept as read after its records failed.
-bool CanShiftIds(const SwfTag* tag, std::wstring* error = nullptr);
 
 // Whether a tag code defines a character in its first two body bytes.
 bool IsCharacterDefinitionCode(uint16_t code);

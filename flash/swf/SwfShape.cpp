@@ -421,8 +421,8 @@ uint32_t SwfShapeWithStyle::Write(SwfBitWriter& out) {
   return out.GetByteCount() - before;
 }
 
-void ShiftShapeBitmapIds(SwfShape& shape, uint16_t delta) {
+void VisitShapeBitmapIds(SwfShape& shape, SwfIdVisitor& visitor) {
   for (auto& r : shape.records)
     if (r->GetRecordType() == kShapeRecordStyleChange)
-      if (auto& styles = static_cast<SwfStyleChangeRecord&>(*r).newFillStyles) styles->ShiftBitmapIds(delta);
+      VisitBitmapFills(static_cast<SwfStyleChangeRecord&>(*r).newFillStyles.get(), visitor);
 }

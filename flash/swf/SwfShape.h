@@ -155,5 +155,5 @@ class SwfShapeWithStyle : public SwfShape {
 // `owner`.
 std::unique_ptr<SwfShapeRecord> CopyShapeRecord(const SwfShapeRecord& record, SwfShape* owner);
 
-// Adds `delta` to the bitmap ids of the new fill styles of every style-change record.
-void ShiftShapeBitmapIds(SwfShape& shape, uint16_t delta);
+// Gives the bitmap ids of the new fill styles of every style-change record to `visitor`.
+void VisitShapeBitmapIds(SwfShape& shape, SwfIdVisitor& visitor);

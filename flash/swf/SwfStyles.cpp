@@ -207,10 +207,3 @@ uint16_t ReadStyleCount(SwfReader& reader) {
   const uint8_t n = reader.ReadU8();
   return n == 0xFF ? reader.ReadU16() : n;
 }
-
-
-void SwfFillStyleArray::ShiftBitmapIds(uint16_t delta) {
-  for (auto& s : styles)
-    if (IsBitmapFillType(s->fillType) && s->bitmapId != 0xFFFF)
-      s->bitmapId = static_cast<uint16_t>(s->bitmapId + delta);
-}

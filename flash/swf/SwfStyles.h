@@ -192,9 +192,16 @@ inline uint32_t SwfStyleArray<Style>::Write(SwfBitWriter& out) {
 class SwfFillStyleArray : public SwfStyleArray<SwfFillStyle> {
  public:
   using SwfStyleArray::SwfStyleArray;
-  // Adds `delta` to the id of every bitmap fill (0xFFFF, no bitmap, stays).
-  void ShiftBitmapIds(uint16_t delta);
 };
+
+// Gives the id of every bitmap fill of `styles` (may be null) to `visitor`; 0xFFFF ("no
+// bitmap") is no id.
+template <class Array>
+void VisitBitmapFills(Array* styles, SwfIdVisitor& visitor) {
+  if (!styles) return;
+  for (auto& s : styles->styles)
+    if (IsBitmapFillType(s->fillType) && s->bitmapId != 0xFFFF) visitor.Visit(s->bitmapId, SwfIdRole::kRefers);
+}
 
 class SwfLineStyleArray : public SwfStyleArray<SwfLineStyle> {
  public:

@@ -4,15 +4,12 @@
 
 #include "flash/swf/AssetImporter.h"
 #include "flash/swf/ButtonTags.h"
-#include "flash/swf/ControlTags.h"
 #include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/DisplayListTags.h"
 #include "flash/swf/DoActionTag.h"
 #include "flash/swf/FontTags.h"
-#include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfRawIds.h"
 #include "flash/swf/TextTags.h"
-#include "flash/swf/VideoTags.h"
 
 namespace {
 
@@ -75,57 +72,17 @@ PlaceObject2Tag* FindInstanceIn(const wchar_t* name, const List& tags, bool nest
   return nullptr;
 }
 
-// The highest id that the tag's ShiftIdsAndDepths adds the delta to, or -1 when it moves
-// none; the same ids, field by field, that each class moves.
-int32_t HighestShiftedId(const SwfTag* tag) {
-  int32_t highest = -1;
-  auto take = [&highest](int32_t id) { highest = std::max(highest, id); };
-  if (auto* raw = dynamic_cast<const RawTag*>(tag)) {
-    const SwfRawIds ids = FindRawIds(*raw);
-    if (ids.definedAt >= 0) take(RawU16(*raw, static_cast<uint32_t>(ids.definedAt)));
-    for (uint32_t at : ids.usedAt) take(RawU16(*raw, at));
-  } else if (dynamic_cast<const SoundStreamHeadTag*>(tag)) {
-    // Its id lives in memory only and stays.
-  } else if (auto* character = dynamic_cast<const SwfCharacterTag*>(tag)) {
-    take(character->characterId);
-    // The bitmaps a shape's fills name (none for any other character).
-    for (uint16_t id : ShapeBitmapIds(tag)) take(id);
-    if (auto* button = dynamic_cast<const DefineButtonTag*>(tag)) {
-      for (auto& r : button->records) take(r->characterId);
-    } else if (auto* sounds = dynamic_cast<const DefineButtonSoundTag*>(tag)) {
-      for (uint16_t id : sounds->soundIds)
-        if (id != 0) take(id);
-    } else if (auto* text = dynamic_cast<const DefineTextTag*>(tag)) {
-      for (auto& r : text->records)
-        if (auto* style = dynamic_cast<const SwfTextRecord*>(r.get()); style && style->fontId != 0) take(style->fontId);
-    } else if (auto* edit = dynamic_cast<const DefineEditTextTag*>(tag)) {
-      if (edit->fontId != 0) take(edit->fontId);
-    } else if (auto* sprite = dynamic_cast<const DefineSpriteTag*>(tag)) {
-      for (auto& t : sprite->tags) take(HighestShiftedId(t.get()));
-    }
-  } else if (auto* place2 = dynamic_cast<const PlaceObject2Tag*>(tag)) {
-    if (place2->hasCharacter) take(place2->characterId);
-  } else if (auto* place = dynamic_cast<const PlaceObjectTag*>(tag)) {
-    take(place->characterId);
-  } else if (auto* remove = dynamic_cast<const RemoveObjectTag*>(tag)) {
-    take(remove->characterId);
-  } else if (auto* free = dynamic_cast<const FreeCharacterTag*>(tag)) {
-    take(free->characterId);
-  } else if (auto* start = dynamic_cast<const StartSoundTag*>(tag)) {
-    take(start->soundId);
-  } else if (auto* frame = dynamic_cast<const VideoFrameTag*>(tag)) {
-    take(frame->streamId);
-  } else if (auto* init = dynamic_cast<const DoInitActionTag*>(tag)) {
-    take(init->spriteId);
-  } else if (auto* info = dynamic_cast<const DefineFontInfoTag*>(tag)) {
-    take(info->fontId);
-  } else if (auto* assets = dynamic_cast<const ExportAssetsTag*>(tag)) {
-    for (auto& a : assets->assets) take(a->characterId);
-  }
-  return highest;
+std::wstring UnfoundIdsError(const SwfTag& unfound) {
+  return L"The ids of a tag of code " + std::to_wstring(unfound.GetTagCode()) + L" kept as read cannot be found";
 }
 
 }  // namespace
+
+bool CanShiftIds(const SwfTag* tag, std::wstring* error) {
+  const SwfTag* unfound = tag ? IdsOf(*tag).unfound : nullptr;
+  if (unfound && error) *error = UnfoundIdsError(*unfound);
+  return !unfound;
+}
 
 int32_t DefinedCharacterId(const SwfTag* tag) {
   if (auto* raw = dynamic_cast<const RawTag*>(tag)) {
@@ -251,7 +208,10 @@ SwfTag* SwfTagIndex::ImportDefinition(uint16_t id, std::vector<SwfTag*>& target)
     case 7: case 34: {
       // The fonts of the button's texts first, so that every text follows its font.
       ButtonAssetCollector button;
-      button.Collect(dynamic_cast<DefineButtonTag*>(definition), *this);
+      if (!button.Collect(dynamic_cast<DefineButtonTag*>(definition), *this)) {
+        error = button.error;
+        return nullptr;
+      }
       for (uint16_t font : button.fontIds) ImportFont(font, added);
       for (SwfTag* t : button.gathered) AddOnce(added, t);
       break;
@@ -327,9 +287,16 @@ bool ShiftTagIdsAndDepths(const std::vector<SwfTag*>& tags, uint16_t idDelta, ui
   // take for "no bitmap".
   for (SwfTag* t : tags) {
     if (!t) continue;
-    if (!CanShiftIds(t, error)) return false;
-    const int32_t highest = idDelta != 0 ? HighestShiftedId(t) : -1;
-    if (highest >= 0 && highest + idDelta > kHighestCharacterId) {
+    // The ids the shift moves, as the tag visits them.
+    const SwfTagIds ids = IdsOf(*t);
+    if (ids.unfound) {
+      if (error) *error = UnfoundIdsError(*ids.unfound);
+      return false;
+    }
+    int32_t highest = -1;
+    for (const std::vector<uint16_t>* list : {&ids.defined, &ids.referred})
+      for (uint16_t id : *list) highest = std::max<int32_t>(highest, id);
+    if (idDelta != 0 && highest >= 0 && highest + idDelta > kHighestCharacterId) {
       if (error)
         *error = L"Character " + std::to_wstring(highest) + L" cannot move by " + std::to_wstring(idDelta) +
                  L": ids end at " + std::to_wstring(kHighestCharacterId);

@@ -68,6 +68,11 @@ SwfTag* FindCharacterById(uint16_t id, const std::vector<SwfTag*>& tags);
 PlaceObject2Tag* FindInstanceByName(const wchar_t* name, const std::vector<SwfTag*>& tags);
 // The highest character id and depth the top level of the list uses (0 when none).
 void GetMaxIdAndDepth(const std::vector<SwfTag*>& tags, uint16_t& maxId, uint16_t& maxDepth);
+// Whether shifting the ids of `tag` (and of a sprite's nested tags) moves every id it holds;
+// false, with the reason in `error` when given, for a tag kept as read whose ids cannot be
+// found (a raw tag whose layout cannot be followed, a shape, morph shape or button whose
+// records failed).
+bool CanShiftIds(const SwfTag* tag, std::wstring* error = nullptr);
 // The highest id a character can take: 65535 stands for "no bitmap" in fills.
 inline constexpr int32_t kHighestCharacterId = 65534;
 // Shifts the ids and depths of every tag of the list. False, with nothing changed and the

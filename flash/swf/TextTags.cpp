@@ -197,11 +197,15 @@ uint32_t DefineTextTag::Write(SwfBitWriter& out) {
   return WriteTagWithBody(*this, out, body);
 }
 
-void DefineTextTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
+void DefineTextTag::VisitIds(SwfIdVisitor& visitor) {
+  SwfCharacterTag::VisitIds(visitor);
   for (auto& r : records)
-    if (auto* s = dynamic_cast<SwfTextRecord*>(r.get()); s && s->fontId != 0)
-      s->SetFontId(static_cast<uint16_t>(s->fontId + idDelta));
+    if (auto* s = dynamic_cast<SwfTextRecord*>(r.get()); s && s->fontId != 0) {
+      // Through SetFontId, which keeps the record's flags in step.
+      uint16_t font = s->fontId;
+      visitor.Visit(font, SwfIdRole::kRefers);
+      if (font != s->fontId) s->SetFontId(font);
+    }
 }
 
 // ---- DefineEditText
@@ -238,9 +242,9 @@ void DefineEditTextTag::SetFontHeight(uint16_t twips) {
   flags |= kEditHasLayout;
 }
 
-void DefineEditTextTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  characterId = static_cast<uint16_t>(characterId + idDelta);
-  if (fontId != 0) fontId = static_cast<uint16_t>(fontId + idDelta);
+void DefineEditTextTag::VisitIds(SwfIdVisitor& visitor) {
+  SwfCharacterTag::VisitIds(visitor);
+  if (fontId != 0) visitor.Visit(fontId, SwfIdRole::kRefers);
 }
 
 uint32_t DefineEditTextTag::Read(SwfReader& reader) {

@@ -75,7 +75,7 @@ class DefineTextTag : public SwfCharacterTag {
   uint32_t Read(SwfReader& reader) override;
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 11; }
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
   virtual void Clear();
   virtual void Setup(uint16_t id, SwfRect* newBounds, SwfMatrix* newMatrix, uint8_t glyphBitCount,
                      uint8_t advanceBitCount);
@@ -118,7 +118,7 @@ class DefineEditTextTag : public SwfCharacterTag {
   uint32_t Write(SwfBitWriter& out) override;
   uint16_t GetTagCode() const override { return 37; }
   void Reset() override;
-  void ShiftIdsAndDepths(uint16_t idDelta, uint16_t depthDelta, uint32_t frameDelta) override;
+  void VisitIds(SwfIdVisitor& visitor) override;
   virtual void Clear();
   virtual void Setup(uint16_t id, SwfRgba* textColor, const SwfString& variable);
   // Stores the height and sets "has layout" (not "has font").

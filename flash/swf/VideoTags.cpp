@@ -84,9 +84,7 @@ uint32_t VideoFrameTag::Write(SwfBitWriter& out) {
   return n;
 }
 
-void VideoFrameTag::ShiftIdsAndDepths(uint16_t idDelta, uint16_t, uint32_t) {
-  streamId = static_cast<uint16_t>(streamId + idDelta);
-}
+void VideoFrameTag::VisitIds(SwfIdVisitor& visitor) { visitor.Visit(streamId, SwfIdRole::kRefers); }
 
 CreatorInfoTag::CreatorInfoTag(uint16_t first, uint16_t second) : firstVersion(first), secondVersion(second) {}
 

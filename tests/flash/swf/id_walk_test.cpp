@@ -1,5 +1,5 @@
-// A movie the importer or the id shift writes never refers to a character it lacks. A walker
-// of its own lists every id each tag defines and every id it refers to (from the classes'
+// A movie the importer or the id shift writes never refers to a character it lacks. Every id
+// each tag defines and every id it refers to, as the tag visits them (from the classes'
 // fields, and from the bytes of tags kept raw where their layout puts them); over the corpus,
 // every sprite imported with what it needs, and every whole movie shifted, leave no reference
 // dangling or pointing at another character.
@@ -13,19 +13,9 @@
 
 #include "SwfTestSupport.h"
 #include "flash/swf/AssetImporter.h"
-#include "flash/swf/ButtonTags.h"
-#include "flash/swf/ControlTags.h"
-#include "flash/swf/DefineMorphShapeTag.h"
-#include "flash/swf/DefineShapeTag.h"
 #include "flash/swf/DefineSpriteTag.h"
-#include "flash/swf/DisplayListTags.h"
-#include "flash/swf/DoActionTag.h"
-#include "flash/swf/FontTags.h"
-#include "flash/swf/SoundTags.h"
 #include "flash/swf/SwfReader.h"
 #include "flash/swf/SwfTagIndex.h"
-#include "flash/swf/TextTags.h"
-#include "flash/swf/VideoTags.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -39,127 +29,12 @@ struct Ids {
   std::vector<Use> used;
 };
 
-uint16_t U16(const std::vector<uint8_t>& b, size_t at) { return at + 1 < b.size() ? b[at] | b[at + 1] << 8 : 0; }
-
-bool DefinesAtStart(uint16_t code) {
-  switch (code) {
-    case 2: case 6: case 7: case 10: case 11: case 14: case 20: case 21: case 22: case 32: case 33: case 34: case 35:
-    case 36: case 37: case 39: case 46: case 48: case 60: case 75: case 83: case 84: case 87: case 90: case 91:
-      return true;
-    default:
-      return false;
-  }
-}
-
-void WalkRaw(const RawTag& t, Ids& ids) {
-  const auto& b = t.body;
-  auto use = [&](size_t at) {
-    if (at + 1 < b.size()) ids.used.push_back({&t, U16(b, at)});
-  };
-  switch (t.code) {
-    case 4: case 5: case 13: case 15: case 23: case 59: case 61: case 62: case 73: case 74: case 78: case 88: use(0); break;
-    case 26:
-      if (!b.empty() && (b[0] & 0x02)) use(3);
-      break;
-    case 70: {
-      if (b.size() < 4 || !(b[0] & 0x02)) break;
-      size_t at = 4;
-      if (b[1] & 0x08) {
-        while (at < b.size() && b[at] != 0) ++at;
-        ++at;
-      }
-      use(at);
-      break;
-    }
-    case 71: {  // ImportAssets2 defines the ids it takes from another movie
-      size_t at = 0;
-      while (at < b.size() && b[at] != 0) ++at;
-      at += 3;  // the URL's 0, two reserved bytes
-      const uint16_t n = U16(b, at);
-      at += 2;
-      for (uint16_t i = 0; i < n && at + 1 < b.size(); ++i) {
-        ids.defined.emplace(U16(b, at), &t);
-        at += 2;
-        while (at < b.size() && b[at] != 0) ++at;
-        ++at;
-      }
-      break;
-    }
-    case 56: case 76: {
-      size_t at = 2;
-      for (uint16_t i = 0; i < U16(b, 0) && at + 1 < b.size(); ++i) {
-        if (U16(b, at) != 0) use(at);
-        at += 2;
-        while (at < b.size() && b[at] != 0) ++at;
-        ++at;
-      }
-      break;
-    }
-    default:
-      if (DefinesAtStart(t.code) && b.size() >= 2) ids.defined.emplace(U16(b, 0), &t);
-      break;
-  }
-}
-
-template <class Array>
-void UseBitmaps(const SwfTag* t, const Array* styles, Ids& ids) {
-  if (!styles) return;
-  for (auto& s : styles->styles)
-    if (s->fillType >= 0x40 && s->fillType <= 0x43 && s->bitmapId != 0xFFFF) ids.used.push_back({t, s->bitmapId});
-}
-
-void UseShape(const SwfTag* t, const SwfShape* shape, Ids& ids) {
-  if (!shape) return;
-  for (auto& r : shape->records)
-    if (auto* c = dynamic_cast<const SwfStyleChangeRecord*>(r.get())) UseBitmaps(t, c->newFillStyles.get(), ids);
-}
-
+// What the tag defines and refers to, as it visits its ids: the list the shift moves and the
+// importer gathers by.
 void Walk(const SwfTag* t, Ids& ids) {
-  if (auto* raw = dynamic_cast<const RawTag*>(t)) return WalkRaw(*raw, ids);
-  const uint16_t code = t->GetTagCode();
-  auto use = [&](uint16_t id) { ids.used.push_back({t, id}); };
-  if (DefinesAtStart(code)) {
-    const int32_t id = DefinedCharacterId(t);
-    if (id >= 0) ids.defined.emplace(static_cast<uint16_t>(id), t);
-  }
-  if (auto* s = dynamic_cast<const DefineShapeTag*>(t); s && s->shape && !s->keptAsRead) {
-    UseBitmaps(t, s->shape->fillStyles.get(), ids);
-    UseShape(t, s->shape.get(), ids);
-  } else if (auto* m = dynamic_cast<const DefineMorphShapeTag*>(t); m && !m->keptAsRead) {
-    UseBitmaps(t, m->fillStyles.get(), ids);
-  } else if (auto* b = dynamic_cast<const DefineButtonTag*>(t)) {
-    for (auto& r : b->records) use(r->characterId);
-  } else if (auto* x = dynamic_cast<const DefineTextTag*>(t)) {
-    for (auto& r : x->records)
-      if (auto* style = dynamic_cast<const SwfTextRecord*>(r.get()); style && (style->leadByte & kTextHasFont))
-        use(style->fontId);
-  } else if (auto* e = dynamic_cast<const DefineEditTextTag*>(t)) {
-    if (e->flags & kEditHasFont) use(e->fontId);
-  } else if (auto* p2 = dynamic_cast<const PlaceObject2Tag*>(t)) {
-    if (p2->hasCharacter) use(p2->characterId);
-  } else if (auto* p = dynamic_cast<const PlaceObjectTag*>(t)) {
-    use(p->characterId);
-  } else if (auto* ss = dynamic_cast<const StartSoundTag*>(t)) {
-    use(ss->soundId);
-  } else if (auto* v = dynamic_cast<const VideoFrameTag*>(t)) {
-    use(v->streamId);
-  } else if (auto* fi = dynamic_cast<const DefineFontInfoTag*>(t)) {
-    use(fi->fontId);
-  } else if (auto* bs = dynamic_cast<const DefineButtonSoundTag*>(t)) {
-    use(bs->characterId);
-    for (uint16_t id : bs->soundIds)
-      if (id != 0) use(id);
-  } else if (auto* bc = dynamic_cast<const DefineButtonCxformTag*>(t)) {
-    use(bc->characterId);
-  } else if (auto* init = dynamic_cast<const DoInitActionTag*>(t)) {
-    use(init->spriteId);
-  } else if (auto* ex = dynamic_cast<const ExportAssetsTag*>(t); ex && code == 56) {
-    for (auto& a : ex->assets) use(a->characterId);
-  } else if (auto* im = dynamic_cast<const ImportAssetsTag*>(t)) {
-    for (auto& a : im->assets) ids.defined.emplace(a->characterId, t);
-  } else if (auto* sprite = dynamic_cast<const DefineSpriteTag*>(t)) {
-    for (auto& n : sprite->tags) Walk(n.get(), ids);
-  }
+  const SwfTagIds tagIds = IdsOf(*t);
+  for (uint16_t id : tagIds.defined) ids.defined.emplace(id, t);
+  for (uint16_t id : tagIds.referred) ids.used.push_back({t, id});
 }
 
 Ids WalkList(const std::vector<SwfTag*>& tags) {

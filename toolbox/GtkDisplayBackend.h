@@ -86,7 +86,7 @@ struct WindowMirror {
   GtkWidget* alertIcon = nullptr;  // the theme's icon of an alert's kind
   bool boundsReportQueued = false;
   bool centredOnParent = false;  // a modal dialog first shown over the window it belongs to
-  int placedLeft = 0, placedTop = 0;  // where it was last asked to stand (its frame's corner)
+  int placedLeft = 0, placedTop = 0;  // where it stands as last asked or reported (its frame's corner)
   bool overChooser = false;      // a modal dialog a file dialog shows over its chooser
   bool focusChosen = false;      // the keyboard focus it starts with has been given
 };

@@ -249,11 +249,13 @@ void GtkBackend::Place(WindowMirror& m, const WindowView& view) {
 }
 
 // Where a dialog of this size stands centred over its parent, kept on the screen. The
-// parent is taken where it was last asked to stand (its place in the model, or where it
-// was itself centred) rather than where the X server has it: a window just shown stays
-// where it was created until the window manager has got round to placing it, and a
-// dialog centred over that would stay off centre once it had. Both are placed by their
-// frames' corners, so with the same decoration the contents' centres meet.
+// parent is taken where it stands as far as the model knows: where it was last asked to
+// stand (its place in the model, or where it was itself centred), or where the user or the
+// window manager has since moved it, as its last bounds report told the model. Never where
+// the X server has it at this moment: a window just shown stays where it was created until
+// the window manager has got round to placing it, and a dialog centred over that would
+// stay off centre once it had. Both are placed by their frames' corners, so with the same
+// decoration the contents' centres meet.
 bool GtkBackend::CentreOver(GtkWindow* parent, int width, int height, int* x, int* y) {
   if (!parent) return false;
   int left = 0, top = 0, parentWidth = 0, parentHeight = 0;
@@ -315,6 +317,8 @@ void GtkBackend::ReportBounds(std::uint64_t id) {
   GetWindowBounds(window, &model);
   if (now == model) return;
   m->shown.bounds = now;
+  m->placedLeft = x;
+  m->placedTop = y;
   SetWindowBounds(window, now);
 }
 

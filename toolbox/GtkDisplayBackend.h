@@ -160,6 +160,8 @@ class GtkBackend : public DisplayBackend {
   void QueueBoundsReport(std::uint64_t id);
   static gboolean OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data);
+  static GdkFilterReturn OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer data);
+  void DestroyedOutside(GdkWindow* toplevel);
   static gboolean OnConfigure(GtkWidget*, GdkEvent*, gpointer data);
   static gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* state, gpointer);
   static void OnContentResized(GtkWidget*, GdkRectangle*, gpointer data);

@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#ifdef BRIVANE_HAVE_X11
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#endif
+
 #include "toolbox/Controls.h"
 #include "toolbox/DragDrop.h"
 #include "toolbox/Windows.h"
@@ -356,6 +361,55 @@ gboolean GtkBackend::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
   WindowRef window{t->id};
   t->backend->Input([window] { RequestWindowClose(window); });
   return TRUE;  // the model decides whether the window goes
+}
+
+// Another X client may destroy a window of the program (as `xdotool windowclose` does).
+// GTK would hear of it only once GDK had taken the window's frame clock away, and then
+// fail in taking the widget down (a critical warning); left alone, the model would wait
+// for an answer from a window that is no longer there. So the first window of the
+// hierarchy to go takes the whole widget with it at once, while GDK still has all of it;
+// what GTK then asks of the X windows that are gone is ignored.
+GdkFilterReturn GtkBackend::OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer data) {
+#ifdef BRIVANE_HAVE_X11
+  const XEvent* x = static_cast<const XEvent*>(xevent);
+  GdkDisplay* display = gdk_display_get_default();
+  if (x->type != DestroyNotify || !display || !GDK_IS_X11_DISPLAY(display)) return GDK_FILTER_CONTINUE;
+  GdkWindow* gone = gdk_x11_window_lookup_for_display(display, x->xdestroywindow.window);
+  if (!gone || gdk_window_is_destroyed(gone)) return GDK_FILTER_CONTINUE;  // one the program took down
+  gdk_x11_display_error_trap_push(display);
+  static_cast<GtkBackend*>(data)->DestroyedOutside(gdk_window_get_toplevel(gone));
+  gdk_x11_display_error_trap_pop_ignored(display);
+#else
+  (void)xevent;
+  (void)data;
+#endif
+  return GDK_FILTER_CONTINUE;
+}
+
+// A window destroyed from outside counts as closed from outside, so that a dialog answers
+// as its cancel button does and the program goes on; a window the model keeps showing is
+// made anew at the next sync. A file chooser destroyed so cancels its file dialog.
+void GtkBackend::DestroyedOutside(GdkWindow* toplevel) {
+  for (auto it = windows_.begin(); it != windows_.end(); ++it) {
+    if (gtk_widget_get_window(it->second->window) != toplevel) continue;
+    const WindowRef window{it->first};
+    GtkWidget* widget = it->second->window;
+    windows_.erase(it);
+    gtk_widget_destroy(widget);
+    if (front_ == window) front_ = WindowRef{};
+    if (presented_ == window) presented_ = WindowRef{};
+    Input([window] { RequestWindowClose(window); });
+    return;
+  }
+  for (auto it = choosers_.begin(); it != choosers_.end(); ++it) {
+    if (gtk_widget_get_window(it->second) != toplevel) continue;
+    const NavDialogRef dialog{it->first};
+    GtkWidget* widget = it->second;
+    choosers_.erase(it);
+    gtk_widget_destroy(widget);
+    Input([dialog] { NavDialogCancel(dialog); });
+    return;
+  }
 }
 
 gboolean GtkBackend::OnWindowState(GtkWidget* widget, GdkEventWindowState* state, gpointer) {

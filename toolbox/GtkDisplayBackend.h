@@ -159,6 +159,7 @@ class GtkBackend : public DisplayBackend {
   void ReportBounds(std::uint64_t id);
   void QueueBoundsReport(std::uint64_t id);
   static gboolean OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data);
+  bool ScrollTextByKey(std::uint64_t id, guint keyval);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data);
   static GdkFilterReturn OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer data);
   void DestroyedOutside(GdkWindow* toplevel);

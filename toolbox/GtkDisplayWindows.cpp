@@ -335,9 +335,12 @@ void GtkBackend::QueueBoundsReport(std::uint64_t id) {
 }
 
 // Return, Enter and Escape in a dialog go to the model as its keys (the default and
-// cancel buttons); an edit field keeps Return for itself.
+// cancel buttons); an edit field keeps Return for itself. Page Up, Page Down and the up
+// and down arrows scroll a text too long for its place, where the focus is on none of the
+// controls that take those keys themselves.
 gboolean GtkBackend::OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
+  if (t->backend->ScrollTextByKey(t->id, key->keyval)) return TRUE;
   std::uint32_t code = 0;
   if (key->keyval == GDK_KEY_Return) code = kReturnKeyCode;
   if (key->keyval == GDK_KEY_KP_Enter) code = kEnterKeyCode;
@@ -354,6 +357,31 @@ gboolean GtkBackend::OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer d
     return FALSE;
   t->backend->Input([window, code] { PressKey(window, code); });
   return TRUE;
+}
+
+bool GtkBackend::ScrollTextByKey(std::uint64_t id, guint keyval) {
+  int direction = 0;
+  bool page = false;
+  switch (keyval) {
+    case GDK_KEY_Page_Up: case GDK_KEY_KP_Page_Up: direction = -1; page = true; break;
+    case GDK_KEY_Page_Down: case GDK_KEY_KP_Page_Down: direction = 1; page = true; break;
+    case GDK_KEY_Up: case GDK_KEY_KP_Up: direction = -1; break;
+    case GDK_KEY_Down: case GDK_KEY_KP_Down: direction = 1; break;
+    default: return false;
+  }
+  WindowMirror* m = Find(id);
+  if (!m) return false;
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(m->window));
+  if (focus && (GTK_IS_EDITABLE(focus) || GTK_IS_TREE_VIEW(focus) || GTK_IS_RANGE(focus) || GTK_IS_COMBO_BOX(focus)))
+    return false;
+  for (auto& [control, mirror] : m->controls) {
+    if (!mirror.inner || !GTK_IS_LABEL(mirror.inner) || !GTK_IS_SCROLLED_WINDOW(mirror.widget)) continue;
+    GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(mirror.widget));
+    const double step = page ? gtk_adjustment_get_page_increment(v) : gtk_adjustment_get_step_increment(v);
+    gtk_adjustment_set_value(v, gtk_adjustment_get_value(v) + direction * step);  // kept within its range
+    return true;
+  }
+  return false;
 }
 
 gboolean GtkBackend::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {

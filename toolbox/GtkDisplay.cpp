@@ -4,7 +4,6 @@
 #include "toolbox/GtkDisplayBackend.h"
 
 #include <glib-unix.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -116,9 +115,9 @@ void GtkBackend::Pump(double seconds) {
   // The descriptors the event loop watches end the wait too.
   bool ready = false;
   std::vector<guint> watches;
-  for (const pollfd& p : WatchedDescriptors()) {
-    const auto condition = GIOCondition(((p.events & POLLIN) ? G_IO_IN : 0) | ((p.events & POLLOUT) ? G_IO_OUT : 0) |
-                                        G_IO_ERR | G_IO_HUP);
+  for (const WatchedDescriptor& p : WatchedDescriptors()) {
+    const auto condition = GIOCondition(((p.events & kDescriptorReadable) ? G_IO_IN : 0) |
+                                        ((p.events & kDescriptorWritable) ? G_IO_OUT : 0) | G_IO_ERR | G_IO_HUP);
     watches.push_back(g_unix_fd_add(p.fd, condition, [](gint, GIOCondition, gpointer flag) -> gboolean {
       *static_cast<bool*>(flag) = true;
       return G_SOURCE_CONTINUE;

@@ -5,7 +5,7 @@
 
 #include "toolbox/Controls.h"
 #include "toolbox/Display.h"
-#include "toolbox/DisplayMirror.h"
+#include "toolbox/Utf8.h"
 
 namespace toolbox {
 namespace {
@@ -144,13 +144,15 @@ OSStatus MakeAlertWindow(WindowClass windowClass, AlertType type, const std::wst
 }  // namespace
 
 short NeededTextHeight(ControlRef control) {
-  const ControlView view = ViewOfControl(control);
-  const int width = view.bounds.Width();
+  Rect bounds;
+  GetControlBounds(control, &bounds);
+  const int width = bounds.Width();
+  const std::wstring title = GetControlTitle(control);
+  const ControlTextFont font = GetControlTextFont(control);
   int height = -1;
   if (DisplayBackend* backend = GetDisplayBackend())
-    height = backend->TextHeight(view.title, width, view.fontSize, view.bold);
-  if (height < 0)
-    height = EstimatedLines(GetControlTitle(control), width, view.bold ? kBoldCharWidth : kCharWidth) * kLineHeight;
+    height = backend->TextHeight(WideToUtf8(title), width, font.pixels, font.bold);
+  if (height < 0) height = EstimatedLines(title, width, font.bold ? kBoldCharWidth : kCharWidth) * kLineHeight;
   return static_cast<short>(std::clamp(height, 1, 32000));
 }
 

@@ -640,6 +640,25 @@ OSStatus GetControlFontStyle(ControlRef control, ControlFontStyle* style) {
   return kNoErr;
 }
 
+ControlTextFont GetControlTextFont(ControlRef control) {
+  ControlTextFont text;
+  ControlFontStyle font;
+  if (GetControlFontStyle(control, &font) != kNoErr) return text;
+  // The system fonts' sizes, in points of 72 to the inch, are pixels on screen.
+  if (font.flags & 0x1) {
+    switch (font.font) {
+      case kControlFontSmallSystemFont: text.pixels = 11; break;
+      case -3: text.pixels = 11; text.bold = true; break;  // small bold system font
+      case -4: text.pixels = 12; break;                    // view font
+      case -5: text.pixels = 9; break;                     // mini system font
+      default: text.pixels = 13; break;                    // the system font
+    }
+  }
+  if ((font.flags & 0x4) && font.size > 0) text.pixels = font.size;
+  if (font.flags & 0x2) text.bold = font.style & 1;
+  return text;
+}
+
 OSStatus SetBevelButtonContent(ControlRef control, const ButtonContent& content) {
   Extras* e = Get(control);
   if (!e) return kInvalidControlErr;

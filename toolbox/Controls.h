@@ -198,6 +198,13 @@ struct ControlFontStyle {
 inline constexpr std::int16_t kControlFontSmallSystemFont = -2;
 OSStatus SetControlFontStyle(ControlRef control, const ControlFontStyle& style);
 OSStatus GetControlFontStyle(ControlRef control, ControlFontStyle* style);
+// The font a control's text shows in, as its style gives it: the size in pixels (0: the
+// window's own font) and whether it is bold.
+struct ControlTextFont {
+  std::int16_t pixels = 0;
+  bool bold = false;
+};
+ControlTextFont GetControlTextFont(ControlRef control);
 
 enum class ButtonContentKind { kText, kIcon, kPicture };
 struct ButtonContent {

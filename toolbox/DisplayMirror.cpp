@@ -31,21 +31,9 @@ void DescribeKind(ControlRef c, ControlView* cv) {
     cv->swatch = true;
     cv->swatchColor = content.picture;
   }
-  ControlFontStyle font;
-  if (GetControlFontStyle(c, &font) == kNoErr) {
-    // The system fonts' sizes, in points of 72 to the inch, are pixels on screen.
-    if (font.flags & 0x1) {
-      switch (font.font) {
-        case kControlFontSmallSystemFont: cv->fontSize = 11; break;
-        case -3: cv->fontSize = 11; cv->bold = true; break;  // small bold system font
-        case -4: cv->fontSize = 12; break;                   // view font
-        case -5: cv->fontSize = 9; break;                    // mini system font
-        default: cv->fontSize = 13; break;                   // the system font
-      }
-    }
-    if ((font.flags & 0x4) && font.size > 0) cv->fontSize = font.size;
-    if (font.flags & 0x2) cv->bold = font.style & 1;
-  }
+  const ControlTextFont font = GetControlTextFont(c);
+  cv->fontSize = font.pixels;
+  cv->bold = font.bold;
   if (GetBevelButtonContent(c, &content) == kNoErr && content.kind == ButtonContentKind::kIcon)
     GetRegisteredIconFamilyOfCreator(content.icon, &cv->iconFamily);
   cv->defaultButton = GetWindowDefaultButton(GetControlOwner(c)) == c;

@@ -477,14 +477,15 @@ OSStatus RemoveEventLoopDescriptor(EventLoopDescriptorRef ref) {
   return State().descriptors.erase(ref.id) ? kNoErr : kParamErr;
 }
 
-std::vector<pollfd> WatchedDescriptors() {
-  std::vector<pollfd> fds;
-  for (const auto& [id, d] : State().descriptors) fds.push_back(pollfd{d.fd, PollEvents(d.events), 0});
-  return fds;
+std::vector<WatchedDescriptor> WatchedDescriptors() {
+  std::vector<WatchedDescriptor> watched;
+  for (const auto& [id, d] : State().descriptors) watched.push_back(WatchedDescriptor{d.fd, d.events});
+  return watched;
 }
 
 bool WaitForWatchedDescriptors(double seconds) {
-  std::vector<pollfd> fds = WatchedDescriptors();
+  std::vector<pollfd> fds;
+  for (const auto& [id, d] : State().descriptors) fds.push_back(pollfd{d.fd, PollEvents(d.events), 0});
   const int timeout = seconds < 0 ? -1 : static_cast<int>(std::min(std::ceil(seconds * 1000), 1e6));
   if (fds.empty()) {
     if (timeout > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeout));

@@ -10,8 +10,6 @@
 // target (control -> its parent control or window -> the application). A handler may call
 // CallNextEventHandler to run the rest of that path itself. Handlers removed while an event
 // is being dispatched (even during their own call) are skipped from then on.
-#include <poll.h>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -252,10 +250,14 @@ OSStatus InstallEventLoopDescriptor(int fd, unsigned events, EventLoopDescriptor
                                     EventLoopDescriptorRef* outRef);
 OSStatus SetEventLoopDescriptorEvents(EventLoopDescriptorRef ref, unsigned events);
 OSStatus RemoveEventLoopDescriptor(EventLoopDescriptorRef ref);
-// For display back ends: the watched descriptors as poll() takes them (each wait of a back
-// end includes them), and a wait of up to `seconds` (negative: no limit) on them alone, for
-// a back end with no input of its own to wait on; true when one is ready.
-std::vector<pollfd> WatchedDescriptors();
+// For display back ends: the watched descriptors with what each is watched for (each wait
+// of a back end includes them), and a wait of up to `seconds` (negative: no limit) on them
+// alone, for a back end with no input of its own to wait on; true when one is ready.
+struct WatchedDescriptor {
+  int fd = -1;
+  unsigned events = 0;  // kDescriptorReadable, kDescriptorWritable
+};
+std::vector<WatchedDescriptor> WatchedDescriptors();
 bool WaitForWatchedDescriptors(double seconds);
 
 // High-level events: an event class and id with a direct-object list of items. The only

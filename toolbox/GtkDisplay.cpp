@@ -4,13 +4,13 @@
 #include "toolbox/GtkDisplayBackend.h"
 
 #include <glib-unix.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cmath>
 
 #ifdef BRIVANE_HAVE_X11
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <gdk/gdkx.h>
 #endif
 
@@ -22,9 +22,11 @@ namespace toolbox::gtk_backend {
 GtkBackend::GtkBackend() {
   if (GdkDisplay* display = gdk_display_get_default())
     g_signal_connect(display, "closed", G_CALLBACK(OnDisplayClosed), this);
+  gdk_window_add_filter(nullptr, OnXEvent, this);
 }
 
 GtkBackend::~GtkBackend() {
+  gdk_window_remove_filter(nullptr, OnXEvent, this);
   if (GdkDisplay* display = gdk_display_get_default())
     g_signal_handlers_disconnect_by_data(display, this);
   for (auto& [id, chooser] : choosers_) gtk_widget_destroy(chooser);
@@ -113,9 +115,9 @@ void GtkBackend::Pump(double seconds) {
   // The descriptors the event loop watches end the wait too.
   bool ready = false;
   std::vector<guint> watches;
-  for (const pollfd& p : WatchedDescriptors()) {
-    const auto condition = GIOCondition(((p.events & POLLIN) ? G_IO_IN : 0) | ((p.events & POLLOUT) ? G_IO_OUT : 0) |
-                                        G_IO_ERR | G_IO_HUP);
+  for (const WatchedDescriptor& p : WatchedDescriptors()) {
+    const auto condition = GIOCondition(((p.events & kDescriptorReadable) ? G_IO_IN : 0) |
+                                        ((p.events & kDescriptorWritable) ? G_IO_OUT : 0) | G_IO_ERR | G_IO_HUP);
     watches.push_back(g_unix_fd_add(p.fd, condition, [](gint, GIOCondition, gpointer flag) -> gboolean {
       *static_cast<bool*>(flag) = true;
       return G_SOURCE_CONTINUE;
@@ -162,11 +164,31 @@ GtkShownWindow GtkWindowAsShown(WindowRef window) {
 namespace {
 
 #ifdef BRIVANE_HAVE_X11
+// From Xlib's header for extensions (Xlibint.h, whose macros clash with C++'s library).
+extern "C" int (*XESetError(::Display*, int, int (*)(::Display*, xError*, XExtCodes*, int*)))(::Display*, xError*,
+                                                                                              XExtCodes*, int*);
+
 // Xlib ends the process once its connection breaks, and GDK's own handler says nothing a
 // user would understand: the program says what is lost first, then ends as Xlib would.
 int OnXConnectionLost(::Display*) {
   DisplayLost();
   _exit(1);
+}
+
+// Another X client may destroy a window of the program at any moment (as `xdotool
+// windowclose` does), and what the program asks of that window until it hears so fails
+// with BadWindow, for which GDK ends the program. A window GDK still takes for alive is
+// such a one (GDK marks the windows it destroys itself first), and the back end takes its
+// widget down when the news arrives: the error is dropped. It is caught before any error
+// handler (GDK swaps those for its traps), as an extension of Xlib's own sees it; every
+// other error goes on to GDK, whose traps and reports stay as they are.
+int OnXError(::Display* xdisplay, xError* error, XExtCodes*, int* status) {
+  if (error->errorCode != BadWindow) return False;
+  GdkDisplay* display = gdk_x11_lookup_xdisplay(xdisplay);
+  GdkWindow* w = display ? gdk_x11_window_lookup_for_display(display, error->resourceID) : nullptr;
+  if (!w || gdk_window_is_destroyed(w)) return False;
+  *status = 0;
+  return True;
 }
 #endif
 
@@ -178,7 +200,11 @@ std::unique_ptr<DisplayBackend> MakeGtkBackend() {
     gtk_disable_setlocale();
     if (gtk_init_check(nullptr, nullptr) != TRUE) return false;
 #ifdef BRIVANE_HAVE_X11
-    if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) XSetIOErrorHandler(OnXConnectionLost);
+    if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
+      XSetIOErrorHandler(OnXConnectionLost);
+      ::Display* xdisplay = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+      if (XExtCodes* codes = XAddExtension(xdisplay)) XESetError(xdisplay, codes->extension, OnXError);
+    }
 #endif
     return true;
   }();

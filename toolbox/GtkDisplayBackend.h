@@ -86,7 +86,7 @@ struct WindowMirror {
   GtkWidget* alertIcon = nullptr;  // the theme's icon of an alert's kind
   bool boundsReportQueued = false;
   bool centredOnParent = false;  // a modal dialog first shown over the window it belongs to
-  int placedLeft = 0, placedTop = 0;  // where it was last asked to stand (its frame's corner)
+  int placedLeft = 0, placedTop = 0;  // where it stands as last asked or reported (its frame's corner)
   bool overChooser = false;      // a modal dialog a file dialog shows over its chooser
   bool focusChosen = false;      // the keyboard focus it starts with has been given
 };
@@ -159,7 +159,10 @@ class GtkBackend : public DisplayBackend {
   void ReportBounds(std::uint64_t id);
   void QueueBoundsReport(std::uint64_t id);
   static gboolean OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data);
+  bool ScrollTextByKey(std::uint64_t id, guint keyval);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data);
+  static GdkFilterReturn OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer data);
+  void DestroyedOutside(GdkWindow* toplevel);
   static gboolean OnConfigure(GtkWidget*, GdkEvent*, gpointer data);
   static gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* state, gpointer);
   static void OnContentResized(GtkWidget*, GdkRectangle*, gpointer data);

@@ -83,10 +83,13 @@ GtkWidget* NewStaticText() {
 constexpr int kLowestScrollingText = 100;
 
 // A static text that its rectangle (of several lines) cannot hold, such as a message with
-// a path longer than the screen is high, scrolls there rather than being cut off.
+// a path longer than the screen is high, scrolls there rather than being cut off. Its
+// scroll bar always shows (not only under the pointer), so that the user sees there is
+// more; the keys scroll it too (OnDialogKey).
 GtkWidget* ScrollingText(GtkWidget* label) {
   GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
   GtkWidget* viewport = gtk_viewport_new(nullptr, nullptr);
   gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
   gtk_container_add(GTK_CONTAINER(viewport), label);

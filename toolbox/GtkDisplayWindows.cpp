@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#ifdef BRIVANE_HAVE_X11
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#endif
+
 #include "toolbox/Controls.h"
 #include "toolbox/DragDrop.h"
 #include "toolbox/Windows.h"
@@ -249,11 +254,13 @@ void GtkBackend::Place(WindowMirror& m, const WindowView& view) {
 }
 
 // Where a dialog of this size stands centred over its parent, kept on the screen. The
-// parent is taken where it was last asked to stand (its place in the model, or where it
-// was itself centred) rather than where the X server has it: a window just shown stays
-// where it was created until the window manager has got round to placing it, and a
-// dialog centred over that would stay off centre once it had. Both are placed by their
-// frames' corners, so with the same decoration the contents' centres meet.
+// parent is taken where it stands as far as the model knows: where it was last asked to
+// stand (its place in the model, or where it was itself centred), or where the user or the
+// window manager has since moved it, as its last bounds report told the model. Never where
+// the X server has it at this moment: a window just shown stays where it was created until
+// the window manager has got round to placing it, and a dialog centred over that would
+// stay off centre once it had. Both are placed by their frames' corners, so with the same
+// decoration the contents' centres meet.
 bool GtkBackend::CentreOver(GtkWindow* parent, int width, int height, int* x, int* y) {
   if (!parent) return false;
   int left = 0, top = 0, parentWidth = 0, parentHeight = 0;
@@ -315,6 +322,8 @@ void GtkBackend::ReportBounds(std::uint64_t id) {
   GetWindowBounds(window, &model);
   if (now == model) return;
   m->shown.bounds = now;
+  m->placedLeft = x;
+  m->placedTop = y;
   SetWindowBounds(window, now);
 }
 
@@ -326,9 +335,12 @@ void GtkBackend::QueueBoundsReport(std::uint64_t id) {
 }
 
 // Return, Enter and Escape in a dialog go to the model as its keys (the default and
-// cancel buttons); an edit field keeps Return for itself.
+// cancel buttons); an edit field keeps Return for itself. Page Up, Page Down and the up
+// and down arrows scroll a text too long for its place, where the focus is on none of the
+// controls that take those keys themselves.
 gboolean GtkBackend::OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
+  if (t->backend->ScrollTextByKey(t->id, key->keyval)) return TRUE;
   std::uint32_t code = 0;
   if (key->keyval == GDK_KEY_Return) code = kReturnKeyCode;
   if (key->keyval == GDK_KEY_KP_Enter) code = kEnterKeyCode;
@@ -347,11 +359,85 @@ gboolean GtkBackend::OnDialogKey(GtkWidget* widget, GdkEventKey* key, gpointer d
   return TRUE;
 }
 
+bool GtkBackend::ScrollTextByKey(std::uint64_t id, guint keyval) {
+  int direction = 0;
+  bool page = false;
+  switch (keyval) {
+    case GDK_KEY_Page_Up: case GDK_KEY_KP_Page_Up: direction = -1; page = true; break;
+    case GDK_KEY_Page_Down: case GDK_KEY_KP_Page_Down: direction = 1; page = true; break;
+    case GDK_KEY_Up: case GDK_KEY_KP_Up: direction = -1; break;
+    case GDK_KEY_Down: case GDK_KEY_KP_Down: direction = 1; break;
+    default: return false;
+  }
+  WindowMirror* m = Find(id);
+  if (!m) return false;
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(m->window));
+  if (focus && (GTK_IS_EDITABLE(focus) || GTK_IS_TREE_VIEW(focus) || GTK_IS_RANGE(focus) || GTK_IS_COMBO_BOX(focus)))
+    return false;
+  for (auto& [control, mirror] : m->controls) {
+    if (!mirror.inner || !GTK_IS_LABEL(mirror.inner) || !GTK_IS_SCROLLED_WINDOW(mirror.widget)) continue;
+    GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(mirror.widget));
+    const double step = page ? gtk_adjustment_get_page_increment(v) : gtk_adjustment_get_step_increment(v);
+    gtk_adjustment_set_value(v, gtk_adjustment_get_value(v) + direction * step);  // kept within its range
+    return true;
+  }
+  return false;
+}
+
 gboolean GtkBackend::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
   WindowRef window{t->id};
   t->backend->Input([window] { RequestWindowClose(window); });
   return TRUE;  // the model decides whether the window goes
+}
+
+// Another X client may destroy a window of the program (as `xdotool windowclose` does).
+// GTK would hear of it only once GDK had taken the window's frame clock away, and then
+// fail in taking the widget down (a critical warning); left alone, the model would wait
+// for an answer from a window that is no longer there. So the first window of the
+// hierarchy to go takes the whole widget with it at once, while GDK still has all of it;
+// what GTK then asks of the X windows that are gone is ignored.
+GdkFilterReturn GtkBackend::OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer data) {
+#ifdef BRIVANE_HAVE_X11
+  const XEvent* x = static_cast<const XEvent*>(xevent);
+  GdkDisplay* display = gdk_display_get_default();
+  if (x->type != DestroyNotify || !display || !GDK_IS_X11_DISPLAY(display)) return GDK_FILTER_CONTINUE;
+  GdkWindow* gone = gdk_x11_window_lookup_for_display(display, x->xdestroywindow.window);
+  if (!gone || gdk_window_is_destroyed(gone)) return GDK_FILTER_CONTINUE;  // one the program took down
+  gdk_x11_display_error_trap_push(display);
+  static_cast<GtkBackend*>(data)->DestroyedOutside(gdk_window_get_toplevel(gone));
+  gdk_x11_display_error_trap_pop_ignored(display);
+#else
+  (void)xevent;
+  (void)data;
+#endif
+  return GDK_FILTER_CONTINUE;
+}
+
+// A window destroyed from outside counts as closed from outside, so that a dialog answers
+// as its cancel button does and the program goes on; a window the model keeps showing is
+// made anew at the next sync. A file chooser destroyed so cancels its file dialog.
+void GtkBackend::DestroyedOutside(GdkWindow* toplevel) {
+  for (auto it = windows_.begin(); it != windows_.end(); ++it) {
+    if (gtk_widget_get_window(it->second->window) != toplevel) continue;
+    const WindowRef window{it->first};
+    GtkWidget* widget = it->second->window;
+    windows_.erase(it);
+    gtk_widget_destroy(widget);
+    if (front_ == window) front_ = WindowRef{};
+    if (presented_ == window) presented_ = WindowRef{};
+    Input([window] { RequestWindowClose(window); });
+    return;
+  }
+  for (auto it = choosers_.begin(); it != choosers_.end(); ++it) {
+    if (gtk_widget_get_window(it->second) != toplevel) continue;
+    const NavDialogRef dialog{it->first};
+    GtkWidget* widget = it->second;
+    choosers_.erase(it);
+    gtk_widget_destroy(widget);
+    Input([dialog] { NavDialogCancel(dialog); });
+    return;
+  }
 }
 
 gboolean GtkBackend::OnWindowState(GtkWidget* widget, GdkEventWindowState* state, gpointer) {

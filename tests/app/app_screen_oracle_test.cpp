@@ -3,10 +3,13 @@
 // while the dialog waits for the user; the keyboard focus starts on a dialog's default
 // button; a close from the window manager answers a dialog as its cancel button does (also
 // the question a file dialog asks) and quits from the main window as File > Quit does; Escape
-// answers a message box; modal dialogs and choosers are dialogs centred over the main window;
+// answers a message box; modal dialogs and choosers are dialogs centred over the main window,
+// also once it has been moved or maximised (under openbox, twm and without a window manager);
 // Save As asks its own question before replacing a file, however the name was typed; the
-// relocation chooser starts by the missing file. GTK's criticals end the application, so
-// that any such warning fails the test. The main window keeps the size the user gives it.
+// relocation chooser starts by the missing file; the keys scroll a message too tall for the
+// screen; a dialog destroyed by another X client is answered as its cancel button answers.
+// GTK's criticals end the application, so that any such warning fails the test. The main
+// window keeps the size the user gives it.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -165,6 +168,20 @@ class App {
     while (words >> word) text += (text.empty() ? "" : " ") + word;
     return text;
   }
+  // The middle of the window manager's title bar above the window.
+  std::pair<int, int> TitleBar(const std::string& id) const {
+    std::istringstream info(testsupport::Run("DISPLAY=" + display_ + " xwininfo -id " + id));
+    int left = 0, top = 0, below = 0;
+    for (std::string line; std::getline(info, line);) {
+      const std::size_t colon = line.find(':');
+      if (colon == std::string::npos) continue;
+      const int value = std::atoi(line.c_str() + colon + 1);
+      if (line.find("Absolute upper-left X") != std::string::npos) left = value;
+      if (line.find("Absolute upper-left Y") != std::string::npos) top = value;
+      if (line.find("Relative upper-left Y") != std::string::npos) below = value;
+    }
+    return {left + 100, top - below / 2};
+  }
   // What the window tells the window manager it is.
   std::string Properties(const std::string& id) const {
     return testsupport::Run("DISPLAY=" + display_ + " xprop -id " + id + " _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR 2>&1");
@@ -211,7 +228,10 @@ struct Step {
   const char* title;  // the window that must appear (a regular expression)
   const char* key;    // what the user then presses ("" for nothing; "minimise": the window is minimised;
                       // "type " and text: the text typed; "type:" and a name: the name typed over
-                      // the proposed one, then Return; "scroll": the mouse wheel to the text's end)
+                      // the proposed one, then Return; "scroll": the mouse wheel to the text's end;
+                      // "move": the window moved; "maximise": the window maximised, where no
+                      // window manager can, made as large as the screen; "destroy": the window
+                      // destroyed by another X client)
   bool fresh = true;  // a window other than the one of the step before (not the main window)
   // What the window must show whole, as tesseract reads it: phrases separated by "|".
   const char* reads = "";
@@ -233,22 +253,37 @@ struct Case {
   bool ends = false;           // the application has quit after the last step
   const char* saved = "";      // what the document then holds
   bool busyWindowManager = false;  // the window manager is held up until the first dialog exists
+  bool everyManager = false;       // also under twm
 };
 
-// A window manager of its own on the screen (openbox), stopped with the test.
+enum Manager { kNoManager, kOpenbox, kTwm };
+
+// A window manager of its own on the screen (openbox, or twm placing windows where they
+// ask to stand), stopped with the test.
 class WindowManager {
  public:
-  bool Start(const std::string& display) {
-    if (!testsupport::HaveTool("openbox") || !testsupport::HaveTool("xprop")) return false;
+  bool Start(const std::string& display, Manager manager = kOpenbox, const std::filesystem::path& folder = {}) {
+    const char* program = manager == kTwm ? "twm" : "openbox";
+    if (!testsupport::HaveTool(program) || !testsupport::HaveTool("xprop") || !testsupport::HaveTool("xwininfo"))
+      return false;
+    const std::string rc = (folder / "twmrc").string();
+    if (manager == kTwm)
+      testsupport::WriteFile(rc, "NoGrabServer\nDecorateTransients\nUsePPosition \"on\"\nRandomPlacement\n"
+                                 "TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\n"
+                                 "IconManagerFont \"fixed\"\n");
     pid_ = fork();
     if (pid_ == 0) {
       setenv("DISPLAY", display.c_str(), 1);
       std::freopen("/dev/null", "w", stdout);
       std::freopen("/dev/null", "w", stderr);
+      if (manager == kTwm) execlp("twm", "twm", "-f", rc.c_str(), static_cast<char*>(nullptr));
       execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
       _exit(127);
     }
     return WaitFor([&] {
+      if (manager == kTwm)  // twm says nothing on the root window, but makes windows of its own there
+        return testsupport::Run("DISPLAY=" + display + " xwininfo -root -children 2>/dev/null").find(" 0 children") ==
+               std::string::npos;
       return testsupport::Run("DISPLAY=" + display + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
                  .find("window id") != std::string::npos;
     });
@@ -269,7 +304,7 @@ class WindowManager {
   pid_t pid_ = -1;
 };
 
-class ApplicationOnScreen : public ::testing::TestWithParam<bool> {};  // with a window manager
+class ApplicationOnScreen : public ::testing::TestWithParam<Manager> {};
 
 TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
   const std::string exe = ExecutableFolder() + "../app/brivane";
@@ -278,10 +313,11 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
     GTEST_SKIP() << "xdotool or ImageMagick's import is not installed";
   testsupport::VirtualScreen screen;
   if (!screen.Start()) GTEST_SKIP() << "no X server could be started (Xvfb is missing or failed)";
-  WindowManager wm;
-  if (GetParam() && !wm.Start(screen.Display())) GTEST_SKIP() << "openbox (or xprop) is not installed or did not start";
-
   testsupport::ScratchDir dir;
+  WindowManager wm;
+  if (GetParam() && !wm.Start(screen.Display(), GetParam(), dir.path()))
+    GTEST_SKIP() << (GetParam() == kTwm ? "twm" : "openbox") << " (or xprop, xwininfo) is not installed or did not start";
+
   testsupport::WriteFile(dir / "zero.bva", "");
   testsupport::WriteSilentWav(dir / "a.wav");
   testsupport::WriteSilentWav(dir / "b.wav");
@@ -314,6 +350,7 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
                                "\" swf_fps=\"12\" />\n" + empty.substr(empty.find("</castora_jobs>")));
   }
   testsupport::WriteFile(dir / "long.bva", empty);
+  testsupport::WriteFile(dir / "moved.bva", empty);
   const std::string longName = "type:" + std::string(253, 'n');
   const char* kLongName = longName.c_str();
   constexpr const char* kQuestion = "song.wav\" cannot be found. Do you want to locate it?|Don't Relocate";
@@ -363,6 +400,26 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
       {"path of 3847 bytes", "path3847.bva",
        {{"Missing Audio File", "scroll"}, {"Missing Audio File", "Escape", false, kQuestion},
         {"Error", "scroll"}, {"Error", "Return", false, "song.wav"}}},
+      // The keys scroll it too: Page Down and the down arrow to the end, and Return and
+      // Escape still answer.
+      {"path of 2038 bytes by the keys", "path2038.bva",
+       {{"Missing Audio File", "Page_Down Down Escape"},
+        {"Error", "Page_Down Page_Down Page_Down Page_Down Page_Down Page_Down Page_Down Down"},
+        {"Error", "Return", false, "song.wav"}}},
+      // Dialogs open over the main window where the user has put it, choosers too.
+      {"main window moved", "moved.bva",
+       {{"moved.bva", "move", false}, {"moved.bva", "ctrl+o", false}, {"Open", "Escape"},
+        {"moved.bva", kBatchMode, false}, {"\\*moved.bva", "ctrl+n", false}, {"Unsaved Changes", "Escape"}},
+       false, false, "", false, true},
+      {"main window maximised", "moved.bva",
+       {{"moved.bva", "maximise", false}, {"moved.bva", "ctrl+o", false}, {"Open", "Escape"}},
+       false, false, "", false, true},
+      // Destroyed by another X client, a dialog is cancelled: the chooser, the missing-audio
+      // question (its cancel leaves the job out, which a message says) and that message.
+      {"dialogs destroyed from outside", "two.bva",
+       {{"Missing Audio File", "Return"}, {kChooser, "destroy"}, {"Missing Audio File", "destroy"},
+        {"Missing Audio File", "destroy"}, {"Error", "destroy"}, {"two.bva", "ctrl+q", false}},
+       false, true},
       // The focus starts on Save, not on Don't Save: Space saves.
       {"space in the save question", "space.bva",
        {{"space.bva", kBatchMode, false}, {"\\*space.bva", "ctrl+q", false}, {"Unsaved Changes", "space"}},
@@ -389,8 +446,8 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
   };
   const std::filesystem::path shots = testsupport::ShotsDir("app");
   for (const Case& c : cases) {
-    if (c.windowManager && !GetParam()) continue;
-    SCOPED_TRACE(std::string(c.name) + (GetParam() ? ", with a window manager" : ""));
+    if ((c.windowManager && GetParam() != kOpenbox) || (GetParam() == kTwm && !c.everyManager)) continue;
+    SCOPED_TRACE(std::string(c.name) + (GetParam() == kOpenbox ? ", under openbox" : GetParam() ? ", under twm" : ""));
     if (*c.saved) testsupport::WriteFile(dir / c.document, empty);
     if (c.busyWindowManager) wm.Hold(true);
     App app(screen, dir.path() / "home", (dir / c.document).string());
@@ -436,7 +493,8 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
       }
       const auto shown = Clock::now();
       const std::filesystem::path shot =
-          shots / (std::string(c.name) + (GetParam() ? "-wm-" : "-") + std::to_string(i) + ".png");
+          shots / (std::string(c.name) + (GetParam() == kOpenbox ? "-wm-" : GetParam() ? "-twm-" : "-") +
+                   std::to_string(i) + ".png");
       ASSERT_TRUE(WaitFor([&] { return app.Painted(id, shot); })) << "never painted";
       const double paint = Since(shown);
       std::printf("%s%s, %s: painted %.0f ms after it appeared\n", c.name, GetParam() ? " (window manager)" : "",
@@ -468,6 +526,23 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         app.Xdo("key Return");
       } else if (std::string(step.key) == "scroll") {  // the mouse wheel over the text, to its end
         app.Xdo("mousemove --window " + id + " 200 200 click --repeat 100 --delay 5 5");
+      } else if (std::string(step.key) == "move" || std::string(step.key) == "maximise") {
+        const std::array<int, 4> before = app.Geometry(id);
+        if (std::string(step.key) == "move") {
+          app.Xdo("windowmove " + id + " 500 400");
+        } else if (GetParam() == kOpenbox) {  // a double click on the title bar
+          const std::pair<int, int> title = app.TitleBar(id);
+          app.Xdo("mousemove " + std::to_string(title.first) + " " + std::to_string(title.second) + " click --repeat 2 1");
+        } else {
+          app.Xdo("windowmove " + id + " 0 0 windowsize " + id + " 100% 100%");
+        }
+        // The dialog that follows is asked for once the main window stands where it goes.
+        EXPECT_TRUE(WaitFor([&] {
+          const std::array<int, 4> now = app.Geometry(id);
+          return std::string(step.key) == "move" ? now != before : now[2] > before[2] + 300;
+        }, 20)) << step.key;
+      } else if (std::string(step.key) == "destroy") {
+        app.Xdo("windowclose " + id);
       } else if (*step.key) {
         app.Xdo("windowfocus --sync " + id + " key " + step.key);
       }
@@ -485,7 +560,10 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
 
 // The main window keeps the size it is given, as often as it is given, and can be made
 // smaller again.
-INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, ApplicationOnScreen, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, ApplicationOnScreen, ::testing::Values(kNoManager, kOpenbox, kTwm),
+                         [](const ::testing::TestParamInfo<Manager>& info) {
+                           return std::string(info.param == kOpenbox ? "openbox" : info.param ? "twm" : "none");
+                         });
 
 // The display going away under the application ends it with status 1, saying so, and
 // naming the project whose unsaved changes are lost, as the end of the input does headless.

@@ -221,6 +221,13 @@ TEST_F(ControlsFollowTheModel, EditFieldTakesEveryKeyWhereTheCursorIs) {
        true},
       {"typed over a selection behind a window move", EditText::kAny, L"hello",
        {"key End shift+Left shift+Left", nudge, "type p"}, L"help", false, true},
+      // The click at the end left the caret where it stood: the focus selected nothing.
+      {"typed after a click at the end behind a window move", EditText::kAny, L"abc", {nudge, "type X"}, L"abcX",
+       false, true},
+      {"an arrow after typing that waits", EditText::kAny, L"", {"type abc", nudge, "type X", "key Left", "type Y"},
+       L"abcYX", false, true},
+      {"delete after arrows behind typing that waits", EditText::kAny, L"",
+       {"type abc", nudge, "type X", "key Left Left", "key Delete"}, L"abX", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

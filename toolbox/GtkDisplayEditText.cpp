@@ -25,6 +25,19 @@ std::wstring TypeInto(ControlRef control, const std::wstring& typed) {
   return taken;
 }
 
+// Whether GTK is handling a key that types a character (and no shortcut) now.
+bool TypingNow() {
+  GdkEvent* event = gtk_get_current_event();
+  if (!event) return false;
+  bool typing = false;
+  if (event->type == GDK_KEY_PRESS) {
+    const gunichar c = gdk_keyval_to_unicode(event->key.keyval);
+    typing = c >= 32 && c != 127 && !(event->key.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK));
+  }
+  gdk_event_free(event);
+  return typing;
+}
+
 }  // namespace
 
 // Input reaches the model in the order the user gave it. With nothing waiting in the input
@@ -47,8 +60,12 @@ void GtkBackend::OnInsertText(GtkEditable* editable, gchar* text, gint length, g
     t->backend->Input([control, typed] { TypeInto(control, typed); });
     return;
   }
-  // GTK has removed a selection that the text replaces (with delete-text) already.
-  SetEditTextSelection(control, *position, *position);
+  // The text replaces the selection, which typing leaves to the model (OnDeleteText).
+  gint from = 0, to = 0;
+  if (gtk_editable_get_selection_bounds(editable, &from, &to))
+    SetEditTextSelection(control, from, to);
+  else
+    SetEditTextSelection(control, *position, *position);
   t->backend->ShowTyped(GTK_ENTRY(editable), control, TypeInto(control, typed), position);
 }
 
@@ -118,13 +135,19 @@ void GtkBackend::OnDeleteText(GtkEditable* editable, gint start, gint end, gpoin
   if (end < 0 || end > length) end = length;
   start = std::clamp(start, 0, end);
   if (start == end || !IsValidControlRef(control)) return;
+  gint from = 0, to = 0;
+  const bool selection = gtk_editable_get_selection_bounds(editable, &from, &to) && from == start && to == end;
+  if (selection && TypingNow()) {
+    // A key typed over the selection: the model's key filter decides whether it replaces
+    // the selection (OnInsertText); a key it blocks leaves the text as it was.
+    g_signal_stop_emission_by_name(editable, "delete-text");
+    return;
+  }
   if (!t->backend->input_.empty()) {
     // Behind input still waiting, the deletion waits its turn (the Delete and Backspace
     // keys wait as keys, OnDeleteKey). One that takes away the selection GTK shows (typing
     // or pasting over it, a cut) then takes the model's selection; any other as many
     // characters after the model's caret or before it as GTK took after or before its own.
-    gint from = 0, to = 0;
-    const bool selection = gtk_editable_get_selection_bounds(editable, &from, &to) && from == start && to == end;
     const bool forward = start == gtk_editable_get_position(editable);
     g_signal_stop_emission_by_name(editable, "delete-text");
     t->backend->Input([control, count = end - start, selection, forward] {

@@ -60,13 +60,19 @@ void GtkBackend::OnInsertText(GtkEditable* editable, gchar* text, gint length, g
     t->backend->Input([control, typed] { TypeInto(control, typed); });
     return;
   }
-  // The text replaces the selection, which typing leaves to the model (OnDeleteText).
-  gint from = 0, to = 0;
-  if (gtk_editable_get_selection_bounds(editable, &from, &to))
-    SetEditTextSelection(control, from, to);
-  else
-    SetEditTextSelection(control, *position, *position);
-  t->backend->ShowTyped(GTK_ENTRY(editable), control, TypeInto(control, typed), position);
+  // The text replaces the selection, which typing leaves to the model (OnDeleteText): the
+  // entry loses it only once the model has taken some of the text.
+  gint from = *position, to = *position;
+  const bool selection = gtk_editable_get_selection_bounds(editable, &from, &to);
+  SetEditTextSelection(control, from, to);
+  const std::wstring taken = TypeInto(control, typed);
+  if (selection && !taken.empty()) {
+    t->backend->syncing_ = true;
+    gtk_editable_delete_text(editable, from, to);
+    t->backend->syncing_ = false;
+    *position = from;
+  }
+  t->backend->ShowTyped(GTK_ENTRY(editable), control, taken, position);
 }
 
 // The entry takes what the model took; should it then differ from the model (a filter

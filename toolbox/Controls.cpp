@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cwctype>
 #include <map>
 
 #include "toolbox/Alerts.h"
@@ -30,6 +31,7 @@ struct Extras {
   std::uint16_t lastItem = 0;
   int selStart = 0;
   int selEnd = 0;
+  bool caretAtStart = false;  // a selection made towards the start of the text
   KeyFilterFunction keyFilter;
   ListData list;
   std::int32_t viewSize = 0;
@@ -169,8 +171,58 @@ OSStatus SetEditTextSelection(ControlRef control, int start, int end) {
   if (!e) return kInvalidControlErr;
   e->selStart = std::min(start, end);
   e->selEnd = std::max(start, end);
+  e->caretAtStart = end < start;
   ClampSelection(*e, Text(control).size());
   return kNoErr;
+}
+
+OSStatus GetEditTextCaret(ControlRef control, int* anchor, int* caret) {
+  Extras* e = Get(control);
+  if (!e) return kInvalidControlErr;
+  ClampSelection(*e, Text(control).size());
+  if (anchor) *anchor = e->caretAtStart ? e->selEnd : e->selStart;
+  if (caret) *caret = e->caretAtStart ? e->selStart : e->selEnd;
+  return kNoErr;
+}
+
+namespace {
+
+bool InWord(wchar_t c) { return std::iswalnum(static_cast<wint_t>(c)) != 0; }
+
+// The end of the word at or after `at`, and the start of the word before it.
+int NextWordEnd(const std::wstring& text, int at) {
+  const int n = static_cast<int>(text.size());
+  while (at < n && !InWord(text[static_cast<std::size_t>(at)])) ++at;
+  while (at < n && InWord(text[static_cast<std::size_t>(at)])) ++at;
+  return at;
+}
+int PreviousWordStart(const std::wstring& text, int at) {
+  while (at > 0 && !InWord(text[static_cast<std::size_t>(at - 1)])) --at;
+  while (at > 0 && InWord(text[static_cast<std::size_t>(at - 1)])) --at;
+  return at;
+}
+
+}  // namespace
+
+OSStatus MoveEditTextCaret(ControlRef control, CaretStep step, int count, bool extend) {
+  Extras* e = Get(control);
+  if (!e) return kInvalidControlErr;
+  if (!IsEdit(control)) return kParamErr;
+  const std::wstring text = Text(control);
+  const int length = static_cast<int>(text.size());
+  int anchor = 0, caret = 0;
+  GetEditTextCaret(control, &anchor, &caret);
+  if (step == CaretStep::kEnds) {
+    caret = count < 0 ? 0 : length;
+  } else if (anchor != caret && !extend) {
+    caret = count <= 0 ? e->selStart : e->selEnd;
+  } else if (step == CaretStep::kCharacters) {
+    caret = static_cast<int>(std::clamp<long long>(static_cast<long long>(caret) + count, 0, length));
+  } else {
+    for (; count > 0 && caret < length; --count) caret = NextWordEnd(text, caret);
+    for (; count < 0 && caret > 0; ++count) caret = PreviousWordStart(text, caret);
+  }
+  return SetEditTextSelection(control, extend ? anchor : caret, caret);
 }
 
 OSStatus GetEditTextSelection(ControlRef control, int* start, int* end) {
@@ -211,13 +263,8 @@ OSStatus TypeCharacter(ControlRef control, char32_t c, bool* passed) {
   std::size_t end = static_cast<std::size_t>(e->selEnd);
   switch (c) {
     case 13: case 10: case 3: return kNoErr;
-    case 28:
-      e->selStart = e->selEnd = start > 0 && start == end ? static_cast<int>(start - 1) : static_cast<int>(start);
-      return kNoErr;
-    case 29:
-      e->selStart = e->selEnd =
-          start == end && end < text.size() ? static_cast<int>(end + 1) : static_cast<int>(end);
-      return kNoErr;
+    case 28: return MoveEditTextCaret(control, CaretStep::kCharacters, -1, false);
+    case 29: return MoveEditTextCaret(control, CaretStep::kCharacters, 1, false);
     case 8:
       if (start == end && start > 0) --start;
       break;
@@ -235,6 +282,7 @@ OSStatus TypeCharacter(ControlRef control, char32_t c, bool* passed) {
   }
   SetControlTitle(control, text);
   e->selStart = e->selEnd = static_cast<int>(start);
+  e->caretAtStart = false;
   return kNoErr;
 }
 
@@ -252,6 +300,7 @@ OSStatus SetKeyboardFocus(WindowRef window, ControlRef control) {
   if (Extras* e = Get(control)) {  // focusing a field selects its whole text
     e->selStart = 0;
     e->selEnd = static_cast<int>(Text(control).size());
+    e->caretAtStart = false;
   }
   return kNoErr;
 }

@@ -72,6 +72,15 @@ MenuRef GetMenuItemHierarchicalMenu(MenuRef menu, std::uint16_t item);
 // The field's text is its title. Selections are character offsets [start, end).
 OSStatus SetEditTextSelection(ControlRef control, int start, int end);
 OSStatus GetEditTextSelection(ControlRef control, int* start, int* end);
+// The selection as the user made it: from its anchor, where it began, to the caret. The
+// start given to SetEditTextSelection is the anchor and its end the caret.
+OSStatus GetEditTextCaret(ControlRef control, int* anchor, int* caret);
+// The user moves the caret of a field, as the arrows (by characters), Ctrl and an arrow (by
+// words) and Home and End (to an end) do, `count` steps; towards the start when negative.
+// Without `extend`, a selection gives way to its own end on that side; with it, the
+// selection reaches from its anchor to the caret moved.
+enum class CaretStep { kCharacters, kWords, kEnds };
+OSStatus MoveEditTextCaret(ControlRef control, CaretStep step, int count, bool extend);
 // Sees each typed character first; false blocks it.
 using KeyFilterFunction = std::function<bool(ControlRef, char32_t)>;
 OSStatus SetKeyFilter(ControlRef control, KeyFilterFunction filter);

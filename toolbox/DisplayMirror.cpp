@@ -92,6 +92,7 @@ ControlView ViewOfControl(ControlRef c) {
     cv.enabled = cv.enabled && IsControlActive(up);
   }
   DescribeKind(c, &cv);
+  if (cv.kind == kControlKindEditText) GetEditTextCaret(c, &cv.anchor, &cv.caret);
   return cv;
 }
 

@@ -41,6 +41,7 @@ struct ControlView {
   std::string iconFamily;                          // the icon shown as content ("icns" data)
   bool defaultButton = false;                      // the window's default button
   std::int32_t tickMarks = 0;                      // a slider's tick marks
+  std::int32_t anchor = 0, caret = 0;              // an edit field's selection (GetEditTextCaret)
   friend bool operator==(const ControlView&, const ControlView&) = default;
 };
 

@@ -103,6 +103,9 @@ struct SignalTarget {
 
 void Connect(gpointer widget, const char* signal, GCallback callback, const SignalTarget& target);
 
+// Shows the model's caret and selection of an edit field in its entry.
+void ShowCaret(GtkEntry* entry, const ControlView& c);
+
 // Keys reach a window's focus only once that widget is realised. GTK moves the focus to a
 // widget it has just shown (the location field a file chooser opens on Ctrl+L, a field of
 // a window not drawn yet) before realising it, and a key arriving in between would be
@@ -195,7 +198,10 @@ class GtkBackend : public DisplayBackend {
   static void OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data);
   void ShowTyped(GtkEntry* entry, ControlRef control, const std::wstring& taken, gint* position);
   static void OnCaretMoved(GObject* object, GParamSpec*, gpointer data);
+  static void OnMoveCursor(GtkEntry* entry, GtkMovementStep step, gint count, gboolean extend, gpointer data);
   static void OnDeleteText(GtkEditable* editable, gint start, gint end, gpointer data);
+  static void OnDeleteKey(GtkEntry* entry, GtkDeleteType type, gint count, gpointer data);
+  static void OnBackspace(GtkEntry* entry, gpointer data);
   static void OnActivate(GtkEntry*, gpointer data);
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* key, gpointer data);
   static gboolean OnEntryFocus(GtkWidget*, GdkEvent*, gpointer data);

@@ -211,6 +211,14 @@ void ShowListSelection(GtkTreeView* view, const std::vector<std::uint32_t>& sele
 
 }  // namespace
 
+// The entry's caret and selection where the model's are (from its anchor to its caret, as
+// GTK extends a selection from its bound), unless they stand there already.
+void ShowCaret(GtkEntry* entry, const ControlView& c) {
+  gint anchor = 0, caret = 0;
+  g_object_get(entry, "selection-bound", &anchor, "cursor-position", &caret, nullptr);
+  if (anchor != c.anchor || caret != c.caret) gtk_editable_select_region(GTK_EDITABLE(entry), c.anchor, c.caret);
+}
+
 void GtkBackend::UpdateControls(WindowMirror& m, const WindowView& view) {
   std::map<std::uint64_t, ControlMirror> kept;
   for (const ControlView& c : view.controls) {
@@ -282,6 +290,9 @@ GtkWidget* GtkBackend::MakeControl(WindowMirror& m, ControlMirror& mirror, const
     Connect(w, "delete-text", G_CALLBACK(OnDeleteText), target);
     Connect(w, "notify::cursor-position", G_CALLBACK(OnCaretMoved), target);
     Connect(w, "notify::selection-bound", G_CALLBACK(OnCaretMoved), target);
+    Connect(w, "move-cursor", G_CALLBACK(OnMoveCursor), target);
+    Connect(w, "delete-from-cursor", G_CALLBACK(OnDeleteKey), target);
+    Connect(w, "backspace", G_CALLBACK(OnBackspace), target);
     Connect(w, "activate", G_CALLBACK(OnActivate), target);
     Connect(w, "key-press-event", G_CALLBACK(OnKeyPress), target);
     Connect(w, "focus-in-event", G_CALLBACK(OnEntryFocus), target);
@@ -341,13 +352,11 @@ void GtkBackend::UpdateControl(WindowMirror& m, ControlMirror& mirror, const Con
         (fresh || c.fontSize != was.fontSize || c.bold != was.bold || c.bounds.Height() != was.bounds.Height()))
       FitLabel(GTK_LABEL(w), c.bounds.Height());
   } else if (c.kind == kControlKindEditText) {
-    // Typing reaches the model as it happens, so a difference is the program's own
-    // change: the entry takes the text, and the cursor goes where the model puts it.
-    if (c.title != gtk_entry_get_text(GTK_ENTRY(w))) {
-      gtk_entry_set_text(GTK_ENTRY(w), c.title.c_str());
-      int start = 0, end = 0;
-      if (GetEditTextSelection(c.ref, &start, &end) == kNoErr) gtk_editable_select_region(GTK_EDITABLE(w), start, end);
-    }
+    // Typing and caret moves reach the model as they happen, or in turn behind input that
+    // waits: a difference is the program's own change or the model catching up with the
+    // user. The entry shows the model's text, and its caret and selection.
+    if (c.title != gtk_entry_get_text(GTK_ENTRY(w))) gtk_entry_set_text(GTK_ENTRY(w), c.title.c_str());
+    ShowCaret(GTK_ENTRY(w), c);
   } else if (c.kind == kControlKindPopupButton) {
     if (fresh || c.items != was.items || c.itemSeparators != was.itemSeparators) {
       gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(w));

@@ -1,4 +1,4 @@
-// The GTK back end's edit fields: typing, deleting, Return, Tab and focus.
+// The GTK back end's edit fields: typing, deleting, the caret, Return, Tab and focus.
 #include "toolbox/GtkDisplayBackend.h"
 
 #include <string>
@@ -25,6 +25,19 @@ std::wstring TypeInto(ControlRef control, const std::wstring& typed) {
   return taken;
 }
 
+// Whether GTK is handling a key that types a character (and no shortcut) now.
+bool TypingNow() {
+  GdkEvent* event = gtk_get_current_event();
+  if (!event) return false;
+  bool typing = false;
+  if (event->type == GDK_KEY_PRESS) {
+    const gunichar c = gdk_keyval_to_unicode(event->key.keyval);
+    typing = c >= 32 && c != 127 && !(event->key.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK));
+  }
+  gdk_event_free(event);
+  return typing;
+}
+
 }  // namespace
 
 // Input reaches the model in the order the user gave it. With nothing waiting in the input
@@ -33,8 +46,8 @@ std::wstring TypeInto(ControlRef control, const std::wstring& typed) {
 // selection stay where the user put them. Behind anything still waiting in the queue (a
 // Return, Tab or click, a window's move), typing waits its turn there too (a commit must not
 // see keys typed after it), and is then typed where the model's cursor stands by then,
-// which is where the user put the entry's (OnCaretMoved); the entry shows it once the
-// model has it.
+// which is where the user's clicks and caret keys put it (OnCaretMoved, OnMoveCursor); the
+// entry shows it once the model has it.
 void GtkBackend::OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
   if (t->backend->syncing_) return;
@@ -47,9 +60,19 @@ void GtkBackend::OnInsertText(GtkEditable* editable, gchar* text, gint length, g
     t->backend->Input([control, typed] { TypeInto(control, typed); });
     return;
   }
-  // GTK has removed a selection that the text replaces (with delete-text) already.
-  SetEditTextSelection(control, *position, *position);
-  t->backend->ShowTyped(GTK_ENTRY(editable), control, TypeInto(control, typed), position);
+  // The text replaces the selection, which typing leaves to the model (OnDeleteText): the
+  // entry loses it only once the model has taken some of the text.
+  gint from = *position, to = *position;
+  const bool selection = gtk_editable_get_selection_bounds(editable, &from, &to);
+  SetEditTextSelection(control, from, to);
+  const std::wstring taken = TypeInto(control, typed);
+  if (selection && !taken.empty()) {
+    t->backend->syncing_ = true;
+    gtk_editable_delete_text(editable, from, to);
+    t->backend->syncing_ = false;
+    *position = from;
+  }
+  t->backend->ShowTyped(GTK_ENTRY(editable), control, taken, position);
 }
 
 // The entry takes what the model took; should it then differ from the model (a filter
@@ -72,20 +95,41 @@ void GtkBackend::ShowTyped(GtkEntry* entry, ControlRef control, const std::wstri
 
 // The cursor and selection the user sets on screen (arrows, Home and End, clicks, drags)
 // reach the model's field in the same order as the keys around them: at once with nothing
-// waiting, else behind what waits.
+// waiting, else behind what waits. The selection keeps its direction: it grows from where
+// it began.
 void GtkBackend::OnCaretMoved(GObject* object, GParamSpec*, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
   if (t->backend->syncing_) return;
-  GtkEditable* editable = GTK_EDITABLE(object);
-  gint start = 0, end = 0;
-  if (!gtk_editable_get_selection_bounds(editable, &start, &end)) start = end = gtk_editable_get_position(editable);
-  auto place = [control = ControlRef{t->id}, start, end] {
-    if (IsValidControlRef(control)) SetEditTextSelection(control, start, end);
+  gint anchor = 0, caret = 0;
+  g_object_get(object, "selection-bound", &anchor, "cursor-position", &caret, nullptr);
+  auto place = [control = ControlRef{t->id}, anchor, caret] {
+    if (IsValidControlRef(control)) SetEditTextSelection(control, anchor, caret);
   };
   if (t->backend->input_.empty())
     place();
   else
     t->backend->Input(place);
+}
+
+// A caret key behind input still waiting: GTK would move the caret in the text it shows,
+// which lacks the typing that waits. The move waits its turn instead and is made then in
+// the model's text, from where its caret stands by then; the entry shows it once the model
+// has it.
+void GtkBackend::OnMoveCursor(GtkEntry* entry, GtkMovementStep step, gint count, gboolean extend, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  if (t->backend->syncing_ || t->backend->input_.empty()) return;
+  CaretStep by = CaretStep::kCharacters;
+  switch (step) {
+    case GTK_MOVEMENT_LOGICAL_POSITIONS: case GTK_MOVEMENT_VISUAL_POSITIONS: break;
+    case GTK_MOVEMENT_WORDS: by = CaretStep::kWords; break;
+    case GTK_MOVEMENT_DISPLAY_LINE_ENDS: case GTK_MOVEMENT_PARAGRAPH_ENDS: case GTK_MOVEMENT_BUFFER_ENDS:
+      by = CaretStep::kEnds;
+      break;
+    default: return;  // lines and pages: nothing moves in one line
+  }
+  g_signal_stop_emission_by_name(entry, "move-cursor");
+  ControlRef control{t->id};
+  t->backend->Input([control, by, count, extend] { MoveEditTextCaret(control, by, count, extend); });
 }
 
 void GtkBackend::OnDeleteText(GtkEditable* editable, gint start, gint end, gpointer data) {
@@ -97,18 +141,28 @@ void GtkBackend::OnDeleteText(GtkEditable* editable, gint start, gint end, gpoin
   if (end < 0 || end > length) end = length;
   start = std::clamp(start, 0, end);
   if (start == end || !IsValidControlRef(control)) return;
-  if (!t->backend->input_.empty()) {
-    // Behind input still waiting: the deletion waits its turn, and takes the model's
-    // selection then, or as many characters after its cursor (Delete) or before it
-    // (Backspace), as GTK would have.
-    gint from = 0, to = 0;
-    const bool forward =
-        !gtk_editable_get_selection_bounds(editable, &from, &to) && start == gtk_editable_get_position(editable);
+  gint from = 0, to = 0;
+  const bool selection = gtk_editable_get_selection_bounds(editable, &from, &to) && from == start && to == end;
+  if (selection && TypingNow()) {
+    // A key typed over the selection: the model's key filter decides whether it replaces
+    // the selection (OnInsertText); a key it blocks leaves the text as it was.
     g_signal_stop_emission_by_name(editable, "delete-text");
-    t->backend->Input([control, count = end - start, forward] {
+    return;
+  }
+  if (!t->backend->input_.empty()) {
+    // Behind input still waiting, the deletion waits its turn (the Delete and Backspace
+    // keys wait as keys, OnDeleteKey). One that takes away the selection GTK shows (typing
+    // or pasting over it, a cut) then takes the model's selection; any other as many
+    // characters after the model's caret or before it as GTK took after or before its own.
+    const bool forward = start == gtk_editable_get_position(editable);
+    g_signal_stop_emission_by_name(editable, "delete-text");
+    t->backend->Input([control, count = end - start, selection, forward] {
       int from = 0, to = 0;
       if (GetEditTextSelection(control, &from, &to) != kNoErr) return;
-      if (from == to) SetEditTextSelection(control, forward ? to : std::max(0, to - count), forward ? to + count : to);
+      if (from == to) {
+        if (selection) return;
+        SetEditTextSelection(control, forward ? to : std::max(0, to - count), forward ? to + count : to);
+      }
       TypeCharacter(control, 127);
     });
     return;
@@ -121,6 +175,46 @@ void GtkBackend::OnDeleteText(GtkEditable* editable, gint start, gint end, gpoin
   g_signal_stop_emission_by_name(editable, "delete-text");
   gint at = start;
   t->backend->ShowTyped(GTK_ENTRY(editable), control, L"", &at);
+}
+
+// Backspace, Delete and their kin behind input still waiting: GTK would delete in the text
+// it shows, which lacks the typing that waits, and deletes nothing at an end of it. The
+// key waits its turn instead and then deletes the model's selection, or from the model's
+// caret as far as the key reaches (a character, a word, the text to an end, all of it).
+void GtkBackend::OnDeleteKey(GtkEntry* entry, GtkDeleteType type, gint count, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  if (t->backend->syncing_ || t->backend->input_.empty()) return;
+  CaretStep by = CaretStep::kCharacters;
+  bool whole = false;
+  switch (type) {
+    case GTK_DELETE_CHARS: break;
+    case GTK_DELETE_WORD_ENDS: case GTK_DELETE_WORDS: by = CaretStep::kWords; break;
+    case GTK_DELETE_DISPLAY_LINE_ENDS: case GTK_DELETE_PARAGRAPH_ENDS: by = CaretStep::kEnds; break;
+    case GTK_DELETE_DISPLAY_LINES: case GTK_DELETE_PARAGRAPHS: whole = true; break;
+    default: return;  // white space: GTK's deletion waits as any other does
+  }
+  g_signal_stop_emission_by_name(entry, "delete-from-cursor");
+  ControlRef control{t->id};
+  t->backend->Input([control, by, count, whole] {
+    int from = 0, to = 0;
+    if (GetEditTextSelection(control, &from, &to) != kNoErr) return;
+    if (from == to) {
+      if (whole)
+        SetEditTextSelection(control, 0, static_cast<int>(GetControlTitle(control).size()));
+      else
+        MoveEditTextCaret(control, by, count, true);
+      if (GetEditTextSelection(control, &from, &to) != kNoErr || from == to) return;  // at an end already
+    }
+    TypeCharacter(control, 127);
+  });
+}
+
+void GtkBackend::OnBackspace(GtkEntry* entry, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  if (t->backend->syncing_ || t->backend->input_.empty()) return;
+  g_signal_stop_emission_by_name(entry, "backspace");
+  ControlRef control{t->id};
+  t->backend->Input([control] { TypeCharacter(control, 8); });
 }
 
 // Return commits the field, then presses the window's default button when it has one.
@@ -139,19 +233,29 @@ gboolean GtkBackend::OnKeyPress(GtkWidget*, GdkEventKey* key, gpointer data) {
   if (key->keyval == GDK_KEY_Tab || key->keyval == GDK_KEY_ISO_Left_Tab) {
     ControlRef control{t->id};
     t->backend->Input([control] {
-      SetKeyboardFocus(GetControlOwner(control), control);
-      PressKey(GetControlOwner(control), kTabKeyCode);
+      const WindowRef window = GetControlOwner(control);
+      if (GetKeyboardFocus(window) != control) SetKeyboardFocus(window, control);
+      PressKey(window, kTabKeyCode);
     });
   }
   return FALSE;  // GTK moves its own focus too
 }
 
-gboolean GtkBackend::OnEntryFocus(GtkWidget*, GdkEvent*, gpointer data) {
+// The field the user focused keeps the caret and selection the entry shows: the model's
+// focus would select the whole text, where a click puts the caret at the click. GTK
+// reports a caret the focus or the click then moves (OnCaretMoved), but not one that
+// stays where it stood, so the entry's caret as the focus arrives goes with it.
+gboolean GtkBackend::OnEntryFocus(GtkWidget* widget, GdkEvent*, gpointer data) {
   auto* t = static_cast<SignalTarget*>(data);
   if (t->backend->syncing_) return FALSE;
   ControlRef control{t->id};
-  t->backend->Input([control] {
-    if (GetKeyboardFocus(GetControlOwner(control)) != control) SetKeyboardFocus(GetControlOwner(control), control);
+  gint anchor = 0, caret = 0;
+  g_object_get(widget, "selection-bound", &anchor, "cursor-position", &caret, nullptr);
+  t->backend->Input([control, anchor, caret] {
+    const WindowRef window = GetControlOwner(control);
+    if (GetKeyboardFocus(window) == control) return;
+    SetKeyboardFocus(window, control);
+    SetEditTextSelection(control, anchor, caret);
   });
   return FALSE;
 }

@@ -204,19 +204,23 @@ void GtkBackend::ShowAlertIcon(WindowMirror& m, AlertType type) {
 void GtkBackend::FocusFirst(WindowMirror& m, const WindowView& view) {
   const ControlRef focus = GetKeyboardFocus(view.ref);
   GtkWidget* chosen = nullptr;
+  const ControlView* field = nullptr;
   for (const ControlView& c : view.controls) {
     auto it = m.controls.find(c.ref.id);
     if (it == m.controls.end() || !it->second.widget || !c.visible || !c.enabled) continue;
     if (c.ref == focus) {
       chosen = it->second.widget;
+      if (GTK_IS_ENTRY(chosen)) field = &c;
       break;
     }
     if (c.defaultButton && !chosen) chosen = it->second.widget;
   }
-  if (chosen && gtk_widget_get_can_focus(chosen))
+  if (chosen && gtk_widget_get_can_focus(chosen)) {
     gtk_widget_grab_focus(chosen);
-  else if (view.windowClass == kMovableModalWindowClass || view.windowClass == kSheetWindowClass)
+    if (field) ShowCaret(GTK_ENTRY(chosen), *field);  // GTK selects the whole text on focus
+  } else if (view.windowClass == kMovableModalWindowClass || view.windowClass == kSheetWindowClass) {
     gtk_window_set_focus(GTK_WINDOW(m.window), nullptr);
+  }
 }
 
 namespace {

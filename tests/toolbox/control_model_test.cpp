@@ -40,6 +40,8 @@ TEST(ControlModel, NullAndDisposedHandlesFailEveryCall) {
     EXPECT_EQ(ChooseControlMenuItem(c, menu, 1), kInvalidControlErr);
     EXPECT_EQ(SetEditTextSelection(c, 0, 1), kInvalidControlErr);
     EXPECT_EQ(GetEditTextSelection(c, &a, &b), kInvalidControlErr);
+    EXPECT_EQ(GetEditTextCaret(c, &a, &b), kInvalidControlErr);
+    EXPECT_EQ(MoveEditTextCaret(c, CaretStep::kWords, -1, true), kInvalidControlErr);
     EXPECT_EQ(SetKeyFilter(c, nullptr), kInvalidControlErr);
     EXPECT_FALSE(GetKeyFilter(c));
     EXPECT_EQ(TypeCharacter(c, 'a', &passed), kInvalidControlErr);
@@ -109,6 +111,30 @@ TEST(ControlModel, NibsDescribeEveryKindWithItsEntries) {
   EXPECT_EQ(GetControlValue(tabs), 2);
   EXPECT_EQ(GetControlHelpText(radio), L"Pick me");
   DisposeNibReference(ref);
+}
+
+// The caret keys move in the model's own text, and a selection grows from where it began.
+TEST(ControlModel, CaretKeysMoveInTheFieldsText) {
+  TestDriver driver;
+  WindowRef w;
+  CreateNewWindow(kDocumentWindowClass, 0, Rect{0, 0, 100, 300}, &w);
+  ControlRef field;
+  CreateControl(w, kControlKindEditText, Rect{0, 0, 20, 200}, L"hello, world", &field);
+  struct { int anchor, caret; CaretStep step; int count; bool extend; int wantAnchor, wantCaret; } moves[] = {
+      {12, 12, CaretStep::kCharacters, -1, false, 11, 11}, {0, 12, CaretStep::kCharacters, 1, false, 12, 12},
+      {0, 12, CaretStep::kCharacters, -1, false, 0, 0},    {12, 12, CaretStep::kCharacters, -3, true, 12, 9},
+      {12, 9, CaretStep::kCharacters, 5, true, 12, 12},    {12, 12, CaretStep::kWords, -1, false, 7, 7},
+      {0, 0, CaretStep::kWords, 2, false, 12, 12},         {7, 7, CaretStep::kWords, -1, true, 7, 0},
+      {3, 5, CaretStep::kEnds, 1, true, 3, 12},            {3, 5, CaretStep::kEnds, -1, false, 0, 0},
+  };
+  for (const auto& m : moves) {
+    SetEditTextSelection(field, m.anchor, m.caret);
+    EXPECT_EQ(MoveEditTextCaret(field, m.step, m.count, m.extend), kNoErr);
+    int anchor = -1, caret = -1;
+    GetEditTextCaret(field, &anchor, &caret);
+    EXPECT_EQ(anchor, m.wantAnchor) << m.anchor << " " << m.caret << " by " << m.count;
+    EXPECT_EQ(caret, m.wantCaret) << m.anchor << " " << m.caret << " by " << m.count;
+  }
 }
 
 TEST(ControlModel, ListSelectionsAreToldAndScrollPartsFound) {

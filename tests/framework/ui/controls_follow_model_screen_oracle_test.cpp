@@ -212,6 +212,8 @@ TEST_F(ControlsFollowTheModel, EditFieldTakesEveryKeyWhereTheCursorIs) {
       {"filtered keys typed fast", EditText::kUnsignedDecimal, L"", {"type --delay 1 '12a.5.'"}, L"12.5", true},
       {"a sentence typed fast", EditText::kAny, L"", {"type --delay 1 'the quick brown fox'"},
        L"the quick brown fox", true},
+      {"a blocked key typed over a selection", EditText::kDigits, L"123", {"key ctrl+a", "type x", "key End", "type 4"},
+       L"1234", false},
       {"fast typing in the middle", EditText::kDigits, L"1199", {"key Home Right Right", "type --delay 1 '2x3y4'"},
        L"1123499", true},
       // Caret moves reach the model in order with the keys, also behind input waiting.
@@ -221,6 +223,13 @@ TEST_F(ControlsFollowTheModel, EditFieldTakesEveryKeyWhereTheCursorIs) {
        true},
       {"typed over a selection behind a window move", EditText::kAny, L"hello",
        {"key End shift+Left shift+Left", nudge, "type p"}, L"help", false, true},
+      // The click at the end left the caret where it stood: the focus selected nothing.
+      {"typed after a click at the end behind a window move", EditText::kAny, L"abc", {nudge, "type X"}, L"abcX",
+       false, true},
+      {"an arrow after typing that waits", EditText::kAny, L"", {"type abc", nudge, "type X", "key Left", "type Y"},
+       L"abcYX", false, true},
+      {"delete after arrows behind typing that waits", EditText::kAny, L"",
+       {"type abc", nudge, "type X", "key Left Left", "key Delete"}, L"abX", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -566,8 +566,9 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
     const testsupport::LocksAs locks(row.locks);
     int order[2], release[2];
     ASSERT_EQ(pipe(order) | pipe(release), 0);
-    // Takes the lock, says so with `got`, and keeps it until the parent closes `release`.
-    const auto taker = [&](char got) {
+    // Takes the lock, says so with `got`, and keeps it (when `hold`) until the parent closes
+    // `release`.
+    const auto taker = [&](char got, bool hold) {
       const pid_t pid = fork();
       if (pid != 0) return pid;
       close(release[1]);
@@ -575,14 +576,15 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
       {
         FolderLock lock(folder.string());
         char c;
-        if (lock.Error() != toolbox::kNoErr || write(order[1], &got, 1) != 1 || read(release[0], &c, 1) != 0) _exit(3);
+        if (lock.Error() != toolbox::kNoErr || write(order[1], &got, 1) != 1 || (hold && read(release[0], &c, 1) != 0))
+          _exit(3);
       }
       _exit(0);
     };
-    const pid_t first = taker('A');
+    const pid_t first = taker('A', true);
     char c = 0;
     ASSERT_EQ(read(order[0], &c, 1), 1);
-    const pid_t second = taker('B');
+    const pid_t second = taker('B', false);
     int firstStatus = -1, secondStatus = -1;
     bool secondDone = false;
     while (!WaitsForALock(second) && !(secondDone = waitpid(second, &secondStatus, WNOHANG) == second)) {

@@ -491,17 +491,50 @@ bool IsWriteProtected(const std::string& path) {
 }  // namespace
 
 FolderLock::FolderLock(const std::string& folder)
-    : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-  while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    : folderFd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  int result;
+  while ((result = folderFd_ >= 0 ? flock(folderFd_, LOCK_EX) : -1) != 0 && errno == EINTR) {
   }
+  if (result == 0) return;
+  lockPath_ = folder + (folder.ends_with('/') ? "" : "/") + kFolderLockName;
+  // The holder removes the file before it lets the lock go: a lock taken on a file that is no
+  // longer under the name locks nothing, and another try makes the file anew.
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const int fd = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) break;
+    struct stat st;
+    result = -1;
+    errno = EEXIST;  // something other than a file under the lock's name
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+      while ((result = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+      }
+    }
+    if (result == 0 && toolbox::IsFileAt(fd, lockPath_)) {
+      lockFd_ = fd;
+      return;
+    }
+    const int error = errno;
+    // Where no lock can be taken, no one holds this file either: it is not left behind.
+    if (result != 0 && error != EEXIST) unlink(lockPath_.c_str());
+    close(fd);
+    errno = error;
+    if (result != 0) break;
+  }
+  error_ = toolbox::ErrorFromErrno(errno != 0 ? errno : EBUSY);
 }
 
 FolderLock::~FolderLock() {
-  if (fd_ >= 0) close(fd_);
+  if (lockFd_ >= 0) {
+    unlink(lockPath_.c_str());
+    close(lockFd_);
+  }
+  if (folderFd_ >= 0) close(folderFd_);
 }
 
 OSErr FolderLock::Flush() const {
-  return fd_ < 0 || fsync(fd_) == 0 ? toolbox::kNoErr : toolbox::ErrorFromErrno(errno);
+  if (folderFd_ >= 0) return fsync(folderFd_) == 0 ? toolbox::kNoErr : toolbox::ErrorFromErrno(errno);
+  if (lockFd_ >= 0) return syncfs(lockFd_) == 0 ? toolbox::kNoErr : toolbox::ErrorFromErrno(errno);
+  return error_;
 }
 
 bool SafeFileWriter::Open(const PathString& target, const FileCreateInfo* info, bool replace) {

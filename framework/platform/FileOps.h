@@ -142,23 +142,32 @@ bool CreateFileForURL(toolbox::FileRef& outRef, const toolbox::FileUrl& url, uin
 // extension alone cannot fit.
 bool ReplacePascalExtension(unsigned char* name, const char* extension);
 
-// An exclusive lock (flock) on a folder, held until destruction: what changes several names
-// in a folder as one step (a copy putting its item in place with its sidecar, a damaged
+// An exclusive lock on a folder, held until destruction: what changes several names in a
+// folder as one step (a copy putting its item in place with its sidecar, a damaged
 // preferences file moved aside and compared) holds it, so that two such steps never
-// interleave. Its descriptor also flushes the folder's entries. A folder that cannot be
-// opened is neither locked nor flushed.
+// interleave. It is flock on the folder itself; where the folder cannot be opened (one its
+// user may write but not read) or its file system takes no flock on it (NFS takes flock as
+// an fcntl lock, which only a descriptor open for writing can hold), it is the lock of a
+// file in the folder, kFolderLockName, opened for writing and removed by its holder.
 class FolderLock {
  public:
   explicit FolderLock(const std::string& folder);
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
-  // Makes the folder's entries reach the disk.
+  // kNoErr while the lock is held; otherwise why it could not be taken.
+  OSErr Error() const { return error_; }
+  // Makes the folder's entries reach the disk: through the folder, or where it cannot be
+  // opened, by flushing its whole file system.
   OSErr Flush() const;
 
  private:
-  int fd_;
+  int folderFd_ = -1;
+  int lockFd_ = -1;
+  std::string lockPath_;
+  OSErr error_ = toolbox::kNoErr;
 };
+inline constexpr const char* kFolderLockName = ".brivane-folder-lock";
 
 // ---- Safe saving ----
 

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,6 +116,16 @@ bool IsSidecarOfSibling(const std::string& folder, const std::string& name) {
 // Makes what was written through `fd` reach the disk.
 OSErr Flush(int fd) { return fsync(fd) == 0 ? toolbox::kNoErr : Errno(); }
 
+// Makes everything written on the file system of `fd` reach the disk: a tree copied with its
+// writeback started file by file is flushed by one call, where a flush of each file would
+// wait for the disk once per file. (Errors of writing back since `fd` was opened are
+// reported here.)
+OSErr FlushFileSystem(int fd) { return syncfs(fd) == 0 ? toolbox::kNoErr : Errno(); }
+
+// When a copied file reaches the disk: at once (flushed), or with the rest of the copy (its
+// writeback started, the copy flushed as a whole before it is put in place).
+enum class Durability { Now, WithTheCopy };
+
 // Gives an open copy the source's mode and times; the mode comes last, so a read-only file
 // or folder ends read-only although its owner could write it while it was filled.
 OSErr FinishItem(int fd, const struct stat& st) {
@@ -133,9 +144,10 @@ OSErr Created(const CreatedFunction* created, int fd) {
 }
 
 // Copies a file's bytes into a new file that ends with the mode and times of `st`, and is
-// on the disk (bytes, mode and times) when this returns.
+// on the disk (bytes, mode and times) when this returns or, as `durability` says, once the
+// copy's file system is flushed.
 OSErr CopyFileBytes(const std::string& from, const std::string& to, mode_t mode, const struct stat& st,
-                    char* buffer, size_t size, const CreatedFunction* created = nullptr) {
+                    char* buffer, size_t size, Durability durability, const CreatedFunction* created = nullptr) {
   const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (in < 0) return Errno();
   const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -148,26 +160,30 @@ OSErr CopyFileBytes(const std::string& from, const std::string& to, mode_t mode,
   if (!err) err = CopyForkData(in, out, buffer, size);
   close(in);
   if (!err) err = FinishItem(out, st);
-  if (!err) err = Flush(out);
+  if (!err && durability == Durability::Now) err = Flush(out);
+  if (!err && durability == Durability::WithTheCopy) sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
   if (close(out) != 0 && err == toolbox::kNoErr) err = Errno();
   return err;
 }
 
 // The sidecar of an item, when the source has one.
-OSErr CopySidecar(const std::string& from, const std::string& to, char* buffer, size_t size) {
+OSErr CopySidecar(const std::string& from, const std::string& to, char* buffer, size_t size,
+                  Durability durability) {
   const std::string sidecar = SidecarOf(from);
   struct stat st;
   if (sidecar.empty() || lstat(sidecar.c_str(), &st) != 0) return toolbox::kNoErr;
   const std::string target = toolbox::SidecarPathFor(to);
   if (target.empty()) return toolbox::kBadNameErr;
-  return CopyFileBytes(sidecar, target, 0600, st, buffer, size);
+  return CopyFileBytes(sidecar, target, 0600, st, buffer, size, durability);
 }
 
 // Copies one item to a path that does not exist yet. Every file and folder of the copy is
-// on the disk when this returns: a file with its bytes, a folder with its entries (a link
-// is an entry of its folder). A failure can leave a partial copy, which the caller removes.
+// written when this returns, with its writeback started: one flush of the file system then
+// puts all of it on the disk, a file with its bytes, a folder with its entries (a link is an
+// entry of its folder). A failure can leave a partial copy, which the caller removes.
 OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, size_t size,
                const CreatedFunction* created = nullptr) {
+  constexpr Durability durability = Durability::WithTheCopy;
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return Errno();
   if (S_ISLNK(st.st_mode)) {
@@ -184,12 +200,12 @@ OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, siz
     }
     const timespec times[2] = {st.st_atim, st.st_mtim};
     utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
-    return CopySidecar(from, to, buffer, size);
+    return CopySidecar(from, to, buffer, size, durability);
   }
   if (S_ISREG(st.st_mode)) {
     // The owner may read and write the copy while its bytes arrive.
-    if (OSErr err = CopyFileBytes(from, to, 0700, st, buffer, size, created)) return err;
-    return CopySidecar(from, to, buffer, size);
+    if (OSErr err = CopyFileBytes(from, to, 0700, st, buffer, size, durability, created)) return err;
+    return CopySidecar(from, to, buffer, size, durability);
   }
   if (S_ISDIR(st.st_mode)) {
     if (mkdir(to.c_str(), 0700) != 0) return Errno();
@@ -200,9 +216,8 @@ OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, siz
     if (!err) err = ListFolder(from, names);
     for (size_t i = 0; !err && i < names.size(); ++i)
       if (!IsSidecarOfSibling(from, names[i])) err = CopyItem(Join(from, names[i]), Join(to, names[i]), buffer, size);
-    if (!err) err = CopySidecar(from, to, buffer, size);
+    if (!err) err = CopySidecar(from, to, buffer, size, durability);
     if (!err) err = FinishItem(fd, st);
-    if (!err) err = Flush(fd);
     close(fd);
     return err;
   }
@@ -230,27 +245,39 @@ OSErr RemovePath(const std::string& path) {
 // beside it the copy's items have names of their own:
 //   ".copying-XXXXXX.item"  the new item while it is made (after a swap, the old one);
 //   ".DeleteMe-XXXXXX"      the old item once the new one is in place, until it is removed.
-// The journal holds a header line; the folder's device, the inode numbers of the new item
-// (written as soon as it exists), of its sidecar, of the old item and of the old item's
-// sidecar (written just before the swap), and whether the new item was put in place; then
-// the target's name. A later copy into the folder finishes or undoes what a copy that died
-// left (RecoverAbandonedCopies), acting only on items whose device and inode are still the
-// ones its journal names.
+// The journal holds a header line; the journal's own inode number, the inode numbers of the
+// new item (written as soon as it exists), of its sidecar, of the old item and of the old
+// item's sidecar (written just before the swap), and whether the new item was put in place;
+// then the target's name. A later copy into the folder finishes or undoes what a copy that
+// died left (RecoverAbandonedCopies), acting only on items whose inodes are still the ones
+// its journal names, on the journal's file system. That the journal is still the file of
+// the inode it names shows that its numbers are this file system's: a disk mounted again
+// after a power cut often comes back under another device number, with the same inodes.
 //
-// Against a power cut: every file and folder of the copy is flushed before the item is put
-// in place, the journal before the swap, and the destination folder after it; the old item
-// is removed only then. The item and its sidecar are two names that no single call can
-// change together: the sidecar is settled right after the swap, and the journal lets the
-// next copy into the folder finish it should the copy die in between.
+// Against a power cut: every file and folder of the copy is written with its writeback
+// started, and the copy's file system flushed once before the item is put in place; the
+// journal is flushed before the swap, and the destination folder after it; the old item is
+// removed only then. The item and its sidecar are two names that no single call can change
+// together: the sidecar is settled right after the swap, and the journal lets the next copy
+// into the folder finish it should the copy die in between.
+//
+// Journals of earlier builds are read as those builds read them: the second format names the
+// folder's device where this one names the journal's inode, and is acted on only while the
+// folder is on that device; the first names no old item and no device, and an item under one
+// of its names is its own.
 constexpr std::string_view kJournalPrefix = ".copying-";
-constexpr std::string_view kJournalHeader = "copy journal 2\n";
+constexpr std::string_view kJournalHeader = "copy journal 3\n";
+constexpr std::string_view kJournalHeader2 = "copy journal 2\n";
+constexpr std::string_view kJournalHeader1 = "copy journal 1\n";
 constexpr size_t kJournalRandom = 6;
 
 struct Journal {
   std::string folder;
   std::string suffix;  // the journal's random part
   std::string target;  // the target's name
-  unsigned long long device = 0, newItem = 0, newSidecar = 0, oldItem = 0, oldSidecar = 0, placed = 0;
+  unsigned long long self = 0, newItem = 0, newSidecar = 0, oldItem = 0, oldSidecar = 0, placed = 0;
+  dev_t device = 0;     // where its items are: the journal's own file system
+  bool byName = false;  // a journal of the first format: its items are those under its names
   std::string Path() const { return Join(folder, std::string(kJournalPrefix) + suffix); }
   std::string Item() const { return Join(folder, std::string(kJournalPrefix) + suffix + ".item"); }
   std::string Old() const { return Join(folder, ".DeleteMe-" + suffix); }
@@ -269,8 +296,8 @@ constexpr size_t kJournalNumbers = 6 * 21;
 
 std::string JournalText(const Journal& j) {
   char numbers[kJournalNumbers + 1];
-  std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu\n", j.device,
-                j.newItem, j.newSidecar, j.oldItem, j.oldSidecar, j.placed);
+  std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu\n", j.self, j.newItem,
+                j.newSidecar, j.oldItem, j.oldSidecar, j.placed);
   return std::string(kJournalHeader) + numbers + j.target;
 }
 
@@ -279,24 +306,99 @@ bool WriteJournal(int fd, const Journal& j) {
   return pwrite(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
 }
 
-bool ReadJournal(int fd, Journal& j) {
-  char buffer[512];
-  const ssize_t n = pread(fd, buffer, sizeof buffer, 0);
-  const size_t numbers = kJournalHeader.size();
-  if (n <= static_cast<ssize_t>(numbers + kJournalNumbers)) return false;
-  const std::string text(buffer, static_cast<size_t>(n));
-  if (text.compare(0, numbers, kJournalHeader) != 0 || text[numbers + kJournalNumbers - 1] != '\n' ||
-      std::sscanf(text.c_str() + numbers, "%20llu %20llu %20llu %20llu %20llu %20llu", &j.device, &j.newItem,
-                  &j.newSidecar, &j.oldItem, &j.oldSidecar, &j.placed) != 6)
-    return false;
-  j.target = text.substr(numbers + kJournalNumbers);
-  return !j.target.empty() && j.target.size() <= 255 && j.target != "." && j.target != ".." &&
-         j.target.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
-}
-
 unsigned long long InodeAt(const std::string& path) {
   struct stat st;
   return !path.empty() && lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// What a journal found in a folder allows: finishing or undoing its copy; nothing, as it
+// names another file system's items (or comes from a later build), so that it stays as it
+// is; or nothing ever, as it names nothing (empty or cut short), so that it can go.
+enum class JournalUse { Act, Leave, Remove };
+
+// Reads the journal `fd`, the file `st`, into `j` (whose folder and suffix are set), in
+// the folder on `device`.
+JournalUse ReadJournal(int fd, const struct stat& st, dev_t device, Journal& j) {
+  char buffer[512];
+  const ssize_t n = pread(fd, buffer, sizeof buffer, 0);
+  if (n <= 0) return n == 0 ? JournalUse::Remove : JournalUse::Leave;
+  const std::string text(buffer, static_cast<size_t>(n));
+  const int format = text.starts_with(kJournalHeader) ? 3
+                     : text.starts_with(kJournalHeader2) ? 2
+                     : text.starts_with(kJournalHeader1) ? 1
+                                                          : 0;
+  if (format == 0) return JournalUse::Leave;
+  const size_t header = kJournalHeader.size(), numbers = format == 1 ? 4 * 21 : kJournalNumbers;
+  unsigned long long v[6] = {};
+  const int count = format == 1 ? 4 : 6;
+  if (text.size() <= header + numbers || text[header + numbers - 1] != '\n' ||
+      std::sscanf(text.c_str() + header, "%20llu %20llu %20llu %20llu %20llu %20llu", &v[0], &v[1], &v[2], &v[3],
+                  &v[4], &v[5]) < count)
+    return JournalUse::Remove;
+  j.target = text.substr(header + numbers);
+  if (j.target.empty() || j.target.size() > 255 || j.target == "." || j.target == ".." ||
+      j.target.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+    return JournalUse::Remove;
+  if (format == 1) {
+    j.newItem = v[0], j.newSidecar = v[1], j.oldSidecar = v[2], j.placed = v[3];
+    j.device = device;
+    j.byName = true;
+    j.oldItem = InodeAt(j.Old());
+    return JournalUse::Act;
+  }
+  j.newItem = v[1], j.newSidecar = v[2], j.oldItem = v[3], j.oldSidecar = v[4], j.placed = v[5];
+  if (format == 2) {
+    j.device = device;
+    return v[0] == device ? JournalUse::Act : JournalUse::Leave;
+  }
+  // A journal that is not the file it names was copied here from elsewhere, inode numbers and all.
+  j.self = v[0];
+  j.device = st.st_dev;
+  return j.self == st.st_ino ? JournalUse::Act : JournalUse::Leave;
+}
+
+// Makes and locks this copy's journal: its descriptor, with `j`'s suffix, journal inode and
+// device set; -1 with `err` set when none can be made. A file system that takes no lock
+// refuses the copy here, before anything is made: a copy that no lock marks as running would
+// be taken for one that died.
+int CreateJournal(Journal& j, OSErr& err) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string path = Join(j.folder, std::string(kJournalPrefix) + std::string(kJournalRandom, 'X'));
+    const int fd = mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) break;
+    struct stat st;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      if (error != EWOULDBLOCK) unlink(path.c_str());
+      close(fd);
+      if (error == EWOULDBLOCK) continue;  // a recovery took it at once, and removes it
+      err = kCannotLockFolderErr;
+      return -1;
+    }
+    if (toolbox::IsFileAt(fd, path) && fstat(fd, &st) == 0) {
+      j.suffix = NameOf(path).substr(kJournalPrefix.size());
+      j.self = st.st_ino;
+      j.device = st.st_dev;
+      return fd;
+    }
+    close(fd);
+  }
+  err = Errno();
+  return -1;
+}
+
+// Opens the journal at `path` when it is this user's and no running copy holds its lock:
+// the descriptor, holding the lock until it is closed, with the file opened in `st`; -1
+// otherwise. The journal is opened for writing, since a lock taken as NFS takes it needs
+// that; its owner is the opened file's, whatever the name showed a moment before.
+int OpenAbandonedJournal(const std::string& path, struct stat& st) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      toolbox::IsFileAt(fd, path))
+    return fd;
+  close(fd);
+  return -1;
 }
 
 // Gives the item now under the target's name its own sidecar: the new item's goes in place
@@ -322,7 +424,7 @@ OSErr RemoveOwnItem(const Journal& j, const std::string& path) {
   struct stat st;
   OSErr err = toolbox::kNoErr;
   if (lstat(path.c_str(), &st) == 0) {
-    if (j.Holds(path, j.newItem) || j.Holds(path, j.oldItem)) {
+    if (j.byName || j.Holds(path, j.newItem) || j.Holds(path, j.oldItem)) {
       err = RemovePath(path);
     } else if (j.newItem != 0 || st.st_dev != j.device || st.st_uid != geteuid()) {
       return toolbox::kDuplicateNameErr;
@@ -363,9 +465,9 @@ void RecoverCopy(Journal& j) {
 }
 
 // Recovers every copy into the folder whose process died: the journals of this user whose
-// lock can be taken, each while it is held. A journal that cannot be read names nothing to
-// act on: it is removed (a copy writes its journal before it makes anything); another
-// user's journals are left alone, unread.
+// lock can be taken, each while it is held, and while the folder's lock is. Another user's
+// journals are left alone, unread, and so is a journal this build cannot act on; one that
+// names nothing is removed, so that later copies do not read it again.
 void RecoverAbandonedCopies(const std::string& folder, dev_t device) {
   std::vector<std::string> names;
   if (ListFolder(folder, names) != toolbox::kNoErr) return;
@@ -375,14 +477,19 @@ void RecoverAbandonedCopies(const std::string& folder, dev_t device) {
     j.folder = folder;
     j.suffix = name.substr(kJournalPrefix.size());
     struct stat st;
-    if (lstat(j.Path().c_str(), &st) != 0 || st.st_uid != geteuid()) continue;
-    const int fd = toolbox::LockUnlockedFile(j.Path());
+    const int fd = OpenAbandonedJournal(j.Path(), st);
     if (fd < 0) continue;
-    if (ReadJournal(fd, j) && j.device == device) {
-      FolderLock lock(folder);
-      RecoverCopy(j);
-    } else {
-      unlink(j.Path().c_str());
+    switch (ReadJournal(fd, st, device, j)) {
+      case JournalUse::Act: {
+        FolderLock lock(folder);
+        if (lock.Error() == toolbox::kNoErr) RecoverCopy(j);
+        break;
+      }
+      case JournalUse::Remove:
+        unlink(j.Path().c_str());
+        break;
+      case JournalUse::Leave:
+        break;
     }
     close(fd);
   }
@@ -423,6 +530,7 @@ OSErr PlaceItem(const Journal& j, bool replace) {
 // item is in place.
 OSErr PlaceAndSettle(Journal& j, int journal, bool replace, OSErr& settled) {
   FolderLock lock(j.folder);
+  if (lock.Error() != toolbox::kNoErr) return kCannotLockFolderErr;
   const std::string sidecar = toolbox::SidecarPathFor(j.Target());
   if (j.newSidecar != 0 && sidecar.empty()) return toolbox::kBadNameErr;
   // An ordinary item under the name the copy's sidecar needs would stay in the way.
@@ -443,7 +551,15 @@ OSErr PlaceAndSettle(Journal& j, int journal, bool replace, OSErr& settled) {
 }  // namespace
 
 OSErr CopyForkData(int sourceFd, int destinationFd, char* buffer, size_t size) {
+  // The writeback of what is written is started piece by piece, so that the disk works while
+  // the rest is read and the flush that follows has less to wait for.
+  constexpr off_t kWritebackPiece = 8 << 20;
+  off_t started = lseek(destinationFd, 0, SEEK_CUR), written = started;
   for (;;) {
+    if (started >= 0 && written - started >= kWritebackPiece) {
+      sync_file_range(destinationFd, started, written - started, SYNC_FILE_RANGE_WRITE);
+      started = written;
+    }
     const ssize_t got = read(sourceFd, buffer, size);
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -459,6 +575,7 @@ OSErr CopyForkData(int sourceFd, int destinationFd, char* buffer, size_t size) {
       }
       done += static_cast<size_t>(put);
     }
+    written += got;
   }
 }
 
@@ -467,8 +584,9 @@ OSErr CopyAllForks(const std::string& source, const std::string& destination) {
   struct stat st {};
   st.st_mode = 0700;
   st.st_atim.tv_nsec = st.st_mtim.tv_nsec = UTIME_OMIT;
-  if (OSErr err = CopyFileBytes(source, destination, 0700, st, buffer.data(), buffer.size())) return err;
-  return CopySidecar(source, destination, buffer.data(), buffer.size());
+  if (OSErr err = CopyFileBytes(source, destination, 0700, st, buffer.data(), buffer.size(), Durability::Now))
+    return err;
+  return CopySidecar(source, destination, buffer.data(), buffer.size(), Durability::Now);
 }
 
 OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef& destinationFolder,
@@ -498,13 +616,10 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   Journal j;
   j.folder = destinationFolder.path;
   j.target = name;
-  j.device = dst.st_dev;
-  std::string journalPath;
-  const int journal = toolbox::CreateLockedTemporary(
-      Join(j.folder, std::string(kJournalPrefix) + std::string(kJournalRandom, 'X')), journalPath);
-  if (journal < 0) return Errno();
-  j.suffix = NameOf(journalPath).substr(kJournalPrefix.size());
-  OSErr err = WriteJournal(journal, j) ? toolbox::kNoErr : Errno();
+  OSErr err = toolbox::kNoErr;
+  const int journal = CreateJournal(j, err);
+  if (journal < 0) return err;
+  if (!WriteJournal(journal, j)) err = Errno();
   if (err == toolbox::kNoErr) {
     // The journal names the new item as soon as it exists, so that what a copy that dies
     // leaves is found by its inode.
@@ -519,6 +634,8 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
     // A name too long to take "._" before it has no sidecar (as a move leaves it none).
     if (!toolbox::CanHaveSidecar(target)) unlink(toolbox::SidecarPathFor(j.Item()).c_str());
     j.newSidecar = InodeAt(SidecarOf(j.Item()));
+    // The whole copy reaches the disk before it takes the target's name.
+    err = FlushFileSystem(journal);
   }
   OSErr settled = toolbox::kNoErr;
   if (err == toolbox::kNoErr) err = PlaceAndSettle(j, journal, dupeAction == 1, settled);

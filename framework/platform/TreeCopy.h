@@ -10,12 +10,15 @@
 // dies: the copy is made beside the target under a temporary name and put in place when
 // whole; what a copy that died left beside its target is removed (or an old item moved
 // aside gets its name back) by the next copy into that folder, through a journal of the
-// same user that names those items by device and inode. A copy that reported success is
-// on the disk (its files and folders are flushed before it takes the target's name, and an
-// old item it replaced is removed only once the swap is flushed too), so a power cut then
-// or at any moment before leaves the old item or the new one whole. Only a regular file in the
-// AppleDouble format is a sidecar ("._name" beside "name"); a folder, a link or another
-// file under such a name is an ordinary item, copied and deleted as one. A copy whose name
+// same user that names those items by inode. A copy that reported success is on the disk
+// (its files and folders are flushed before it takes the target's name, and an old item it
+// replaced is removed only once the swap is flushed too, also in a folder its user may
+// write but not read), so a power cut then or at any moment before leaves the old item or
+// the new one whole. Where the destination's file system takes no lock, the copy is
+// refused before anything is made, as nothing would keep two copies apart or tell a
+// running copy from one that died. Only a regular file in the AppleDouble format is a
+// sidecar ("._name" beside "name"); a folder, a link or another file under such a name is
+// an ordinary item, copied and deleted as one. A copy whose name
 // is too long to take the "._" of a sidecar is made without one, as a move leaves it none.
 #include <cstddef>
 #include <string>
@@ -27,6 +30,8 @@ using OSErr = toolbox::OSErr;
 
 inline constexpr OSErr kCopyIntoItselfErr = -1234;
 inline constexpr OSErr kNotAFolderErr = -1407;
+// The destination folder cannot be locked: its file system takes no lock.
+inline constexpr OSErr kCannotLockFolderErr = -5015;
 
 // The buffer a copy moves bytes through.
 inline constexpr size_t kCopyBufferSize = 262144;
@@ -44,8 +49,9 @@ bool CopyPath(const PathString& source, const PathString& destinationFolder,
 // reference, kNotAFolderErr when the destination is not a folder, kCopyIntoItselfErr for a
 // folder copied into itself or a folder inside it (the destination's real ancestors, not its
 // path, compared with the source by device and inode), kDuplicateNameErr for a name clash
-// with dupeAction 0. When the replaced item cannot be wholly removed, the copy stays in
-// place, `outRef` names it, and the removal's failure is the result.
+// with dupeAction 0, kCannotLockFolderErr when the destination folder cannot be locked.
+// When the replaced item cannot be wholly removed, the copy stays in place, `outRef` names
+// it, and the removal's failure is the result.
 OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef& destinationFolder,
                           const std::string* newName, int dupeAction, toolbox::FileRef* outRef);
 

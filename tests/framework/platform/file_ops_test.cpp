@@ -6,11 +6,13 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/platform/FileOps.h"
+#include "lock_shim_support.h"
 #include "path_test_support.h"
 #include "support/TestSupport.h"
 #include "toolbox/AppleDouble.h"
@@ -532,6 +534,79 @@ TEST(SafeFileWriter, ReplacesOnlyRegularFiles) {
   struct stat st;
   ASSERT_EQ(stat("/dev/null", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+// Whether /proc/locks shows the process waiting for a lock.
+bool WaitsForALock(pid_t pid) {
+  std::ifstream locks("/proc/locks");
+  for (std::string line; std::getline(locks, line);)
+    if (line.find("->") != std::string::npos && line.find(" " + std::to_string(pid) + " ") != std::string::npos)
+      return true;
+  return false;
+}
+
+// Two processes taking one folder's lock: the second waits until the first lets it go, where
+// the folder itself is locked, where locks are taken as NFS takes them, and in a folder its
+// user may write but not read; nothing of the lock is left in the folder. Where the file
+// system takes no lock, the lock says so.
+TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
+  const struct {
+    testsupport::Locks locks;
+    bool writeOnlyFolder;
+  } rows[] = {{testsupport::Locks::Local, false}, {testsupport::Locks::Nfs, false}, {testsupport::Locks::Local, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    if (row.writeOnlyFolder && geteuid() != 0) continue;  // needs root to give the folder to another user
+    ScratchDir dir;
+    const fs::path folder = dir / "f";
+    fs::create_directories(folder);
+    if (row.writeOnlyFolder) {
+      ASSERT_EQ(chown(folder.c_str(), 65534, 65534) | chmod(folder.c_str(), 0333), 0);
+    }
+    const testsupport::LocksAs locks(row.locks);
+    int order[2], release[2];
+    ASSERT_EQ(pipe(order) | pipe(release), 0);
+    // Takes the lock, says so with `got`, and keeps it (when `hold`) until the parent closes
+    // `release`.
+    const auto taker = [&](char got, bool hold) {
+      const pid_t pid = fork();
+      if (pid != 0) return pid;
+      close(release[1]);
+      if (row.writeOnlyFolder && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
+      {
+        FolderLock lock(folder.string());
+        char c;
+        if (lock.Error() != toolbox::kNoErr || write(order[1], &got, 1) != 1 || (hold && read(release[0], &c, 1) != 0))
+          _exit(3);
+      }
+      _exit(0);
+    };
+    const pid_t first = taker('A', true);
+    char c = 0;
+    ASSERT_EQ(read(order[0], &c, 1), 1);
+    const pid_t second = taker('B', false);
+    int firstStatus = -1, secondStatus = -1;
+    bool secondDone = false;
+    while (!WaitsForALock(second) && !(secondDone = waitpid(second, &secondStatus, WNOHANG) == second)) {
+    }
+    ASSERT_EQ(write(order[1], "a", 1), 1);  // the first lets the lock go only now
+    close(release[1]);
+    close(release[0]);
+    waitpid(first, &firstStatus, 0);
+    if (!secondDone) waitpid(second, &secondStatus, 0);
+    EXPECT_TRUE(WIFEXITED(firstStatus) && WEXITSTATUS(firstStatus) == 0) << firstStatus;
+    EXPECT_TRUE(WIFEXITED(secondStatus) && WEXITSTATUS(secondStatus) == 0) << secondStatus;
+    close(order[1]);
+    std::string taken(1, c);
+    while (read(order[0], &c, 1) == 1) taken += c;
+    close(order[0]);
+    EXPECT_EQ(taken, "AaB");
+    EXPECT_TRUE(fs::is_empty(folder));
+  }
+  ScratchDir dir;
+  const testsupport::LocksAs none(testsupport::Locks::None);
+  EXPECT_NE(FolderLock(dir.str()).Error(), toolbox::kNoErr);
+  EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 
+#include "lock_shim_support.h"
 #include "support/TestSupport.h"
 #include "framework/platform/TreeCopy.h"
 #include "toolbox/Utf8.h"
@@ -65,27 +67,52 @@ bool Shell(const std::string& command) {
   return status == 0;
 }
 
-// An ext4 file system in an image file, loop-mounted (as root), whose power can be cut: it
-// stops at once without flushing its log, and is mounted again as after a restart.
+// An ext4 file system in an image file on a loop device (as root), whose power can be cut:
+// it stops at once without flushing its log, and is mounted again as after a restart, from
+// another loop device, so under another device number, as a disk often comes back.
 struct PowerCutDisk {
-  explicit PowerCutDisk(const fs::path& dir) : image(Quote(dir / "disk.img")), root(dir / "mnt") {
+  explicit PowerCutDisk(const fs::path& dir) : image(dir / "disk.img"), root(dir / "mnt") {
     fs::create_directories(root);
-    mounted = geteuid() == 0 && Shell("truncate -s 64M " + image + " && mkfs.ext4 -q -F " + image) && Restart();
+    if (geteuid() != 0) {
+      why = "needs root to loop-mount an ext4 image";
+    } else if (!Shell("truncate -s 128M " + Quote(image) + " && mkfs.ext4 -q -F " + Quote(image)) || !Restart()) {
+      why = "cannot loop-mount an ext4 image here (needs mkfs.ext4, a loop device)";
+    } else if (!Cut()) {  // an older kernel, or a seccomp filter
+      why = std::string("the file system refuses EXT4_IOC_SHUTDOWN: ") + std::strerror(errno);
+    } else {
+      usable = Restart();
+      if (!usable) why = "cannot mount the image again after a power cut";
+    }
   }
-  ~PowerCutDisk() {
-    if (mounted) Shell("umount -l " + Quote(root));
-  }
-  bool Restart() { return mounted = Shell("mount -o loop " + image + " " + Quote(root)); }
-  bool CutAndRestart() {
+  ~PowerCutDisk() { Unmount(); }
+  bool Cut() {
     uint32_t noLogFlush = 2;
     const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
     const bool cut = ioctl(fd, _IOR('X', 125, uint32_t), &noLogFlush) == 0;  // EXT4_IOC_SHUTDOWN
+    const int error = errno;
     close(fd);
-    return Shell("umount " + Quote(root)) && Restart() && cut;
+    errno = error;
+    return cut;
   }
-  std::string image;
-  fs::path root;
-  bool mounted = false;
+  // Mounts the image from a new loop device, the one it was on (if any) let go.
+  bool Restart() {
+    std::string device = testsupport::Run("losetup -f --show " + Quote(image) + " 2>/dev/null");
+    if (!device.empty() && device.back() == '\n') device.pop_back();
+    if (device.empty()) return false;
+    Unmount();
+    loop = device;
+    return mounted = Shell("mount " + loop + " " + Quote(root));
+  }
+  bool CutAndRestart() { return Cut() && Restart(); }
+  void Unmount() {
+    if (mounted && !Shell("umount " + Quote(root))) Shell("umount -l " + Quote(root));
+    mounted = false;
+    if (!loop.empty()) Shell("losetup -d " + loop);
+    loop.clear();
+  }
+  fs::path image, root;
+  std::string loop, why;
+  bool mounted = false, usable = false;
 };
 
 std::string Links(const fs::path& root) {
@@ -234,29 +261,43 @@ TEST(TreeCopyTest, ReplaceThatCannotRemoveTheOldItemReportsIt) {
   EXPECT_NE(left.find("/root-owned/kept\n"), std::string::npos) << left;
 }
 
+// A copy that fails leaves nothing in the destination: one that meets a file larger than the
+// process may write, and one refused at the start where the file system takes no lock.
 TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
   ScratchDir dir;
   fs::create_directories(dir / "src" / "a");
   WriteFile(dir / "src" / "a" / "small", "small");
   WriteFile(dir / "src" / "big", std::string(1 << 20, 'b'));
-  fs::create_directories(dir / "dst");
-  const pid_t child = fork();
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{100000, 100000};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(CopyPath(P(dir / "src"), P(dir / "dst"), nullptr, 0, nullptr) ? 1 : 0);
+  const struct {
+    rlim_t fileSizeLimit;
+    testsupport::Locks locks;
+    OSErr result;
+  } rows[] = {{100000, testsupport::Locks::Local, toolbox::kIoErr},
+              {RLIM_INFINITY, testsupport::Locks::None, kCannotLockFolderErr}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.result);
+    fs::create_directories(dir / "dst");
+    const pid_t child = fork();
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{row.fileSizeLimit, row.fileSizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      const testsupport::LocksAs locks(row.locks);
+      _exit(CopyObjectRecursive(toolbox::FileRef{(dir / "src").string()}, toolbox::FileRef{(dir / "dst").string()},
+                                nullptr, 0, nullptr) == row.result ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);  // the copy reported its failure
+    EXPECT_TRUE(fs::is_empty(dir / "dst"));
   }
-  int status = -1;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);  // the copy reported its failure
-  EXPECT_TRUE(fs::is_empty(dir / "dst"));
 }
 
-// A copy killed at any moment leaves under the target's name either the old item or the
-// whole new one, never a part; the next copy into the folder removes what the killed one
-// left beside it.
+// A copy killed at any moment, or whose power is cut (on a disk that comes back under
+// another device number), leaves under the target's name either the old item or the whole
+// new one, never a part; the next copy into the folder removes what the copy left beside it,
+// also where locks are taken as NFS takes them.
 TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
   if (!testsupport::HaveTool("diff")) GTEST_SKIP() << "diff is not installed";
   ScratchDir dir;
@@ -265,78 +306,112 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
   fs::create_directories(dir / "old" / "proj");
   WriteFile(dir / "old" / "proj" / "f0", "old");
   WriteFile(dir / "next", "next");
-  for (bool replace : {false, true}) {
-    for (size_t killAfter : {1u, 15u, 1000u}) {  // files in the copy when it is killed; 1000: at the end
-      SCOPED_TRACE(std::to_string(replace) + " " + std::to_string(killAfter));
-      fs::remove_all(dir / "dst");
-      fs::create_directories(dir / "dst");
-      if (replace) {
-        ASSERT_TRUE(CopyPath(P(dir / "old" / "proj"), P(dir / "dst"), nullptr, 0, nullptr));
-      }
-      const pid_t child = fork();
-      if (child == 0) _exit(CopyPath(P(dir / "new" / "proj"), P(dir / "dst"), nullptr, replace ? 1 : 0, nullptr) ? 0 : 1);
-      // Waits until the copy holds that many files (wherever it makes them), then kills it.
-      int status = -1;
-      for (;;) {
-        if (waitpid(child, &status, WNOHANG) == child) break;
-        size_t files = 0;
-        std::error_code ec, inner;
-        for (fs::directory_iterator e(dir / "dst", ec), end; !ec && e != end; e.increment(ec))
-          for (fs::directory_iterator f(e->path(), inner), end; !inner && f != end; f.increment(inner)) ++files;
-        if (files >= killAfter + (replace ? 1 : 0)) {  // the old item holds one file
-          kill(child, SIGKILL);
-          waitpid(child, &status, 0);
-          break;
+  enum Stop { Kill, KillWithNfsLocks, PowerCut };
+  PowerCutDisk disk(dir.path());
+  for (Stop stop : {Kill, KillWithNfsLocks, PowerCut}) {
+    if (stop == PowerCut && !disk.usable) {
+      std::printf("no power cut during a copy: %s\n", disk.why.c_str());
+      continue;
+    }
+    const testsupport::LocksAs locks(stop == KillWithNfsLocks ? testsupport::Locks::Nfs : testsupport::Locks::Local);
+    const fs::path dst = stop == PowerCut ? disk.root / "dst" : dir / "dst";
+    for (bool replace : {false, true}) {
+      for (size_t killAfter : {1u, 15u, 1000u}) {  // files in the copy when it is stopped; 1000: at the end
+        SCOPED_TRACE(std::to_string(stop) + " " + std::to_string(replace) + " " + std::to_string(killAfter));
+        fs::remove_all(dst);
+        fs::create_directories(dst);
+        if (replace) {
+          ASSERT_TRUE(CopyPath(P(dir / "old" / "proj"), P(dst), nullptr, 0, nullptr));
         }
+        const pid_t child = fork();
+        if (child == 0) _exit(CopyPath(P(dir / "new" / "proj"), P(dst), nullptr, replace ? 1 : 0, nullptr) ? 0 : 1);
+        // Waits until the copy holds that many files (wherever it makes them), then stops it.
+        int status = -1;
+        for (;;) {
+          if (waitpid(child, &status, WNOHANG) == child) break;
+          size_t files = 0;
+          std::error_code ec, inner;
+          for (fs::directory_iterator e(dst, ec), end; !ec && e != end; e.increment(ec))
+            for (fs::directory_iterator f(e->path(), inner), end; !inner && f != end; f.increment(inner)) ++files;
+          if (files >= killAfter + (replace ? 1 : 0)) {  // the old item holds one file
+            if (stop == PowerCut)
+              ASSERT_TRUE(disk.Cut());
+            else
+              kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+          }
+        }
+        if (stop == PowerCut) {
+          ASSERT_TRUE(disk.Restart());
+        }
+        const fs::path target = dst / "proj";
+        if (fs::exists(target)) {
+          int same = -1;
+          testsupport::Run("diff -r " + Quote(dir / "new" / "proj") + " " + Quote(target), &same);
+          if (same != 0) testsupport::Run("diff -r " + Quote(dir / "old" / "proj") + " " + Quote(target), &same);
+          EXPECT_EQ(same, 0) << "a part of the copy is under the target's name";
+        } else {
+          EXPECT_FALSE(replace) << "the old item is gone";
+        }
+        ASSERT_TRUE(CopyPath(P(dir / "next"), P(dst), nullptr, 0, nullptr));
+        EXPECT_EQ(testsupport::Run("ls -A " + Quote(dst)), fs::exists(target) ? "next\nproj\n" : "next\n");
       }
-      const fs::path target = dir / "dst" / "proj";
-      if (fs::exists(target)) {
-        int same = -1;
-        testsupport::Run("diff -r " + Quote(dir / "new" / "proj") + " " + Quote(target), &same);
-        if (same != 0) testsupport::Run("diff -r " + Quote(dir / "old" / "proj") + " " + Quote(target), &same);
-        EXPECT_EQ(same, 0) << "a part of the copy is under the target's name";
-      } else {
-        EXPECT_FALSE(replace) << "the old item is gone";
-      }
-      ASSERT_TRUE(CopyPath(P(dir / "next"), P(dir / "dst"), nullptr, 0, nullptr));
-      EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), fs::exists(target) ? "next\nproj\n" : "next\n");
     }
   }
 }
 
-// A copy that reported success is on the disk: a power cut right after it (once anything
-// else on the file system was flushed, which commits the renames) finds the whole new
-// tree, on a first copy as on a replace, never its files empty.
+// A copy that reported success is on the disk: a power cut right after it finds the whole
+// new tree, on a first copy as on a replace, never its files empty: once anything else on the
+// file system was flushed (which commits the renames, whether their files are on the disk or
+// not), and at once into a folder its user may write but not read (which cannot be opened
+// to flush it).
 TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
   if (!testsupport::HaveTool("diff")) GTEST_SKIP() << "diff is not installed";
   ScratchDir dir;
   PowerCutDisk disk(dir.path());
-  if (!disk.mounted) GTEST_SKIP() << "cannot loop-mount an ext4 image here (needs root, mkfs.ext4, a loop device)";
+  if (!disk.usable) GTEST_SKIP() << disk.why;
   for (int i = 0; i < 97; ++i) {
     const fs::path folder = dir / "new" / "proj" / ("d" + std::to_string(i % 4));
     fs::create_directories(folder);
     WriteFile(folder / ("f" + std::to_string(i)), std::string(1000 + i * 997 % 60000, static_cast<char>('a' + i % 26)));
   }
   fs::create_directories(dir / "old" / "proj");
-  for (bool replace : {false, true}) {
-    SCOPED_TRACE(replace);
-    const fs::path dst = disk.root / ("dst" + std::to_string(replace));
+  WriteFile(dir / "old" / "proj" / "f0", "old");
+  const struct {
+    bool replace, writeOnlyFolder;
+  } rows[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.replace) + " " + std::to_string(row.writeOnlyFolder));
+    const fs::path dst = disk.root / ("dst" + std::to_string(&row - rows));
     fs::create_directories(dst);
-    if (replace) {
-      ASSERT_TRUE(CopyPath(P(dir / "old" / "proj"), P(dst), nullptr, 0, nullptr));
+    if (row.writeOnlyFolder) {
+      ASSERT_EQ(chown(dst.c_str(), 65534, 65534) | chmod(dst.c_str(), 0333), 0);
     }
-    ASSERT_TRUE(CopyPath(P(dir / "new" / "proj"), P(dst), nullptr, replace ? 1 : 0, nullptr));
-    ASSERT_TRUE(Shell("touch " + Quote(disk.root / "other") + " && sync " + Quote(disk.root / "other")));
+    const pid_t child = fork();
+    if (child == 0) {
+      if (row.writeOnlyFolder && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
+      if (row.replace && !CopyPath(P(dir / "old" / "proj"), P(dst), nullptr, 0, nullptr)) _exit(3);
+      _exit(CopyPath(P(dir / "new" / "proj"), P(dst), nullptr, row.replace ? 1 : 0, nullptr) ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    if (!row.writeOnlyFolder) {
+      ASSERT_TRUE(Shell("touch " + Quote(disk.root / "other") + " && sync " + Quote(disk.root / "other")));
+    }
     ASSERT_TRUE(disk.CutAndRestart());
     EXPECT_TRUE(Shell("diff -r " + Quote(dir / "new" / "proj") + " " + Quote(dst / "proj")));
   }
 }
 
-// What a copy that died left is recovered only through a journal of this user that names
-// items of the folder by their device and inode: a journal planted by another user, or one
-// naming another device, never makes a copy delete what it names; a journal that cannot be
-// read is removed once, not read again by every later copy. A copy killed between its swap
-// and its sidecar's rename has the next copy give the item its own sidecar.
+// What a copy that died left is recovered only through a journal of this user whose
+// numbers are still this file system's: one planted by another user never makes a copy
+// delete what it names. One that the copy cannot act on (another device's, as after the disk
+// was mounted again; one copied from elsewhere, which is not the file it names; a later
+// build's) stays as it is; one that cannot be read is removed once, not read again by every
+// later copy. The journals of earlier builds are read as they read them. A copy killed
+// between its swap and its sidecar's rename has the next copy give the item its own sidecar.
 TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's journal";
   ScratchDir dir;
@@ -344,40 +419,52 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
   fs::create_directories(dir / "dst");
   WriteFile(dir / "dst" / "x", "x");
   WriteFile(dir / "next", "next");
-  toolbox::SidecarContents sidecar;
-  sidecar.resourceFork = "x's fork";
-  ASSERT_TRUE(toolbox::WriteSidecar((dir / "dst" / "x").string(), sidecar));
-  sidecar.resourceFork = "new fork";
-  ASSERT_TRUE(toolbox::WriteSidecar(journal.string() + ".item", sidecar));
-  struct stat x, sx, snew;
-  ASSERT_EQ(lstat((dir / "dst" / "x").c_str(), &x) | lstat((dir / "dst" / "._x").c_str(), &sx) |
-                lstat((dir / "dst" / "._.copying-ABCDEF.item").c_str(), &snew),
-            0);
-  // A copy that put "x" in place, "._x" being the old item's sidecar: with no sidecar of
-  // its own, a recovery that believed it would delete "._x"; with one, put it in place.
-  const auto record = [&](unsigned long long device, unsigned long long newSidecar) {
-    char numbers[200];
-    std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu\n", device,
-                  static_cast<unsigned long long>(x.st_ino), newSidecar, 0ull, static_cast<unsigned long long>(sx.st_ino), 1ull);
-    return std::string("copy journal 2\n") + numbers + "x";
-  };
+  enum Kind { Raw, First, Second, Third };
+  // A copy that put "x" in place, "._x" being the old item's sidecar: with no sidecar of its
+  // own, a recovery that believed it would delete "._x"; with one, put it in place. `ours`:
+  // the journal names this folder's device (second format) or its own inode (third).
   const struct {
-    std::string text;
+    Kind kind;
+    bool ours, newSidecar;
     uid_t owner;
     bool stays;
     const char* fork;
-  } rows[] = {{record(x.st_dev, 0), 65534, true, "x's fork"},
-              {record(x.st_dev + 1, 0), 0, false, "x's fork"},
-              {"copy journal 2\ngarbage", 0, false, "x's fork"},
-              {record(x.st_dev, snew.st_ino), 0, false, "new fork"}};
+    const char* raw;
+  } rows[] = {{Second, true, false, 65534, true, "x's fork", nullptr},
+              {Second, false, false, 0, true, "x's fork", nullptr},
+              {Raw, true, false, 0, false, "x's fork", "copy journal 2\ngarbage"},
+              {Second, true, true, 0, false, "new fork", nullptr},
+              {Third, true, true, 0, false, "new fork", nullptr},
+              {Third, false, true, 0, true, "x's fork", nullptr},
+              {First, true, true, 0, false, "new fork", nullptr},
+              {Raw, true, false, 0, true, "x's fork", "copy journal 9\n1 2 3"}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.text);
-    WriteFile(journal, row.text);
+    SCOPED_TRACE(&row - rows);
+    toolbox::SidecarContents sidecar;
+    sidecar.resourceFork = "x's fork";
+    ASSERT_TRUE(toolbox::WriteSidecar((dir / "dst" / "x").string(), sidecar));
+    sidecar.resourceFork = "new fork";
+    ASSERT_TRUE(toolbox::WriteSidecar(journal.string() + ".item", sidecar));
+    WriteFile(journal, "");
+    struct stat x, sx, snew, self;
+    ASSERT_EQ(lstat((dir / "dst" / "x").c_str(), &x) | lstat((dir / "dst" / "._x").c_str(), &sx) |
+                  lstat((dir / "dst" / "._.copying-ABCDEF.item").c_str(), &snew) | lstat(journal.c_str(), &self),
+              0);
+    const unsigned long long first = row.kind == Third ? self.st_ino : x.st_dev, newSidecar = row.newSidecar ? snew.st_ino : 0;
+    char numbers[200];
+    if (row.kind == First)
+      std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu\n", static_cast<unsigned long long>(x.st_ino),
+                    newSidecar, static_cast<unsigned long long>(sx.st_ino), 1ull);
+    else
+      std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu\n", first + (row.ours ? 0 : 1),
+                    static_cast<unsigned long long>(x.st_ino), newSidecar, 0ull, static_cast<unsigned long long>(sx.st_ino), 1ull);
+    const std::string text = row.raw ? row.raw : "copy journal " + std::to_string(row.kind) + "\n" + numbers + "x";
+    WriteFile(journal, text);
     ASSERT_EQ(lchown(journal.c_str(), row.owner, static_cast<gid_t>(-1)), 0);
     const PathString name(L"next" + std::to_wstring(&row - rows));
     ASSERT_TRUE(CopyPath(P(dir / "next"), P(dir / "dst"), &name, 0, nullptr));
     EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / "x").string()).resourceFork, row.fork);
-    EXPECT_EQ(fs::exists(journal), row.stays);
+    EXPECT_EQ(fs::exists(journal) ? testsupport::ReadFile(journal) : "(removed)", row.stays ? text : "(removed)");
     fs::remove(journal);
   }
 }

@@ -18,10 +18,13 @@ bool PlayerTemplate::WriteValuesXml(XmlWriter& w, const wchar_t* elementName) co
 
 namespace {
 
-// A name as an attribute written by the XML writer gives it back: every character XML
-// cannot carry (a control character, a lone surrogate) reads as U+FFFD.
-std::wstring AsXmlCarries(const std::wstring& name) {
-  return DecodeXmlEscapes(EscapeXmlText(name));
+// A name as an attribute written by the XML writer reads back: every character XML cannot
+// carry (a control character, a lone surrogate) reads as U+FFFD, and the reader drops line
+// feeds from attribute values.
+std::wstring AsReadBack(const std::wstring& name) {
+  std::wstring read = DecodeXmlEscapes(EscapeXmlText(name));
+  std::erase(read, L'\n');
+  return read;
 }
 
 }  // namespace
@@ -40,7 +43,7 @@ bool PlayerTemplate::ReadValuesXml(const XmlValue& value) {
     XmlValue name, text;
     if (!element_xml::Get(e, "name", name) || !element_xml::Get(e, "value", text)) return;
     const std::wstring read = name.AsString();
-    if (at < variables_.size() && AsXmlCarries(variables_[at].name) == read)
+    if (at < variables_.size() && AsReadBack(variables_[at].name) == read)
       variables_[at].value = text.AsString();
     else
       SetVariable(read, text.AsString());

@@ -252,8 +252,15 @@ void Job::SetPlayer(PlayerTemplate* newPlayer) {
   }
   // Without a player, or with one whose fixed side no movie can have, the movie keeps its
   // size; the publish size is still derived anew, as reading the job derives it, so that the
-  // job held, the job an undo step records and the job saved are one.
-  if (!sized) DerivePublishSize();
+  // job held, the job an undo step records and the job saved are one. Reading a job whose
+  // movie follows the video gives the HTML display that size as well.
+  if (!sized) {
+    DerivePublishSize();
+    if (match_video_dimensions) {
+      publish.html.display_width = publish.movie_width;
+      publish.html.display_height = publish.movie_height;
+    }
+  }
 }
 
 bool Job::SetPlayerFileName(const wchar_t* name) {

@@ -29,9 +29,11 @@ inline constexpr ExportFormat kExportFlv = 1;
 inline constexpr ExportFormat kExportMulti = 2;
 
 // Finds a job's missing input while a project is read (the application shows its relocate
-// dialogs here): true with the path to use, false to drop the job. Without one, a job whose
-// input is missing is dropped.
-using JobInputRelocator = bool (*)(const PathString& missing, PathString& found);
+// dialogs here): true with the path to use, false to drop the job. `projectFolder` is the
+// folder of the project file being read, empty for a job list that comes from no project
+// file. Without a relocator, a job whose input is missing is dropped.
+using JobInputRelocator = bool (*)(const PathString& missing, const PathString& projectFolder,
+                                   PathString& found);
 void SetJobInputRelocator(JobInputRelocator relocator);
 // How many inputs the relocator has found since the process started: a project read with
 // a relocated input differs from its file.
@@ -58,7 +60,8 @@ class Job {
   // The "castora_data" element.
   bool WriteXml(XmlWriter& writer) const;
   // False drops the job (a missing input that is not relocated, or one that does not open).
-  bool ReadXml(const XmlValue& value);
+  // `projectFolder` is handed to the relocator: the folder of the project file being read.
+  bool ReadXml(const XmlValue& value, const PathString& projectFolder = PathString());
 
   void ApplyPreset(Preset* preset, bool force);
   void OnVideoSizeChanged(VideoSettings* sender);

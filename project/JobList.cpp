@@ -119,7 +119,7 @@ void JobList::ReadAttributes(const XmlValue& value) {
   ex::ReadBool(e, "batch_mode", batch_mode);
 }
 
-bool JobList::ReadXml(const XmlValue& value) {
+bool JobList::ReadXml(const XmlValue& value, const PathString& projectFolder) {
   Clear();
   left_out_.clear();
   missing_players_.clear();
@@ -128,7 +128,7 @@ bool JobList::ReadXml(const XmlValue& value) {
     if (tag != L"castora_data") return;
     ++position;
     auto job = std::make_unique<Job>(this);
-    if (job->ReadXml(child)) {
+    if (job->ReadXml(child, projectFolder)) {
       jobs.push_back(std::move(job));
       return;
     }

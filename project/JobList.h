@@ -50,8 +50,9 @@ class JobList {
   // open. The job is neither selected nor given a preset.
   virtual Job* AddJobForFile(const PathString& path);
   // Replaces every job with those of the element; jobs that cannot be read are left out and
-  // listed in LeftOutJobs(). Returns true.
-  virtual bool ReadXml(const XmlValue& element);
+  // listed in LeftOutJobs(). `projectFolder`: the folder of the project file the element
+  // comes from, where a missing input is looked for (empty for none). Returns true.
+  virtual bool ReadXml(const XmlValue& element, const PathString& projectFolder = PathString());
   // The "castora_jobs" element. Returns true.
   virtual bool WriteXml(XmlWriter& writer) const;
 

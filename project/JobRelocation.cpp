@@ -13,20 +13,15 @@ constexpr int kMissingTitleText = 2705;
 constexpr int kMissingMessageText = 2803;
 constexpr int kNotRelocatedText = 2707;
 
-// The folder of the project being read; empty when none is.
-PathString& ProjectFolder() {
-  static PathString folder;
-  return folder;
-}
-
-bool ChooseReplacement(const PathString& missing, PathString& found) {
+bool ChooseReplacement(const PathString& missing, const PathString& projectFolder,
+                       PathString& found) {
   FileFilterList filters;
   filters.AddAllSounds();
   FileDialogRequest request;
   request.InitOpen();
   request.filters = &filters;
   request.title = L"Choose an audio file";
-  const PathString start = RelocationStartFolder(missing, ProjectFolder());
+  const PathString start = RelocationStartFolder(missing, projectFolder);
   request.startFolder = start.c_str();
   FileDialogResult result;
   if (!RunFileDialog(&request, &result, toolbox::WindowRef{}, nullptr)) return false;
@@ -36,7 +31,8 @@ bool ChooseReplacement(const PathString& missing, PathString& found) {
 
 }  // namespace
 
-bool RelocateJobInput(const PathString& missing, PathString& found) {
+bool RelocateJobInput(const PathString& missing, const PathString& projectFolder,
+                      PathString& found) {
   const PathString absolute = MakeAbsolutePath(missing);
   if (FindInRelocatedFolders(absolute, &found)) return true;
 
@@ -50,10 +46,10 @@ bool RelocateJobInput(const PathString& missing, PathString& found) {
   RelocateDialog dialog(&absolute, &texts);
   switch (dialog.Run(toolbox::WindowRef{})) {
     case kRelocateReplace:
-      return ChooseReplacement(absolute, found);
+      return ChooseReplacement(absolute, projectFolder, found);
     case kDialogResultOK: {
       RelocationRequest request;
-      request.fallbackFolder = ProjectFolder();
+      request.fallbackFolder = projectFolder;
       PathString chosen;
       if (!ChooseRelocatedFile(&request, absolute, &chosen, toolbox::WindowRef{})) {
         ReportError(toolbox::WindowRef{}, kMissingTitleText, kNotRelocatedText);
@@ -69,9 +65,3 @@ bool RelocateJobInput(const PathString& missing, PathString& found) {
 }
 
 void InstallJobInputRelocation() { SetJobInputRelocator(RelocateJobInput); }
-
-ProjectBeingRead::ProjectBeingRead(const PathString& projectFile) : previous_(ProjectFolder()) {
-  GetParentFolder(ProjectFolder(), MakeAbsolutePath(projectFile), true);
-}
-
-ProjectBeingRead::~ProjectBeingRead() { ProjectFolder() = previous_; }

@@ -4,21 +4,10 @@
 // file, replace it with another sound, or leave the job out.
 #include "framework/platform/PathString.h"
 
-// True with the path to use; false to leave the job out.
-bool RelocateJobInput(const PathString& missing, PathString& found);
+// True with the path to use; false to leave the job out. A chooser for the missing input
+// starts in the nearest folder left of its path, else in `projectFolder`, the folder of the
+// project being read (else the home folder).
+bool RelocateJobInput(const PathString& missing, const PathString& projectFolder,
+                      PathString& found);
 // Makes RelocateJobInput the job reader's relocator.
 void InstallJobInputRelocation();
-
-// While it lives, the jobs read are those of the project at this path: a chooser for a
-// missing input starts in the project's folder when nothing of the input's own folders is
-// left (the home folder when no project is being read).
-class ProjectBeingRead {
- public:
-  explicit ProjectBeingRead(const PathString& projectFile);
-  ~ProjectBeingRead();
-  ProjectBeingRead(const ProjectBeingRead&) = delete;
-  ProjectBeingRead& operator=(const ProjectBeingRead&) = delete;
-
- private:
-  PathString previous_;
-};

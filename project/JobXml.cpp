@@ -125,7 +125,7 @@ void Job::ClampReadValues() {
   fade_out_msec = std::min(fade_out_msec, source_duration);
 }
 
-bool Job::ReadXml(const XmlValue& value) {
+bool Job::ReadXml(const XmlValue& value, const PathString& projectFolder) {
   // A job holding a path that no file can have is left out before anything of it is read.
   if (HoldsOverlongPath(value)) return false;
   bool match = match_video_dimensions;
@@ -140,7 +140,7 @@ bool Job::ReadXml(const XmlValue& value) {
       path = MakeAbsolutePath(path);
       if (!PathExists(path)) {
         PathString found;
-        if (!g_relocator || !g_relocator(path, found)) return false;
+        if (!g_relocator || !g_relocator(path, projectFolder, found)) return false;
         path = found;
         ++g_relocations;
       }
@@ -209,6 +209,13 @@ bool Job::ReadXml(const XmlValue& value) {
   // only the input's size and may have refused it. A video size no movie can have (only a
   // damaged file holds one with the flag on) leaves the flag off.
   if (!SetMatchVideoDimensions(match)) match_video_dimensions = false;
+  // Nor can the video follow a source size no movie can have while the movie follows the
+  // video (the setter refuses it): a file that says so keeps its video size, without the
+  // claim.
+  int32_t referenceWidth = 0, referenceHeight = 0;
+  video.GetReferenceSize(referenceWidth, referenceHeight);
+  if (match_video_dimensions && !IsMovieSize(referenceWidth, referenceHeight))
+    video.match_source_dimensions = false;
   watermark.SetDocumentSize(static_cast<int32_t>(swf_width), static_cast<int32_t>(swf_height));
   // With a player the publish size is the player's, as the movie-size setter gives it: the
   // bare movie size would contradict the player and change the saved job on every open.

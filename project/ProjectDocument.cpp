@@ -10,7 +10,6 @@
 #include "framework/platform/XmlWriter.h"
 #include "framework/ui/MessageBox.h"
 #include "imaging/ElementXml.h"
-#include "project/JobRelocation.h"
 #include "project/Preset.h"
 #include "toolbox/Utf8.h"
 
@@ -71,16 +70,15 @@ bool ProjectDocument::Open(const PathString& file) {
   path = absolute;
   changed_ = false;
   const uint32_t relocations = JobInputRelocations();
-  {
-    const ProjectBeingRead reading(absolute);
-    // Each "castora_jobs" replaces what an earlier one read.
-    ex::ForEachChildElement(root, [&](const XmlValue& child, const std::wstring& tag) {
-      if (tag != L"brivane") return;
-      ex::ForEachChildElement(child, [&](const XmlValue& list, const std::wstring& inner) {
-        if (inner == L"castora_jobs") jobs.ReadXml(list);
-      });
+  PathString folder;
+  GetParentFolder(folder, absolute, true);
+  // Each "castora_jobs" replaces what an earlier one read.
+  ex::ForEachChildElement(root, [&](const XmlValue& child, const std::wstring& tag) {
+    if (tag != L"brivane") return;
+    ex::ForEachChildElement(child, [&](const XmlValue& list, const std::wstring& inner) {
+      if (inner == L"castora_jobs") jobs.ReadXml(list, folder);
     });
-  }
+  });
   // A relocated input is a change the file does not hold yet: quitting asks to save it.
   if (JobInputRelocations() != relocations) changed_ = true;
   ReportLeftOutJobs();

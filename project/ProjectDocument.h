@@ -8,7 +8,6 @@
 #include <string>
 
 #include "framework/platform/PathString.h"
-#include "framework/ui/MessageBox.h"
 #include "project/JobList.h"
 #include "project/Undo.h"
 #include "toolbox/Windows.h"

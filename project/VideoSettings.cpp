@@ -71,11 +71,15 @@ void VideoSettings::SetMethod(uint32_t value) {
 
 void VideoSettings::SetKeyframeType(uint32_t value) { StoreCounted(keyframe_type, value); }
 
-bool VideoSettings::SetOutputSize(int32_t w, int32_t h) {
-  if (match_source_dimensions) GetReferenceSize(w, h);
+bool VideoSettings::Refuses(int32_t w, int32_t h) const {
   // A movie that matches the video dimensions takes this size: one no movie can have is
   // refused here rather than left for the movie to refuse, which would part the two.
-  if (owner && owner->match_video_dimensions && !Job::IsMovieSize(w, h)) return false;
+  return owner && owner->match_video_dimensions && !Job::IsMovieSize(w, h);
+}
+
+bool VideoSettings::SetOutputSize(int32_t w, int32_t h) {
+  if (match_source_dimensions) GetReferenceSize(w, h);
+  if (Refuses(w, h)) return false;
   if (const Job* p = PresetJobOf(owner))
     NotePresetDifference(p->video.width != w || p->video.height != h);
   if (w == width && h == height) {
@@ -110,16 +114,18 @@ bool VideoSettings::SetOutputHeight(int32_t h) {
   return SetOutputSize(w, h);
 }
 
-void VideoSettings::SetMatchSourceDimensions(bool on) {
+bool VideoSettings::SetMatchSourceDimensions(bool on) {
+  int32_t w = 0, h = 0;
+  GetReferenceSize(w, h);
+  // The output size would refuse the reference size and stay where it is, while the flag
+  // said that it follows the source.
+  if (on && Refuses(w, h)) return false;
   if (match_source_dimensions != on) {
     PresetDiffersFlag = true;
     match_source_dimensions = on;
   }
-  if (on) {
-    int32_t w = 0, h = 0;
-    GetReferenceSize(w, h);
-    SetOutputSize(w, h);
-  }
+  if (on) SetOutputSize(w, h);
+  return true;
 }
 
 void VideoSettings::SetKeepAspectRatio(bool on) {

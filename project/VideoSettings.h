@@ -39,7 +39,10 @@ class VideoSettings {
   bool SetOutputSize(int32_t width, int32_t height);
   bool SetOutputWidth(int32_t width);
   bool SetOutputHeight(int32_t height);
-  void SetMatchSourceDimensions(bool on);
+  // False, changing nothing, for turning it on while the owner's movie matches the video
+  // dimensions and the reference size is one no movie can have: the output size could not
+  // follow the source.
+  bool SetMatchSourceDimensions(bool on);
   void SetKeepAspectRatio(bool on);
   void SetCrop(bool on);
   // Brings the rectangle inside the source and in order, writes the result back, stores it;
@@ -87,5 +90,8 @@ class VideoSettings {
   Job* owner;
 
  private:
+  // Whether SetOutputSize refuses the size: one no movie can have while the owner's movie
+  // matches the video dimensions.
+  bool Refuses(int32_t width, int32_t height) const;
   void RefreshAfterCrop();
 };

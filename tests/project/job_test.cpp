@@ -98,12 +98,21 @@ TEST_F(JobTest, SetterLimitsAndCounting) {
       {"output path", nullptr, [](Job& j) { j.SetOutputPath(L"/a/b.swf"); return true; }, true, 0},
       {"overwrite", nullptr, [](Job& j) { j.SetOverwriteOutput(true); return true; }, true, 0},
       {"character id", nullptr, [](Job& j) { j.SetLastCharacterId(7); return true; }, true, 0},
+      {"match a source no movie can have",
+       [](Job& j) {
+         j.source_width = 12000;
+         j.source_height = 100;
+         j.video.SetOutputSize(600, 5);
+         j.SetMatchVideoDimensions(true);
+       },
+       [](Job& j) { return j.video.SetMatchSourceDimensions(true); }, false, 0},
   };
   for (const SetterCase& c : cases) {
     auto job = JobWithDuration(1000);
     if (c.prepare) c.prepare(*job);
     // The fields a refused call must not touch.
     const uint32_t startSet = job->start_msec, endSet = job->end_msec, w = job->swf_width;
+    const bool matchSource = job->video.match_source_dimensions;
     const float fps = job->swf_fps;
     const uint32_t before = TakeChangeCount(false);
     EXPECT_EQ(c.call(*job), c.result) << c.what;
@@ -113,6 +122,7 @@ TEST_F(JobTest, SetterLimitsAndCounting) {
       EXPECT_EQ(job->end_msec, endSet) << c.what;
       EXPECT_EQ(job->swf_width, w) << c.what;
       EXPECT_EQ(job->swf_fps, fps) << c.what;
+      EXPECT_EQ(job->video.match_source_dimensions, matchSource) << c.what;
     }
     EXPECT_FALSE(PresetDiffersFlag) << c.what;
   }

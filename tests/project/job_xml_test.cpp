@@ -311,7 +311,7 @@ TEST(JobXml, InputsAreOpenedOrRelocatedOrDropped) {
   moved = FromNativeString((dir / "moved.fake").string());
   testsupport::WriteFile(dir / "moved.fake", "x");
   AddFakeMediaAt(moved, {0, 0, false, true, 9000});
-  SetJobInputRelocator([](const PathString&, PathString& found) {
+  SetJobInputRelocator([](const PathString&, const PathString&, PathString& found) {
     found = moved;
     return true;
   });
@@ -378,6 +378,11 @@ TEST(JobXml, MatchedVideoDimensionsReadBackOverAWideInput) {
   job.SetMatchVideoDimensions(true);
   auto back = RoundTrip(job, dir);
   EXPECT_TRUE(back && back->match_video_dimensions && back->swf_width == 600u);
+  // A file that says the video also matches that source reads without the claim.
+  job.video.match_source_dimensions = true;
+  ASSERT_TRUE(WriteJobFile(job, dir / "claim.xml"));
+  back = ReadJobFile(dir / "claim.xml");
+  EXPECT_TRUE(back && !back->video.match_source_dimensions && back->video.width == 600);
 }
 
 TEST(JobXml, PlayerIsReadFromLibraryZeroWithItsValues) {

@@ -77,6 +77,13 @@ TEST_F(UndoTest, EveryKindOfChangeIsUndoneAndRedoneToTheSameBytes) {
       // A matched movie refuses a video size no movie can have, and the other way round.
       [](Job& j) { j.video.SetOutputWidth(200); j.SetMatchVideoDimensions(true); j.video.SetOutputHeight(9000); },
       [](Job& j) { j.SetMatchVideoDimensions(false); j.video.SetOutputHeight(9000); j.SetMatchVideoDimensions(true); },
+      // Removing the player of a movie that follows the video leaves no player's display size.
+      [](Job& j) {
+        j.video.SetOutputHeight(100);
+        j.SetPlayer(new PlayerTemplate(L"p", L"", {4000, 4800, {{L"fixed_height", L"1"}}}));
+        j.SetMatchVideoDimensions(true);
+        j.SetPlayer(nullptr);
+      },
   };
   for (size_t i = 0; i < edits.size(); ++i) {
     SCOPED_TRACE(i);

@@ -587,8 +587,8 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
     const pid_t second = taker('B', false);
     int firstStatus = -1, secondStatus = -1;
     bool secondDone = false;
-    while (!WaitsForALock(second) && !(secondDone = waitpid(second, &secondStatus, WNOHANG) == second)) {
-    }
+    while (!WaitsForALock(second) && !(secondDone = waitpid(second, &secondStatus, WNOHANG) == second))
+      usleep(1000);
     ASSERT_EQ(write(order[1], "a", 1), 1);  // the first lets the lock go only now
     close(release[1]);
     close(release[0]);

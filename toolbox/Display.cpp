@@ -208,9 +208,7 @@ class HeadlessBackend : public DisplayBackend {
     // The input, and the descriptors the event loop watches besides it.
     std::vector<pollfd> fds{pollfd{fd_, POLLIN, 0}};
     for (const WatchedDescriptor& watched : WatchedDescriptors())
-      fds.push_back(pollfd{watched.fd, static_cast<short>(((watched.events & kDescriptorReadable) ? POLLIN : 0) |
-                                                          ((watched.events & kDescriptorWritable) ? POLLOUT : 0)),
-                           0});
+      fds.push_back(pollfd{watched.fd, PollEvents(watched.events), 0});
     int timeout = seconds < 0 ? -1 : static_cast<int>(std::min(std::ceil(seconds * 1000), 1e6));
     int n = poll(fds.data(), fds.size(), timeout);
     if (n < 0) {

@@ -284,9 +284,13 @@ void FireDueTimers() {
   }
 }
 
+}  // namespace
+
 short PollEvents(unsigned events) {
   return static_cast<short>(((events & kDescriptorReadable) ? POLLIN : 0) | ((events & kDescriptorWritable) ? POLLOUT : 0));
 }
+
+namespace {
 
 // Runs the functions of the watched descriptors that are ready now; a function may remove
 // or add descriptors (its own included).

@@ -258,6 +258,8 @@ struct WatchedDescriptor {
   unsigned events = 0;  // kDescriptorReadable, kDescriptorWritable
 };
 std::vector<WatchedDescriptor> WatchedDescriptors();
+// What poll() watches a descriptor for (its POLLIN and POLLOUT bits), given `events`.
+short PollEvents(unsigned events);
 bool WaitForWatchedDescriptors(double seconds);
 
 // High-level events: an event class and id with a direct-object list of items. The only

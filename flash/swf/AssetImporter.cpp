@@ -282,6 +282,14 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
   const std::vector<SwfTag*>& tags = *index.tags;
   // A sprite whose timeline holds ids that cannot be found cannot be brought whole.
   if (!CanShiftIds(spriteTag, &error)) return false;
+  // Nothing half gathered is left behind by a refusal.
+  auto refuse = [this] {
+    definitions.clear();
+    sprites.clear();
+    usedIds.clear();
+    fontIds.clear();
+    return false;
+  };
 
   // The ids every sprite of the template uses, the imported one first.
   AddUsedIds(spriteTag->tags, usedIds);
@@ -318,11 +326,7 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
             ButtonAssetCollector button;
             if (!button.Collect(dynamic_cast<DefineButtonTag*>(t), index, walk, depth + 1)) {
               error = button.error;
-              definitions.clear();
-              sprites.clear();
-              usedIds.clear();
-              fontIds.clear();
-              return false;
+              return refuse();
             }
             bool showsSprite = false;
             for (SwfTag* g : button.gathered) {
@@ -362,14 +366,7 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
   bool whole = !RefersToImportedAsset(index, brought, error);
   for (const std::vector<SwfTag*>* list : {&definitions, &sprites})
     for (SwfTag* t : *list) whole = whole && CanShiftIds(t, &error);
-  if (!whole) {
-    // Nothing half gathered is left behind.
-    definitions.clear();
-    sprites.clear();
-    usedIds.clear();
-    fontIds.clear();
-    return false;
-  }
+  if (!whole) return refuse();
 
   // Each font id: its font and its font info, in list order, then its alignment zones and
   // its name.

@@ -153,15 +153,17 @@ size_t HttpRequest::OnHeader(char* bytes, size_t size, size_t count, void* self)
 }
 
 // libcurl passes on no byte of an answer before its status line is whole; the connection
-// itself counts what the server sent (over TLS that includes the handshake, so only a
-// connection without it is counted).
+// itself tells whether the server sent any (over TLS the handshake counts too, so only a
+// connection without it is asked). It counts the segments that carried data: its byte
+// count also counts the server's closing FIN as one, which a reset may follow, so a server
+// that closed without a word would look like one that sent a byte.
 int HttpRequest::OnCloseSocket(void* self, int socket) {
   auto* request = static_cast<HttpRequest*>(self);
   tcp_info info{};
   socklen_t length = sizeof info;
   if (!request->secure_ && getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 &&
-      length >= offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received &&
-      info.tcpi_bytes_received > 0)
+      length >= offsetof(tcp_info, tcpi_data_segs_in) + sizeof info.tcpi_data_segs_in &&
+      info.tcpi_data_segs_in > 0)
     request->answerBegan_ = true;
   return close(socket);
 }

@@ -41,7 +41,8 @@ class HttpRequest {
 
   // Synchronous: the GET (method 0) or the POST (method 1); any other method is false.
   //   GET: true when a connection to the server was made, also when no answer then came
-  //   before the time limit; false with an empty response when no connection was made.
+  //   (the server closed or reset the connection without a byte, or sent nothing before the
+  //   time limit); false with an empty response when no connection was made.
   //   POST: true when at least one byte of answer arrived.
   // Both are false when an answer began but did not come whole (broken off inside its
   // headers, short of its declared length, a chunked answer without its last chunk, broken

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "framework/platform/FileOps.h"
 #include "framework/platform/PathLayer.h"
@@ -208,6 +209,28 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
   return false;
 }
 
+// Numbers the kept copies again from 1, oldest first, once the next number's name would be
+// too long for the folder: a higher number stays a newer copy, so that pruning by number
+// keeps the newest. Where the names that fit cannot hold the copies and one more, the
+// oldest go first. Each copy takes a number below every copy still to move, so the numbers
+// keep the copies' order at every step. Returns the number for the next copy, or nothing
+// when no name fits or a copy cannot be moved.
+std::string RenumberKeptCopies(const std::string& native, const std::function<bool(const std::string&)>& fits) {
+  const std::vector<std::string> kept = KeptCopies(native);
+  size_t room = 0;
+  while (room <= kPreferencesKeptCopies && fits(std::to_string(room + 1))) ++room;
+  if (room == 0) return std::string();
+  const size_t stay = std::min({kept.size(), room - 1, kPreferencesKeptCopies});
+  for (size_t i = stay; i < kept.size(); ++i) unlink(KeptCopyName(native, kept[i]).c_str());
+  size_t number = 0;
+  for (size_t i = stay; i-- > 0;) {
+    const std::string to = std::to_string(++number);
+    if (kept[i] != to && !RenameNoReplace(KeptCopyName(native, kept[i]), KeptCopyName(native, to)))
+      return std::string();
+  }
+  return std::to_string(number + 1);
+}
+
 enum class AsideResult { Moved, Gone, Replaced, Failed };
 
 // Moves the damaged file that was read (`read`) to the next numbered name after the copies
@@ -222,18 +245,13 @@ AsideResult MoveAside(const std::string& native, const struct stat& read) {
   const std::string folder = native.substr(0, native.rfind('/') + 1);
   const FolderLock lock(folder);
   const std::vector<std::string> kept = KeptCopies(native);
-  // A number whose name the folder cannot take (the newest copy's number has grown that
-  // long) gives way to the lowest one free.
   const long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
   const size_t limit = nameMax > 0 ? static_cast<size_t>(nameMax) : NAME_MAX;
   const auto fits = [&](const std::string& n) { return KeptCopyName(native, n).size() - folder.size() <= limit; };
   std::string next = kept.empty() ? "1" : NextCopyNumber(kept.front());
   // Another process moving its copy aside at the same moment may take a number first.
   for (int attempt = 0; attempt < 1000; ++attempt, next = NextCopyNumber(next)) {
-    if (!fits(next)) {
-      if (next == "1") return AsideResult::Failed;
-      next = "1";
-    }
+    if (!fits(next) && (next = RenumberKeptCopies(native, fits)).empty()) return AsideResult::Failed;
     const std::string aside = KeptCopyName(native, next);
     if (!RenameNoReplace(native, aside)) {
       if (errno == ENOENT) return AsideResult::Gone;
@@ -303,6 +321,7 @@ bool Preferences::Open(const wchar_t* domain, int mode) {
   file_ = PathString(toolbox::Utf8ToWide(folder + fileName));
   dirty_ = false;
   values_.clear();
+  unkept_.reset();
   if (!Load()) {
     domain_.clear();
     file_.clear();
@@ -422,7 +441,11 @@ bool Preferences::Load(int attempt) {
                       now.st_ino == read.st_ino;
     const AsideResult aside = same ? MoveAside(native, read) : AsideResult::Replaced;
     if (aside == AsideResult::Replaced && attempt < 3) return Load(attempt + 1);
-    // A damaged file that cannot be moved aside stays where it is: defaults all the same.
+    // A damaged file that cannot be moved aside stays where it is: defaults all the same,
+    // which no save may put in its place.
+    struct stat left;
+    if (aside == AsideResult::Failed && lstat(native.c_str(), &left) == 0)
+      unkept_ = {left.st_dev, left.st_ino};
   }
   values_.clear();
   size_ = 0;
@@ -431,6 +454,10 @@ bool Preferences::Load(int attempt) {
 
 bool Preferences::Save() {
   if (mode_ != kPrefsCurrentUser) return false;
+  struct stat now;
+  if (unkept_ && lstat(toolbox::WideToUtf8(file_).c_str(), &now) == 0 &&
+      *unkept_ == std::pair<uint64_t, uint64_t>(now.st_dev, now.st_ino))
+    return false;
   if (toolbox::FindFolder(toolbox::FolderDomain::User, toolbox::FolderKind::Preferences, true).empty())
     return false;
   XmlWriter writer;

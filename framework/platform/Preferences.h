@@ -10,15 +10,19 @@
 // but is not a preferences document (truncated, not XML, another program's layout) opens
 // as an empty store, after it has been renamed to "<name>.damaged" (or "<name>.damaged-2"
 // and so on, never over a copy kept before) so that no later save destroys what the user
-// may still want from it; the newest kPreferencesKeptCopies copies are kept, older ones
-// removed. Where it cannot be moved aside, it opens as an empty store all the same. A file
-// that cannot be read at all is not touched: Open fails.
+// may still want from it. A higher number is always a newer copy: once the next number's
+// name would be too long for the folder, the copies kept are numbered again from 1. The
+// newest kPreferencesKeptCopies copies are kept (as many as the folder's longest name has
+// numbers for, where that is fewer), older ones removed. Where it cannot be moved aside, it
+// opens as an empty store all the same, and while it is there no save replaces it: Close
+// fails. A file that cannot be read at all is not touched: Open fails.
 //
 // The store holds only what its file can carry back: a value that would make the file
 // larger than the reader takes is refused when it is set.
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -103,6 +107,8 @@ class Preferences {
   int mode_ = kPrefsCurrentUser;
   bool dirty_ = false;
   std::map<std::wstring, Value> values_;
+  // The device and inode of a damaged file that Open could not move aside.
+  std::optional<std::pair<uint64_t, uint64_t>> unkept_;
   // The bytes the values take in the file.
   uint64_t size_ = 0;
   size_t failAfter_ = SIZE_MAX;

@@ -189,20 +189,47 @@ TEST_F(PreferencesTest, DamagedFileIsKeptAsideAndGivesDefaults) {
   EXPECT_EQ(ReadFile(File().string() + ".damaged-1000000000000000011"), "damaged 11");
   EXPECT_EQ(testsupport::Run("cd '" + File().parent_path().string() + "' && ls | wc -l"), "10\n");
 
-  // A number after which the next name would pass 255 bytes: the lowest free one is taken.
+  // A number after which the next name would pass 255 bytes: the copies are numbered again
+  // from 1, oldest first, and the new one takes the next number.
   WriteFile(File().string() + ".damaged-" + std::string(255 - File().filename().string().size() - 9, '9'), "longest");
   WriteFile(File(), "damaged at the end");
   Preferences r;
   ASSERT_TRUE(r.Open(L"brivane-test", kPrefsCurrentUser));
-  EXPECT_EQ(ReadFile(File().string() + ".damaged"), "damaged at the end");
+  EXPECT_EQ(ReadFile(File().string() + ".damaged-10"), "longest");
+  EXPECT_EQ(ReadFile(File().string() + ".damaged-11"), "damaged at the end");
   EXPECT_EQ(testsupport::Run("cd '" + File().parent_path().string() + "' && ls | wc -l"), "10\n");
 
-  // Where no kept copy's name fits at all, the damaged file stays where it is: defaults.
+  // Where no kept copy's name fits at all, the damaged file stays where it is: defaults,
+  // which no save puts in its place.
   const std::filesystem::path longest = File().parent_path() / (std::string(251, 'n') + ".xml");
   WriteFile(longest, "damaged, nowhere to go");
   Preferences s;
   EXPECT_TRUE(s.Open(std::wstring(251, L'n').c_str(), kPrefsCurrentUser));
+  EXPECT_TRUE(s.SetLong(L"n", 1));
+  EXPECT_FALSE(s.Close());
   EXPECT_EQ(ReadFile(longest), "damaged, nowhere to go");
+
+  // Whatever the names' length, every damaged file is moved aside and the newest copies
+  // stay, in the order of their numbers: ten where ".damaged-99" fits, nine where only
+  // ".damaged" to ".damaged-9" do.
+  for (const auto& [length, oldest] : {std::pair{240, 121}, std::pair{241, 122}}) {
+    SCOPED_TRACE(length);
+    const std::filesystem::path folder = dir_.path() / ("names" + std::to_string(length));
+    std::filesystem::create_directories(folder);
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    const std::wstring domain(length, L'd');
+    const std::filesystem::path file = folder / (std::string(length, 'd') + ".xml");
+    for (int i = 1; i <= 130; ++i) {
+      WriteFile(file, "damaged " + std::to_string(i));
+      Preferences t;
+      ASSERT_TRUE(t.Open(domain.c_str(), kPrefsCurrentUser));
+      ASSERT_FALSE(std::filesystem::exists(file)) << i;
+    }
+    std::string expected;
+    for (int i = oldest; i <= 130; ++i) expected += "damaged " + std::to_string(i) + "\n";
+    EXPECT_EQ(testsupport::Run("cd '" + folder.string() + "' && for f in $(ls | sort -V); do cat $f; echo; done"),
+              expected);
+  }
 }
 
 // Processes starting at the same moment on one damaged file all open (one of them keeps

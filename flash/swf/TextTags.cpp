@@ -157,6 +157,9 @@ uint32_t DefineTextTag::Read(SwfReader& reader) {
     // last byte is the end of the records.
     if (body.BytesLeft() > 1 || (body.BytesLeft() == 1 && body.PeekU8() != 0)) readGlyphs(body.ReadU8());
   }
+  // A body that ends inside its fields (a style record cut short) is kept as read (by the tag
+  // loop), not written back with zeros it never held.
+  if (body.overran) reader.overran = true;
   return reader.GetPosition() - start;
 }
 

@@ -74,16 +74,15 @@ class Bits {
     U(2 * U(5));
     Align();
   }
-  void Cxform(bool alpha) {
+  void CxformWithAlpha() {
     Align();
     const uint32_t add = U(1), mult = U(1);
-    U(U(4) * (add + mult) * (alpha ? 4 : 3));
+    U(U(4) * (add + mult) * 4);
     Align();
   }
-  std::string String() {
-    std::string s;
-    for (uint32_t c = U8(); ok && c != 0; c = U8()) s += static_cast<char>(c);
-    return s;
+  void String() {
+    while (ok && U8() != 0) {
+    }
   }
 
  private:
@@ -142,8 +141,7 @@ struct Shape {
     in.Rect();
     if (code == 83 || morph()) in.Rect();
     if (code == 84) in.Rect(), in.Rect();
-    if (code == 83) in.U8();
-    if (code == 84) in.U8();
+    if (code == 83 || code == 84) in.U8();  // flags
     if (morph()) in.Skip(4);  // offset to the end edges
     Styles(in, bitmaps);
     if (morph()) return bitmaps;  // edges carry no styles of their own
@@ -216,8 +214,17 @@ void WalkTags(const SwfTag* owner, const uint8_t* bytes, size_t size, Ids& ids) 
 
 void WalkBody(const SwfTag* owner, uint16_t code, const uint8_t* body, size_t size, Ids& ids) {
   Bits in(body, size);
-  auto use = [&](uint32_t id) { ids.used.push_back({owner, static_cast<uint16_t>(id)}); };
-  auto define = [&](uint32_t id) { ids.defined.emplace(static_cast<uint16_t>(id), owner); };
+  // Only an id read whole counts.
+  auto use = [&](uint32_t id) {
+    if (in.ok) ids.used.push_back({owner, static_cast<uint16_t>(id)});
+  };
+  auto define = [&](uint32_t id) {
+    if (in.ok) ids.defined.emplace(static_cast<uint16_t>(id), owner);
+  };
+  // A text's font id 0 names no font.
+  auto useFont = [&](uint32_t id) {
+    if (id != 0) use(id);
+  };
   if (DefinesAtStart(code)) define(in.U16());
   switch (code) {
     case 2: case 22: case 32: case 46: case 83: case 84:
@@ -230,7 +237,7 @@ void WalkBody(const SwfTag* owner, uint16_t code, const uint8_t* body, size_t si
         in.Skip(2);
         in.Matrix();
         if (code == 7) continue;
-        in.Cxform(true);
+        in.CxformWithAlpha();
         if (flags & 0x10) {
           for (uint32_t i = 0, n = in.U8(); i < n && in.ok; ++i) {
             const uint32_t filter = in.U8();
@@ -252,7 +259,7 @@ void WalkBody(const SwfTag* owner, uint16_t code, const uint8_t* body, size_t si
         if (lead == 0) break;
         uint32_t glyphs = lead;
         if (lead & 0x80) {
-          if (lead & 0x08) use(in.U16());
+          if (lead & 0x08) useFont(in.U16());
           if (lead & 0x04) in.Skip(code == 11 ? 3 : 4);
           in.Skip(((lead & 0x01) ? 2 : 0) + ((lead & 0x02) ? 2 : 0) + ((lead & 0x08) ? 2 : 0));
           // A glyph count follows, unless the body's last byte, a 0, ends the records.
@@ -268,7 +275,7 @@ void WalkBody(const SwfTag* owner, uint16_t code, const uint8_t* body, size_t si
       in.Rect();
       const uint32_t high = in.U8();
       in.U8();
-      if (high & 0x01) use(in.U16());
+      if (high & 0x01) useFont(in.U16());
       break;
     }
     case 39:  // a sprite: its id, its frame count, its own tags

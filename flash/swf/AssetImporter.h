@@ -102,6 +102,6 @@ bool CanBring(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std
 // once: those the id shift moves. None for a shape kept as read or for any other tag.
 std::vector<uint16_t> ShapeBitmapIds(const SwfTag* shapeOrMorph);
 
-// Nested buttons and sprites are followed this deep at most (a template may make them refer
-// to each other in a ring).
+// Nested buttons and sprites are followed this deep at most (each level is a call); an import
+// that needs what a deeper one shows is refused.
 inline constexpr int kMaxAssetNesting = 8;

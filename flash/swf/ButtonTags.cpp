@@ -300,7 +300,8 @@ uint32_t DefineButtonSoundTag::Read(SwfReader& reader) {
   characterId = reader.ReadU16();
   for (int i = 0; i < kTransitions; ++i) {
     soundInfos[i].Clear();
-    soundIds[i] = reader.TagBytesLeft() >= 2 ? reader.ReadU16() : 0;
+    // All four sound ids belong to the body: one cut off makes the tag loop keep it as read.
+    soundIds[i] = reader.ReadU16();
     if (soundIds[i] != 0) soundInfos[i].Read(reader);
   }
   return reader.GetPosition() - start;

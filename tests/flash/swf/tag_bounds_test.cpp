@@ -71,6 +71,10 @@ TEST(TagBounds, ShortTagsKeepTheirBytesAndLeaveTheNextTagAlone) {
       {"PlaceObject without its depth", 4, "01 00"},
       {"DefineEditText cut inside its flags", 37, "02 00 00 81"},
       {"DefineEditText cut inside its font height", 37, "02 00 00 01 00 03 00 F0"},
+      {"DefineButtonSound without its last two sounds", 17, "03 00 00 00 02 00 00"},
+      {"DefineShape3 of one byte", 32, "01"},
+      {"DefineMorphShape of one byte", 46, "01"},
+      {"DefineFont of one byte", 10, "01"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

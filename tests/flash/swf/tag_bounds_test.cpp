@@ -71,6 +71,7 @@ TEST(TagBounds, ShortTagsKeepTheirBytesAndLeaveTheNextTagAlone) {
       {"PlaceObject without its depth", 4, "01 00"},
       {"DefineEditText cut inside its flags", 37, "02 00 00 81"},
       {"DefineEditText cut inside its font height", 37, "02 00 00 01 00 03 00 F0"},
+      {"PlaceObject2 whose clip actions lack their end marker", 26, "82 01 00 01 00 00 00 01 00 00 00 01 00 00 00 02 00 00 00 07 00"},
       {"DefineButtonSound without its last two sounds", 17, "03 00 00 00 02 00 00"},
       {"DefineShape3 of one byte", 32, "01"},
       {"DefineMorphShape of one byte", 46, "01"},

@@ -132,6 +132,8 @@ TEST(TextVideoTags, DamagedAndShortBodiesStayInsideTheirTag) {
        "[glyphs] [glyphs]"},
       {"DefineText cut inside its style record is kept as read", "C9 02 02 00 00 00 00 00 8C 01 00 40 00",
        "C9 02 02 00 00 00 00 00 8C 01 00", "raw 11 [02 00 00 00 00 00 8C 01 00]"},
+      {"DefineEditText cut before its flagged initial text is kept as read", "48 09 02 00 08 00 80 00 76 00 40 00",
+       "48 09 02 00 08 00 80 00 76 00", "raw 37 [02 00 08 00 80 00 76 00]"},
       {"video frame of body length 2 is kept as read", "42 0F 01 00 40 00", "42 0F 01 00", "raw 61 [01 00]"},
       {"edit text read with font but without layout gains the zero layout block",
        "4C 09 02 00 08 00 01 00 01 00 F0 00 76 00 40 00",

@@ -251,18 +251,23 @@ uint32_t DefineFont2Tag::Read(SwfReader& reader) {
     descent = static_cast<int16_t>(body.ReadU16());
     leading = static_cast<int16_t>(body.ReadU16());
     for (uint32_t i = 0; i < count && complete; ++i) advances.push_back(static_cast<int16_t>(body.ReadU16()));
-    // Bounds and kerning only while the body holds them.
+    // Bounds and kerning only while the body holds them; a table cut inside keeps the body
+    // as read.
     hasBounds = complete && body.BytesLeft() > 0;
+    body.overran = false;
     for (uint32_t i = 0; i < count && hasBounds; ++i) {
       auto r = std::make_unique<SwfRect>();
       r->Read(body);
       body.AlignByte();
       bounds.push_back(std::move(r));
     }
+    complete = complete && !body.overran;
     hasKerning = complete && body.BytesLeft() >= 2;
     if (hasKerning) {
       const uint32_t size = wideCodes ? 6 : 4;
-      const uint32_t n = std::min<uint32_t>(body.ReadU16(), body.BytesLeft() / size);
+      const uint32_t declared = body.ReadU16();
+      const uint32_t n = std::min<uint32_t>(declared, body.BytesLeft() / size);
+      complete = n == declared;
       for (uint32_t i = 0; i < n; ++i) {
         SwfKerningRecord k;
         k.code1 = wideCodes ? body.ReadU16() : body.ReadU8();

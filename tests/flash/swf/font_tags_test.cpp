@@ -97,6 +97,8 @@ TEST(FontTags, DamagedFontsStayInsideTheirTag) {
       {"DefineFont2 of DefineFont2-CS6.swf without its bound and kerning count",
        "3A 0C " + std::string(kCs6Font).substr(0, 58 * 3 - 1) + " 40 00",
        "3A 0C " + std::string(kCs6Font).substr(0, 58 * 3 - 1), ""},
+      {"DefineFont2 cut inside its bounds is kept as read", "3B 0C " + std::string(kCs6Font).substr(0, 59 * 3 - 1) + " 40 00",
+       "3B 0C " + std::string(kCs6Font).substr(0, 59 * 3 - 1), ""},
       {"DefineFont2 cut inside its id is kept as read, not read again as a font of no glyphs", "01 0C E0 40 00",
        "01 0C E0", "raw 48 [E0]"},
       {"DefineFont2 cut before its code table offset is kept as read", "07 0C 01 00 00 00 00 00 00 40 00",

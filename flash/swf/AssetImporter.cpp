@@ -81,8 +81,26 @@ std::vector<SwfTag*> OrderedByUse(const std::vector<SwfTag*>& sprites) {
   return ordered;
 }
 
-}  // namespace
+// Why a button or sprite kept as its bytes (damaged) cannot be followed: what it shows or
+// places cannot be found.
+std::wstring KeptAsReadError(const SwfTag& tag) {
+  std::wstring why;
+  CanShiftIds(&tag, &why);
+  return why;
+}
 
+// Whether a nested button or sprite is followed now: once per gathering, and no deeper than
+// kMaxAssetNesting (one met deeper is noted, as it comes without what it shows).
+bool Follow(AssetWalk& walk, const SwfTag* nested, int depth) {
+  if (walk.followed.count(nested)) return false;
+  if (depth < kMaxAssetNesting) return true;
+  walk.tooDeep.insert(nested);
+  return false;
+}
+
+// Whether a tag of `brought` places, shows or writes with a character that the indexed list
+// does not define but takes from another movie through ImportAssets; then `error` says which
+// and from where.
 bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error) {
   if (!index.tags) return false;
   // What the timelines and buttons place, the texts write with and the shapes fill with.
@@ -122,6 +140,48 @@ bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>&
     }
   }
   return false;
+}
+
+}  // namespace
+
+bool CanBring(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error,
+              const std::vector<SwfTag*>* beside, const AssetWalk* walk) {
+  for (SwfTag* t : brought)
+    if (!CanShiftIds(t, &error)) return false;
+  if (RefersToImportedAsset(index, brought, error)) return false;
+  if (!beside) return true;
+  // Once shifted, a reference to a character that nothing brought defines would name
+  // nothing, or whatever the receiving movie holds under that id.
+  std::vector<SwfTagIds> ids;
+  std::unordered_set<uint16_t> defined;
+  for (SwfTag* t : *beside)
+    if (t)
+      for (uint16_t id : IdsOf(*t).defined) defined.insert(id);
+  for (SwfTag* t : brought) {
+    ids.push_back(t ? IdsOf(*t) : SwfTagIds{});
+    defined.insert(ids.back().defined.begin(), ids.back().defined.end());
+  }
+  // The characters are named first: a font's info or alignment zones refer to what the text
+  // that needs the font refers to.
+  for (const bool characters : {true, false}) {
+    for (size_t i = 0; i < brought.size(); ++i) {
+      const SwfTag* t = brought[i];
+      const int32_t own = DefinedCharacterId(t);
+      if ((own >= 0) != characters) continue;
+      for (uint16_t id : ids[i].referred) {
+        if (defined.count(id)) continue;
+        const std::wstring who =
+            own >= 0 ? L"Character " + std::to_wstring(own) : L"A tag of code " + std::to_wstring(t->GetTagCode());
+        if (walk && walk->tooDeep.count(t) && !walk->followed.count(t))
+          error = who + L" is nested too deeply (more than " + std::to_wstring(kMaxAssetNesting) +
+                  L" buttons and sprites) to be brought with what it shows";
+        else
+          error = who + L" refers to character " + std::to_wstring(id) + L", which is not brought along";
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 std::vector<uint16_t> ShapeBitmapIds(const SwfTag* shapeOrMorph) {
@@ -193,7 +253,10 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
   placement = nullptr;
   backgroundColor = nullptr;
   error.clear();
-  if (!buttonTag || !index.tags) return false;
+  if (!buttonTag || !index.tags) {
+    error = L"There is no button to gather";
+    return false;
+  }
   walk->followed.insert(buttonTag);
   AddShownIds(*buttonTag, characterIds);
   SwfTagSet set;
@@ -209,9 +272,12 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
   for (uint16_t id : characterIds) {
     SwfTag* definition = index.FindDefinition(id);
     if (!definition || definition == buttonTag) continue;
-    switch (definition->GetTagCode()) {
+    const uint16_t code = definition->GetTagCode();
+    if ((code == 7 || code == 34 || code == 39) && dynamic_cast<const RawTag*>(definition))
+      return refuse(KeptAsReadError(*definition));
+    switch (code) {
       case 7: case 34:
-        if (depth < kMaxAssetNesting && !walk->followed.count(definition)) {
+        if (Follow(*walk, definition, depth)) {
           ButtonAssetCollector nested;
           if (!nested.Collect(dynamic_cast<DefineButtonTag*>(definition), index, walk, depth + 1))
             return refuse(nested.error);
@@ -228,7 +294,7 @@ bool ButtonAssetCollector::Collect(DefineButtonTag* buttonTag, const SwfTagIndex
       case 11: case 33: case 37: AddTextFonts(definition, fontIds); break;
       case 39:
         // A sprite shown by the button brings what its own frames place.
-        if (depth < kMaxAssetNesting && !walk->followed.count(definition)) {
+        if (Follow(*walk, definition, depth)) {
           AssetImporter nested;
           if (!nested.Import(dynamic_cast<DefineSpriteTag*>(definition), index, walk, depth + 1))
             return refuse(nested.error);
@@ -277,17 +343,22 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
   sprite = spriteTag;
   placement = nullptr;
   backgroundColor = nullptr;
-  if (!spriteTag || !index.tags) return false;
+  if (!spriteTag || !index.tags) {
+    error = L"There is no sprite to import";
+    return false;
+  }
   walk->followed.insert(spriteTag);
   const std::vector<SwfTag*>& tags = *index.tags;
   // A sprite whose timeline holds ids that cannot be found cannot be brought whole.
   if (!CanShiftIds(spriteTag, &error)) return false;
   // Nothing half gathered is left behind by a refusal.
   auto refuse = [this] {
+    fonts.clear();
     definitions.clear();
     sprites.clear();
     usedIds.clear();
     fontIds.clear();
+    annotations.clear();
     return false;
   };
 
@@ -322,7 +393,11 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
           gatheredDefinitions.Add(t);
           break;
         case 7: case 34:
-          if (depth < kMaxAssetNesting && !walk->followed.count(t)) {
+          if (dynamic_cast<const RawTag*>(t)) {
+            error = KeptAsReadError(*t);
+            return refuse();
+          }
+          if (Follow(*walk, t, depth)) {
             ButtonAssetCollector button;
             if (!button.Collect(dynamic_cast<DefineButtonTag*>(t), index, walk, depth + 1)) {
               error = button.error;
@@ -358,15 +433,6 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
   }
   definitions = gatheredDefinitions.Tags();
   sprites = OrderedByUse(gatheredSprites.Tags());
-  // A character another movie lends through ImportAssets cannot come along (its URL would be
-  // read from wherever the new movie stands); without it a placement would name nothing.
-  std::vector<SwfTag*> brought = definitions;
-  brought.insert(brought.end(), sprites.begin(), sprites.end());
-  brought.push_back(spriteTag);
-  bool whole = !RefersToImportedAsset(index, brought, error);
-  for (const std::vector<SwfTag*>* list : {&definitions, &sprites})
-    for (SwfTag* t : *list) whole = whole && CanShiftIds(t, &error);
-  if (!whole) return refuse();
 
   // Each font id: its font and its font info, in list order, then its alignment zones and
   // its name.
@@ -389,6 +455,15 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
     for (SwfTag* t : *list)
       if (DefinedCharacterId(t) >= 0) AppendAnnotations(static_cast<uint16_t>(DefinedCharacterId(t)), tags, annotations, {74, 78});
   AppendAnnotations(spriteTag->characterId, tags, annotations, {74, 78});
+  // What is brought goes along whole. A sprite followed for a button may lean on what the
+  // outer gathering brings: that one judges whether every reference is defined.
+  std::vector<SwfTag*> brought = definitions;
+  brought.insert(brought.end(), sprites.begin(), sprites.end());
+  brought.push_back(spriteTag);
+  brought.insert(brought.end(), fonts.begin(), fonts.end());
+  brought.insert(brought.end(), annotations.begin(), annotations.end());
+  const std::vector<SwfTag*> nothingBeside;
+  if (!CanBring(index, brought, error, depth == 0 ? &nothingBeside : nullptr, walk)) return refuse();
   placement = FindPlacementTag(spriteTag, tags);
   backgroundColor = FindBackgroundColorTag(tags);
   return true;

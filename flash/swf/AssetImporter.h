@@ -32,6 +32,9 @@ class SwfTagSet {
 // that buttons and sprites that show each other cost no more than their number.
 struct AssetWalk {
   std::unordered_set<const SwfTag*> followed;
+  // Buttons and sprites met deeper than kMaxAssetNesting: brought without what they show or
+  // place, unless another path brings it.
+  std::unordered_set<const SwfTag*> tooDeep;
 };
 
 class ShapeAssetCollector {
@@ -86,15 +89,19 @@ class AssetImporter {
   SwfTag* backgroundColor = nullptr;
 };
 
-// Whether a tag of `brought` places, shows or writes with a character that the indexed list
-// does not define but takes from another movie through ImportAssets; then `error` says which
-// and from where.
-bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error);
+// Whether the tags `brought` out of the indexed list can go into another movie: the ids of
+// each can be found and moved, and none places, shows or writes with a character that another
+// movie lends through ImportAssets. With `beside` (what the receiving list already holds),
+// also whether every character they refer to is defined among them or among `beside`; `walk`
+// tells which buttons and sprites were brought without being followed. Otherwise false, with
+// the reason in `error`.
+bool CanBring(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error,
+              const std::vector<SwfTag*>* beside = nullptr, const AssetWalk* walk = nullptr);
 
 // The bitmaps the fills of a shape or morph shape name, 0xFFFF ("no bitmap") aside, each
 // once: those the id shift moves. None for a shape kept as read or for any other tag.
 std::vector<uint16_t> ShapeBitmapIds(const SwfTag* shapeOrMorph);
 
-// Nested buttons and sprites are followed this deep at most (a template may make them refer
-// to each other in a ring).
+// Nested buttons and sprites are followed this deep at most (each level is a call); an import
+// that needs what a deeper one shows is refused.
 inline constexpr int kMaxAssetNesting = 8;

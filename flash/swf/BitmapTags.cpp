@@ -8,19 +8,21 @@
 
 namespace {
 
-// Fixed fields are read only from the tag's own bytes: a tag cut inside them gives 0, and
-// never a byte of the next tag.
-uint8_t U8InTag(SwfReader& reader) { return reader.TagBytesLeft() >= 1 ? reader.ReadU8() : 0; }
+// Fixed fields are read only from the tag's own bytes: a tag cut inside them gives 0, never a
+// byte of the next tag, and counts as overrun (the tag loop keeps such a tag as read).
+uint8_t U8InTag(SwfReader& reader) { return reader.ReadU8(); }
 
 uint16_t U16InTag(SwfReader& reader) {
   if (reader.TagBytesLeft() >= 2) return reader.ReadU16();
   reader.Skip(reader.TagBytesLeft());
+  reader.overran = true;
   return 0;
 }
 
 uint32_t U32InTag(SwfReader& reader) {
   if (reader.TagBytesLeft() >= 4) return reader.ReadU32();
   reader.Skip(reader.TagBytesLeft());
+  reader.overran = true;
   return 0;
 }
 

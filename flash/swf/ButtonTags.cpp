@@ -230,17 +230,21 @@ uint32_t DefineButton2Tag::Read(SwfReader& reader) {
     return reader.GetPosition() - start;
   }
   if (actionOffset != 0) reader.Seek(static_cast<uint32_t>(listsAt));
-  // Each list ends where its size says, and none beyond the tag.
+  // Each list ends where its size says, and none beyond the tag. A list whose size runs past
+  // the body, or a body ending inside the next list's sizes, is cut short: the tag loop keeps
+  // it as read.
   uint16_t last = actionOffset;
   while (last != 0 && reader.GetPosition() + 4 <= end) {
     const uint32_t at = reader.GetPosition();
     last = reader.ReadU16();
     const uint16_t condition = reader.ReadU16();
+    if (uint64_t{at} + last > end) reader.overran = true;
     const uint32_t listEnd = last != 0 ? std::min(at + last, end) : end;
     auto list = ReadList(reader, std::max(listEnd, reader.GetPosition()));
     AddCondAction(condition, list ? list.release() : new DoActionTag(reader.GetVersion()));
     if (reader.GetPosition() < listEnd) reader.Seek(listEnd);
   }
+  if (last != 0 && reader.GetPosition() < end) reader.overran = true;
   return reader.GetPosition() - start;
 }
 
@@ -300,7 +304,8 @@ uint32_t DefineButtonSoundTag::Read(SwfReader& reader) {
   characterId = reader.ReadU16();
   for (int i = 0; i < kTransitions; ++i) {
     soundInfos[i].Clear();
-    soundIds[i] = reader.TagBytesLeft() >= 2 ? reader.ReadU16() : 0;
+    // All four sound ids belong to the body: one cut off makes the tag loop keep it as read.
+    soundIds[i] = reader.ReadU16();
     if (soundIds[i] != 0) soundInfos[i].Read(reader);
   }
   return reader.GetPosition() - start;

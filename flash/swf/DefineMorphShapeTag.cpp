@@ -172,6 +172,8 @@ uint32_t DefineMorphShapeTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   Clear();
   characterId = reader.ReadU16();
+  // A body without a whole id is left to the tag loop, which keeps it as read.
+  if (reader.overran) return reader.GetPosition() - start;
   const uint32_t afterId = reader.GetPosition();
   auto keepAsRead = [&] {
     keptAsRead = true;

@@ -26,6 +26,8 @@ uint32_t DefineShapeTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   Clear();
   characterId = reader.ReadU16();
+  // A body without a whole id is left to the tag loop, which keeps it as read.
+  if (reader.overran) return reader.GetPosition() - start;
   const uint32_t afterId = reader.GetPosition();
   bounds = std::make_unique<SwfRect>();
   bounds->Read(reader);

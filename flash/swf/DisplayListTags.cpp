@@ -307,11 +307,15 @@ uint32_t PlaceObject2Tag::Read(SwfReader& reader) {
     reader.ReadU16();
     allEventFlags = readEvents();
     const uint32_t tagEnd = std::min(reader.tagEnd, reader.GetSize());
+    // A list cut before its end marker, or a record cut short of its size, is kept as read
+    // (by the tag loop): written back, it would gain actions, sizes and a marker it never had.
+    bool ended = false;
     while (reader.GetPosition() < tagEnd) {
       const uint32_t events = readEvents();
-      if (events == 0) break;
+      if ((ended = events == 0)) break;
       auto record = std::make_unique<SwfClipActionRecord>(events);
       record->actionRecordSize = reader.ReadU32();
+      if (uint64_t{reader.GetPosition()} + record->actionRecordSize > tagEnd) reader.overran = true;
       // Each record ends where its size says, never past the tag: actions that stop early
       // or run on cannot shift the records behind them.
       const uint32_t recordEnd =
@@ -326,6 +330,7 @@ uint32_t PlaceObject2Tag::Read(SwfReader& reader) {
       reader.Seek(recordEnd);
       clipActions.push_back(std::move(record));
     }
+    if (!ended) reader.overran = true;
     eventFlagsRead = true;
     readEventUnion = 0;
     for (auto& r : clipActions) readEventUnion |= wide ? r->eventFlags : (r->eventFlags & 0xFFFF);

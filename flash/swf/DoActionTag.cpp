@@ -28,8 +28,9 @@ uint32_t CountRecords(SwfReader& reader, uint32_t listEnd) {
 
 // Reads records until the End byte (consumed) or the end of the tag being read. With
 // `trailing`, the bytes behind the End byte up to the tag's end go there: compilers place
-// actions after the End that jumps reach.
-void ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing,
+// actions after the End that jumps reach. Returns whether a record's length or payload runs
+// past that end: the list was cut inside a record.
+bool ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing,
               std::vector<std::unique_ptr<SwfAction>>& actions) {
   const uint32_t listEnd = std::min(reader.tagEnd, reader.GetSize());
   // A damaged record is the list's own business (its bytes are kept): it does not make the
@@ -42,11 +43,17 @@ void ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing
   } restore{reader, overranBefore};
   actions.reserve(actions.size() + CountRecords(reader, listEnd));
   const uint8_t version = reader.GetVersion();
+  bool cut = false;
   while (reader.GetPosition() < listEnd) {
     const uint8_t code = reader.ReadU8();
     if (code == 0) {
       if (trailing) reader.ReadBytes(*trailing, reader.TagBytesLeft());
       break;
+    }
+    if (code >= 0x80) {
+      const uint32_t at = reader.GetPosition();
+      cut = cut || listEnd - at < 2 || listEnd - at - 2 < reader.ReadU16();
+      reader.Seek(at);
     }
     std::unique_ptr<SwfAction> action(CreateActionForCode(code));
     action->version = version;
@@ -54,6 +61,7 @@ void ReadList(SwfReader& reader, uint32_t padEnd, std::vector<uint8_t>* trailing
     action->Read(reader);
     actions.push_back(std::move(action));
   }
+  return cut;
 }
 
 using ActionVector = std::vector<std::unique_ptr<SwfAction>>;
@@ -155,7 +163,9 @@ uint32_t DoActionTag::Read(SwfReader& reader) {
   const uint32_t padEnd = padCheck ? reader.tagEnd : 0;
   trailingBytes.clear();
   // Only a list that is its tag's whole body owns the bytes up to the tag's end.
-  ReadList(reader, padEnd, padCheck ? &trailingBytes : nullptr, actions.Items());
+  // A record cut by the list's end would be written back whole, with bytes it never had: the
+  // tag around the list is kept as read.
+  if (ReadList(reader, padEnd, padCheck ? &trailingBytes : nullptr, actions.Items())) reader.overran = true;
   autoBranchOffsetsOff = false;
   RecordSpans(actions.Items());
   return reader.GetPosition() - start;
@@ -202,7 +212,7 @@ uint32_t DoInitActionTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   spriteId = reader.ReadU16();
   trailingBytes.clear();
-  ReadList(reader, 0, &trailingBytes, actions);
+  if (ReadList(reader, 0, &trailingBytes, actions)) reader.overran = true;
   return reader.GetPosition() - start;
 }
 

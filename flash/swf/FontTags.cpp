@@ -30,6 +30,7 @@ void WriteName(SwfBitWriter& body, const SwfString& name, bool suffix, uint16_t 
 // A name field as read: its bytes kept as they are, a trailing 0 byte included.
 SwfString ReadName(SwfReader& reader) {
   const uint8_t n = reader.ReadU8();
+  if (n > reader.TagBytesLeft()) reader.overran = true;
   std::vector<uint8_t> bytes;
   reader.ReadBytes(bytes, std::min<uint32_t>(n, reader.TagBytesLeft()));
   return SwfString::FromFile(std::string(bytes.begin(), bytes.end()), reader.GetVersion());
@@ -73,6 +74,8 @@ uint32_t DefineFontTag::Read(SwfReader& reader) {
   SwfReader body;
   LoadTagBody(reader, body);
   characterId = body.ReadU16();
+  // A body without a whole id is left to the tag loop, which keeps it as read.
+  if (body.overran) reader.overran = true;
   // The first offset tells the glyph count; a body without one, or an offset below 2, holds
   // no glyphs. The table and the outlines never reach past the body.
   if (body.BytesLeft() >= 2) {
@@ -210,6 +213,11 @@ uint32_t DefineFont2Tag::Read(SwfReader& reader) {
   // fields it lacks would otherwise be written as zeros that read back as another font.
   bool complete = body.BytesLeft() >= 5;
   characterId = body.ReadU16();
+  // A body without a whole id is left to the tag loop, which keeps it as read.
+  if (body.overran) {
+    reader.overran = true;
+    return reader.GetPosition() - start;
+  }
   flags = complete ? body.ReadU8() : 0;
   language = complete ? body.ReadU8() : 0;
   complete = complete && body.BytesLeft() >= 1u + body.PeekU8();
@@ -243,18 +251,23 @@ uint32_t DefineFont2Tag::Read(SwfReader& reader) {
     descent = static_cast<int16_t>(body.ReadU16());
     leading = static_cast<int16_t>(body.ReadU16());
     for (uint32_t i = 0; i < count && complete; ++i) advances.push_back(static_cast<int16_t>(body.ReadU16()));
-    // Bounds and kerning only while the body holds them.
+    // Bounds and kerning only while the body holds them; a table cut inside keeps the body
+    // as read.
     hasBounds = complete && body.BytesLeft() > 0;
+    body.overran = false;
     for (uint32_t i = 0; i < count && hasBounds; ++i) {
       auto r = std::make_unique<SwfRect>();
       r->Read(body);
       body.AlignByte();
       bounds.push_back(std::move(r));
     }
+    complete = complete && !body.overran;
     hasKerning = complete && body.BytesLeft() >= 2;
     if (hasKerning) {
       const uint32_t size = wideCodes ? 6 : 4;
-      const uint32_t n = std::min<uint32_t>(body.ReadU16(), body.BytesLeft() / size);
+      const uint32_t declared = body.ReadU16();
+      const uint32_t n = std::min<uint32_t>(declared, body.BytesLeft() / size);
+      complete = n == declared;
       for (uint32_t i = 0; i < n; ++i) {
         SwfKerningRecord k;
         k.code1 = wideCodes ? body.ReadU16() : body.ReadU8();
@@ -365,6 +378,9 @@ uint32_t DefineFontInfoTag::ReadInfo(SwfReader& outer, uint8_t* language) {
   name = ReadName(reader);
   flags = reader.ReadU8();
   if (language) *language = reader.ReadU8();
+  // A body cut before its codes is kept as read (by the tag loop): its name and flags would
+  // be written back with bytes it never had.
+  if (reader.overran) outer.overran = true;
   // The codes fill the rest of the tag; none when the name ran to its end.
   codes.clear();
   const uint32_t left = reader.TagBytesLeft();

@@ -197,6 +197,7 @@ SwfTag* SwfTagIndex::ImportDefinition(uint16_t id, std::vector<SwfTag*>& target)
   // Nothing is appended for a definition whose references cannot be followed.
   if (!CanShiftIds(definition, &error)) return nullptr;
   std::vector<SwfTag*> added = target;
+  AssetWalk walk;
   switch (definition->GetTagCode()) {
     case 2: case 22: case 32: case 46: case 83: case 84: {
       ShapeAssetCollector shape;
@@ -208,7 +209,7 @@ SwfTag* SwfTagIndex::ImportDefinition(uint16_t id, std::vector<SwfTag*>& target)
     case 7: case 34: {
       // The fonts of the button's texts first, so that every text follows its font.
       ButtonAssetCollector button;
-      if (!button.Collect(dynamic_cast<DefineButtonTag*>(definition), *this)) {
+      if (!button.Collect(dynamic_cast<DefineButtonTag*>(definition), *this, &walk)) {
         error = button.error;
         return nullptr;
       }
@@ -236,14 +237,11 @@ SwfTag* SwfTagIndex::ImportDefinition(uint16_t id, std::vector<SwfTag*>& target)
     default: break;
   }
   AddOnce(added, definition);
-  // Nothing is appended for a definition that needs a character of another movie either, or
-  // that brings a tag whose ids cannot be found (a sprite's import has already judged
-  // everything it brings).
+  // Nothing is appended for a definition that cannot be brought whole beside what the target
+  // holds (a sprite's import has already judged everything it brings).
   if (definition->GetTagCode() != 39) {
     const std::vector<SwfTag*> brought(added.begin() + static_cast<std::ptrdiff_t>(target.size()), added.end());
-    for (SwfTag* t : brought)
-      if (!CanShiftIds(t, &error)) return nullptr;
-    if (RefersToImportedAsset(*this, brought, error)) return nullptr;
+    if (!CanBring(*this, brought, error, &target, &walk)) return nullptr;
   }
   // What annotates the definition comes after it.
   AppendAnnotations(id, *tags, added, {74, 78});

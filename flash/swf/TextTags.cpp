@@ -157,6 +157,9 @@ uint32_t DefineTextTag::Read(SwfReader& reader) {
     // last byte is the end of the records.
     if (body.BytesLeft() > 1 || (body.BytesLeft() == 1 && body.PeekU8() != 0)) readGlyphs(body.ReadU8());
   }
+  // A body that ends inside its fields (a style record cut short) is kept as read (by the tag
+  // loop), not written back with zeros it never held.
+  if (body.overran) reader.overran = true;
   return reader.GetPosition() - start;
 }
 
@@ -276,11 +279,17 @@ uint32_t DefineEditTextTag::Read(SwfReader& reader) {
     indent = body.ReadU16();
     leading = body.ReadU16();
   }
+  // The variable name is always there, the initial text when flagged: a body that ends
+  // before either starts was cut (a missing 0 byte of the last string is only completed).
+  bool cut = body.BytesLeft() == 0;
   body.ReadString(variableName, 0, false);
-  if (asRead & kEditHasText) body.ReadString(initialText, 0, false);
+  if (asRead & kEditHasText) {
+    cut = cut || body.BytesLeft() == 0;
+    body.ReadString(initialText, 0, false);
+  }
   // A body too short for its fields is kept as read (by the tag loop), not written back
   // with zeros it never held.
-  if (body.overran) reader.overran = true;
+  if (body.overran || cut) reader.overran = true;
   return reader.GetPosition() - start;
 }
 

@@ -64,9 +64,10 @@ uint32_t DefineVideoStreamTag::Write(SwfBitWriter& out) {
 
 uint32_t VideoFrameTag::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
-  // Numbers cut off by the tag's end read as 0, never from the next tag.
-  streamId = reader.TagBytesLeft() >= 2 ? reader.ReadU16() : 0;
-  frameNumber = reader.TagBytesLeft() >= 2 ? reader.ReadU16() : 0;
+  // Numbers cut off by the tag's end read as 0, never from the next tag, and make the tag
+  // loop keep the frame as read.
+  streamId = reader.ReadU16();
+  frameNumber = reader.ReadU16();
   data.clear();
   // A body shorter than its two numbers holds no data.
   if (bodyLength > 4) reader.ReadBytes(data, std::min(bodyLength - 4, reader.TagBytesLeft()));

@@ -8,6 +8,7 @@
 #include "flash/swf/ControlTags.h"
 #include "flash/swf/DefineSpriteTag.h"
 #include "flash/swf/DisplayListTags.h"
+#include "flash/swf/DoActionTag.h"
 #include "flash/swf/DrawingTags.h"
 #include "flash/swf/FontTags.h"
 #include "flash/swf/SwfRawIds.h"
@@ -124,6 +125,21 @@ Button* ButtonShowing(uint16_t id, uint16_t shows) {
   auto* button = WithId(new Button(), id);
   button->AddButtonRecord(record);
   return button;
+}
+
+// A tag the reader keeps as its bytes (a body shorter than its fields).
+RawTag* Raw(uint16_t code, const char* hex) {
+  auto* raw = new RawTag(code, 0);
+  const Bytes body = Hex(hex);
+  raw->body.assign(body.begin(), body.end());
+  return raw;
+}
+
+// Shape 1, then buttons 2 to `last`, each showing the one before.
+std::vector<SwfTag*> ButtonChain(uint16_t last) {
+  std::vector<SwfTag*> tags{BitmapShape(1, 0xFFFF)};
+  for (uint16_t id = 2; id <= last; ++id) tags.push_back(ButtonShowing(id, static_cast<uint16_t>(id - 1)));
+  return tags;
 }
 
 }  // namespace
@@ -462,10 +478,11 @@ TEST(AssetImporter, IdsThatCannotBeFoundFailTheShiftAndTheImport) {
   EXPECT_EQ(importer.error, L"Character 5 comes from another movie (\"library.swf\") and cannot be brought along");
 }
 
-// What is brought along must be movable whole: a shape, morph shape or button kept as read
-// hides the ids inside its body, so its import and its shift are refused; an id that would
-// pass 65534 (wrapping onto the receiving movie's ids, or turning into 65535, "no bitmap")
-// refuses the shift of what was imported and of the whole movie. Nothing is moved then.
+// What is brought along must be movable whole: a shape, morph shape, button or sprite kept as
+// read hides the ids inside its body, so its import and its shift are refused; what is
+// brought must define every character it refers to; an id that would pass 65534 (wrapping
+// onto the receiving movie's ids, or turning into 65535, "no bitmap") refuses the shift of
+// what was imported and of the whole movie. Nothing is moved then.
 TEST(AssetImporter, IdsThatCannotBeMovedRefuseTheImportOrTheShift) {
   using Tags = std::vector<SwfTag*>;
   const struct {
@@ -486,6 +503,42 @@ TEST(AssetImporter, IdsThatCannotBeMovedRefuseTheImportOrTheShift) {
       {"a button kept as read",
        [] { return Tags{BitmapShape(1, 0xFFFF), Kept(WithId(new DefineButton2Tag(), 9)), Sprite(10, {9})}; }, 1000,
        L"The ids of a tag of code 34 kept as read cannot be found", true},
+      {"a sprite placing a DefineButton2 kept raw",
+       [] { return Tags{BitmapShape(1, 0xFFFF), Raw(34, "02 00 00 00 00 0F 01 00 01 00"), Sprite(3, {2})}; }, 1000,
+       L"The ids of a tag of code 34 kept as read cannot be found", true},
+      {"a button showing a DefineButton2 kept raw",
+       [] { return Tags{BitmapShape(1, 0xFFFF), Raw(34, "02 00 00 00 00 0F 01 00 01 00"), ButtonShowing(4, 2)}; },
+       1000, L"The ids of a tag of code 34 kept as read cannot be found", true},
+      {"a button showing a sprite kept raw",
+       [] { return Tags{BitmapShape(1, 0xFFFF), Raw(39, "03 00 01"), ButtonShowing(4, 3)}; }, 1000,
+       L"The ids of a tag of code 39 kept as read cannot be found", true},
+      {"ten buttons, each showing the one before", [] { return ButtonChain(11); }, 1000,
+       L"Character 2 is nested too deeply (more than 8 buttons and sprites) to be brought with what it shows", true,
+       0, true},
+      {"a sprite placing nine such buttons",
+       [] {
+         Tags tags = ButtonChain(10);
+         tags.push_back(Sprite(11, {10}));
+         return tags;
+       },
+       1000, L"Character 2 is nested too deeply (more than 8 buttons and sprites) to be brought with what it shows",
+       true, 0, true},
+      {"a sprite holding the DoInitAction of another",
+       [] {
+         auto* init = new DoInitActionTag();
+         init->spriteId = 1;
+         auto* sprite = Sprite(3, {});
+         sprite->tags.emplace(sprite->tags.begin(), init);
+         return Tags{Sprite(1, {}), sprite};
+       },
+       1000, L"Character 3 refers to character 1, which is not brought along", true, 0, true},
+      {"an edit text whose font is a shape",
+       [] {
+         auto* edit = WithId(new DefineEditTextTag(), 2);
+         edit->flags |= kEditHasFont, edit->fontId = 3;
+         return Tags{new DefineFont2Tag(L"Sans", 1, kFontHasLayout), BitmapShape(3, 0xFFFF), edit};
+       },
+       1000, L"Character 2 refers to character 3, which is not brought along", true, 0, true},
       {"a button showing a shape kept as read",
        [] { return Tags{Kept(BitmapShape(1, 0xFFFF)), ButtonShowing(9, 1)}; }, 1000,
        L"The ids of a tag of code 2 kept as read cannot be found", true},

@@ -133,10 +133,10 @@ TEST(DisplayListTags, ClipActionRecordsFollowTheirSizes) {
   EXPECT_EQ(p->clipActions[1]->actions->actions[0]->GetActionCode(), 0x06);
   EXPECT_EQ(r.GetPosition(), r.GetSize());
 
-  // A record whose size runs past the tag stops at the tag's end.
+  // A record whose size runs past the tag stops at the tag's end, and the tag is kept as read.
   Load(r, Hex("95 06 82 01 00 01 00 00 00 01 00 00 00 01 00 00 00 FF FF FF FF 07 00"), 6);
   std::unique_ptr<SwfTag> forged(r.ReadNextTag());
-  EXPECT_EQ(static_cast<PlaceObject2Tag*>(forged.get())->clipActions.size(), 1u);
+  EXPECT_NE(dynamic_cast<RawTag*>(forged.get()), nullptr);
   EXPECT_EQ(r.GetPosition(), r.GetSize());
 
   // A key-press record of size 0 has no key code: it takes no byte of the next record.

@@ -206,8 +206,8 @@ TEST(DoActionTag, RecordsAreReadWithinTheirBounds) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"a Push whose length runs past the input", "3F 03 10 00 00 00 96 10 00 07 01 00 00 00",
-       "3F 03 09 00 00 00 96 05 00 07 01 00 00 00 00"},
+      {"a Push whose length runs past the input is kept as read", "3F 03 10 00 00 00 96 10 00 07 01 00 00 00",
+       "08 03 96 10 00 07 01 00 00 00"},
       {"a Push string that runs past its record ends with it", "3F 03 0A 00 00 00 96 03 00 00 61 62 63 00 07 00",
        "3F 03 0B 00 00 00 96 04 00 00 61 62 00 63 00 07 00"},
       {"a Push value cut by its record's end is dropped", "3F 03 08 00 00 00 96 03 00 07 01 00 07 00",

@@ -1,10 +1,12 @@
-// A movie the importer or the id shift writes never refers to a character it lacks. Every id
-// each tag defines and every id it refers to, as the tag visits them (from the classes'
-// fields, and from the bytes of tags kept raw where their layout puts them); over the corpus,
-// every sprite imported with what it needs, and every whole movie shifted, leave no reference
+// A movie the importer or the id shift writes never refers to a character it lacks. A walker
+// of its own reads every id each tag defines and every id it refers to from the bytes the tag
+// writes, by the published tag layouts (it shares nothing with the tags' own visit of their
+// ids, which the shift and the importer use); over the corpus, every sprite and every
+// definition imported with what it needs, and every whole movie shifted, leave no reference
 // dangling or pointing at another character.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -27,19 +29,309 @@ struct Ids {
     uint16_t id;
   };
   std::vector<Use> used;
+  // The codes of the tags whose bytes do not follow their layout.
+  std::vector<uint16_t> unreadable;
 };
 
-// What the tag defines and refers to, as it visits its ids: the list the shift moves and the
-// importer gathers by.
-void Walk(const SwfTag* t, Ids& ids) {
-  const SwfTagIds tagIds = IdsOf(*t);
-  for (uint16_t id : tagIds.defined) ids.defined.emplace(id, t);
-  for (uint16_t id : tagIds.referred) ids.used.push_back({t, id});
+// Reads bytes and bit fields; a read past the end gives 0 and spoils the walk.
+class Bits {
+ public:
+  Bits(const uint8_t* b, size_t n) : b_(b), n_(n) {}
+  bool ok = true;
+  size_t Pos() const { return bit_ / 8; }
+  size_t Left() const { return Pos() < n_ ? n_ - Pos() : 0; }
+  void Align() { bit_ = (bit_ + 7) / 8 * 8; }
+  uint32_t U(uint32_t count) {
+    uint32_t v = 0;
+    for (uint32_t i = 0; i < count; ++i, ++bit_) {
+      if (bit_ / 8 >= n_) return ok = false, 0;
+      v = v << 1 | ((b_[bit_ / 8] >> (7 - bit_ % 8)) & 1u);
+    }
+    return v;
+  }
+  void Skip(size_t bytes) {
+    Align();
+    if (Left() < bytes) ok = false;
+    bit_ += 8 * std::min(bytes, Left());
+  }
+  uint32_t U8() {
+    Align();
+    return U(8);
+  }
+  uint32_t U16() {
+    const uint32_t lo = U8();
+    return lo | U8() << 8;
+  }
+  void Rect() {
+    Align();
+    U(4 * U(5));
+    Align();
+  }
+  void Matrix() {
+    Align();
+    for (int i = 0; i < 2; ++i)
+      if (U(1)) U(2 * U(5));
+    U(2 * U(5));
+    Align();
+  }
+  void CxformWithAlpha() {
+    Align();
+    const uint32_t add = U(1), mult = U(1);
+    U(U(4) * (add + mult) * 4);
+    Align();
+  }
+  void String() {
+    while (ok && U8() != 0) {
+    }
+  }
+
+ private:
+  const uint8_t* b_;
+  size_t n_;
+  size_t bit_ = 0;
+};
+
+// The shape layouts by tag code: 2, 22, 32 (DefineShape 1 to 3), 83 (DefineShape4), 46
+// (DefineMorphShape), 84 (DefineMorphShape2).
+struct Shape {
+  uint16_t code;
+  bool morph() const { return code == 46 || code == 84; }
+  uint32_t Count(Bits& in) const {
+    const uint32_t n = in.U8();
+    return n == 0xFF && code != 2 ? in.U16() : n;
+  }
+  void Fill(Bits& in, std::vector<uint16_t>& bitmaps) const {
+    const uint32_t type = in.U8();
+    const size_t color = morph() ? 8 : code == 32 || code == 83 ? 4 : 3;
+    if (type == 0x00) {
+      in.Skip(color);
+    } else if (type == 0x10 || type == 0x12 || type == 0x13) {
+      in.Matrix();
+      if (morph()) in.Matrix();
+      // The count's top bits carry the spread and interpolation modes.
+      const uint32_t stops = in.U8() & 0x0F;
+      in.Skip(stops * (morph() ? 10 : 1 + color));
+      if (type == 0x13) in.Skip(morph() ? 4 : 2);
+    } else if (type >= 0x40 && type <= 0x43) {
+      const uint32_t id = in.U16();
+      if (id != 0xFFFF) bitmaps.push_back(static_cast<uint16_t>(id));
+      in.Matrix();
+      if (morph()) in.Matrix();
+    } else {
+      in.ok = false;
+    }
+  }
+  void Styles(Bits& in, std::vector<uint16_t>& bitmaps) const {
+    for (uint32_t i = 0, n = Count(in); i < n && in.ok; ++i) Fill(in, bitmaps);
+    for (uint32_t i = 0, n = Count(in); i < n && in.ok; ++i) {
+      in.Skip(morph() ? 4 : 2);  // width(s)
+      if (code != 83 && code != 84) {
+        in.Skip(morph() ? 8 : code == 32 ? 4 : 3);
+        continue;
+      }
+      const uint32_t first = in.U8();
+      in.U8();
+      if (((first >> 4) & 3) == 2) in.Skip(2);  // miter limit
+      if (first & 0x08) Fill(in, bitmaps);
+      else in.Skip(morph() ? 8 : 4);
+    }
+  }
+  std::vector<uint16_t> Bitmaps(Bits& in) const {
+    std::vector<uint16_t> bitmaps;
+    in.Rect();
+    if (code == 83 || morph()) in.Rect();
+    if (code == 84) in.Rect(), in.Rect();
+    if (code == 83 || code == 84) in.U8();  // flags
+    if (morph()) in.Skip(4);  // offset to the end edges
+    Styles(in, bitmaps);
+    if (morph()) return bitmaps;  // edges carry no styles of their own
+    in.Align();
+    uint32_t fillBits = in.U(4), lineBits = in.U(4);
+    while (in.ok) {
+      if (in.U(1)) {  // an edge: straight (general, or vertical or horizontal) or curved
+        const uint32_t straight = in.U(1), n = in.U(4) + 2;
+        if (straight) in.U(in.U(1) ? 2 * n : n + 1);
+        else in.U(4 * n);
+        continue;
+      }
+      const uint32_t flags = in.U(5);
+      if (flags == 0) break;
+      if (flags & 0x01) in.U(2 * in.U(5));
+      if (flags & 0x02) in.U(fillBits);
+      if (flags & 0x04) in.U(fillBits);
+      if (flags & 0x08) in.U(lineBits);
+      if (flags & 0x10) {
+        Styles(in, bitmaps);
+        in.Align();
+        fillBits = in.U(4), lineBits = in.U(4);
+      }
+    }
+    return bitmaps;
+  }
+};
+
+bool DefinesAtStart(uint16_t code) {
+  switch (code) {
+    case 2: case 6: case 7: case 10: case 11: case 14: case 20: case 21: case 22: case 32: case 33: case 34: case 35:
+    case 36: case 37: case 39: case 46: case 48: case 60: case 75: case 83: case 84: case 87: case 90: case 91:
+      return true;
+    default:
+      return false;
+  }
 }
 
-Ids WalkList(const std::vector<SwfTag*>& tags) {
+// The bytes of the filters of fixed size, by filter id (drop shadow, blur, glow, bevel, -, -,
+// colour matrix).
+constexpr size_t kFilterBytes[] = {23, 9, 15, 27, 0, 0, 80};
+
+void SoundInfo(Bits& in) {
+  const uint32_t flags = in.U8();
+  if (flags & 0x01) in.Skip(4);
+  if (flags & 0x02) in.Skip(4);
+  if (flags & 0x04) in.Skip(2);
+  if (flags & 0x08) in.Skip(8 * in.U8());
+}
+
+// The ids of one tag's body; `owner` is the top-level tag they are counted under.
+void WalkBody(const SwfTag* owner, uint16_t code, const uint8_t* body, size_t size, Ids& ids);
+
+// The tags of a list of bytes, each behind its record header.
+void WalkTags(const SwfTag* owner, const uint8_t* bytes, size_t size, Ids& ids) {
+  Bits in(bytes, size);
+  while (in.Left() >= 2) {
+    const uint32_t header = in.U16();
+    size_t length = header & 0x3F;
+    if (length == 0x3F) {
+      length = in.U16();
+      length |= static_cast<size_t>(in.U16()) << 16;
+    }
+    if (!in.ok || length > in.Left()) return ids.unreadable.push_back(static_cast<uint16_t>(header >> 6));
+    WalkBody(owner, static_cast<uint16_t>(header >> 6), bytes + in.Pos(), length, ids);
+    in.Skip(length);
+    if (header >> 6 == 0) return;
+  }
+}
+
+void WalkBody(const SwfTag* owner, uint16_t code, const uint8_t* body, size_t size, Ids& ids) {
+  Bits in(body, size);
+  // Only an id read whole counts.
+  auto use = [&](uint32_t id) {
+    if (in.ok) ids.used.push_back({owner, static_cast<uint16_t>(id)});
+  };
+  auto define = [&](uint32_t id) {
+    if (in.ok) ids.defined.emplace(static_cast<uint16_t>(id), owner);
+  };
+  // A text's font id 0 names no font.
+  auto useFont = [&](uint32_t id) {
+    if (id != 0) use(id);
+  };
+  if (DefinesAtStart(code)) define(in.U16());
+  switch (code) {
+    case 2: case 22: case 32: case 46: case 83: case 84:
+      for (uint16_t id : Shape{code}.Bitmaps(in)) use(id);
+      break;
+    case 7: case 34:  // button records until a 0 byte
+      if (code == 34) in.Skip(3);
+      for (uint32_t flags = in.U8(); in.ok && flags != 0; flags = in.U8()) {
+        use(in.U16());
+        in.Skip(2);
+        in.Matrix();
+        if (code == 7) continue;
+        in.CxformWithAlpha();
+        if (flags & 0x10) {
+          for (uint32_t i = 0, n = in.U8(); i < n && in.ok; ++i) {
+            const uint32_t filter = in.U8();
+            if (filter == 4 || filter == 7) in.Skip(5 * in.U8() + 19);
+            else if (filter == 5) in.Skip(8 + 4 * in.U8() * in.U8() + 5);
+            else if (filter <= 6) in.Skip(kFilterBytes[filter]);
+            else in.ok = false;
+          }
+        }
+        if (flags & 0x20) in.U8();
+      }
+      break;
+    case 11: case 33: {  // texts: the font of every style record that names one
+      in.Rect();
+      in.Matrix();
+      const uint32_t g = in.U8(), a = in.U8();
+      while (in.ok && in.Left() > 0) {
+        const uint32_t lead = in.U8();
+        if (lead == 0) break;
+        uint32_t glyphs = lead;
+        if (lead & 0x80) {
+          if (lead & 0x08) useFont(in.U16());
+          if (lead & 0x04) in.Skip(code == 11 ? 3 : 4);
+          in.Skip(((lead & 0x01) ? 2 : 0) + ((lead & 0x02) ? 2 : 0) + ((lead & 0x08) ? 2 : 0));
+          // A glyph count follows, unless the body's last byte, a 0, ends the records.
+          if (in.Left() == 0 || (in.Left() == 1 && body[in.Pos()] == 0)) break;
+          glyphs = in.U8();
+        }
+        if (g + a > 0) in.U(static_cast<uint32_t>(std::min<size_t>(glyphs, in.Left() * 8 / (g + a))) * (g + a));
+        in.Align();
+      }
+      break;
+    }
+    case 37: {  // edit text: its font, when flagged
+      in.Rect();
+      const uint32_t high = in.U8();
+      in.U8();
+      if (high & 0x01) useFont(in.U16());
+      break;
+    }
+    case 39:  // a sprite: its id, its frame count, its own tags
+      in.Skip(2);
+      if (in.ok) WalkTags(owner, body + 4, size - 4, ids);
+      break;
+    case 3: case 4: case 5: case 13: case 23: case 59: case 61: case 62: case 73: case 74: case 78: case 88:
+      use(in.U16());
+      break;
+    case 15:  // StartSound
+      use(in.U16());
+      SoundInfo(in);
+      break;
+    case 17:  // DefineButtonSound: the button, then four sounds (0: none)
+      use(in.U16());
+      for (int i = 0; i < 4 && in.ok; ++i)
+        if (const uint32_t sound = in.U16(); sound != 0) use(sound), SoundInfo(in);
+      break;
+    case 26: {  // PlaceObject2: flags, depth, the character when flagged
+      const uint32_t flags = in.U8();
+      in.Skip(2);
+      if (flags & 0x02) use(in.U16());
+      break;
+    }
+    case 70: {  // PlaceObject3: flags, flags, depth, the class name when flagged, the character
+      const uint32_t flags = in.U8(), more = in.U8();
+      in.Skip(2);
+      if (more & 0x08) in.String();
+      if (flags & 0x02) use(in.U16());
+      break;
+    }
+    case 56: case 76:  // ExportAssets, SymbolClass: (id, name) pairs; 0 is the movie itself
+      for (uint32_t i = 0, n = in.U16(); i < n && in.ok; ++i) {
+        if (const uint32_t id = in.U16(); id != 0) use(id);
+        in.String();
+      }
+      break;
+    case 57: case 71:  // ImportAssets, ImportAssets2: the URL, then the (id, name) pairs taken
+      in.String();
+      if (code == 71) in.Skip(2);
+      for (uint32_t i = 0, n = in.U16(); i < n && in.ok; ++i) {
+        define(in.U16());
+        in.String();
+      }
+      break;
+    default: break;
+  }
+  if (!in.ok) ids.unreadable.push_back(code);
+}
+
+Ids WalkList(const std::vector<SwfTag*>& tags, uint8_t version) {
   Ids ids;
-  for (SwfTag* t : tags) Walk(t, ids);
+  for (SwfTag* t : tags) {
+    const swftest::Bytes b = swftest::Written(*t, version);
+    WalkTags(t, b.data(), b.size(), ids);
+  }
   return ids;
 }
 
@@ -66,12 +358,16 @@ TEST(IdWalk, ImportsAndShiftsLeaveNoReferenceDangling) {
   int refusedImports = 0;
   int movies = 0, imports = 0, danglingImports = 0, danglingRefs = 0, shifts = 0, brokenShifts = 0, brokenRefs = 0,
       refusedShifts = 0, lowMaxId = 0;
+  size_t references = 0;
   for (const auto& path : CorpusMovies()) {
     SwfReader r;
     if (!r.ReadAllTagsFromMemory(swftest::PathOf(path), true, 0, true)) continue;
     ++movies;
     const std::string name = path.parent_path().filename().string() + "/" + path.filename().string();
-    const Ids whole = WalkList(r.tags);
+    const uint8_t version = r.GetVersion();
+    const Ids whole = WalkList(r.tags, version);
+    EXPECT_EQ(whole.unreadable, std::vector<uint16_t>{}) << name << ": the codes of tags the walker cannot follow";
+    references += whole.used.size();
 
     uint16_t maxId = 0, maxDepth = 0;
     GetMaxIdAndDepth(r.tags, maxId, maxDepth);
@@ -80,33 +376,44 @@ TEST(IdWalk, ImportsAndShiftsLeaveNoReferenceDangling) {
       ADD_FAILURE() << name << ": highest id " << maxId << " below the defined " << whole.defined.rbegin()->first;
     }
 
-    // Every sprite imported with what it needs: each reference of the imported tags is defined
-    // among them.
-    for (SwfTag* t : r.tags) {
-      auto* sprite = dynamic_cast<DefineSpriteTag*>(t);
-      if (!sprite) continue;
+    // Every sprite, and every definition through the index, imported with what it needs: each
+    // reference of the imported tags is defined among them. A refusal gives its reason and
+    // brings nothing.
+    auto judge = [&](const char* what, int32_t id, bool brought, const std::wstring& error,
+                     const std::vector<SwfTag*>& target) {
       ++imports;
-      AssetImporter importer;
-      std::vector<SwfTag*> target;
-      if (!importer.Import(sprite, r.tags)) {
-        // Refused, with its reason: nothing is brought.
+      if (!brought) {
         ++refusedImports;
-        EXPECT_FALSE(importer.error.empty());
-        EXPECT_TRUE(importer.definitions.empty() && importer.sprites.empty());
-        std::printf("%s: import of sprite %d refused: %ls\n", name.c_str(), sprite->characterId, importer.error.c_str());
-        continue;
+        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(target.empty());
+        std::printf("%s: import of %s %d refused: %ls\n", name.c_str(), what, id, error.c_str());
+        return;
       }
-      importer.AppendTo(target, true);
-      const Ids got = WalkList(target);
+      const Ids got = WalkList(target, version);
       int missing = 0;
-      for (const auto& u : got.used)
-        if (!got.defined.count(u.id) && whole.defined.count(u.id)) ++missing;
+      for (const auto& u : got.used) missing += !got.defined.count(u.id);
       if (missing > 0) {
         ++danglingImports;
         danglingRefs += missing;
-        ADD_FAILURE() << name << ": sprite " << sprite->characterId << " imported without " << missing
+        ADD_FAILURE() << name << ": " << what << " " << id << " imported without " << missing
                       << " character(s) it refers to";
       }
+    };
+    for (SwfTag* t : r.tags) {
+      if (auto* sprite = dynamic_cast<DefineSpriteTag*>(t)) {
+        AssetImporter importer;
+        const bool brought = importer.Import(sprite, r.tags);
+        std::vector<SwfTag*> target;
+        if (brought) importer.AppendTo(target, true);
+        judge("sprite", sprite->characterId, brought, importer.error, target);
+      }
+    }
+    SwfTagIndex index;
+    index.Build(r.tags);
+    for (const auto& [id, definition] : whole.defined) {
+      std::vector<SwfTag*> target;
+      if (DefinedCharacterId(definition) == id)
+        judge("definition", id, index.ImportDefinition(id, target) != nullptr, index.error, target);
     }
 
     // The whole movie shifted: every reference still names the tag it named.
@@ -124,7 +431,7 @@ TEST(IdWalk, ImportsAndShiftsLeaveNoReferenceDangling) {
       EXPECT_EQ(WrittenTags(r.tags), bytesBefore) << name << ": a refused shift changes nothing";
       std::printf("%s: shift refused: %ls\n", name.c_str(), error.c_str());
     }
-    const Ids after = WalkList(r.tags);
+    const Ids after = WalkList(r.tags, version);
     int broken = 0;
     for (size_t i = 0; i < after.used.size() && i < before.size(); ++i) {
       if (!before[i]) continue;
@@ -138,11 +445,12 @@ TEST(IdWalk, ImportsAndShiftsLeaveNoReferenceDangling) {
     }
     r.ClearTags(true);
   }
-  std::printf("movies %d; sprite imports %d, refused %d, with dangling references %d (%d references); shifts %d, "
-              "refused %d, broken %d (%d references); highest id below a defined one %d\n",
-              movies, imports, refusedImports, danglingImports, danglingRefs, shifts, refusedShifts, brokenShifts,
-              brokenRefs, lowMaxId);
+  std::printf("movies %d, references %zu; imports %d, refused %d, with dangling references %d (%d references); "
+              "shifts %d, refused %d, broken %d (%d references); highest id below a defined one %d\n",
+              movies, references, imports, refusedImports, danglingImports, danglingRefs, shifts, refusedShifts,
+              brokenShifts, brokenRefs, lowMaxId);
   EXPECT_GT(movies, 80);
+  EXPECT_GT(references, 200u) << "the walker finds the references";
 }
 
 }  // namespace

@@ -71,6 +71,14 @@ TEST(TagBounds, ShortTagsKeepTheirBytesAndLeaveTheNextTagAlone) {
       {"PlaceObject without its depth", 4, "01 00"},
       {"DefineEditText cut inside its flags", 37, "02 00 00 81"},
       {"DefineEditText cut inside its font height", 37, "02 00 00 01 00 03 00 F0"},
+      {"PlaceObject2 whose clip actions lack their end marker", 26, "82 01 00 01 00 00 00 01 00 00 00 01 00 00 00 02 00 00 00 07 00"},
+      {"DefineButton2 whose action list's size runs past its body", 34,
+       "01 00 00 0A 00 08 02 00 01 00 00 04 00 10 00 08 00 96 03 00 00 41 00 26 00"},
+      {"DoInitAction cut inside a Push", 59, "02 00 96 03 00 00"},
+      {"DefineButtonSound without its last two sounds", 17, "03 00 00 00 02 00 00"},
+      {"DefineShape3 of one byte", 32, "01"},
+      {"DefineMorphShape of one byte", 46, "01"},
+      {"DefineFont of one byte", 10, "01"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

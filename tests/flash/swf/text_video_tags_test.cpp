@@ -130,7 +130,11 @@ TEST(TextVideoTags, DamagedAndShortBodiesStayInsideTheirTag) {
        "DB 02 02 00 58 18 60 A1 48 B8 80 00 01 18 04 A1 48 B8 80 00 01 18 60 A1 48 B8 80 00 00",
        "text11 2 bits 1/24 rect 24,773,82,369 matrix translate 0,0 [glyphs 1/4362609 0/4 0/-3996406 0/-7632896] "
        "[glyphs] [glyphs]"},
-      {"video frame of body length 2", "42 0F 01 00 40 00", "44 0F 01 00 00 00", "videoframe 1 #0 []"},
+      {"DefineText cut inside its style record is kept as read", "C9 02 02 00 00 00 00 00 8C 01 00 40 00",
+       "C9 02 02 00 00 00 00 00 8C 01 00", "raw 11 [02 00 00 00 00 00 8C 01 00]"},
+      {"DefineEditText cut before its flagged initial text is kept as read", "48 09 02 00 08 00 80 00 76 00 40 00",
+       "48 09 02 00 08 00 80 00 76 00", "raw 37 [02 00 08 00 80 00 76 00]"},
+      {"video frame of body length 2 is kept as read", "42 0F 01 00 40 00", "42 0F 01 00", "raw 61 [01 00]"},
       {"edit text read with font but without layout gains the zero layout block",
        "4C 09 02 00 08 00 01 00 01 00 F0 00 76 00 40 00",
        "55 09 02 00 08 00 01 20 01 00 F0 00 00 00 00 00 00 00 00 00 00 76 00",

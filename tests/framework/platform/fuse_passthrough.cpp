@@ -50,6 +50,9 @@ int ReadLink(const char* path, char* buffer, size_t size) {
 }
 
 int MakeFolder(const char* path, mode_t mode) { return OwnedByCaller(path, mkdir(Real(path).c_str(), mode)); }
+int MakeNode(const char* path, mode_t mode, dev_t device) {
+  return OwnedByCaller(path, mknod(Real(path).c_str(), mode, device));
+}
 int Unlink(const char* path) { return Result(unlink(Real(path).c_str())); }
 int RemoveFolder(const char* path) { return Result(rmdir(Real(path).c_str())); }
 int Symlink(const char* target, const char* path) { return OwnedByCaller(path, symlink(target, Real(path).c_str())); }
@@ -155,6 +158,7 @@ int main(int argc, char** argv) {
   fuse_operations ops{};
   ops.getattr = GetAttr;
   ops.readlink = ReadLink;
+  ops.mknod = MakeNode;
   ops.mkdir = MakeFolder;
   ops.unlink = Unlink;
   ops.rmdir = RemoveFolder;

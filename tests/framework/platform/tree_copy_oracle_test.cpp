@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 
 #include "lock_shim_support.h"
@@ -170,6 +171,22 @@ struct FusePassthrough {
   bool mounted = false;
   std::string why;
 };
+
+// Starts `work` in a child process, as uid 65534 (`nobody`) when `asNobody`: its pid.
+pid_t StartChild(bool asNobody, const std::function<bool()>& work) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (asNobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
+    _exit(work() ? 0 : 1);
+  }
+  return child;
+}
+
+// Whether the child's work returned true.
+bool Succeeded(pid_t child) {
+  int status = -1;
+  return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 std::string Links(const fs::path& root) {
   return testsupport::Run("cd " + Quote(root) + " && find . -type l -printf '%p -> %l\\n' | sort");
@@ -404,16 +421,7 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
     const fs::path dst = stop == PowerCut ? disk.root / "dst" : dir / "dst";
     // Copies `what` into the destination in a child process (as the folder's user): its pid.
     const auto copy = [&](const char* what, bool replace) {
-      const pid_t child = fork();
-      if (child == 0) {
-        if (writeOnly && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
-        _exit(CopyPath(P(dir / what / "proj"), P(dst), nullptr, replace ? 1 : 0, nullptr) ? 0 : 1);
-      }
-      return child;
-    };
-    const auto copied = [](pid_t child) {
-      int status = -1;
-      return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+      return StartChild(writeOnly, [&] { return CopyPath(P(dir / what / "proj"), P(dst), nullptr, replace ? 1 : 0, nullptr); });
     };
     for (bool replace : {false, true}) {
       for (size_t killAfter : {1u, 15u, 1000u}) {  // files in the copy when it is stopped; 1000: at the end
@@ -424,7 +432,7 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
           ASSERT_EQ(chown(dst.c_str(), 65534, 65534) | chmod(dst.c_str(), 0333), 0);
         }
         if (replace) {
-          ASSERT_TRUE(copied(copy("old", false)));
+          ASSERT_TRUE(Succeeded(copy("old", false)));
         }
         const pid_t child = copy("new", replace);
         // Waits until the copy holds that many files (wherever it makes them), then stops it.
@@ -457,7 +465,7 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
           EXPECT_FALSE(replace) << "the old item is gone";
         }
         if (writeOnly) {  // what a copy to the target left is found without listing the folder
-          ASSERT_TRUE(copied(copy("new", true)));
+          ASSERT_TRUE(Succeeded(copy("new", true)));
           EXPECT_EQ(testsupport::Run("ls -A " + Quote(dst)), "proj\n");
           continue;
         }
@@ -506,14 +514,10 @@ TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
     // Copies the new tree as the folder's user, replacing (after copying the old tree first
     // when `oldFirst`) or not: whether all succeeded.
     const auto copy = [&](bool oldFirst, bool replace) {
-      const pid_t child = fork();
-      if (child == 0) {
-        if (row.writeOnlyFolder && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
-        if (oldFirst && !CopyPath(P(dir / "old" / "proj"), P(into), nullptr, 0, nullptr)) _exit(3);
-        _exit(CopyPath(P(dir / "new" / "proj"), P(into), nullptr, replace ? 1 : 0, nullptr) ? 0 : 1);
-      }
-      int status = -1;
-      return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+      return Succeeded(StartChild(row.writeOnlyFolder, [&] {
+        return (!oldFirst || CopyPath(P(dir / "old" / "proj"), P(into), nullptr, 0, nullptr)) &&
+               CopyPath(P(dir / "new" / "proj"), P(into), nullptr, replace ? 1 : 0, nullptr);
+      }));
     };
     ASSERT_TRUE(copy(row.replace, row.replace));
     if (row.throughFuse) {

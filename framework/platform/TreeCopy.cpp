@@ -263,13 +263,13 @@ OSErr RemovePath(const std::string& path) {
 // started, and the copy's file system flushed once before the item is put in place (where
 // such a flush is not known to reach the disk, each file and folder is flushed by itself);
 // the journal is flushed before the swap, and the destination folder after it; the old item
-// is removed only then.
+// is removed only then. The item and its sidecar are two names that no single call can change
+// together: the sidecar is settled right after the swap, and the journal lets the next copy
+// into the folder finish it should the copy die in between.
 //
 // A copy's journal takes, where it is free, one of a few names derived from its user and its
 // target's name (NamedJournalSuffix), so that in a folder that cannot be listed (one its user
-// may write but not read) the next copy to the same target finds what a copy that died left. The item and its sidecar are two names that no single call can change
-// together: the sidecar is settled right after the swap, and the journal lets the next copy
-// into the folder finish it should the copy die in between.
+// may write but not read) the next copy to the same target finds what a copy that died left.
 //
 // Journals of earlier builds are read as those builds read them: the second format names the
 // folder's device where this one names the journal's inode, and is acted on only while the

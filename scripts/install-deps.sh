@@ -29,6 +29,7 @@ TEST_PACKAGES=(
   python3 libxml2-utils python3-fonttools openssl time
   xvfb xdotool imagemagick openbox twm x11-utils
   tesseract-ocr
+  libfuse3-dev fuse3
   ffmpeg lame sox flvmeta
   locales
   chromium

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string_view>
@@ -488,21 +489,78 @@ bool IsWriteProtected(const std::string& path) {
   return (st.st_mode & 0222) == 0 || (access(path.c_str(), W_OK) != 0 && errno != ENOENT);
 }
 
+// Whether some user may add names to the folder without listing it (write and search, no
+// read). Such a user can take only the lock file, and so every taker takes that.
+bool HasWriteOnlyUsers(const struct stat& folder) {
+  for (const int shift : {6, 3, 0}) {
+    const mode_t bits = (folder.st_mode >> shift) & 7;
+    if ((bits & 3) == 3 && (bits & 4) == 0) return true;
+  }
+  return false;
+}
+
+// Opens the lock file for locking: for writing (a lock taken as NFS takes it needs that), or
+// where this user may only read it (one an earlier build made for its own user) for reading.
+// Never with O_CREAT, which fs.protected_regular refuses on another user's file in a sticky
+// folder that all may write.
+int OpenLockFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0 || errno != EACCES) return fd;
+  return open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
+// Makes a lock file that every user may open, locks it, and only then puts it under `path`:
+// its descriptor, holding the lock; -1 with errno EEXIST when a file took the name first.
+// As no file ever stands under the lock's name unlocked by its maker, a file that cannot be
+// locked is removed without anyone else having seen it.
+int MakeLockedLockFile(const std::string& path) {
+  std::string temporary = path + "-XXXXXX";
+  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return -1;
+  int result = fchmod(fd, 0666);  // whatever the umask
+  while (result == 0 && (result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  bool moved = false;
+  if (result == 0 && (result = link(temporary.c_str(), path.c_str())) != 0 && errno != EEXIST) {
+    // A file system without hard links.
+    result = renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+    moved = result == 0;
+  }
+  const int error = errno;
+  if (!moved) unlink(temporary.c_str());
+  if (result == 0) return fd;
+  close(fd);
+  errno = error;
+  return -1;
+}
+
 }  // namespace
 
 FolderLock::FolderLock(const std::string& folder)
     : folderFd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-  int result;
-  while ((result = folderFd_ >= 0 ? flock(folderFd_, LOCK_EX) : -1) != 0 && errno == EINTR) {
+  int result = -1;
+  struct stat st;
+  if (folderFd_ >= 0 && fstat(folderFd_, &st) == 0 && !HasWriteOnlyUsers(st)) {
+    while ((result = flock(folderFd_, LOCK_EX)) != 0 && errno == EINTR) {
+    }
   }
   if (result == 0) return;
   lockPath_ = folder + (folder.ends_with('/') ? "" : "/") + kFolderLockName;
-  // The holder removes the file before it lets the lock go: a lock taken on a file that is no
-  // longer under the name locks nothing, and another try makes the file anew.
+  // The lock is the lock of the file under the name. Only its holder removes the file (before
+  // it lets the lock go; where it may not, as another user's in a sticky folder, the file
+  // stays for the next taker): a lock taken on a file that is no longer under the name locks
+  // nothing, and another try takes the file now there or makes one.
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    const int fd = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    int fd = OpenLockFile(lockPath_);
+    if (fd < 0 && errno == ENOENT) {
+      if ((fd = MakeLockedLockFile(lockPath_)) >= 0) {
+        lockFd_ = fd;
+        return;
+      }
+      if (errno == EEXIST) continue;
+      break;
+    }
     if (fd < 0) break;
-    struct stat st;
     result = -1;
     errno = EEXIST;  // something other than a file under the lock's name
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
@@ -510,12 +568,13 @@ FolderLock::FolderLock(const std::string& folder)
       }
     }
     if (result == 0 && toolbox::IsFileAt(fd, lockPath_)) {
+      // A lock file of this user that others may not open (an earlier build's) is opened to all.
+      if (st.st_uid == geteuid() && (st.st_mode & 0666) != 0666) fchmod(fd, 0666);
       lockFd_ = fd;
       return;
     }
+    // A lock that fails is no reason to remove the file: another process may hold it.
     const int error = errno;
-    // Where no lock can be taken, no one holds this file either: it is not left behind.
-    if (result != 0 && error != EEXIST) unlink(lockPath_.c_str());
     close(fd);
     errno = error;
     if (result != 0) break;
@@ -525,7 +584,7 @@ FolderLock::FolderLock(const std::string& folder)
 
 FolderLock::~FolderLock() {
   if (lockFd_ >= 0) {
-    unlink(lockPath_.c_str());
+    if (toolbox::IsFileAt(lockFd_, lockPath_)) unlink(lockPath_.c_str());
     close(lockFd_);
   }
   if (folderFd_ >= 0) close(folderFd_);

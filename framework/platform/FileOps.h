@@ -145,10 +145,12 @@ bool ReplacePascalExtension(unsigned char* name, const char* extension);
 // An exclusive lock on a folder, held until destruction: what changes several names in a
 // folder as one step (a copy putting its item in place with its sidecar, a damaged
 // preferences file moved aside and compared) holds it, so that two such steps never
-// interleave. It is flock on the folder itself; where the folder cannot be opened (one its
-// user may write but not read) or its file system takes no flock on it (NFS takes flock as
-// an fcntl lock, which only a descriptor open for writing can hold), it is the lock of a
-// file in the folder, kFolderLockName, opened for writing and removed by its holder.
+// interleave. It is flock on the folder itself; where some user may write the folder but
+// not read it (a drop box: that user cannot open it) or its file system takes no flock on it
+// (NFS takes flock as an fcntl lock, which only a descriptor open for writing can hold), it
+// is the lock of a file in the folder, kFolderLockName, which every user may open for
+// writing, whoever made it. The lock file's holder removes it where it may; one left behind,
+// by a holder that was killed or by another user in a sticky folder, is taken as it is.
 class FolderLock {
  public:
   explicit FolderLock(const std::string& folder);

@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -119,11 +121,12 @@ OSErr Flush(int fd) { return fsync(fd) == 0 ? toolbox::kNoErr : Errno(); }
 // Makes everything written on the file system of `fd` reach the disk: a tree copied with its
 // writeback started file by file is flushed by one call, where a flush of each file would
 // wait for the disk once per file. (Errors of writing back since `fd` was opened are
-// reported here.)
+// reported here, from Linux 5.8 on.)
 OSErr FlushFileSystem(int fd) { return syncfs(fd) == 0 ? toolbox::kNoErr : Errno(); }
 
-// When a copied file reaches the disk: at once (flushed), or with the rest of the copy (its
-// writeback started, the copy flushed as a whole before it is put in place).
+// When a copied file or folder reaches the disk: at once (flushed by itself), or with the
+// rest of the copy (its writeback started, the copy's file system flushed as a whole before
+// the copy is put in place).
 enum class Durability { Now, WithTheCopy };
 
 // Gives an open copy the source's mode and times; the mode comes last, so a read-only file
@@ -178,12 +181,12 @@ OSErr CopySidecar(const std::string& from, const std::string& to, char* buffer, 
 }
 
 // Copies one item to a path that does not exist yet. Every file and folder of the copy is
-// written when this returns, with its writeback started: one flush of the file system then
-// puts all of it on the disk, a file with its bytes, a folder with its entries (a link is an
-// entry of its folder). A failure can leave a partial copy, which the caller removes.
-OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, size_t size,
+// on the disk when this returns, or, as `durability` says, written with its writeback
+// started, so that one flush of the file system then puts all of it on the disk: a file with
+// its bytes, a folder with its entries (a link is an entry of its folder). A failure can
+// leave a partial copy, which the caller removes.
+OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, size_t size, Durability durability,
                const CreatedFunction* created = nullptr) {
-  constexpr Durability durability = Durability::WithTheCopy;
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return Errno();
   if (S_ISLNK(st.st_mode)) {
@@ -215,9 +218,11 @@ OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, siz
     std::vector<std::string> names;
     if (!err) err = ListFolder(from, names);
     for (size_t i = 0; !err && i < names.size(); ++i)
-      if (!IsSidecarOfSibling(from, names[i])) err = CopyItem(Join(from, names[i]), Join(to, names[i]), buffer, size);
+      if (!IsSidecarOfSibling(from, names[i]))
+        err = CopyItem(Join(from, names[i]), Join(to, names[i]), buffer, size, durability);
     if (!err) err = CopySidecar(from, to, buffer, size, durability);
     if (!err) err = FinishItem(fd, st);
+    if (!err && durability == Durability::Now) err = Flush(fd);
     close(fd);
     return err;
   }
@@ -255,11 +260,16 @@ OSErr RemovePath(const std::string& path) {
 // after a power cut often comes back under another device number, with the same inodes.
 //
 // Against a power cut: every file and folder of the copy is written with its writeback
-// started, and the copy's file system flushed once before the item is put in place; the
-// journal is flushed before the swap, and the destination folder after it; the old item is
-// removed only then. The item and its sidecar are two names that no single call can change
+// started, and the copy's file system flushed once before the item is put in place (where
+// such a flush is not known to reach the disk, each file and folder is flushed by itself);
+// the journal is flushed before the swap, and the destination folder after it; the old item
+// is removed only then. The item and its sidecar are two names that no single call can change
 // together: the sidecar is settled right after the swap, and the journal lets the next copy
 // into the folder finish it should the copy die in between.
+//
+// A copy's journal takes, where it is free, one of a few names derived from its user and its
+// target's name (NamedJournalSuffix), so that in a folder that cannot be listed (one its user
+// may write but not read) the next copy to the same target finds what a copy that died left.
 //
 // Journals of earlier builds are read as those builds read them: the second format names the
 // folder's device where this one names the journal's inode, and is acted on only while the
@@ -270,6 +280,20 @@ constexpr std::string_view kJournalHeader = "copy journal 3\n";
 constexpr std::string_view kJournalHeader2 = "copy journal 2\n";
 constexpr std::string_view kJournalHeader1 = "copy journal 1\n";
 constexpr size_t kJournalRandom = 6;
+constexpr int kNamedJournals = 8;
+
+// The random part of the `slot`th journal name for a copy of this user to `target`: six
+// letters and digits, as a random one has, of an FNV-1a hash of the user, the name and the
+// slot. Journals already on the disk are found by these names: they never change.
+std::string NamedJournalSuffix(const std::string& target, int slot) {
+  const std::string key = std::to_string(geteuid()) + '/' + target + '/' + std::to_string(slot);
+  uint64_t hash = 14695981039346656037ull;
+  for (const unsigned char c : key) hash = (hash ^ c) * 1099511628211ull;
+  constexpr std::string_view kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::string suffix;
+  for (size_t i = 0; i < kJournalRandom; ++i, hash /= kDigits.size()) suffix += kDigits[hash % kDigits.size()];
+  return suffix;
+}
 
 struct Journal {
   std::string folder;
@@ -357,14 +381,19 @@ JournalUse ReadJournal(int fd, const struct stat& st, dev_t device, Journal& j) 
   return j.self == st.st_ino ? JournalUse::Act : JournalUse::Leave;
 }
 
-// Makes and locks this copy's journal: its descriptor, with `j`'s suffix, journal inode and
+// Makes and locks this copy's journal (under a name derived from the target where one is
+// free, else under a random one): its descriptor, with `j`'s suffix, journal inode and
 // device set; -1 with `err` set when none can be made. A file system that takes no lock
 // refuses the copy here, before anything is made: a copy that no lock marks as running would
 // be taken for one that died.
 int CreateJournal(Journal& j, OSErr& err) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string path = Join(j.folder, std::string(kJournalPrefix) + std::string(kJournalRandom, 'X'));
-    const int fd = mkostemp(path.data(), O_CLOEXEC);
+  for (int attempt = 0; attempt < kNamedJournals + 100; ++attempt) {
+    const bool named = attempt < kNamedJournals;
+    std::string path = Join(j.folder, std::string(kJournalPrefix) +
+                                          (named ? NamedJournalSuffix(j.target, attempt) : std::string(kJournalRandom, 'X')));
+    const int fd = named ? open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
+                         : mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0 && named && errno == EEXIST) continue;  // another copy's, or one left that stays
     if (fd < 0) break;
     struct stat st;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -467,10 +496,15 @@ void RecoverCopy(Journal& j) {
 // Recovers every copy into the folder whose process died: the journals of this user whose
 // lock can be taken, each while it is held, and while the folder's lock is. Another user's
 // journals are left alone, unread, and so is a journal this build cannot act on; one that
-// names nothing is removed, so that later copies do not read it again.
-void RecoverAbandonedCopies(const std::string& folder, dev_t device) {
+// names nothing is removed, so that later copies do not read it again. In a folder that
+// cannot be listed, the journals found are those of copies to `target` by their names.
+void RecoverAbandonedCopies(const std::string& folder, dev_t device, const std::string& target) {
   std::vector<std::string> names;
-  if (ListFolder(folder, names) != toolbox::kNoErr) return;
+  if (ListFolder(folder, names) != toolbox::kNoErr) {
+    names.clear();
+    for (int slot = 0; slot < kNamedJournals; ++slot)
+      names.push_back(std::string(kJournalPrefix) + NamedJournalSuffix(target, slot));
+  }
   for (const std::string& name : names) {
     if (name.size() != kJournalPrefix.size() + kJournalRandom || !name.starts_with(kJournalPrefix)) continue;
     Journal j;
@@ -550,6 +584,18 @@ OSErr PlaceAndSettle(Journal& j, int journal, bool replace, OSErr& settled) {
 
 }  // namespace
 
+bool CopyFlushesWholeFileSystem(long type) {
+  switch (static_cast<unsigned long>(type) & 0xFFFFFFFFul) {
+    case EXT4_SUPER_MAGIC:  // also ext2 and ext3
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:  // nothing to reach
+      return true;
+    default:  // FUSE (its server hears of the flush only if it asked to), NFS, CIFS, ...
+      return false;
+  }
+}
+
 OSErr CopyForkData(int sourceFd, int destinationFd, char* buffer, size_t size) {
   // The writeback of what is written is started piece by piece, so that the disk works while
   // the rest is read and the flush that follows has less to wait for.
@@ -601,7 +647,13 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   if (newName && !toolbox::IsValidItemName(name)) return toolbox::kBadNameErr;
   const std::string target = Join(destinationFolder.path, name);
 
-  RecoverAbandonedCopies(destinationFolder.path, dst.st_dev);
+  {
+    // A folder whose lock cannot be taken refuses the copy before the work, not once the
+    // whole tree is copied.
+    const FolderLock lock(destinationFolder.path);
+    if (lock.Error() != toolbox::kNoErr) return kCannotLockFolderErr;
+  }
+  RecoverAbandonedCopies(destinationFolder.path, dst.st_dev, name);
   struct stat existing;
   if (lstat(target.c_str(), &existing) == 0) {
     if (dupeAction != 1) return toolbox::kDuplicateNameErr;
@@ -619,6 +671,10 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   OSErr err = toolbox::kNoErr;
   const int journal = CreateJournal(j, err);
   if (journal < 0) return err;
+  struct statfs fileSystem;
+  const Durability durability = fstatfs(journal, &fileSystem) == 0 && CopyFlushesWholeFileSystem(fileSystem.f_type)
+                                    ? Durability::WithTheCopy
+                                    : Durability::Now;
   if (!WriteJournal(journal, j)) err = Errno();
   if (err == toolbox::kNoErr) {
     // The journal names the new item as soon as it exists, so that what a copy that dies
@@ -628,14 +684,14 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
       return WriteJournal(journal, j) ? Flush(journal) : Errno();
     };
     std::vector<char> buffer(kCopyBufferSize);
-    err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size(), &created);
+    err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size(), durability, &created);
   }
   if (err == toolbox::kNoErr) {
     // A name too long to take "._" before it has no sidecar (as a move leaves it none).
     if (!toolbox::CanHaveSidecar(target)) unlink(toolbox::SidecarPathFor(j.Item()).c_str());
     j.newSidecar = InodeAt(SidecarOf(j.Item()));
     // The whole copy reaches the disk before it takes the target's name.
-    err = FlushFileSystem(journal);
+    if (durability == Durability::WithTheCopy) err = FlushFileSystem(journal);
   }
   OSErr settled = toolbox::kNoErr;
   if (err == toolbox::kNoErr) err = PlaceAndSettle(j, journal, dupeAction == 1, settled);

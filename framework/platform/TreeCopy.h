@@ -10,13 +10,19 @@
 // dies: the copy is made beside the target under a temporary name and put in place when
 // whole; what a copy that died left beside its target is removed (or an old item moved
 // aside gets its name back) by the next copy into that folder, through a journal of the
-// same user that names those items by inode. A copy that reported success is on the disk
-// (its files and folders are flushed before it takes the target's name, and an old item it
-// replaced is removed only once the swap is flushed too, also in a folder its user may
-// write but not read), so a power cut then or at any moment before leaves the old item or
-// the new one whole. Where the destination's file system takes no lock, the copy is
+// same user that names those items by inode (in a folder its user may write but not read,
+// which cannot be listed, only by the next copy to the same target, through a journal whose
+// name derives from the target's). A copy that reported success is on the disk (its files
+// and folders are flushed before it takes the target's name, and an old item it replaced is
+// removed only once the swap is flushed too, also in a folder its user may write but not
+// read), so a power cut then or at any moment before leaves the old item or the new one
+// whole. Where one flush of the whole file system (syncfs) is known to reach the disk (ext4,
+// xfs, btrfs, tmpfs), the copy is flushed so, at once; elsewhere (FUSE, whose server hears of
+// syncfs only if it asked to; NFS and the like) each file and folder is flushed by itself.
+// syncfs reports the errors of writing back only from Linux 5.8 on: before, a copy flushed so
+// that met a write error on its way to the disk can report success. Where the destination's file system takes no lock, the copy is
 // refused before anything is made, as nothing would keep two copies apart or tell a
-// running copy from one that died. Only a regular file in the AppleDouble format is a
+// running copy from one that died; so is a copy into a folder whose lock cannot be taken. Only a regular file in the AppleDouble format is a
 // sidecar ("._name" beside "name"); a folder, a link or another file under such a name is
 // an ordinary item, copied and deleted as one. A copy whose name
 // is too long to take the "._" of a sidecar is made without one, as a move leaves it none.
@@ -30,8 +36,13 @@ using OSErr = toolbox::OSErr;
 
 inline constexpr OSErr kCopyIntoItselfErr = -1234;
 inline constexpr OSErr kNotAFolderErr = -1407;
-// The destination folder cannot be locked: its file system takes no lock.
+// The destination folder cannot be locked: its file system takes no lock, or its lock file
+// cannot be made or opened.
 inline constexpr OSErr kCannotLockFolderErr = -5015;
+
+// Whether a copy onto a file system of this type (statfs's f_type) is flushed as a whole by
+// one syncfs; false where each of its files and folders is flushed by itself.
+bool CopyFlushesWholeFileSystem(long type);
 
 // The buffer a copy moves bytes through.
 inline constexpr size_t kCopyBufferSize = 262144;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -546,45 +547,73 @@ bool WaitsForALock(pid_t pid) {
 }
 
 // Two processes taking one folder's lock: the second waits until the first lets it go, where
-// the folder itself is locked, where locks are taken as NFS takes them, and in a folder its
-// user may write but not read; nothing of the lock is left in the folder. Where the file
-// system takes no lock, the lock says so.
+// the folder itself is locked, where locks are taken as NFS takes them, in a folder its user
+// may write but not read, in a drop box (sticky, others may only write) by its owner and
+// another user, over a lock file that another user's killed holder left (as an earlier build
+// made it, for its user alone), and after a third taker whose lock failed; nothing of the lock
+// is left in the folder but such a file, which no taker may remove. Where the file system
+// takes no lock, the lock says so.
 TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
+  constexpr uid_t kRoot = 0, kNobody = 65534, kOther = 65533;
   const struct {
     testsupport::Locks locks;
-    bool writeOnlyFolder;
-  } rows[] = {{testsupport::Locks::Local, false}, {testsupport::Locks::Nfs, false}, {testsupport::Locks::Local, true}};
+    mode_t mode;  // of the folder, given to `owner`; 0: as made
+    uid_t owner, first, second;
+    bool leftover, failingTaker;
+  } rows[] = {{testsupport::Locks::Local, 0, kRoot, kRoot, kRoot, false, false},
+              {testsupport::Locks::Nfs, 0, kRoot, kRoot, kRoot, false, false},
+              {testsupport::Locks::Local, 0333, kNobody, kNobody, kNobody, false, false},
+              {testsupport::Locks::Local, 01733, kNobody, kNobody, kOther, false, false},
+              {testsupport::Locks::Local, 01733, kRoot, kOther, kOther, true, false},
+              {testsupport::Locks::Nfs, 0, kRoot, kRoot, kRoot, false, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
-    if (row.writeOnlyFolder && geteuid() != 0) continue;  // needs root to give the folder to another user
+    if (row.mode != 0 && geteuid() != 0) {
+      std::printf("skipped row %d: needs root to give the folder to other users\n", static_cast<int>(&row - rows));
+      continue;
+    }
     ScratchDir dir;
     const fs::path folder = dir / "f";
     fs::create_directories(folder);
-    if (row.writeOnlyFolder) {
-      ASSERT_EQ(chown(folder.c_str(), 65534, 65534) | chmod(folder.c_str(), 0333), 0);
+    if (row.leftover) {
+      WriteFile(folder / kFolderLockName, "");
+      ASSERT_EQ(chown((folder / kFolderLockName).c_str(), kNobody, kNobody), 0);
+    }
+    if (row.mode != 0) {
+      ASSERT_EQ(chown(folder.c_str(), row.owner, kNobody) | chmod(folder.c_str(), row.mode), 0);
     }
     const testsupport::LocksAs locks(row.locks);
     int order[2], release[2];
     ASSERT_EQ(pipe(order) | pipe(release), 0);
-    // Takes the lock, says so with `got`, and keeps it (when `hold`) until the parent closes
-    // `release`.
-    const auto taker = [&](char got, bool hold) {
+    // Takes the lock as `user`, says so with `got`, and keeps it (when `hold`) until the
+    // parent closes `release`.
+    const auto taker = [&](char got, bool hold, uid_t user) {
       const pid_t pid = fork();
       if (pid != 0) return pid;
       close(release[1]);
-      if (row.writeOnlyFolder && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
+      if (user != kRoot && (setgid(kNobody) != 0 || setuid(user) != 0)) _exit(4);
       {
         FolderLock lock(folder.string());
         char c;
-        if (lock.Error() != toolbox::kNoErr || write(order[1], &got, 1) != 1 || (hold && read(release[0], &c, 1) != 0))
-          _exit(3);
+        if (lock.Error() != toolbox::kNoErr) got = '!';  // said too, so that the parent need not wait
+        if (write(order[1], &got, 1) != 1 || got == '!' || (hold && read(release[0], &c, 1) != 0)) _exit(3);
       }
       _exit(0);
     };
-    const pid_t first = taker('A', true);
+    const pid_t first = taker('A', true, row.first);
     char c = 0;
     ASSERT_EQ(read(order[0], &c, 1), 1);
-    const pid_t second = taker('B', false);
+    if (row.failingTaker) {
+      const pid_t failing = fork();
+      if (failing == 0) {
+        const testsupport::LocksAs none(testsupport::Locks::None);
+        _exit(FolderLock(folder.string()).Error() != toolbox::kNoErr ? 0 : 3);
+      }
+      int status = -1;
+      waitpid(failing, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    const pid_t second = taker('B', false, row.second);
     int firstStatus = -1, secondStatus = -1;
     bool secondDone = false;
     while (!WaitsForALock(second) && !(secondDone = waitpid(second, &secondStatus, WNOHANG) == second))
@@ -601,7 +630,7 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
     while (read(order[0], &c, 1) == 1) taken += c;
     close(order[0]);
     EXPECT_EQ(taken, "AaB");
-    EXPECT_TRUE(fs::is_empty(folder));
+    EXPECT_EQ(testsupport::Run("ls -A " + folder.string()), row.leftover ? std::string(kFolderLockName) + "\n" : "");
   }
   ScratchDir dir;
   const testsupport::LocksAs none(testsupport::Locks::None);

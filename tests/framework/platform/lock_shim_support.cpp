@@ -10,6 +10,7 @@
 
 namespace {
 std::atomic<testsupport::Locks> g_locks{testsupport::Locks::Local};
+std::atomic<int> g_syncfsCallsToFailure{0};  // 0: none fails
 }
 
 // Stands in for the C library's flock in the whole test program.
@@ -31,9 +32,20 @@ extern "C" int flock(int fd, int operation) noexcept {
   return static_cast<int>(syscall(SYS_flock, fd, operation));
 }
 
+extern "C" int syncfs(int fd) noexcept {
+  if (g_syncfsCallsToFailure.load() > 0 && --g_syncfsCallsToFailure == 0) {
+    errno = EIO;
+    return -1;
+  }
+  return static_cast<int>(syscall(SYS_syncfs, fd));
+}
+
 namespace testsupport {
 
 LocksAs::LocksAs(Locks locks) : before_(g_locks.exchange(locks)) {}
 LocksAs::~LocksAs() { g_locks.store(before_); }
+
+SyncfsFails::SyncfsFails(int nth) { g_syncfsCallsToFailure.store(nth); }
+SyncfsFails::~SyncfsFails() { g_syncfsCallsToFailure.store(0); }
 
 }  // namespace testsupport

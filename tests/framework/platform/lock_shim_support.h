@@ -1,7 +1,7 @@
 #pragma once
-// Locks as other file systems take them, for tests of the code that locks files and folders.
-// The test program's own flock stands in for the C library's; it takes locks as the local
-// file system does until a test says otherwise.
+// Locks as other file systems take them, for tests of the code that locks files and folders,
+// and a flush of a file system that fails. The test program's own flock and syncfs stand in
+// for the C library's; they work as the local file system does until a test says otherwise.
 namespace testsupport {
 
 enum class Locks {
@@ -23,6 +23,16 @@ class LocksAs {
 
  private:
   Locks before_;
+};
+
+// Makes the `nth` call of syncfs from now on (1: the next) fail with EIO, as a disk that
+// cannot write back would, in this process and those it forks, while it lives.
+class SyncfsFails {
+ public:
+  explicit SyncfsFails(int nth);
+  ~SyncfsFails();
+  SyncfsFails(const SyncfsFails&) = delete;
+  SyncfsFails& operator=(const SyncfsFails&) = delete;
 };
 
 }  // namespace testsupport

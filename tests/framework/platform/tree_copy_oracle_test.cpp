@@ -1,14 +1,20 @@
 // Recursive copy and delete, judged by diff -r and find.
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
 
 #include "lock_shim_support.h"
 #include "support/TestSupport.h"
@@ -67,15 +73,19 @@ bool Shell(const std::string& command) {
   return status == 0;
 }
 
-// An ext4 file system in an image file on a loop device (as root), whose power can be cut:
-// it stops at once without flushing its log, and is mounted again as after a restart, from
-// another loop device, so under another device number, as a disk often comes back.
+// An ext4 file system (or, by hand, xfs: BRIVANE_POWER_CUT_FS=xfs) in an image file on a loop
+// device (as root), whose power can be cut: it stops at once without flushing its log, and is
+// mounted again as after a restart, from another loop device, so under another device number,
+// as a disk often comes back.
 struct PowerCutDisk {
   explicit PowerCutDisk(const fs::path& dir) : image(dir / "disk.img"), root(dir / "mnt") {
     fs::create_directories(root);
+    const char* type = std::getenv("BRIVANE_POWER_CUT_FS");
+    const std::string mkfs = type && std::string(type) == "xfs" ? "truncate -s 320M " + Quote(image) + " && mkfs.xfs -q -f "
+                                                                 : "truncate -s 128M " + Quote(image) + " && mkfs.ext4 -q -F ";
     if (geteuid() != 0) {
       why = "needs root to loop-mount an ext4 image";
-    } else if (!Shell("truncate -s 128M " + Quote(image) + " && mkfs.ext4 -q -F " + Quote(image)) || !Restart()) {
+    } else if (!Shell(mkfs + Quote(image)) || !Restart()) {
       why = "cannot loop-mount an ext4 image here (needs mkfs.ext4, a loop device)";
     } else if (!Cut()) {  // an older kernel, or a seccomp filter
       why = std::string("the file system refuses EXT4_IOC_SHUTDOWN: ") + std::strerror(errno);
@@ -88,7 +98,7 @@ struct PowerCutDisk {
   bool Cut() {
     uint32_t noLogFlush = 2;
     const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
-    const bool cut = ioctl(fd, _IOR('X', 125, uint32_t), &noLogFlush) == 0;  // EXT4_IOC_SHUTDOWN
+    const bool cut = ioctl(fd, _IOR('X', 125, uint32_t), &noLogFlush) == 0;  // EXT4_IOC_SHUTDOWN, XFS_IOC_GOINGDOWN
     const int error = errno;
     close(fd);
     errno = error;
@@ -114,6 +124,69 @@ struct PowerCutDisk {
   std::string loop, why;
   bool mounted = false, usable = false;
 };
+
+// The logging passthrough FUSE file system (tests/framework/platform/fuse_passthrough.cpp)
+// mounted over `backing` at `root`, for every user, while it lives.
+struct FusePassthrough {
+  FusePassthrough(const fs::path& backing, const fs::path& root, const fs::path& log) : root(root), log(log) {
+#ifdef BRIVANE_FUSE_PASSTHROUGH
+    struct stat before, now;
+    fs::create_directories(root);
+    if (geteuid() != 0) {
+      why = "needs root to mount a FUSE file system for every user";
+    } else if (access("/dev/fuse", R_OK | W_OK) != 0 || stat(root.c_str(), &before) != 0) {
+      why = "no /dev/fuse here";
+    } else if ((server = fork()) == 0) {
+      execl(BRIVANE_FUSE_PASSTHROUGH, BRIVANE_FUSE_PASSTHROUGH, backing.c_str(), root.c_str(), log.c_str(), "-f", "-o",
+            "allow_other,default_permissions,max_threads=8", static_cast<char*>(nullptr));
+      _exit(127);
+    } else {
+      int status;
+      while (!(mounted = stat(root.c_str(), &now) == 0 && now.st_dev != before.st_dev) &&
+             waitpid(server, &status, WNOHANG) == 0)
+        usleep(1000);
+      if (!mounted) why = "the FUSE passthrough did not mount";
+    }
+#else
+    (void)backing;
+    why = "built without libfuse3 (Debian libfuse3-dev), so without the FUSE passthrough";
+#endif
+  }
+  ~FusePassthrough() { Unmount(); }
+  void Unmount() {
+    if (mounted && !Shell("umount " + Quote(root))) Shell("umount -l " + Quote(root));
+    mounted = false;
+    if (server > 0) waitpid(server, nullptr, 0);
+    server = -1;
+  }
+  // The flushes (fsync) of files whose path holds `part`, as the server heard them.
+  size_t FlushesOf(const std::string& part) const {
+    std::ifstream in(log);
+    size_t n = 0;
+    for (std::string line; std::getline(in, line);) n += line.starts_with("fsync /") && line.find(part) != std::string::npos;
+    return n;
+  }
+  fs::path root, log;
+  pid_t server = -1;
+  bool mounted = false;
+  std::string why;
+};
+
+// Starts `work` in a child process, as uid 65534 (`nobody`) when `asNobody`: its pid.
+pid_t StartChild(bool asNobody, const std::function<bool()>& work) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (asNobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
+    _exit(work() ? 0 : 1);
+  }
+  return child;
+}
+
+// Whether the child's work returned true.
+bool Succeeded(pid_t child) {
+  int status = -1;
+  return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 std::string Links(const fs::path& root) {
   return testsupport::Run("cd " + Quote(root) + " && find . -type l -printf '%p -> %l\\n' | sort");
@@ -262,7 +335,10 @@ TEST(TreeCopyTest, ReplaceThatCannotRemoveTheOldItemReportsIt) {
 }
 
 // A copy that fails leaves nothing in the destination: one that meets a file larger than the
-// process may write, and one refused at the start where the file system takes no lock.
+// process may write, one refused at the start where the file system takes no lock, and one
+// whose flush of the file system before it takes the target's name fails. One whose flush of
+// the folder after the swap fails (into a folder its user may write but not read, flushed
+// with its file system) stays in place and reports the failure all the same.
 TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
   ScratchDir dir;
   fs::create_directories(dir / "src" / "a");
@@ -271,18 +347,37 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
   const struct {
     rlim_t fileSizeLimit;
     testsupport::Locks locks;
+    int failingSyncfs;  // 0: none; 1: the copy's flush; 2: the folder's after the swap
+    bool writeOnlyFolder;
     OSErr result;
-  } rows[] = {{100000, testsupport::Locks::Local, toolbox::kIoErr},
-              {RLIM_INFINITY, testsupport::Locks::None, kCannotLockFolderErr}};
+  } rows[] = {{100000, testsupport::Locks::Local, 0, false, toolbox::kIoErr},
+              {RLIM_INFINITY, testsupport::Locks::None, 0, false, kCannotLockFolderErr},
+              {RLIM_INFINITY, testsupport::Locks::Local, 1, false, toolbox::kIoErr},
+              {RLIM_INFINITY, testsupport::Locks::Local, 2, true, toolbox::kIoErr}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.result);
+    SCOPED_TRACE(&row - rows);
+    if (row.writeOnlyFolder && geteuid() != 0) {
+      std::printf("skipped row %d: needs root to give the folder to another user\n", static_cast<int>(&row - rows));
+      continue;
+    }
+    struct statfs scratch;
+    if (row.failingSyncfs != 0 && (statfs(dir.path().c_str(), &scratch) != 0 || !CopyFlushesWholeFileSystem(scratch.f_type))) {
+      std::printf("skipped row %d: the scratch folder's file system is flushed file by file\n", static_cast<int>(&row - rows));
+      continue;
+    }
+    fs::remove_all(dir / "dst");
     fs::create_directories(dir / "dst");
+    if (row.writeOnlyFolder) {
+      ASSERT_EQ(chown((dir / "dst").c_str(), 65534, 65534) | chmod((dir / "dst").c_str(), 0333), 0);
+    }
     const pid_t child = fork();
     if (child == 0) {
       signal(SIGXFSZ, SIG_IGN);
       const rlimit limit{row.fileSizeLimit, row.fileSizeLimit};
       setrlimit(RLIMIT_FSIZE, &limit);
       const testsupport::LocksAs locks(row.locks);
+      const testsupport::SyncfsFails syncfs(row.failingSyncfs);
+      if (row.writeOnlyFolder && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
       _exit(CopyObjectRecursive(toolbox::FileRef{(dir / "src").string()}, toolbox::FileRef{(dir / "dst").string()},
                                 nullptr, 0, nullptr) == row.result ? 0 : 1);
     }
@@ -290,14 +385,18 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);  // the copy reported its failure
-    EXPECT_TRUE(fs::is_empty(dir / "dst"));
+    if (row.failingSyncfs == 2)
+      EXPECT_EQ(testsupport::ReadFile(dir / "dst" / "src" / "a" / "small"), "small");
+    else
+      EXPECT_TRUE(fs::is_empty(dir / "dst"));
   }
 }
 
 // A copy killed at any moment, or whose power is cut (on a disk that comes back under
 // another device number), leaves under the target's name either the old item or the whole
 // new one, never a part; the next copy into the folder removes what the copy left beside it,
-// also where locks are taken as NFS takes them.
+// also where locks are taken as NFS takes them, and in a folder its user may write but not
+// read, which cannot be listed (there the next copy to the same target).
 TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
   if (!testsupport::HaveTool("diff")) GTEST_SKIP() << "diff is not installed";
   ScratchDir dir;
@@ -306,25 +405,36 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
   fs::create_directories(dir / "old" / "proj");
   WriteFile(dir / "old" / "proj" / "f0", "old");
   WriteFile(dir / "next", "next");
-  enum Stop { Kill, KillWithNfsLocks, PowerCut };
+  enum Stop { Kill, KillWithNfsLocks, KillInWriteOnlyFolder, PowerCut };
   PowerCutDisk disk(dir.path());
-  for (Stop stop : {Kill, KillWithNfsLocks, PowerCut}) {
+  for (Stop stop : {Kill, KillWithNfsLocks, KillInWriteOnlyFolder, PowerCut}) {
     if (stop == PowerCut && !disk.usable) {
       std::printf("no power cut during a copy: %s\n", disk.why.c_str());
       continue;
     }
+    const bool writeOnly = stop == KillInWriteOnlyFolder;
+    if (writeOnly && geteuid() != 0) {
+      std::printf("no kill in a write-only folder: needs root to give the folder to another user\n");
+      continue;
+    }
     const testsupport::LocksAs locks(stop == KillWithNfsLocks ? testsupport::Locks::Nfs : testsupport::Locks::Local);
     const fs::path dst = stop == PowerCut ? disk.root / "dst" : dir / "dst";
+    // Copies `what` into the destination in a child process (as the folder's user): its pid.
+    const auto copy = [&](const char* what, bool replace) {
+      return StartChild(writeOnly, [&] { return CopyPath(P(dir / what / "proj"), P(dst), nullptr, replace ? 1 : 0, nullptr); });
+    };
     for (bool replace : {false, true}) {
       for (size_t killAfter : {1u, 15u, 1000u}) {  // files in the copy when it is stopped; 1000: at the end
         SCOPED_TRACE(std::to_string(stop) + " " + std::to_string(replace) + " " + std::to_string(killAfter));
         fs::remove_all(dst);
         fs::create_directories(dst);
-        if (replace) {
-          ASSERT_TRUE(CopyPath(P(dir / "old" / "proj"), P(dst), nullptr, 0, nullptr));
+        if (writeOnly) {
+          ASSERT_EQ(chown(dst.c_str(), 65534, 65534) | chmod(dst.c_str(), 0333), 0);
         }
-        const pid_t child = fork();
-        if (child == 0) _exit(CopyPath(P(dir / "new" / "proj"), P(dst), nullptr, replace ? 1 : 0, nullptr) ? 0 : 1);
+        if (replace) {
+          ASSERT_TRUE(Succeeded(copy("old", false)));
+        }
+        const pid_t child = copy("new", replace);
         // Waits until the copy holds that many files (wherever it makes them), then stops it.
         int status = -1;
         for (;;) {
@@ -354,6 +464,11 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
         } else {
           EXPECT_FALSE(replace) << "the old item is gone";
         }
+        if (writeOnly) {  // what a copy to the target left is found without listing the folder
+          ASSERT_TRUE(Succeeded(copy("new", true)));
+          EXPECT_EQ(testsupport::Run("ls -A " + Quote(dst)), "proj\n");
+          continue;
+        }
         ASSERT_TRUE(CopyPath(P(dir / "next"), P(dst), nullptr, 0, nullptr));
         EXPECT_EQ(testsupport::Run("ls -A " + Quote(dst)), fs::exists(target) ? "next\nproj\n" : "next\n");
       }
@@ -364,14 +479,16 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
 // A copy that reported success is on the disk: a power cut right after it finds the whole
 // new tree, on a first copy as on a replace, never its files empty: once anything else on the
 // file system was flushed (which commits the renames, whether their files are on the disk or
-// not), and at once into a folder its user may write but not read (which cannot be opened
-// to flush it).
+// not), at once into a folder its user may write but not read (which cannot be opened to
+// flush it), where the next copy to the same target then tidies what the cut left beside it,
+// and through a FUSE passthrough, whose server hears of every file's flush.
 TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
   if (!testsupport::HaveTool("diff")) GTEST_SKIP() << "diff is not installed";
   ScratchDir dir;
   PowerCutDisk disk(dir.path());
   if (!disk.usable) GTEST_SKIP() << disk.why;
-  for (int i = 0; i < 97; ++i) {
+  constexpr int kFiles = 97;
+  for (int i = 0; i < kFiles; ++i) {
     const fs::path folder = dir / "new" / "proj" / ("d" + std::to_string(i % 4));
     fs::create_directories(folder);
     WriteFile(folder / ("f" + std::to_string(i)), std::string(1000 + i * 997 % 60000, static_cast<char>('a' + i % 26)));
@@ -379,29 +496,43 @@ TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
   fs::create_directories(dir / "old" / "proj");
   WriteFile(dir / "old" / "proj" / "f0", "old");
   const struct {
-    bool replace, writeOnlyFolder;
-  } rows[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    bool replace, writeOnlyFolder, throughFuse;
+  } rows[] = {{false, false, false}, {true, false, false}, {false, true, false}, {true, true, false}, {false, false, true}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(std::to_string(row.replace) + " " + std::to_string(row.writeOnlyFolder));
+    SCOPED_TRACE(&row - rows);
     const fs::path dst = disk.root / ("dst" + std::to_string(&row - rows));
     fs::create_directories(dst);
+    std::optional<FusePassthrough> fuse;
+    if (row.throughFuse && !fuse.emplace(dst, dir / "fuse", dir / "fuse.log").mounted) {
+      std::printf("no power cut through FUSE: %s\n", fuse->why.c_str());
+      continue;
+    }
+    const fs::path into = row.throughFuse ? fuse->root : dst;
     if (row.writeOnlyFolder) {
       ASSERT_EQ(chown(dst.c_str(), 65534, 65534) | chmod(dst.c_str(), 0333), 0);
     }
-    const pid_t child = fork();
-    if (child == 0) {
-      if (row.writeOnlyFolder && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
-      if (row.replace && !CopyPath(P(dir / "old" / "proj"), P(dst), nullptr, 0, nullptr)) _exit(3);
-      _exit(CopyPath(P(dir / "new" / "proj"), P(dst), nullptr, row.replace ? 1 : 0, nullptr) ? 0 : 1);
+    // Copies the new tree as the folder's user, replacing (after copying the old tree first
+    // when `oldFirst`) or not: whether all succeeded.
+    const auto copy = [&](bool oldFirst, bool replace) {
+      return Succeeded(StartChild(row.writeOnlyFolder, [&] {
+        return (!oldFirst || CopyPath(P(dir / "old" / "proj"), P(into), nullptr, 0, nullptr)) &&
+               CopyPath(P(dir / "new" / "proj"), P(into), nullptr, replace ? 1 : 0, nullptr);
+      }));
+    };
+    ASSERT_TRUE(copy(row.replace, row.replace));
+    if (row.throughFuse) {
+      EXPECT_EQ(fuse->FlushesOf(".item/"), static_cast<size_t>(kFiles));
+      fuse->Unmount();
     }
-    int status = -1;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     if (!row.writeOnlyFolder) {
       ASSERT_TRUE(Shell("touch " + Quote(disk.root / "other") + " && sync " + Quote(disk.root / "other")));
     }
     ASSERT_TRUE(disk.CutAndRestart());
     EXPECT_TRUE(Shell("diff -r " + Quote(dir / "new" / "proj") + " " + Quote(dst / "proj")));
+    if (row.writeOnlyFolder) {
+      ASSERT_TRUE(copy(false, true));
+      EXPECT_EQ(testsupport::Run("ls -A " + Quote(dst)), "proj\n");
+    }
   }
 }
 
@@ -502,6 +633,17 @@ TEST(TreeCopyTest, TwoCopiesReplacingOneTargetLeaveItWithItsOwnSidecar) {
     ASSERT_EQ(toolbox::ReadSidecar((dir / "dst" / "item").string()).resourceFork, item == "a" ? "a" : "") << round;
     EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), item == "a" ? "._item\nitem\n" : "item\n");
   }
+}
+
+// A copy is flushed with its whole file system only where one flush of it is known to reach
+// the disk; elsewhere file by file.
+TEST(TreeCopyTest, FlushIsChosenByTheFileSystemType) {
+  const struct {
+    long type;
+    bool wholeFileSystem;
+  } rows[] = {{EXT4_SUPER_MAGIC, true}, {XFS_SUPER_MAGIC, true}, {TMPFS_MAGIC, true},  {FUSE_SUPER_MAGIC, false},
+              {NFS_SUPER_MAGIC, false}, {SMB2_SUPER_MAGIC, false}, {OVERLAYFS_SUPER_MAGIC, false}};
+  for (const auto& row : rows) EXPECT_EQ(CopyFlushesWholeFileSystem(row.type), row.wholeFileSystem) << std::hex << row.type;
 }
 
 }  // namespace

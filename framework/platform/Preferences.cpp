@@ -374,8 +374,10 @@ bool Preferences::Load(int attempt) {
       return !back || Load(attempt + 1);
     }
     // Gone when it was opened and back now: another process that was keeping a damaged
-    // file aside put back one that was not the one it read. Read again.
-    return S_ISREG(st.st_mode) && attempt < 3 && Load(attempt + 1);
+    // file aside put back one that was not the one it read, or a new file took the name.
+    // Read again: each time round, another process has changed the name meanwhile, and a
+    // file that is there is no reason for the open to fail, however busy the others are.
+    return S_ISREG(st.st_mode) && attempt < 50 && Load(attempt + 1);
   }
   good = good && doc.GetDocumentNode(top);
   int roots = 0;

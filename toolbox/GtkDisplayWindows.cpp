@@ -408,9 +408,12 @@ GdkFilterReturn GtkBackend::OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer data
   if (x->type != DestroyNotify || !display || !GDK_IS_X11_DISPLAY(display)) return GDK_FILTER_CONTINUE;
   GdkWindow* gone = gdk_x11_window_lookup_for_display(display, x->xdestroywindow.window);
   if (!gone || gdk_window_is_destroyed(gone)) return GDK_FILTER_CONTINUE;  // one the program took down
+  GdkWindow* toplevel = gdk_window_get_toplevel(gone);
+  NoteWindowsGone(toplevel, x->xdestroywindow.serial);
   gdk_x11_display_error_trap_push(display);
-  static_cast<GtkBackend*>(data)->DestroyedOutside(gdk_window_get_toplevel(gone));
+  static_cast<GtkBackend*>(data)->DestroyedOutside(toplevel);
   gdk_x11_display_error_trap_pop_ignored(display);
+  WindowsGoneTakenDown();
 #else
   (void)xevent;
   (void)data;

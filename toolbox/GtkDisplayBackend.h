@@ -168,6 +168,10 @@ class GtkBackend : public DisplayBackend {
   GtkWidget* FrontChooser();
   GtkWindow* ParentFor(WindowRef dialog);
   bool CentreOver(GtkWindow* parent, int width, int height, int* x, int* y);
+  struct Margins {
+    int left = 0, top = 0, right = 0, bottom = 0;
+  };
+  static Margins FrameMargins(GtkWidget* window);
   GtkWindow* SheetParentFor(WindowRef sheet);
   void Update(WindowMirror& m, const WindowView& view, const std::vector<MenuView>& menus);
   void ShowAlertIcon(WindowMirror& m, AlertType type);

@@ -123,9 +123,7 @@ WireToError previousWireToError[256];
 // it waiting for a reply or reading events, and drops it when the hook says so. A handler of
 // the program's own would not do: GDK swaps handlers in and out for its traps.
 Bool OnXError(::Display* xdisplay, XErrorEvent* error, xError* wire) {
-  const bool dropIt = CausedByGoneWindow(xdisplay, *error);
-  if (getenv("BRIVANE_XERRLOG")) fprintf(stderr, "XERR serial %lu code %d req %d.%d res 0x%lx next %lu gone %zu unnamed %zu -> %s\n", error->serial, error->error_code, error->request_code, error->minor_code, error->resourceid, NextRequest(xdisplay), State().gone.size(), State().unnamed.size(), dropIt ? "drop" : "KEEP");
-  if (dropIt) return False; // TEMPLOG
+  if (CausedByGoneWindow(xdisplay, *error)) return False;
   WireToError previous = previousWireToError[error->error_code];
   return previous ? previous(xdisplay, error, wire) : True;
 }

@@ -10,7 +10,6 @@
 
 #ifdef BRIVANE_HAVE_X11
 #include <X11/Xlib.h>
-#include <X11/Xproto.h>
 #include <gdk/gdkx.h>
 #endif
 
@@ -164,31 +163,11 @@ GtkShownWindow GtkWindowAsShown(WindowRef window) {
 namespace {
 
 #ifdef BRIVANE_HAVE_X11
-// From Xlib's header for extensions (Xlibint.h, whose macros clash with C++'s library).
-extern "C" int (*XESetError(::Display*, int, int (*)(::Display*, xError*, XExtCodes*, int*)))(::Display*, xError*,
-                                                                                              XExtCodes*, int*);
-
 // Xlib ends the process once its connection breaks, and GDK's own handler says nothing a
 // user would understand: the program says what is lost first, then ends as Xlib would.
 int OnXConnectionLost(::Display*) {
   DisplayLost();
   _exit(1);
-}
-
-// Another X client may destroy a window of the program at any moment (as `xdotool
-// windowclose` does), and what the program asks of that window until it hears so fails
-// with BadWindow, for which GDK ends the program. A window GDK still takes for alive is
-// such a one (GDK marks the windows it destroys itself first), and the back end takes its
-// widget down when the news arrives: the error is dropped. It is caught before any error
-// handler (GDK swaps those for its traps), as an extension of Xlib's own sees it; every
-// other error goes on to GDK, whose traps and reports stay as they are.
-int OnXError(::Display* xdisplay, xError* error, XExtCodes*, int* status) {
-  if (error->errorCode != BadWindow) return False;
-  GdkDisplay* display = gdk_x11_lookup_xdisplay(xdisplay);
-  GdkWindow* w = display ? gdk_x11_window_lookup_for_display(display, error->resourceID) : nullptr;
-  if (!w || gdk_window_is_destroyed(w)) return False;
-  *status = 0;
-  return True;
 }
 #endif
 
@@ -202,8 +181,7 @@ std::unique_ptr<DisplayBackend> MakeGtkBackend() {
 #ifdef BRIVANE_HAVE_X11
     if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
       XSetIOErrorHandler(OnXConnectionLost);
-      ::Display* xdisplay = gdk_x11_display_get_xdisplay(gdk_display_get_default());
-      if (XExtCodes* codes = XAddExtension(xdisplay)) XESetError(xdisplay, codes->extension, OnXError);
+      gtk_backend::WatchXErrors(gdk_x11_display_get_xdisplay(gdk_display_get_default()));
     }
 #endif
     return true;

@@ -7,6 +7,8 @@
 //   GtkDisplayEditText.cpp  edit fields: typing, the caret, Return and Tab
 //   GtkDisplayMenus.cpp     the menu bar and pop-up menus
 //   GtkDisplayChoosers.cpp  the file and colour choosers
+//   GtkDisplayGone.cpp      X11: what the X server refuses once another client has
+//                           destroyed a window of the program's
 // Nothing here is for use outside the back end (GtkDisplay.h is its public face).
 #include <gtk/gtk.h>
 
@@ -24,6 +26,8 @@
 #include "toolbox/GtkDisplay.h"
 #include "toolbox/Menus.h"
 #include "toolbox/Navigation.h"
+
+struct _XDisplay;  // Xlib's Display
 
 namespace toolbox::gtk_backend {
 
@@ -91,6 +95,17 @@ struct WindowMirror {
   bool focusChosen = false;      // the keyboard focus it starts with has been given
 };
 
+#ifdef BRIVANE_HAVE_X11
+// X windows of the program that another client destroyed (GtkDisplayGone.cpp). The errors
+// the X server then sends for what the program still asked of them are dropped: they are
+// noted gone, with every native window inside, as the news arrives (the server took the
+// request `from` last before it destroyed them), and told when their widget has been taken
+// down. WatchXErrors installs the hook that drops those errors, once, as GTK starts.
+void WatchXErrors(::_XDisplay* xdisplay);
+void NoteWindowsGone(GdkWindow* toplevel, unsigned long from);
+void WindowsGoneTakenDown();
+#endif
+
 class GtkBackend;
 
 // What a signal handler needs to find its model object again; each connection owns one.
@@ -153,6 +168,10 @@ class GtkBackend : public DisplayBackend {
   GtkWidget* FrontChooser();
   GtkWindow* ParentFor(WindowRef dialog);
   bool CentreOver(GtkWindow* parent, int width, int height, int* x, int* y);
+  struct Margins {
+    int left = 0, top = 0, right = 0, bottom = 0;
+  };
+  static Margins FrameMargins(GtkWidget* window);
   GtkWindow* SheetParentFor(WindowRef sheet);
   void Update(WindowMirror& m, const WindowView& view, const std::vector<MenuView>& menus);
   void ShowAlertIcon(WindowMirror& m, AlertType type);

@@ -285,10 +285,47 @@ bool GtkBackend::CentreOver(GtkWindow* parent, int width, int height, int* x, in
   *y = top + (parentHeight - height) / 2;
   Rect area;
   if (ScreenArea(&area)) {
-    *x = std::max<int>(area.left, std::min(*x, area.right - width));
-    *y = std::max<int>(area.top, std::min(*y, area.bottom - height));
+    // The whole frame stays on the screen, its top-left corner first where it cannot fit.
+    const Margins frame = FrameMargins(GTK_WIDGET(parent));
+    *x = std::max<int>(area.left, std::min(*x, area.right - (frame.left + width + frame.right)));
+    *y = std::max<int>(area.top, std::min(*y, area.bottom - (frame.top + height + frame.bottom)));
   }
   return true;
+}
+
+// What the window manager adds around a window on each side (nothing where none runs):
+// its frame is the window's ancestor that stands on the root window, border included. A
+// dialog is not framed before it shows; the window manager frames it as the window it
+// stands over, which is why a dialog is measured by its parent's frame.
+GtkBackend::Margins GtkBackend::FrameMargins(GtkWidget* window) {
+  Margins m;
+#ifdef BRIVANE_HAVE_X11
+  GdkWindow* g = gtk_widget_get_window(window);
+  if (!g || !gtk_widget_get_mapped(window) || !GDK_IS_X11_WINDOW(g)) return m;
+  ::Display* xdisplay = GDK_WINDOW_XDISPLAY(g);
+  ::Window frame = GDK_WINDOW_XID(g), root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  gdk_x11_display_error_trap_push(gdk_window_get_display(g));  // the window manager may take its frame away
+  while (XQueryTree(xdisplay, frame, &root, &parent, &children, &count) && parent != root) {
+    if (children) XFree(children);
+    children = nullptr;
+    frame = parent;
+  }
+  if (children) XFree(children);
+  int x = 0, y = 0, left = 0, top = 0;
+  unsigned width = 0, height = 0, border = 0, depth = 0;
+  ::Window child = 0;
+  if (XGetGeometry(xdisplay, frame, &root, &left, &top, &width, &height, &border, &depth) &&
+      XTranslateCoordinates(xdisplay, GDK_WINDOW_XID(g), root, 0, 0, &x, &y, &child)) {
+    const int right = left + int(width + 2 * border), bottom = top + int(height + 2 * border);
+    m = {std::max(0, x - left), std::max(0, y - top), std::max(0, right - x - gdk_window_get_width(g)),
+         std::max(0, bottom - y - gdk_window_get_height(g))};
+  }
+  gdk_x11_display_error_trap_pop_ignored(gdk_window_get_display(g));
+#else
+  (void)window;
+#endif
+  return m;
 }
 
 // The work area of the primary monitor (the first where none is primary).
@@ -408,9 +445,12 @@ GdkFilterReturn GtkBackend::OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer data
   if (x->type != DestroyNotify || !display || !GDK_IS_X11_DISPLAY(display)) return GDK_FILTER_CONTINUE;
   GdkWindow* gone = gdk_x11_window_lookup_for_display(display, x->xdestroywindow.window);
   if (!gone || gdk_window_is_destroyed(gone)) return GDK_FILTER_CONTINUE;  // one the program took down
+  GdkWindow* toplevel = gdk_window_get_toplevel(gone);
+  NoteWindowsGone(toplevel, x->xdestroywindow.serial);
   gdk_x11_display_error_trap_push(display);
-  static_cast<GtkBackend*>(data)->DestroyedOutside(gdk_window_get_toplevel(gone));
+  static_cast<GtkBackend*>(data)->DestroyedOutside(toplevel);
   gdk_x11_display_error_trap_pop_ignored(display);
+  WindowsGoneTakenDown();
 #else
   (void)xevent;
   (void)data;

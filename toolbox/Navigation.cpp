@@ -26,6 +26,7 @@ struct NavDialog {
   NavUserAction action = kNavUserActionNone;
   std::vector<std::string> chosen;
   WindowRef anchor;  // the hidden window whose modal loop the dialog runs in
+  WindowRef question;  // the question it asks before a file is replaced, while that is up
 };
 
 struct NavModel {
@@ -254,10 +255,16 @@ OSStatus NavDialogAccept(NavDialogRef ref, const std::vector<std::string>& utf8P
       WindowRef alert;
       DialogItemIndex hit = 0;
       if (CreateStandardAlert(kAlertCautionAlert, NavReplaceQuestion(NameOf(chosen[0])), L"",
-                              &params, &alert) != kNoErr ||
-          RunStandardAlert(alert, &hit) != kNoErr || hit != kAlertStdAlertOKButton)
+                              &params, &alert) != kNoErr)
         return kUserCanceledErr;
+      d->question = alert;
+      const OSStatus asked = RunStandardAlert(alert, &hit);
       if (!(d = Find(ref)) || !IsValidWindowRef(d->anchor)) return kParamErr;
+      d->question = WindowRef{};
+      // The dialog itself may have been cancelled while it asked (its window closed): then
+      // nothing is replaced, whatever the answer.
+      if (asked != kNoErr || hit != kAlertStdAlertOKButton || d->action == kNavUserActionCancel)
+        return kUserCanceledErr;
     }
     d->saveName = Utf8ToWide(NameOf(chosen[0]));
     d->action = kNavUserActionSaveAs;
@@ -278,6 +285,7 @@ OSStatus NavDialogCancel(NavDialogRef ref) {
   if (!d || !IsValidWindowRef(d->anchor)) return kParamErr;
   d->action = kNavUserActionCancel;
   d->chosen.clear();
+  if (IsValidWindowRef(d->question)) QuitAppModalLoopForWindow(d->question);  // its question goes with it
   QuitAppModalLoopForWindow(d->anchor);
   return kNoErr;
 }

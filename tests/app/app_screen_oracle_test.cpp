@@ -182,6 +182,29 @@ class App {
     }
     return {left + 100, top - below / 2};
   }
+  // Where the window stands whole on the screen: the window manager's frame around it (the
+  // window itself where none runs), its left, top, width and height.
+  std::array<int, 4> Frame(const std::string& id) const {
+    std::istringstream info(testsupport::Run(
+        "export DISPLAY=" + display_ + "; w=" + id + "; while xwininfo -tree -id $w 2>/dev/null | grep 'Parent window id' "
+        "| grep -vq 'the root window'; do w=$(xwininfo -tree -id $w | awk '/Parent window id/ {print $4}'); done; "
+        "xwininfo -id $w 2>/dev/null"));
+    std::array<int, 4> frame{-1, -1, -1, -1};
+    int border = 0;
+    for (std::string line; std::getline(info, line);) {
+      const std::size_t colon = line.find(':');
+      if (colon == std::string::npos) continue;
+      const int value = std::atoi(line.c_str() + colon + 1);
+      if (line.find("Absolute upper-left X") != std::string::npos) frame[0] = value;
+      if (line.find("Absolute upper-left Y") != std::string::npos) frame[1] = value;
+      if (line.find("  Width:") != std::string::npos) frame[2] = value;
+      if (line.find("  Height:") != std::string::npos) frame[3] = value;
+      if (line.find("Border width") != std::string::npos) border = value;
+    }
+    frame[2] += 2 * border;
+    frame[3] += 2 * border;
+    return frame;
+  }
   // What the window tells the window manager it is.
   std::string Properties(const std::string& id) const {
     return testsupport::Run("DISPLAY=" + display_ + " xprop -id " + id + " _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR 2>&1");
@@ -229,9 +252,11 @@ struct Step {
   const char* key;    // what the user then presses ("" for nothing; "minimise": the window is minimised;
                       // "type " and text: the text typed; "type:" and a name: the name typed over
                       // the proposed one, then Return; "scroll": the mouse wheel to the text's end;
-                      // "move": the window moved; "maximise": the window maximised, where no
-                      // window manager can, made as large as the screen; "destroy": the window
-                      // destroyed by another X client)
+                      // "move": the window moved (to 500,400, or where "move X Y" says); "maximise":
+                      // the window maximised, where no window manager can, made as large as the
+                      // screen; "destroy": the window destroyed by another X client, "at once" as
+                      // soon as it is there, "from the root" with the pointer on the root window;
+                      // "destroy the chooser": the chooser under the window destroyed)
   bool fresh = true;  // a window other than the one of the step before (not the main window)
   // What the window must show whole, as tesseract reads it: phrases separated by "|".
   const char* reads = "";
@@ -329,6 +354,8 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
                          "<castora_data input=\"" + gone + "/a.wav\" swf_fps=\"12\" />\n"
                          "<castora_data input=\"" + gone + "/b.wav\" swf_fps=\"12\" />\n"
                          "</castora_jobs>\n</brivane>\n</xml>\n");
+  // The same for rows that save it.
+  for (const char* copy : {"once.bva", "root.bva"}) std::filesystem::copy_file(dir / "two.bva", dir / copy);
 
   const std::string empty =
       "<xml version=\"1.0\" encoding=\"UTF-8\">\n<brivane version_major=\"1\" version_minor=\"0\" >\n"
@@ -420,6 +447,31 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
        {{"Missing Audio File", "Return"}, {kChooser, "destroy"}, {"Missing Audio File", "destroy"},
         {"Missing Audio File", "destroy"}, {"Error", "destroy"}, {"two.bva", "ctrl+q", false}},
        false, true},
+      // The same as soon as each is there, and with the pointer on the root window, where
+      // the errors for what the application still asks of them come late; the unsaved-changes
+      // question too. Then Ctrl+S saves and Ctrl+Q asks.
+      {"dialogs destroyed at once", "once.bva",
+       {{"Missing Audio File", "destroy at once"}, {"Missing Audio File", "destroy at once"},
+        {"Error", "destroy at once"}, {"once.bva", kBatchMode, false}, {"\\*once.bva", "ctrl+s", false},
+        {"once.bva", kBatchMode, false}, {"\\*once.bva", "ctrl+q", false}, {"Unsaved Changes", "Escape"}},
+       false, false, "", false, true},
+      {"dialogs destroyed from the root window", "root.bva",
+       {{"Missing Audio File", "destroy from the root"}, {"Missing Audio File", "destroy from the root"},
+        {"Error", "destroy from the root"}, {"root.bva", kBatchMode, false}, {"\\*root.bva", "ctrl+n", false},
+        {"Unsaved Changes", "destroy from the root"}, {"\\*root.bva", "ctrl+s", false},
+        {"root.bva", kBatchMode, false}, {"\\*root.bva", "ctrl+q", false}, {"Unsaved Changes", "Escape"}},
+       false, false, "", false, true},
+      // A chooser destroyed under its question takes the question with it: nothing replaced.
+      {"chooser destroyed under its question", "good.bva",
+       {{"good.bva", "ctrl+shift+s", false}, {"Save", "ctrl+a type good"}, {"Save", "Return", false},
+        {kReplaceGood, "destroy the chooser"}, {"good.bva", kBatchMode, false}, {"\\*good.bva", "ctrl+q", false},
+        {"Unsaved Changes", "space"}},
+       false, true, "batch_mode=\"true\"", false, true},
+      // By the corner of the screen, a dialog stands whole on the screen, its frame too.
+      {"main window by the corner of the screen", "moved.bva",
+       {{"moved.bva", "move 1000 550", false}, {"moved.bva", "ctrl+shift+s", false}, {"Save", "Escape"},
+        {"moved.bva", kBatchMode, false}, {"\\*moved.bva", "ctrl+n", false}, {"Unsaved Changes", "Escape"}},
+       false, false, "", false, true},
       // The focus starts on Save, not on Don't Save: Space saves.
       {"space in the save question", "space.bva",
        {{"space.bva", kBatchMode, false}, {"\\*space.bva", "ctrl+q", false}, {"Unsaved Changes", "space"}},
@@ -470,6 +522,11 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
            << app.Windows() << "its output:\n" << testsupport::ReadFile(dir.path() / "home" / "output.txt")
            << testsupport::ReadFile(dir.path() / "home" / "errors.txt");
       if (!step.fresh && std::string(step.title).find(".bva") != std::string::npos) main = id;
+      if (std::string(step.key) == "destroy at once") {  // before it is even painted
+        app.Xdo("windowclose " + id);
+        previous = id;
+        continue;
+      }
       if (step.fresh) {
         // A dialog to the window manager, transient for a window of the application, and
         // centred over the main window (give or take a title bar), choosers too; one too tall
@@ -478,17 +535,20 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         EXPECT_NE(properties.find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos) << properties;
         EXPECT_NE(properties.find("WM_TRANSIENT_FOR(WINDOW)"), std::string::npos) << properties;
         if (main.empty()) main = app.Window("Brivane|.*\\.bva");
-        // A window is mapped, then placed: on a busy machine its first place may show.
+        // A window is mapped, then placed: on a busy machine its first place may show. Where
+        // the main window stands by the screen's edge, the dialog moves just far enough to
+        // stand whole on the screen, its frame included.
         std::string where;
         EXPECT_TRUE(WaitFor([&] {
-          const std::array<int, 4> over = app.Geometry(main), dialog = app.Geometry(id);
-          const int dx = dialog[0] + dialog[2] / 2 - (over[0] + over[2] / 2);
-          const int centredTop = over[1] + over[3] / 2 - dialog[3] / 2;
-          const int dy = dialog[1] - centredTop;
-          where = "the dialog is at " + std::to_string(dialog[0]) + "," + std::to_string(dialog[1]) +
-                  ", its centre " + std::to_string(dx) + "," + std::to_string(dy) + " off the main window's";
-          if (centredTop >= 0 && centredTop + dialog[3] <= 1024) return std::abs(dx) <= 30 && std::abs(dy) <= 30;
-          return std::abs(dx) <= 30 && dialog[1] >= 0 && dialog[1] <= 48;
+          const std::array<int, 4> over = app.Frame(main), dialog = app.Frame(id);
+          const auto kept = [](int centred, int size, int screen) { return std::max(0, std::min(centred, screen - size)); };
+          const int dx = dialog[0] - kept(over[0] + (over[2] - dialog[2]) / 2, dialog[2], 1280);
+          const int dy = dialog[1] - kept(over[1] + (over[3] - dialog[3]) / 2, dialog[3], 1024);
+          where = "the dialog's frame is at " + std::to_string(dialog[0]) + "," + std::to_string(dialog[1]) + ", " +
+                  std::to_string(dialog[2]) + "x" + std::to_string(dialog[3]) + ", " + std::to_string(dx) + "," +
+                  std::to_string(dy) + " off centre over the main window's";
+          return std::abs(dx) <= 30 && std::abs(dy) <= 30 && dialog[0] >= 0 && dialog[1] >= 0 &&
+                 dialog[0] + dialog[2] <= 1280 && dialog[1] + dialog[3] <= 1024;
         }, 20)) << where;
       }
       const auto shown = Clock::now();
@@ -526,10 +586,10 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         app.Xdo("key Return");
       } else if (std::string(step.key) == "scroll") {  // the mouse wheel over the text, to its end
         app.Xdo("mousemove --window " + id + " 200 200 click --repeat 100 --delay 5 5");
-      } else if (std::string(step.key) == "move" || std::string(step.key) == "maximise") {
+      } else if (std::string(step.key).starts_with("move") || std::string(step.key) == "maximise") {
         const std::array<int, 4> before = app.Geometry(id);
-        if (std::string(step.key) == "move") {
-          app.Xdo("windowmove " + id + " 500 400");
+        if (std::string(step.key).starts_with("move")) {
+          app.Xdo("windowmove " + id + " " + (std::string(step.key) == "move" ? "500 400" : step.key + 5));
         } else if (GetParam() == kOpenbox) {  // a double click on the title bar
           const std::pair<int, int> title = app.TitleBar(id);
           app.Xdo("mousemove " + std::to_string(title.first) + " " + std::to_string(title.second) + " click --repeat 2 1");
@@ -539,10 +599,11 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
         // The dialog that follows is asked for once the main window stands where it goes.
         EXPECT_TRUE(WaitFor([&] {
           const std::array<int, 4> now = app.Geometry(id);
-          return std::string(step.key) == "move" ? now != before : now[2] > before[2] + 300;
+          return std::string(step.key).starts_with("move") ? now != before : now[2] > before[2] + 300;
         }, 20)) << step.key;
-      } else if (std::string(step.key) == "destroy") {
-        app.Xdo("windowclose " + id);
+      } else if (std::string(step.key).starts_with("destroy")) {
+        if (std::string(step.key) == "destroy from the root") app.Xdo("mousemove 1279 1023");
+        app.Xdo("windowclose " + (std::string(step.key) == "destroy the chooser" ? app.Window("Save") : id));
       } else if (*step.key) {
         app.Xdo("windowfocus --sync " + id + " key " + step.key);
       }

@@ -1,6 +1,7 @@
 // The GTK back end's edit fields: typing, deleting, the caret, Return, Tab and focus.
 #include "toolbox/GtkDisplayBackend.h"
 
+#include <memory>
 #include <string>
 
 #include "toolbox/Controls.h"
@@ -215,6 +216,36 @@ void GtkBackend::OnBackspace(GtkEntry* entry, gpointer data) {
   g_signal_stop_emission_by_name(entry, "backspace");
   ControlRef control{t->id};
   t->backend->Input([control] { TypeCharacter(control, 8); });
+}
+
+// A paste (Ctrl+V, Shift+Insert, the field's menu) takes its place in the input queue as a
+// key does. GTK asks the clipboard's owner for the text, and another program answers only
+// after the keys typed after the paste have arrived: these wait behind it, and the text is
+// typed where the model's cursor stands by its turn. An owner that does not answer in time
+// (a program that hangs) holds the input back no longer: the paste then pastes nothing.
+void GtkBackend::OnPaste(GtkEntry* entry, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  if (!gtk_editable_get_editable(GTK_EDITABLE(entry))) return;  // GTK refuses it
+  g_signal_stop_emission_by_name(entry, "paste-clipboard");
+  constexpr guint kOwnerTimeMs = 5000;
+  struct Paste {
+    bool answered = false;
+    std::wstring text;
+    gint64 until = g_get_monotonic_time() + gint64{kOwnerTimeMs} * 1000;
+  };
+  auto paste = std::make_shared<Paste>();
+  ControlRef control{t->id};
+  t->backend->Input([control, paste] { if (paste->answered) TypeInto(control, paste->text); },
+                    [paste] { return paste->answered || g_get_monotonic_time() >= paste->until; });
+  // Wakes the wait for input when the time is up.
+  g_timeout_add(kOwnerTimeMs + 1, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr);
+  auto answered = [](GtkClipboard*, const gchar* text, gpointer p) {
+    const std::unique_ptr<std::shared_ptr<Paste>> paste(static_cast<std::shared_ptr<Paste>*>(p));
+    (*paste)->answered = true;
+    if (text) (*paste)->text = Utf8ToWide(text);
+  };
+  gtk_clipboard_request_text(gtk_widget_get_clipboard(GTK_WIDGET(entry), GDK_SELECTION_CLIPBOARD), answered,
+                             new std::shared_ptr<Paste>(paste));
 }
 
 // Return commits the field, then presses the window's default button when it has one.

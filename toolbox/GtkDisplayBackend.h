@@ -143,8 +143,8 @@ class GtkBackend : public DisplayBackend {
 
  private:
   // GtkDisplay.cpp: the input queue and the wait. A piece of input may wait for an answer
-  // from outside (a paste, for the clipboard's owner): it holds back all input behind it
-  // until `ready` holds.
+  // from outside (a paste, for the clipboard's owner): first in line, it asks (the first
+  // time `ready` is called) and holds back all input behind it until `ready` holds.
   struct QueuedInput {
     std::function<void()> action;
     std::function<bool()> ready;  // none: ready at once
@@ -211,6 +211,7 @@ class GtkBackend : public DisplayBackend {
   static void OnDeleteText(GtkEditable* editable, gint start, gint end, gpointer data);
   static void OnDeleteKey(GtkEntry* entry, GtkDeleteType type, gint count, gpointer data);
   static void OnBackspace(GtkEntry* entry, gpointer data);
+  static void OnCopy(GtkEntry* entry, gpointer data);
   static void OnPaste(GtkEntry* entry, gpointer data);
   static void OnActivate(GtkEntry*, gpointer data);
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* key, gpointer data);

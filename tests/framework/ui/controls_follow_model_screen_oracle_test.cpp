@@ -235,6 +235,9 @@ TEST_F(ControlsFollowTheModel, EditFieldTakesEveryKeyWhereTheCursorIs) {
       {"pasted at the end, then at the start", EditText::kAny, L"hello", {"key ctrl+v Home shift+Insert"},
        L"PASTEhelloPASTE", false, true},
       {"typed around a paste", EditText::kAny, L"", {"type ab", "key ctrl+v", "type cd"}, L"abPASTEcd", false, true},
+      // A cut takes what the model has selected by then, and the paste after it gets that.
+      {"cut behind typing that waits", EditText::kAny, L"",
+       {"type abc", nudge, "type X", "key shift+Left ctrl+x Home ctrl+v"}, L"Xabc", false, true},
   };
   // The clipboard's owner: xclip serves "PASTE" until the screen goes.
   int status = -1;

@@ -1,4 +1,4 @@
-// The GTK back end's edit fields: typing, deleting, the caret, Return, Tab and focus.
+// The GTK back end's edit fields: typing, deleting, the caret, the clipboard, Return, Tab and focus.
 #include "toolbox/GtkDisplayBackend.h"
 
 #include <memory>

@@ -27,7 +27,7 @@ TEST_PACKAGES=(
   git
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 libxml2-utils python3-fonttools openssl time
-  xvfb xdotool imagemagick openbox twm x11-utils
+  xvfb xdotool xclip imagemagick openbox twm x11-utils
   tesseract-ocr
   libfuse3-dev fuse3
   ffmpeg lame sox flvmeta

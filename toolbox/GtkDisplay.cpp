@@ -40,9 +40,9 @@ GtkBackend::~GtkBackend() {
 // loop, a new window) runs as it would from the model's own loop.
 bool GtkBackend::WaitForInput(double seconds) {
   Sync();
-  if (input_.empty() && !closed_) Pump(seconds);
-  if (!input_.empty()) {
-    std::function<void()> next = std::move(input_.front());
+  if (!InputReady() && !closed_) Pump(seconds);
+  if (InputReady()) {
+    std::function<void()> next = std::move(input_.front().action);
     input_.pop_front();  // before the call: it may wait for input itself
     next();
   }
@@ -122,7 +122,7 @@ void GtkBackend::Pump(double seconds) {
       return G_SOURCE_CONTINUE;
     }, &ready));
   }
-  while (input_.empty() && !timedOut && !closed_ && !ready) gtk_main_iteration_do(TRUE);
+  while (!InputReady() && !timedOut && !closed_ && !ready) gtk_main_iteration_do(TRUE);
   for (guint watch : watches) g_source_remove(watch);
   if (timer && !timedOut) g_source_remove(timer);
 }

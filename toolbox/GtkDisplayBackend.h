@@ -157,9 +157,18 @@ class GtkBackend : public DisplayBackend {
   bool PickColor(const std::wstring& prompt, const RGBColor& in, RGBColor* out) override;
 
  private:
-  // GtkDisplay.cpp: the input queue and the wait.
+  // GtkDisplay.cpp: the input queue and the wait. A piece of input may wait for an answer
+  // from outside (a paste, for the clipboard's owner): first in line, it asks (the first
+  // time `ready` is called) and holds back all input behind it until `ready` holds.
+  struct QueuedInput {
+    std::function<void()> action;
+    std::function<bool()> ready;  // none: ready at once
+  };
   void Pump(double seconds);
-  void Input(std::function<void()> action) { input_.push_back(std::move(action)); }
+  void Input(std::function<void()> action, std::function<bool()> ready = nullptr) {
+    input_.push_back({std::move(action), std::move(ready)});
+  }
+  bool InputReady() const { return !input_.empty() && (!input_.front().ready || input_.front().ready()); }
   static void OnDisplayClosed(GdkDisplay*, gboolean, gpointer data);
 
   // GtkDisplayWindows.cpp
@@ -221,6 +230,8 @@ class GtkBackend : public DisplayBackend {
   static void OnDeleteText(GtkEditable* editable, gint start, gint end, gpointer data);
   static void OnDeleteKey(GtkEntry* entry, GtkDeleteType type, gint count, gpointer data);
   static void OnBackspace(GtkEntry* entry, gpointer data);
+  static void OnCopy(GtkEntry* entry, gpointer data);
+  static void OnPaste(GtkEntry* entry, gpointer data);
   static void OnActivate(GtkEntry*, gpointer data);
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* key, gpointer data);
   static gboolean OnEntryFocus(GtkWidget*, GdkEvent*, gpointer data);
@@ -232,7 +243,7 @@ class GtkBackend : public DisplayBackend {
 
   std::map<std::uint64_t, std::unique_ptr<WindowMirror>> windows_;
   std::map<std::uint64_t, GtkWidget*> choosers_;  // running file dialogs
-  std::deque<std::function<void()>> input_;
+  std::deque<QueuedInput> input_;
   WindowRef front_;
   WindowRef presented_;    // presented and not yet focused
   gint64 presentedAt_ = 0;

@@ -293,6 +293,9 @@ GtkWidget* GtkBackend::MakeControl(WindowMirror& m, ControlMirror& mirror, const
     Connect(w, "move-cursor", G_CALLBACK(OnMoveCursor), target);
     Connect(w, "delete-from-cursor", G_CALLBACK(OnDeleteKey), target);
     Connect(w, "backspace", G_CALLBACK(OnBackspace), target);
+    Connect(w, "copy-clipboard", G_CALLBACK(OnCopy), target);
+    Connect(w, "cut-clipboard", G_CALLBACK(OnCopy), target);
+    Connect(w, "paste-clipboard", G_CALLBACK(OnPaste), target);
     Connect(w, "activate", G_CALLBACK(OnActivate), target);
     Connect(w, "key-press-event", G_CALLBACK(OnKeyPress), target);
     Connect(w, "focus-in-event", G_CALLBACK(OnEntryFocus), target);

@@ -1,6 +1,7 @@
-// The GTK back end's edit fields: typing, deleting, the caret, Return, Tab and focus.
+// The GTK back end's edit fields: typing, deleting, the caret, the clipboard, Return, Tab and focus.
 #include "toolbox/GtkDisplayBackend.h"
 
+#include <memory>
 #include <string>
 
 #include "toolbox/Controls.h"
@@ -215,6 +216,62 @@ void GtkBackend::OnBackspace(GtkEntry* entry, gpointer data) {
   g_signal_stop_emission_by_name(entry, "backspace");
   ControlRef control{t->id};
   t->backend->Input([control] { TypeCharacter(control, 8); });
+}
+
+// Copy and cut behind input still waiting: GTK would copy the selection it shows, which
+// lacks the typing and caret moves that wait, while a cut's deletion waits and takes the
+// model's selection. They wait their turn instead, and take the model's selection then.
+void GtkBackend::OnCopy(GtkEntry* entry, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  GSignalInvocationHint* hint = g_signal_get_invocation_hint(entry);
+  if (t->backend->input_.empty() || !hint) return;
+  g_signal_stop_emission(entry, hint->signal_id, 0);
+  const bool cut = hint->signal_id == g_signal_lookup("cut-clipboard", GTK_TYPE_ENTRY);
+  GtkClipboard* clipboard = gtk_widget_get_clipboard(GTK_WIDGET(entry), GDK_SELECTION_CLIPBOARD);
+  t->backend->Input([control = ControlRef{t->id}, clipboard, cut] {
+    int from = 0, to = 0;
+    if (GetEditTextSelection(control, &from, &to) != kNoErr || from == to) return;
+    const std::wstring text = GetControlTitle(control).substr(std::size_t(from), std::size_t(to - from));
+    gtk_clipboard_set_text(clipboard, WideToUtf8(text).c_str(), -1);
+    if (cut) TypeCharacter(control, 127);
+  });
+}
+
+// A paste (Ctrl+V, Shift+Insert, the field's menu) takes its place in the input queue as a
+// key does. In its turn it asks the clipboard's owner for the text (what a copy or cut
+// before it put there), and holds back the input behind it until the owner answers: another
+// program answers only after the keys typed after the paste have arrived. The text is then
+// typed where the model's cursor stands. An owner that does not answer in time (a program
+// that hangs) holds the input back no longer: the paste then pastes nothing.
+void GtkBackend::OnPaste(GtkEntry* entry, gpointer data) {
+  auto* t = static_cast<SignalTarget*>(data);
+  if (!gtk_editable_get_editable(GTK_EDITABLE(entry))) return;  // GTK refuses it
+  g_signal_stop_emission_by_name(entry, "paste-clipboard");
+  struct Paste {
+    bool asked = false, answered = false;
+    std::wstring text;
+    gint64 until = 0;
+  };
+  auto paste = std::make_shared<Paste>();
+  GtkClipboard* clipboard = gtk_widget_get_clipboard(GTK_WIDGET(entry), GDK_SELECTION_CLIPBOARD);
+  auto ask = [paste, clipboard] {
+    if (!paste->asked) {
+      constexpr guint kOwnerTimeMs = 5000;
+      paste->asked = true;
+      paste->until = g_get_monotonic_time() + gint64{kOwnerTimeMs} * 1000;
+      // Wakes the wait for input when the time is up.
+      g_timeout_add(kOwnerTimeMs + 1, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr);
+      auto answered = [](GtkClipboard*, const gchar* text, gpointer p) {
+        const std::unique_ptr<std::shared_ptr<Paste>> paste(static_cast<std::shared_ptr<Paste>*>(p));
+        (*paste)->answered = true;
+        if (text) (*paste)->text = Utf8ToWide(text);
+      };
+      gtk_clipboard_request_text(clipboard, answered, new std::shared_ptr<Paste>(paste));
+    }
+    return paste->answered || g_get_monotonic_time() >= paste->until;
+  };
+  t->backend->Input([control = ControlRef{t->id}, paste] { if (paste->answered) TypeInto(control, paste->text); },
+                    ask);
 }
 
 // Return commits the field, then presses the window's default button when it has one.

@@ -361,17 +361,25 @@ TEST_P(ApplicationOnScreen, DialogsPaintAndWaitIdle) {
       "<xml version=\"1.0\" encoding=\"UTF-8\">\n<brivane version_major=\"1\" version_minor=\"0\" >\n"
       "<castora_jobs current_data=\"0\" batch_mode=\"false\" >\n</castora_jobs>\n</brivane>\n</xml>\n";
   // A missing file of a long path: its question grows the dialog rather than being cut off.
-  const std::string deep = (dir / std::string(60, 'd') / std::string(60, 'e') / std::string(60, 'f')).string();
+  // The long paths lie outside the scratch folder, under a folder that never exists, so that
+  // the text and its line breaks (and so what tesseract reads) are the same whatever the
+  // temporary folder's path.
+  const std::string deep =
+      "/nonexistent/" + std::string(60, 'd') + "/" + std::string(60, 'e') + "/" + std::string(60, 'f');
   testsupport::WriteFile(dir / "deep.bva", empty.substr(0, empty.find("</castora_jobs>")) +
                                                "<castora_data input=\"" + deep + "/a.wav\" swf_fps=\"12\" />\n" +
                                                empty.substr(empty.find("</castora_jobs>")));
   // Missing files of paths of long folder names without blanks, of 513 to 3,847 bytes: the
   // question grows as tall as the screen allows, and scrolls beyond.
+  // Each ends in folders of 60 q, then 28 r and the name, which tesseract reads whole in
+  // either dialog; a first folder takes up the bytes that the folders of q leave.
   for (std::size_t bytes : {513, 1062, 2038, 3847}) {
-    std::string path = dir.str();
-    while (path.size() + 61 + 9 <= bytes) path += "/" + std::string(60, 'q');
-    if (path.size() + 9 < bytes) path += "/" + std::string(bytes - 9 - path.size() - 1, 'r');
-    path += "/song.wav";
+    const std::string end = "/" + std::string(28, 'r') + "/song.wav";
+    std::string path = "/nonexistent/";
+    const std::size_t folders = (bytes - path.size() - end.size() - 1) / 61;
+    path += std::string(bytes - path.size() - end.size() - folders * 61, 'p');
+    for (std::size_t i = 0; i < folders; ++i) path += "/" + std::string(60, 'q');
+    path += end;
     testsupport::WriteFile(dir / ("path" + std::to_string(bytes) + ".bva"),
                            empty.substr(0, empty.find("</castora_jobs>")) + "<castora_data input=\"" + path +
                                "\" swf_fps=\"12\" />\n" + empty.substr(empty.find("</castora_jobs>")));

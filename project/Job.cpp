@@ -235,7 +235,10 @@ void Job::DerivePublishSize() {
 bool Job::SetMatchVideoDimensions(bool on) {
   if (on && !IsMovieSize(video.width, video.height)) return false;
   StoreCounted(match_video_dimensions, on);
-  if (on) SetMovieSize(static_cast<uint32_t>(video.width), static_cast<uint32_t>(video.height));
+  if (on) {
+    video.LeaveASourceNoMovieCanFollow();
+    SetMovieSize(static_cast<uint32_t>(video.width), static_cast<uint32_t>(video.height));
+  }
   return true;
 }
 

@@ -61,6 +61,10 @@ class VideoSettings {
 
   // The crop size when cropping, else the owner's source size.
   void GetReferenceSize(int32_t& width, int32_t& height) const;
+  // Turns match source dimensions off where the output could not take the reference size
+  // (one no movie can have while the owner's movie matches the video dimensions): the flag
+  // would claim what the size does not do, and a job read back never holds that claim.
+  void LeaveASourceNoMovieCanFollow();
 
   bool WriteXml(XmlWriter& writer) const;
   bool ReadXml(const XmlValue& value);

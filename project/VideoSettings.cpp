@@ -132,20 +132,13 @@ void VideoSettings::SetKeepAspectRatio(bool on) {
   if (StoreCounted(keep_aspect_ratio, on) && on) SetOutputWidth(width);
 }
 
-void VideoSettings::LeaveASourceNoMovieCanFollow() {
-  int32_t w = 0, h = 0;
-  GetReferenceSize(w, h);
-  if (match_source_dimensions && Refuses(w, h)) SetMatchSourceDimensions(false);
-}
-
 void VideoSettings::RefreshAfterCrop() {
-  // A crop that gives a reference size the output cannot take is still taken; the output
-  // then no longer follows the source and keeps its ratio as any other output does.
-  LeaveASourceNoMovieCanFollow();
   if (match_source_dimensions) {
     int32_t w = 0, h = 0;
     GetReferenceSize(w, h);
-    SetOutputSize(w, h);
+    // The crop is taken even where the output refuses the size it gives: the output keeps
+    // its size and no longer follows the source, as the job reads back.
+    if (!SetOutputSize(w, h)) SetMatchSourceDimensions(false);
   } else if (keep_aspect_ratio) {
     SetOutputWidth(width);
   }

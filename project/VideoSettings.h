@@ -44,6 +44,8 @@ class VideoSettings {
   // follow the source.
   bool SetMatchSourceDimensions(bool on);
   void SetKeepAspectRatio(bool on);
+  // The crop changes below are taken even where the output follows the source and refuses
+  // the size they give: match source dimensions then turns off.
   void SetCrop(bool on);
   // Brings the rectangle inside the source and in order, writes the result back, stores it;
   // true when it had to be corrected.
@@ -61,10 +63,6 @@ class VideoSettings {
 
   // The crop size when cropping, else the owner's source size.
   void GetReferenceSize(int32_t& width, int32_t& height) const;
-  // Turns match source dimensions off where the output could not take the reference size
-  // (one no movie can have while the owner's movie matches the video dimensions): the flag
-  // would claim what the size does not do, and a job read back never holds that claim.
-  void LeaveASourceNoMovieCanFollow();
 
   bool WriteXml(XmlWriter& writer) const;
   bool ReadXml(const XmlValue& value);

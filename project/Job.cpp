@@ -236,8 +236,8 @@ bool Job::SetMatchVideoDimensions(bool on) {
   if (on && !IsMovieSize(video.width, video.height)) return false;
   StoreCounted(match_video_dimensions, on);
   if (on) {
-    // Nor can the video follow a source size no movie can have any more: it keeps its size
-    // without that claim, as the job reads back.
+    // A video that follows a source size no movie can have stops following it and keeps
+    // its size, as the job reads back.
     int32_t w = 0, h = 0;
     video.GetReferenceSize(w, h);
     if (video.match_source_dimensions && !IsMovieSize(w, h)) video.SetMatchSourceDimensions(false);

@@ -103,6 +103,12 @@ class PlayerTemplateLibrary {
   // The template with exactly that name; with `copy` a new copy owned by the caller.
   static PlayerTemplate* FindByName(PlayerTemplateLibrary* library, const std::wstring& name,
                                     bool copy);
+  // The template that an element written by WriteValuesXml names: one whose name, written
+  // and read back, is the element's "name". Where several names read alike, the one whose
+  // variables the element's "var" children name, in order, wins, then the one named exactly
+  // as read. None for an element without a name, or with one longer than any file name.
+  static PlayerTemplate* FindForValues(PlayerTemplateLibrary* library, const XmlValue& element,
+                                       bool copy);
 
   // Adds a template for every ".swf" file of the folder (name: the file name without its
   // extension) that the reader reads; other files and unreadable movies are skipped. A

@@ -18,16 +18,43 @@ bool PlayerTemplate::WriteValuesXml(XmlWriter& w, const wchar_t* elementName) co
 
 namespace {
 
-// A name as an attribute written by the XML writer reads back: every character XML cannot
-// carry (a control character, a lone surrogate) reads as U+FFFD, and the reader drops line
-// feeds from attribute values.
-std::wstring AsReadBack(const std::wstring& name) {
-  std::wstring read = DecodeXmlEscapes(EscapeXmlText(name));
-  std::erase(read, L'\n');
-  return read;
+// Whether the element's "var" children are the template's variables, in order, by their
+// names as they read back.
+bool NamesVariablesOf(const XmlValue& element, const std::vector<PlayerVariable>& variables) {
+  size_t at = 0;
+  bool same = true;
+  element_xml::ForEachChildElement(element, [&](const XmlValue& child, const std::wstring& tag) {
+    if (tag != L"var" || !same) return;
+    XmlElement e;
+    XmlValue name;
+    same = child.ToElement(e) && element_xml::Get(e, "name", name) && at < variables.size() &&
+           XmlAttributeAsRead(variables[at++].name) == name.AsString();
+  });
+  return same && at == variables.size();
 }
 
 }  // namespace
+
+PlayerTemplate* PlayerTemplateLibrary::FindForValues(PlayerTemplateLibrary* library,
+                                                     const XmlValue& element, bool copy) {
+  XmlElement e;
+  XmlValue name;
+  // Template names are file names: a longer text names none and is not copied.
+  if (!library || !element.ToElement(e) || !element_xml::Get(e, "name", name) || !name.FitsPath())
+    return nullptr;
+  const std::wstring read = name.AsString();
+  PlayerTemplate* found = nullptr;
+  int best = 0;
+  for (auto& t : library->templates_) {
+    if (XmlAttributeAsRead(t->Name()) != read) continue;
+    const int rank = 1 + (t->Name() == read) + 2 * NamesVariablesOf(element, t->Variables());
+    if (rank > best) {
+      found = t.get();
+      best = rank;
+    }
+  }
+  return found && copy ? found->Clone() : found;
+}
 
 bool PlayerTemplate::ReadValuesXml(const XmlValue& value) {
   // The writer writes every variable in order, so the n-th "var" is the n-th variable when
@@ -43,7 +70,7 @@ bool PlayerTemplate::ReadValuesXml(const XmlValue& value) {
     XmlValue name, text;
     if (!element_xml::Get(e, "name", name) || !element_xml::Get(e, "value", text)) return;
     const std::wstring read = name.AsString();
-    if (at < variables_.size() && AsReadBack(variables_[at].name) == read)
+    if (at < variables_.size() && XmlAttributeAsRead(variables_[at].name) == read)
       variables_[at].value = text.AsString();
     else
       SetVariable(read, text.AsString());

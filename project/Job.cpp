@@ -235,7 +235,14 @@ void Job::DerivePublishSize() {
 bool Job::SetMatchVideoDimensions(bool on) {
   if (on && !IsMovieSize(video.width, video.height)) return false;
   StoreCounted(match_video_dimensions, on);
-  if (on) SetMovieSize(static_cast<uint32_t>(video.width), static_cast<uint32_t>(video.height));
+  if (on) {
+    // A video that follows a source size no movie can have stops following it and keeps
+    // its size, as the job reads back.
+    int32_t w = 0, h = 0;
+    video.GetReferenceSize(w, h);
+    if (video.match_source_dimensions && !IsMovieSize(w, h)) video.SetMatchSourceDimensions(false);
+    SetMovieSize(static_cast<uint32_t>(video.width), static_cast<uint32_t>(video.height));
+  }
   return true;
 }
 

@@ -84,7 +84,8 @@ class Job {
   bool SetMovieWidth(uint32_t width) { return SetMovieSize(width, swf_height); }
   bool SetMovieHeight(uint32_t height) { return SetMovieSize(swf_width, height); }
   // False, changing nothing, for turning it on while the video output size is one no movie
-  // can have: the movie could not follow it.
+  // can have: the movie could not follow it. Turning it on while the video follows a source
+  // size no movie can have turns that following off.
   bool SetMatchVideoDimensions(bool on);
   // Ownership of the player passes to the job.
   void SetPlayer(PlayerTemplate* player);

@@ -61,8 +61,8 @@ bool HoldsOverlongPath(const XmlValue& job) {
   return found;
 }
 
-// Preset and player names are file names or short texts: a text longer than any path names
-// neither, and is not copied to be looked up.
+// Preset names are file names or short texts: a text longer than any path names none, and
+// is not copied to be looked up.
 bool MayBeName(const XmlValue& value) { return value.FitsPath(); }
 
 }  // namespace
@@ -192,30 +192,26 @@ bool Job::ReadXml(const XmlValue& value, const PathString& projectFolder) {
     else if (tag == L"jukebox_data") jukebox.ReadXml(child);
     else if (tag == L"publish_data") publish.ReadXml(child);
     else if (tag == L"player_data") {
-      XmlElement pe;
-      child.ToElement(pe);
-      XmlValue name;
-      PlayerTemplate* copy = nullptr;
-      if (ex::Get(pe, "name", name) && MayBeName(name))
-        copy = PlayerTemplateLibrary::FindByName(PlayerTemplateLibrary::Find(0), name.AsString(), true);
-      player.reset(copy);
-      if (player) player->ReadValuesXml(child);
-      else if (owner) owner->NoteMissingPlayer(input, ListedText(name));
+      PlayerTemplateLibrary* library = PlayerTemplateLibrary::Find(0);
+      player.reset(PlayerTemplateLibrary::FindForValues(library, child, true));
+      if (player) {
+        player->ReadValuesXml(child);
+      } else if (owner) {
+        XmlElement pe;
+        XmlValue name;
+        if (child.ToElement(pe)) ex::Get(pe, "name", name);
+        owner->NoteMissingPlayer(input, ListedText(name));
+      }
     }
   });
 
   ClampReadValues();
   // The flag as read, now that the video size it follows is read too: the call above knew
   // only the input's size and may have refused it. A video size no movie can have (only a
-  // damaged file holds one with the flag on) leaves the flag off.
+  // damaged file holds one with the flag on) leaves the flag off. Nor can the video follow
+  // a source size no movie can have while the movie follows the video: a file that says so
+  // keeps its video size, without that claim, as the setter leaves it.
   if (!SetMatchVideoDimensions(match)) match_video_dimensions = false;
-  // Nor can the video follow a source size no movie can have while the movie follows the
-  // video (the setter refuses it): a file that says so keeps its video size, without the
-  // claim.
-  int32_t referenceWidth = 0, referenceHeight = 0;
-  video.GetReferenceSize(referenceWidth, referenceHeight);
-  if (match_video_dimensions && !IsMovieSize(referenceWidth, referenceHeight))
-    video.match_source_dimensions = false;
   watermark.SetDocumentSize(static_cast<int32_t>(swf_width), static_cast<int32_t>(swf_height));
   // With a player the publish size is the player's, as the movie-size setter gives it: the
   // bare movie size would contradict the player and change the saved job on every open.

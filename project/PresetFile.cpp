@@ -293,12 +293,8 @@ void Preset::ReadMovie(const XmlValue& value) {
 }
 
 void Preset::ReadPlayer(const XmlValue& value) {
-  XmlElement e;
-  XmlValue name;
-  if (!value.ToElement(e) || !ex::Get(e, "name", name)) return;
   PlayerTemplateLibrary* library = PlayerTemplateLibrary::Find(0);
-  if (!library) return;
-  PlayerTemplate* copy = PlayerTemplateLibrary::FindByName(library, name.AsString(), true);
+  PlayerTemplate* copy = PlayerTemplateLibrary::FindForValues(library, value, true);
   if (!copy) return;
   copy->ReadValuesXml(value);
   settings.SetPlayer(copy);

@@ -219,9 +219,11 @@ int ProjectDocument::CheckPresetName(const std::wstring& name, const PathString&
       !JoinPath(candidate, PresetFileName(name), presetsFolder))
     return kPresetExistsText;
   // A user preset may not take a name list 0 already has: jobs find their preset by name,
-  // and the earlier entry would win.
+  // and the earlier entry would win. The preset is listed with its name as its file reads
+  // back, so that is the name compared.
   PresetList* list = FindPresetList(0);
-  if (PathExists(candidate) || (list && list->FindByName(name))) return kPresetExistsText;
+  if (PathExists(candidate) || (list && list->FindByName(XmlAttributeAsRead(name))))
+    return kPresetExistsText;
   file = candidate;
   return 0;
 }

@@ -136,7 +136,9 @@ void VideoSettings::RefreshAfterCrop() {
   if (match_source_dimensions) {
     int32_t w = 0, h = 0;
     GetReferenceSize(w, h);
-    SetOutputSize(w, h);
+    // The crop is taken even where the output refuses the size it gives: the output keeps
+    // its size and no longer follows the source, as the job reads back.
+    if (!SetOutputSize(w, h)) SetMatchSourceDimensions(false);
   } else if (keep_aspect_ratio) {
     SetOutputWidth(width);
   }

@@ -44,6 +44,8 @@ class VideoSettings {
   // follow the source.
   bool SetMatchSourceDimensions(bool on);
   void SetKeepAspectRatio(bool on);
+  // The crop changes below are taken even where the output follows the source and refuses
+  // the size they give: match source dimensions then turns off.
   void SetCrop(bool on);
   // Brings the rectangle inside the source and in order, writes the result back, stores it;
   // true when it had to be corrected.

@@ -24,6 +24,7 @@
 
 #include "framework/platform/ByteBuffer.h"
 #include "framework/platform/PathLayer.h"
+#include "framework/platform/XmlWriter.h"
 #include "toolbox/Utf8.h"
 
 // The tree lives in an arena owned by the document: nodes, attribute records and every
@@ -943,6 +944,12 @@ PathString XmlValue::AsString() const {
   std::string_view text;
   if (!RawText(text)) return PathString();
   return PathString(toolbox::Utf8ToWide(text));
+}
+
+std::wstring XmlAttributeAsRead(const std::wstring& text) {
+  std::wstring read = DecodeXmlEscapes(EscapeXmlText(text));
+  std::erase(read, L'\n');
+  return read;
 }
 
 PathString XmlValue::AsStringDecoded() const { return PathString(DecodeXmlEscapes(AsString())); }

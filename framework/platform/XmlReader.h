@@ -184,6 +184,11 @@ class XmlDocument {
 // digits and ";" naming a character XML allows. Anything else stays as literal text.
 std::wstring DecodeXmlEscapes(const std::wstring& text);
 
+// An attribute value as the writer writes it and the reader gives it back: every character
+// XML cannot carry (a control character, a lone surrogate) reads as U+FFFD, and the reader
+// drops line feeds from attribute values.
+std::wstring XmlAttributeAsRead(const std::wstring& text);
+
 // Repairs what older writers and hand edits put into files and expat rejects: raw control
 // characters become U+FFFD, a pair of surrogate references becomes one reference to the
 // combined character, and a reference to a lone surrogate, U+FFFE, U+FFFF or a value above

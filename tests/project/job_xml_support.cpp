@@ -51,6 +51,13 @@ Preset* NoPresetEntry() {
   return list->current;
 }
 
+PlayerTemplate* LibraryZeroPlayer(const std::wstring& name, const PlayerTemplateInfo& info) {
+  PlayerTemplateLibrary* library = PlayerTemplateLibrary::Find(0);
+  if (!library) library = PlayerTemplateLibrary::Create(0);
+  if (!PlayerTemplateLibrary::FindByName(library, name, false))
+    library->Add(new PlayerTemplate(name, L"", info));
+  return PlayerTemplateLibrary::FindByName(library, name, false);
+}
 
 // A job with a value other than the default in nearly every field.
 void FillJob(Job& job) {

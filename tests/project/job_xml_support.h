@@ -23,3 +23,6 @@ class Preset;
 Preset* NoPresetEntry();
 // Sets a value other than the default in nearly every field of the job.
 void FillJob(Job& job);
+// The template of that name in player library 0, added first (with the movie's facts) when
+// library 0 does not hold it.
+PlayerTemplate* LibraryZeroPlayer(const std::wstring& name, const PlayerTemplateInfo& info);

@@ -383,21 +383,17 @@ TEST(JobXml, MatchedVideoDimensionsReadBackOverAWideInput) {
   ASSERT_TRUE(WriteJobFile(job, dir / "claim.xml"));
   back = ReadJobFile(dir / "claim.xml");
   EXPECT_TRUE(back && !back->video.match_source_dimensions && back->video.width == 600);
+  // Nor does a job whose video follows that source (its movie free) keep following it once
+  // its movie follows the video.
+  job.SetMatchVideoDimensions(false);
+  job.SetMatchVideoDimensions(true);
+  EXPECT_FALSE(job.video.match_source_dimensions);
 }
 
 TEST(JobXml, PlayerIsReadFromLibraryZeroWithItsValues) {
   ScratchDir dir;
-  PlayerTemplateLibrary* library = PlayerTemplateLibrary::Find(0);
-  if (!library) library = PlayerTemplateLibrary::Create(0);
-  if (!PlayerTemplateLibrary::FindByName(library, L"Slim", false)) {
-    PlayerTemplateInfo info;
-    info.width_twips = 4000;
-    info.height_twips = 400;
-    info.first_frame_variables = {{L"fixed_height", L"true"}, {L"ztaVarColor", L"red"}};
-    library->Add(new PlayerTemplate(L"Slim", L"", info));
-  }
   Job job(nullptr);
-  job.SetPlayer(PlayerTemplateLibrary::FindByName(library, L"Slim", true));
+  job.SetPlayer(LibraryZeroPlayer(L"Slim", {4000, 400, {{L"fixed_height", L"true"}, {L"ztaVarColor", L"red"}}})->Clone());
   job.Player()->SetVariable(L"ztaVarColor", L"green");
   std::string text;
   auto back = RoundTrip(job, dir, &text);
@@ -417,6 +413,17 @@ TEST(JobXml, PlayerIsReadFromLibraryZeroWithItsValues) {
   EXPECT_EQ(resized->swf_height, 240u);
   EXPECT_EQ(resized->publish.movie_width, 320);
   EXPECT_EQ(resized->publish.movie_height, 20);
+  // Names as they read back (no line feed, U+FFFD for a character XML cannot carry) find
+  // their templates; of names that read alike, the one with the written variables.
+  const wchar_t* names[] = {L"lf\nskin", L"lfskin", L"cr\r\tctl\x01\n"};
+  for (const wchar_t* name : names)
+    LibraryZeroPlayer(name, {4000, 400, {{L"ztaVar" + std::to_wstring(name[2]), L"1"}}});
+  for (const wchar_t* name : names) {
+    job.SetPlayer(LibraryZeroPlayer(name, {})->Clone());
+    auto named = RoundTrip(job, dir);
+    ASSERT_TRUE(named && named->Player());
+    EXPECT_EQ(named->Player()->Name(), name);
+  }
   // A template that is not in the library leaves the job without a player.
   testsupport::WriteFile(dir / "p.xml", "<xml>\n<castora_data >\n<player_data name=\"Gone\" >\n"
                                         "</player_data>\n</castora_data>\n</xml>\n");

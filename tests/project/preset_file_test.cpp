@@ -120,6 +120,14 @@ TEST_F(PresetFileTest, AUserPresetIsWrittenListedReadAndApplied) {
   list_ = SetUpPresetList(folder_);
   ASSERT_EQ(list_->presets.size(), 9u);
   EXPECT_EQ(list_->PresetAt(8)->name, L"Mine <&>");
+
+  // Its player comes back by the name as it reads back, without its line feed.
+  filled.settings.SetPlayer(LibraryZeroPlayer(L"lf\nskin", {4000, 400, {{L"ztaVarLf", L"1"}}})->Clone());
+  filled.name = L"Skinned";
+  ASSERT_EQ(doc.CheckPresetName(filled.name, folder_, file), 0);
+  loaded = doc.SaveUserPreset(filled, file);
+  ASSERT_TRUE(loaded && loaded->settings.Player());
+  EXPECT_EQ(loaded->settings.Player()->Name(), L"lf\nskin");
 }
 
 TEST_F(PresetFileTest, BadFilesAddNothingAndRefusedValuesAreDropped) {
@@ -197,6 +205,7 @@ TEST_F(PresetFileTest, RefusedNamesAndFailedSaves) {
   EXPECT_EQ(doc.CheckPresetName(NumberedText(1066), folder_, file), kPresetExistsText);
   ASSERT_TRUE(Save(doc, L"Once", 64));
   EXPECT_EQ(doc.CheckPresetName(L"Once", folder_, file), kPresetExistsText);
+  EXPECT_EQ(doc.CheckPresetName(L"On\nce", folder_, file), kPresetExistsText);  // reads as "Once"
   EXPECT_TRUE(file.empty());
 
   // The presets folder replaced by a plain file: one error, nothing added.

@@ -84,6 +84,15 @@ TEST_F(UndoTest, EveryKindOfChangeIsUndoneAndRedoneToTheSameBytes) {
         j.SetMatchVideoDimensions(true);
         j.SetPlayer(nullptr);
       },
+      // A crop that leaves a source size no movie can have, while the movie follows the
+      // video, is taken, and the video no longer follows the source.
+      [](Job& j) {
+        j.SetMatchVideoDimensions(true);
+        j.video.SetMatchSourceDimensions(true);
+        j.video.SetCrop(true);
+        CropRect empty{0, 50, 31, 50};
+        j.video.SetCropRect(empty);
+      },
   };
   for (size_t i = 0; i < edits.size(); ++i) {
     SCOPED_TRACE(i);

@@ -333,12 +333,17 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const std::vector<SwfTag*
 bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index, AssetWalk* walk, int depth) {
   AssetWalk own;
   if (!walk) walk = &own;
-  fonts.clear();
-  definitions.clear();
-  sprites.clear();
-  usedIds.clear();
-  fontIds.clear();
-  annotations.clear();
+  // Nothing half gathered is left behind by a refusal, nor from an earlier import.
+  auto refuse = [this] {
+    fonts.clear();
+    definitions.clear();
+    sprites.clear();
+    usedIds.clear();
+    fontIds.clear();
+    annotations.clear();
+    return false;
+  };
+  refuse();
   error.clear();
   sprite = spriteTag;
   placement = nullptr;
@@ -351,17 +356,6 @@ bool AssetImporter::Import(DefineSpriteTag* spriteTag, const SwfTagIndex& index,
   const std::vector<SwfTag*>& tags = *index.tags;
   // A sprite whose timeline holds ids that cannot be found cannot be brought whole.
   if (!CanShiftIds(spriteTag, &error)) return false;
-  // Nothing half gathered is left behind by a refusal.
-  auto refuse = [this] {
-    fonts.clear();
-    definitions.clear();
-    sprites.clear();
-    usedIds.clear();
-    fontIds.clear();
-    annotations.clear();
-    return false;
-  };
-
   // The ids every sprite of the template uses, the imported one first.
   AddUsedIds(spriteTag->tags, usedIds);
   for (SwfTag* t : tags)

@@ -2,8 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/posix_acl.h>
+#include <linux/posix_acl_xattr.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -489,12 +492,31 @@ bool IsWriteProtected(const std::string& path) {
   return (st.st_mode & 0222) == 0 || (access(path.c_str(), W_OK) != 0 && errno != ENOENT);
 }
 
+bool IsWriteOnly(unsigned permissions) { return (permissions & 3) == 3 && (permissions & 4) == 0; }
+
 // Whether some user may add names to the folder without listing it (write and search, no
-// read). Such a user can take only the lock file, and so every taker takes that.
-bool HasWriteOnlyUsers(const struct stat& folder) {
-  for (const int shift : {6, 3, 0}) {
-    const mode_t bits = (folder.st_mode >> shift) & 7;
-    if ((bits & 3) == 3 && (bits & 4) == 0) return true;
+// read), by the mode's classes or by an entry of the folder's access ACL. Such a user can
+// take only the lock file, and so every taker takes that. Where an ACL has a mask, the mode's
+// group bits are that mask and say nothing of any one user: each named user or group counts
+// with its own permissions as the mask leaves them.
+bool HasWriteOnlyUsers(int fd, const struct stat& folder) {
+  for (const int shift : {6, 3, 0})
+    if (IsWriteOnly((folder.st_mode >> shift) & 7)) return true;
+  std::vector<unsigned char> acl(4 + 8 * 32);
+  ssize_t size;
+  while ((size = fgetxattr(fd, "system.posix_acl_access", acl.data(), acl.size())) < 0 && errno == ERANGE &&
+         acl.size() < (1u << 20))
+    acl.resize(acl.size() * 4);
+  if (size < 0) return errno != ENODATA && errno != ENOTSUP;  // an ACL that cannot be read may hide one
+  // Little-endian: a version word, then entries of a tag and permissions (16 bits each) and an id.
+  const auto word16 = [&](size_t at) { return static_cast<unsigned>(acl[at] | acl[at + 1] << 8); };
+  if (size < 4 || (size - 4) % 8 != 0 || word16(0) != POSIX_ACL_XATTR_VERSION) return true;
+  unsigned mask = 7;
+  for (ssize_t at = 4; at < size; at += 8)
+    if (word16(static_cast<size_t>(at)) == ACL_MASK) mask = word16(static_cast<size_t>(at) + 2);
+  for (ssize_t at = 4; at < size; at += 8) {
+    const unsigned tag = word16(static_cast<size_t>(at)), permissions = word16(static_cast<size_t>(at) + 2);
+    if ((tag == ACL_USER || tag == ACL_GROUP || tag == ACL_GROUP_OBJ) && IsWriteOnly(permissions & mask)) return true;
   }
   return false;
 }
@@ -540,7 +562,7 @@ FolderLock::FolderLock(const std::string& folder)
     : folderFd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
   int result = -1;
   struct stat st;
-  if (folderFd_ >= 0 && fstat(folderFd_, &st) == 0 && !HasWriteOnlyUsers(st)) {
+  if (folderFd_ >= 0 && fstat(folderFd_, &st) == 0 && !HasWriteOnlyUsers(folderFd_, st)) {
     while ((result = flock(folderFd_, LOCK_EX)) != 0 && errno == EINTR) {
     }
   }
@@ -567,9 +589,9 @@ FolderLock::FolderLock(const std::string& folder)
       while ((result = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
       }
     }
+    // The file is only locked: whatever stands under the name, the lock never changes it (a
+    // file of the taker's that another user linked there would otherwise be opened to all).
     if (result == 0 && toolbox::IsFileAt(fd, lockPath_)) {
-      // A lock file of this user that others may not open (an earlier build's) is opened to all.
-      if (st.st_uid == geteuid() && (st.st_mode & 0666) != 0666) fchmod(fd, 0666);
       lockFd_ = fd;
       return;
     }
@@ -584,7 +606,11 @@ FolderLock::FolderLock(const std::string& folder)
 
 FolderLock::~FolderLock() {
   if (lockFd_ >= 0) {
-    if (toolbox::IsFileAt(lockFd_, lockPath_)) unlink(lockPath_.c_str());
+    // Only a lock file of the holder's own goes, one with no other name: another user's file,
+    // or a file of the holder's that someone linked under the lock's name, keeps its names.
+    struct stat st;
+    if (fstat(lockFd_, &st) == 0 && st.st_uid == geteuid() && st.st_nlink == 1 && toolbox::IsFileAt(lockFd_, lockPath_))
+      unlink(lockPath_.c_str());
     close(lockFd_);
   }
   if (folderFd_ >= 0) close(folderFd_);

@@ -146,11 +146,13 @@ bool ReplacePascalExtension(unsigned char* name, const char* extension);
 // folder as one step (a copy putting its item in place with its sidecar, a damaged
 // preferences file moved aside and compared) holds it, so that two such steps never
 // interleave. It is flock on the folder itself; where some user may write the folder but
-// not read it (a drop box: that user cannot open it) or its file system takes no flock on it
-// (NFS takes flock as an fcntl lock, which only a descriptor open for writing can hold), it
-// is the lock of a file in the folder, kFolderLockName, which every user may open for
-// writing, whoever made it. The lock file's holder removes it where it may; one left behind,
-// by a holder that was killed or by another user in a sticky folder, is taken as it is.
+// not read it, by its mode or its ACL (a drop box: that user cannot open it), or its file
+// system takes no flock on it (NFS takes flock as an fcntl lock, which only a descriptor open
+// for writing can hold), it is the lock of a file in the folder, kFolderLockName, which every
+// user may open for writing, whoever made it. Its holder removes the lock file when it is its
+// own (also one that a killed holder of its user left); any other file under the name,
+// another user's or one that has other names too, is locked as it stands and stays: the lock
+// never changes a file.
 class FolderLock {
  public:
   explicit FolderLock(const std::string& folder);

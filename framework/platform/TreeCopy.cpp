@@ -169,24 +169,25 @@ OSErr CopyFileBytes(const std::string& from, const std::string& to, mode_t mode,
   return err;
 }
 
-// The sidecar of an item, when the source has one.
+// The sidecar of an item, when the source has one; `created`, when given, hears its inode.
 OSErr CopySidecar(const std::string& from, const std::string& to, char* buffer, size_t size,
-                  Durability durability) {
+                  Durability durability, const CreatedFunction* created = nullptr) {
   const std::string sidecar = SidecarOf(from);
   struct stat st;
   if (sidecar.empty() || lstat(sidecar.c_str(), &st) != 0) return toolbox::kNoErr;
   const std::string target = toolbox::SidecarPathFor(to);
   if (target.empty()) return toolbox::kBadNameErr;
-  return CopyFileBytes(sidecar, target, 0600, st, buffer, size, durability);
+  return CopyFileBytes(sidecar, target, 0600, st, buffer, size, durability, created);
 }
 
 // Copies one item to a path that does not exist yet. Every file and folder of the copy is
 // on the disk when this returns, or, as `durability` says, written with its writeback
 // started, so that one flush of the file system then puts all of it on the disk: a file with
 // its bytes, a folder with its entries (a link is an entry of its folder). A failure can
-// leave a partial copy, which the caller removes.
+// leave a partial copy, which the caller removes. `created` and `sidecarCreated` hear the
+// inodes of the item and of its sidecar as each is made.
 OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, size_t size, Durability durability,
-               const CreatedFunction* created = nullptr) {
+               const CreatedFunction* created = nullptr, const CreatedFunction* sidecarCreated = nullptr) {
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return Errno();
   if (S_ISLNK(st.st_mode)) {
@@ -203,12 +204,12 @@ OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, siz
     }
     const timespec times[2] = {st.st_atim, st.st_mtim};
     utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
-    return CopySidecar(from, to, buffer, size, durability);
+    return CopySidecar(from, to, buffer, size, durability, sidecarCreated);
   }
   if (S_ISREG(st.st_mode)) {
     // The owner may read and write the copy while its bytes arrive.
     if (OSErr err = CopyFileBytes(from, to, 0700, st, buffer, size, durability, created)) return err;
-    return CopySidecar(from, to, buffer, size, durability);
+    return CopySidecar(from, to, buffer, size, durability, sidecarCreated);
   }
   if (S_ISDIR(st.st_mode)) {
     if (mkdir(to.c_str(), 0700) != 0) return Errno();
@@ -220,7 +221,7 @@ OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, siz
     for (size_t i = 0; !err && i < names.size(); ++i)
       if (!IsSidecarOfSibling(from, names[i]))
         err = CopyItem(Join(from, names[i]), Join(to, names[i]), buffer, size, durability);
-    if (!err) err = CopySidecar(from, to, buffer, size, durability);
+    if (!err) err = CopySidecar(from, to, buffer, size, durability, sidecarCreated);
     if (!err) err = FinishItem(fd, st);
     if (!err && durability == Durability::Now) err = Flush(fd);
     close(fd);
@@ -229,8 +230,9 @@ OSErr CopyItem(const std::string& from, const std::string& to, char* buffer, siz
   return toolbox::kParamErr;  // devices, pipes and sockets are not documents to copy
 }
 
-// Removes an item by path: a folder with its contents, a file or link with its sidecar.
-OSErr RemovePath(const std::string& path) {
+// Removes an item by path: a folder with its contents, a file or link, each with its
+// sidecar unless `withSidecar` is false.
+OSErr RemovePath(const std::string& path, bool withSidecar = true) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return Errno();
   if (S_ISDIR(st.st_mode)) {
@@ -239,7 +241,7 @@ OSErr RemovePath(const std::string& path) {
   } else if (unlink(path.c_str()) != 0) {
     return Errno();
   }
-  const std::string sidecar = SidecarOf(path);
+  const std::string sidecar = withSidecar ? SidecarOf(path) : std::string();
   if (!sidecar.empty() && unlink(sidecar.c_str()) != 0 && errno != ENOENT) return Errno();
   return toolbox::kNoErr;
 }
@@ -391,6 +393,12 @@ int CreateJournal(Journal& j, OSErr& err) {
     const bool named = attempt < kNamedJournals;
     std::string path = Join(j.folder, std::string(kJournalPrefix) +
                                           (named ? NamedJournalSuffix(j.target, attempt) : std::string(kJournalRandom, 'X')));
+    if (named) {
+      // A name of the copy's own that something already holds (left, or put there by another
+      // user, as these names can be foreseen) would fail the copy: that name is not taken.
+      j.suffix = NameOf(path).substr(kJournalPrefix.size());
+      if (InodeAt(j.Item()) != 0 || InodeAt(toolbox::SidecarPathFor(j.Item())) != 0 || InodeAt(j.Old()) != 0) continue;
+    }
     const int fd = named ? open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
                          : mkostemp(path.data(), O_CLOEXEC);
     if (fd < 0 && named && errno == EEXIST) continue;  // another copy's, or one left that stays
@@ -416,15 +424,19 @@ int CreateJournal(Journal& j, OSErr& err) {
   return -1;
 }
 
-// Opens the journal at `path` when it is this user's and no running copy holds its lock:
-// the descriptor, holding the lock until it is closed, with the file opened in `st`; -1
-// otherwise. The journal is opened for writing, since a lock taken as NFS takes it needs
-// that; its owner is the opened file's, whatever the name showed a moment before.
+// Opens the journal at `path` when it is one that only this user could have written and no
+// running copy holds its lock: the descriptor, holding the lock until it is closed, with the
+// file opened in `st`; -1 otherwise. A journal is this user's, with no other name (a link
+// that another user made to one of this user's files is not one) and writable by no one else
+// (the mode's group bits are an ACL's mask): a file of this user's that others may write, as
+// the folder lock's file, is never trusted. The journal is opened for writing, since a lock
+// taken as NFS takes it needs that; what is checked is the opened file, whatever the name
+// showed a moment before.
 int OpenAbandonedJournal(const std::string& path, struct stat& st) {
   const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-      toolbox::IsFileAt(fd, path))
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1 &&
+      (st.st_mode & 022) == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 && toolbox::IsFileAt(fd, path))
     return fd;
   close(fd);
   return -1;
@@ -446,16 +458,26 @@ OSErr SettleSidecars(const Journal& j) {
   return toolbox::kNoErr;
 }
 
+// Whether the file at `path` is one this user's copy could have made there itself: its own,
+// on the journal's file system, with no other name (another user may link one of this user's
+// files under a name a copy will use, as those names can be foreseen).
+bool IsOwnSingleFile(const Journal& j, const std::string& path) {
+  struct stat st;
+  return !path.empty() && lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && st.st_dev == j.device &&
+         st.st_uid == geteuid() && st.st_nlink == 1;
+}
+
 // Removes one of a copy's own items, when it is one the journal names (or, named by no
-// inode yet, an empty item its copy had only just made), with its sidecar, which is the
-// copy's alone by its name.
+// inode yet, an empty item its copy had only just made), with its sidecar, the copy's by its
+// name where it is a file this user's copy could have made.
 OSErr RemoveOwnItem(const Journal& j, const std::string& path) {
   struct stat st;
   OSErr err = toolbox::kNoErr;
   if (lstat(path.c_str(), &st) == 0) {
     if (j.byName || j.Holds(path, j.newItem) || j.Holds(path, j.oldItem)) {
-      err = RemovePath(path);
-    } else if (j.newItem != 0 || st.st_dev != j.device || st.st_uid != geteuid()) {
+      err = RemovePath(path, false);
+    } else if (j.newItem != 0 || (!S_ISDIR(st.st_mode) && !IsOwnSingleFile(j, path)) || st.st_dev != j.device ||
+               st.st_uid != geteuid()) {
       return toolbox::kDuplicateNameErr;
     } else if (S_ISDIR(st.st_mode) ? rmdir(path.c_str()) != 0
                                    : (S_ISREG(st.st_mode) && st.st_size != 0) || unlink(path.c_str()) != 0) {
@@ -463,7 +485,7 @@ OSErr RemoveOwnItem(const Journal& j, const std::string& path) {
     }
   }
   const std::string sidecar = toolbox::SidecarPathFor(path);
-  if (!sidecar.empty() && unlink(sidecar.c_str()) != 0 && errno != ENOENT && errno != EISDIR && !err) err = Errno();
+  if (IsOwnSingleFile(j, sidecar) && unlink(sidecar.c_str()) != 0 && errno != ENOENT && !err) err = Errno();
   return err;
 }
 
@@ -669,6 +691,7 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   j.folder = destinationFolder.path;
   j.target = name;
   OSErr err = toolbox::kNoErr;
+  unsigned long long madeSidecar = 0;
   const int journal = CreateJournal(j, err);
   if (journal < 0) return err;
   struct statfs fileSystem;
@@ -683,13 +706,20 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
       j.newItem = inode;
       return WriteJournal(journal, j) ? Flush(journal) : Errno();
     };
+    // The new item's sidecar is the one the copy made, known by its inode: not whatever
+    // file stands under its name.
+    const CreatedFunction sidecarCreated = [&](ino_t inode) {
+      madeSidecar = inode;
+      return toolbox::kNoErr;
+    };
     std::vector<char> buffer(kCopyBufferSize);
-    err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size(), durability, &created);
+    err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size(), durability, &created, &sidecarCreated);
   }
   if (err == toolbox::kNoErr) {
     // A name too long to take "._" before it has no sidecar (as a move leaves it none).
-    if (!toolbox::CanHaveSidecar(target)) unlink(toolbox::SidecarPathFor(j.Item()).c_str());
-    j.newSidecar = InodeAt(SidecarOf(j.Item()));
+    if (!toolbox::CanHaveSidecar(target) && j.Holds(toolbox::SidecarPathFor(j.Item()), madeSidecar))
+      unlink(toolbox::SidecarPathFor(j.Item()).c_str());
+    j.newSidecar = j.Holds(toolbox::SidecarPathFor(j.Item()), madeSidecar) ? madeSidecar : 0;
     // The whole copy reaches the disk before it takes the target's name.
     if (durability == Durability::WithTheCopy) err = FlushFileSystem(journal);
   }

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -37,6 +38,11 @@ size_t OpenDescriptors() {
     closedir(d);
   }
   return n;
+}
+
+mode_t ModeOf(const fs::path& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 size_t EntriesIn(const fs::path& dir) {
@@ -553,6 +559,24 @@ bool WaitsForALock(pid_t pid) {
 // made it, for its user alone), and after a third taker whose lock failed; nothing of the lock
 // is left in the folder but such a file, which no taker may remove. Where the file system
 // takes no lock, the lock says so.
+// A folder's access ACL as the kernel stores it: the owner, one named user and the group as
+// given, the mask rwx, others r-x.
+std::string AccessAcl(unsigned owner, uid_t user, unsigned userPermissions, unsigned group) {
+  std::string acl("\x02\0\0\0", 4);
+  const auto entry = [&](unsigned tag, unsigned permissions, uint32_t id) {
+    const unsigned char e[8] = {static_cast<unsigned char>(tag), 0, static_cast<unsigned char>(permissions), 0,
+                                static_cast<unsigned char>(id), static_cast<unsigned char>(id >> 8),
+                                static_cast<unsigned char>(id >> 16), static_cast<unsigned char>(id >> 24)};
+    acl.append(reinterpret_cast<const char*>(e), 8);
+  };
+  entry(0x01, owner, UINT32_MAX);
+  entry(0x02, userPermissions, user);
+  entry(0x04, group, UINT32_MAX);
+  entry(0x10, 7, UINT32_MAX);
+  entry(0x20, 5, UINT32_MAX);
+  return acl;
+}
+
 TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
   constexpr uid_t kRoot = 0, kNobody = 65534, kOther = 65533;
   const struct {
@@ -560,12 +584,20 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
     mode_t mode;  // of the folder, given to `owner`; 0: as made
     uid_t owner, first, second;
     bool leftover, failingTaker;
+    // The leftover lock file: its mode (0: as made), and whether it is a link to a file of
+    // nobody's beside the folder (one another user linked there). The lock changes neither.
+    mode_t leftoverMode = 0;
+    bool linked = false;
+    uid_t aclWriteOnly = kRoot;  // a user the folder's ACL lets write but not read
   } rows[] = {{testsupport::Locks::Local, 0, kRoot, kRoot, kRoot, false, false},
               {testsupport::Locks::Nfs, 0, kRoot, kRoot, kRoot, false, false},
               {testsupport::Locks::Local, 0333, kNobody, kNobody, kNobody, false, false},
               {testsupport::Locks::Local, 01733, kNobody, kNobody, kOther, false, false},
               {testsupport::Locks::Local, 01733, kRoot, kOther, kOther, true, false},
-              {testsupport::Locks::Nfs, 0, kRoot, kRoot, kRoot, false, true}};
+              {testsupport::Locks::Nfs, 0, kRoot, kRoot, kRoot, false, true},
+              {testsupport::Locks::Local, 01733, kRoot, kNobody, kNobody, true, false, 0660, true},
+              {testsupport::Locks::Local, 01733, kRoot, kNobody, kNobody, true, false, 0600},
+              {testsupport::Locks::Local, 0755, kNobody, kNobody, kOther, false, false, 0, false, kOther}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
     if (row.mode != 0 && geteuid() != 0) {
@@ -575,12 +607,22 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
     ScratchDir dir;
     const fs::path folder = dir / "f";
     fs::create_directories(folder);
+    const fs::path leftover = row.linked ? dir / "team" : folder / kFolderLockName;
     if (row.leftover) {
-      WriteFile(folder / kFolderLockName, "");
-      ASSERT_EQ(chown((folder / kFolderLockName).c_str(), kNobody, kNobody), 0);
+      WriteFile(leftover, row.linked ? "notes" : "");
+      ASSERT_EQ(chown(leftover.c_str(), kNobody, kNobody), 0);
+      ASSERT_EQ(chmod(leftover.c_str(), row.leftoverMode != 0 ? row.leftoverMode : 0644), 0);
+      if (row.linked) fs::create_hard_link(leftover, folder / kFolderLockName);
     }
     if (row.mode != 0) {
       ASSERT_EQ(chown(folder.c_str(), row.owner, kNobody) | chmod(folder.c_str(), row.mode), 0);
+    }
+    if (row.aclWriteOnly != kRoot) {
+      const std::string acl = AccessAcl(7, row.aclWriteOnly, 3, 5);
+      if (setxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
+        std::printf("skipped row %d: no ACL here: %s\n", static_cast<int>(&row - rows), std::strerror(errno));
+        continue;
+      }
     }
     const testsupport::LocksAs locks(row.locks);
     int order[2], release[2];
@@ -600,9 +642,13 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
       }
       _exit(0);
     };
+    const mode_t leftoverMode = ModeOf(leftover);
     const pid_t first = taker('A', true, row.first);
     char c = 0;
     ASSERT_EQ(read(order[0], &c, 1), 1);
+    if (row.leftover) {
+      EXPECT_EQ(ModeOf(leftover), leftoverMode);  // as the holder holds it
+    }
     if (row.failingTaker) {
       const pid_t failing = fork();
       if (failing == 0) {
@@ -630,7 +676,13 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
     while (read(order[0], &c, 1) == 1) taken += c;
     close(order[0]);
     EXPECT_EQ(taken, "AaB");
-    EXPECT_EQ(testsupport::Run("ls -A " + folder.string()), row.leftover ? std::string(kFolderLockName) + "\n" : "");
+    // Only a taker's own lock file with no other name goes.
+    const bool stays = row.leftover && (row.linked || row.first != kNobody);
+    EXPECT_EQ(testsupport::Run("ls -A " + folder.string()), stays ? std::string(kFolderLockName) + "\n" : "");
+    if (row.linked) {
+      EXPECT_EQ(ReadFile(leftover), "notes");
+      EXPECT_EQ(ModeOf(leftover), leftoverMode);
+    }
   }
   ScratchDir dir;
   const testsupport::LocksAs none(testsupport::Locks::None);

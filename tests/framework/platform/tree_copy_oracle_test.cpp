@@ -18,6 +18,7 @@
 
 #include "lock_shim_support.h"
 #include "support/TestSupport.h"
+#include "framework/platform/FileOps.h"
 #include "framework/platform/TreeCopy.h"
 #include "toolbox/Utf8.h"
 
@@ -159,11 +160,13 @@ struct FusePassthrough {
     if (server > 0) waitpid(server, nullptr, 0);
     server = -1;
   }
-  // The flushes (fsync) of files whose path holds `part`, as the server heard them.
-  size_t FlushesOf(const std::string& part) const {
+  // The flushes of files ("fsync") or folders ("fsyncdir") whose path holds `part`, as the
+  // server heard them.
+  size_t FlushesOf(const std::string& kind, const std::string& part) const {
     std::ifstream in(log);
     size_t n = 0;
-    for (std::string line; std::getline(in, line);) n += line.starts_with("fsync /") && line.find(part) != std::string::npos;
+    for (std::string line; std::getline(in, line);)
+      n += line.starts_with(kind + " /") && line.find(part) != std::string::npos;
     return n;
   }
   fs::path root, log;
@@ -186,6 +189,18 @@ pid_t StartChild(bool asNobody, const std::function<bool()>& work) {
 bool Succeeded(pid_t child) {
   int status = -1;
   return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The first name the journal of a copy of this user to `target` takes: these names never
+// change, as journals already on the disk are found by them (FNV-1a of the user, the target
+// and the slot, in six letters and digits).
+std::string FirstJournalName(const std::string& target) {
+  uint64_t hash = 14695981039346656037ull;
+  for (const unsigned char c : std::to_string(geteuid()) + '/' + target + "/0") hash = (hash ^ c) * 1099511628211ull;
+  const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::string name = ".copying-";
+  for (int i = 0; i < 6; ++i, hash /= digits.size()) name += digits[hash % digits.size()];
+  return name;
 }
 
 std::string Links(const fs::path& root) {
@@ -350,10 +365,12 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
     int failingSyncfs;  // 0: none; 1: the copy's flush; 2: the folder's after the swap
     bool writeOnlyFolder;
     OSErr result;
+    bool folderAtLockName = false;  // the folder's lock cannot be taken, its journals' can
   } rows[] = {{100000, testsupport::Locks::Local, 0, false, toolbox::kIoErr},
               {RLIM_INFINITY, testsupport::Locks::None, 0, false, kCannotLockFolderErr},
               {RLIM_INFINITY, testsupport::Locks::Local, 1, false, toolbox::kIoErr},
-              {RLIM_INFINITY, testsupport::Locks::Local, 2, true, toolbox::kIoErr}};
+              {RLIM_INFINITY, testsupport::Locks::Local, 2, true, toolbox::kIoErr},
+              {100000, testsupport::Locks::Nfs, 0, false, kCannotLockFolderErr, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
     if (row.writeOnlyFolder && geteuid() != 0) {
@@ -367,6 +384,7 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
     }
     fs::remove_all(dir / "dst");
     fs::create_directories(dir / "dst");
+    if (row.folderAtLockName) fs::create_directories(dir / "dst" / kFolderLockName);
     if (row.writeOnlyFolder) {
       ASSERT_EQ(chown((dir / "dst").c_str(), 65534, 65534) | chmod((dir / "dst").c_str(), 0333), 0);
     }
@@ -388,7 +406,7 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
     if (row.failingSyncfs == 2)
       EXPECT_EQ(testsupport::ReadFile(dir / "dst" / "src" / "a" / "small"), "small");
     else
-      EXPECT_TRUE(fs::is_empty(dir / "dst"));
+      EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), row.folderAtLockName ? std::string(kFolderLockName) + "\n" : "");
   }
 }
 
@@ -521,7 +539,8 @@ TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
     };
     ASSERT_TRUE(copy(row.replace, row.replace));
     if (row.throughFuse) {
-      EXPECT_EQ(fuse->FlushesOf(".item/"), static_cast<size_t>(kFiles));
+      EXPECT_EQ(fuse->FlushesOf("fsync", ".item/"), static_cast<size_t>(kFiles));
+      EXPECT_EQ(fuse->FlushesOf("fsyncdir", ".item"), 5u);  // the copy's folder and its four
       fuse->Unmount();
     }
     if (!row.writeOnlyFolder) {
@@ -543,6 +562,9 @@ TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
 // build's) stays as it is; one that cannot be read is removed once, not read again by every
 // later copy. The journals of earlier builds are read as they read them. A copy killed
 // between its swap and its sidecar's rename has the next copy give the item its own sidecar.
+// A journal of this user's that another could have written (one others may write, as the
+// folder lock's file, or one with another name) is never trusted; nor is a sidecar another
+// user put where a copy's own would go.
 TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's journal";
   ScratchDir dir;
@@ -550,7 +572,7 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
   fs::create_directories(dir / "dst");
   WriteFile(dir / "dst" / "x", "x");
   WriteFile(dir / "next", "next");
-  enum Kind { Raw, First, Second, Third };
+  enum Kind { Raw, First, Second, Third, Planted };
   // A copy that put "x" in place, "._x" being the old item's sidecar: with no sidecar of its
   // own, a recovery that believed it would delete "._x"; with one, put it in place. `ours`:
   // the journal names this folder's device (second format) or its own inode (third).
@@ -561,6 +583,9 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
     bool stays;
     const char* fork;
     const char* raw;
+    mode_t mode = 0644;  // of the journal
+    bool linked = false;  // the journal has another name too
+    const char* sourceFork = nullptr;  // Planted: the sidecar of the copy's source
   } rows[] = {{Second, true, false, 65534, true, "x's fork", nullptr},
               {Second, false, false, 0, true, "x's fork", nullptr},
               {Raw, true, false, 0, false, "x's fork", "copy journal 2\ngarbage"},
@@ -568,7 +593,11 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
               {Third, true, true, 0, false, "new fork", nullptr},
               {Third, false, true, 0, true, "x's fork", nullptr},
               {First, true, true, 0, false, "new fork", nullptr},
-              {Raw, true, false, 0, true, "x's fork", "copy journal 9\n1 2 3"}};
+              {Raw, true, false, 0, true, "x's fork", "copy journal 9\n1 2 3"},
+              {Third, true, false, 0, true, "x's fork", nullptr, 0666},
+              {Third, true, false, 0, true, "x's fork", nullptr, 0600, true},
+              {Planted, true, false, 0, false, "x's fork", nullptr},
+              {Planted, true, false, 0, false, "x's fork", nullptr, 0644, false, "next's fork"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
     toolbox::SidecarContents sidecar;
@@ -590,13 +619,33 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
       std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu\n", first + (row.ours ? 0 : 1),
                     static_cast<unsigned long long>(x.st_ino), newSidecar, 0ull, static_cast<unsigned long long>(sx.st_ino), 1ull);
     const std::string text = row.raw ? row.raw : "copy journal " + std::to_string(row.kind) + "\n" + numbers + "x";
-    WriteFile(journal, text);
-    ASSERT_EQ(lchown(journal.c_str(), row.owner, static_cast<gid_t>(-1)), 0);
-    const PathString name(L"next" + std::to_wstring(&row - rows));
-    ASSERT_TRUE(CopyPath(P(dir / "next"), P(dir / "dst"), &name, 0, nullptr));
+    const std::string name = "next" + std::to_string(&row - rows);
+    // Planted: another user's sidecar where the copy's own sidecar would be made.
+    const fs::path planted = dir / "dst" / ("._" + FirstJournalName(name) + ".item");
+    if (row.kind == Planted) {
+      fs::remove(journal);
+      ASSERT_TRUE(toolbox::WriteSidecar((planted.parent_path() / planted.filename().string().substr(2)).string(), sidecar));
+      ASSERT_EQ(chown(planted.c_str(), 65533, 65533), 0);
+      sidecar.resourceFork = row.sourceFork ? row.sourceFork : "";
+      ASSERT_TRUE(row.sourceFork ? toolbox::WriteSidecar((dir / "next").string(), sidecar) : toolbox::RemoveSidecar((dir / "next").string()));
+    } else {
+      WriteFile(journal, text);
+      ASSERT_EQ(lchown(journal.c_str(), row.owner, static_cast<gid_t>(-1)) | chmod(journal.c_str(), row.mode), 0);
+      if (row.linked) fs::create_hard_link(journal, dir / "elsewhere");
+    }
+    const PathString copyName(toolbox::Utf8ToWide(name));
+    ASSERT_TRUE(CopyPath(P(dir / "next"), P(dir / "dst"), &copyName, 0, nullptr));
     EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / "x").string()).resourceFork, row.fork);
     EXPECT_EQ(fs::exists(journal) ? testsupport::ReadFile(journal) : "(removed)", row.stays ? text : "(removed)");
+    if (row.kind == Planted) {
+      EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / name).string()).resourceFork, row.sourceFork ? row.sourceFork : "");
+      struct stat st;
+      EXPECT_TRUE(lstat(planted.c_str(), &st) == 0 && st.st_uid == 65533u);
+      EXPECT_EQ(toolbox::ReadSidecar((planted.parent_path() / planted.filename().string().substr(2)).string()).resourceFork, "new fork");
+      fs::remove(planted);
+    }
     fs::remove(journal);
+    fs::remove(dir / "elsewhere");
   }
 }
 
@@ -633,17 +682,6 @@ TEST(TreeCopyTest, TwoCopiesReplacingOneTargetLeaveItWithItsOwnSidecar) {
     ASSERT_EQ(toolbox::ReadSidecar((dir / "dst" / "item").string()).resourceFork, item == "a" ? "a" : "") << round;
     EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), item == "a" ? "._item\nitem\n" : "item\n");
   }
-}
-
-// A copy is flushed with its whole file system only where one flush of it is known to reach
-// the disk; elsewhere file by file.
-TEST(TreeCopyTest, FlushIsChosenByTheFileSystemType) {
-  const struct {
-    long type;
-    bool wholeFileSystem;
-  } rows[] = {{EXT4_SUPER_MAGIC, true}, {XFS_SUPER_MAGIC, true}, {TMPFS_MAGIC, true},  {FUSE_SUPER_MAGIC, false},
-              {NFS_SUPER_MAGIC, false}, {SMB2_SUPER_MAGIC, false}, {OVERLAYFS_SUPER_MAGIC, false}};
-  for (const auto& row : rows) EXPECT_EQ(CopyFlushesWholeFileSystem(row.type), row.wholeFileSystem) << std::hex << row.type;
 }
 
 }  // namespace

@@ -531,17 +531,35 @@ int OpenLockFile(const std::string& path) {
   return open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
 }
 
-// Makes a lock file that every user may open, locks it, and only then puts it under `path`:
-// its descriptor, holding the lock; -1 with errno EEXIST when a file took the name first.
-// As no file ever stands under the lock's name unlocked by its maker, a file that cannot be
-// locked is removed without anyone else having seen it.
-int MakeLockedLockFile(const std::string& path) {
-  std::string temporary = path + "-XXXXXX";
-  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return -1;
-  int result = fchmod(fd, 0666);  // whatever the umask
-  while (result == 0 && (result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+// Makes a lock file that every user may open, locks it, and only then puts it under `path`
+// in `folder`: its descriptor, holding the lock; -1 with errno EEXIST when a file took the
+// name first. As no file ever stands under the lock's name unlocked by its maker, a file that
+// cannot be locked is removed without anyone else having seen it. Where the file system makes
+// files without a name (O_TMPFILE), the lock's name is the file's only one, so that a taker
+// killed on the way leaves nothing; elsewhere it is made under a temporary name first.
+int MakeLockedLockFile(const std::string& folder, const std::string& path) {
+  const auto lockForAll = [](int fd) {
+    int result = fchmod(fd, 0666);  // whatever the umask
+    while (result == 0 && (result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    return result;
+  };
+  int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    const bool locked = lockForAll(fd) == 0;
+    if (locked &&
+        linkat(AT_FDCWD, ("/proc/self/fd/" + std::to_string(fd)).c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+      return fd;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    if (!locked || error == EEXIST) return -1;
+    // Without /proc, or a name the file system cannot give such a file: the temporary name.
   }
+  std::string temporary = path + "-XXXXXX";
+  fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return -1;
+  int result = lockForAll(fd);
   bool moved = false;
   if (result == 0 && (result = link(temporary.c_str(), path.c_str())) != 0 && errno != EEXIST) {
     // A file system without hard links.
@@ -575,7 +593,7 @@ FolderLock::FolderLock(const std::string& folder)
   for (int attempt = 0; attempt < 1000; ++attempt) {
     int fd = OpenLockFile(lockPath_);
     if (fd < 0 && errno == ENOENT) {
-      if ((fd = MakeLockedLockFile(lockPath_)) >= 0) {
+      if ((fd = MakeLockedLockFile(folder, lockPath_)) >= 0) {
         lockFd_ = fd;
         return;
       }

@@ -9,8 +9,9 @@
 // A copy that fails part-way leaves nothing under the target's name, also when its process
 // dies: the copy is made beside the target under a temporary name and put in place when
 // whole; what a copy that died left beside its target is removed (or an old item moved
-// aside gets its name back) by the next copy into that folder, through a journal of the
-// same user that names those items by inode (in a folder its user may write but not read,
+// aside gets its name back) by the next copy into that folder, through a journal that only
+// the same user could have written (its own, with no other name, that no one else may
+// write), which names those items by inode (in a folder its user may write but not read,
 // which cannot be listed, only by the next copy to the same target, through a journal whose
 // name derives from the target's). A copy that reported success is on the disk (its files
 // and folders are flushed before it takes the target's name, and an old item it replaced is

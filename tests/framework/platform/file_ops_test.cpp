@@ -552,31 +552,26 @@ bool WaitsForALock(pid_t pid) {
   return false;
 }
 
-// Two processes taking one folder's lock: the second waits until the first lets it go, where
-// the folder itself is locked, where locks are taken as NFS takes them, in a folder its user
-// may write but not read, in a drop box (sticky, others may only write) by its owner and
-// another user, over a lock file that another user's killed holder left (as an earlier build
-// made it, for its user alone), and after a third taker whose lock failed; nothing of the lock
-// is left in the folder but such a file, which no taker may remove. Where the file system
-// takes no lock, the lock says so.
-// A folder's access ACL as the kernel stores it: the owner, one named user and the group as
-// given, the mask rwx, others r-x.
-std::string AccessAcl(unsigned owner, uid_t user, unsigned userPermissions, unsigned group) {
+// A folder's access ACL as the kernel stores it: the owner rwx, `user` write and search
+// only, the group and others r-x, the mask rwx.
+std::string WriteOnlyAcl(uid_t user) {
   std::string acl("\x02\0\0\0", 4);
-  const auto entry = [&](unsigned tag, unsigned permissions, uint32_t id) {
-    const unsigned char e[8] = {static_cast<unsigned char>(tag), 0, static_cast<unsigned char>(permissions), 0,
-                                static_cast<unsigned char>(id), static_cast<unsigned char>(id >> 8),
-                                static_cast<unsigned char>(id >> 16), static_cast<unsigned char>(id >> 24)};
-    acl.append(reinterpret_cast<const char*>(e), 8);
-  };
-  entry(0x01, owner, UINT32_MAX);
-  entry(0x02, userPermissions, user);
-  entry(0x04, group, UINT32_MAX);
-  entry(0x10, 7, UINT32_MAX);
-  entry(0x20, 5, UINT32_MAX);
+  const uint32_t entries[][3] = {{1, 7, ~0u}, {2, 3, user}, {4, 5, ~0u}, {0x10, 7, ~0u}, {0x20, 5, ~0u}};
+  for (const auto& e : entries)
+    for (const uint32_t v : {e[0] | e[1] << 16, e[2]})
+      for (int shift = 0; shift < 32; shift += 8) acl += static_cast<char>(v >> shift);
   return acl;
 }
 
+// Two processes taking one folder's lock: the second waits until the first lets it go, where
+// the folder itself is locked, where locks are taken as NFS takes them, in a folder its user
+// may write but not read (by its mode, or by its ACL where the owner may read it), in a drop
+// box (sticky, others may only write) by its owner and another user, over a lock file that
+// another user's killed holder left (as an earlier build made it, for its user alone), over
+// one of the taker's own, and over a file of the taker's that another user linked there, and
+// after a third taker whose lock failed. The lock never changes the file it takes; nothing
+// of the lock is left in the folder but a file that is not the taker's own lock file.
+// Where the file system takes no lock, the lock says so.
 TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
   constexpr uid_t kRoot = 0, kNobody = 65534, kOther = 65533;
   const struct {
@@ -618,7 +613,7 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
       ASSERT_EQ(chown(folder.c_str(), row.owner, kNobody) | chmod(folder.c_str(), row.mode), 0);
     }
     if (row.aclWriteOnly != kRoot) {
-      const std::string acl = AccessAcl(7, row.aclWriteOnly, 3, 5);
+      const std::string acl = WriteOnlyAcl(row.aclWriteOnly);
       if (setxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
         std::printf("skipped row %d: no ACL here: %s\n", static_cast<int>(&row - rows), std::strerror(errno));
         continue;

@@ -142,6 +142,17 @@ bool RefersToImportedAsset(const SwfTagIndex& index, const std::vector<SwfTag*>&
   return false;
 }
 
+// Whether a tag of the indexed list (a sprite's nested tags among them) defines `id`.
+bool MovieDefines(const SwfTagIndex& index, uint16_t id) {
+  if (!index.tags) return false;
+  for (SwfTag* t : *index.tags) {
+    if (!t) continue;
+    const std::vector<uint16_t> defined = IdsOf(*t).defined;
+    if (std::find(defined.begin(), defined.end(), id) != defined.end()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool CanBring(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error,
@@ -151,12 +162,17 @@ bool CanBring(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std
   if (RefersToImportedAsset(index, brought, error)) return false;
   if (!beside) return true;
   // Once shifted, a reference to a character that nothing brought defines would name
-  // nothing, or whatever the receiving movie holds under that id.
+  // nothing, or whatever the receiving movie holds under that id. The receiving list supplies
+  // only the tags of this movie it already holds (gathered before, shifted with the rest): a
+  // character of its own under the same number is another character.
   std::vector<SwfTagIds> ids;
   std::unordered_set<uint16_t> defined;
-  for (SwfTag* t : *beside)
-    if (t)
-      for (uint16_t id : IdsOf(*t).defined) defined.insert(id);
+  if (!beside->empty() && index.tags) {
+    const std::unordered_set<const SwfTag*> ours(index.tags->begin(), index.tags->end());
+    for (SwfTag* t : *beside)
+      if (t && ours.count(t))
+        for (uint16_t id : IdsOf(*t).defined) defined.insert(id);
+  }
   for (SwfTag* t : brought) {
     ids.push_back(t ? IdsOf(*t) : SwfTagIds{});
     defined.insert(ids.back().defined.begin(), ids.back().defined.end());
@@ -172,7 +188,9 @@ bool CanBring(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std
         if (defined.count(id)) continue;
         const std::wstring who =
             own >= 0 ? L"Character " + std::to_wstring(own) : L"A tag of code " + std::to_wstring(t->GetTagCode());
-        if (walk && walk->tooDeep.count(t) && !walk->followed.count(t))
+        if (!MovieDefines(index, id))
+          error = who + L" refers to character " + std::to_wstring(id) + L", which the movie does not define";
+        else if (walk && walk->tooDeep.count(t) && !walk->followed.count(t))
           error = who + L" is nested too deeply (more than " + std::to_wstring(kMaxAssetNesting) +
                   L" buttons and sprites) to be brought with what it shows";
         else

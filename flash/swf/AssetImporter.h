@@ -92,9 +92,10 @@ class AssetImporter {
 // Whether the tags `brought` out of the indexed list can go into another movie: the ids of
 // each can be found and moved, and none places, shows or writes with a character that another
 // movie lends through ImportAssets. With `beside` (what the receiving list already holds),
-// also whether every character they refer to is defined among them or among `beside`; `walk`
-// tells which buttons and sprites were brought without being followed. Otherwise false, with
-// the reason in `error`.
+// also whether every character they refer to is defined among them or by a tag of the indexed
+// list that `beside` holds (never by the receiving movie's own characters); `walk` tells which
+// buttons and sprites were brought without being followed. Otherwise false, with the reason
+// in `error`.
 bool CanBring(const SwfTagIndex& index, const std::vector<SwfTag*>& brought, std::wstring& error,
               const std::vector<SwfTag*>* beside = nullptr, const AssetWalk* walk = nullptr);
 

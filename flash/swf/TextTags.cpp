@@ -72,7 +72,14 @@ uint32_t SwfTextRecord::Write(SwfBitWriter& out) {
 uint32_t SwfGlyphRecord::Read(SwfReader& reader) {
   const uint32_t start = reader.GetPosition();
   Clear();
-  const uint32_t g = std::min<uint32_t>(glyphBits, 32), a = std::min<uint32_t>(advanceBits, 32);
+  // An entry holds at most 32 bits of index and of advance: wider ones cannot be read, nor
+  // written back the size the tag's bit counts give them, and what follows them would be read
+  // from the wrong place. The tag is kept as read (by the tag loop).
+  if (leadByte != 0 && (glyphBits > 32 || advanceBits > 32)) {
+    reader.overran = true;
+    return 0;
+  }
+  const uint32_t g = glyphBits, a = advanceBits;
   size_t count = leadByte;
   if (g + a > 0) count = std::min<size_t>(count, uint64_t{reader.TagBytesLeft()} * 8 / (g + a));
   for (size_t i = 0; i < count; ++i) {

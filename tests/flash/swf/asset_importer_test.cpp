@@ -135,6 +135,15 @@ RawTag* Raw(uint16_t code, const char* hex) {
   return raw;
 }
 
+// A static text whose one style record names `font`.
+DefineTextTag* TextNaming(uint16_t id, uint16_t font) {
+  auto* style = new SwfTextRecord();
+  style->SetFontId(font);
+  auto* text = WithId(new DefineTextTag(), id);
+  text->records.emplace_back(style);
+  return text;
+}
+
 // Shape 1, then buttons 2 to `last`, each showing the one before.
 std::vector<SwfTag*> ButtonChain(uint16_t last) {
   std::vector<SwfTag*> tags{BitmapShape(1, 0xFFFF)};
@@ -532,6 +541,21 @@ TEST(AssetImporter, IdsThatCannotBeMovedRefuseTheImportOrTheShift) {
          return Tags{Sprite(1, {}), sprite};
        },
        1000, L"Character 3 refers to character 1, which is not brought along", true, 0, true},
+      {"a text whose font is a shape",
+       [] { return Tags{new DefineFont2Tag(L"Sans", 1, kFontHasLayout), BitmapShape(3, 0xFFFF), TextNaming(2, 3)}; },
+       1000, L"Character 2 refers to character 3, which is not brought along", true, 0, true},
+      {"a text whose font the movie does not define",
+       [] { return Tags{TextNaming(2, 3)}; }, 1000,
+       L"Character 2 refers to character 3, which the movie does not define", true, 0, true},
+      {"a sprite placing a text (its font, alignment zones and text settings) and a lent character",
+       [] {
+         auto* lent = new ImportAssetsTag();
+         lent->url = L"library.swf";
+         lent->InsertAsset(new SwfAssetEntry(5, L"logo"), 0);
+         return Tags{lent, new DefineFont2Tag(L"Sans", 1, kFontHasLayout), Raw(73, "01 00 40"), TextNaming(2, 1),
+                     Raw(74, "02 00 00"), Sprite(4, {2, 5})};
+       },
+       1000, L"Character 5 comes from another movie (\"library.swf\") and cannot be brought along", true, 0, true},
       {"an edit text whose font is a shape",
        [] {
          auto* edit = WithId(new DefineEditTextTag(), 2);
@@ -591,9 +615,22 @@ TEST(AssetImporter, IdsThatCannotBeMovedRefuseTheImportOrTheShift) {
     }
     const auto id = static_cast<uint16_t>(DefinedCharacterId(t.tags.back()));
     EXPECT_EQ(index.ImportDefinition(id, indexed) != nullptr, !c.importRefused);
+    const std::wstring indexError = index.error;
+    // Into a movie that holds characters 1 to 3 of its own: they are other characters, which
+    // the import's references, once shifted past them, would miss.
+    Template receiving;
+    for (uint16_t own = 1; own <= 3; ++own) receiving.Add(BitmapShape(own, 0xFFFF));
+    Tags into = receiving.tags;
+    EXPECT_EQ(index.ImportDefinition(id, into) != nullptr, !c.importRefused) << "into a movie of its own";
     if (c.importRefused) {
       EXPECT_EQ(importer.error, sprite ? c.error : L"");
+      EXPECT_EQ(indexError, c.error);
       EXPECT_EQ(index.error, c.error);
+      EXPECT_EQ(into, receiving.tags);
+      // The sprite alone: a refusal leaves nothing it gathered (fonts and annotations neither).
+      if (sprite) {
+        EXPECT_EQ(imported, Tags{sprite});
+      }
     } else {
       for (const Tags* gathered : {&imported, &indexed}) {
         EXPECT_FALSE(ShiftTagIdsAndDepths(*gathered, c.delta, 0, 0, &error));

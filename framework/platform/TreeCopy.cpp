@@ -476,8 +476,8 @@ OSErr RemoveOwnItem(const Journal& j, const std::string& path) {
   if (lstat(path.c_str(), &st) == 0) {
     if (j.byName || j.Holds(path, j.newItem) || j.Holds(path, j.oldItem)) {
       err = RemovePath(path, false);
-    } else if (j.newItem != 0 || (!S_ISDIR(st.st_mode) && !IsOwnSingleFile(j, path)) || st.st_dev != j.device ||
-               st.st_uid != geteuid()) {
+    } else if (j.newItem != 0 || (S_ISDIR(st.st_mode) ? st.st_dev != j.device || st.st_uid != geteuid()
+                                                      : !IsOwnSingleFile(j, path))) {
       return toolbox::kDuplicateNameErr;
     } else if (S_ISDIR(st.st_mode) ? rmdir(path.c_str()) != 0
                                    : (S_ISREG(st.st_mode) && st.st_size != 0) || unlink(path.c_str()) != 0) {
@@ -716,10 +716,14 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
     err = CopyItem(source.path, j.Item(), buffer.data(), buffer.size(), durability, &created, &sidecarCreated);
   }
   if (err == toolbox::kNoErr) {
+    const std::string itemSidecar = toolbox::SidecarPathFor(j.Item());
+    if (!j.Holds(itemSidecar, madeSidecar)) madeSidecar = 0;
     // A name too long to take "._" before it has no sidecar (as a move leaves it none).
-    if (!toolbox::CanHaveSidecar(target) && j.Holds(toolbox::SidecarPathFor(j.Item()), madeSidecar))
-      unlink(toolbox::SidecarPathFor(j.Item()).c_str());
-    j.newSidecar = j.Holds(toolbox::SidecarPathFor(j.Item()), madeSidecar) ? madeSidecar : 0;
+    if (madeSidecar != 0 && !toolbox::CanHaveSidecar(target)) {
+      unlink(itemSidecar.c_str());
+      madeSidecar = 0;
+    }
+    j.newSidecar = madeSidecar;
     // The whole copy reaches the disk before it takes the target's name.
     if (durability == Durability::WithTheCopy) err = FlushFileSystem(journal);
   }

@@ -1,17 +1,16 @@
 #pragma once
-// Copies a file or a whole folder tree into a folder, and deletes a folder tree even when
-// items in it are locked. Every item keeps its data, its sidecar (type, creator, Finder
-// flags, resource fork), its permissions and its times. Symbolic links are copied and
-// deleted as links: never followed, never unlocked, so nothing outside the tree is read,
-// changed or deleted. Names are taken as the file system gives them (bytes), so an item
+// Copies a file or a whole folder tree into a folder (its removal is in TreeRemoval.h). Every
+// item keeps its data, its sidecar (type, creator, Finder flags, resource fork), its
+// permissions and its times. Symbolic links are copied as links: never followed, so nothing
+// outside the tree is read. Both trees are reached through descriptors of their folders,
+// so that names another user renames or swaps meanwhile never lead the copy elsewhere. Names are taken as the file system gives them (bytes), so an item
 // whose name is not UTF-8 is copied and deleted like any other.
 //
 // A copy that fails part-way leaves nothing under the target's name, also when its process
 // dies: the copy is made beside the target under a temporary name and put in place when
 // whole; what a copy that died left beside its target is removed (or an old item moved
 // aside gets its name back) by the next copy into that folder, through a journal that only
-// the same user could have written (its own, with no other name, that no one else may
-// write), which names those items by inode (in a folder its user may write but not read,
+// the same user's copy wrote (see CopyJournal.h), which names those items by inode (in a folder its user may write but not read,
 // which cannot be listed, only by the next copy to the same target, through a journal whose
 // name derives from the target's). A copy that reported success is on the disk (its files
 // and folders are flushed before it takes the target's name, and an old item it replaced is
@@ -71,14 +70,3 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
 OSErr CopyAllForks(const std::string& source, const std::string& destination);
 // Copies the rest of one open file to another through the buffer.
 OSErr CopyForkData(int sourceFd, int destinationFd, char* buffer, size_t size);
-
-// Deletes a file, a link, or a folder with its whole contents; kParamErr for a null or
-// missing reference.
-OSErr DeleteObjectUnlocked(const toolbox::FileRef& ref);
-// Deletes a folder with its whole contents; kFolderNotFoundErr when the item is not a
-// folder (a link to a folder is not one).
-OSErr DeleteFolderUnlocked(const toolbox::FileRef& ref);
-// Deletes everything inside a folder, depth first. A folder being emptied first gets its
-// owner's permissions, since a lock here is the absence of write permission. The first
-// failure stops the deletion.
-OSErr DeleteFolderContents(const toolbox::FileRef& ref);

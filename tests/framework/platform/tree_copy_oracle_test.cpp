@@ -20,6 +20,7 @@
 #include "support/TestSupport.h"
 #include "framework/platform/FileOps.h"
 #include "framework/platform/TreeCopy.h"
+#include "framework/platform/TreeRemoval.h"
 #include "toolbox/Utf8.h"
 
 namespace {
@@ -175,11 +176,20 @@ struct FusePassthrough {
   std::string why;
 };
 
+// Makes this process uid 65534 (`nobody`), with a private state folder of its own, as a
+// user who logged in has (where its copies keep the key that seals their journals).
+bool BecomeNobody() {
+  const std::string state = (fs::temp_directory_path() / "brivane-test-state-65534").string();
+  mkdir(state.c_str(), 0700);
+  return chown(state.c_str(), 65534, 65534) == 0 && chmod(state.c_str(), 0700) == 0 &&
+         setenv("XDG_STATE_HOME", state.c_str(), 1) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+}
+
 // Starts `work` in a child process, as uid 65534 (`nobody`) when `asNobody`: its pid.
 pid_t StartChild(bool asNobody, const std::function<bool()>& work) {
   const pid_t child = fork();
   if (child == 0) {
-    if (asNobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
+    if (asNobody && !BecomeNobody()) _exit(4);
     _exit(work() ? 0 : 1);
   }
   return child;
@@ -189,18 +199,6 @@ pid_t StartChild(bool asNobody, const std::function<bool()>& work) {
 bool Succeeded(pid_t child) {
   int status = -1;
   return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// The first name the journal of a copy of this user to `target` takes: these names never
-// change, as journals already on the disk are found by them (FNV-1a of the user, the target
-// and the slot, in six letters and digits).
-std::string FirstJournalName(const std::string& target) {
-  uint64_t hash = 14695981039346656037ull;
-  for (const unsigned char c : std::to_string(geteuid()) + '/' + target + "/0") hash = (hash ^ c) * 1099511628211ull;
-  const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::string name = ".copying-";
-  for (int i = 0; i < 6; ++i, hash /= digits.size()) name += digits[hash % digits.size()];
-  return name;
 }
 
 std::string Links(const fs::path& root) {
@@ -351,7 +349,9 @@ TEST(TreeCopyTest, ReplaceThatCannotRemoveTheOldItemReportsIt) {
 
 // A copy that fails leaves nothing in the destination: one that meets a file larger than the
 // process may write, one refused at the start where the file system takes no lock, and one
-// whose flush of the file system before it takes the target's name fails. One whose flush of
+// whose flush of the file system before it takes the target's name fails; one into a folder
+// where another user's sidecar stands under the target's sidecar name, without its item, is
+// refused before the work and leaves that sidecar as it was. One whose flush of
 // the folder after the swap fails (into a folder its user may write but not read, flushed
 // with its file system) stays in place and reports the failure all the same.
 TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
@@ -366,11 +366,13 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
     bool writeOnlyFolder;
     OSErr result;
     bool folderAtLockName = false;  // the folder's lock cannot be taken, its journals' can
+    bool othersSidecar = false;  // another user's sidecar stands at "._src", without its item
   } rows[] = {{100000, testsupport::Locks::Local, 0, false, toolbox::kIoErr},
               {RLIM_INFINITY, testsupport::Locks::None, 0, false, kCannotLockFolderErr},
               {RLIM_INFINITY, testsupport::Locks::Local, 1, false, toolbox::kIoErr},
               {RLIM_INFINITY, testsupport::Locks::Local, 2, true, toolbox::kIoErr},
-              {100000, testsupport::Locks::Nfs, 0, false, kCannotLockFolderErr, true}};
+              {100000, testsupport::Locks::Nfs, 0, false, kCannotLockFolderErr, true},
+              {RLIM_INFINITY, testsupport::Locks::Local, 0, false, toolbox::kDuplicateNameErr, false, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
     if (row.writeOnlyFolder && geteuid() != 0) {
@@ -385,6 +387,12 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
     fs::remove_all(dir / "dst");
     fs::create_directories(dir / "dst");
     if (row.folderAtLockName) fs::create_directories(dir / "dst" / kFolderLockName);
+    toolbox::SidecarContents othersFork;
+    othersFork.resourceFork = "another user's";
+    if (row.othersSidecar) {
+      ASSERT_TRUE(toolbox::WriteSidecar((dir / "dst" / "src").string(), othersFork));
+      ASSERT_EQ(chown((dir / "dst" / "._src").c_str(), 65533, 65533), 0);
+    }
     if (row.writeOnlyFolder) {
       ASSERT_EQ(chown((dir / "dst").c_str(), 65534, 65534) | chmod((dir / "dst").c_str(), 0333), 0);
     }
@@ -406,7 +414,12 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
     if (row.failingSyncfs == 2)
       EXPECT_EQ(testsupport::ReadFile(dir / "dst" / "src" / "a" / "small"), "small");
     else
-      EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), row.folderAtLockName ? std::string(kFolderLockName) + "\n" : "");
+      EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), row.folderAtLockName ? std::string(kFolderLockName) + "\n"
+                                                                  : row.othersSidecar  ? "._src\n"
+                                                                                       : "");
+    if (row.othersSidecar) {
+      EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / "src").string()).resourceFork, "another user's");
+    }
   }
 }
 
@@ -555,16 +568,19 @@ TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
   }
 }
 
-// What a copy that died left is recovered only through a journal of this user whose
-// numbers are still this file system's: one planted by another user never makes a copy
-// delete what it names. One that the copy cannot act on (another device's, as after the disk
-// was mounted again; one copied from elsewhere, which is not the file it names; a later
-// build's) stays as it is; one that cannot be read is removed once, not read again by every
-// later copy. The journals of earlier builds are read as they read them. A copy killed
-// between its swap and its sidecar's rename has the next copy give the item its own sidecar.
-// A journal of this user's that another could have written (one others may write, as the
-// folder lock's file, or one with another name) is never trusted; nor is a sidecar another
-// user put where a copy's own would go.
+// What a copy that died left is recovered only through a journal that this user's copy
+// wrote and whose numbers are still this file system's: one planted by another user, or one
+// whose bytes another user chose (a file handed over and copied in is the user's own, with
+// one name), never makes a copy delete what it names. Where the user's copy could not have
+// sealed it (an earlier build's, or one without the user's key), a journal is trusted only in
+// a folder no other user may write, and only when no one else may write it either (not one
+// others may write, as the folder lock's file, nor one with another name). One that the copy
+// cannot act on (another device's, as after the disk was mounted again; one copied from
+// elsewhere, which is not the file it names; a later build's) stays as it is; one that cannot
+// be read is removed once, not read again by every later copy, and with it an empty item its
+// copy had only just made. The journals of earlier builds are read as they read them. A
+// copy killed between its swap and its sidecar's rename has the next copy give the item its
+// own sidecar. A sidecar another user put where a copy's own would go is never taken.
 TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's journal";
   ScratchDir dir;
@@ -572,10 +588,11 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
   fs::create_directories(dir / "dst");
   WriteFile(dir / "dst" / "x", "x");
   WriteFile(dir / "next", "next");
-  enum Kind { Raw, First, Second, Third, Planted };
+  enum Kind { Raw, First, Second, Third, Fourth, Planted };
   // A copy that put "x" in place, "._x" being the old item's sidecar: with no sidecar of its
   // own, a recovery that believed it would delete "._x"; with one, put it in place. `ours`:
-  // the journal names this folder's device (second format) or its own inode (third).
+  // the journal names this folder's device (second format) or its own inode (third, fourth;
+  // the fourth unsealed, as this user's copy never writes it).
   const struct {
     Kind kind;
     bool ours, newSidecar;
@@ -586,6 +603,9 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
     mode_t mode = 0644;  // of the journal
     bool linked = false;  // the journal has another name too
     const char* sourceFork = nullptr;  // Planted: the sidecar of the copy's source
+    const char* firstJournal = nullptr;  // Planted: the first journal name of the copy
+    mode_t folderMode = 0755;
+    bool emptyItem = false;  // an empty folder stands at the journal's item name
   } rows[] = {{Second, true, false, 65534, true, "x's fork", nullptr},
               {Second, false, false, 0, true, "x's fork", nullptr},
               {Raw, true, false, 0, false, "x's fork", "copy journal 2\ngarbage"},
@@ -596,10 +616,17 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
               {Raw, true, false, 0, true, "x's fork", "copy journal 9\n1 2 3"},
               {Third, true, false, 0, true, "x's fork", nullptr, 0666},
               {Third, true, false, 0, true, "x's fork", nullptr, 0600, true},
-              {Planted, true, false, 0, false, "x's fork", nullptr},
-              {Planted, true, false, 0, false, "x's fork", nullptr, 0644, false, "next's fork"}};
+              {Planted, true, false, 0, false, "x's fork", nullptr, 0644, false, nullptr, ".copying-11rwDU"},
+              {Planted, true, false, 0, false, "x's fork", nullptr, 0644, false, "next's fork", ".copying-I0TSki"},
+              {Third, true, false, 0, true, "x's fork", nullptr, 0660},
+              {Second, true, false, 0, true, "x's fork", nullptr, 0600, false, nullptr, nullptr, 0777},
+              {First, true, false, 0, true, "x's fork", nullptr, 0600, false, nullptr, nullptr, 0733},
+              {Fourth, true, true, 0, true, "x's fork", nullptr, 0600, false, nullptr, nullptr, 01777},
+              {Fourth, true, true, 0, false, "new fork", nullptr, 0600},
+              {Raw, true, false, 0, false, "x's fork", "", 0600, false, nullptr, nullptr, 0777, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
+    ASSERT_EQ(chmod((dir / "dst").c_str(), row.folderMode), 0);
     toolbox::SidecarContents sidecar;
     sidecar.resourceFork = "x's fork";
     ASSERT_TRUE(toolbox::WriteSidecar((dir / "dst" / "x").string(), sidecar));
@@ -610,18 +637,19 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
     ASSERT_EQ(lstat((dir / "dst" / "x").c_str(), &x) | lstat((dir / "dst" / "._x").c_str(), &sx) |
                   lstat((dir / "dst" / "._.copying-ABCDEF.item").c_str(), &snew) | lstat(journal.c_str(), &self),
               0);
-    const unsigned long long first = row.kind == Third ? self.st_ino : x.st_dev, newSidecar = row.newSidecar ? snew.st_ino : 0;
+    const unsigned long long first = row.kind >= Third ? self.st_ino : x.st_dev, newSidecar = row.newSidecar ? snew.st_ino : 0;
     char numbers[200];
     if (row.kind == First)
       std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu\n", static_cast<unsigned long long>(x.st_ino),
                     newSidecar, static_cast<unsigned long long>(sx.st_ino), 1ull);
     else
-      std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu\n", first + (row.ours ? 0 : 1),
-                    static_cast<unsigned long long>(x.st_ino), newSidecar, 0ull, static_cast<unsigned long long>(sx.st_ino), 1ull);
+      std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu%s\n", first + (row.ours ? 0 : 1),
+                    static_cast<unsigned long long>(x.st_ino), newSidecar, 0ull, static_cast<unsigned long long>(sx.st_ino), 1ull,
+                    row.kind == Fourth ? " 0000000000000000" : "");
     const std::string text = row.raw ? row.raw : "copy journal " + std::to_string(row.kind) + "\n" + numbers + "x";
     const std::string name = "next" + std::to_string(&row - rows);
     // Planted: another user's sidecar where the copy's own sidecar would be made.
-    const fs::path planted = dir / "dst" / ("._" + FirstJournalName(name) + ".item");
+    const fs::path planted = dir / "dst" / ("._" + std::string(row.firstJournal ? row.firstJournal : "") + ".item");
     if (row.kind == Planted) {
       fs::remove(journal);
       ASSERT_TRUE(toolbox::WriteSidecar((planted.parent_path() / planted.filename().string().substr(2)).string(), sidecar));
@@ -633,10 +661,14 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
       ASSERT_EQ(lchown(journal.c_str(), row.owner, static_cast<gid_t>(-1)) | chmod(journal.c_str(), row.mode), 0);
       if (row.linked) fs::create_hard_link(journal, dir / "elsewhere");
     }
+    if (row.emptyItem) fs::create_directory(journal.string() + ".item");
     const PathString copyName(toolbox::Utf8ToWide(name));
     ASSERT_TRUE(CopyPath(P(dir / "next"), P(dir / "dst"), &copyName, 0, nullptr));
     EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / "x").string()).resourceFork, row.fork);
     EXPECT_EQ(fs::exists(journal) ? testsupport::ReadFile(journal) : "(removed)", row.stays ? text : "(removed)");
+    if (row.emptyItem) {
+      EXPECT_FALSE(fs::exists(journal.string() + ".item"));
+    }
     if (row.kind == Planted) {
       EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / name).string()).resourceFork, row.sourceFork ? row.sourceFork : "");
       struct stat st;

@@ -2,7 +2,12 @@
 // every call goes to the same path under a backing folder, and each flush the server is asked
 // for is logged, a line "fsync PATH" or "fsyncdir PATH", so that a test sees which flushes
 // reached it. Items are made as the calling user, so that tests may run copies as another user.
-// Usage: fuse_passthrough BACKING MOUNTPOINT LOG [FUSE options, e.g. -f -o allow_other]
+// Usage: fuse_passthrough BACKING MOUNTPOINT LOG [--use-ino] [--hard-remove] [--no-rename-flags]
+// [FUSE options, e.g. -f -o allow_other]. With --use-ino items show the backing inode numbers
+// (which the copy's journals record), not libfuse's own, one for each name; --hard-remove
+// removes a name at once even while the file is open (libfuse's hard_remove, which cannot be
+// given with -o); with --no-rename-flags a rename with flags (RENAME_NOREPLACE) is refused with
+// EINVAL, as by servers that do not have them.
 #define FUSE_USE_VERSION 31
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,6 +26,7 @@ namespace {
 
 std::string g_backing;
 int g_log = -1;
+bool g_useIno = false, g_hardRemove = false, g_renameFlags = true;
 
 std::string Real(const char* path) { return g_backing + path; }
 int Result(int result) { return result < 0 ? -errno : result; }
@@ -59,6 +65,7 @@ int Symlink(const char* target, const char* path) { return OwnedByCaller(path, s
 int Link(const char* from, const char* to) { return Result(link(Real(from).c_str(), Real(to).c_str())); }
 
 int Rename(const char* from, const char* to, unsigned int flags) {
+  if (flags != 0 && !g_renameFlags) return -EINVAL;
   return Result(renameat2(AT_FDCWD, Real(from).c_str(), AT_FDCWD, Real(to).c_str(), flags));
 }
 
@@ -137,7 +144,8 @@ int FsyncFolder(const char* path, int, fuse_file_info* fi) {
 }
 
 void* Init(fuse_conn_info*, fuse_config* config) {
-  config->use_ino = 1;  // the backing inode numbers, which the copy's journals record
+  config->use_ino = g_useIno;
+  config->hard_remove = g_hardRemove;
   return nullptr;
 }
 
@@ -178,10 +186,19 @@ int main(int argc, char** argv) {
   ops.readdir = ReadFolder;
   ops.releasedir = ReleaseFolder;
   ops.fsyncdir = FsyncFolder;
-  ops.init = Init;
   ops.create = Create;
   ops.utimens = Utimens;
+  ops.init = Init;
   std::vector<char*> args = {argv[0], argv[2]};
-  for (int i = 4; i < argc; ++i) args.push_back(argv[i]);
+  for (int i = 4; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--use-ino") == 0)
+      g_useIno = true;
+    else if (std::strcmp(argv[i], "--hard-remove") == 0)
+      g_hardRemove = true;
+    else if (std::strcmp(argv[i], "--no-rename-flags") == 0)
+      g_renameFlags = false;
+    else
+      args.push_back(argv[i]);
+  }
   return fuse_main(static_cast<int>(args.size()), args.data(), &ops, nullptr);
 }

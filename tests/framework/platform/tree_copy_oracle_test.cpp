@@ -16,6 +16,7 @@
 #include <functional>
 #include <optional>
 
+#include "fuse_support.h"
 #include "lock_shim_support.h"
 #include "support/TestSupport.h"
 #include "framework/platform/FileOps.h"
@@ -125,55 +126,6 @@ struct PowerCutDisk {
   fs::path image, root;
   std::string loop, why;
   bool mounted = false, usable = false;
-};
-
-// The logging passthrough FUSE file system (tests/framework/platform/fuse_passthrough.cpp)
-// mounted over `backing` at `root`, for every user, while it lives.
-struct FusePassthrough {
-  FusePassthrough(const fs::path& backing, const fs::path& root, const fs::path& log) : root(root), log(log) {
-#ifdef BRIVANE_FUSE_PASSTHROUGH
-    struct stat before, now;
-    fs::create_directories(root);
-    if (geteuid() != 0) {
-      why = "needs root to mount a FUSE file system for every user";
-    } else if (access("/dev/fuse", R_OK | W_OK) != 0 || stat(root.c_str(), &before) != 0) {
-      why = "no /dev/fuse here";
-    } else if ((server = fork()) == 0) {
-      execl(BRIVANE_FUSE_PASSTHROUGH, BRIVANE_FUSE_PASSTHROUGH, backing.c_str(), root.c_str(), log.c_str(), "-f", "-o",
-            "allow_other,default_permissions,max_threads=8", static_cast<char*>(nullptr));
-      _exit(127);
-    } else {
-      int status;
-      while (!(mounted = stat(root.c_str(), &now) == 0 && now.st_dev != before.st_dev) &&
-             waitpid(server, &status, WNOHANG) == 0)
-        usleep(1000);
-      if (!mounted) why = "the FUSE passthrough did not mount";
-    }
-#else
-    (void)backing;
-    why = "built without libfuse3 (Debian libfuse3-dev), so without the FUSE passthrough";
-#endif
-  }
-  ~FusePassthrough() { Unmount(); }
-  void Unmount() {
-    if (mounted && !Shell("umount " + Quote(root))) Shell("umount -l " + Quote(root));
-    mounted = false;
-    if (server > 0) waitpid(server, nullptr, 0);
-    server = -1;
-  }
-  // The flushes of files ("fsync") or folders ("fsyncdir") whose path holds `part`, as the
-  // server heard them.
-  size_t FlushesOf(const std::string& kind, const std::string& part) const {
-    std::ifstream in(log);
-    size_t n = 0;
-    for (std::string line; std::getline(in, line);)
-      n += line.starts_with(kind + " /") && line.find(part) != std::string::npos;
-    return n;
-  }
-  fs::path root, log;
-  pid_t server = -1;
-  bool mounted = false;
-  std::string why;
 };
 
 // Makes this process uid 65534 (`nobody`), with a private state folder of its own, as a

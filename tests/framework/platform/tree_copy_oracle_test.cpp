@@ -379,7 +379,8 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
 // another device number), leaves under the target's name either the old item or the whole
 // new one, never a part; the next copy into the folder removes what the copy left beside it,
 // also where locks are taken as NFS takes them, and in a folder its user may write but not
-// read, which cannot be listed (there the next copy to the same target).
+// read, which cannot be listed (there the next copy to the same target), and through FUSE
+// mounted again without inode numbers of its own (which it numbers anew at each mount).
 TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
   if (!testsupport::HaveTool("diff")) GTEST_SKIP() << "diff is not installed";
   ScratchDir dir;
@@ -388,12 +389,22 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
   fs::create_directories(dir / "old" / "proj");
   WriteFile(dir / "old" / "proj" / "f0", "old");
   WriteFile(dir / "next", "next");
-  enum Stop { Kill, KillWithNfsLocks, KillInWriteOnlyFolder, PowerCut };
+  enum Stop { Kill, KillWithNfsLocks, KillInWriteOnlyFolder, PowerCut, KillThroughRenumberingFuse };
   PowerCutDisk disk(dir.path());
-  for (Stop stop : {Kill, KillWithNfsLocks, KillInWriteOnlyFolder, PowerCut}) {
+  for (Stop stop : {Kill, KillWithNfsLocks, KillInWriteOnlyFolder, PowerCut, KillThroughRenumberingFuse}) {
     if (stop == PowerCut && !disk.usable) {
       std::printf("no power cut during a copy: %s\n", disk.why.c_str());
       continue;
+    }
+    std::optional<FusePassthrough> fuse;
+    if (stop == KillThroughRenumberingFuse) {
+      fs::create_directories(dir / "backing");
+      FuseMountOptions options;
+      options.useIno = false;
+      if (!fuse.emplace(dir / "backing", dir / "fuse", dir / "fuse.log", options).mounted) {
+        std::printf("no kill through FUSE: %s\n", fuse->why.c_str());
+        continue;
+      }
     }
     const bool writeOnly = stop == KillInWriteOnlyFolder;
     if (writeOnly && geteuid() != 0) {
@@ -401,7 +412,7 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
       continue;
     }
     const testsupport::LocksAs locks(stop == KillWithNfsLocks ? testsupport::Locks::Nfs : testsupport::Locks::Local);
-    const fs::path dst = stop == PowerCut ? disk.root / "dst" : dir / "dst";
+    const fs::path dst = stop == PowerCut ? disk.root / "dst" : fuse ? fuse->root / "dst" : dir / "dst";
     // Copies `what` into the destination in a child process (as the folder's user): its pid.
     const auto copy = [&](const char* what, bool replace) {
       return StartChild(writeOnly, [&] { return CopyPath(P(dir / what / "proj"), P(dst), nullptr, replace ? 1 : 0, nullptr); });
@@ -437,6 +448,9 @@ TEST(TreeCopyTest, CopyKilledPartWayLeavesNoPartAndTheNextCopyTidiesUp) {
         }
         if (stop == PowerCut) {
           ASSERT_TRUE(disk.Restart());
+        }
+        if (fuse) {
+          ASSERT_TRUE(fuse->Remount());
         }
         const fs::path target = dst / "proj";
         if (fs::exists(target)) {

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/platform/TreeCopy.h"
+#include "framework/platform/TreeRemoval.h"
 #include "toolbox/Folders.h"
 #include "toolbox/ResourceFork.h"
 #include "toolbox/Utf8.h"

@@ -17,6 +17,7 @@
 
 #include "framework/platform/FileOps.h"
 #include "framework/platform/PathLayer.h"
+#include "framework/platform/TreeRemoval.h"
 #include "toolbox/AppleDouble.h"
 #include "toolbox/Utf8.h"
 
@@ -761,43 +762,4 @@ bool CopyPath(const PathString& source, const PathString& destinationFolder,
     return false;
   if (outPath) *outPath = PathString(toolbox::Utf8ToWide(copy.path));
   return true;
-}
-
-OSErr DeleteFolderContents(const toolbox::FileRef& ref) {
-  if (ref.IsNull()) return toolbox::kParamErr;
-  struct stat st;
-  if (lstat(ref.path.c_str(), &st) != 0) return Errno();
-  if (!S_ISDIR(st.st_mode)) return toolbox::kFolderNotFoundErr;
-  if ((st.st_mode & S_IRWXU) != S_IRWXU && chmod(ref.path.c_str(), (st.st_mode & 07777) | S_IRWXU) != 0)
-    return Errno();
-  std::vector<std::string> names;
-  if (OSErr err = ListFolder(ref.path, names)) return err;
-  for (const std::string& name : names) {
-    const std::string child = Join(ref.path, name);
-    struct stat cst;
-    if (lstat(child.c_str(), &cst) != 0) {
-      if (errno == ENOENT) continue;  // a sidecar that went with its file
-      return Errno();
-    }
-    if (S_ISDIR(cst.st_mode)) {
-      if (OSErr err = DeleteFolderContents(toolbox::FileRef{child})) return err;
-      if (rmdir(child.c_str()) != 0) return Errno();
-    } else if (unlink(child.c_str()) != 0 && errno != ENOENT) {
-      return Errno();
-    }
-  }
-  return toolbox::kNoErr;
-}
-
-OSErr DeleteFolderUnlocked(const toolbox::FileRef& ref) {
-  if (ref.IsNull()) return toolbox::kParamErr;
-  struct stat st;
-  if (lstat(ref.path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return toolbox::kFolderNotFoundErr;
-  return RemovePath(ref.path);
-}
-
-OSErr DeleteObjectUnlocked(const toolbox::FileRef& ref) {
-  struct stat st;
-  if (ref.IsNull() || lstat(ref.path.c_str(), &st) != 0) return toolbox::kParamErr;
-  return RemovePath(ref.path);
 }

@@ -71,14 +71,3 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
 OSErr CopyAllForks(const std::string& source, const std::string& destination);
 // Copies the rest of one open file to another through the buffer.
 OSErr CopyForkData(int sourceFd, int destinationFd, char* buffer, size_t size);
-
-// Deletes a file, a link, or a folder with its whole contents; kParamErr for a null or
-// missing reference.
-OSErr DeleteObjectUnlocked(const toolbox::FileRef& ref);
-// Deletes a folder with its whole contents; kFolderNotFoundErr when the item is not a
-// folder (a link to a folder is not one).
-OSErr DeleteFolderUnlocked(const toolbox::FileRef& ref);
-// Deletes everything inside a folder, depth first. A folder being emptied first gets its
-// owner's permissions, since a lock here is the absence of write permission. The first
-// failure stops the deletion.
-OSErr DeleteFolderContents(const toolbox::FileRef& ref);

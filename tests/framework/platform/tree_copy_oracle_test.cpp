@@ -270,7 +270,8 @@ TEST(TreeCopyTest, DeleteRemovesExactlyTheTree) {
   // Another user who may write a folder on the way (one without the sticky bit) exchanges a
   // locked folder being removed, or a folder inside it, with a link to a private folder of the
   // remover's, right after the removal looks its name up (the first, second or third time).
-  // Nothing in the private folder changes, and the removal reports that it could not finish.
+  // Nothing in the private folder changes, and the removal reports that it could not finish
+  // (where it never makes that lookup, nothing is swapped and the tree goes).
   const auto snapshot = [](const fs::path& root) {
     std::set<std::string> items;
     for (const fs::directory_entry& e : fs::recursive_directory_iterator(root))

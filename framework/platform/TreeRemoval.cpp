@@ -28,14 +28,12 @@ bool IsPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
-// Whether `name` in the folder `folderFd` no longer holds the object `expected`: it is gone,
-// or another object has taken the name. Keeps errno, so that the failure that led here can
-// still be reported.
+// Whether another object than `expected` has taken the name `name` in the folder `folderFd`.
+// Keeps errno, so that the failure that led here can still be reported.
 bool NoLonger(int folderFd, const std::string& name, const struct stat& expected) {
   const int error = errno;
   struct stat st;
-  const bool changed = fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ? errno == ENOENT
-                                                                                        : !SameItem(st, expected);
+  const bool changed = fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !SameItem(st, expected);
   errno = error;
   return changed;
 }
@@ -49,13 +47,14 @@ OSErr OpenFolderAt(int folderFd, const std::string& name, const struct stat& exp
     // A folder its owner may not read opens only as a path, which fchmod does not take: its
     // mode is changed through that very object's link in /proc (never through its name,
     // which another user may have pointed elsewhere meanwhile), then it is opened again and
-    // checked once more.
+    // checked once more. Without /proc the folder stays as locked as it was.
     const int pathFd = openat(folderFd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (pathFd < 0) return NoLonger(folderFd, name, expected) ? kItemChangedErr : Errno();
     struct stat st;
     OSErr err = fstat(pathFd, &st) != 0 ? Errno() : SameItem(st, expected) ? toolbox::kNoErr : kItemChangedErr;
     const std::string link = "/proc/self/fd/" + std::to_string(pathFd);
-    if (!err && chmod(link.c_str(), (st.st_mode & 07777) | S_IRWXU) != 0) err = Errno();
+    if (!err && chmod(link.c_str(), (st.st_mode & 07777) | S_IRWXU) != 0)
+      err = errno == ENOENT ? toolbox::kPermissionErr : Errno();
     close(pathFd);
     if (err) return err;
     fd = openat(folderFd, name.c_str(), kFlags);
@@ -105,8 +104,8 @@ OSErr ListFolder(int fd, std::vector<std::string>& names) {
   return toolbox::ErrorFromErrno(error);
 }
 
-// Removes the emptied folder `name` from the folder `folderFd`, reporting a name that holds
-// another object by now as such.
+// Removes the emptied folder `name` from the folder `folderFd`, reporting a name that another
+// object holds by now as such.
 OSErr RemoveFolderName(int folderFd, const std::string& name, const struct stat& expected) {
   if (unlinkat(folderFd, name.c_str(), AT_REMOVEDIR) == 0) return toolbox::kNoErr;
   return NoLonger(folderFd, name, expected) ? kItemChangedErr : Errno();
@@ -122,7 +121,8 @@ struct Level {
 
 // Empties the verified folder open as `rootFd`, depth first, without recursion. Every folder
 // is opened relative to the one that holds it and checked against what was examined under its
-// name; files and links are unlinked by name relative to their verified folder.
+// name; files and links are unlinked by name relative to their verified folder. An item that
+// someone else removed meanwhile is taken as removed.
 OSErr EmptyFolder(int rootFd, const struct stat& rootSt) {
   std::vector<Level> levels;
   levels.push_back(Level{rootFd, rootSt, std::string(), {}});
@@ -136,7 +136,7 @@ OSErr EmptyFolder(int rootFd, const struct stat& rootSt) {
       Level& up = levels.back();
       if (up.fd < 0) err = OpenAbove(done.fd, up.st, up.fd);
       close(done.fd);
-      if (!err) err = RemoveFolderName(up.fd, done.name, done.st);
+      if (!err && (err = RemoveFolderName(up.fd, done.name, done.st)) == toolbox::kFileNotFoundErr) err = toolbox::kNoErr;
       continue;
     }
     const std::string name = std::move(top.names.back());
@@ -151,11 +151,12 @@ OSErr EmptyFolder(int rootFd, const struct stat& rootSt) {
       continue;
     }
     int fd = -1;
-    if ((err = OpenFolderAt(top.fd, name, st, fd))) break;
+    if ((err = OpenFolderAt(top.fd, name, st, fd)) == toolbox::kFileNotFoundErr) err = toolbox::kNoErr;
+    if (fd < 0) continue;  // gone meanwhile, or the failure ends the loop
     if (levels.size() > kOpenLevels) {
-      Level& far = levels[levels.size() - kOpenLevels];  // never the root, which the caller holds
-      close(far.fd);
-      far.fd = -1;
+      int& far = levels[levels.size() - kOpenLevels].fd;  // never the root's, which the caller holds
+      if (far >= 0) close(far);
+      far = -1;
     }
     levels.push_back(Level{fd, st, name, {}});
     err = ListFolder(fd, levels.back().names);

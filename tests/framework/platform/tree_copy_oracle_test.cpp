@@ -9,13 +9,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <set>
 
+#include "call_hook_support.h"
 #include "fuse_support.h"
 #include "lock_shim_support.h"
 #include "support/TestSupport.h"
@@ -212,6 +215,91 @@ TEST(TreeCopyTest, DeleteRemovesExactlyTheTree) {
   EXPECT_EQ(Mode(dir / "outside" / "keep.txt"), 0444u);
   EXPECT_EQ(Mode(dir / "outside"), outsideMode);
   EXPECT_EQ(DeleteObjectUnlocked(ref), toolbox::kParamErr);
+
+  // Another user who may write a folder on the way (one without the sticky bit) exchanges a
+  // locked folder being removed, or a folder inside it, with a link to a private folder of the
+  // remover's, right after the removal looks its name up (the first, second or third time).
+  // Nothing in the private folder changes, and the removal reports that it could not finish
+  // (where it never makes that lookup, nothing is swapped and the tree goes).
+  const auto snapshot = [](const fs::path& root) {
+    std::set<std::string> items;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(root))
+      items.insert(e.path().lexically_relative(root).string() + ' ' + std::to_string(Mode(e.path())) + ' ' +
+                   (e.is_regular_file() ? testsupport::ReadFile(e.path()) : ""));
+    return items;
+  };
+  for (const fs::path swapped : {"victim", "victim/sub"}) {
+    for (int nth = 1; nth <= 3; ++nth) {
+      const std::string row = swapped.string() + " after lookup " + std::to_string(nth);
+      const fs::path race = dir / ("race" + std::to_string(nth) + swapped.filename().string());
+      const fs::path box = race / "box", home = race / "home";
+      fs::create_directories(box / "victim" / "sub" / "deeper");
+      fs::create_directories(home / "inner");
+      for (int i = 0; i < 40; ++i) WriteFile(home / ("f" + std::to_string(i)), "private " + std::to_string(i));
+      WriteFile(home / "inner" / "g", "private");
+      chmod(home.c_str(), 0700);
+      for (const char* name : {"a", "sub/b", "sub/deeper/c"}) WriteFile(box / "victim" / name, name);
+      chmod((box / "victim" / "sub").c_str(), 0555);
+      chmod((box / "victim").c_str(), 0555);
+      fs::create_symlink(home, box / "evil");
+      const std::set<std::string> before = snapshot(home);
+      bool exchanged = false;
+      OSErr err;
+      {
+        testsupport::AfterLookup swap(swapped.filename().string(), [&] {
+          exchanged = renameat2(AT_FDCWD, (box / swapped).c_str(), AT_FDCWD, (box / "evil").c_str(), RENAME_EXCHANGE) == 0;
+        }, nth);
+        err = DeleteObjectUnlocked(toolbox::FileRef{(box / "victim").string()});
+      }
+      EXPECT_EQ(snapshot(home), before) << row;
+      EXPECT_EQ(Mode(home), 0700u) << row;
+      if (exchanged) {
+        EXPECT_NE(err, toolbox::kNoErr) << row;
+      } else {
+        EXPECT_EQ(err, toolbox::kNoErr) << row;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(box / "victim"))) << row;
+      }
+      Shell("chmod -R u+rwx " + Quote(race));
+    }
+  }
+
+  // Folders whose owner may not read or search them are removed by that owner too.
+  fs::create_directories(dir / "own");
+  if (geteuid() == 0) chown((dir / "own").c_str(), 65534, 65534);
+  EXPECT_TRUE(Succeeded(StartChild(geteuid() == 0, [&] {
+    const fs::path top = dir / "own" / "top";
+    fs::create_directories(top / "shut" / "in");
+    WriteFile(top / "shut" / "in" / "x", "x");
+    chmod((top / "shut" / "in").c_str(), 0);
+    chmod((top / "shut").c_str(), 0100);
+    chmod(top.c_str(), 0300);
+    return DeleteObjectUnlocked(toolbox::FileRef{top.string()}) == toolbox::kNoErr && !fs::exists(top);
+  })));
+
+  // A tree a few thousand levels deep, deeper than a path can name, is removed whole while few
+  // descriptors may be open. It is made in memory where the system offers it (/dev/shm), as
+  // thousands of folders take seconds to make on some disks.
+  const fs::path deep = (access("/dev/shm", W_OK | X_OK) == 0 ? fs::path("/dev/shm") : dir.path()) /
+                        ("brivane-deep-" + std::to_string(getpid()));
+  fs::create_directories(deep);
+  int fd = open(deep.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; fd >= 0 && level < 3000; ++level) {
+    close(openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0444));
+    const int next = mkdirat(fd, "d", 0700) == 0 ? openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    close(fd);
+    fd = next;
+  }
+  EXPECT_GE(fd, 0) << "the deep tree could not be made whole";
+  if (fd >= 0) close(fd);
+  rlimit limit{}, few;
+  EXPECT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  few = limit;
+  few.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);
+  setrlimit(RLIMIT_NOFILE, &few);
+  EXPECT_EQ(DeleteObjectUnlocked(toolbox::FileRef{deep.string()}), toolbox::kNoErr);
+  setrlimit(RLIMIT_NOFILE, &limit);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(deep)));
+  Shell("rm -rf " + Quote(deep));  // what a failed removal left, too deep for the scratch folder's own clean-up
 }
 
 TEST(TreeCopyTest, ReplaceMovesTheOldItemAsideUnderAFreshName) {

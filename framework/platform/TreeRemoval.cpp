@@ -221,12 +221,20 @@ bool IsSidecarAt(int folderFd, const std::string& name, struct stat* st) {
   struct stat own;
   struct stat& status = st ? *st : own;
   int fd = -1;
-  if (fstat(pathFd, &status) == 0 && S_ISREG(status.st_mode))
+  if (fstat(pathFd, &status) == 0 && S_ISREG(status.st_mode)) {
     fd = open(("/proc/self/fd/" + std::to_string(pathFd)).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Without /proc, by its name again: only the file examined is read.
+    struct stat opened;
+    if (fd < 0 && errno == ENOENT && (fd = openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)) >= 0 &&
+        (fstat(fd, &opened) != 0 || !SameItem(opened, status))) {
+      close(fd);
+      fd = -1;
+    }
+  }
   close(pathFd);
   if (fd < 0) return false;
-  unsigned char head[4];
-  const bool sidecar = read(fd, head, sizeof head) == 4 &&
+  unsigned char head[8];  // a sidecar holds more than its magic number
+  const bool sidecar = read(fd, head, sizeof head) == 8 &&
                        ((uint32_t{head[0]} << 24) | (uint32_t{head[1]} << 16) | (uint32_t{head[2]} << 8) |
                         head[3]) == toolbox::kAppleDoubleMagic;
   close(fd);

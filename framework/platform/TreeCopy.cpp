@@ -247,7 +247,7 @@ OSErr CopyItem(int from, const std::string& fromName, int to, const std::string&
   std::vector<std::string> names;
   // The folder opened must be the empty one just made, not one swapped in under its name.
   if (fstat(made.fd, &madeSt) != 0 || ListFolder(made.fd, names) != toolbox::kNoErr) return Errno();
-  if (!names.empty() || madeSt.st_uid != run.owner || (madeSt.st_mode & 077) != 0) return kItemChangedErr;
+  if (!names.empty() || madeSt.st_uid != run.owner) return kItemChangedErr;
   OSErr err = Created(created, made.fd);
   if (!err) err = ListFolder(source.fd, names);
   for (size_t i = 0; !err && i < names.size(); ++i)

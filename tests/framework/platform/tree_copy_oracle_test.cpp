@@ -391,7 +391,9 @@ TEST(TreeCopyTest, ReplaceThatCannotRemoveTheOldItemReportsIt) {
 // process may write, one refused at the start where the file system takes no lock, and one
 // whose flush of the file system before it takes the target's name fails; one into a folder
 // where another user's sidecar stands under the target's sidecar name, without its item, is
-// refused before the work and leaves that sidecar as it was. One whose flush of
+// refused before the work and leaves that sidecar as it was, and one that finds a folder
+// there only once its own sidecar is made removes what it made, also on a mount that shows
+// everything under another owner. One whose flush of
 // the folder after the swap fails (into a folder its user may write but not read, flushed
 // with its file system) stays in place and reports the failure all the same.
 TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
@@ -407,12 +409,16 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
     OSErr result;
     bool folderAtLockName = false;  // the folder's lock cannot be taken, its journals' can
     bool othersSidecar = false;  // another user's sidecar stands at "._src", without its item
+    // The source has a sidecar, and a folder comes to stand at "._src" while the copy runs,
+    // on a mount that shows every item under another owner.
+    bool folderComesAtSidecarName = false;
   } rows[] = {{100000, testsupport::Locks::Local, 0, false, toolbox::kIoErr},
               {RLIM_INFINITY, testsupport::Locks::None, 0, false, kCannotLockFolderErr},
               {RLIM_INFINITY, testsupport::Locks::Local, 1, false, toolbox::kIoErr},
               {RLIM_INFINITY, testsupport::Locks::Local, 2, true, toolbox::kIoErr},
               {100000, testsupport::Locks::Nfs, 0, false, kCannotLockFolderErr, true},
-              {RLIM_INFINITY, testsupport::Locks::Local, 0, false, toolbox::kDuplicateNameErr, false, true}};
+              {RLIM_INFINITY, testsupport::Locks::Local, 0, false, toolbox::kDuplicateNameErr, false, true},
+              {RLIM_INFINITY, testsupport::Locks::Local, 0, false, toolbox::kDuplicateNameErr, false, false, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
     if (row.writeOnlyFolder && geteuid() != 0) {
@@ -436,16 +442,31 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
     if (row.writeOnlyFolder) {
       ASSERT_EQ(chown((dir / "dst").c_str(), 65534, 65534) | chmod((dir / "dst").c_str(), 0333), 0);
     }
+    std::optional<FusePassthrough> fuse;
+    if (row.folderComesAtSidecarName) {
+      FuseMountOptions options;
+      options.extra = "uid=65534,umask=044";
+      if (!fuse.emplace(dir / "dst", dir / "fuse", dir / "fuse.log", options).mounted) {
+        std::printf("skipped row %d: %s\n", static_cast<int>(&row - rows), fuse->why.c_str());
+        continue;
+      }
+      ASSERT_TRUE(toolbox::WriteSidecar((dir / "src").string(), othersFork));
+    }
+    const fs::path into = fuse ? fuse->root : dir / "dst";
     const pid_t child = fork();
     if (child == 0) {
+      std::optional<testsupport::AfterLookup> comes;
+      if (row.folderComesAtSidecarName) comes.emplace("._src", [&] { fs::create_directory(into / "._src"); });
       signal(SIGXFSZ, SIG_IGN);
       const rlimit limit{row.fileSizeLimit, row.fileSizeLimit};
       setrlimit(RLIMIT_FSIZE, &limit);
       const testsupport::LocksAs locks(row.locks);
       const testsupport::SyncfsFails syncfs(row.failingSyncfs);
       if (row.writeOnlyFolder && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
-      _exit(CopyObjectRecursive(toolbox::FileRef{(dir / "src").string()}, toolbox::FileRef{(dir / "dst").string()},
-                                nullptr, 0, nullptr) == row.result ? 0 : 1);
+      const OSErr result = CopyObjectRecursive(toolbox::FileRef{(dir / "src").string()}, toolbox::FileRef{into.string()},
+                                               nullptr, 0, nullptr);
+      if (result != row.result) std::fprintf(stderr, "result %d\n", result);
+      _exit(result == row.result ? 0 : 1);
     }
     int status = -1;
     waitpid(child, &status, 0);
@@ -455,8 +476,8 @@ TEST(TreeCopyTest, CopyFailingHalfWayLeavesNoTarget) {
       EXPECT_EQ(testsupport::ReadFile(dir / "dst" / "src" / "a" / "small"), "small");
     else
       EXPECT_EQ(testsupport::Run("ls -A " + Quote(dir / "dst")), row.folderAtLockName ? std::string(kFolderLockName) + "\n"
-                                                                  : row.othersSidecar  ? "._src\n"
-                                                                                       : "");
+                                                                  : row.othersSidecar || row.folderComesAtSidecarName ? "._src\n"
+                                                                                                                      : "");
     if (row.othersSidecar) {
       EXPECT_EQ(toolbox::ReadSidecar((dir / "dst" / "src").string()).resourceFork, "another user's");
     }

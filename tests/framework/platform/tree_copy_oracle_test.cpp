@@ -655,7 +655,8 @@ TEST(TreeCopyTest, CopyThatReportedSuccessSurvivesAPowerCut) {
 // be read is removed once, not read again by every later copy, and with it an empty item its
 // copy had only just made. The journals of earlier builds are read as they read them. A
 // copy killed between its swap and its sidecar's rename has the next copy give the item its
-// own sidecar. A sidecar another user put where a copy's own would go is never taken.
+// own sidecar. A sidecar another user put where a copy's own would go, before the copy or
+// once it found the name free, is never taken.
 TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's journal";
   ScratchDir dir;
@@ -681,6 +682,7 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
     const char* firstJournal = nullptr;  // Planted: the first journal name of the copy
     mode_t folderMode = 0755;
     bool emptyItem = false;  // an empty folder stands at the journal's item name
+    bool whileRunning = false;  // Planted: once the copy has found the name free
   } rows[] = {{Second, true, false, 65534, true, "x's fork", nullptr},
               {Second, false, false, 0, true, "x's fork", nullptr},
               {Raw, true, false, 0, false, "x's fork", "copy journal 2\ngarbage"},
@@ -698,7 +700,8 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
               {First, true, false, 0, true, "x's fork", nullptr, 0600, false, nullptr, nullptr, 0733},
               {Fourth, true, true, 0, true, "x's fork", nullptr, 0600, false, nullptr, nullptr, 01777},
               {Fourth, true, true, 0, false, "new fork", nullptr, 0600},
-              {Raw, true, false, 0, false, "x's fork", "", 0600, false, nullptr, nullptr, 0777, true}};
+              {Raw, true, false, 0, false, "x's fork", "", 0600, false, nullptr, nullptr, 0777, true},
+              {Planted, true, false, 0, false, "x's fork", nullptr, 0644, false, nullptr, ".copying-LGMid8", 0755, false, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
     ASSERT_EQ(chmod((dir / "dst").c_str(), row.folderMode), 0);
@@ -725,10 +728,17 @@ TEST(TreeCopyTest, RecoveryTrustsOnlyItsOwnJournalsAndWhatTheyStillName) {
     const std::string name = "next" + std::to_string(&row - rows);
     // Planted: another user's sidecar where the copy's own sidecar would be made.
     const fs::path planted = dir / "dst" / ("._" + std::string(row.firstJournal ? row.firstJournal : "") + ".item");
+    const auto plant = [&, planting = sidecar] {
+      ASSERT_TRUE(toolbox::WriteSidecar((planted.parent_path() / planted.filename().string().substr(2)).string(), planting));
+      ASSERT_EQ(chown(planted.c_str(), 65533, 65533), 0);
+    };
+    std::optional<testsupport::AfterLookup> whileRunning;
     if (row.kind == Planted) {
       fs::remove(journal);
-      ASSERT_TRUE(toolbox::WriteSidecar((planted.parent_path() / planted.filename().string().substr(2)).string(), sidecar));
-      ASSERT_EQ(chown(planted.c_str(), 65533, 65533), 0);
+      if (row.whileRunning)
+        whileRunning.emplace(planted.filename().string(), plant);
+      else
+        plant();
       sidecar.resourceFork = row.sourceFork ? row.sourceFork : "";
       ASSERT_TRUE(row.sourceFork ? toolbox::WriteSidecar((dir / "next").string(), sidecar) : toolbox::RemoveSidecar((dir / "next").string()));
     } else {

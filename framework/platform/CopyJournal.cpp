@@ -113,13 +113,10 @@ bool LoadKey(uint64_t key[2]) {
       if (out >= 0) {
         const bool written = write(out, bytes, 16) == 16 && fsync(out) == 0;
         close(out);
-        if (!written || renameat2(dir, temporary.c_str(), dir, kKeyName, RENAME_NOREPLACE) != 0) {
-          if (written && errno == EINVAL) {  // no RENAME_NOREPLACE here
-            if (linkat(dir, temporary.c_str(), dir, kKeyName, 0) != 0) {
-            }
-          }
-          unlinkat(dir, temporary.c_str(), 0);
-        }
+        const bool placed = written && renameat2(dir, temporary.c_str(), dir, kKeyName, RENAME_NOREPLACE) == 0;
+        // Where the file system has no RENAME_NOREPLACE, a link takes the name only when free.
+        if (!placed && written && errno == EINVAL) linkat(dir, temporary.c_str(), dir, kKeyName, 0);
+        if (!placed) unlinkat(dir, temporary.c_str(), 0);
         fsync(dir);
       }
     }

@@ -23,7 +23,7 @@ struct FuseMountOptions {
   // with EINVAL, as many FUSE servers do.
   bool renameFlags = true;
   // More -o options, e.g. "uid=65534,umask=044" to show every item under another owner.
-  std::string extra;
+  std::string extra = "";
 };
 
 // The passthrough mounted over `backing` at `root`, for every user, while it lives. It logs

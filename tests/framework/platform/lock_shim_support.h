@@ -40,7 +40,8 @@ class SyncfsFails {
 };
 
 // Makes the process kill itself with SIGKILL at its `nth` call of flock from now (1: the
-// next), before the lock is taken, while it lives. Meant for a process forked to be killed.
+// next; 0: none), before the lock is taken, while it lives. Meant for a process forked to be
+// killed.
 class KilledAtFlock {
  public:
   explicit KilledAtFlock(int nth);
@@ -50,7 +51,7 @@ class KilledAtFlock {
 };
 
 // Makes the process kill itself with SIGKILL right after the `nth` name it gives a file from
-// now (1: the next), by link, linkat or renameat2, while it lives.
+// now (1: the next; 0: none), by link, linkat or renameat2, while it lives.
 class KilledAfterNaming {
  public:
   explicit KilledAfterNaming(int nth);

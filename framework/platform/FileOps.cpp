@@ -587,16 +587,18 @@ int PlaceUnder(const std::string& temporary, const std::string& path, bool& move
 }
 
 // Makes a lock file (see ReadyAndLock), locks it, and only then puts it under `path` in
-// `folder`: its descriptor, holding the maker's lock; -1 with errno EEXIST when a file took
+// `folder`: its descriptor, holding the maker's lock, and in `made` the file as it was made
+// (once its temporary name is gone, a file system may no longer tell it by its descriptor:
+// FUSE's high-level library does not with hard_remove); -1 with errno EEXIST when a file took
 // the name first. As no file ever stands under the lock's name unlocked by its maker, a file
 // that cannot be locked is removed without anyone else having seen it. Where the file system
 // makes files without a name (O_TMPFILE), the lock's name is the file's only one, so that a
 // taker killed on the way leaves nothing; elsewhere it is made under a temporary name first.
-int MakeLockedLockFile(const std::string& folder, const std::string& path) {
+int MakeLockedLockFile(const std::string& folder, const std::string& path, struct stat& made) {
   int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd >= 0) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (ReadyAndLock(fd, self, true) == 0 &&
+    if (ReadyAndLock(fd, self, true) == 0 && fstat(fd, &made) == 0 &&
         linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
       return fd;
     const int error = errno;
@@ -609,7 +611,8 @@ int MakeLockedLockFile(const std::string& folder, const std::string& path) {
   fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return -1;
   bool moved = false;
-  const int result = ReadyAndLock(fd, temporary, false) == 0 ? PlaceUnder(temporary, path, moved) : -1;
+  const int result =
+      ReadyAndLock(fd, temporary, false) == 0 && fstat(fd, &made) == 0 ? PlaceUnder(temporary, path, moved) : -1;
   const int error = errno;
   if (!moved) unlink(temporary.c_str());
   if (result == 0) return fd;
@@ -631,12 +634,6 @@ bool LockKeepsOthersOut(const std::string& path) {
   close(probe);
   if (!kept) errno = ENOLCK;
   return kept;
-}
-
-// Whether two descriptors show one file.
-bool SameFile(int a, int b) {
-  struct stat sa, sb;
-  return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 // Lets the lock held on the file under `path` go, removing the file first where it is the
@@ -677,31 +674,35 @@ FolderLock::FolderLock(const std::string& folder)
   // taker): a lock taken on a file that is no longer under the name locks nothing, and another
   // try takes the file now there or makes one.
   int madeFd = -1;  // a file this take made and put in place, its maker's lock held
+  struct stat made;
   for (int attempt = 0; attempt < 1000; ++attempt) {
     int fd = OpenLockFile(lockPath_);
     if (fd < 0 && errno == ENOENT) {
       if (madeFd >= 0) close(madeFd);
-      if ((madeFd = MakeLockedLockFile(folder, lockPath_)) >= 0 || errno == EEXIST) continue;
+      if ((madeFd = MakeLockedLockFile(folder, lockPath_, made)) >= 0 || errno == EEXIST) continue;
       break;
     }
     if (fd < 0) break;
-    const bool made = madeFd >= 0 && SameFile(madeFd, fd);
+    const bool isFile = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // The file made is known by its identity, which no other file can take while its maker
+    // keeps it open.
+    const bool madeHere = madeFd >= 0 && isFile && st.st_dev == made.st_dev && st.st_ino == made.st_ino;
     if (madeFd >= 0) close(madeFd);
     madeFd = -1;
     result = -1;
     errno = EEXIST;  // something other than a file under the lock's name
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) result = LockWaiting(fd);
+    if (isFile) result = LockWaiting(fd);
     // The file is only locked: whatever stands under the name, the lock never changes it (a
     // file of the taker's that another user linked there would otherwise be opened to all).
     if (result == 0 && toolbox::IsFileAt(fd, lockPath_)) {
       if (LockKeepsOthersOut(lockPath_)) {
         lockFd_ = fd;
-        made_ = made;
+        made_ = madeHere;
         return;
       }
       // Where no lock can be shown to keep others out, two could hold it at once: none does.
       if (errno != ENOENT) {
-        LetLockFileGo(fd, lockPath_, made);
+        LetLockFileGo(fd, lockPath_, madeHere);
         errno = ENOLCK;
         break;
       }

@@ -522,50 +522,97 @@ bool HasWriteOnlyUsers(int fd, const struct stat& folder) {
 }
 
 // Opens the lock file for locking: for writing (a lock taken as NFS takes it needs that), or
-// where this user may only read it (one an earlier build made for its own user) for reading.
-// Never with O_CREAT, which fs.protected_regular refuses on another user's file in a sticky
-// folder that all may write.
+// where this user may only read it (one made where a descriptor open for reading can lock,
+// or one an earlier build made) for reading. Never with O_CREAT, which fs.protected_regular
+// refuses on another user's file in a sticky folder that all may write.
 int OpenLockFile(const std::string& path) {
   const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd >= 0 || errno != EACCES) return fd;
   return open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
 }
 
-// Makes a lock file that every user may open, locks it, and only then puts it under `path`
-// in `folder`: its descriptor, holding the lock; -1 with errno EEXIST when a file took the
-// name first. As no file ever stands under the lock's name unlocked by its maker, a file that
-// cannot be locked is removed without anyone else having seen it. Where the file system makes
-// files without a name (O_TMPFILE), the lock's name is the file's only one, so that a taker
-// killed on the way leaves nothing; elsewhere it is made under a temporary name first.
-int MakeLockedLockFile(const std::string& folder, const std::string& path) {
-  const auto lockForAll = [](int fd) {
-    int result = fchmod(fd, 0666);  // whatever the umask
-    while (result == 0 && (result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    return result;
-  };
-  int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+// Waits for the exclusive lock of `fd`: 0, or -1 with errno.
+int LockWaiting(int fd) {
+  int result;
+  while ((result = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+  }
+  return result;
+}
+
+// Readies a new lock file for other users and locks it: 0, or -1 with errno. Its mode alone
+// says who may open it: an access ACL that a default ACL of the folder gave it would keep its
+// owning group's entry, which the mode's group bits do not reach, so that users of that group
+// might not open it. Only its maker may write it where a descriptor open for reading can take
+// an exclusive lock, so that no one else can fill a file of the maker's linked elsewhere;
+// where one cannot (NFS takes flock as an fcntl lock, which needs a descriptor open for
+// writing), every user may, or no other user could lock it. To tell, a second descriptor,
+// open for reading, tries the lock before the maker holds it: `reopen` names the file (with
+// `follow`, by a link under /proc).
+int ReadyAndLock(int fd, const std::string& reopen, bool follow) {
+  if ((fremovexattr(fd, "system.posix_acl_access") != 0 && errno != ENODATA && errno != ENOTSUP) ||
+      fchmod(fd, 0644) != 0)
+    return -1;
+  const int probe = open(reopen.c_str(), O_RDONLY | (follow ? 0 : O_NOFOLLOW) | O_NONBLOCK | O_CLOEXEC);
+  if (probe < 0) return -1;
+  int result;
+  while ((result = flock(probe, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  const bool needsWriting = result != 0 && errno == EBADF;
+  close(probe);
+  if (needsWriting && fchmod(fd, 0666) != 0) return -1;
+  while ((result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  return result;
+}
+
+// Gives the file under `temporary` the name `path` unless a file has it already (EEXIST): by
+// a rename that replaces nothing, so that the file has one name at every moment; where the
+// file system has no such rename, by a link, after which the temporary name goes; where it
+// has no links either, by a rename once the name is seen to be free. 0, or -1 with errno;
+// `moved` says whether the temporary name went with it.
+int PlaceUnder(const std::string& temporary, const std::string& path, bool& moved) {
+  moved = renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0;
+  if (moved) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (link(temporary.c_str(), path.c_str()) == 0) return 0;
+  if (errno == EEXIST) return -1;
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  if (errno != ENOENT) return -1;
+  moved = rename(temporary.c_str(), path.c_str()) == 0;
+  return moved ? 0 : -1;
+}
+
+// Makes a lock file (see ReadyAndLock), locks it, and only then puts it under `path` in
+// `folder`: its descriptor, holding the maker's lock, and in `made` the file as it was made
+// (once its temporary name is gone, a file system may no longer tell it by its descriptor:
+// FUSE's high-level library does not with hard_remove); -1 with errno EEXIST when a file took
+// the name first. As no file ever stands under the lock's name unlocked by its maker, a file
+// that cannot be locked is removed without anyone else having seen it. Where the file system
+// makes files without a name (O_TMPFILE), the lock's name is the file's only one, so that a
+// taker killed on the way leaves nothing; elsewhere it is made under a temporary name first.
+int MakeLockedLockFile(const std::string& folder, const std::string& path, struct stat& made) {
+  int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd >= 0) {
-    const bool locked = lockForAll(fd) == 0;
-    if (locked &&
-        linkat(AT_FDCWD, ("/proc/self/fd/" + std::to_string(fd)).c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (ReadyAndLock(fd, self, true) == 0 && fstat(fd, &made) == 0 &&
+        linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
       return fd;
     const int error = errno;
     close(fd);
     errno = error;
-    if (!locked || error == EEXIST) return -1;
+    if (error == EEXIST) return -1;
     // Without /proc, or a name the file system cannot give such a file: the temporary name.
   }
   std::string temporary = path + "-XXXXXX";
   fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return -1;
-  int result = lockForAll(fd);
   bool moved = false;
-  if (result == 0 && (result = link(temporary.c_str(), path.c_str())) != 0 && errno != EEXIST) {
-    // A file system without hard links.
-    result = renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
-    moved = result == 0;
-  }
+  const int result =
+      ReadyAndLock(fd, temporary, false) == 0 && fstat(fd, &made) == 0 ? PlaceUnder(temporary, path, moved) : -1;
   const int error = errno;
   if (!moved) unlink(temporary.c_str());
   if (result == 0) return fd;
@@ -574,44 +621,91 @@ int MakeLockedLockFile(const std::string& folder, const std::string& path) {
   return -1;
 }
 
+// Whether the lock held on the file under `path` keeps others out: a second descriptor of the
+// name must not get it. Where it does, the file system's locks exclude no one (errno ENOLCK);
+// errno ENOENT when the name is gone.
+bool LockKeepsOthersOut(const std::string& path) {
+  const int probe = OpenLockFile(path);
+  if (probe < 0) return false;
+  int result;
+  while ((result = flock(probe, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  const bool kept = result != 0 && errno == EWOULDBLOCK;
+  close(probe);
+  if (!kept) errno = ENOLCK;
+  return kept;
+}
+
+// Lets the lock held on the file under `path` go, removing the file first where it is the
+// holder's to remove. The file this take made (`made`) goes while it is under the name,
+// whatever the file system says of its links (FUSE keeps a count it cached) or its owner (a
+// mount may show every file under one). A file found there goes only when it is the holder's
+// own (one a killed holder of its user left) with no other name, its links counted afresh:
+// another user's file, or a file of the holder's that someone linked under the lock's name,
+// keeps its names.
+void LetLockFileGo(int fd, const std::string& path, bool made) {
+  bool remove = made;
+  if (!remove) {
+    struct statx sx;
+    remove = statx(fd, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_UID | STATX_NLINK, &sx) == 0 &&
+             (sx.stx_mask & (STATX_UID | STATX_NLINK)) == (STATX_UID | STATX_NLINK) && sx.stx_uid == geteuid() &&
+             sx.stx_nlink == 1;
+  }
+  if (remove && toolbox::IsFileAt(fd, path)) unlink(path.c_str());
+  close(fd);
+}
+
 }  // namespace
 
 FolderLock::FolderLock(const std::string& folder)
     : folderFd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
   int result = -1;
   struct stat st;
-  if (folderFd_ >= 0 && fstat(folderFd_, &st) == 0 && !HasWriteOnlyUsers(folderFd_, st)) {
-    while ((result = flock(folderFd_, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-  }
+  if (folderFd_ >= 0 && fstat(folderFd_, &st) == 0 && !HasWriteOnlyUsers(folderFd_, st))
+    result = LockWaiting(folderFd_);
   if (result == 0) return;
   lockPath_ = folder + (folder.ends_with('/') ? "" : "/") + kFolderLockName;
-  // The lock is the lock of the file under the name. Only its holder removes the file (before
-  // it lets the lock go; where it may not, as another user's in a sticky folder, the file
-  // stays for the next taker): a lock taken on a file that is no longer under the name locks
-  // nothing, and another try takes the file now there or makes one.
+  // The lock is the lock of the file under the name, taken through the name: a file system
+  // may give each name of a file a node of its own (FUSE's high-level library does, also for
+  // hard links), whose locks do not meet. So the maker of a file, once it is in place, takes
+  // the lock as any taker does, after it lets its maker's lock go (two descriptors of one file
+  // would keep each other out). Only its holder removes the file (before it lets the lock go;
+  // where it may not, as another user's in a sticky folder, the file stays for the next
+  // taker): a lock taken on a file that is no longer under the name locks nothing, and another
+  // try takes the file now there or makes one.
+  int madeFd = -1;  // a file this take made and put in place, its maker's lock held
+  struct stat made;
   for (int attempt = 0; attempt < 1000; ++attempt) {
     int fd = OpenLockFile(lockPath_);
     if (fd < 0 && errno == ENOENT) {
-      if ((fd = MakeLockedLockFile(folder, lockPath_)) >= 0) {
-        lockFd_ = fd;
-        return;
-      }
-      if (errno == EEXIST) continue;
+      if (madeFd >= 0) close(madeFd);
+      if ((madeFd = MakeLockedLockFile(folder, lockPath_, made)) >= 0 || errno == EEXIST) continue;
       break;
     }
     if (fd < 0) break;
+    const bool isFile = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // The file made is known by its identity, which no other file can take while its maker
+    // keeps it open.
+    const bool madeHere = madeFd >= 0 && isFile && st.st_dev == made.st_dev && st.st_ino == made.st_ino;
+    if (madeFd >= 0) close(madeFd);
+    madeFd = -1;
     result = -1;
     errno = EEXIST;  // something other than a file under the lock's name
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-      while ((result = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-      }
-    }
+    if (isFile) result = LockWaiting(fd);
     // The file is only locked: whatever stands under the name, the lock never changes it (a
     // file of the taker's that another user linked there would otherwise be opened to all).
     if (result == 0 && toolbox::IsFileAt(fd, lockPath_)) {
-      lockFd_ = fd;
-      return;
+      if (LockKeepsOthersOut(lockPath_)) {
+        lockFd_ = fd;
+        made_ = madeHere;
+        return;
+      }
+      // Where no lock can be shown to keep others out, two could hold it at once: none does.
+      if (errno != ENOENT) {
+        LetLockFileGo(fd, lockPath_, madeHere);
+        errno = ENOLCK;
+        break;
+      }
     }
     // A lock that fails is no reason to remove the file: another process may hold it.
     const int error = errno;
@@ -619,18 +713,13 @@ FolderLock::FolderLock(const std::string& folder)
     errno = error;
     if (result != 0) break;
   }
-  error_ = toolbox::ErrorFromErrno(errno != 0 ? errno : EBUSY);
+  const int error = errno;
+  if (madeFd >= 0) close(madeFd);
+  error_ = toolbox::ErrorFromErrno(error != 0 ? error : EBUSY);
 }
 
 FolderLock::~FolderLock() {
-  if (lockFd_ >= 0) {
-    // Only a lock file of the holder's own goes, one with no other name: another user's file,
-    // or a file of the holder's that someone linked under the lock's name, keeps its names.
-    struct stat st;
-    if (fstat(lockFd_, &st) == 0 && st.st_uid == geteuid() && st.st_nlink == 1 && toolbox::IsFileAt(lockFd_, lockPath_))
-      unlink(lockPath_.c_str());
-    close(lockFd_);
-  }
+  if (lockFd_ >= 0) LetLockFileGo(lockFd_, lockPath_, made_);
   if (folderFd_ >= 0) close(folderFd_);
 }
 

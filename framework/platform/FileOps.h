@@ -148,11 +148,16 @@ bool ReplacePascalExtension(unsigned char* name, const char* extension);
 // interleave. It is flock on the folder itself; where some user may write the folder but
 // not read it, by its mode or its ACL (a drop box: that user cannot open it), or its file
 // system takes no flock on it (NFS takes flock as an fcntl lock, which only a descriptor open
-// for writing can hold), it is the lock of a file in the folder, kFolderLockName, which every
-// user may open for writing, whoever made it. Its holder removes the lock file when it is its
-// own (also one that a killed holder of its user left); any other file under the name,
-// another user's or one that has other names too, is locked as it stands and stays: the lock
-// never changes a file.
+// for writing can hold), it is the lock of a file in the folder, kFolderLockName, taken
+// through that name by every taker, its maker too (a file system may give each name of a file
+// a node of its own, whose locks do not meet). The file is its maker's to write and every
+// user's to read (a descriptor open for reading can lock it), or, where only a descriptor open
+// for writing can lock it, every user's to write; it has no ACL. Where a second descriptor of
+// the name could take the lock beside its holder, the file system's locks keep no one out and
+// the lock is refused. Its holder removes the lock file when this take made it, and one of its
+// own found there (a killed holder of its user left it) when it has no other name; any other
+// file under the name, another user's or one that has other names too, is locked as it
+// stands and stays: the lock never changes a file it did not make.
 class FolderLock {
  public:
   explicit FolderLock(const std::string& folder);
@@ -169,6 +174,7 @@ class FolderLock {
   int folderFd_ = -1;
   int lockFd_ = -1;
   std::string lockPath_;
+  bool made_ = false;  // whether this take made the lock file
   OSErr error_ = toolbox::kNoErr;
 };
 inline constexpr const char* kFolderLockName = ".brivane-folder-lock";

@@ -1,19 +1,24 @@
 #include <dirent.h>
+#include <grp.h>
+#include <linux/posix_acl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "framework/platform/FileOps.h"
+#include "fuse_support.h"
 #include "lock_shim_support.h"
 #include "path_test_support.h"
 #include "support/TestSupport.h"
@@ -552,38 +557,73 @@ bool WaitsForALock(pid_t pid) {
   return false;
 }
 
-// A folder's access ACL as the kernel stores it: the owner rwx, `user` write and search
-// only, the group and others r-x, the mask rwx.
-std::string WriteOnlyAcl(uid_t user) {
+// An ACL as the kernel stores it (little-endian: a version word, then each entry's tag and
+// permissions, 16 bits each, and its user or group), from entries of a tag, permissions and
+// an id, in the order of their tags.
+std::string AclXattr(std::initializer_list<std::array<uint32_t, 3>> entries) {
   std::string acl("\x02\0\0\0", 4);
-  const uint32_t entries[][3] = {{1, 7, ~0u}, {2, 3, user}, {4, 5, ~0u}, {0x10, 7, ~0u}, {0x20, 5, ~0u}};
   for (const auto& e : entries)
     for (const uint32_t v : {e[0] | e[1] << 16, e[2]})
       for (int shift = 0; shift < 32; shift += 8) acl += static_cast<char>(v >> shift);
   return acl;
 }
 
+// A folder's access ACL: the owner rwx, the entry `tag` (a named user or group `id`, or the
+// owning group) write and search only, the other groups and others r-x, the mask rwx.
+std::string WriteOnlyAcl(uint32_t tag, uint32_t id) {
+  constexpr uint32_t kNone = ACL_UNDEFINED_ID;
+  if (tag == ACL_GROUP_OBJ)
+    return AclXattr({{ACL_USER_OBJ, 7, kNone}, {ACL_GROUP_OBJ, 3, kNone}, {ACL_MASK, 7, kNone}, {ACL_OTHER, 5, kNone}});
+  if (tag == ACL_GROUP)
+    return AclXattr({{ACL_USER_OBJ, 7, kNone}, {ACL_GROUP_OBJ, 5, kNone}, {ACL_GROUP, 3, id}, {ACL_MASK, 7, kNone},
+                     {ACL_OTHER, 5, kNone}});
+  return AclXattr({{ACL_USER_OBJ, 7, kNone}, {ACL_USER, 3, id}, {ACL_GROUP_OBJ, 5, kNone}, {ACL_MASK, 7, kNone},
+                   {ACL_OTHER, 5, kNone}});
+}
+
 // Two processes taking one folder's lock: the second waits until the first lets it go, where
 // the folder itself is locked, where locks are taken as NFS takes them, in a folder its user
-// may write but not read (by its mode, or by its ACL where the owner may read it), in a drop
-// box (sticky, others may only write) by its owner and another user, over a lock file that
-// another user's killed holder left (as an earlier build made it, for its user alone), over
-// one of the taker's own, and over a file of the taker's that another user linked there, and
-// after a third taker whose lock failed. The lock never changes the file it takes; nothing
-// of the lock is left in the folder but a file that is not the taker's own lock file.
-// Where the file system takes no lock, the lock says so.
+// may write but not read (by its mode, or by its ACL where the owner may read it: a named
+// user's entry, the owning group's, a named group's), in a drop box (sticky, others may only
+// write) by its owner and another user, over a lock file that another user's killed holder
+// left (as an earlier build made it, for its user alone; also where the folder is not
+// sticky, so that the taker could remove it), over one of the taker's own, and over a file of
+// the taker's that another user linked there, and after a third taker whose lock failed.
+// The lock file is its maker's to write (0644) where a descriptor open for reading can lock
+// it, and everyone's (0666) where locks are taken as NFS takes them; it has no access ACL, so
+// that a default ACL of the folder does not keep the folder's group out. Through FUSE, where
+// each name of a file is a node of its own (with the backing inode numbers or libfuse's, its
+// temporary name placed by a rename or by a link), whose attributes the kernel keeps a while,
+// and a mount that shows every file under another owner. After a taker killed before its file
+// had the lock's name (without /proc, so under a temporary name), or right after, the next
+// take works. The lock never changes the file it takes; nothing of the lock is left in the
+// folder but a file that is not the taker's own lock file, and the temporary name of a file
+// whose maker was killed, which no one can tidy in a folder that cannot be listed. Where the
+// file system takes no lock, or its locks keep no one out, the lock says so.
 TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
   constexpr uid_t kRoot = 0, kNobody = 65534, kOther = 65533;
+  constexpr gid_t kGroup = 65530;
   const struct {
-    testsupport::Locks locks;
-    mode_t mode;  // of the folder, given to `owner`; 0: as made
-    uid_t owner, first, second;
-    bool leftover, failingTaker;
+    testsupport::Locks locks = testsupport::Locks::Local;
+    mode_t mode = 0;  // of the folder, given to `owner`; 0: as made
+    uid_t owner = kRoot, first = kRoot, second = kRoot;
+    bool leftover = false, failingTaker = false;
     // The leftover lock file: its mode (0: as made), and whether it is a link to a file of
     // nobody's beside the folder (one another user linked there). The lock changes neither.
     mode_t leftoverMode = 0;
     bool linked = false;
-    uid_t aclWriteOnly = kRoot;  // a user the folder's ACL lets write but not read
+    // An entry of the folder's ACL (ACL_USER, ACL_GROUP_OBJ, ACL_GROUP; 0: none) that lets
+    // its user or group `aclId` write but not read.
+    uint32_t aclTag = 0, aclId = 0;
+    gid_t group = kNobody, takersGroup = kNobody;  // the folder's, and the takers' only group
+    bool defaultAcl = false;  // the folder's default ACL gives a user rwx, its group -wx
+    // The folder is on the FUSE passthrough, so mounted (all with hard_remove, so that no
+    // removed name stays as ".fuse_hidden..." until the server hears of the last close).
+    std::optional<FuseMountOptions> fuse = std::nullopt;
+    // A taker of `first`'s killed at its nth flock, or right after it gave its file the nth
+    // name, before the first takes the lock; and whether linkat finds no /proc.
+    int killedAtFlock = 0, killedAfterNaming = 0;
+    bool withoutProc = false;
   } rows[] = {{testsupport::Locks::Local, 0, kRoot, kRoot, kRoot, false, false},
               {testsupport::Locks::Nfs, 0, kRoot, kRoot, kRoot, false, false},
               {testsupport::Locks::Local, 0333, kNobody, kNobody, kNobody, false, false},
@@ -592,15 +632,46 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
               {testsupport::Locks::Nfs, 0, kRoot, kRoot, kRoot, false, true},
               {testsupport::Locks::Local, 01733, kRoot, kNobody, kNobody, true, false, 0660, true},
               {testsupport::Locks::Local, 01733, kRoot, kNobody, kNobody, true, false, 0600},
-              {testsupport::Locks::Local, 0755, kNobody, kNobody, kOther, false, false, 0, false, kOther}};
+              {testsupport::Locks::Local, 0755, kNobody, kNobody, kOther, false, false, 0, false, ACL_USER, kOther},
+              {.mode = 0733, .owner = kRoot, .first = kNobody, .second = kOther},
+              {.locks = testsupport::Locks::Nfs, .mode = 01733, .owner = kNobody, .first = kNobody, .second = kOther},
+              {.mode = 02733, .owner = kNobody, .first = kNobody, .second = kOther, .group = kGroup,
+               .takersGroup = kGroup, .defaultAcl = true},
+              {.mode = 0733, .owner = kRoot, .first = kOther, .second = kOther, .leftover = true, .leftoverMode = 0644},
+              {.mode = 0755, .owner = kNobody, .first = kNobody, .second = kOther, .aclTag = ACL_GROUP_OBJ,
+               .group = kGroup, .takersGroup = kGroup},
+              {.mode = 0755, .owner = kNobody, .first = kNobody, .second = kOther, .aclTag = ACL_GROUP, .aclId = kGroup,
+               .takersGroup = kGroup},
+              {.mode = 01733, .owner = kNobody, .first = kNobody, .second = kOther,
+               .fuse = FuseMountOptions{.useIno = true, .hardRemove = true}},
+              {.mode = 0733, .owner = kRoot, .first = kNobody, .second = kOther,
+               .fuse = FuseMountOptions{.useIno = false, .hardRemove = true, .renameFlags = false}},
+              {.mode = 01733, .owner = kNobody, .first = kNobody, .second = kNobody,
+               .fuse = FuseMountOptions{.useIno = true, .hardRemove = true, .cacheSeconds = 60, .renameFlags = false}},
+              {.mode = 0755,
+               .fuse = FuseMountOptions{.hardRemove = true, .renameFlags = false, .extra = "uid=65534,umask=044"}},
+              {.mode = 0733, .owner = kRoot, .first = kNobody, .second = kNobody, .killedAtFlock = 4,
+               .withoutProc = true},
+              {.mode = 0733, .owner = kRoot, .first = kNobody, .second = kNobody, .killedAfterNaming = 1,
+               .withoutProc = true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
-    if (row.mode != 0 && geteuid() != 0) {
+    if ((row.mode != 0 || row.fuse) && geteuid() != 0) {
       std::printf("skipped row %d: needs root to give the folder to other users\n", static_cast<int>(&row - rows));
       continue;
     }
     ScratchDir dir;
-    const fs::path folder = dir / "f";
+    std::optional<FusePassthrough> fuse;
+    if (row.fuse) {
+      fs::create_directories(dir / "backing");
+      if (!fuse.emplace(dir / "backing", dir / "mnt", dir / "fuse.log", *row.fuse).mounted) {
+        std::printf("skipped row %d: %s\n", static_cast<int>(&row - rows), fuse->why.c_str());
+        continue;
+      }
+    }
+    // The folder as the takers see it, and where its files are kept.
+    const fs::path folder = (row.fuse ? dir / "mnt" : dir.path()) / "f";
+    const fs::path kept = (row.fuse ? dir / "backing" : dir.path()) / "f";
     fs::create_directories(folder);
     const fs::path leftover = row.linked ? dir / "team" : folder / kFolderLockName;
     if (row.leftover) {
@@ -610,16 +681,37 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
       if (row.linked) fs::create_hard_link(leftover, folder / kFolderLockName);
     }
     if (row.mode != 0) {
-      ASSERT_EQ(chown(folder.c_str(), row.owner, kNobody) | chmod(folder.c_str(), row.mode), 0);
+      ASSERT_EQ(chown(folder.c_str(), row.owner, row.group) | chmod(folder.c_str(), row.mode), 0);
     }
-    if (row.aclWriteOnly != kRoot) {
-      const std::string acl = WriteOnlyAcl(row.aclWriteOnly);
-      if (setxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
-        std::printf("skipped row %d: no ACL here: %s\n", static_cast<int>(&row - rows), std::strerror(errno));
-        continue;
-      }
-    }
+    const auto setAcl = [&](const char* name, const std::string& acl) {
+      if (setxattr(folder.c_str(), name, acl.data(), acl.size(), 0) == 0) return true;
+      std::printf("skipped row %d: no ACL here: %s\n", static_cast<int>(&row - rows), std::strerror(errno));
+      return false;
+    };
+    if (row.aclTag != 0 && !setAcl("system.posix_acl_access", WriteOnlyAcl(row.aclTag, row.aclId))) continue;
+    constexpr uint32_t kNone = ACL_UNDEFINED_ID;
+    if (row.defaultAcl && !setAcl("system.posix_acl_default",
+                                  AclXattr({{ACL_USER_OBJ, 7, kNone}, {ACL_USER, 7, 65532}, {ACL_GROUP_OBJ, 3, kNone},
+                                            {ACL_MASK, 7, kNone}, {ACL_OTHER, 3, kNone}})))
+      continue;
     const testsupport::LocksAs locks(row.locks);
+    std::optional<testsupport::WithoutProc> withoutProc;
+    if (row.withoutProc) withoutProc.emplace();
+    const auto becomeUser = [&](uid_t user) {
+      return user == kRoot || (setgroups(0, nullptr) == 0 && setgid(row.takersGroup) == 0 && setuid(user) == 0);
+    };
+    if (row.killedAtFlock != 0 || row.killedAfterNaming != 0) {
+      const pid_t killed = fork();
+      if (killed == 0) {
+        if (!becomeUser(row.first)) _exit(4);
+        const testsupport::KilledAtFlock atFlock(row.killedAtFlock);
+        const testsupport::KilledAfterNaming afterNaming(row.killedAfterNaming);
+        _exit(FolderLock(folder.string()).Error() == toolbox::kNoErr ? 3 : 5);
+      }
+      int status = -1;
+      waitpid(killed, &status, 0);
+      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    }
     int order[2], release[2];
     ASSERT_EQ(pipe(order) | pipe(release), 0);
     // Takes the lock as `user`, says so with `got`, and keeps it (when `hold`) until the
@@ -628,7 +720,7 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
       const pid_t pid = fork();
       if (pid != 0) return pid;
       close(release[1]);
-      if (user != kRoot && (setgid(kNobody) != 0 || setuid(user) != 0)) _exit(4);
+      if (!becomeUser(user)) _exit(4);
       {
         FolderLock lock(folder.string());
         char c;
@@ -643,6 +735,9 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
     ASSERT_EQ(read(order[0], &c, 1), 1);
     if (row.leftover) {
       EXPECT_EQ(ModeOf(leftover), leftoverMode);  // as the holder holds it
+    } else if (fs::exists(kept / kFolderLockName)) {
+      EXPECT_EQ(ModeOf(kept / kFolderLockName), row.locks == testsupport::Locks::Nfs ? 0666u : 0644u);
+      EXPECT_LT(getxattr((kept / kFolderLockName).c_str(), "system.posix_acl_access", nullptr, 0), 0);
     }
     if (row.failingTaker) {
       const pid_t failing = fork();
@@ -671,18 +766,29 @@ TEST(FolderLock, TheSecondTakerWaitsForTheFirst) {
     while (read(order[0], &c, 1) == 1) taken += c;
     close(order[0]);
     EXPECT_EQ(taken, "AaB");
-    // Only a taker's own lock file with no other name goes.
+    // Only a taker's own lock file with no other name goes; a temporary name stays where
+    // its maker was killed before it placed the file.
     const bool stays = row.leftover && (row.linked || row.first != kNobody);
-    EXPECT_EQ(testsupport::Run("ls -A " + folder.string()), stays ? std::string(kFolderLockName) + "\n" : "");
+    std::string left = testsupport::Run("ls -A " + folder.string());
+    const size_t temporary = left.find(std::string(kFolderLockName) + "-");
+    if (temporary != std::string::npos) left.erase(temporary, left.find('\n', temporary) + 1 - temporary);
+    EXPECT_EQ(temporary != std::string::npos, row.killedAtFlock != 0 && row.withoutProc);
+    EXPECT_EQ(left, stays ? std::string(kFolderLockName) + "\n" : "");
     if (row.linked) {
       EXPECT_EQ(ReadFile(leftover), "notes");
       EXPECT_EQ(ModeOf(leftover), leftoverMode);
     }
   }
-  ScratchDir dir;
-  const testsupport::LocksAs none(testsupport::Locks::None);
-  EXPECT_NE(FolderLock(dir.str()).Error(), toolbox::kNoErr);
-  EXPECT_TRUE(fs::is_empty(dir.path()));
+  for (const testsupport::Locks locks : {testsupport::Locks::None, testsupport::Locks::Unexcluding}) {
+    ScratchDir dir;
+    // Where locks keep no one out, the folder's write-only users make the lock a file's.
+    if (locks == testsupport::Locks::Unexcluding) {
+      ASSERT_EQ(chmod(dir.str().c_str(), 0733), 0);
+    }
+    const testsupport::LocksAs as(locks);
+    EXPECT_NE(FolderLock(dir.str()).Error(), toolbox::kNoErr);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+  }
 }
 
 }  // namespace

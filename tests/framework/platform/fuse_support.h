@@ -9,9 +9,10 @@
 
 // How the passthrough is mounted.
 struct FuseMountOptions {
-  // Whether items show the backing inode numbers (libfuse's use_ino). Without it libfuse
-  // numbers its nodes itself, one node for each name, so that two hard links of one file are
-  // two files to the kernel, with locks and attributes of their own.
+  // Whether items show the backing inode numbers (libfuse's use_ino), which the copy's
+  // journals record. Without it they show libfuse's own node numbers. Either way libfuse
+  // gives each name a node of its own, so that two hard links of one file are two files to
+  // the kernel, with locks and attributes of their own.
   bool useIno = true;
   // Whether a name goes at once when it is removed while its file is open (libfuse's
   // hard_remove); without, libfuse renames it to ".fuse_hidden..." until the file is closed.
@@ -23,7 +24,7 @@ struct FuseMountOptions {
   // with EINVAL, as many FUSE servers do.
   bool renameFlags = true;
   // More -o options, e.g. "uid=65534,umask=044" to show every item under another owner.
-  std::string extra;
+  std::string extra = "";
 };
 
 // The passthrough mounted over `backing` at `root`, for every user, while it lives. It logs

@@ -192,18 +192,9 @@ bool IsFileAt(int fd, int folder, const std::string& name) {
 // The names in a folder, as bytes, without "." and ".."; false when it cannot be listed.
 bool ListFolder(int folder, std::vector<std::string>& names) {
   const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
-  if (!dir) {
-    if (fd >= 0) close(fd);
-    return false;
-  }
-  errno = 0;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string n = entry->d_name;
-    if (n != "." && n != "..") names.push_back(n);
-  }
-  const bool listed = errno == 0;
-  closedir(dir);
+  if (fd < 0) return false;
+  const bool listed = ListFolderAt(fd, names) == toolbox::kNoErr;
+  close(fd);
   return listed;
 }
 

@@ -94,27 +94,6 @@ bool IsInside(const std::string& inner, const struct stat& outer) {
   return inside;
 }
 
-// The names in the folder open as `fd`, as bytes, without "." and "..".
-OSErr ListFolder(int fd, std::vector<std::string>& names) {
-  const int copy = dup(fd);
-  DIR* dir = copy >= 0 ? fdopendir(copy) : nullptr;
-  if (!dir) {
-    const OSErr err = Errno();
-    if (copy >= 0) close(copy);
-    return err;
-  }
-  for (;;) {
-    errno = 0;
-    const dirent* entry = readdir(dir);
-    if (!entry) break;
-    const std::string n = entry->d_name;
-    if (n != "." && n != "..") names.push_back(n);
-  }
-  const int readError = errno;
-  closedir(dir);
-  return readError ? toolbox::ErrorFromErrno(readError) : toolbox::kNoErr;
-}
-
 // A sidecar that sits beside its own item travels with that item.
 bool IsSidecarOfSibling(int folder, const std::string& name) {
   if (!toolbox::IsSidecarName(name)) return false;
@@ -246,10 +225,10 @@ OSErr CopyItem(int from, const std::string& fromName, int to, const std::string&
   struct stat madeSt;
   std::vector<std::string> names;
   // The folder opened must be the empty one just made, not one swapped in under its name.
-  if (fstat(made.fd, &madeSt) != 0 || ListFolder(made.fd, names) != toolbox::kNoErr) return Errno();
+  if (fstat(made.fd, &madeSt) != 0 || ListFolderAt(made.fd, names) != toolbox::kNoErr) return Errno();
   if (!names.empty() || madeSt.st_uid != run.owner) return kItemChangedErr;
   OSErr err = Created(created, made.fd);
-  if (!err) err = ListFolder(source.fd, names);
+  if (!err) err = ListFolderAt(source.fd, names);
   for (size_t i = 0; !err && i < names.size(); ++i)
     if (!IsSidecarOfSibling(source.fd, names[i])) err = CopyItem(source.fd, names[i], made.fd, names[i], run, false);
   if (!err) err = CopySidecar(from, fromName, to, toName, run, sidecarCreated);

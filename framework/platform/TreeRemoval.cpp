@@ -84,8 +84,9 @@ OSErr OpenAbove(int fd, const struct stat& expected, int& out) {
   return kItemChangedErr;
 }
 
-// The names in the folder open as `fd`, as bytes, without "." and "..".
-OSErr ListFolder(int fd, std::vector<std::string>& names) {
+}  // namespace
+
+OSErr ListFolderAt(int fd, std::vector<std::string>& names) {
   const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
   DIR* dir = copy < 0 ? nullptr : fdopendir(copy);
   if (!dir) {
@@ -103,6 +104,8 @@ OSErr ListFolder(int fd, std::vector<std::string>& names) {
   closedir(dir);
   return toolbox::ErrorFromErrno(error);
 }
+
+namespace {
 
 // Removes the emptied folder `name` from the folder `folderFd`, reporting a name that another
 // object holds by now as such.
@@ -126,7 +129,7 @@ struct Level {
 OSErr EmptyFolder(int rootFd, const struct stat& rootSt) {
   std::vector<Level> levels;
   levels.push_back(Level{rootFd, rootSt, std::string(), {}});
-  OSErr err = ListFolder(rootFd, levels.back().names);
+  OSErr err = ListFolderAt(rootFd, levels.back().names);
   while (!err) {
     Level& top = levels.back();
     if (top.names.empty()) {
@@ -159,7 +162,7 @@ OSErr EmptyFolder(int rootFd, const struct stat& rootSt) {
       far = -1;
     }
     levels.push_back(Level{fd, st, name, {}});
-    err = ListFolder(fd, levels.back().names);
+    err = ListFolderAt(fd, levels.back().names);
   }
   for (size_t i = 1; i < levels.size(); ++i)
     if (levels[i].fd >= 0) close(levels[i].fd);

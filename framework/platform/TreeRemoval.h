@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "toolbox/Files.h"
 
@@ -28,6 +29,9 @@ inline constexpr OSErr kItemChangedErr = toolbox::kFileBusyErr;
 // the same way); the errno's result for other failures. The first failure stops the removal,
 // leaving what was not yet removed. Sidecars are not looked at.
 OSErr RemoveItemAt(int folderFd, const std::string& name, const struct stat& expected);
+
+// The names in the folder open (for reading) as `fd`, as bytes, without "." and "..".
+OSErr ListFolderAt(int fd, std::vector<std::string>& names);
 
 // Whether the entry `name` of the folder `folderFd` is a sidecar: a regular file (opened
 // without following a link, without blocking, never a pipe or device) that holds the

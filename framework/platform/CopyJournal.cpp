@@ -1,6 +1,5 @@
 #include "framework/platform/CopyJournal.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>

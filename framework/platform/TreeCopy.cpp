@@ -1,6 +1,5 @@
 #include "framework/platform/TreeCopy.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "framework/platform/FileOps.h"
-#include "framework/platform/TreeCopy.h"
 #include "framework/platform/TreeRemoval.h"
 #include "toolbox/AppleDouble.h"
 #include "toolbox/Folders.h"

@@ -142,6 +142,10 @@ bool CreateFileForURL(toolbox::FileRef& outRef, const toolbox::FileUrl& url, uin
 // extension alone cannot fit.
 bool ReplacePascalExtension(unsigned char* name, const char* extension);
 
+// A folder cannot be locked: its file system takes no lock (or none that keeps others out),
+// or its lock file cannot be made or opened.
+inline constexpr OSErr kCannotLockFolderErr = -5015;
+
 // An exclusive lock on a folder, held until destruction: what changes several names in a
 // folder as one step (a copy putting its item in place with its sidecar, a damaged
 // preferences file moved aside and compared) holds it, so that two such steps never

@@ -35,16 +35,15 @@
 #include <cstddef>
 #include <string>
 
+#include "framework/platform/FileOps.h"
 #include "framework/platform/PathString.h"
+#include "framework/platform/TreeRemoval.h"
 #include "toolbox/Files.h"
 
 using OSErr = toolbox::OSErr;
 
 inline constexpr OSErr kCopyIntoItselfErr = -1234;
 inline constexpr OSErr kNotAFolderErr = -1407;
-// The destination folder cannot be locked: its file system takes no lock, or its lock file
-// cannot be made or opened.
-inline constexpr OSErr kCannotLockFolderErr = -5015;
 
 // Whether a copy onto a file system of this type (statfs's f_type) is flushed as a whole by
 // one syncfs; false where each of its files and folders is flushed by itself.

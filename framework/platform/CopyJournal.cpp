@@ -136,8 +136,9 @@ bool LoadKey(uint64_t key[2]) {
   return true;
 }
 
-// The seal of a journal's text (its seal left out), which names its folder and its own name
-// too: a sealed journal moved or copied to another name or folder is not trusted there.
+// The seal of a journal's whole text (the seal's own digits zeros), which names its folder
+// and its own name too: a sealed journal moved or copied to another name or folder is not
+// trusted there.
 uint64_t Seal(const uint64_t key[2], const Journal& j, std::string_view text) {
   std::string data = "brivane copy journal";
   data += '\0' + j.folderPath + '\0' + j.Name() + '\0';
@@ -149,11 +150,10 @@ std::string JournalText(const Journal& j) {
   char numbers[kSealedNumbers + 1];
   std::snprintf(numbers, sizeof numbers, "%020llu %020llu %020llu %020llu %020llu %020llu ", j.self, j.newItem,
                 j.newSidecar, j.oldItem, j.oldSidecar, j.placed);
-  std::string text = std::string(kJournalHeader) + numbers + "0000000000000000\n" + j.target;
+  std::string text = std::string(kJournalHeader) + numbers + std::string(16, '0') + "\n" + j.target;
   uint64_t key[2];
   if (!j.folderPath.empty() && LoadKey(key)) {
-    std::snprintf(numbers, sizeof numbers, "%016llx",
-                  static_cast<unsigned long long>(Seal(key, j, std::string_view(text).substr(0, kJournalHeader.size() + kNumbers))));
+    std::snprintf(numbers, sizeof numbers, "%016llx", static_cast<unsigned long long>(Seal(key, j, text)));
     text.replace(kJournalHeader.size() + kNumbers, 16, numbers);
   }
   return text;
@@ -234,7 +234,9 @@ JournalUse ReadJournal(int fd, const struct stat& st, const struct stat& folder,
   // Trusted: sealed by this user's copy, or, in a folder no one else may write, a file that
   // only this user could have written (its own, with no other name, writable by no one else).
   uint64_t key[2];
-  const bool sealed = format == 4 && LoadKey(key) && Seal(key, j, std::string_view(text).substr(0, header + kNumbers)) == seal;
+  std::string unsealed = text;
+  if (format == 4) unsealed.replace(header + kNumbers, 16, 16, '0');
+  const bool sealed = format == 4 && LoadKey(key) && Seal(key, j, unsealed) == seal;
   if (!sealed && !(privateFolder && ownSingle && (st.st_mode & 022) == 0)) return JournalUse::Leave;
   j.journalInode = st.st_ino;
   j.device = st.st_dev;

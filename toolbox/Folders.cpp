@@ -89,6 +89,7 @@ std::string FindFolder(FolderDomain domain, FolderKind kind, bool create) {
   switch (kind) {
     case FolderKind::ApplicationSupport: return XdgFolder("XDG_DATA_HOME", ".local/share", create);
     case FolderKind::Preferences: return XdgFolder("XDG_CONFIG_HOME", ".config", create);
+    case FolderKind::State: return XdgFolder("XDG_STATE_HOME", ".local/state", create);
     case FolderKind::Desktop: {
       const std::string home = HomeFolder();
       if (home.empty()) return home;

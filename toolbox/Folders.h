@@ -8,13 +8,14 @@
 namespace toolbox {
 
 enum class FolderDomain { System, Local, Network, Classic, User };
-enum class FolderKind { ApplicationSupport, Preferences, Desktop, Temporary };
+enum class FolderKind { ApplicationSupport, Preferences, State, Desktop, Temporary };
 
 // The folder of a kind in a domain, ending with '/'; empty when there is none.
 // User domain: application support is $XDG_DATA_HOME (default ~/.local/share), preferences
-// $XDG_CONFIG_HOME (default ~/.config), the desktop ~/Desktop (or the home folder when
+// $XDG_CONFIG_HOME (default ~/.config), state kept between runs $XDG_STATE_HOME (default
+// ~/.local/state), the desktop ~/Desktop (or the home folder when
 // there is none), the temporary folder PrivateTemporaryFolder(). With `create`, a missing
-// support or preferences folder is made (mode 0700, parents included). The system and local
+// support, preferences or state folder is made (mode 0700, parents included). The system and local
 // domains have application support in /usr/share and /usr/local/share (never created);
 // the network and Classic domains have none.
 std::string FindFolder(FolderDomain domain, FolderKind kind, bool create);

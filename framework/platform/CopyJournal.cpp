@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -67,13 +66,6 @@ uint64_t SipHash(const uint64_t key[2], std::string_view data) {
   return v0 ^ v1 ^ v2 ^ v3;
 }
 
-// Makes `path` and its missing parents, each new one for this user alone.
-void MakeFolders(const std::string& path) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-    mkdir(path.substr(0, slash).c_str(), 0700);
-  mkdir(path.c_str(), 0700);
-}
-
 // The user's key for sealing journals, kept in its private state folder
 // ($XDG_STATE_HOME/brivane, by default ~/.local/state/brivane) in a file no one else may
 // read; made there when missing. False where the user has no such folder, or the folder or
@@ -85,15 +77,10 @@ bool LoadKey(uint64_t key[2]) {
     key[0] = loaded[0], key[1] = loaded[1];
     return true;
   }
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::string folder = state && state[0] == '/' ? std::string(state) : std::string();
-  if (folder.empty()) {
-    const std::string home = toolbox::HomeFolder();
-    if (home.empty()) return false;
-    folder = home + ".local/state";
-  }
-  folder += "/brivane";
-  MakeFolders(folder);
+  const std::string state = toolbox::FindFolder(toolbox::FolderDomain::User, toolbox::FolderKind::State, true);
+  if (state.empty()) return false;
+  const std::string folder = state + "brivane";
+  mkdir(folder.c_str(), 0700);
   const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (dir < 0) return false;
   struct stat st;
@@ -178,8 +165,6 @@ std::string RandomSuffix() {
   for (const unsigned char b : bytes) suffix += kDigits[b % kDigits.size()];
   return suffix;
 }
-
-std::string SidecarName(const std::string& name) { return toolbox::CanHaveSidecar(name) ? "._" + name : std::string(); }
 
 bool IsFileAt(int fd, int folder, const std::string& name) {
   struct stat byFd, byName;
@@ -338,6 +323,8 @@ bool Journal::Holds(const std::string& name, unsigned long long inode) const {
   return inode != 0 && !name.empty() && fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
          st.st_dev == device && st.st_ino == inode;
 }
+
+std::string SidecarName(const std::string& name) { return toolbox::CanHaveSidecar(name) ? "._" + name : std::string(); }
 
 unsigned long long InodeAt(int folder, const std::string& name) {
   struct stat st;

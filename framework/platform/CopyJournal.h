@@ -69,6 +69,9 @@ struct Journal {
   bool Holds(const std::string& name, unsigned long long inode) const;
 };
 
+// The name of the sidecar of the item `name`; empty where the name is too long to take one.
+std::string SidecarName(const std::string& name);
+
 // The inode of the folder's entry `name`, without following a link; 0 when there is none.
 unsigned long long InodeAt(int folder, const std::string& name);
 

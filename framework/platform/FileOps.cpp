@@ -531,10 +531,10 @@ int OpenLockFile(const std::string& path) {
   return open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
 }
 
-// Waits for the exclusive lock of `fd`: 0, or -1 with errno.
-int LockWaiting(int fd) {
+// flock, tried again when a signal interrupts it: 0, or -1 with errno.
+int Lock(int fd, int operation) {
   int result;
-  while ((result = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+  while ((result = flock(fd, operation)) != 0 && errno == EINTR) {
   }
   return result;
 }
@@ -554,14 +554,11 @@ int ReadyAndLock(int fd, const std::string& reopen, bool follow) {
     return -1;
   const int probe = open(reopen.c_str(), O_RDONLY | (follow ? 0 : O_NOFOLLOW) | O_NONBLOCK | O_CLOEXEC);
   if (probe < 0) return -1;
-  int result;
-  while ((result = flock(probe, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-  }
+  int result = Lock(probe, LOCK_EX | LOCK_NB);
   const bool needsWriting = result != 0 && errno == EBADF;
   close(probe);
   if (needsWriting && fchmod(fd, 0666) != 0) return -1;
-  while ((result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-  }
+  result = Lock(fd, LOCK_EX | LOCK_NB);
   return result;
 }
 
@@ -627,9 +624,7 @@ int MakeLockedLockFile(const std::string& folder, const std::string& path, struc
 bool LockKeepsOthersOut(const std::string& path) {
   const int probe = OpenLockFile(path);
   if (probe < 0) return false;
-  int result;
-  while ((result = flock(probe, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-  }
+  int result = Lock(probe, LOCK_EX | LOCK_NB);
   const bool kept = result != 0 && errno == EWOULDBLOCK;
   close(probe);
   if (!kept) errno = ENOLCK;
@@ -662,7 +657,7 @@ FolderLock::FolderLock(const std::string& folder)
   int result = -1;
   struct stat st;
   if (folderFd_ >= 0 && fstat(folderFd_, &st) == 0 && !HasWriteOnlyUsers(folderFd_, st))
-    result = LockWaiting(folderFd_);
+    result = Lock(folderFd_, LOCK_EX);
   if (result == 0) return;
   lockPath_ = folder + (folder.ends_with('/') ? "" : "/") + kFolderLockName;
   // The lock is the lock of the file under the name, taken through the name: a file system
@@ -691,7 +686,7 @@ FolderLock::FolderLock(const std::string& folder)
     madeFd = -1;
     result = -1;
     errno = EEXIST;  // something other than a file under the lock's name
-    if (isFile) result = LockWaiting(fd);
+    if (isFile) result = Lock(fd, LOCK_EX);
     // The file is only locked: whatever stands under the name, the lock never changes it (a
     // file of the taker's that another user linked there would otherwise be opened to all).
     if (result == 0 && toolbox::IsFileAt(fd, lockPath_)) {

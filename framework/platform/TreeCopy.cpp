@@ -221,11 +221,14 @@ OSErr CopyItem(int from, const std::string& fromName, int to, const std::string&
   if (mkdirat(to, toName.c_str(), 0700) != 0) return Errno();
   const Descriptor made(openat(to, toName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (made.fd < 0) return Errno();
-  struct stat madeSt;
   std::vector<std::string> names;
-  // The folder opened must be the empty one just made, not one swapped in under its name.
-  if (fstat(made.fd, &madeSt) != 0 || ListFolderAt(made.fd, names) != toolbox::kNoErr) return Errno();
-  if (!names.empty() || madeSt.st_uid != run.owner) return kItemChangedErr;
+  if (top) {
+    // The folder opened must be the empty one just made, not one swapped in under its name
+    // in the destination (inside the new item, which only its owner may change, none can be).
+    struct stat madeSt;
+    if (fstat(made.fd, &madeSt) != 0 || ListFolderAt(made.fd, names) != toolbox::kNoErr) return Errno();
+    if (!names.empty() || madeSt.st_uid != run.owner) return kItemChangedErr;
+  }
   OSErr err = Created(created, made.fd);
   if (!err) err = ListFolderAt(source.fd, names);
   for (size_t i = 0; !err && i < names.size(); ++i)
@@ -273,7 +276,7 @@ OSErr PlaceItem(const Journal& j, bool replace) {
 OSErr PlaceAndSettle(Journal& j, int journal, bool replace, OSErr& settled) {
   FolderLock lock(j.folderPath);
   if (lock.Error() != toolbox::kNoErr) return kCannotLockFolderErr;
-  const std::string sidecar = toolbox::CanHaveSidecar(j.target) ? "._" + j.target : std::string();
+  const std::string sidecar = copyjournal::SidecarName(j.target);
   if (j.newSidecar != 0 && sidecar.empty()) return toolbox::kBadNameErr;
   struct stat target, sidecarSt;
   const bool haveTarget = fstatat(j.folder, j.target.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0;
@@ -412,8 +415,8 @@ OSErr CopyObjectRecursive(const toolbox::FileRef& source, const toolbox::FileRef
   // The sidecar's name must be free for the copy's sidecar, or hold the sidecar of the item
   // replaced: another's sidecar without its item, or an ordinary item where the copy needs
   // to put its sidecar, refuses the copy before the work.
-  if (toolbox::CanHaveSidecar(name) && InodeAt(folder.fd, "._" + name) != 0) {
-    const bool sidecarThere = IsSidecarAt(folder.fd, "._" + name);
+  if (const std::string sidecar = copyjournal::SidecarName(name); !sidecar.empty() && InodeAt(folder.fd, sidecar) != 0) {
+    const bool sidecarThere = IsSidecarAt(folder.fd, sidecar);
     if ((!exists && sidecarThere) || (!sidecarThere && IsSidecarAt(sourceFolder.fd, "._" + sourceName)))
       return toolbox::kDuplicateNameErr;
   }

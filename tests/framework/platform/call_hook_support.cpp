@@ -82,10 +82,7 @@ extern "C" int open(const char* path, int flags, ...) {
     mode = va_arg(arguments, mode_t);
     va_end(arguments);
   }
-  static const auto next = Next<int (*)(const char*, int, ...)>("open");
-  const int result = next(path, flags, mode);
-  Looked(path);
-  return result;
+  return openat(AT_FDCWD, path, flags, mode);
 }
 
 extern "C" int openat(int folder, const char* path, int flags, ...) {
